@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Vornmark need.
+# As root it installs what is missing with apt-get; otherwise it prints the line to run.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libgtest-dev libbenchmark-dev
+  nlohmann-json3-dev libcurl4-openssl-dev libssl-dev
+  libcpp-httplib-dev libsqlite3-dev
+  libstb-dev libfontconfig-dev fonts-dejavu-core
+  libimgui-dev libglfw3-dev libgl-dev libx11-dev
+  xvfb xauth xdotool imagemagick openssl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+if [[ $(id -u) -ne 0 ]]; then
+  echo "Missing packages. Install them with:" >&2
+  echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "Installing: ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
