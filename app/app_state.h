@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <imgui.h>
+
+#include "app/gpu_backend.h"
+#include "engine/benchmark_config.h"
+#include "engine/benchmark_engine.h"
+#include "history/history_store.h"
+#include "net/http.h"
+#include "net/leaderboard_client.h"
+#include "sysinfo/system_info.h"
+#include "ui/cpu_monitor.h"
+
+// Everything the panels share, owned by the entry point for the whole run and
+// handed to every panel by reference each frame.
+struct AppState {
+    AppState() = default;
+    // For tests and test builds: another leaderboard server and history file.
+    AppState(HttpEndpoint endpoint, std::string history_path)
+        : history(std::move(history_path)), leaderboard_client(std::move(endpoint)) {}
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
+    SystemInfo sysinfo;
+    BenchmarkEngine engine;
+    HistoryStore history;
+    IGpuBackend* gpu = nullptr;
+    std::int32_t shown_single_score = 0;
+    std::int32_t shown_multi_score = 0;
+    bool run_both_active = false;
+    bool run_both_second_phase = false;
+    ImFont* font_ui = nullptr;
+    ImFont* font_mono = nullptr;
+    ImFont* font_mono_large = nullptr;
+    ImFont* font_heading = nullptr;
+    float dpi_scale = 1.0f;
+    CpuMonitor cpu_monitor;
+    LeaderboardClient leaderboard_client;
+
+    // Settings of every run started from the window: the benchmark preset, with the
+    // thread count filled in per button. Test builds shrink the image and samples.
+    BenchmarkConfig run_settings = preset_config(1);
+    // Reused each frame for the race-free copy of the engine's pixels that the
+    // preview uploads.
+    std::vector<std::uint8_t> preview_snapshot;
+};

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <imgui.h>
+
+struct AppState;
+
+void draw_cpu_panel(AppState& app, ImFont* mono);

@@ -1,0 +1,5 @@
+#pragma once
+
+struct AppState;
+
+void draw_history_panel(AppState& app);

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <imgui.h>
+
+struct AppState;
+
+void draw_score_panel(AppState& app, ImFont* large);
