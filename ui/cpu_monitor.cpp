@@ -1,0 +1,1 @@
+#include "ui/cpu_monitor.h"
