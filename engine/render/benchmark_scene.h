@@ -1,0 +1,14 @@
+#pragma once
+
+#include "engine/render/camera.h"
+#include "engine/render/hittable_list.h"
+
+struct BenchmarkScene {
+    HittableList world;
+    Camera camera;  // defaults, not prepared, until built
+};
+
+// The fixed scene of the benchmark, identical on every machine: a checkered
+// ground, 477 small spheres from a generator seeded with 42, three large
+// spheres and one light; the camera is set to 1920 x 1080 and prepared.
+BenchmarkScene build_benchmark_scene();

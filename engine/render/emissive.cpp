@@ -1,0 +1,7 @@
+#include "engine/render/emissive.h"
+
+Emissive::Emissive(const Vec3& emission_) : emission(emission_) {}
+
+bool Emissive::scatter(const Ray&, const HitRecord&, Vec3&, Ray&, Rng&) const { return false; }
+
+Vec3 Emissive::emitted() const { return emission; }

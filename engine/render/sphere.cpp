@@ -1,0 +1,36 @@
+#include "engine/render/sphere.h"
+
+#include <cmath>
+#include <utility>
+
+Sphere::Sphere(const Vec3& center_, double radius_, std::shared_ptr<Material> material_)
+    : center(center_), radius(radius_), material(std::move(material_)) {}
+
+bool Sphere::hit(const Ray& ray, Interval window, HitRecord& record) const {
+    const Vec3 oc = center - ray.origin;
+    const double a = length_squared(ray.direction);
+    const double h = dot(ray.direction, oc);
+    const double c = length_squared(oc) - radius * radius;
+
+    const double discriminant = h * h - a * c;
+    if (!(discriminant >= 0.0)) return false;  // also rejects NaN
+
+    const double s = std::sqrt(discriminant);
+    const double inv = 1.0 / a;
+
+    // The near root first: a ray from inside reports the exit point.
+    double root = (h - s) * inv;
+    if (!window.surrounds(root)) {
+        root = (h + s) * inv;
+        if (!window.surrounds(root)) return false;
+    }
+
+    record.t = root;
+    record.point = ray.at(root);
+    const Vec3 outward = (record.point - center) * (1.0 / radius);
+    record.front_face = dot(ray.direction, outward) < 0.0;
+    record.normal = record.front_face ? outward : -outward;
+    // Copy-assignment takes the new share before releasing the old one.
+    record.material = material;
+    return true;
+}
