@@ -1,0 +1,191 @@
+#include "engine/benchmark_engine.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <limits>
+#include <system_error>
+#include <utility>
+
+#include "engine/render/render_tile.h"
+#include "engine/worker_pool.h"
+
+namespace {
+
+std::int64_t steady_now_ns()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Empty when the engine can run the config, otherwise the reason it cannot.
+std::string config_problem(const BenchmarkConfig& config)
+{
+    if (config.tile_size < 1)
+        return "Invalid benchmark settings: tile size must be at least 1";
+    if (config.width < 0 || config.height < 0)
+        return "Invalid benchmark settings: width and height must not be negative";
+    const std::int64_t bytes = std::int64_t{config.width} * config.height * 4;
+    if (bytes > std::numeric_limits<std::int32_t>::max())
+        return "Invalid benchmark settings: image too large (width x height x 4 must fit in 31 bits)";
+    return {};
+}
+
+} // namespace
+
+BenchmarkEngine::BenchmarkEngine() : pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u) {}
+
+BenchmarkEngine::~BenchmarkEngine() = default;
+
+void BenchmarkEngine::start(BenchmarkConfig config)
+{
+    if (running)
+        return;
+
+    if (std::string problem = config_problem(config); !problem.empty()) {
+        set_error(std::move(problem));
+        return;
+    }
+    // The standard library may report 0 hardware threads; such a run uses one worker
+    // and is recorded as the one-worker run it is.
+    config.threads = std::max<std::int32_t>(config.threads, 1);
+    set_error({});
+
+    width = config.width;
+    height = config.height;
+    // No run is active, so no worker touches the buffer; resize keeps the storage
+    // when it is large enough.
+    pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    std::fill(pixels.begin(), pixels.end(), 0u);
+
+    tiles_done = 0;
+    cancel_requested = false;
+    result_ready = false;
+    running = true;
+
+    try {
+        // Move-assigning a jthread joins the previous run thread, which has
+        // already cleared running and is at most returning.
+        run_thread = std::jthread([this, config] { run_internal(config); });
+    } catch (const std::system_error& failure) {
+        set_error(std::string("Could not start the benchmark thread: ") + failure.what());
+        running = false;
+    }
+}
+
+void BenchmarkEngine::cancel()
+{
+    cancel_requested.exchange(true);
+}
+
+void BenchmarkEngine::snapshot_pixels(std::vector<std::uint8_t>& out) const
+{
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    out.resize(count * 4);
+    // The loads do not modify the pixels; atomic_ref needs a non-const object.
+    auto* source = const_cast<std::uint32_t*>(pixels.data());
+    std::uint8_t* target = out.data();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t word = std::atomic_ref<std::uint32_t>(source[i]).load(std::memory_order_relaxed);
+        std::memcpy(target + i * 4, &word, sizeof word);
+    }
+}
+
+const std::uint8_t* BenchmarkEngine::pixel_data() const
+{
+    return reinterpret_cast<const std::uint8_t*>(pixels.data());
+}
+
+std::string BenchmarkEngine::error() const
+{
+    std::lock_guard lock(error_mutex);
+    return error_text;
+}
+
+void BenchmarkEngine::set_error(std::string text)
+{
+    std::lock_guard lock(error_mutex);
+    error_text = std::move(text);
+}
+
+void BenchmarkEngine::run_internal(BenchmarkConfig config)
+{
+    {
+        BenchmarkScene fresh = build_benchmark_scene();
+        scene.world.objects = std::move(fresh.world.objects);
+        scene.camera = fresh.camera;
+    }
+    scene.camera.image_width = config.width;
+    scene.camera.image_height = config.height;
+    scene.camera.prepare();
+
+    {
+        std::lock_guard lock(tile_mutex);
+        tiles = plan_tiles(config);
+        tiles_total = static_cast<std::int32_t>(tiles.size());
+    }
+    tiles_done = 0;
+
+    start_time = steady_now_ns();
+    try {
+        WorkerPool pool(config.threads);
+        const std::int32_t total = tiles_total;
+        for (std::int32_t i = 0; i < total; ++i) {
+            if (cancel_requested)
+                break;
+            // 24 bytes: fits PoolJob's inline storage, so no allocation per tile.
+            pool.enqueue([this, i, &config] { run_tile(i, config); });
+        }
+        pool.wait_idle();
+    } catch (const std::system_error& failure) {
+        // The pool has already stopped and joined the workers it had started.
+        set_error(std::string("Could not start the benchmark's worker threads: ") + failure.what());
+        running = false;
+        return;
+    } catch (const std::exception& failure) {
+        // Out of memory while queueing: the pool drained and joined on the way out.
+        set_error(std::string("The benchmark run failed: ") + failure.what());
+        running = false;
+        return;
+    }
+    const std::int64_t end_time = steady_now_ns();
+
+    if (cancel_requested) {
+        running = false;
+        return;
+    }
+
+    const double seconds = elapsed_seconds(end_time - start_time);
+    result.type = run_type_for(config.threads);
+    result.score = score_for_time(seconds);
+    result.time_seconds = seconds;
+    result.threads = config.threads;
+    result.date = format_local_date(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
+
+    result_ready = true;
+    running = false;
+}
+
+void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config)
+{
+    if (cancel_requested)
+        return;
+
+    const auto position = static_cast<std::size_t>(index);
+    {
+        std::lock_guard lock(tile_mutex);
+        tiles[position].state = Rendering;
+    }
+    // The plan does not change while jobs exist, so the rectangle is read unlocked.
+    const Tile& tile = tiles[position];
+    const auto seed = static_cast<std::uint32_t>(index) * 7919u + 42u;
+    render_tile(reinterpret_cast<std::uint8_t*>(pixels.data()), config.width, config.height, tile.x, tile.y,
+                tile.width, tile.height, config.samples, config.max_depth, scene.camera, scene.world, seed);
+    {
+        std::lock_guard lock(tile_mutex);
+        tiles[position].state = Done;
+    }
+    ++tiles_done;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/benchmark_config.h"
+#include "engine/benchmark_result.h"
+#include "engine/render/benchmark_scene.h"
+#include "engine/tile_plan.h"
+
+// Runs one benchmark at a time on a background thread. Only one thread (the
+// GUI or the command-line runner) calls its operations; the flags, counters
+// and the result are read directly, see the comments below.
+class BenchmarkEngine {
+public:
+    BenchmarkEngine();
+    // Joins the run thread; set cancel_requested first to end a run early.
+    ~BenchmarkEngine();
+
+    BenchmarkEngine(const BenchmarkEngine&) = delete;
+    BenchmarkEngine& operator=(const BenchmarkEngine&) = delete;
+    BenchmarkEngine(BenchmarkEngine&&) = delete;
+    BenchmarkEngine& operator=(BenchmarkEngine&&) = delete;
+
+    // Begins a run in the background and returns at once. Ignored while a run
+    // is in progress. A config the engine cannot run is refused: the engine
+    // stays idle and error() says why. threads below 1 runs on one worker.
+    void start(BenchmarkConfig config);
+
+    void cancel();
+
+    // Copies the image (width * height * 4 bytes) race-free while workers write it.
+    void snapshot_pixels(std::vector<std::uint8_t>& out) const;
+
+    // The image itself; read it only while no run is active.
+    const std::uint8_t* pixel_data() const;
+
+    // Empty, or why the last start was refused or its run could not take place.
+    std::string error() const;
+
+    // Collecting a result: see running false and result_ready true, copy
+    // result, then result_ready.exchange(false).
+    std::atomic<bool> running{false};
+    std::atomic<bool> cancel_requested{false};
+    std::atomic<bool> result_ready{false};
+    std::atomic<std::int32_t> tiles_done{0};
+    std::atomic<std::int32_t> tiles_total{0};
+    std::int32_t width = 1920;
+    std::int32_t height = 1080;
+
+private:
+    // Whole pixels (R | G << 8 | B << 16 | A << 24), so that every pixel can be
+    // written and read as one relaxed 32-bit atomic access.
+    std::vector<std::uint32_t> pixels;
+    std::vector<Tile> tiles;
+    std::mutex tile_mutex;
+
+public:
+    BenchmarkResult result;
+
+private:
+    BenchmarkScene scene;
+    std::jthread run_thread;
+
+public:
+    // Steady-clock nanoseconds at which the current run's timed span began.
+    std::atomic<std::int64_t> start_time{0};
+
+private:
+    void run_internal(BenchmarkConfig config);
+    void run_tile(std::int32_t index, const BenchmarkConfig& config);
+    void set_error(std::string text);
+
+    // Guards only the error text; never taken on the workers' path.
+    mutable std::mutex error_mutex;
+    std::string error_text;
+};

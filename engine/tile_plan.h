@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/benchmark_config.h"
+
+enum TileState : std::int32_t { Pending = 0, Rendering = 1, Done = 2 };
+
+struct Tile {
+    std::int32_t x;
+    std::int32_t y;
+    std::int32_t width;
+    std::int32_t height;
+    std::int32_t index;
+    std::int32_t state;
+};
+
+// Row-major square tiles of config.tile_size, clipped at the right and bottom
+// edges; tile i has index i. Expects tile_size >= 1.
+std::vector<Tile> plan_tiles(const BenchmarkConfig& config);

@@ -1,0 +1,83 @@
+#include "engine/worker_pool.h"
+
+#include <algorithm>
+#include <utility>
+
+WorkerPool::WorkerPool(std::int32_t thread_count)
+{
+    // A pool without workers would never run its jobs, so it gets at least one.
+    const std::int32_t count = std::max<std::int32_t>(thread_count, 1);
+    workers.reserve(static_cast<std::size_t>(count));
+    try {
+        for (std::int32_t i = 0; i < count; ++i)
+            workers.emplace_back([this](std::stop_token stop) { worker_loop(std::move(stop)); });
+    } catch (...) {
+        // A stop request alone does not wake a waiting worker: shut down properly.
+        shut_down();
+        throw;
+    }
+}
+
+WorkerPool::~WorkerPool()
+{
+    shut_down();
+}
+
+void WorkerPool::enqueue(Job job)
+{
+    {
+        std::lock_guard lock(pool_mutex);
+        jobs.push_back(std::move(job));
+    }
+    job_available.notify_one();
+}
+
+void WorkerPool::wait_idle()
+{
+    std::unique_lock lock(pool_mutex);
+    while (!jobs.empty() || active_jobs != 0)
+        idle.wait(lock);
+}
+
+void WorkerPool::worker_loop(std::stop_token stop)
+{
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(pool_mutex);
+            while (!stopping && !stop.stop_requested() && jobs.empty())
+                job_available.wait(lock);
+            if ((stopping || stop.stop_requested()) && jobs.empty())
+                return;
+            job = std::move(jobs.front());
+            jobs.pop_front();
+            ++active_jobs;
+        }
+
+        job();
+
+        {
+            std::lock_guard lock(pool_mutex);
+            --active_jobs;
+        }
+        idle.notify_all();
+        job.reset();
+    }
+}
+
+void WorkerPool::shut_down() noexcept
+{
+    {
+        std::lock_guard lock(pool_mutex);
+        stopping = true;
+    }
+    job_available.notify_all();
+    for (std::jthread& worker : workers)
+        worker.request_stop();
+    for (std::jthread& worker : workers) {
+        if (worker.joinable())
+            worker.join();
+    }
+    workers.clear();
+    jobs.clear();
+}

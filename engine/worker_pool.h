@@ -1,0 +1,48 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+#include <vector>
+
+#include "engine/pool_job.h"
+
+// Fixed set of worker threads taking jobs from one FIFO queue. Only the owning
+// thread calls its operations; jobs must not throw.
+class WorkerPool {
+public:
+    using Job = PoolJob;
+
+    // Starts max(thread_count, 1) workers. If one cannot be created, the workers
+    // started so far are shut down and joined, then std::system_error propagates.
+    explicit WorkerPool(std::int32_t thread_count);
+
+    // Runs every job still queued, then stops and joins the workers.
+    ~WorkerPool();
+
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+    WorkerPool(WorkerPool&&) = delete;
+    WorkerPool& operator=(WorkerPool&&) = delete;
+
+    void enqueue(Job job);
+
+    // Blocks until the queue is empty and no job is running.
+    void wait_idle();
+
+private:
+    void worker_loop(std::stop_token stop);
+    void shut_down() noexcept;
+
+    std::vector<std::jthread> workers;
+    std::deque<Job> jobs;
+    std::mutex pool_mutex;
+    std::condition_variable job_available;
+    std::condition_variable idle;
+    std::atomic<bool> stopping{false};
+    std::atomic<std::int32_t> active_jobs{0};
+};
