@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+// Where the leaderboard server lives. The program's own endpoint is fixed at build time
+// (default_endpoint); tests point the transport at a server on loopback.
+struct HttpEndpoint {
+    std::string host;
+    int port = 443;
+    std::string ca_file;  // empty: the system trust store
+};
+
+HttpEndpoint default_endpoint();
+
+// One blocking HTTPS exchange each, with nothing kept between calls. They return the response
+// body for status 200 and raise std::runtime_error otherwise, with one of the messages
+// "InternetOpen failed", "InternetConnect failed", "HttpOpenRequest failed",
+// "HttpSendRequest failed" or "HTTP " followed by the status.
+std::string http_get(const std::string& path);
+std::string http_post_json(const std::string& path, const std::string& body);
+std::string http_get(const HttpEndpoint& endpoint, const std::string& path);
+std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path, const std::string& body);
+
+// Largest response body accepted; a longer one fails the exchange with "HttpSendRequest failed".
+inline constexpr std::size_t max_response_body_bytes = 1024 * 1024;

@@ -1,0 +1,199 @@
+#include "net/leaderboard_client.h"
+
+#include "net/standings.h"
+
+#include <nlohmann/json.hpp>
+
+#include <exception>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+using json = nlohmann::json;
+
+constexpr const char* api_path = "/api.php";
+
+std::string standings_path(const std::string& type)
+{
+    // The run type goes into the query unchanged.
+    return std::string(api_path) + "?type=" + type;
+}
+
+// The reply must be one JSON value, white space around it allowed.
+json parse_reply(const std::string& body)
+{
+    return json::parse(body);
+}
+
+// Accepted only when the reply is an object whose "ok" is the boolean true.
+void check_accepted(const json& reply, const std::string& raw_reply)
+{
+    if (!reply.is_object() || !reply.contains("ok"))
+        throw std::runtime_error("Server rejected: " + raw_reply);
+    // An "ok" that is not a boolean raises the library's own type error.
+    if (!reply.at("ok").get<bool>())
+        throw std::runtime_error("Server rejected: " + raw_reply);
+}
+
+class PendingRequest {
+public:
+    explicit PendingRequest(std::atomic<std::int32_t>& counter) : counter(counter) {}
+    ~PendingRequest() { counter.fetch_sub(1); }
+    PendingRequest(const PendingRequest&) = delete;
+    PendingRequest& operator=(const PendingRequest&) = delete;
+
+private:
+    std::atomic<std::int32_t>& counter;
+};
+
+}  // namespace
+
+LeaderboardClient::LeaderboardClient() : LeaderboardClient(default_endpoint()) {}
+
+LeaderboardClient::LeaderboardClient(HttpEndpoint endpoint) : endpoint(std::move(endpoint)) {}
+
+LeaderboardClient::~LeaderboardClient()
+{
+    shutdown();
+}
+
+void LeaderboardClient::fetch_standings(std::string type)
+{
+    start_task([this, type = std::move(type)] { fetch_task(type); });
+}
+
+void LeaderboardClient::submit_result(std::string cpu_name, std::string type, std::int32_t score,
+                                      std::int32_t threads)
+{
+    start_task([this, cpu_name = std::move(cpu_name), type = std::move(type), score, threads] {
+        submit_task(cpu_name, type, score, threads);
+    });
+}
+
+template <typename Task>
+void LeaderboardClient::start_task(Task task)
+{
+    std::lock_guard lock(tasks_lock);
+
+    // Collect the requests that have ended, keeping the order of the rest.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        if (task_finished[i]->load()) {
+            tasks[i].join();
+            continue;
+        }
+        if (kept != i) {
+            tasks[kept] = std::move(tasks[i]);
+            task_finished[kept] = std::move(task_finished[i]);
+        }
+        ++kept;
+    }
+    tasks.resize(kept);
+    task_finished.resize(kept);
+
+    task_finished.push_back(std::make_unique<std::atomic<bool>>(false));
+    std::atomic<bool>* finished = task_finished.back().get();
+    // Counted before the thread exists, so "Loading..." shows from the very frame that started it.
+    pending_requests.fetch_add(1);
+    try {
+        tasks.emplace_back([this, task = std::move(task), finished] {
+            {
+                PendingRequest pending(pending_requests);
+                task();
+            }
+            finished->store(true);
+        });
+    } catch (...) {
+        pending_requests.fetch_sub(1);
+        task_finished.pop_back();
+        throw;
+    }
+}
+
+void LeaderboardClient::shutdown()
+{
+    std::lock_guard lock(tasks_lock);
+    for (std::jthread& task : tasks)
+        if (task.joinable())
+            task.request_stop();
+    for (std::jthread& task : tasks)
+        if (task.joinable())
+            task.join();
+    tasks.clear();
+    task_finished.clear();
+}
+
+std::vector<LeaderboardEntry> LeaderboardClient::download_standings(const std::string& type) const
+{
+    json reply = parse_reply(http_get(endpoint, standings_path(type)));
+    return read_standings(reply);
+}
+
+void LeaderboardClient::store_standings(const std::string& type, std::vector<LeaderboardEntry> rows)
+{
+    std::lock_guard lock(standings_lock);
+    (type == "single" ? single_standings : multi_standings) = std::move(rows);
+}
+
+void LeaderboardClient::fetch_task(const std::string& type)
+{
+    try {
+        store_standings(type, download_standings(type));
+        std::lock_guard lock(status_lock);
+        fetch_error.clear();
+    } catch (const std::exception& error) {
+        std::string message = error.what();
+        std::lock_guard lock(status_lock);
+        fetch_error = std::move(message);
+    }
+}
+
+void LeaderboardClient::submit_task(const std::string& cpu_name, const std::string& type, std::int32_t score,
+                                    std::int32_t threads)
+{
+    try {
+        const json request = {{"cpu_name", cpu_name}, {"score", score}, {"threads", threads}, {"type", type}};
+        {
+            std::lock_guard lock(status_lock);
+            submit_status = "Submitting...";
+        }
+        // Compact, and the keys come out in ascending order.
+        const std::string raw_reply = http_post_json(endpoint, api_path, request.dump());
+        check_accepted(parse_reply(raw_reply), raw_reply);
+
+        store_standings(type, download_standings(type));
+
+        std::string outcome = "Submitted OK (" + type + " " + std::to_string(score) + ")";
+        std::lock_guard lock(status_lock);
+        submit_status = std::move(outcome);
+    } catch (const std::exception& error) {
+        std::string outcome = std::string("Submit error: ") + error.what();
+        std::lock_guard lock(status_lock);
+        submit_status = std::move(outcome);
+    }
+}
+
+std::vector<LeaderboardEntry> LeaderboardClient::standings(std::string_view type) const
+{
+    std::lock_guard lock(standings_lock);
+    return type == "single" ? single_standings : multi_standings;
+}
+
+std::string LeaderboardClient::submit_status_text() const
+{
+    std::lock_guard lock(status_lock);
+    return submit_status;
+}
+
+std::string LeaderboardClient::fetch_error_text() const
+{
+    std::lock_guard lock(status_lock);
+    return fetch_error;
+}
+
+std::size_t LeaderboardClient::task_count() const
+{
+    std::lock_guard lock(tasks_lock);
+    return tasks.size();
+}

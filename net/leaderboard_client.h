@@ -1,0 +1,68 @@
+#pragma once
+
+#include "net/http.h"
+#include "net/leaderboard_entry.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+// Fetches the standings and submits finished runs on background threads, one thread per request.
+// The window reads the results on later frames: `pending_requests` without a lock, the status
+// texts under `status_lock` and the lists under `standings_lock` (never both locks at once).
+class LeaderboardClient {
+public:
+    LeaderboardClient();
+    explicit LeaderboardClient(HttpEndpoint endpoint);
+    ~LeaderboardClient();
+
+    LeaderboardClient(const LeaderboardClient&) = delete;
+    LeaderboardClient& operator=(const LeaderboardClient&) = delete;
+
+    // Both start a request and return at once.
+    void fetch_standings(std::string type);
+    void submit_result(std::string cpu_name, std::string type, std::int32_t score, std::int32_t threads);
+
+    // Waits for every request started so far; called once after the frame loop and by the destructor.
+    void shutdown();
+
+    // Copies taken under the matching lock.
+    std::vector<LeaderboardEntry> standings(std::string_view type) const;
+    std::string submit_status_text() const;
+    std::string fetch_error_text() const;
+
+    // Request threads still held: the running ones, plus finished ones not yet collected by the
+    // next start.
+    std::size_t task_count() const;
+
+    mutable std::mutex standings_lock;
+    std::vector<LeaderboardEntry> single_standings;
+    std::vector<LeaderboardEntry> multi_standings;
+    std::atomic<std::int32_t> pending_requests{0};
+
+    mutable std::mutex status_lock;
+    std::string fetch_error;
+    std::string submit_status;
+
+private:
+    template <typename Task>
+    void start_task(Task task);
+    void fetch_task(const std::string& type);
+    void submit_task(const std::string& cpu_name, const std::string& type, std::int32_t score, std::int32_t threads);
+    std::vector<LeaderboardEntry> download_standings(const std::string& type) const;
+    void store_standings(const std::string& type, std::vector<LeaderboardEntry> rows);
+
+    const HttpEndpoint endpoint;
+
+    mutable std::mutex tasks_lock;
+    std::vector<std::jthread> tasks;
+    // One flag per entry of `tasks`, set as the last act of its thread: a finished jthread stays
+    // joinable, so this is how the next start knows it can be joined at once and dropped.
+    std::vector<std::unique_ptr<std::atomic<bool>>> task_finished;
+};

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// One row of the standings, in the server's order.
+struct LeaderboardEntry {
+    std::string cpu;
+    std::int32_t avg_score = 0;
+    std::int32_t runs = 0;
+};
