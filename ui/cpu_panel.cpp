@@ -1,3 +1,96 @@
 #include "ui/cpu_panel.h"
 
-void draw_cpu_panel(AppState&, ImFont*) {}
+#include <algorithm>
+#include <cstdio>
+
+#include "app/app_state.h"
+#include "ui/cpu_monitor.h"
+
+namespace {
+
+const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
+const ImVec4 white(1.0f, 1.0f, 1.0f, 1.0f);
+const ImVec4 grey(0.5f, 0.5f, 0.5f, 1.0f);
+
+constexpr float graph_margin = 8.0f;
+constexpr float graph_min_height = 80.0f;
+constexpr float graph_rounding = 4.0f;
+constexpr float curve_thickness = 1.5f;
+
+void draw_graph(const CpuMonitor& m, bool running) {
+    const ImU32 background = IM_COL32(10, 10, 10, 255);
+    const ImU32 grid = IM_COL32(26, 26, 26, 255);
+    const ImU32 grid_label = IM_COL32(48, 48, 48, 255);
+    const ImU32 area = running ? IM_COL32(0, 212, 170, 37) : IM_COL32(0, 212, 170, 21);
+    const ImU32 curve = running ? IM_COL32(0, 212, 170, 221) : IM_COL32(0, 212, 170, 128);
+    const ImU32 border = IM_COL32(32, 32, 32, 255);
+
+    const ImVec2 origin = ImGui::GetCursorScreenPos();
+    const ImVec2 avail = ImGui::GetContentRegionAvail();
+    const float x0 = origin.x;
+    const float y0 = origin.y;
+    const float w = avail.x - graph_margin;
+    const float h = std::max(avail.y - graph_margin, graph_min_height);
+    const float right = x0 + w;
+    const float bottom = y0 + h;
+
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    draw->AddRectFilled(ImVec2(x0, y0), ImVec2(right, bottom), background, graph_rounding);
+
+    for (int pct = 25; pct <= 100; pct += 25) {
+        const float y = bottom - static_cast<float>(pct) * h * 0.01f;
+        draw->AddLine(ImVec2(x0, y), ImVec2(right, y), grid, 1.0f);
+        char label[8];
+        std::snprintf(label, sizeof label, "%d%%", pct);
+        draw->AddText(ImVec2(x0 + 4.0f, y + 2.0f), grid_label, label);
+    }
+
+    if (m.count > 1) {
+        const int start = cpu_monitor_oldest_slot(m);
+        const float step = w * 0.0033444816f;  // w / 299: 300 values span the width
+        const int shift = CpuMonitor::ring_size - m.count;
+        for (int i = 1; i < m.count; ++i) {
+            const float xa = x0 + static_cast<float>(i - 1 + shift) * step;
+            const float xb = x0 + static_cast<float>(i + shift) * step;
+            const float va = m.ring[(start + i - 1) % CpuMonitor::ring_size];
+            const float vb = m.ring[(start + i) % CpuMonitor::ring_size];
+            const float ya = bottom - h * va * 0.01f;
+            const float yb = bottom - h * vb * 0.01f;
+            draw->AddQuadFilled(ImVec2(xa, ya), ImVec2(xb, yb), ImVec2(xb, bottom), ImVec2(xa, bottom), area);
+            draw->AddLine(ImVec2(xb, yb), ImVec2(xa, ya), curve, curve_thickness);
+        }
+    }
+
+    draw->AddRect(ImVec2(x0, y0), ImVec2(right, bottom), border, graph_rounding, 0, 1.0f);
+    ImGui::Dummy(ImVec2(w, h));
+}
+
+}  // namespace
+
+void draw_cpu_panel(AppState& app, ImFont* mono) {
+    CpuMonitor& m = app.cpu_monitor;
+    const bool running = app.engine.running.load();
+    cpu_monitor_sample(m, running, monotonic_seconds(),
+                       [](SystemTimes& reading) { return read_system_times(reading); });
+
+    if (m.count == 0)
+        return;
+
+    ImGui::Spacing();
+    ImGui::PushStyleColor(ImGuiCol_Text, teal);
+    ImGui::Text("CPU UTILIZATION");
+    ImGui::PopStyleColor();
+    ImGui::SameLine();
+
+    if (mono)
+        ImGui::PushFont(mono);
+    if (running)
+        ImGui::TextColored(white, "%.0f%%", m.smoothed);
+    else
+        ImGui::TextColored(grey, "avg %.0f%%", cpu_monitor_average(m));
+    if (mono)
+        ImGui::PopFont();
+
+    ImGui::Separator();
+    draw_graph(m, running);
+}

@@ -1,3 +1,53 @@
 #include "ui/score_panel.h"
 
-void draw_score_panel(AppState&, ImFont*) {}
+#include "app/app_state.h"
+
+namespace {
+
+const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
+const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
+const ImVec4 label_grey(0.5f, 0.5f, 0.5f, 1.0f);
+const ImVec4 placeholder_grey(0.3f, 0.3f, 0.3f, 1.0f);
+const ImVec4 best_grey(0.4f, 0.4f, 0.4f, 1.0f);
+
+void draw_score_line(const char* label, std::int32_t score, const ImVec4& digits) {
+    ImGui::TextColored(label_grey, "%s", label);
+    ImGui::SameLine();
+    if (score < 1)
+        ImGui::TextColored(placeholder_grey, "---");
+    else
+        ImGui::TextColored(digits, "%d", score);
+}
+
+}  // namespace
+
+void draw_score_panel(AppState& app, ImFont* large) {
+    ImGui::Spacing();
+    ImGui::Spacing();
+    ImGui::PushStyleColor(ImGuiCol_Text, teal);
+    ImGui::Text("SCORE");
+    ImGui::PopStyleColor();
+    ImGui::Separator();
+    ImGui::Spacing();
+
+    if (large)
+        ImGui::PushFont(large);
+    draw_score_line("SC:", app.shown_single_score, teal);
+    draw_score_line("MC:", app.shown_multi_score, orange);
+    if (large)
+        ImGui::PopFont();
+
+    if (app.history.entries().empty())
+        return;
+    const std::int32_t best_single = app.history.best_score("single");
+    const std::int32_t best_multi = app.history.best_score("multi");
+    if (best_single < 1 && best_multi < 1)
+        return;
+
+    ImGui::Spacing();
+    ImGui::TextColored(best_grey, "Best:");
+    if (best_single > 0)
+        ImGui::Text("  SC: %d", best_single);
+    if (best_multi > 0)
+        ImGui::Text("  MC: %d", best_multi);
+}
