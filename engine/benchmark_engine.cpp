@@ -27,8 +27,9 @@ std::string config_problem(const BenchmarkConfig& config)
         return "Invalid benchmark settings: tile size must be at least 1";
     if (config.width < 0 || config.height < 0)
         return "Invalid benchmark settings: width and height must not be negative";
-    const std::int64_t bytes = std::int64_t{config.width} * config.height * 4;
-    if (bytes > std::numeric_limits<std::int32_t>::max())
+    // width * height fits in 62 bits; multiplying that by 4 could overflow even 64 bits.
+    const std::int64_t pixel_count = std::int64_t{config.width} * config.height;
+    if (pixel_count > std::numeric_limits<std::int32_t>::max() / 4)
         return "Invalid benchmark settings: image too large (width x height x 4 must fit in 31 bits)";
     return {};
 }

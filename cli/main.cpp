@@ -1,0 +1,138 @@
+// vornmark-cli: the benchmark without a window.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/image_writer.h"
+#include "cli/options.h"
+#include "cli/progress_line.h"
+#include "cli/run_report.h"
+#include "engine/benchmark_engine.h"
+
+namespace {
+
+constexpr int exit_ok = 0;
+constexpr int exit_run_failed = 1;
+constexpr int exit_bad_argument = 2;
+constexpr int exit_interrupted = 130;
+
+// Set by the SIGINT handler; the main thread turns it into the engine's cancel.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
+
+extern "C" void on_interrupt(int)
+{
+    interrupted.store(true);
+}
+
+void install_interrupt_handler()
+{
+    struct sigaction action = {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    // A second Ctrl-C while the tiles in flight finish ends the program at once.
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+}
+
+std::int64_t steady_now_ns()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Polls the engine until the run has ended, cancelling it on Ctrl-C and, when
+// stderr is a terminal, keeping one progress line up to date.
+void follow_run(BenchmarkEngine& engine, const std::string& label, std::int64_t launched_ns)
+{
+    const bool show_progress = isatty(STDERR_FILENO) == 1;
+    auto last_draw = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    while (engine.running) {
+        if (interrupted)
+            engine.cancel();
+        const auto now = std::chrono::steady_clock::now();
+        if (show_progress && now - last_draw >= std::chrono::milliseconds(250)) {
+            last_draw = now;
+            // Until the run thread has planned and started the clock, the counters
+            // still describe the previous run.
+            const std::int64_t started = engine.start_time;
+            std::string text = "preparing...";
+            if (started >= launched_ns)
+                text = progress_text(engine.tiles_done, engine.tiles_total, elapsed_seconds(steady_now_ns() - started));
+            std::fprintf(stderr, "\r[%s] %s\033[K", label.c_str(), text.c_str());
+            std::fflush(stderr);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    }
+    if (show_progress) {
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Arguments: nothing runs unless all of them are understood.
+    const ParsedOptions parsed = parse_options(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "vornmark-cli: %s\n", parsed.error.c_str());
+        return exit_bad_argument;
+    }
+    const Options& options = parsed.options;
+    if (options.help) {
+        std::fputs(usage_text().c_str(), stdout);
+        return exit_ok;
+    }
+    const std::vector<PlannedRun> runs = plan_runs(options, multi_core_preset().threads);
+
+    // Set-up: Ctrl-C cancels through the engine from here on.
+    install_interrupt_handler();
+    BenchmarkEngine engine;
+
+    // The runs, one after another.
+    for (const PlannedRun& run : runs) {
+        if (interrupted)
+            return exit_interrupted;
+        std::fprintf(stderr, "%s\n", run_heading(run.config, run.custom).c_str());
+
+        const std::int64_t launched_ns = steady_now_ns();
+        engine.start(run.config);
+        follow_run(engine, run_type_for(run.config.threads), launched_ns);
+
+        if (interrupted)
+            return exit_interrupted;
+        if (!engine.result_ready) {
+            const std::string error = engine.error();
+            std::fprintf(stderr, "vornmark-cli: %s\n", error.empty() ? "the run did not finish" : error.c_str());
+            return exit_run_failed;
+        }
+        const BenchmarkResult result = engine.result;
+        engine.result_ready.exchange(false);
+
+        // Report: custom runs are labelled as such and never saved or submitted.
+        const std::string line = options.json ? result_json(result, run.config, run.custom)
+                                              : result_text(result, run.custom);
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+
+        if (!options.image_path.empty()) {
+            const std::string error = write_image(options.image_path, engine.pixel_data(), engine.width, engine.height);
+            if (!error.empty()) {
+                std::fprintf(stderr, "vornmark-cli: %s\n", error.c_str());
+                return exit_run_failed;
+            }
+        }
+    }
+
+    // Clean-up: the engine joins its last run thread when it goes out of scope.
+    return exit_ok;
+}

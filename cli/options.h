@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/benchmark_config.h"
+
+enum class RunSelection { Both, Single, Multi };
+
+// What the command line asks for.
+struct Options {
+    bool help = false;
+    RunSelection selection = RunSelection::Both;
+    bool json = false;
+    std::string image_path; // empty: no image
+
+    // Development settings; any of them makes every run a custom one.
+    std::optional<std::int32_t> width;
+    std::optional<std::int32_t> height;
+    std::optional<std::int32_t> samples;
+    std::optional<std::int32_t> depth;
+    std::optional<std::int32_t> tile;
+    std::optional<std::int32_t> threads;
+
+    bool custom() const;
+};
+
+struct ParsedOptions {
+    Options options;
+    std::string error; // empty when the arguments were accepted; otherwise one line
+};
+
+// args excludes the program name. Accepts "--name value" and "--name=value".
+ParsedOptions parse_options(const std::vector<std::string>& args);
+
+// One planned run: its settings and whether it is a custom (development) run.
+struct PlannedRun {
+    BenchmarkConfig config;
+    bool custom = false;
+};
+
+// The runs the options ask for, in order: --threads gives exactly one run with
+// that many workers; otherwise --single, --multi, or both presets.
+std::vector<PlannedRun> plan_runs(const Options& options, std::int32_t hardware_threads);
+
+std::string usage_text();

@@ -1,0 +1,187 @@
+// Runs the real vornmark-cli binary with tiny custom runs.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+extern char** environ;
+
+namespace {
+
+struct Outcome {
+    int exit_code = -1; // -1: did not exit normally
+    std::string out;
+    std::string err;
+};
+
+std::string read_all(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+class CliEndToEnd : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/vornmark-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    // Starts the binary with stdout and stderr going to files in the test's directory.
+    pid_t spawn(const std::vector<std::string>& args)
+    {
+        std::vector<char*> argv;
+        std::string program = VORNMARK_CLI_PATH;
+        argv.push_back(program.data());
+        std::vector<std::string> copies = args;
+        for (std::string& arg : copies)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, (dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, (dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = -1;
+        const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(failed, 0);
+        return pid;
+    }
+
+    // Waits for the process, killing it if it outlives a generous deadline.
+    Outcome finish(pid_t pid, std::chrono::seconds deadline = std::chrono::seconds(240))
+    {
+        const auto end = std::chrono::steady_clock::now() + deadline;
+        int status = 0;
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > end) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                ADD_FAILURE() << "vornmark-cli did not finish in time";
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        Outcome outcome;
+        if (WIFEXITED(status))
+            outcome.exit_code = WEXITSTATUS(status);
+        outcome.out = read_all(dir / "out");
+        outcome.err = read_all(dir / "err");
+        return outcome;
+    }
+
+    Outcome run(const std::vector<std::string>& args) { return finish(spawn(args)); }
+
+    std::filesystem::path dir;
+};
+
+std::vector<std::string> lines_of(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+TEST_F(CliEndToEnd, TinyCustomRunsPrintJsonAndWriteTheImage)
+{
+    const std::string image = (dir / "x.ppm").string();
+    const Outcome outcome =
+        run({"--width", "32", "--height", "18", "--samples", "1", "--depth", "3", "--json", "--image", image});
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+
+    const std::vector<std::string> lines = lines_of(outcome.out);
+    ASSERT_EQ(lines.size(), 2u) << "the single-core run, then the multi-core run";
+    const auto single = nlohmann::json::parse(lines[0]);
+    const auto multi = nlohmann::json::parse(lines[1]);
+    EXPECT_EQ(single["type"], "single");
+    EXPECT_EQ(single["threads"], 1);
+    EXPECT_EQ(multi["threads"], std::max(1u, std::thread::hardware_concurrency()));
+    for (const auto& run : {single, multi}) {
+        EXPECT_EQ(run["custom"], true);
+        EXPECT_EQ(run["width"], 32);
+        EXPECT_EQ(run["height"], 18);
+        EXPECT_EQ(run["samples"], 1);
+        EXPECT_EQ(run["max_depth"], 3);
+        EXPECT_EQ(run["tile_size"], 32);
+        EXPECT_GT(run["score"].get<std::int64_t>(), 0);
+        EXPECT_GT(run["time_seconds"].get<double>(), 0.0);
+        EXPECT_EQ(run["date"].get<std::string>().size(), 19u);
+    }
+
+    const std::string header = "P6\n32 18\n255\n";
+    const std::string written = read_all(image);
+    ASSERT_EQ(written.size(), header.size() + 32 * 18 * 3);
+    EXPECT_EQ(written.substr(0, header.size()), header);
+}
+
+TEST_F(CliEndToEnd, TextResultNamesTypeScoreSecondsThreadsAndDate)
+{
+    const Outcome outcome = run({"--single", "--width", "16", "--height", "9", "--samples", "1", "--depth", "2"});
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    const std::vector<std::string> lines = lines_of(outcome.out);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(single \(custom\)  score \d+  time \d+\.\d{3} s  threads 1  )"
+                                                      R"(date \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d)")))
+        << lines[0];
+    EXPECT_EQ(outcome.err.find('\r'), std::string::npos) << "no progress line when stderr is not a terminal";
+}
+
+TEST_F(CliEndToEnd, BadArgumentExitsWith2AndRunsNothing)
+{
+    const std::string image = (dir / "y.ppm").string();
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--image", image, "--bogus"},
+                                                 {"--image", image, "--width", "abc"},
+                                                 {"--image", (dir / "y.jpg").string(), "--samples", "1"}}) {
+        const Outcome outcome = run(args);
+        EXPECT_EQ(outcome.exit_code, 2);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(lines_of(outcome.err).size(), 1u) << outcome.err;
+        EXPECT_EQ(outcome.err.find("Running"), std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(image));
+    }
+}
+
+TEST_F(CliEndToEnd, HelpPrintsUsageAndExits0)
+{
+    const Outcome outcome = run({"--help"});
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_NE(outcome.out.find("Usage: vornmark-cli"), std::string::npos);
+    EXPECT_NE(outcome.out.find("--threads"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, InterruptCancelsTheRunAndExitsWith130)
+{
+    // Minutes of work in small tiles, so only the tile in flight is waited for.
+    const pid_t pid = spawn({"--threads", "1", "--width", "320", "--height", "180", "--samples", "1000", "--tile",
+                             "4", "--json"});
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (read_all(dir / "err").find("Running") == std::string::npos && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    const Outcome outcome = finish(pid, std::chrono::seconds(120));
+    EXPECT_EQ(outcome.exit_code, 130) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+}

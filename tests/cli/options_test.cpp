@@ -1,0 +1,123 @@
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+ParsedOptions parse(std::vector<std::string> args)
+{
+    return parse_options(args);
+}
+
+} // namespace
+
+TEST(CliOptions, NoArgumentsRunBothPresets)
+{
+    const ParsedOptions parsed = parse({});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_FALSE(parsed.options.custom());
+    const std::vector<PlannedRun> runs = plan_runs(parsed.options, 8);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].config.threads, 1);
+    EXPECT_EQ(runs[1].config.threads, 8);
+    for (const PlannedRun& run : runs) {
+        EXPECT_FALSE(run.custom);
+        EXPECT_EQ(run.config.samples, 128);
+        EXPECT_EQ(run.config.width, 1920);
+        EXPECT_EQ(run.config.height, 1080);
+        EXPECT_EQ(run.config.tile_size, 32);
+        EXPECT_EQ(run.config.max_depth, 50);
+    }
+}
+
+TEST(CliOptions, SingleOrMultiSelectsOnePreset)
+{
+    std::vector<PlannedRun> runs = plan_runs(parse({"--single"}).options, 8);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].config.threads, 1);
+    runs = plan_runs(parse({"--multi"}).options, 8);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].config.threads, 8);
+}
+
+TEST(CliOptions, MultiOnMachineReportingNoThreadCountUsesOne)
+{
+    const std::vector<PlannedRun> runs = plan_runs(parse({"--multi"}).options, 0);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].config.threads, 1);
+}
+
+TEST(CliOptions, DevelopmentSettingsMakeEveryRunCustom)
+{
+    const ParsedOptions parsed = parse({"--width", "32", "--height=18", "--samples", "4", "--depth", "3", "--tile", "8"});
+    ASSERT_EQ(parsed.error, "");
+    const std::vector<PlannedRun> runs = plan_runs(parsed.options, 4);
+    ASSERT_EQ(runs.size(), 2u);
+    for (const PlannedRun& run : runs) {
+        EXPECT_TRUE(run.custom);
+        EXPECT_EQ(run.config.width, 32);
+        EXPECT_EQ(run.config.height, 18);
+        EXPECT_EQ(run.config.samples, 4);
+        EXPECT_EQ(run.config.max_depth, 3);
+        EXPECT_EQ(run.config.tile_size, 8);
+    }
+}
+
+TEST(CliOptions, ThreadsGivesExactlyOneCustomRun)
+{
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--threads", "3"}, {"--single", "--threads", "3"}, {"--multi", "--threads=3"}}) {
+        const std::vector<PlannedRun> runs = plan_runs(parse(args).options, 8);
+        ASSERT_EQ(runs.size(), 1u);
+        EXPECT_EQ(runs[0].config.threads, 3);
+        EXPECT_TRUE(runs[0].custom);
+        EXPECT_EQ(runs[0].config.width, 1920);
+    }
+}
+
+TEST(CliOptions, JsonImageAndHelp)
+{
+    const ParsedOptions parsed = parse({"--json", "--image", "out.PNG", "--help"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_TRUE(parsed.options.json);
+    EXPECT_TRUE(parsed.options.help);
+    EXPECT_EQ(parsed.options.image_path, "out.PNG");
+    EXPECT_FALSE(parsed.options.custom());
+}
+
+TEST(CliOptions, BadArgumentsGiveOneLineNamingThem)
+{
+    struct Case {
+        std::vector<std::string> args;
+        const char* named;
+    };
+    const Case cases[] = {
+        {{"--bogus"}, "--bogus"},
+        {{"single"}, "single"},
+        {{"--width"}, "--width"},
+        {{"--width", "abc"}, "--width"},
+        {{"--width", "12px"}, "--width"},
+        {{"--width", "0"}, "--width"},
+        {{"--height", "-5"}, "--height"},
+        {{"--samples", "99999999999"}, "--samples"},
+        {{"--depth", "1001"}, "--depth"},
+        {{"--tile", ""}, "--tile"},
+        {{"--threads", "0"}, "--threads"},
+        {{"--image", "out.jpg"}, "--image"},
+        {{"--image"}, "--image"},
+        {{"--json=yes"}, "--json"},
+        {{"--single", "--multi"}, "--single"},
+        {{"--width", "32768", "--height", "32768"}, "--width"},
+    };
+    for (const Case& c : cases) {
+        const ParsedOptions parsed = parse(c.args);
+        EXPECT_NE(parsed.error.find(c.named), std::string::npos) << parsed.error;
+        EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << parsed.error;
+    }
+}
+
+TEST(CliOptions, RangeErrorsSayWhatIsAccepted)
+{
+    EXPECT_NE(parse({"--depth", "0"}).error.find("1 to 1000"), std::string::npos);
+    EXPECT_NE(parse({"--nope"}).error.find("--threads"), std::string::npos);
+}
