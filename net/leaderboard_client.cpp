@@ -36,17 +36,6 @@ void check_accepted(const json& reply, const std::string& raw_reply)
         throw std::runtime_error("Server rejected: " + raw_reply);
 }
 
-class PendingRequest {
-public:
-    explicit PendingRequest(std::atomic<std::int32_t>& counter) : counter(counter) {}
-    ~PendingRequest() { counter.fetch_sub(1); }
-    PendingRequest(const PendingRequest&) = delete;
-    PendingRequest& operator=(const PendingRequest&) = delete;
-
-private:
-    std::atomic<std::int32_t>& counter;
-};
-
 }  // namespace
 
 LeaderboardClient::LeaderboardClient() : LeaderboardClient(default_endpoint()) {}
@@ -97,12 +86,12 @@ void LeaderboardClient::start_task(Task task)
     // Counted before the thread exists, so "Loading..." shows from the very frame that started it.
     pending_requests.fetch_add(1);
     try {
+        // The tasks turn every failure into a status text, so both steps below always run. The flag
+        // is set first: once `pending_requests` reads 0, every thread can be collected.
         tasks.emplace_back([this, task = std::move(task), finished] {
-            {
-                PendingRequest pending(pending_requests);
-                task();
-            }
+            task();
             finished->store(true);
+            pending_requests.fetch_sub(1);
         });
     } catch (...) {
         pending_requests.fetch_sub(1);

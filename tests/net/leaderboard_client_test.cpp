@@ -1,0 +1,334 @@
+#include "net/leaderboard_client.h"
+
+#include "tests/net/scripted_tls_server.h"
+#include "tests/net/wait_for_requests.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <future>
+
+namespace {
+
+const std::string two_rows = R"({"leaderboard":[{"cpu":"Zen 4","avg_score":5000,"runs":3},)"
+                             R"({"cpu":"Core i9","avg_score":1234.7,"runs":1}]})";
+const std::string accepted = R"({"ok":true})";
+
+// The message the JSON library itself gives for this reply.
+std::string parse_error_of(const std::string& body)
+{
+    try {
+        [[maybe_unused]] const auto parsed = nlohmann::json::parse(body);
+    } catch (const nlohmann::json::parse_error& error) {
+        return error.what();
+    }
+    return "parsed";
+}
+
+std::vector<std::string> cpus(const std::vector<LeaderboardEntry>& rows)
+{
+    std::vector<std::string> names;
+    for (const LeaderboardEntry& row : rows)
+        names.push_back(row.cpu);
+    return names;
+}
+
+// Holds the scripted server's replies until opened; opens itself when it goes out of scope, so a
+// failed assertion cannot leave a connection waiting forever.
+class ReplyGate {
+public:
+    ReplyGate() : opened(released.get_future().share()) {}
+    ~ReplyGate() { open(); }
+    void open()
+    {
+        std::call_once(once, [this] { released.set_value(); });
+    }
+    ScriptedTlsServer::Script holding(ScriptedTlsServer::Script script)
+    {
+        return [script = std::move(script), opened = opened](const RecordedRequest& request) {
+            opened.wait();
+            return script(request);
+        };
+    }
+
+private:
+    std::promise<void> released;
+    std::shared_future<void> opened;
+    std::once_flag once;
+};
+
+}  // namespace
+
+TEST(LeaderboardClient, StartsEmpty)
+{
+    LeaderboardClient client(HttpEndpoint{"127.0.0.1", 1, ""});
+
+    EXPECT_TRUE(client.standings("single").empty());
+    EXPECT_TRUE(client.standings("multi").empty());
+    EXPECT_EQ(client.pending_requests.load(), 0);
+    EXPECT_EQ(client.submit_status_text(), "");
+    EXPECT_EQ(client.fetch_error_text(), "");
+    EXPECT_EQ(client.task_count(), 0u);
+}
+
+TEST(LeaderboardClient, FetchFillsTheListOfItsTypeInTheServersOrder)
+{
+    ScriptedTlsServer server(reply_by_route(
+        {{"GET /api.php?type=single", http_response(200, two_rows)},
+         {"GET /api.php?type=Single", http_response(200, R"({"leaderboard":[{"cpu":"X","avg_score":1,"runs":1}]})")}}));
+
+    LeaderboardClient client(server.endpoint());
+    client.fetch_standings("single");
+    ASSERT_TRUE(wait_until_idle(client));
+
+    const auto single = client.standings("single");
+    ASSERT_EQ(single.size(), 2u);
+    EXPECT_EQ(single[0].cpu, "Zen 4");
+    EXPECT_EQ(single[0].avg_score, 5000);
+    EXPECT_EQ(single[0].runs, 3);
+    EXPECT_EQ(single[1].cpu, "Core i9");
+    EXPECT_EQ(single[1].avg_score, 1234);
+    EXPECT_TRUE(client.standings("multi").empty());
+    EXPECT_EQ(client.fetch_error_text(), "");
+
+    // Any type other than exactly "single" selects the multi-core list.
+    client.fetch_standings("Single");
+    ASSERT_TRUE(wait_until_idle(client));
+    EXPECT_EQ(cpus(client.standings("multi")), std::vector<std::string>{"X"});
+    EXPECT_EQ(cpus(client.standings("single")), (std::vector<std::string>{"Zen 4", "Core i9"}));
+}
+
+TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows)
+{
+    const std::vector<std::pair<std::string, std::string>> failures = {
+        {http_response(201, two_rows), "HTTP 201"},
+        {"HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n", "HTTP 204"},
+        {"HTTP/1.1 302 Found\r\nLocation: /api.php?type=single\r\nContent-Length: 0\r\n\r\n", "HTTP 302"},
+        {http_response(500, "{}"), "HTTP 500"},
+        {http_response(200, ""), parse_error_of("")},
+        {http_response(200, R"({"leaderboard":[]} x)"), parse_error_of(R"({"leaderboard":[]} x)")},
+        {http_response(200, R"({"leaderboard":[{"cpu":"A","avg_score":1,"runs":1},{"avg_score":2,"runs":2}]})"),
+         "[json.exception.type_error.302] type must be string, but is null"},
+    };
+    std::vector<std::string> replies = {http_response(200, two_rows)};
+    for (const auto& [reply, message] : failures)
+        replies.push_back(reply);
+    ScriptedTlsServer server(reply_in_order(replies));
+    LeaderboardClient client(server.endpoint());
+    client.fetch_standings("single");
+    ASSERT_TRUE(wait_until_idle(client));
+
+    for (const auto& [reply, message] : failures) {
+        client.fetch_standings("single");
+        ASSERT_TRUE(wait_until_idle(client));
+        EXPECT_EQ(client.fetch_error_text(), message);
+        EXPECT_EQ(cpus(client.standings("single")), (std::vector<std::string>{"Zen 4", "Core i9"})) << message;
+    }
+    EXPECT_EQ(client.submit_status_text(), "");
+}
+
+TEST(LeaderboardClient, EmptyReplyEmptiesTheListAndClearsTheError)
+{
+    for (const std::string empty : {"{}", "null", " \r\n\t{ } \n"}) {
+        ScriptedTlsServer server(reply_in_order(
+            {http_response(200, two_rows), http_response(500, ""), http_response(200, empty)}));
+        LeaderboardClient client(server.endpoint());
+        for (int fetch = 0; fetch < 2; ++fetch) {
+            client.fetch_standings("multi");
+            ASSERT_TRUE(wait_until_idle(client));
+        }
+        ASSERT_EQ(client.standings("multi").size(), 2u);
+        ASSERT_EQ(client.fetch_error_text(), "HTTP 500");
+
+        client.fetch_standings("multi");
+        ASSERT_TRUE(wait_until_idle(client));
+        EXPECT_TRUE(client.standings("multi").empty()) << empty;
+        EXPECT_EQ(client.fetch_error_text(), "");
+    }
+}
+
+TEST(LeaderboardClient, ReplyLongerThanOneReadIsReadWhole)
+{
+    std::string body = R"({"leaderboard":[)";
+    for (int i = 0; i < 300; ++i)
+        body += (i ? "," : "") + std::string(R"({"cpu":"Processor number )") + std::to_string(i) +
+                R"(","avg_score":)" + std::to_string(10000 - i) + R"(,"runs":)" + std::to_string(i) + "}";
+    body += "]}";
+    ASSERT_GT(body.size(), 4096u * 4);
+    ScriptedTlsServer server(reply_always(http_response(200, body)));
+    LeaderboardClient client(server.endpoint());
+
+    client.fetch_standings("single");
+    ASSERT_TRUE(wait_until_idle(client));
+
+    const auto rows = client.standings("single");
+    ASSERT_EQ(rows.size(), 300u);
+    EXPECT_EQ(rows.back().cpu, "Processor number 299");
+    EXPECT_EQ(rows.back().avg_score, 9701);
+    EXPECT_EQ(client.fetch_error_text(), "");
+}
+
+TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsType)
+{
+    ScriptedTlsServer server(reply_by_route({{"POST /api.php", http_response(200, R"({ "ok" : true, "id": 7 })")},
+                                             {"GET /api.php?type=multi", http_response(200, two_rows)},
+                                             {"GET /api.php?type=single", http_response(500, "")}}));
+    LeaderboardClient client(server.endpoint());
+    client.fetch_standings("single");
+    ASSERT_TRUE(wait_until_idle(client));
+    ASSERT_EQ(client.fetch_error_text(), "HTTP 500");
+
+    std::string cpu = "AMD \"Ryzen\" 9 7950X";
+    client.submit_result(cpu, "multi", 4321, 32);
+    cpu.assign("changed by the caller");
+    ASSERT_TRUE(wait_until_idle(client));
+
+    EXPECT_EQ(client.submit_status_text(), "Submitted OK (multi 4321)");
+    EXPECT_EQ(cpus(client.standings("multi")), (std::vector<std::string>{"Zen 4", "Core i9"}));
+    EXPECT_TRUE(client.standings("single").empty());
+    EXPECT_EQ(client.fetch_error_text(), "HTTP 500");  // a submission leaves the fetch error alone
+
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].method, "POST");
+    EXPECT_EQ(requests[1].target, "/api.php");
+    EXPECT_EQ(requests[1].body, R"({"cpu_name":"AMD \"Ryzen\" 9 7950X","score":4321,"threads":32,"type":"multi"})");
+    EXPECT_EQ(requests[1].header_values("Content-Type"), std::vector<std::string>{"application/json"});
+    EXPECT_EQ(requests[2].method, "GET");
+    EXPECT_EQ(requests[2].target, "/api.php?type=multi");
+}
+
+TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows)
+{
+    const std::string rejection = R"({ "ok": false,  "error": "score out of range" })";
+    const std::string follow_up_ok = http_response(200, R"({"leaderboard":[]})");
+    struct Case {
+        std::string post_reply;
+        std::string get_reply;
+        std::string status;
+    };
+    const std::vector<Case> cases = {
+        {http_response(500, accepted), follow_up_ok, "Submit error: HTTP 500"},
+        {http_response(200, rejection), follow_up_ok, "Submit error: Server rejected: " + rejection},
+        {http_response(200, R"({"ok":1})"), follow_up_ok,
+         "Submit error: [json.exception.type_error.302] type must be boolean, but is number"},
+        {http_response(200, R"({"okay":true})"), follow_up_ok, R"(Submit error: Server rejected: {"okay":true})"},
+        {http_response(200, "[true]"), follow_up_ok, "Submit error: Server rejected: [true]"},
+        {http_response(200, "true\n"), follow_up_ok, "Submit error: Server rejected: true\n"},
+        {http_response(200, ""), follow_up_ok, "Submit error: " + parse_error_of("")},
+        {http_response(200, R"({"ok":true}{)"), follow_up_ok, "Submit error: " + parse_error_of(R"({"ok":true}{)")},
+        // Stored by the server, but the refresh afterwards fails.
+        {http_response(200, accepted), http_response(503, ""), "Submit error: HTTP 503"},
+        {http_response(200, accepted), http_response(200, R"({"leaderboard":[{"cpu":"A","avg_score":"1"}]})"),
+         "Submit error: [json.exception.type_error.302] type must be number, but is string"},
+    };
+    for (const Case& c : cases) {
+        ScriptedTlsServer server(reply_by_route({{"POST /api.php", c.post_reply},
+                                                 {"GET /api.php?type=single", c.get_reply}}));
+        LeaderboardClient client(server.endpoint());
+        {
+            std::lock_guard lock(client.standings_lock);
+            client.single_standings = {LeaderboardEntry{"Old row", 1, 1}};
+        }
+
+        client.submit_result("Test CPU", "single", 4321, 1);
+        ASSERT_TRUE(wait_until_idle(client));
+
+        EXPECT_EQ(client.submit_status_text(), c.status);
+        EXPECT_EQ(cpus(client.standings("single")), std::vector<std::string>{"Old row"}) << c.status;
+        EXPECT_EQ(client.fetch_error_text(), "");
+    }
+}
+
+TEST(LeaderboardClient, UnreachableServerFailsEveryRequest)
+{
+    const HttpEndpoint nowhere{"127.0.0.1", 1, loopback_identity().cert_file};
+    LeaderboardClient client(nowhere);
+
+    client.fetch_standings("single");
+    client.submit_result("Test CPU", "single", 100, 1);
+    ASSERT_TRUE(wait_until_idle(client));
+
+    EXPECT_EQ(client.fetch_error_text(), "HttpSendRequest failed");
+    EXPECT_EQ(client.submit_status_text(), "Submit error: HttpSendRequest failed");
+}
+
+TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight)
+{
+    ReplyGate gate;
+    ScriptedTlsServer server(gate.holding(reply_by_route({{"POST /api.php", http_response(200, accepted)},
+                                                          {"GET /api.php?type=single", http_response(200, two_rows)},
+                                                          {"GET /api.php?type=multi", http_response(200, "{}")}})));
+    LeaderboardClient client(server.endpoint());
+
+    client.fetch_standings("single");
+    client.fetch_standings("multi");
+    client.submit_result("Zen 4", "single", 5000, 1);
+    EXPECT_EQ(client.pending_requests.load(), 3);
+    ASSERT_TRUE(wait_for([&] { return server.raw_requests().size() == 3; }));
+    EXPECT_EQ(client.pending_requests.load(), 3);
+    EXPECT_EQ(client.submit_status_text(), "Submitting...");
+
+    gate.open();
+    ASSERT_TRUE(wait_until_idle(client));
+    EXPECT_EQ(client.submit_status_text(), "Submitted OK (single 5000)");
+    EXPECT_EQ(client.fetch_error_text(), "");
+    EXPECT_EQ(client.standings("single").size(), 2u);
+}
+
+TEST(LeaderboardClient, ConcurrentFetchesEachStoreTheirOwnType)
+{
+    ScriptedTlsServer server(reply_by_route(
+        {{"GET /api.php?type=single", http_response(200, two_rows)},
+         {"GET /api.php?type=multi", http_response(200, R"({"leaderboard":[{"cpu":"M","avg_score":9,"runs":2}]})")}}));
+    LeaderboardClient client(server.endpoint());
+
+    for (int press = 0; press < 4; ++press) {
+        client.fetch_standings("single");
+        client.fetch_standings("multi");
+    }
+    ASSERT_TRUE(wait_until_idle(client));
+
+    EXPECT_EQ(server.raw_requests().size(), 8u);
+    EXPECT_EQ(cpus(client.standings("single")), (std::vector<std::string>{"Zen 4", "Core i9"}));
+    EXPECT_EQ(cpus(client.standings("multi")), std::vector<std::string>{"M"});
+    EXPECT_EQ(client.fetch_error_text(), "");
+}
+
+TEST(LeaderboardClient, FinishedRequestThreadsAreCollectedByTheNextStart)
+{
+    ReplyGate gate;
+    ScriptedTlsServer server(gate.holding(reply_always(http_response(200, "{}"))));
+    LeaderboardClient client(server.endpoint());
+    for (int i = 0; i < 3; ++i)
+        client.fetch_standings("single");
+    gate.open();
+    ASSERT_TRUE(wait_until_idle(client));
+    EXPECT_EQ(client.task_count(), 3u);
+
+    client.fetch_standings("multi");
+    EXPECT_EQ(client.task_count(), 1u);
+
+    client.shutdown();
+    EXPECT_EQ(client.task_count(), 0u);
+    EXPECT_EQ(client.pending_requests.load(), 0);
+}
+
+TEST(LeaderboardClient, ShutdownWaitsForTheRequestsInFlight)
+{
+    ReplyGate gate;
+    ScriptedTlsServer server(gate.holding(reply_always(http_response(200, two_rows))));
+    LeaderboardClient client(server.endpoint());
+    client.fetch_standings("multi");
+    ASSERT_TRUE(wait_for([&] { return server.raw_requests().size() == 1; }));
+
+    std::jthread opener([&gate] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        gate.open();
+    });
+    client.shutdown();
+
+    EXPECT_EQ(client.pending_requests.load(), 0);
+    EXPECT_EQ(client.standings("multi").size(), 2u);
+}
