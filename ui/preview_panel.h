@@ -1,8 +1,40 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include <imgui.h>
 
 struct AppState;
 
+// The image being rendered (or a placeholder before the first run), then the
+// progress line and bar below it.
 void draw_preview_panel(AppState& app);
 void draw_progress_panel(AppState& app, ImFont* mono);
+
+// Size and horizontal offset of the preview image in a column with (aw, ah) free:
+// the texture's aspect kept, 16 pixels narrower than the column and at most
+// ah * 0.65 - 40 high, centred. Zero for a texture without area.
+struct PreviewRect {
+    float width = 0.0f;
+    float height = 0.0f;
+    float x_offset = 0.0f;
+};
+PreviewRect fit_preview(float available_width, float available_height, std::int32_t texture_width,
+                        std::int32_t texture_height);
+
+// Share of the tiles done, 0 when there is no plan yet.
+float progress_fraction(std::int32_t done, std::int32_t total);
+
+// "510 / 2040 tiles  |  25.0%  |  12.5s"
+std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds);
+
+// Seconds the progress line shows: while running, the time since the run's start
+// (0 until the run has recorded it); afterwards the finished run's time while its
+// result waits to be collected, else 0.
+double progress_seconds(bool running, std::int64_t start_time_ns, std::int64_t now_ns, bool result_ready,
+                        double result_seconds);
+
+// Opacity of the highlight that sweeps the bar, for its position u in [0, 1):
+// 40 in the middle of the sweep, 0 at its ends.
+int highlight_alpha(float u);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+#include "app/gpu_backend.h"
+
+// The OpenGL side of the window: holds the preview texture that the panels draw.
+// All calls need the window's GL context current on the calling (GUI) thread.
+class GlState : public IGpuBackend {
+public:
+    GlState() = default;
+    // Releases nothing: the shell calls release() while the context still exists.
+    ~GlState() override = default;
+    GlState(const GlState&) = delete;
+    GlState& operator=(const GlState&) = delete;
+
+    void create_texture(std::int32_t width, std::int32_t height) override;
+    void update_texture(const std::uint8_t* pixels, std::int32_t width, std::int32_t height) override;
+    ImTextureID texture_id() const override;
+    bool has_texture() const override;
+    std::int32_t texture_width() const override;
+    std::int32_t texture_height() const override;
+
+    // Deletes the preview texture; has_texture() is false afterwards.
+    void release();
+
+private:
+    unsigned int preview_texture = 0;  // GL texture name, 0 when there is none
+    std::int32_t width = 0;            // size as last created successfully
+    std::int32_t height = 0;
+};

@@ -1,0 +1,161 @@
+// Vornmark: the window program. One GUI thread; the benchmark and the leaderboard
+// requests run on threads owned by the AppState.
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#define GL_GLEXT_PROTOTYPES
+#include <GL/gl.h>
+#include <GLFW/glfw3.h>
+
+#include <backends/imgui_impl_glfw.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <imgui.h>
+
+#include "app/app_state.h"
+#include "app/fonts.h"
+#include "app/gl_adapter.h"
+#include "app/gl_state.h"
+#include "app/style.h"
+#include "app/window.h"
+#include "sysinfo/system_info.h"
+#include "ui/main_layout.h"
+
+namespace {
+
+// Set by SIGTERM and SIGINT; the frame loop turns it into a close of the window.
+std::atomic<bool> close_signalled{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void on_close_signal(int) {
+    close_signalled.store(true);
+}
+
+void install_close_signals() {
+    struct sigaction action {};
+    action.sa_handler = on_close_signal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+// The preview texture lives as long as the process; its GL object is released
+// explicitly at shutdown, while the context still exists.
+GlState gl_state;
+
+}  // namespace
+
+int main() {
+    // ---- Set-up ------------------------------------------------------------
+
+    install_close_signals();
+
+    // Window, OpenGL context, swap interval 1.
+    ResizeRequest resize;
+    std::string window_error;
+    GLFWwindow* window = create_main_window(resize, window_error);
+    if (window == nullptr) {
+        std::fprintf(stderr, "vornmark: %s\n", window_error.c_str());
+        return 1;
+    }
+
+    // GUI context, style and backends ("imgui.ini" keeps its default name).
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+    apply_vornmark_style();
+    ImGui_ImplGlfw_InitForOpenGL(window, true);
+    ImGui_ImplOpenGL3_Init("#version 330 core");
+
+    // Application state.
+    auto app = std::make_unique<AppState>();
+    app->gpu = &gl_state;
+
+    // Fonts and sizes at the window's scale, fixed from here on.
+    const float scale = window_dpi_scale(window);
+    const WindowFonts fonts = load_fonts(scale);
+    app->font_ui = fonts.ui;
+    app->font_mono = fonts.mono;
+    app->font_mono_large = fonts.mono_large;
+    app->font_heading = fonts.heading;
+    ImGui::GetStyle().ScaleAllSizes(scale);
+    app->dpi_scale = scale;
+
+    // The machine, with what the GL context knows about its adapter.
+    app->sysinfo = probe_system_info();
+    probe_graphics_adapter(app->sysinfo, gl_graphics_adapters());
+
+    // History and the scores shown at first.
+    app->history.load();
+    app->shown_single_score = app->history.best_score("single");
+    app->shown_multi_score = app->history.best_score("multi");
+
+    // Both standings, in the background.
+    app->leaderboard_client.fetch_standings("single");
+    app->leaderboard_client.fetch_standings("multi");
+
+    // ---- Frame loop ---------------------------------------------------------
+
+    while (!glfwWindowShouldClose(window)) {
+        // 1. Window events; a close request ends the loop once they are handled.
+        glfwPollEvents();
+        if (close_signalled.load()) {
+            glfwSetWindowShouldClose(window, GLFW_TRUE);
+        }
+        if (glfwWindowShouldClose(window)) {
+            break;
+        }
+
+        // 2. A resize since the last frame.
+        if (resize.resize_pending) {
+            resize.resize_pending = false;
+            glViewport(0, 0, static_cast<GLsizei>(resize.resize_width), static_cast<GLsizei>(resize.resize_height));
+        }
+
+        // 3. New GUI frame.
+        ImGui_ImplOpenGL3_NewFrame();
+        ImGui_ImplGlfw_NewFrame();
+        ImGui::NewFrame();
+
+        // 4. Every panel.
+        if (app->font_ui != nullptr) {
+            ImGui::PushFont(app->font_ui);
+        }
+        draw_main_layout(*app);
+        if (app->font_ui != nullptr) {
+            ImGui::PopFont();
+        }
+
+        // 5-6. Render into the cleared back buffer.
+        ImGui::Render();
+        glClearColor(0.051f, 0.051f, 0.051f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+
+        // 7. Present; the swap interval of 1 is the only pacing.
+        glfwSwapBuffers(window);
+    }
+
+    // ---- Clean-up, in reverse ------------------------------------------------
+
+    // Background requests first, then the benchmark is told to stop.
+    app->leaderboard_client.shutdown();
+    app->engine.cancel_requested.exchange(true);
+
+    // GUI backends and context (the fonts go with it).
+    ImGui_ImplOpenGL3_Shutdown();
+    ImGui_ImplGlfw_Shutdown();
+    ImGui::DestroyContext();
+
+    // GL objects, then the window and the window system.
+    gl_state.release();
+    destroy_main_window(window);
+
+    // The state last: client, history, engine (joins a cancelled run), system info.
+    app.reset();
+    return 0;
+}

@@ -1,0 +1,5 @@
+#pragma once
+
+// The fixed dark style with teal and orange accents: sizes, then every colour slot
+// that the window sets. Sizes are not scaled here (ScaleAllSizes comes later).
+void apply_vornmark_style();

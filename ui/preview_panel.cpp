@@ -1,0 +1,168 @@
+#include "ui/preview_panel.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "app/app_state.h"
+
+namespace {
+
+const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
+const ImVec4 progress_text_colour(0.7f, 0.7f, 0.7f, 1.0f);
+constexpr ImU32 placeholder_fill = IM_COL32(10, 10, 10, 255);
+constexpr ImU32 placeholder_border = IM_COL32(32, 32, 32, 255);
+constexpr ImU32 placeholder_text = IM_COL32(64, 64, 64, 255);
+constexpr ImU32 bar_background = IM_COL32(21, 21, 21, 255);
+constexpr ImU32 bar_fill_running = IM_COL32(0, 212, 170, 255);
+constexpr ImU32 bar_fill_idle = IM_COL32(0, 160, 128, 255);
+constexpr ImU32 bar_border = IM_COL32(48, 48, 48, 255);
+constexpr float image_margin_x = 16.0f;
+constexpr float image_margin_y = 40.0f;
+constexpr float bar_margin = 8.0f;
+constexpr float bar_height = 20.0f;
+constexpr float highlight_width = 40.0f;
+constexpr float rounding = 4.0f;
+constexpr const char* placeholder_hint = "Start a benchmark to render";
+
+float preview_height_limit(float available_height) {
+    return available_height * 0.65f - image_margin_y;
+}
+
+std::int64_t steady_now_ns() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+PreviewRect fit_preview(float aw, float ah, std::int32_t texture_width, std::int32_t texture_height) {
+    if (texture_width <= 0 || texture_height <= 0) {
+        return {};
+    }
+    const float limit = preview_height_limit(ah);
+    const float aspect = static_cast<float>(texture_width) / static_cast<float>(texture_height);
+    PreviewRect rect;
+    rect.width = aw - image_margin_x;
+    rect.height = rect.width / aspect;
+    if (rect.height > limit) {
+        rect.width = aspect * limit;
+    }
+    rect.height = std::min(rect.height, limit);
+    rect.x_offset = (aw - rect.width) * 0.5f;
+    return rect;
+}
+
+float progress_fraction(std::int32_t done, std::int32_t total) {
+    return total != 0 ? static_cast<float>(done) / static_cast<float>(total) : 0.0f;
+}
+
+std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds) {
+    char text[128];
+    std::snprintf(text, sizeof text, "%d / %d tiles  |  %.1f%%  |  %.1fs", done, total,
+                  static_cast<double>(fraction * 100.0f), seconds);
+    return text;
+}
+
+double progress_seconds(bool running, std::int64_t start_time_ns, std::int64_t now_ns, bool result_ready,
+                        double result_seconds) {
+    if (running) {
+        // The run records its start only after building the scene; until then the
+        // clock reading is none (0) and there is nothing to show yet.
+        if (start_time_ns <= 0 || now_ns < start_time_ns) {
+            return 0.0;
+        }
+        return static_cast<double>(now_ns - start_time_ns) * 1e-9;
+    }
+    return result_ready ? result_seconds : 0.0;
+}
+
+int highlight_alpha(float u) {
+    return static_cast<int>(40.0f - std::fabs(u - 0.5f) * 80.0f);
+}
+
+void draw_preview_panel(AppState& app) {
+    const ImVec2 avail = ImGui::GetContentRegionAvail();
+    const float limit = preview_height_limit(avail.y);
+
+    ImGui::PushStyleColor(ImGuiCol_Text, teal);
+    ImGui::Text("RENDER PREVIEW");
+    ImGui::PopStyleColor();
+    ImGui::Separator();
+
+    // One whole image per frame while a run is in progress, read through the
+    // engine's race-free copy; none at all otherwise.
+    if (app.gpu != nullptr && app.engine.running.load()) {
+        app.engine.snapshot_pixels(app.preview_snapshot);
+        app.gpu->update_texture(app.preview_snapshot.data(), app.engine.width, app.engine.height);
+    }
+
+    if (app.gpu != nullptr && app.gpu->has_texture()) {
+        const PreviewRect rect =
+            fit_preview(avail.x, avail.y, app.gpu->texture_width(), app.gpu->texture_height());
+        if (rect.x_offset > 0.0f) {
+            ImGui::SetCursorPosX(ImGui::GetCursorPosX() + rect.x_offset);
+        }
+        ImGui::Image(app.gpu->texture_id(), ImVec2(rect.width, rect.height), ImVec2(0.0f, 0.0f),
+                     ImVec2(1.0f, 1.0f), ImVec4(1.0f, 1.0f, 1.0f, 1.0f), ImVec4(0.0f, 0.0f, 0.0f, 0.0f));
+        return;
+    }
+
+    const float width = avail.x - image_margin_x;
+    const ImVec2 p0 = ImGui::GetCursorScreenPos();
+    const ImVec2 p1(p0.x + width, p0.y + limit);
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    draw->AddRectFilled(p0, p1, placeholder_fill, rounding);
+    draw->AddRect(p0, p1, placeholder_border, rounding, 0, 1.0f);
+    const ImVec2 text_size = ImGui::CalcTextSize(placeholder_hint);
+    const ImVec2 text_pos(p0.x + (width - text_size.x) * 0.5f, p0.y + (limit - text_size.y) * 0.5f);
+    draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), text_pos, placeholder_text, placeholder_hint);
+    ImGui::Dummy(ImVec2(width, limit));
+}
+
+void draw_progress_panel(AppState& app, ImFont* mono) {
+    ImGui::Spacing();
+    ImGui::Spacing();
+
+    const BenchmarkEngine& engine = app.engine;
+    const bool running = engine.running.load();
+    const std::int32_t done = engine.tiles_done.load();
+    const std::int32_t total = engine.tiles_total.load();
+    const float p = progress_fraction(done, total);
+    // The result is only read once the run has ended and published it.
+    const bool result_ready = !running && engine.result_ready.load();
+    const double seconds = progress_seconds(running, engine.start_time.load(), steady_now_ns(), result_ready,
+                                            result_ready ? engine.result.time_seconds : 0.0);
+
+    if (running || p > 0.0f) {
+        if (mono != nullptr) {
+            ImGui::PushFont(mono);
+        }
+        const std::string line = progress_text(done, total, p, seconds);
+        ImGui::TextColored(progress_text_colour, "%s", line.c_str());
+        if (mono != nullptr) {
+            ImGui::PopFont();
+        }
+    }
+
+    const ImVec2 p0 = ImGui::GetCursorScreenPos();
+    const float width = ImGui::GetContentRegionAvail().x - bar_margin;
+    const ImVec2 p1(p0.x + width, p0.y + bar_height);
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    draw->AddRectFilled(p0, p1, bar_background, rounding);
+    if (p > 0.0f) {
+        const float fill_end = p0.x + width * p;
+        draw->AddRectFilled(p0, ImVec2(fill_end, p1.y), running ? bar_fill_running : bar_fill_idle, rounding);
+        if (running) {
+            const float u = static_cast<float>(std::fmod(ImGui::GetTime() * 2.0, 1.0));
+            const float x0 = p0.x + u * width * p;
+            const float x1 = std::min(x0 + highlight_width, fill_end);
+            const int alpha = highlight_alpha(u);
+            draw->AddRectFilled(ImVec2(x0, p0.y), ImVec2(x1, p1.y), IM_COL32(255, 255, 255, alpha), rounding);
+        }
+    }
+    draw->AddRect(p0, p1, bar_border, rounding, 0, 1.0f);
+    ImGui::Dummy(ImVec2(width, bar_height));
+}

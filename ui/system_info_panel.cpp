@@ -1,0 +1,32 @@
+#include "ui/system_info_panel.h"
+
+#include <vector>
+
+#include "app/app_state.h"
+#include "sysinfo/system_info_rows.h"
+
+void draw_system_info_panel(AppState& app, ImFont* mono) {
+    ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(0.0f, 0.831f, 0.667f, 1.0f));
+    ImGui::Text("SYSTEM INFO");
+    ImGui::PopStyleColor();
+    ImGui::Separator();
+    ImGui::Spacing();
+
+    // All values start at one x, six body-font heights from the column's left edge.
+    const float value_x = ImGui::GetFontSize() * 6.0f;
+    for (const SystemInfoRow& row : system_info_rows(app.sysinfo)) {
+        if (row.label.empty()) {
+            ImGui::Spacing();
+            continue;
+        }
+        ImGui::TextColored(ImVec4(0.5f, 0.5f, 0.5f, 1.0f), "%s", row.label.c_str());
+        ImGui::SameLine(value_x);
+        if (mono != nullptr) {
+            ImGui::PushFont(mono);
+        }
+        ImGui::TextWrapped("%s", row.value.c_str());
+        if (mono != nullptr) {
+            ImGui::PopFont();
+        }
+    }
+}
