@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct BenchmarkResult;
+
+// Every run the program records renders the preset image; these are fixed, not taken from the run.
+inline constexpr std::int32_t kHistoryResolutionW = 1920;
+inline constexpr std::int32_t kHistoryResolutionH = 1080;
+inline constexpr std::int32_t kHistorySamples = 128;
+
+// One finished run as stored in "history.json".
+struct HistoryEntry {
+    std::string date;
+    std::string cpu;
+    std::string type;
+    std::int32_t score = 0;
+    double time_seconds = 0.0;
+    std::int32_t threads = 0;
+    std::int32_t resolution_w = kHistoryResolutionW;
+    std::int32_t resolution_h = kHistoryResolutionH;
+    std::int32_t samples = kHistorySamples;
+
+    friend bool operator==(const HistoryEntry&, const HistoryEntry&) = default;
+};
+
+HistoryEntry history_entry_from_result(const BenchmarkResult& result, const std::string& cpu);

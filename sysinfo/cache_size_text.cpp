@@ -1,0 +1,9 @@
+#include <string>
+
+#include "sysinfo/system_info.h"
+
+std::string cache_size_text(std::uint64_t bytes) {
+    if (bytes == 0) return "N/A";
+    if ((bytes >> 20) != 0) return std::to_string(bytes >> 20) + " MB";
+    return std::to_string(bytes >> 10) + " KB";
+}

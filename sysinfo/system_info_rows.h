@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sysinfo/system_info.h"
+
+struct SystemInfoRow {
+    std::string label;  // empty for a spacing row
+    std::string value;
+};
+
+// The panel's rows in order: CPU, Cores, Freq, L1, L2, L3, (spacing), GPU, VRAM, RAM, (spacing), OS, PC.
+std::vector<SystemInfoRow> system_info_rows(const SystemInfo& info);
