@@ -1,0 +1,306 @@
+#include "ui/benchmark_panel.h"
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "engine/benchmark_result.h"
+#include "history/history_store.h"
+#include "tests/ui/gui_test_context.h"
+#include "tests/ui/panel_test_app.h"
+#include "ui/score_panel.h"
+
+namespace {
+
+const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
+const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
+const ImVec4 error_red(0.8f, 0.2f, 0.2f, 1.0f);
+
+// The left column's two lower panels, as the main layout draws them.
+class BenchmarkPanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const HttpEndpoint* server = test_leaderboard_endpoint();
+        endpoint = server ? *server : unreachable_endpoint();
+        have_server = server != nullptr;
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        cpu_name = std::string("Panel Test CPU ") + info->name();
+        app = make_test_app(dir, endpoint, cpu_name);
+        app->gpu = &gpu;
+    }
+
+    void TearDown() override {
+        // A run still going ends at its tiles in flight instead of running to the end.
+        app->engine.cancel();
+    }
+
+    void draw() {
+        draw_benchmark_panel(*app);
+        draw_score_panel(*app, gui.large_font());
+    }
+    std::function<void()> panel() {
+        return in_window(ImVec2(280.0f, 700.0f), [this] { draw(); });
+    }
+    void frame() { gui.frame(panel()); }
+    bool click(std::string_view label) { return gui.click_text(label, panel()); }
+    bool frames_until(const std::function<bool()>& done) { return ::frames_until(gui, panel(), done); }
+    bool idle() const { return !app->engine.running.load() && !app->engine.result_ready.load(); }
+
+    // The submission of the last run reached the server (or, without one, failed in transport).
+    void expect_submitted(const std::string& type, std::int32_t score) {
+        ASSERT_TRUE(wait_for_leaderboard(app->leaderboard_client));
+        const std::string status = app->leaderboard_client.submit_status_text();
+        if (!have_server) {
+            EXPECT_EQ(status.rfind("Submit error: ", 0), 0u) << status;
+            return;
+        }
+        EXPECT_EQ(status, "Submitted OK (" + type + " " + std::to_string(score) + ")");
+        int runs = 0;
+        for (const ServerRow& row : server_standings(endpoint, type))
+            if (row.cpu == cpu_name)
+                runs += row.runs;
+        EXPECT_EQ(runs, 1) << "exactly one submission of this run";
+    }
+
+    TempDir dir;
+    HttpEndpoint endpoint;
+    bool have_server = false;
+    std::string cpu_name;
+    GuiTestContext gui;
+    FakeGpuBackend gpu;
+    std::unique_ptr<AppState> app;
+};
+
+TEST_F(BenchmarkPanelTest, SingleCoreClickStartsARunAndShowsCancelFromTheNextFrame) {
+    app->run_settings = long_run_settings();
+    frame();
+    ASSERT_TRUE(gui.has_text("Single-Core")) << gui.all_text();
+    EXPECT_FALSE(gui.has_text("Cancel"));
+
+    ASSERT_TRUE(click("Single-Core"));
+    EXPECT_TRUE(app->engine.running.load());
+    ASSERT_EQ(gpu.created.size(), 1u);
+    EXPECT_EQ(gpu.created[0], (FakeGpuBackend::Size{640, 360}));
+    EXPECT_EQ(app->run_settings.threads, 1);
+    EXPECT_FALSE(gui.has_text("Cancel")) << "the click frame decided from the flag read before the click";
+
+    frame();
+    EXPECT_TRUE(gui.has_text("Cancel"));
+
+    // The start buttons are disabled while the run goes on.
+    ASSERT_TRUE(click("Run Both"));
+    EXPECT_FALSE(app->run_both_active);
+    EXPECT_EQ(gpu.created.size(), 1u);
+
+    ASSERT_TRUE(click("Cancel"));
+    ASSERT_TRUE(frames_until([&] { return !app->engine.running.load(); }));
+    frame();
+    EXPECT_FALSE(gui.has_text("Cancel"));
+    EXPECT_FALSE(app->engine.result_ready.load());
+    EXPECT_TRUE(app->history.entries().empty());
+    EXPECT_EQ(app->shown_single_score, 0);
+    EXPECT_TRUE(gui.has_text("---"));
+}
+
+TEST_F(BenchmarkPanelTest, FinishedRunIsCollectedOnceIntoScoreHistoryFileAndLeaderboard) {
+    frame();
+    ASSERT_TRUE(click("Single-Core"));
+    ASSERT_TRUE(frames_until([&] { return !app->history.entries().empty(); }));
+    gui.frames(5, panel());
+
+    ASSERT_EQ(app->history.entries().size(), 1u);
+    const HistoryEntry entry = app->history.entries()[0];
+    EXPECT_EQ(entry.type, "single");
+    EXPECT_EQ(entry.threads, 1);
+    EXPECT_EQ(entry.cpu, cpu_name);
+    EXPECT_GT(entry.score, 0);
+    EXPECT_EQ(entry.date.size(), 19u);
+    // Recorded as the preset run, whatever the test settings were.
+    EXPECT_EQ(entry.resolution_w, 1920);
+    EXPECT_EQ(entry.resolution_h, 1080);
+    EXPECT_EQ(entry.samples, 128);
+    EXPECT_TRUE(idle());
+
+    EXPECT_EQ(app->shown_single_score, entry.score);
+    EXPECT_EQ(app->shown_multi_score, 0);
+    const auto digits = gui.find_text(std::to_string(entry.score));
+    ASSERT_TRUE(digits) << gui.all_text();
+    EXPECT_EQ(digits->color, packed(teal));
+    EXPECT_TRUE(gui.has_text("Best:"));
+
+    HistoryStore saved(app->history.path());
+    saved.load();
+    ASSERT_EQ(saved.entries().size(), 1u);
+    EXPECT_EQ(saved.entries()[0], entry);
+
+    expect_submitted("single", entry.score);
+}
+
+TEST_F(BenchmarkPanelTest, RunBothCollectsSingleStartsMultiInTheSameFrameAndEndsIdle) {
+    const std::int32_t hardware = static_cast<std::int32_t>(std::thread::hardware_concurrency());
+    frame();
+    ASSERT_TRUE(click("Run Both"));
+    EXPECT_TRUE(app->run_both_active);
+    EXPECT_FALSE(app->run_both_second_phase);
+
+    // Watch the frame in which the single-core result is collected.
+    bool second_started_with_first_collected = false;
+    std::int32_t single_shown_then = -1;
+    std::int32_t multi_shown_then = -1;
+    auto watched = in_window(ImVec2(280.0f, 700.0f), [&] {
+        const std::size_t before = app->history.entries().size();
+        draw_benchmark_panel(*app);
+        if (before == 0 && app->history.entries().size() == 1) {
+            second_started_with_first_collected =
+                gpu.created.size() == 2 && (app->engine.running.load() || app->engine.result_ready.load());
+            single_shown_then = app->shown_single_score;
+            multi_shown_then = app->shown_multi_score;
+        }
+        draw_score_panel(*app, gui.large_font());
+    });
+    ASSERT_TRUE(::frames_until(gui, watched, [&] { return !app->history.entries().empty(); }));
+    EXPECT_TRUE(second_started_with_first_collected);
+    EXPECT_TRUE(app->run_both_second_phase);
+    EXPECT_EQ(single_shown_then, app->history.entries()[0].score);
+    EXPECT_EQ(multi_shown_then, 0);
+
+    ASSERT_TRUE(frames_until([&] { return !app->run_both_active; }));
+    gui.frames(3, panel());
+
+    ASSERT_EQ(app->history.entries().size(), 2u);
+    const HistoryEntry first = app->history.entries()[0];
+    const HistoryEntry second = app->history.entries()[1];
+    EXPECT_EQ(first.type, "single");
+    EXPECT_EQ(second.threads, std::max(hardware, 1));
+    EXPECT_EQ(second.type, run_type_for(std::max(hardware, 1)));
+    EXPECT_EQ(app->shown_single_score, first.score);
+    EXPECT_EQ(app->shown_multi_score, second.score);
+    EXPECT_FALSE(app->run_both_second_phase);
+    EXPECT_TRUE(idle());
+    EXPECT_FALSE(gui.has_text("Cancel"));
+    EXPECT_EQ(gpu.created.size(), 2u);
+
+    const auto multi_digits = gui.find_text(std::to_string(second.score));
+    ASSERT_TRUE(multi_digits);
+    EXPECT_EQ(multi_digits->color, packed(orange));
+
+    HistoryStore saved(app->history.path());
+    saved.load();
+    EXPECT_EQ(saved.entries().size(), 2u);
+    expect_submitted(second.type, second.score);
+}
+
+TEST_F(BenchmarkPanelTest, CancelDuringTheFirstHalfEndsRunBothWithNothingCollected) {
+    app->run_settings = long_run_settings();
+    frame();
+    ASSERT_TRUE(click("Run Both"));
+    frame();
+    ASSERT_TRUE(click("Cancel"));
+    EXPECT_FALSE(app->run_both_active);
+    ASSERT_TRUE(frames_until([&] { return !app->engine.running.load(); }));
+    gui.frames(3, panel());
+
+    EXPECT_TRUE(idle());
+    EXPECT_FALSE(app->run_both_active);
+    EXPECT_TRUE(app->history.entries().empty());
+    EXPECT_EQ(gpu.created.size(), 1u) << "no second half was started";
+    EXPECT_EQ(app->shown_single_score, 0);
+    EXPECT_EQ(app->leaderboard_client.pending_requests.load(), 0);
+    EXPECT_EQ(app->leaderboard_client.submit_status_text(), "");
+}
+
+TEST_F(BenchmarkPanelTest, CancelDuringTheSecondHalfKeepsOnlyTheFirstResult) {
+    frame();
+    ASSERT_TRUE(click("Run Both"));
+    // The first run copied its settings; the second one will be long.
+    app->run_settings = long_run_settings();
+    ASSERT_TRUE(frames_until([&] { return app->run_both_second_phase; }));
+    ASSERT_EQ(app->history.entries().size(), 1u);
+    frame();
+    ASSERT_TRUE(click("Cancel"));
+    ASSERT_TRUE(frames_until([&] { return !app->engine.running.load(); }));
+    gui.frames(3, panel());
+
+    EXPECT_TRUE(idle());
+    EXPECT_FALSE(app->run_both_active);
+    ASSERT_EQ(app->history.entries().size(), 1u);
+    EXPECT_EQ(app->history.entries()[0].type, "single");
+    EXPECT_EQ(app->shown_multi_score, 0);
+    expect_submitted("single", app->history.entries()[0].score);
+
+    // A later single run is collected as an ordinary run again.
+    app->run_settings = tiny_run_settings();
+    ASSERT_TRUE(click("Single-Core"));
+    ASSERT_TRUE(frames_until([&] { return app->history.entries().size() == 2; }));
+    EXPECT_EQ(app->shown_single_score, app->history.entries()[1].score);
+    EXPECT_EQ(app->shown_multi_score, 0);
+}
+
+TEST_F(BenchmarkPanelTest, RefusedStartShowsTheEngineErrorInRedUntilTheNextStart) {
+    app->run_settings.tile_size = 0;
+    frame();
+    ASSERT_TRUE(click("Single-Core"));
+    frame();
+    EXPECT_FALSE(app->engine.running.load());
+    const auto message = gui.find_text("Invalid benchmark settings");
+    ASSERT_TRUE(message) << gui.all_text();
+    EXPECT_EQ(message->color, packed(error_red));
+    const auto button = gui.find_text("Run Both");
+    ASSERT_TRUE(button);
+    EXPECT_GT(message->min.y, button->max.y) << "the message sits under the buttons";
+
+    // "Run Both" refused: the sequence does not wait for a run that never comes.
+    ASSERT_TRUE(click("Run Both"));
+    frame();
+    EXPECT_FALSE(app->run_both_active);
+
+    app->run_settings = tiny_run_settings();
+    ASSERT_TRUE(click("Single-Core"));
+    frame();
+    EXPECT_FALSE(gui.has_text("Invalid benchmark settings"));
+    ASSERT_TRUE(frames_until([&] { return app->history.entries().size() == 1; }));
+}
+
+TEST_F(BenchmarkPanelTest, RunBothWhoseSecondStartIsRefusedEndsAfterTheFirstResult) {
+    frame();
+    ASSERT_TRUE(click("Run Both"));
+    app->run_settings.tile_size = 0;
+    ASSERT_TRUE(frames_until([&] { return !app->run_both_active; }));
+    frame();
+    EXPECT_EQ(app->history.entries().size(), 1u);
+    EXPECT_FALSE(app->run_both_second_phase);
+    EXPECT_TRUE(gui.has_text("Invalid benchmark settings"));
+
+    // The next plain run is not mistaken for a second half.
+    app->run_settings = tiny_run_settings();
+    ASSERT_TRUE(click("Single-Core"));
+    ASSERT_TRUE(frames_until([&] { return app->history.entries().size() == 2; }));
+    EXPECT_EQ(app->shown_multi_score, 0);
+    EXPECT_EQ(app->shown_single_score, app->history.entries()[1].score);
+}
+
+TEST_F(BenchmarkPanelTest, ResultOfAnotherTypeOutsideRunBothShowsAsMultiCore) {
+    // A result as the engine leaves it, without rendering anything.
+    app->engine.result = BenchmarkResult{"quad", 4321, 27.8, 4, "2024-05-01T10:00:00"};
+    app->engine.result_ready = true;
+    frame();
+    frame();
+    EXPECT_EQ(app->shown_multi_score, 4321);
+    EXPECT_EQ(app->shown_single_score, 0);
+    ASSERT_EQ(app->history.entries().size(), 1u);
+    EXPECT_EQ(app->history.entries()[0].type, "quad");
+    EXPECT_FALSE(app->engine.result_ready.load());
+}
+
+TEST_F(BenchmarkPanelTest, MultiCoreButtonNamesAndUsesTheHardwareThreads) {
+    const std::int32_t hardware = static_cast<std::int32_t>(std::thread::hardware_concurrency());
+    frame();
+    const std::string label = "Multi-Core (" + std::to_string(hardware) + "T)";
+    ASSERT_TRUE(gui.has_text(label)) << gui.all_text();
+    ASSERT_TRUE(click(label));
+    EXPECT_EQ(app->run_settings.threads, hardware);
+    ASSERT_TRUE(frames_until([&] { return app->history.entries().size() == 1; }));
+    EXPECT_EQ(app->history.entries()[0].threads, std::max(hardware, 1));
+}
+
+}  // namespace

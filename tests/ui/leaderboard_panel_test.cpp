@@ -1,0 +1,174 @@
+#include "ui/leaderboard_panel.h"
+
+#include <cmath>
+#include <mutex>
+
+#include <gtest/gtest.h>
+#include <imgui_internal.h>
+
+#include "tests/ui/gui_test_context.h"
+#include "tests/ui/panel_test_app.h"
+#include "ui/leaderboard_status.h"
+
+namespace {
+
+const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
+const ImVec4 submit_red(0.8f, 0.2f, 0.2f, 1.0f);
+const ImVec4 status_grey(0.5f, 0.5f, 0.5f, 1.0f);
+const ImVec4 fetch_red(0.6f, 0.2f, 0.2f, 1.0f);
+const ImVec4 no_data_grey(0.4f, 0.4f, 0.4f, 1.0f);
+
+bool same_colour(const ImVec4& a, const ImVec4& b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z && a.w == b.w;
+}
+
+TEST(LeaderboardStatusLine, LoadingWinsWhileAnyRequestIsInFlight) {
+    const auto line = leaderboard_status_line(3, "Submit error: HTTP 500", "HTTP 404");
+    EXPECT_TRUE(line.shown);
+    EXPECT_EQ(line.text, "Loading...");
+    EXPECT_TRUE(same_colour(line.colour, teal));
+}
+
+TEST(LeaderboardStatusLine, SubmitStatusIsRedOnlyWhenItContainsError) {
+    const auto failed = leaderboard_status_line(0, "Submit error: Server rejected: {\"ok\":false}", "");
+    EXPECT_EQ(failed.text, "Submit error: Server rejected: {\"ok\":false}");
+    EXPECT_TRUE(same_colour(failed.colour, submit_red));
+    EXPECT_TRUE(same_colour(leaderboard_status_line(0, "error", "").colour, submit_red));
+
+    for (const char* text : {"Submitting...", "Submitted OK (single 4321)", "Submit Error: x", "err"}) {
+        const auto line = leaderboard_status_line(0, text, "fetch failed");
+        EXPECT_TRUE(line.shown);
+        EXPECT_EQ(line.text, text) << "the submission's status hides the fetch error";
+        EXPECT_TRUE(same_colour(line.colour, status_grey)) << text;
+    }
+}
+
+TEST(LeaderboardStatusLine, FetchErrorOnlyWithoutSubmitStatusAndNothingWithoutEither) {
+    const auto line = leaderboard_status_line(0, "", "HttpSendRequest failed");
+    EXPECT_EQ(line.text, "HttpSendRequest failed");
+    EXPECT_TRUE(same_colour(line.colour, fetch_red));
+    EXPECT_FALSE(leaderboard_status_line(0, "", "").shown);
+}
+
+class LeaderboardPanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const HttpEndpoint* server = test_leaderboard_endpoint();
+        endpoint = server ? *server : unreachable_endpoint();
+        have_server = server != nullptr;
+        app = make_test_app(dir, endpoint, "Own Test CPU 9000");
+    }
+    std::function<void()> panel() {
+        return in_window(ImVec2(320.0f, 500.0f), [this] { draw_leaderboard_panel(*app); });
+    }
+    void draw() { gui.frame(panel()); }
+    // Tables and tab bars lay themselves out in their first frame and show from the second.
+    void settle() { gui.frames(2, panel()); }
+    void set_standings(std::vector<LeaderboardEntry> single, std::vector<LeaderboardEntry> multi) {
+        std::lock_guard lock(app->leaderboard_client.standings_lock);
+        app->leaderboard_client.single_standings = std::move(single);
+        app->leaderboard_client.multi_standings = std::move(multi);
+    }
+    // Filled rectangles of this colour in the last frame.
+    static int filled_with(ImU32 colour) {
+        int n = 0;
+        const ImDrawData* data = ImGui::GetDrawData();
+        for (int l = 0; l < data->CmdListsCount; ++l) {
+            const ImDrawList* list = data->CmdLists[l];
+            for (int v = 0; v < list->VtxBuffer.Size; ++v)
+                n += list->VtxBuffer[v].col == colour && list->VtxBuffer[v].uv.x == ImGui::GetIO().Fonts->TexUvWhitePixel.x;
+        }
+        return n;
+    }
+
+    TempDir dir;
+    HttpEndpoint endpoint;
+    bool have_server = false;
+    GuiTestContext gui;
+    std::unique_ptr<AppState> app;
+};
+
+TEST_F(LeaderboardPanelTest, EmptyStandingsShowNoDataYetAndNoStatus) {
+    settle();
+    ASSERT_TRUE(gui.has_text("Refresh")) << gui.all_text();
+    EXPECT_TRUE(gui.has_text("Single-Core"));
+    EXPECT_TRUE(gui.has_text("Multi-Core"));
+    const auto empty = gui.find_text("No data yet");
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->color, packed(no_data_grey));
+    EXPECT_FALSE(gui.has_text("Loading..."));
+}
+
+TEST_F(LeaderboardPanelTest, OwnProcessorRowIsTintedAndItsNameTeal) {
+    set_standings({{"Other CPU", 5000, 3}, {"Own Test CPU 9000", 4000, 2}, {"own test cpu 9000", 3000, 1}},
+                  {{"Multi Only CPU", 20000, 7}});
+    settle();
+    const auto own = gui.find_text("Own Test CPU 9000");
+    ASSERT_TRUE(own) << gui.all_text();
+    EXPECT_EQ(own->color, packed(teal));
+    const auto lower = gui.find_text("own test cpu 9000");
+    ASSERT_TRUE(lower);
+    EXPECT_NE(lower->color, packed(teal)) << "letter case matters";
+    const auto other = gui.find_text("Other CPU");
+    ASSERT_TRUE(other);
+    EXPECT_LT(other->min.y, own->min.y) << "rows keep the server's order";
+    EXPECT_EQ(filled_with(IM_COL32(0, 212, 170, 32)), 4) << "one tinted row: one quad";
+
+    // The other inner tab shows the other list.
+    ASSERT_TRUE(gui.click_text("Multi-Core", panel()));
+    draw();
+    EXPECT_TRUE(gui.has_text("Multi Only CPU"));
+    EXPECT_FALSE(gui.has_text("Other CPU"));
+    EXPECT_EQ(filled_with(IM_COL32(0, 212, 170, 32)), 0);
+}
+
+TEST_F(LeaderboardPanelTest, StatusLineShowsTheClientsTexts) {
+    {
+        std::lock_guard lock(app->leaderboard_client.status_lock);
+        app->leaderboard_client.fetch_error = "HTTP 503";
+    }
+    settle();
+    auto shown = gui.find_text("HTTP 503");
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->color, packed(fetch_red));
+    const auto refresh = gui.find_text("Refresh");
+    ASSERT_TRUE(refresh);
+    EXPECT_LT(std::fabs(refresh->center().y - shown->center().y), 3.0f) << "Refresh sits on the status line";
+
+    {
+        std::lock_guard lock(app->leaderboard_client.status_lock);
+        app->leaderboard_client.submit_status = "Submit error: HTTP 500";
+    }
+    draw();
+    EXPECT_FALSE(gui.has_text("HTTP 503"));
+    shown = gui.find_text("Submit error: HTTP 500");
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->color, packed(submit_red));
+}
+
+TEST_F(LeaderboardPanelTest, RefreshFetchesBothStandingsFromTheServer) {
+    if (have_server) {
+        http_post_json(endpoint, "/api.php",
+                       R"({"cpu_name":"Refresh CPU","score":1500,"threads":1,"type":"single"})");
+        http_post_json(endpoint, "/api.php",
+                       R"({"cpu_name":"Refresh CPU","score":2500,"threads":2,"type":"multi"})");
+    }
+    settle();
+    ASSERT_TRUE(gui.click_text("Refresh", panel()));
+    EXPECT_EQ(app->leaderboard_client.task_count() > 0, true);
+    draw();
+    ASSERT_TRUE(wait_for_leaderboard(app->leaderboard_client));
+    draw();
+    if (!have_server) {
+        EXPECT_FALSE(app->leaderboard_client.fetch_error_text().empty());
+        return;
+    }
+    EXPECT_EQ(app->leaderboard_client.fetch_error_text(), "");
+    EXPECT_TRUE(gui.has_text("Refresh CPU")) << gui.all_text();
+    EXPECT_TRUE(gui.has_text("1500"));
+    ASSERT_TRUE(gui.click_text("Multi-Core", panel()));
+    draw();
+    EXPECT_TRUE(gui.has_text("2500"));
+}
+
+}  // namespace

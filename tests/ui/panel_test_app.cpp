@@ -1,0 +1,118 @@
+#include "tests/ui/panel_test_app.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/support/leaderboard_server.h"
+#include "tests/ui/gui_test_context.h"
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vornmark-ui-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot make a temporary directory");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+const HttpEndpoint* test_leaderboard_endpoint() {
+    static std::unique_ptr<LeaderboardServerProcess> server;
+    static HttpEndpoint endpoint;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        try {
+            server = std::make_unique<LeaderboardServerProcess>();
+            endpoint = HttpEndpoint{server->host(), server->port(), server->ca_file()};
+        } catch (const std::exception&) {
+            server.reset();
+        }
+    }
+    return server ? &endpoint : nullptr;
+}
+
+HttpEndpoint unreachable_endpoint() {
+    // Port 1 on loopback: nothing listens there and connecting is refused at once.
+    return HttpEndpoint{"127.0.0.1", 1, ""};
+}
+
+BenchmarkConfig tiny_run_settings() {
+    BenchmarkConfig config = preset_config(1);
+    config.width = 64;
+    config.height = 36;
+    config.samples = 8;
+    config.max_depth = 50;
+    config.tile_size = 16;
+    return config;
+}
+
+BenchmarkConfig long_run_settings() {
+    BenchmarkConfig config = preset_config(1);
+    config.width = 640;
+    config.height = 360;
+    config.samples = 64;
+    config.tile_size = 16;
+    return config;
+}
+
+std::unique_ptr<AppState> make_test_app(const TempDir& dir, const HttpEndpoint& endpoint,
+                                        const std::string& cpu_name) {
+    auto app = std::make_unique<AppState>(endpoint, dir.file("history.json"));
+    app->sysinfo.cpu_name = cpu_name;
+    app->run_settings = tiny_run_settings();
+    return app;
+}
+
+std::function<void()> in_window(ImVec2 size, std::function<void()> draw) {
+    return [size, draw = std::move(draw)] {
+        ImGui::SetNextWindowPos(ImVec2(0.0f, 0.0f), ImGuiCond_Always);
+        ImGui::SetNextWindowSize(size, ImGuiCond_Always);
+        ImGui::Begin("##panel_under_test", nullptr,
+                     ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+                         ImGuiWindowFlags_NoScrollbar | ImGuiWindowFlags_NoCollapse |
+                         ImGuiWindowFlags_NoSavedSettings);
+        draw();
+        ImGui::End();
+    };
+}
+
+bool frames_until(GuiTestContext& gui, const std::function<void()>& draw, const std::function<bool()>& done,
+                  std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        gui.frame(draw);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+ImU32 packed(const ImVec4& colour) {
+    return ImGui::ColorConvertFloat4ToU32(colour);
+}
+
+bool wait_for_leaderboard(const LeaderboardClient& client, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (client.pending_requests.load() == 0 && client.submit_status_text() != "Submitting...")
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+std::vector<ServerRow> server_standings(const HttpEndpoint& endpoint, const std::string& type) {
+    const nlohmann::json reply = nlohmann::json::parse(http_get(endpoint, "/api.php?type=" + type));
+    std::vector<ServerRow> rows;
+    for (const auto& row : reply.at("leaderboard"))
+        rows.push_back({row.at("cpu").get<std::string>(), row.at("avg_score").get<int>(), row.at("runs").get<int>()});
+    return rows;
+}

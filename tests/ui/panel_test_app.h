@@ -1,0 +1,71 @@
+#pragma once
+
+// What the panel tests share: an AppState with a temporary history file and a
+// tiny benchmark, the real leaderboard server on loopback (started once per test
+// program), and frames run until something happens.
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <imgui.h>
+
+#include "app/app_state.h"
+#include "net/http.h"
+
+class GuiTestContext;
+
+// A fresh directory under the system's temporary directory, removed with its content.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// The leaderboard server for this test program, started on first use; nullptr when
+// it cannot be started here (its binary not built).
+const HttpEndpoint* test_leaderboard_endpoint();
+// An endpoint on loopback where nothing listens.
+HttpEndpoint unreachable_endpoint();
+
+// Benchmark settings that finish in a few dozen milliseconds, slow enough for a
+// score the server accepts.
+BenchmarkConfig tiny_run_settings();
+// Settings of a run that takes many seconds: for tests that cancel it.
+BenchmarkConfig long_run_settings();
+
+// An AppState whose history lives in `dir`, talking to `endpoint`, with tiny runs.
+std::unique_ptr<AppState> make_test_app(const TempDir& dir, const HttpEndpoint& endpoint,
+                                        const std::string& cpu_name);
+
+// Wraps a panel's drawing in a borderless window of `size` at (0, 0), the way it sits
+// in a column of the main layout; the result is a frame's draw callback.
+std::function<void()> in_window(ImVec2 size, std::function<void()> draw);
+
+// Runs frames until `done` holds; false after `timeout`.
+bool frames_until(GuiTestContext& gui, const std::function<void()>& draw, const std::function<bool()>& done,
+                  std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
+// Colours as the draw data carries them.
+ImU32 packed(const ImVec4& colour);
+
+// Number of finished requests the client is waiting for: waits until none is in flight
+// and the last submission has an outcome; false on time-out.
+bool wait_for_leaderboard(const LeaderboardClient& client,
+                          std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+// The server's standings of one run type, straight from the server: (cpu, runs) pairs.
+struct ServerRow {
+    std::string cpu;
+    int avg_score = 0;
+    int runs = 0;
+};
+std::vector<ServerRow> server_standings(const HttpEndpoint& endpoint, const std::string& type);

@@ -1,0 +1,81 @@
+#include "ui/score_panel.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/ui/gui_test_context.h"
+#include "tests/ui/panel_test_app.h"
+
+namespace {
+
+const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
+const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
+const ImVec4 placeholder(0.3f, 0.3f, 0.3f, 1.0f);
+const ImVec4 best_grey(0.4f, 0.4f, 0.4f, 1.0f);
+
+HistoryEntry run(const char* type, std::int32_t score) {
+    HistoryEntry entry;
+    entry.type = type;
+    entry.score = score;
+    entry.date = "2024-05-01T10:00:00";
+    return entry;
+}
+
+class ScorePanelTest : public ::testing::Test {
+protected:
+    void frame() {
+        gui.window_frame(ImVec2(280.0f, 400.0f), [this] { draw_score_panel(*app, gui.large_font()); });
+    }
+    TempDir dir;
+    GuiTestContext gui;
+    std::unique_ptr<AppState> app = make_test_app(dir, unreachable_endpoint(), "Score CPU");
+};
+
+TEST_F(ScorePanelTest, EmptyHistoryShowsPlaceholdersAndNoBestLine) {
+    frame();
+    ASSERT_TRUE(gui.has_text("SCORE"));
+    int placeholders = 0;
+    for (const TextRun& text : gui.texts()) {
+        const std::size_t at = text.text.find("---");
+        if (at != std::string::npos) {
+            ++placeholders;
+            EXPECT_EQ(text.char_color[at], packed(placeholder));
+        }
+    }
+    EXPECT_EQ(placeholders, 2) << gui.all_text();
+    EXPECT_FALSE(gui.has_text("Best:"));
+}
+
+TEST_F(ScorePanelTest, ShownScoresInTheirColoursAndBestLinesFromTheHistory) {
+    app->history.append(run("single", 900));
+    app->history.append(run("single", 1200));
+    app->history.append(run("Single", 5000));  // not a "single" run
+    app->shown_single_score = 700;              // a newer, slower run still replaces the large score
+    app->shown_multi_score = 2400;
+    frame();
+
+    const auto single = gui.find_text("700");
+    ASSERT_TRUE(single) << gui.all_text();
+    EXPECT_EQ(single->color, packed(teal));
+    const auto multi = gui.find_text("2400");
+    ASSERT_TRUE(multi);
+    EXPECT_EQ(multi->color, packed(orange));
+    EXPECT_GT(multi->min.y, single->max.y - 1.0f);
+
+    const auto best = gui.find_text("Best:");
+    ASSERT_TRUE(best);
+    EXPECT_EQ(best->color, packed(best_grey));
+    EXPECT_TRUE(gui.has_text("SC: 1200"));
+    int mc_lines = 0;
+    for (const TextRun& text : gui.texts())
+        mc_lines += text.text.find("MC:") != std::string::npos;
+    EXPECT_EQ(mc_lines, 1) << "only the large score: no multi-core run in the history";
+}
+
+TEST_F(ScorePanelTest, HistoryWithoutPositiveScoresDrawsNoBestLine) {
+    app->history.append(run("single", 0));
+    app->history.append(run("multi", -5));
+    frame();
+    EXPECT_FALSE(gui.has_text("Best:"));
+}
+
+}  // namespace
