@@ -30,13 +30,6 @@ constexpr std::size_t small_end = 478;
 
 }  // namespace
 
-TEST(BenchmarkScene, DefaultSceneIsEmptyWithDefaultCamera) {
-    const BenchmarkScene scene;
-    EXPECT_TRUE(scene.world.objects.empty());
-    EXPECT_EQ(scene.camera.image_width, 1920);
-    EXPECT_EQ(scene.camera.first_pixel.x, 0.0);
-}
-
 TEST(BenchmarkScene, HoldsGroundSmallSpheresAndFourFixedSpheres) {
     const BenchmarkScene scene = build_benchmark_scene();
     ASSERT_EQ(scene.world.objects.size(), 482u);

@@ -97,11 +97,3 @@ TEST(Rng, RandomUnitDirectionDrawsZThenYThenX) {
         }
     }
 }
-
-TEST(Rng, CopiesContinueIndependently) {
-    Rng rng(42);
-    rng.next_u32();
-    Rng copy = rng;
-    EXPECT_EQ(rng.next_u32(), copy.next_u32());
-    EXPECT_EQ(rng.next_unit(), copy.next_unit());
-}

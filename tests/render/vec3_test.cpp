@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/render/interval.h"
-#include "engine/render/ray.h"
 
 namespace {
 
@@ -64,14 +63,6 @@ TEST(Vec3, RefractBendsTowardsTheNormalEnteringDenserMedium) {
     // Snell: sin(out) = sin(in) / 1.5
     EXPECT_NEAR(out.x, in.x / 1.5, 1e-12);
     EXPECT_LT(out.y, 0.0);
-}
-
-TEST(Ray, AtMovesAlongTheUnnormalisedDirection) {
-    const Ray ray(Vec3(1, 2, 3), Vec3(0, 0, 2));
-    const Vec3 p = ray.at(1.5);
-    EXPECT_EQ(p.x, 1.0);
-    EXPECT_EQ(p.y, 2.0);
-    EXPECT_EQ(p.z, 6.0);
 }
 
 TEST(Interval, SurroundsIsStrictAtBothEnds) {
