@@ -1,6 +1,7 @@
 #include "tests/ui/gui_test_context.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -272,6 +273,74 @@ int GuiTestContext::texture_draw_count(ImTextureID id) const {
         n += used == id ? 1 : 0;
     }
     return n;
+}
+
+namespace {
+
+void grow(std::optional<TextHit>& box, ImVec2 p) {
+    if (!box) {
+        box = TextHit{};
+        box->min = p;
+        box->max = p;
+        return;
+    }
+    box->min = ImVec2(std::min(box->min.x, p.x), std::min(box->min.y, p.y));
+    box->max = ImVec2(std::max(box->max.x, p.x), std::max(box->max.y, p.y));
+}
+
+}  // namespace
+
+std::optional<TextHit> GuiTestContext::texture_rect(ImTextureID id) const {
+    std::optional<TextHit> box;
+    const ImDrawData* data = ImGui::GetDrawData();
+    if (data == nullptr || !data->Valid) {
+        return box;
+    }
+    for (int l = 0; l < data->CmdListsCount; ++l) {
+        const ImDrawList* list = data->CmdLists[l];
+        for (const ImDrawCmd& cmd : list->CmdBuffer) {
+            if (cmd.UserCallback != nullptr || cmd.TextureId != id) {
+                continue;
+            }
+            for (unsigned int e = 0; e < cmd.ElemCount; ++e) {
+                const ImDrawIdx index = list->IdxBuffer[static_cast<int>(cmd.IdxOffset + e)];
+                grow(box, list->VtxBuffer[static_cast<int>(cmd.VtxOffset + index)].pos);
+            }
+        }
+    }
+    return box;
+}
+
+std::optional<TextHit> GuiTestContext::shape_bounds(ImU32 colour, std::string_view window_part) const {
+    std::optional<TextHit> box;
+    const ImDrawData* data = ImGui::GetDrawData();
+    if (data == nullptr || !data->Valid) {
+        return box;
+    }
+    const ImDrawList* only = nullptr;
+    if (!window_part.empty()) {
+        ImGuiWindow* window = find_window(window_part);
+        if (window == nullptr) {
+            return box;
+        }
+        only = window->DrawList;
+    }
+    const ImVec2 white = ImGui::GetIO().Fonts->TexUvWhitePixel;
+    for (int l = 0; l < data->CmdListsCount; ++l) {
+        const ImDrawList* list = data->CmdLists[l];
+        if (only != nullptr && list != only) {
+            continue;
+        }
+        for (const ImDrawVert& v : list->VtxBuffer) {
+            if (v.col == colour && v.uv.x == white.x && v.uv.y == white.y) {
+                grow(box, v.pos);
+            }
+        }
+    }
+    if (box) {
+        box->color = colour;
+    }
+    return box;
 }
 
 ImGuiWindow* GuiTestContext::find_window(std::string_view name_part) {

@@ -79,6 +79,12 @@ public:
     std::optional<TextHit> find_text(std::string_view text) const;
     // Draw commands that sample this texture (ImGui::Image) in the last frame.
     int texture_draw_count(ImTextureID id) const;
+    // Screen box of everything drawn with this texture in the last frame.
+    std::optional<TextHit> texture_rect(ImTextureID id) const;
+    // Screen box of the untextured shapes (rectangles, lines) filled with exactly this
+    // colour in the last frame, text excluded; restricted to the draw list of the first
+    // window whose name contains `window_part` when that is not empty.
+    std::optional<TextHit> shape_bounds(ImU32 colour, std::string_view window_part = {}) const;
     // Number of draw commands in the last frame (a cheap "did anything change" probe).
     int command_count() const { return command_count_; }
 

@@ -1,0 +1,197 @@
+#include "ui/preview_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+#include "app/app_state.h"
+#include "tests/ui/gui_test_context.h"
+#include "tests/ui/panel_test_app.h"
+
+namespace {
+
+constexpr ImU32 fill_running = IM_COL32(0, 212, 170, 255);
+constexpr ImU32 fill_idle = IM_COL32(0, 160, 128, 255);
+constexpr ImU32 bar_background = IM_COL32(21, 21, 21, 255);
+
+TEST(FitPreview, WideTextureInTallColumnIsLimitedByWidth) {
+    const PreviewRect r = fit_preview(800.0f, 900.0f, 1920, 1080);
+    EXPECT_FLOAT_EQ(r.width, 784.0f);
+    EXPECT_NEAR(r.height, 441.0f, 1e-3);
+    EXPECT_NEAR(r.x_offset, 8.0f, 1e-3);
+}
+
+TEST(FitPreview, WideTextureInShortColumnIsLimitedByHeightAndCentred) {
+    const PreviewRect r = fit_preview(1200.0f, 600.0f, 1920, 1080);
+    EXPECT_NEAR(r.height, 350.0f, 1e-3);
+    EXPECT_NEAR(r.width, 622.22f, 0.01);
+    EXPECT_NEAR(r.x_offset, 288.89f, 0.01);
+}
+
+TEST(FitPreview, TextureWithoutAreaGetsNoSize) {
+    const PreviewRect r = fit_preview(800.0f, 900.0f, 1920, 0);
+    EXPECT_EQ(r.width, 0.0f);
+    EXPECT_EQ(r.height, 0.0f);
+}
+
+TEST(ProgressText, ShowsTilesPercentageAndSeconds) {
+    EXPECT_EQ(progress_text(510, 2040, progress_fraction(510, 2040), 12.5),
+              "510 / 2040 tiles  |  25.0%  |  12.5s");
+    EXPECT_EQ(progress_text(0, 0, progress_fraction(0, 0), 0.0), "0 / 0 tiles  |  0.0%  |  0.0s");
+}
+
+TEST(ProgressSeconds, RunningCountsFromTheRecordedStartAndZeroBeforeIt) {
+    EXPECT_DOUBLE_EQ(progress_seconds(true, 1'000'000'000, 13'500'000'000, false, 0.0), 12.5);
+    // The run has not recorded its start yet: no stale or boot-time figure.
+    EXPECT_DOUBLE_EQ(progress_seconds(true, 0, 13'500'000'000, false, 0.0), 0.0);
+}
+
+TEST(ProgressSeconds, AfterTheRunShowsItsTimeUntilCollected) {
+    EXPECT_DOUBLE_EQ(progress_seconds(false, 1, 2, true, 42.25), 42.25);
+    EXPECT_DOUBLE_EQ(progress_seconds(false, 1, 2, false, 42.25), 0.0);
+}
+
+TEST(HighlightAlpha, BrightestMidSweepInvisibleAtTheEnds) {
+    EXPECT_EQ(highlight_alpha(0.5f), 40);
+    EXPECT_EQ(highlight_alpha(0.0f), 0);
+    EXPECT_EQ(highlight_alpha(0.25f), 20);
+    EXPECT_GE(highlight_alpha(0.999f), 0);
+}
+
+class PreviewPanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app = make_test_app(dir, unreachable_endpoint(), "Test CPU");
+        app->gpu = &gpu;
+    }
+    void TearDown() override {
+        app->engine.cancel();
+        app.reset();
+    }
+
+    // The centre column: preview above progress, as the main layout draws them.
+    void draw() {
+        gui.window_frame(ImVec2(800.0f, 900.0f), [&] {
+            draw_preview_panel(*app);
+            draw_progress_panel(*app, gui.mono_font());
+        });
+    }
+    void start(BenchmarkConfig config) {
+        gpu.create_texture(config.width, config.height);
+        app->engine.start(config);
+        ASSERT_TRUE(app->engine.error().empty()) << app->engine.error();
+    }
+    bool wait_until_stopped() {
+        for (int i = 0; i < 6000 && app->engine.running.load(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return !app->engine.running.load();
+    }
+
+    GuiTestContext gui;
+    TempDir dir;
+    FakeGpuBackend gpu;
+    std::unique_ptr<AppState> app;
+};
+
+TEST_F(PreviewPanelTest, BeforeTheFirstRunShowsPlaceholderAndEmptyBarWithoutUploading) {
+    draw();
+    EXPECT_TRUE(gui.has_text("RENDER PREVIEW"));
+    const auto hint = gui.find_text("Start a benchmark to render");
+    ASSERT_TRUE(hint) << gui.all_text();
+    EXPECT_EQ(hint->color, IM_COL32(64, 64, 64, 255));
+    EXPECT_EQ(gui.texture_draw_count(FakeGpuBackend::fake_id()), 0);
+    EXPECT_EQ(gpu.update_calls, 0);
+    // No progress line before any run, but the empty bar is there.
+    EXPECT_FALSE(gui.has_text("tiles")) << gui.all_text();
+    EXPECT_TRUE(gui.shape_bounds(bar_background));
+    EXPECT_FALSE(gui.shape_bounds(fill_running, "##test_panel"));
+    EXPECT_FALSE(gui.shape_bounds(fill_idle));
+}
+
+TEST_F(PreviewPanelTest, WhileRunningUploadsTheEngineSnapshotEveryFrameAndDrawsTheImage) {
+    start(long_run_settings());
+    draw();
+    draw();
+    EXPECT_EQ(gpu.update_calls, 2);
+    // The engine's race-free copy, never its live buffer.
+    EXPECT_EQ(gpu.last_pixels, app->preview_snapshot.data());
+    EXPECT_NE(gpu.last_pixels, app->engine.pixel_data());
+    EXPECT_EQ(gpu.last_update_size, (FakeGpuBackend::Size{640, 360}));
+    EXPECT_EQ(gpu.last_upload.size(), 640u * 360u * 4u);
+
+    EXPECT_FALSE(gui.has_text("Start a benchmark to render"));
+    EXPECT_EQ(gui.texture_draw_count(FakeGpuBackend::fake_id()), 1);
+    // 800-wide window with 8 px padding each side: 784 free, image 768 x 432 centred.
+    const auto image = gui.texture_rect(FakeGpuBackend::fake_id());
+    ASSERT_TRUE(image);
+    EXPECT_NEAR(image->max.x - image->min.x, 768.0f, 0.5f);
+    EXPECT_NEAR(image->max.y - image->min.y, 432.0f, 0.5f);
+    EXPECT_NEAR(image->min.x, 8.0f + 8.0f, 0.5f);
+
+    EXPECT_TRUE(gui.has_text("RENDER PREVIEW"));
+    EXPECT_TRUE(gui.has_text(" tiles  |  ")) << gui.all_text();
+
+    app->engine.cancel();
+    ASSERT_TRUE(wait_until_stopped());
+    const int uploads_at_stop = gpu.update_calls;
+    draw();
+    draw();
+    EXPECT_EQ(gpu.update_calls, uploads_at_stop);
+    // The last image stays on screen after the run.
+    EXPECT_EQ(gui.texture_draw_count(FakeGpuBackend::fake_id()), 1);
+}
+
+TEST_F(PreviewPanelTest, ProgressLineAndFillFollowTheTilesDone) {
+    start(long_run_settings());
+    for (int i = 0; i < 6000 && app->engine.tiles_done.load() < 3; ++i) {
+        draw();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_GE(app->engine.tiles_done.load(), 3);
+    draw();
+    const int done = app->engine.tiles_done.load();
+    const int total = app->engine.tiles_total.load();
+    ASSERT_GT(total, 0);
+    const auto line = gui.find_text(" / " + std::to_string(total) + " tiles");
+    ASSERT_TRUE(line) << gui.all_text();
+    EXPECT_EQ(line->color, IM_COL32(179, 179, 179, 255));
+
+    const auto bar = gui.shape_bounds(bar_background);
+    const auto fill = gui.shape_bounds(fill_running, "##test_panel");
+    ASSERT_TRUE(bar);
+    ASSERT_TRUE(fill);
+    const float bar_width = bar->max.x - bar->min.x;
+    const float expected = bar_width * static_cast<float>(done) / static_cast<float>(total);
+    // Tiles may finish between the frame and the read above.
+    EXPECT_GE(fill->max.x - fill->min.x, expected * 0.5f - 2.0f);
+    EXPECT_LE(fill->max.x - fill->min.x, bar_width);
+    EXPECT_NEAR(bar->max.y - bar->min.y, 20.0f, 1.5f);
+}
+
+TEST_F(PreviewPanelTest, FinishedRunShowsItsOwnTimeUntilTheResultIsCollected) {
+    start(tiny_run_settings());
+    ASSERT_TRUE(wait_until_stopped());
+    ASSERT_TRUE(app->engine.result_ready.load());
+    const double seconds = app->engine.result.time_seconds;
+    const int total = app->engine.tiles_total.load();
+    draw();
+    const std::string expected = progress_text(total, total, 1.0f, seconds);
+    EXPECT_TRUE(gui.has_text(expected)) << expected << "\n" << gui.all_text();
+    EXPECT_TRUE(gui.shape_bounds(fill_idle));
+
+    app->engine.result_ready.exchange(false);
+    draw();
+    EXPECT_TRUE(gui.has_text(progress_text(total, total, 1.0f, 0.0))) << gui.all_text();
+}
+
+TEST_F(PreviewPanelTest, WithoutABackendDrawsThePlaceholderEvenWhileRunning) {
+    app->gpu = nullptr;
+    app->engine.start(long_run_settings());
+    draw();
+    EXPECT_TRUE(gui.has_text("Start a benchmark to render"));
+    EXPECT_TRUE(gui.has_text(" tiles  |  ")) << gui.all_text();
+}
+
+}  // namespace
