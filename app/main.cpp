@@ -20,6 +20,9 @@
 #include "app/gl_adapter.h"
 #include "app/gl_state.h"
 #include "app/style.h"
+#ifdef VORNMARK_TEST_BUILD
+#include "app/test_build.h"
+#endif
 #include "app/window.h"
 #include "sysinfo/system_info.h"
 #include "ui/main_layout.h"
@@ -72,7 +75,11 @@ int main() {
     ImGui_ImplOpenGL3_Init("#version 330 core");
 
     // Application state.
+#ifdef VORNMARK_TEST_BUILD
+    auto app = make_test_build_app_state();
+#else
     auto app = std::make_unique<AppState>();
+#endif
     app->gpu = &gl_state;
 
     // Fonts and sizes at the window's scale, fixed from here on.
