@@ -1,0 +1,205 @@
+// The preview texture over a real OpenGL 3.3 context, in a virtual X server that
+// the test starts itself.
+
+#include "app/gl_state.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#define GL_GLEXT_PROTOTYPES
+#include <GL/gl.h>
+#include <GLFW/glfw3.h>
+
+extern char** environ;
+
+namespace {
+
+// Xvfb on a free display number (it writes the number to a pipe once ready).
+class XvfbDisplay {
+public:
+    XvfbDisplay() {
+        int fds[2];
+        if (pipe(fds) != 0) {
+            return;
+        }
+        const std::string fd_text = std::to_string(fds[1]);
+        const char* argv[] = {"Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+                              nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        std::string number;
+        char c = 0;
+        while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') {
+            number += c;
+        }
+        close(fds[0]);
+        if (!number.empty()) {
+            display_ = ":" + number;
+            setenv("DISPLAY", display_.c_str(), 1);
+        }
+    }
+    ~XvfbDisplay() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    XvfbDisplay(const XvfbDisplay&) = delete;
+    XvfbDisplay& operator=(const XvfbDisplay&) = delete;
+    bool ready() const { return !display_.empty(); }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+class GlStateTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        xvfb = new XvfbDisplay();
+        if (!xvfb->ready() || !glfwInit()) {
+            return;
+        }
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+        glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+        window = glfwCreateWindow(64, 64, "gl-state-test", nullptr, nullptr);
+        if (window != nullptr) {
+            glfwMakeContextCurrent(window);
+        }
+    }
+    static void TearDownTestSuite() {
+        if (window != nullptr) {
+            glfwDestroyWindow(window);
+            window = nullptr;
+        }
+        glfwTerminate();
+        delete xvfb;
+        xvfb = nullptr;
+    }
+    void SetUp() override { ASSERT_NE(window, nullptr) << "no OpenGL 3.3 context under Xvfb"; }
+    void TearDown() override { gl.release(); }
+
+    // The texture's content as GL holds it.
+    static std::vector<std::uint8_t> read_back(const GlState& state) {
+        std::vector<std::uint8_t> out(static_cast<std::size_t>(state.texture_width()) * state.texture_height() * 4);
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(reinterpret_cast<std::intptr_t>(state.texture_id())));
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        return out;
+    }
+    static std::vector<std::uint8_t> pattern(int w, int h, int salt) {
+        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(w) * h * 4);
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            pixels[i] = static_cast<std::uint8_t>(i * 7 + salt);
+        }
+        return pixels;
+    }
+
+    static inline XvfbDisplay* xvfb = nullptr;
+    static inline GLFWwindow* window = nullptr;
+    GlState gl;
+};
+
+TEST_F(GlStateTest, NothingBeforeTheFirstCreateWhateverTheUpdate) {
+    EXPECT_FALSE(gl.has_texture());
+    const auto pixels = pattern(4, 4, 1);
+    gl.update_texture(pixels.data(), 4, 4);
+    EXPECT_FALSE(gl.has_texture());
+    EXPECT_EQ(gl.texture_width(), 0);
+    EXPECT_EQ(gl.texture_height(), 0);
+}
+
+TEST_F(GlStateTest, CreateGivesADrawableTextureOfThatSize) {
+    gl.create_texture(1920, 1080);
+    ASSERT_TRUE(gl.has_texture());
+    EXPECT_EQ(gl.texture_width(), 1920);
+    EXPECT_EQ(gl.texture_height(), 1080);
+    const auto name = static_cast<GLuint>(reinterpret_cast<std::intptr_t>(gl.texture_id()));
+    EXPECT_TRUE(glIsTexture(name));
+    GLint width = 0;
+    GLint format = 0;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(width, 1920);
+    EXPECT_EQ(format, GL_RGBA8);
+}
+
+TEST_F(GlStateTest, ZeroSizeCreateFailsAndKeepsTheRecordedSize) {
+    gl.create_texture(0, 0);
+    EXPECT_FALSE(gl.has_texture());
+
+    gl.create_texture(64, 32);
+    ASSERT_TRUE(gl.has_texture());
+    gl.create_texture(0, 0);
+    EXPECT_FALSE(gl.has_texture());
+    EXPECT_EQ(gl.texture_width(), 64);
+    EXPECT_EQ(gl.texture_height(), 32);
+}
+
+TEST_F(GlStateTest, UpdateReplacesTheWholeImage) {
+    // 3 pixels wide: rows of 12 bytes, not a multiple of 8.
+    gl.create_texture(3, 5);
+    const auto first = pattern(3, 5, 1);
+    gl.update_texture(first.data(), 3, 5);
+    EXPECT_EQ(read_back(gl), first);
+    const auto second = pattern(3, 5, 99);
+    gl.update_texture(second.data(), 3, 5);
+    EXPECT_EQ(read_back(gl), second);
+}
+
+TEST_F(GlStateTest, NullPixelsChangeNothingAndDoNotRecreate) {
+    gl.create_texture(4, 4);
+    const auto pixels = pattern(4, 4, 5);
+    gl.update_texture(pixels.data(), 4, 4);
+    const ImTextureID before = gl.texture_id();
+    gl.update_texture(nullptr, 8, 8);
+    EXPECT_EQ(gl.texture_id(), before);
+    EXPECT_EQ(gl.texture_width(), 4);
+    EXPECT_EQ(read_back(gl), pixels);
+}
+
+TEST_F(GlStateTest, UpdateOfAnotherSizeRecreatesThenUploads) {
+    gl.create_texture(4, 4);
+    const auto pixels = pattern(8, 2, 3);
+    gl.update_texture(pixels.data(), 8, 2);
+    ASSERT_TRUE(gl.has_texture());
+    EXPECT_EQ(gl.texture_width(), 8);
+    EXPECT_EQ(gl.texture_height(), 2);
+    EXPECT_EQ(read_back(gl), pixels);
+}
+
+TEST_F(GlStateTest, ImageStaysUntilReleased) {
+    gl.create_texture(2, 2);
+    const auto pixels = pattern(2, 2, 11);
+    gl.update_texture(pixels.data(), 2, 2);
+    EXPECT_EQ(read_back(gl), pixels);
+    const auto name = static_cast<GLuint>(reinterpret_cast<std::intptr_t>(gl.texture_id()));
+    gl.release();
+    EXPECT_FALSE(gl.has_texture());
+    EXPECT_FALSE(glIsTexture(name));
+}
+
+}  // namespace

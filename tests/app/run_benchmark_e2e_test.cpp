@@ -1,0 +1,111 @@
+// The window end to end: the test build of the program under Xvfb, a real click on
+// "Single-Core", the run stored in history.json beside the executable and submitted
+// to the real leaderboard server on loopback, and screenshots of the result.
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "history/history_store.h"
+#include "net/http.h"
+#include "tests/support/leaderboard_server.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "vornmark-e2e-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("cannot make a temporary directory");
+        path = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    fs::path path;
+};
+
+// Pixels of exactly this colour (#RRGGBB) in a region of a screenshot.
+int count_colour(const fs::path& png, const std::string& geometry, const std::string& colour) {
+    const CommandResult text =
+        run_command({"convert", png.string(), "-crop", geometry, "+repage", "txt:-"}, std::chrono::seconds(60));
+    if (text.exit_code != 0)
+        return -1;
+    int count = 0;
+    std::istringstream lines(text.output);
+    for (std::string line; std::getline(lines, line);)
+        count += line.find(colour) != std::string::npos;
+    return count;
+}
+
+struct Session {
+    CommandResult result;
+    fs::path dir;
+};
+
+// The test build copied into `dir`, so that its history.json and imgui.ini are the
+// test's own, then one session of run_benchmark_e2e.sh under a fresh X server.
+CommandResult run_session(const LeaderboardServerProcess& server, const fs::path& dir, const std::string& button,
+                          int runs) {
+    const fs::path program = dir / "vornmark-e2e";
+    fs::copy_file(VORNMARK_E2E_PROGRAM, program);
+    setenv("VORNMARK_TEST_LEADERBOARD_HOST", server.host().c_str(), 1);
+    setenv("VORNMARK_TEST_LEADERBOARD_PORT", std::to_string(server.port()).c_str(), 1);
+    setenv("VORNMARK_TEST_LEADERBOARD_CA", server.ca_file().c_str(), 1);
+    return run_command({"xvfb-run", "-a", "-s", "-screen 0 1920x1080x24", "bash", VORNMARK_E2E_SCRIPT,
+                        program.string(), dir.string(), button, std::to_string(runs)},
+                       std::chrono::seconds(120));
+}
+
+int server_runs(const LeaderboardServerProcess& server, const std::string& type, const std::string& cpu) {
+    const HttpEndpoint endpoint{server.host(), server.port(), server.ca_file()};
+    const nlohmann::json reply = nlohmann::json::parse(http_get(endpoint, "/api.php?type=" + type));
+    int runs = 0;
+    for (const auto& row : reply.at("leaderboard"))
+        if (row.at("cpu").get<std::string>() == cpu)
+            runs += row.at("runs").get<int>();
+    return runs;
+}
+
+}  // namespace
+
+TEST(WindowEndToEnd, SingleCoreClickStoresSubmitsAndShowsTheRun) {
+    LeaderboardServerProcess server;
+    TempDir dir;
+    const CommandResult session = run_session(server, dir.path, "single", 1);
+    ASSERT_EQ(session.exit_code, 0) << session.output;
+
+    HistoryStore history((dir.path / "history.json").string());
+    history.load();
+    ASSERT_EQ(history.entries().size(), 1u) << session.output;
+    const HistoryEntry& entry = history.entries()[0];
+    EXPECT_EQ(entry.type, "single");
+    EXPECT_EQ(entry.threads, 1);
+    EXPECT_GT(entry.score, 0);
+    EXPECT_EQ(entry.resolution_w, 1920);
+    EXPECT_EQ(entry.samples, 128);
+
+    EXPECT_EQ(server_runs(server, "single", entry.cpu), 1) << server.log_text();
+
+    const fs::path before = dir.path / "before.png";
+    const fs::path after = dir.path / "after.png";
+    ASSERT_TRUE(fs::exists(after));
+    // Teal (0, 212, 170): in the left column the large single-core score appears; in
+    // the right column the history row's "SC".
+    const std::string teal = "#00D4AA";
+    const std::string left_column = "300x700+0+300";
+    const std::string right_column = "380x500+1220+60";
+    EXPECT_GT(count_colour(after, left_column, teal), count_colour(before, left_column, teal) + 20);
+    EXPECT_GT(count_colour(after, right_column, teal), count_colour(before, right_column, teal));
+}

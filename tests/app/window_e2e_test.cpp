@@ -1,0 +1,113 @@
+// The real program in a virtual X server: its window, its first frames and its
+// orderly end on a close request.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <stb/stb_image.h>
+
+#include "tests/app/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Screenshot {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+
+    bool has_colour(int r, int g, int b) const {
+        for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+            if (rgb[i] == r && rgb[i + 1] == g && rgb[i + 2] == b) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+Screenshot load_png(const fs::path& path) {
+    Screenshot shot;
+    int channels = 0;
+    unsigned char* data = stbi_load(path.c_str(), &shot.width, &shot.height, &channels, 3);
+    if (data != nullptr) {
+        shot.rgb.assign(data, data + static_cast<std::size_t>(shot.width) * shot.height * 3);
+        stbi_image_free(data);
+    }
+    return shot;
+}
+
+// Copies the program into a fresh directory (its history file lives beside it) and
+// runs it there under xvfb-run, closing it the way `how` says.
+class WindowRun {
+public:
+    explicit WindowRun(const std::string& how) {
+        fs::copy_file(VORNMARK_BINARY, dir.path() / "vornmark");
+        const std::string command = "cd '" + dir.path().string() + "' && xvfb-run -a -s '-screen 0 1920x1080x24' " +
+                                    "bash '" + VORNMARK_RUN_WINDOW_SCRIPT + "' " + how + " '" + X11_PROBE_BINARY +
+                                    "' >xvfb.txt 2>&1";
+        status = std::system(command.c_str());
+        result = read_file(dir.path() / "result.txt");
+    }
+    fs::path file(const char* name) const { return dir.path() / name; }
+
+    TempDir dir;
+    int status = -1;
+    std::string result;
+};
+
+void expect_window_and_orderly_close(const WindowRun& run) {
+    ASSERT_EQ(run.status, 0) << read_file(run.file("xvfb.txt"));
+    ASSERT_EQ(run.result.find("no-window"), std::string::npos) << read_file(run.file("stderr.txt"));
+    EXPECT_EQ(run.result.find("no-frame"), std::string::npos) << run.result;
+
+    EXPECT_NE(read_file(run.file("geometry.txt")).find("Geometry: 1600x900"), std::string::npos)
+        << read_file(run.file("geometry.txt"));
+    const Screenshot window = load_png(run.file("window.png"));
+    EXPECT_EQ(window.width, 1600);
+    EXPECT_EQ(window.height, 900);
+    EXPECT_TRUE(window.has_colour(0, 212, 170)) << "no teal header";
+    EXPECT_TRUE(window.has_colour(13, 13, 13)) << "no dark background";
+    // Centred on the 1920 x 1080 screen.
+    EXPECT_NE(read_file(run.file("geometry.txt")).find("Position: 160,90"), std::string::npos)
+        << read_file(run.file("geometry.txt"));
+
+    int code = -1;
+    int elapsed_ms = -1;
+    std::istringstream(run.result.substr(run.result.find("exit ") + 5)) >> code >> elapsed_ms;
+    EXPECT_EQ(code, 0) << run.result << read_file(run.file("stderr.txt"));
+    EXPECT_LE(elapsed_ms, 2000) << run.result;
+    EXPECT_EQ(read_file(run.file("stderr.txt")), "");
+    // The GUI context was destroyed in order: it writes its layout file then.
+    EXPECT_TRUE(fs::exists(run.file("imgui.ini")));
+}
+
+TEST(Window, OpensCentredDrawsItsFramesAndClosesOnSigterm) {
+    const WindowRun run("term");
+    expect_window_and_orderly_close(run);
+}
+
+TEST(Window, ClosesOnTheWindowManagersCloseMessage) {
+    const WindowRun run("wm");
+    expect_window_and_orderly_close(run);
+}
+
+TEST(Window, ClosesOnSigint) {
+    const WindowRun run("int");
+    expect_window_and_orderly_close(run);
+}
+
+}  // namespace
