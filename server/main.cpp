@@ -49,8 +49,12 @@ int main(int argc, char** argv)
     }
 
     // Signals: SIGINT and SIGTERM are blocked in every thread (the library's workers
-    // inherit the mask) and taken by one thread below; a client that hangs up must not
-    // end the process.
+    // inherit the mask) and taken by one thread below with sigwait; a client that hangs
+    // up must not end the process through SIGPIPE.
+    // A shell starts background jobs with SIGINT ignored, and an ignored signal never
+    // reaches sigwait, so both get their default disposition back first.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
     sigset_t stop_signals;
     sigemptyset(&stop_signals);
     sigaddset(&stop_signals, SIGINT);

@@ -25,7 +25,7 @@ private:
 
 }  // namespace
 
-Store::Store(const std::string& path)
+Store::Store(const std::string& path, int busy_timeout_ms)
 {
     int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                              nullptr);
@@ -36,7 +36,7 @@ Store::Store(const std::string& path)
         throw StoreError("cannot open " + path + ": " + message);
     }
     try {
-        sqlite3_busy_timeout(db_, 5000);
+        sqlite3_busy_timeout(db_, busy_timeout_ms);
         execute("PRAGMA journal_mode=WAL");
         // FULL: the commit is synced before the reply goes out.
         execute("PRAGMA synchronous=FULL");

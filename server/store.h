@@ -29,7 +29,8 @@ class Store {
 public:
     static constexpr int max_standings_rows = 100;
 
-    explicit Store(const std::string& path);
+    // `busy_timeout_ms`: how long a write waits for another connection's lock before failing.
+    explicit Store(const std::string& path, int busy_timeout_ms = 5000);
     ~Store();
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;

@@ -43,6 +43,8 @@ public:
     std::string url() const;
 
     bool running() const { return pid_ > 0; }
+    // Process id while running, for sending other signals; -1 otherwise.
+    pid_t pid() const { return pid_; }
     // SIGTERM and wait (bounded; SIGKILL after 10 s). Returns the exit code, or 128 +
     // the signal number if a signal ended it, or -1 if it was not running.
     int stop();
