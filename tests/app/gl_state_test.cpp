@@ -2,6 +2,7 @@
 // the test starts itself.
 
 #include "app/gl_state.h"
+#include "app/hidden_gl_context.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,6 @@
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
-#include <GLFW/glfw3.h>
 
 extern char** environ;
 
@@ -74,29 +74,17 @@ class GlStateTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         xvfb = new XvfbDisplay();
-        if (!xvfb->ready() || !glfwInit()) {
-            return;
-        }
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-        glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-        window = glfwCreateWindow(64, 64, "gl-state-test", nullptr, nullptr);
-        if (window != nullptr) {
-            glfwMakeContextCurrent(window);
+        if (xvfb->ready()) {
+            context = new HiddenGlContext();
         }
     }
     static void TearDownTestSuite() {
-        if (window != nullptr) {
-            glfwDestroyWindow(window);
-            window = nullptr;
-        }
-        glfwTerminate();
+        delete context;
+        context = nullptr;
         delete xvfb;
         xvfb = nullptr;
     }
-    void SetUp() override { ASSERT_NE(window, nullptr) << "no OpenGL 3.3 context under Xvfb"; }
+    void SetUp() override { ASSERT_TRUE(context != nullptr && context->ok()) << "no OpenGL 3.3 context under Xvfb"; }
     void TearDown() override { gl.release(); }
 
     // The texture's content as GL holds it.
@@ -117,7 +105,7 @@ protected:
     }
 
     static inline XvfbDisplay* xvfb = nullptr;
-    static inline GLFWwindow* window = nullptr;
+    static inline HiddenGlContext* context = nullptr;
     GlState gl;
 };
 
