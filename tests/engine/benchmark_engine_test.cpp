@@ -133,7 +133,7 @@ TEST(BenchmarkEngine, StartAfterCancelIsIgnoredUntilRunningClears)
 {
     BenchmarkEngine engine;
     BenchmarkConfig slow = long_config();
-    slow.tile_size = 32; // long tiles in flight keep the cancelled run busy for a while
+    slow.tile_size = 16; // longer tiles in flight keep the cancelled run busy for a while
     engine.start(slow);
     ASSERT_TRUE(wait_until([&] { return engine.tiles_done >= 1; }));
     engine.cancel();

@@ -58,13 +58,13 @@ TEST(EngineImage, OneAndFourWorkersRenderIdenticalBytes)
 TEST(EngineImage, SnapshotsDuringRunSeeWholePixelsAndEndAsTheFinalImage)
 {
     BenchmarkEngine engine;
-    engine.start(BenchmarkConfig{8, 8, 8, 2, 96, 54});
+    engine.start(BenchmarkConfig{2, 5, 8, 2, 64, 36});
     std::vector<std::uint8_t> snapshot;
     std::size_t previous_rendered = 0;
     int snapshots = 0;
     while (engine.running) {
         engine.snapshot_pixels(snapshot);
-        ASSERT_EQ(snapshot.size(), 96u * 54u * 4u);
+        ASSERT_EQ(snapshot.size(), 64u * 36u * 4u);
         std::size_t rendered = 0;
         for (std::size_t i = 3; i < snapshot.size(); i += 4) {
             ASSERT_TRUE(snapshot[i] == 0 || snapshot[i] == 255) << "torn pixel";
