@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -59,11 +58,6 @@ int count_teal(const fs::path& png, const std::string& geometry) {
     return count;
 }
 
-struct Session {
-    CommandResult result;
-    fs::path dir;
-};
-
 // The test build copied into `dir`, so that its history.json and imgui.ini are the
 // test's own, then one session of run_benchmark_e2e.sh under a fresh X server.
 CommandResult run_session(const LeaderboardServerProcess& server, const fs::path& dir, const std::string& button,
@@ -115,6 +109,8 @@ TEST(WindowEndToEnd, SingleCoreClickStoresSubmitsAndShowsTheRun) {
     // right column the history row's "SC" appears.
     const std::string left_column = "300x700+0+300";
     const std::string right_column = "380x500+1220+60";
-    EXPECT_GT(count_teal(after, left_column), count_teal(before, left_column) + 50);
-    EXPECT_GT(count_teal(after, right_column), count_teal(before, right_column) + 5);
+    const int left_before = count_teal(before, left_column);
+    const int right_before = count_teal(before, right_column);
+    EXPECT_GT(count_teal(after, left_column), left_before + 50) << left_before;
+    EXPECT_GT(count_teal(after, right_column), right_before + 5) << right_before;
 }
