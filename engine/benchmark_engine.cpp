@@ -38,7 +38,15 @@ std::string config_problem(const BenchmarkConfig& config)
 
 BenchmarkEngine::BenchmarkEngine() : pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u) {}
 
-BenchmarkEngine::~BenchmarkEngine() = default;
+BenchmarkEngine::~BenchmarkEngine()
+{
+    // Join before any member goes: start_time and the error text are declared after
+    // run_thread and would otherwise be destroyed while the run can still use them.
+    if (run_thread.joinable()) {
+        run_thread.request_stop();
+        run_thread.join();
+    }
+}
 
 void BenchmarkEngine::start(BenchmarkConfig config)
 {
