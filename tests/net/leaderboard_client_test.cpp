@@ -60,18 +60,6 @@ private:
 
 }  // namespace
 
-TEST(LeaderboardClient, StartsEmpty)
-{
-    LeaderboardClient client(HttpEndpoint{"127.0.0.1", 1, ""});
-
-    EXPECT_TRUE(client.standings("single").empty());
-    EXPECT_TRUE(client.standings("multi").empty());
-    EXPECT_EQ(client.pending_requests.load(), 0);
-    EXPECT_EQ(client.submit_status_text(), "");
-    EXPECT_EQ(client.fetch_error_text(), "");
-    EXPECT_EQ(client.task_count(), 0u);
-}
-
 TEST(LeaderboardClient, FetchFillsTheListOfItsTypeInTheServersOrder)
 {
     ScriptedTlsServer server(reply_by_route(
