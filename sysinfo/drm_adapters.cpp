@@ -22,9 +22,15 @@ std::string describe_card(const std::string& device, const std::string& card_nam
     const std::string device_id = read_first_line(device + "/device");
     if (!vendor_id.empty()) {
         const std::string vendor = vendor_name(vendor_id);
-        std::string ids = without_hex_prefix(vendor_id);
-        if (!device_id.empty()) ids += ":" + without_hex_prefix(device_id);
-        return (vendor.empty() ? std::string("Graphics") : vendor + " graphics") + " [" + ids + "]";
+        std::string text = vendor.empty() ? std::string("Graphics") : vendor + " graphics";
+        text += " [";
+        text += without_hex_prefix(vendor_id);
+        if (!device_id.empty()) {
+            text += ':';
+            text += without_hex_prefix(device_id);
+        }
+        text += ']';
+        return text;
     }
     // Not a PCI device (a platform display controller): its driver's name says the most.
     if (const auto uevent = read_file_text(device + "/uevent")) {

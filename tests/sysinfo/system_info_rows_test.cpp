@@ -39,10 +39,3 @@ TEST(SystemInfoRows, NumbersAreFormattedForThePanel) {
     EXPECT_EQ(rows[11].value, "OS");
     EXPECT_EQ(rows[12].value, "PC name");
 }
-
-TEST(SystemInfoRows, NothingProbedShowsZeros) {
-    const auto rows = system_info_rows(SystemInfo{});
-    EXPECT_EQ(rows[1].value, "0C / 0T");
-    EXPECT_EQ(rows[2].value, "0.00 GHz");
-    EXPECT_EQ(rows[8].value, "0 MB");
-}
