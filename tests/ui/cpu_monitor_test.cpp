@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/ui/gui_test_context.h"
+#include "tests/ui/panel_test_app.h"
+#include "ui/cpu_panel.h"
+
 namespace {
 
 // Replays recorded readings through the sampling step, one frame per call.
@@ -225,3 +229,69 @@ TEST(ProcStat, ReadsTheSystemFileAndFailsOnAMissingOne) {
     const auto missing = std::filesystem::temp_directory_path() / "vornmark-no-such-stat";
     EXPECT_FALSE(read_system_times(t, missing.string()));
 }
+
+namespace {
+
+// The centre column's last panel with a recording already made and no run going.
+class CpuPanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app = make_test_app(dir, unreachable_endpoint(), "CPU Panel CPU");
+    }
+    void draw(ImVec2 size) {
+        gui.frame(in_window(size, [&] {
+            draw_cpu_panel(*app, gui.mono_font());
+            GuiTestContext::last_item_rect(graph_min, graph_max);
+            content_width = ImGui::GetWindowContentRegionMax().x - ImGui::GetWindowContentRegionMin().x;
+        }));
+    }
+
+    TempDir dir;
+    GuiTestContext gui;
+    std::unique_ptr<AppState> app;
+    ImVec2 graph_min;
+    ImVec2 graph_max;
+    float content_width = 0.0f;
+};
+
+TEST_F(CpuPanelTest, DrawsNothingBeforeTheFirstValue) {
+    gui.frame(in_window(ImVec2(600.0f, 400.0f), [] {}));
+    const int empty_window = ImGui::GetDrawData()->TotalVtxCount;
+    draw(ImVec2(600.0f, 400.0f));
+    EXPECT_EQ(gui.all_text(), "");
+    EXPECT_EQ(ImGui::GetDrawData()->TotalVtxCount, empty_window) << "not even the graph's frame";
+}
+
+TEST_F(CpuPanelTest, AfterARunShowsTheAverageAndTheGraphFillingTheRest) {
+    CpuMonitor& m = app->cpu_monitor;
+    m.count = 2;
+    m.write_index = 2;
+    m.ring[0] = 15.0f;
+    m.ring[1] = 27.75f;
+    m.smoothed = 27.75f;
+    m.sum = 130.0;
+    m.sample_count = 2;
+    draw(ImVec2(600.0f, 400.0f));
+
+    const auto title = gui.find_text("CPU UTILIZATION");
+    ASSERT_TRUE(title) << gui.all_text();
+    EXPECT_EQ(title->color, packed(ImVec4(0.0f, 0.831f, 0.667f, 1.0f)));
+    const auto average = gui.find_text("avg 65%");
+    ASSERT_TRUE(average) << gui.all_text();
+    EXPECT_EQ(average->color, packed(ImVec4(0.5f, 0.5f, 0.5f, 1.0f)));
+    for (const char* label : {"25%", "50%", "75%", "100%"})
+        EXPECT_TRUE(gui.has_text(label)) << label;
+
+    EXPECT_FLOAT_EQ(graph_max.x - graph_min.x, content_width - 8.0f);
+    EXPECT_GT(graph_max.y - graph_min.y, 80.0f);
+    EXPECT_LT(graph_max.y, 400.0f) << "the graph ends inside the window, 8 pixels above the content's end";
+}
+
+TEST_F(CpuPanelTest, GraphKeepsItsMinimumHeightInAShortArea) {
+    app->cpu_monitor.count = 1;
+    app->cpu_monitor.sample_count = 1;
+    draw(ImVec2(600.0f, 60.0f));
+    EXPECT_FLOAT_EQ(graph_max.y - graph_min.y, 80.0f);
+}
+
+}  // namespace
