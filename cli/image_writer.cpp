@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <unistd.h>
 #include <vector>
 
 #include <stb/stb_image_write.h>
@@ -45,6 +47,20 @@ ImageFormat image_format_for_path(const std::string& path)
     if (path.size() > 4 && ends_with_ignoring_case(path, ".ppm"))
         return ImageFormat::Ppm;
     return ImageFormat::Unknown;
+}
+
+std::string image_path_problem(const std::string& path)
+{
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty())
+        folder = ".";
+    std::error_code error;
+    const std::string quoted = '\'' + folder.string() + '\'';
+    if (!std::filesystem::is_directory(folder, error))
+        return quoted + " is not an existing folder";
+    if (access(folder.c_str(), W_OK) != 0)
+        return quoted + " is not a writable folder";
+    return {};
 }
 
 std::string write_image(const std::string& path, const std::uint8_t* rgba, std::int32_t width, std::int32_t height)

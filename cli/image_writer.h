@@ -8,6 +8,10 @@ enum class ImageFormat { Unknown, Png, Ppm };
 // By the file name's ending, ignoring case: ".png" or ".ppm".
 ImageFormat image_format_for_path(const std::string& path);
 
+// Empty when a file can be created at path (its folder exists and is writable),
+// otherwise why not; checked before a run so a long run is not wasted.
+std::string image_path_problem(const std::string& path);
+
 // Writes a width x height RGBA image (rows top to bottom) as PNG or binary PPM
 // (P6, RGB, alpha dropped), chosen by the path's ending. Returns an empty text
 // on success, otherwise why the file could not be written.

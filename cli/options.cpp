@@ -92,6 +92,8 @@ ParsedOptions parse_options(const std::vector<std::string>& args)
                 return failure("--image needs a file path ending in .png or .ppm");
             if (image_format_for_path(*path) == ImageFormat::Unknown)
                 return failure("--image '" + *path + "': the file name must end in .png or .ppm");
+            if (const std::string problem = image_path_problem(*path); !problem.empty())
+                return failure("--image '" + *path + "': " + problem);
             options.image_path = *path;
         } else {
             const IntOption* matched = nullptr;

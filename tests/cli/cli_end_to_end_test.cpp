@@ -165,7 +165,8 @@ TEST_F(CliEndToEnd, BadArgumentExitsWith2AndRunsNothing)
     const std::string image = (dir / "y.ppm").string();
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--image", image, "--bogus"},
                                                  {"--image", image, "--width", "abc"},
-                                                 {"--image", (dir / "y.jpg").string(), "--samples", "1"}}) {
+                                                 {"--image", (dir / "y.jpg").string(), "--samples", "1"},
+                                                 {"--image", (dir / "missing" / "y.ppm").string(), "--samples", "1"}}) {
         const Outcome outcome = run(args);
         EXPECT_EQ(outcome.exit_code, 2);
         EXPECT_EQ(outcome.out, "");
