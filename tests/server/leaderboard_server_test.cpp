@@ -1,6 +1,10 @@
 // The real vornmark-leaderboard process, over verified TLS on loopback.
 
 #include <signal.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
@@ -63,6 +67,12 @@ nlohmann::json standings(const LeaderboardServerProcess& server, const std::stri
     return document["leaderboard"];
 }
 
+// Exit code 0 also means no sanitizer report ended the server.
+void expect_clean_stop(LeaderboardServerProcess& server)
+{
+    EXPECT_EQ(server.stop(), 0) << server.log_text();
+}
+
 void expect_accepted(const TestReply& reply)
 {
     EXPECT_EQ(reply.status, 200) << reply.error;
@@ -79,6 +89,7 @@ TEST(LeaderboardServer, ServesEmptyStandingsForBothTypes)
         EXPECT_EQ(reply.status, 200) << reply.error;
         EXPECT_EQ(json_of(reply), nlohmann::json::parse(R"({"leaderboard":[]})")) << reply.body;
     }
+    expect_clean_stop(server);
 }
 
 TEST(LeaderboardServer, RefusesOtherTypesPathsAndMethodsWithJsonErrors)
@@ -103,6 +114,7 @@ TEST(LeaderboardServer, RefusesOtherTypesPathsAndMethodsWithJsonErrors)
         EXPECT_EQ(refused.status, 405) << method;
         EXPECT_TRUE(json_of(refused).contains("error")) << method << ": " << refused.body;
     }
+    expect_clean_stop(server);
 }
 
 TEST(LeaderboardServer, AcceptedSubmissionsAppearInTheStandings)
@@ -126,6 +138,7 @@ TEST(LeaderboardServer, AcceptedSubmissionsAppearInTheStandings)
 
     // The request log names address, method, path, status and size.
     EXPECT_NE(server.log_text().find("127.0.0.1 POST /api.php 200 11"), std::string::npos) << server.log_text();
+    expect_clean_stop(server);
 }
 
 TEST(LeaderboardServer, InvalidSubmissionsGetOkFalseWithTheReasonAndAreNotStored)
@@ -155,6 +168,7 @@ TEST(LeaderboardServer, InvalidSubmissionsGetOkFalseWithTheReasonAndAreNotStored
             << c.body << ": " << reply.body;
     }
     EXPECT_TRUE(standings(server, "single").empty());
+    expect_clean_stop(server);
 }
 
 TEST(LeaderboardServer, BodiesOverFourKibibytesGet413)
@@ -180,6 +194,7 @@ TEST(LeaderboardServer, BodiesOverFourKibibytesGet413)
     nlohmann::json single = standings(server, "single");
     ASSERT_EQ(single.size(), 1u) << single.dump();
     EXPECT_EQ(single[0]["cpu"], "Padded CPU");
+    expect_clean_stop(server);
 }
 
 TEST(LeaderboardServer, SubmissionsBeyondTheRateLimitGet429)
@@ -194,6 +209,29 @@ TEST(LeaderboardServer, SubmissionsBeyondTheRateLimitGet429)
     nlohmann::json single = standings(server, "single");
     ASSERT_EQ(single.size(), 1u);
     EXPECT_EQ(single[0]["runs"], 3);
+    expect_clean_stop(server);
+}
+
+TEST(LeaderboardServer, ConcurrentSubmissionsAreAllStored)
+{
+    LeaderboardServerProcess server;
+    std::vector<std::thread> clients;
+    std::atomic<int> accepted{0};
+    for (int c = 0; c < 4; ++c) {
+        clients.emplace_back([&server, &accepted, c] {
+            for (int i = 0; i < 8; ++i) {
+                TestReply reply = post(server, submission("Parallel CPU", 100 + c, 4));
+                if (reply.status == 200 && json_of(reply).value("ok", false)) ++accepted;
+            }
+        });
+    }
+    for (std::thread& t : clients) t.join();
+    EXPECT_EQ(accepted, 32);
+    nlohmann::json multi = standings(server, "multi");
+    ASSERT_EQ(multi.size(), 1u);
+    EXPECT_EQ(multi[0]["runs"], 32);
+    EXPECT_EQ(multi[0]["avg_score"], 101);  // (100 + 101 + 102 + 103) / 4 = 101.5
+    expect_clean_stop(server);
 }
 
 TEST(LeaderboardServer, KeepsSubmissionsAcrossARestart)
@@ -219,6 +257,7 @@ TEST(LeaderboardServer, AKillRightAfterTheReplyLosesNothing)
     ASSERT_EQ(single.size(), 1u);
     EXPECT_EQ(single[0]["runs"], 5);
     EXPECT_EQ(single[0]["avg_score"], 300);
+    expect_clean_stop(server);
 }
 
 TEST(LeaderboardServer, SigtermStopsItCleanlyEvenWithAnOpenConnection)
@@ -257,6 +296,7 @@ TEST(LeaderboardServer, ALockedDatabaseGives500AndTheServerCarriesOn)
     sqlite3_close(other);
     expect_accepted(post(server, submission("Free CPU", 20)));
     ASSERT_EQ(standings(server, "single").size(), 1u);
+    expect_clean_stop(server);
 }
 
 TEST(LeaderboardServer, PlainHttpModeServesTheSameApi)
@@ -265,6 +305,7 @@ TEST(LeaderboardServer, PlainHttpModeServesTheSameApi)
     ASSERT_EQ(server.url().rfind("http://", 0), 0u);
     expect_accepted(post(server, submission("Proxied CPU", 55)));
     EXPECT_EQ(standings(server, "single").size(), 1u);
+    expect_clean_stop(server);
 }
 
 TEST(LeaderboardServer, HttpsModeRefusesPlainHttp)
@@ -276,6 +317,7 @@ TEST(LeaderboardServer, HttpsModeRefusesPlainHttp)
     EXPECT_NE(reply.status, 200);
     // And it still serves TLS clients afterwards.
     EXPECT_EQ(get(server, "/api.php?type=single").status, 200);
+    expect_clean_stop(server);
 }
 
 TEST(LeaderboardServerCommandLine, ABadFlagGivesOneLineAndExitCode2)

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -231,7 +232,15 @@ LeaderboardServerProcess::LeaderboardServerProcess(LeaderboardServerOptions opti
 
 LeaderboardServerProcess::~LeaderboardServerProcess()
 {
-    if (pid_ > 0) stop();
+    // No test framework here to fail a test; an unclean end (a crash, a sanitizer
+    // report, a hang) at least shows up loudly with the server's log.
+    if (pid_ > 0) {
+        int exit_code = stop();
+        if (exit_code != 0) {
+            std::fprintf(stderr, "vornmark-leaderboard ended with exit code %d; its log:\n%s\n", exit_code,
+                         log_text().c_str());
+        }
+    }
     std::error_code ignored;
     std::filesystem::remove_all(directory_, ignored);
 }
