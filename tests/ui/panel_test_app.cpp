@@ -45,8 +45,8 @@ HttpEndpoint unreachable_endpoint() {
 
 BenchmarkConfig tiny_run_settings() {
     BenchmarkConfig config = preset_config(1);
-    config.width = 64;
-    config.height = 36;
+    config.width = 32;
+    config.height = 18;
     config.samples = 8;
     config.max_depth = 50;
     config.tile_size = 16;
