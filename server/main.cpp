@@ -18,6 +18,7 @@
 #include "server/options.h"
 #include "server/rate_limiter.h"
 #include "server/store.h"
+#include "server/warm_up.h"
 
 namespace {
 
@@ -79,6 +80,7 @@ int main(int argc, char** argv)
                  options.key_file);
         return 1;
     }
+    warm_up_request_parsing(*server);
     install_api(*server, *store, limiter);
     server->set_payload_max_length(max_body_bytes);
     // Short idle time-outs keep a stop from waiting long on open keep-alive connections.
