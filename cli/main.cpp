@@ -10,10 +10,14 @@
 #include <vector>
 
 #include "cli/image_writer.h"
+#include "cli/listings.h"
 #include "cli/options.h"
 #include "cli/progress_line.h"
 #include "cli/run_report.h"
 #include "engine/benchmark_engine.h"
+#include "history/history_store.h"
+#include "net/leaderboard_client.h"
+#include "sysinfo/system_info.h"
 
 namespace {
 
@@ -77,6 +81,51 @@ void follow_run(BenchmarkEngine& engine, const std::string& label, std::int64_t 
     }
 }
 
+// Waits for the leaderboard client's requests to end, so that none of them runs
+// while the next benchmark is being measured. Ctrl-C stops waiting.
+void wait_for_requests(const LeaderboardClient& client)
+{
+    while (client.pending_requests > 0 && !interrupted)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+int show_info()
+{
+    SystemInfo info = probe_system_info();
+    probe_graphics_adapter(info);
+    std::fputs(info_listing(info).c_str(), stdout);
+    return exit_ok;
+}
+
+int show_history()
+{
+    HistoryStore history;
+    history.load();
+    std::fprintf(stdout, "History file: %s\n\n%s", history.path().c_str(), history_listing(history).c_str());
+    return exit_ok;
+}
+
+int show_leaderboard()
+{
+    LeaderboardClient client;
+    client.fetch_standings("single");
+    client.fetch_standings("multi");
+    wait_for_requests(client);
+    if (interrupted)
+        return exit_interrupted;
+
+    const std::string own_cpu = probe_system_info().cpu_name;
+    std::fputs(standings_listing("Single-Core", client.standings("single"), own_cpu).c_str(), stdout);
+    std::fputs("\n", stdout);
+    std::fputs(standings_listing("Multi-Core", client.standings("multi"), own_cpu).c_str(), stdout);
+    const std::string error = client.fetch_error_text();
+    if (!error.empty()) {
+        std::fprintf(stderr, "vornmark-cli: leaderboard: %s\n", error.c_str());
+        return exit_run_failed;
+    }
+    return exit_ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -92,10 +141,29 @@ int main(int argc, char** argv)
         std::fputs(usage_text().c_str(), stdout);
         return exit_ok;
     }
+    install_interrupt_handler();
+    switch (options.command) {
+    case Command::Info:
+        return show_info();
+    case Command::History:
+        return show_history();
+    case Command::Leaderboard:
+        return show_leaderboard();
+    case Command::Run:
+        break;
+    }
     const std::vector<PlannedRun> runs = plan_runs(options, multi_core_preset().threads);
 
-    // Set-up: Ctrl-C cancels through the engine from here on.
-    install_interrupt_handler();
+    // Set-up: Ctrl-C cancels through the engine from here on. Preset runs are
+    // recorded like the window records them: history first, then the leaderboard.
+    const bool records_runs = !options.custom();
+    std::string cpu_name;
+    HistoryStore history;
+    if (records_runs) {
+        cpu_name = probe_system_info().cpu_name;
+        history.load();
+    }
+    LeaderboardClient leaderboard;
     BenchmarkEngine engine;
 
     // The runs, one after another.
@@ -124,6 +192,18 @@ int main(int argc, char** argv)
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
 
+        if (records_runs) {
+            history.append(history_entry_from_result(result, cpu_name));
+            leaderboard.submit_result(cpu_name, result.type, result.score, result.threads);
+            wait_for_requests(leaderboard);
+            if (interrupted)
+                return exit_interrupted;
+            // In JSON mode stdout carries only the run objects.
+            std::fprintf(options.json ? stderr : stdout, "History: %s\nLeaderboard: %s\n", history.path().c_str(),
+                         leaderboard.submit_status_text().c_str());
+            std::fflush(stdout);
+        }
+
         if (!options.image_path.empty()) {
             const std::string error = write_image(options.image_path, engine.pixel_data(), engine.width, engine.height);
             if (!error.empty()) {
@@ -133,6 +213,7 @@ int main(int argc, char** argv)
         }
     }
 
-    // Clean-up: the engine joins its last run thread when it goes out of scope.
+    // Clean-up: the engine joins its last run thread and the client its request
+    // threads when they go out of scope.
     return exit_ok;
 }

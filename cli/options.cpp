@@ -82,6 +82,15 @@ ParsedOptions parse_options(const std::vector<std::string>& args)
             if (refuse_value())
                 return failure(name + " takes no value");
             (name == "--single" ? single : multi) = true;
+        } else if (name == "--info" || name == "--history" || name == "--leaderboard") {
+            if (refuse_value())
+                return failure(name + " takes no value");
+            const Command command = name == "--info"      ? Command::Info
+                                    : name == "--history" ? Command::History
+                                                          : Command::Leaderboard;
+            if (options.command != Command::Run && options.command != command)
+                return failure("--info, --history and --leaderboard cannot be combined; give one of them");
+            options.command = command;
         } else if (name == "--json") {
             if (refuse_value())
                 return failure("--json takes no value");
@@ -104,7 +113,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args)
             if (matched == nullptr)
                 return failure("unknown argument '" + args[i] +
                                "'; accepted: --single, --multi, --width, --height, --samples, --depth, --tile, "
-                               "--threads, --json, --image, --help");
+                               "--threads, --json, --image, --info, --history, --leaderboard, --help");
             const std::string range = std::to_string(matched->min) + " to " + std::to_string(matched->max);
             const std::optional<std::string> text = take_value();
             if (!text)
@@ -119,6 +128,9 @@ ParsedOptions parse_options(const std::vector<std::string>& args)
 
     if (single && multi)
         return failure("--single and --multi cannot be combined; give one of them, or neither for both runs");
+    if (options.command != Command::Run && (single || multi || options.json || !options.image_path.empty() ||
+                                            options.custom()))
+        return failure("--info, --history and --leaderboard take no run options; give them alone");
     options.selection = single ? RunSelection::Single : multi ? RunSelection::Multi : RunSelection::Both;
 
     const BenchmarkConfig preset = single_core_preset();
@@ -163,9 +175,16 @@ std::string usage_text()
            "  --multi             run only the multi-core preset (one worker per hardware thread)\n"
            "  --json              print one JSON object per finished run instead of text\n"
            "  --image PATH        write the finished image; PATH must end in .png or .ppm\n"
+           "  --info              describe this machine and exit\n"
+           "  --history           list the stored runs, newest first, with the best scores\n"
+           "  --leaderboard       show the leaderboard's single-core and multi-core standings\n"
            "  --help              show this help\n"
            "\n"
-           "Development settings (a run with any of them is labelled custom):\n"
+           "Every finished preset run is added to the history and submitted to the\n"
+           "leaderboard.\n"
+           "\n"
+           "Development settings (a run with any of them is labelled custom and is\n"
+           "never saved or submitted):\n"
            "  --width W           image width, 1 to 32768 (default 1920)\n"
            "  --height H          image height, 1 to 32768 (default 1080)\n"
            "  --samples S         samples per pixel, 1 to 1000000 (default 128)\n"

@@ -9,9 +9,13 @@
 
 enum class RunSelection { Both, Single, Multi };
 
+// What the runner does: benchmark, or one of the commands that only show stored or remote data.
+enum class Command { Run, Info, History, Leaderboard };
+
 // What the command line asks for.
 struct Options {
     bool help = false;
+    Command command = Command::Run;
     RunSelection selection = RunSelection::Both;
     bool json = false;
     std::string image_path; // empty: no image

@@ -48,7 +48,6 @@ protected:
     pid_t spawn(const std::vector<std::string>& args)
     {
         std::vector<char*> argv;
-        std::string program = VORNMARK_CLI_PATH;
         argv.push_back(program.data());
         std::vector<std::string> copies = args;
         for (std::string& arg : copies)
@@ -90,7 +89,16 @@ protected:
 
     Outcome run(const std::vector<std::string>& args) { return finish(spawn(args)); }
 
+    // A copy of the binary in the test's directory keeps its history file there too.
+    void use_copy_of_binary()
+    {
+        const std::filesystem::path copy = dir / "vornmark-cli";
+        std::filesystem::copy_file(VORNMARK_CLI_PATH, copy);
+        program = copy.string();
+    }
+
     std::filesystem::path dir;
+    std::string program = VORNMARK_CLI_PATH;
 };
 
 std::vector<std::string> lines_of(const std::string& text)
@@ -197,4 +205,41 @@ TEST_F(CliEndToEnd, InterruptCancelsTheRunAndExitsWith130)
     const Outcome outcome = finish(pid, std::chrono::seconds(120));
     EXPECT_EQ(outcome.exit_code, 130) << outcome.err;
     EXPECT_EQ(outcome.out, "");
+}
+
+TEST_F(CliEndToEnd, CustomRunsAreNeverSavedToTheHistory)
+{
+    use_copy_of_binary();
+    const Outcome outcome = run({"--single", "--width", "16", "--height", "9", "--samples", "1", "--depth", "2"});
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "history.json"));
+    EXPECT_EQ(outcome.out.find("Leaderboard:"), std::string::npos) << "custom runs are not submitted";
+}
+
+TEST_F(CliEndToEnd, HistoryListsTheStoredRunsBesideTheBinaryNewestFirst)
+{
+    use_copy_of_binary();
+    std::ofstream(dir / "history.json") << R"({"runs": [
+        {"date": "2026-01-01T10:00:00", "cpu": "Test CPU", "type": "single", "score": 900, "time_seconds": 133.3, "threads": 1},
+        {"date": "2026-01-02T10:00:00", "cpu": "Test CPU", "type": "multi", "score": 4100, "time_seconds": 29.2, "threads": 8},
+        {"date": "2026-01-03T10:00:00", "cpu": "Test CPU", "type": "single", "score": 1200, "time_seconds": 100.0, "threads": 1}
+    ]})";
+    const Outcome outcome = run({"--history"});
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+
+    const std::size_t newest = outcome.out.find("2026-01-03");
+    const std::size_t oldest = outcome.out.find("2026-01-01");
+    ASSERT_NE(newest, std::string::npos) << outcome.out;
+    ASSERT_NE(oldest, std::string::npos) << outcome.out;
+    EXPECT_LT(newest, oldest);
+    EXPECT_NE(outcome.out.find("Best single-core: 1200"), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("Best multi-core:  4100"), std::string::npos) << outcome.out;
+}
+
+TEST_F(CliEndToEnd, InfoPrintsEveryLabelOfTheSystemPanel)
+{
+    const Outcome outcome = run({"--info"});
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    for (const char* label : {"CPU", "Cores", "Freq", "L1", "L2", "L3", "GPU", "VRAM", "RAM", "OS", "PC"})
+        EXPECT_NE(("\n" + outcome.out).find(std::string("\n") + label + " "), std::string::npos) << label;
 }

@@ -121,3 +121,20 @@ TEST(CliOptions, RangeErrorsSayWhatIsAccepted)
     EXPECT_NE(parse({"--depth", "0"}).error.find("1 to 1000"), std::string::npos);
     EXPECT_NE(parse({"--nope"}).error.find("--threads"), std::string::npos);
 }
+
+TEST(CliOptions, InfoHistoryAndLeaderboardAreCommandsOfTheirOwn)
+{
+    EXPECT_EQ(parse({"--info"}).options.command, Command::Info);
+    EXPECT_EQ(parse({"--history"}).options.command, Command::History);
+    EXPECT_EQ(parse({"--leaderboard"}).options.command, Command::Leaderboard);
+    EXPECT_EQ(parse({}).options.command, Command::Run);
+}
+
+TEST(CliOptions, CommandsRefuseRunOptionsAndEachOther)
+{
+    EXPECT_NE(parse({"--info", "--history"}).error, "");
+    EXPECT_NE(parse({"--history", "--single"}).error, "");
+    EXPECT_NE(parse({"--leaderboard", "--json"}).error, "");
+    EXPECT_NE(parse({"--info", "--samples", "4"}).error, "");
+    EXPECT_NE(parse({"--info=yes"}).error, "");
+}

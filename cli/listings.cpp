@@ -1,0 +1,59 @@
+#include "cli/listings.h"
+
+#include <cstdio>
+
+#include "sysinfo/system_info_rows.h"
+
+std::string info_listing(const SystemInfo& info)
+{
+    std::string text;
+    for (const SystemInfoRow& row : system_info_rows(info)) {
+        if (!row.label.empty()) {
+            text += row.label;
+            text.append(row.label.size() < 7 ? 7 - row.label.size() : 1, ' ');
+            text += row.value;
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+std::string history_listing(const HistoryStore& history)
+{
+    const std::vector<HistoryEntry>& entries = history.entries();
+    if (entries.empty())
+        return "No results yet\n";
+
+    std::string text = "   #  Type    Score      Time  Date                 CPU\n";
+    char line[512];
+    for (std::size_t i = entries.size(); i-- > 0;) {
+        const HistoryEntry& entry = entries[i];
+        std::snprintf(line, sizeof line, "%4zu  %-6s %6d %8.1fs  %-19s  %s\n", i + 1, entry.type.c_str(),
+                      entry.score, entry.time_seconds, entry.date.c_str(), entry.cpu.c_str());
+        text += line;
+    }
+    const std::int32_t best_single = history.best_score("single");
+    const std::int32_t best_multi = history.best_score("multi");
+    text += "\nBest single-core: " + (best_single > 0 ? std::to_string(best_single) : std::string("---")) + "\n";
+    text += "Best multi-core:  " + (best_multi > 0 ? std::to_string(best_multi) : std::string("---")) + "\n";
+    return text;
+}
+
+std::string standings_listing(const std::string& title, const std::vector<LeaderboardEntry>& standings,
+                              const std::string& own_cpu)
+{
+    std::string text = title + "\n";
+    if (standings.empty())
+        return text + "  No data yet\n";
+
+    text += "     #  CPU                                               Score   Runs\n";
+    char line[512];
+    int rank = 1;
+    for (const LeaderboardEntry& entry : standings) {
+        const bool own = !own_cpu.empty() && entry.cpu == own_cpu;
+        std::snprintf(line, sizeof line, "%s %4d  %-48s %7d %6d\n", own ? ">" : " ", rank++, entry.cpu.c_str(),
+                      entry.avg_score, entry.runs);
+        text += line;
+    }
+    return text;
+}
