@@ -21,22 +21,25 @@ ImFont* add_font_file(const std::string& path, float size) {
 }  // namespace
 
 std::string match_font_file(const char* family, const char* generic) {
-    if (!FcInit()) {
+    // A configuration of our own, released again: the lookup leaves no global state.
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    if (config == nullptr) {
         return {};
     }
     FcPattern* pattern = FcPatternCreate();
     if (pattern == nullptr) {
+        FcConfigDestroy(config);
         return {};
     }
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(generic));
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
 
     std::string path;
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     if (match != nullptr) {
         FcChar8* file = nullptr;
         FcChar8* format = nullptr;
@@ -55,6 +58,7 @@ std::string match_font_file(const char* family, const char* generic) {
         FcPatternDestroy(match);
     }
     FcPatternDestroy(pattern);
+    FcConfigDestroy(config);
     return path;
 }
 
