@@ -148,10 +148,3 @@ TEST(Submission, TypeMustMatchTheThreadCount)
     EXPECT_TRUE(mentions(check("both", 4).error, "type"));
     EXPECT_TRUE(mentions(check(1, 1).error, "type"));
 }
-
-TEST(Submission, ExtraMembersAreIgnored)
-{
-    nlohmann::json body = valid_body();
-    body["version"] = "1.3";
-    EXPECT_TRUE(check_submission(body).ok());
-}
