@@ -3,72 +3,18 @@
 
 #include "app/gl_state.h"
 #include "app/hidden_gl_context.h"
+#include "tests/app/xvfb_display.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <vector>
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 
-extern char** environ;
-
 namespace {
-
-// Xvfb on a free display number (it writes the number to a pipe once ready).
-class XvfbDisplay {
-public:
-    XvfbDisplay() {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            return;
-        }
-        const std::string fd_text = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-                              nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        std::string number;
-        char c = 0;
-        while (pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        close(fds[0]);
-        if (!number.empty()) {
-            display_ = ":" + number;
-            setenv("DISPLAY", display_.c_str(), 1);
-        }
-    }
-    ~XvfbDisplay() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    XvfbDisplay(const XvfbDisplay&) = delete;
-    XvfbDisplay& operator=(const XvfbDisplay&) = delete;
-    bool ready() const { return !display_.empty(); }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
 
 class GlStateTest : public ::testing::Test {
 protected:

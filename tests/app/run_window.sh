@@ -1,5 +1,5 @@
 #!/bin/bash
-# Runs inside xvfb-run: starts the window program in the current directory, waits
+# Runs on the test's virtual X server ($DISPLAY): starts the window program in the current directory, waits
 # for its first frames, captures the window, asks it to close in the way $1 names
 # (term, int or wm) and records what happened in result.txt.
 probe=$2

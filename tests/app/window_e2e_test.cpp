@@ -12,6 +12,7 @@
 #include <stb/stb_image.h>
 
 #include "tests/app/temp_dir.h"
+#include "tests/app/xvfb_display.h"
 
 namespace fs = std::filesystem;
 
@@ -51,26 +52,30 @@ Screenshot load_png(const fs::path& path) {
 }
 
 // Copies the program into a fresh directory (its history file lives beside it) and
-// runs it there under xvfb-run, closing it the way `how` says.
+// runs it there on a fresh 1920 x 1080 virtual screen, closing it the way `how` says.
 class WindowRun {
 public:
     explicit WindowRun(const std::string& how) {
+        if (!xvfb.ready()) {
+            return;
+        }
         fs::copy_file(VORNMARK_BINARY, dir.path() / "vornmark");
-        const std::string command = "cd '" + dir.path().string() + "' && xvfb-run -a -s '-screen 0 1920x1080x24' " +
-                                    "bash '" + VORNMARK_RUN_WINDOW_SCRIPT + "' " + how + " '" + X11_PROBE_BINARY +
-                                    "' >xvfb.txt 2>&1";
+        const std::string command = "cd '" + dir.path().string() + "' && bash '" + VORNMARK_RUN_WINDOW_SCRIPT +
+                                    "' " + how + " '" + X11_PROBE_BINARY + "' >script.txt 2>&1";
         status = std::system(command.c_str());
         result = read_file(dir.path() / "result.txt");
     }
     fs::path file(const char* name) const { return dir.path() / name; }
 
+    XvfbDisplay xvfb{"1920x1080x24"};
     TempDir dir;
     int status = -1;
     std::string result;
 };
 
 void expect_window_and_orderly_close(const WindowRun& run) {
-    ASSERT_EQ(run.status, 0) << read_file(run.file("xvfb.txt"));
+    ASSERT_TRUE(run.xvfb.ready()) << "Xvfb did not start";
+    ASSERT_EQ(run.status, 0) << read_file(run.file("script.txt"));
     ASSERT_EQ(run.result.find("no-window"), std::string::npos) << read_file(run.file("stderr.txt"));
     EXPECT_EQ(run.result.find("no-frame"), std::string::npos) << run.result;
 
