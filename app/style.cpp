@@ -2,6 +2,8 @@
 
 #include <imgui.h>
 
+#include "ui/colours.h"
+
 void apply_vornmark_style() {
     ImGuiStyle& style = ImGui::GetStyle();
     style.WindowPadding = ImVec2(12.0f, 12.0f);
@@ -22,8 +24,6 @@ void apply_vornmark_style() {
     style.GrabRounding = 4.0f;
     style.TabRounding = 4.0f;
 
-    const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
-    const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
     ImVec4* c = style.Colors;
     c[ImGuiCol_Text] = ImVec4(0.9f, 0.9f, 0.9f, 1.0f);
     c[ImGuiCol_TextDisabled] = ImVec4(0.5f, 0.5f, 0.5f, 1.0f);

@@ -5,11 +5,11 @@
 #include <thread>
 
 #include "app/app_state.h"
+#include "ui/colours.h"
 #include "history/history_entry.h"
 
 namespace {
 
-const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
 const ImVec4 error_red(0.8f, 0.2f, 0.2f, 1.0f);
 
 const ImVec4 core_button(0.0f, 0.5f, 0.4f, 1.0f);

@@ -4,11 +4,11 @@
 #include <cstdio>
 
 #include "app/app_state.h"
+#include "ui/colours.h"
 #include "ui/cpu_monitor.h"
 
 namespace {
 
-const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
 const ImVec4 white(1.0f, 1.0f, 1.0f, 1.0f);
 const ImVec4 grey(0.5f, 0.5f, 0.5f, 1.0f);
 

@@ -5,11 +5,10 @@
 #include <string_view>
 
 #include "app/app_state.h"
+#include "ui/colours.h"
 
 namespace {
 
-const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
-const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
 const ImVec4 empty_grey(0.4f, 0.4f, 0.4f, 1.0f);
 const ImVec4 delete_face(0.4f, 0.1f, 0.1f, 1.0f);
 

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "ui/colours.h"
 #include "ui/leaderboard_status.h"
 
 namespace {
 
-const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
 const ImVec4 no_data_grey(0.4f, 0.4f, 0.4f, 1.0f);
 const ImVec4 runs_grey(0.5f, 0.5f, 0.5f, 1.0f);
 

@@ -1,8 +1,9 @@
 #include "ui/leaderboard_status.h"
 
+#include "ui/colours.h"
+
 namespace {
 
-const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
 const ImVec4 submit_error_red(0.8f, 0.2f, 0.2f, 1.0f);
 const ImVec4 submit_grey(0.5f, 0.5f, 0.5f, 1.0f);
 const ImVec4 fetch_error_red(0.6f, 0.2f, 0.2f, 1.0f);

@@ -3,6 +3,7 @@
 #include <imgui.h>
 
 #include "app/app_state.h"
+#include "ui/colours.h"
 #include "ui/benchmark_panel.h"
 #include "ui/cpu_panel.h"
 #include "ui/history_panel.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
 const ImVec4 grey(0.4f, 0.4f, 0.4f, 1.0f);
 // From the window's right edge, in pixels at any scale.
 constexpr float running_label_inset = 200.0f;

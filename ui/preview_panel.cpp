@@ -6,10 +6,10 @@
 #include <cstdio>
 
 #include "app/app_state.h"
+#include "ui/colours.h"
 
 namespace {
 
-const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
 const ImVec4 progress_text_colour(0.7f, 0.7f, 0.7f, 1.0f);
 constexpr ImU32 placeholder_fill = IM_COL32(10, 10, 10, 255);
 constexpr ImU32 placeholder_border = IM_COL32(32, 32, 32, 255);

@@ -1,11 +1,10 @@
 #include "ui/score_panel.h"
 
 #include "app/app_state.h"
+#include "ui/colours.h"
 
 namespace {
 
-const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
-const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
 const ImVec4 label_grey(0.5f, 0.5f, 0.5f, 1.0f);
 const ImVec4 placeholder_grey(0.3f, 0.3f, 0.3f, 1.0f);
 const ImVec4 best_grey(0.4f, 0.4f, 0.4f, 1.0f);
