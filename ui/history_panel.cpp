@@ -60,15 +60,18 @@ void draw_history_panel(AppState& app) {
         ImGui::TableSetColumnIndex(3);
         ImGui::Text("%.1fs", entry.time_seconds);
         ImGui::TableSetColumnIndex(4);
-        const std::string_view date = std::string_view(entry.date).substr(0, date_length);
-        ImGui::Text("%.*s", static_cast<int>(date.size()), date.data());
-        ImGui::SameLine();
+        // The button leads the cell: in the right column at its normal width the
+        // date column is narrower than a date, and a button after the date would be
+        // clipped away, leaving no way to delete a run.
         char label[32];
         std::snprintf(label, sizeof label, "X##del%d", i);
         ImGui::PushStyleColor(ImGuiCol_Button, delete_face);
         if (ImGui::SmallButton(label))
             to_delete = static_cast<std::size_t>(i);
         ImGui::PopStyleColor();
+        ImGui::SameLine();
+        const std::string_view date = std::string_view(entry.date).substr(0, date_length);
+        ImGui::Text("%.*s", static_cast<int>(date.size()), date.data());
     }
     ImGui::EndTable();
 

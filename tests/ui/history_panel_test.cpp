@@ -30,7 +30,7 @@ HistoryEntry run(const char* type, std::int32_t score, double seconds, const cha
 class HistoryPanelTest : public ::testing::Test {
 protected:
     std::function<void()> panel() {
-        return in_window(ImVec2(520.0f, 600.0f), [this] { draw_history_panel(*app); });
+        return in_window(ImVec2(panel_width, 600.0f), [this] { draw_history_panel(*app); });
     }
     void draw() { gui.frame(panel()); }
     // Tables and tab bars lay themselves out in their first frame and show from the second.
@@ -58,13 +58,16 @@ protected:
                 row = candidate;
         if (!row)
             return std::nullopt;
+        // The button's "X" leads the date cell; it is read back as the start of a run on the row's line.
         for (const TextRun& text : gui.texts())
-            if (text.text == "X" && std::fabs(text.min.y - row->min.y) < 3.0f)
-                return ImVec2((text.min.x + text.max.x) * 0.5f, (text.min.y + text.max.y) * 0.5f);
+            if (!text.text.empty() && text.text[0] == 'X' && std::fabs(text.min.y - row->min.y) < 3.0f)
+                return ImVec2((text.char_min[0].x + text.char_max[0].x) * 0.5f,
+                              (text.char_min[0].y + text.char_max[0].y) * 0.5f);
         return std::nullopt;
     }
 
     static constexpr float first_column_right = 40.0f;
+    float panel_width = 520.0f;
     TempDir dir;
     GuiTestContext gui;
     std::unique_ptr<AppState> app = make_test_app(dir, unreachable_endpoint(), "History CPU");
@@ -129,6 +132,19 @@ TEST_F(HistoryPanelTest, DeletingRowTwoRemovesTheMiddleEntryAndSaves) {
     EXPECT_EQ(row_numbers(), (std::vector<std::string>{"2", "1"}));
     EXPECT_FALSE(gui.has_text("3333"));
     EXPECT_TRUE(gui.has_text("5555"));
+}
+
+TEST_F(HistoryPanelTest, DeleteButtonStaysWithinTheNarrowRightColumn) {
+    panel_width = 320.0f - 2.0f * 12.0f;  // the right column's content at scale 1
+    app->history.append(run("single", 1111, 1690.2, "2024-05-01T10:00:00"));
+    app->history.append(run("multi", 3333, 850.1, "2024-05-02T10:00:00"));
+    settle();
+    const auto x = delete_button_of_row("1");
+    ASSERT_TRUE(x) << gui.all_text();
+    EXPECT_LT(x->x, panel_width);
+    gui.click(*x, panel());
+    ASSERT_EQ(app->history.entries().size(), 1u);
+    EXPECT_EQ(app->history.entries()[0].score, 3333);
 }
 
 TEST_F(HistoryPanelTest, DeletingTheLastEntryShowsNoResultsYet) {
