@@ -8,7 +8,11 @@ Dielectric::Dielectric(double refraction_index_) : refraction_index(refraction_i
 double schlick_reflectance(double cos_theta, double ri) {
     double r0 = (1.0 - ri) / (1.0 + ri);
     r0 = r0 * r0;
-    return r0 + (1.0 - r0) * std::pow(1.0 - cos_theta, 5.0);
+    // The fifth power by multiplication: glibc's pow picks a different code path on
+    // processors with and without FMA, and its last bit may differ between them.
+    const double q = 1.0 - cos_theta;
+    const double q2 = q * q;
+    return r0 + (1.0 - r0) * (q2 * q2 * q);
 }
 
 bool Dielectric::scatter(const Ray& ray_in, const HitRecord& record, Vec3& attenuation, Ray& scattered,
