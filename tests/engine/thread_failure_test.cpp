@@ -62,7 +62,30 @@ void cap_address_space(long headroom_mib)
     std::_Exit(0);
 }
 
+[[noreturn]] void engine_reports_run_thread_failure()
+{
+    BenchmarkEngine engine;
+    cap_address_space(1);
+    engine.start(BenchmarkConfig{1, 2, 16, 1, 64, 36});
+    if (engine.running)
+        std::_Exit(7);
+    if (engine.result_ready)
+        std::_Exit(8);
+    if (engine.error().find("benchmark thread") == std::string::npos)
+        std::_Exit(9);
+    std::fprintf(stderr, "%s\n", engine.error().c_str());
+    std::_Exit(0);
+}
+
 } // namespace
+
+TEST(ThreadFailure, EngineStaysIdleWithErrorWhenTheRunThreadCannotStart)
+{
+    if (VORNMARK_SANITIZED)
+        GTEST_SKIP() << "sanitizer runtimes need far more address space than the cap allows";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(engine_reports_run_thread_failure(), testing::ExitedWithCode(0), "benchmark thread");
+}
 
 TEST(ThreadFailure, PoolShutsDownStartedWorkersAndReportsTheError)
 {
