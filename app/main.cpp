@@ -19,12 +19,12 @@
 #include "app/fonts.h"
 #include "app/gl_adapter.h"
 #include "app/gl_state.h"
+#include "app/start_up.h"
 #include "app/style.h"
 #ifdef VORNMARK_TEST_BUILD
 #include "app/test_build.h"
 #endif
 #include "app/window.h"
-#include "sysinfo/system_info.h"
 #include "ui/main_layout.h"
 
 namespace {
@@ -72,7 +72,13 @@ int main() {
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
     apply_vornmark_style();
     ImGui_ImplGlfw_InitForOpenGL(window, true);
-    ImGui_ImplOpenGL3_Init("#version 330 core");
+    if (!ImGui_ImplOpenGL3_Init("#version 330 core")) {
+        std::fprintf(stderr, "vornmark: the OpenGL 3.3 renderer could not be initialised\n");
+        ImGui_ImplGlfw_Shutdown();
+        ImGui::DestroyContext();
+        destroy_main_window(window);
+        return 1;
+    }
 
     // Application state.
 #ifdef VORNMARK_TEST_BUILD
@@ -92,18 +98,9 @@ int main() {
     ImGui::GetStyle().ScaleAllSizes(scale);
     app->dpi_scale = scale;
 
-    // The machine, with what the GL context knows about its adapter.
-    app->sysinfo = probe_system_info();
-    probe_graphics_adapter(app->sysinfo, gl_graphics_adapters());
-
-    // History and the scores shown at first.
-    app->history.load();
-    app->shown_single_score = app->history.best_score("single");
-    app->shown_multi_score = app->history.best_score("multi");
-
-    // Both standings, in the background.
-    app->leaderboard_client.fetch_standings("single");
-    app->leaderboard_client.fetch_standings("multi");
+    // The machine, the history and the scores shown at first, then both
+    // standings in the background.
+    prepare_app_state(*app, gl_graphics_adapters());
 
     // ---- Frame loop ---------------------------------------------------------
 

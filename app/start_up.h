@@ -1,0 +1,13 @@
+#pragma once
+
+#include <vector>
+
+#include "sysinfo/graphics_adapter.h"
+
+struct AppState;
+
+// Fills the application state before the first frame, in this order: the machine
+// (with the adapters the GL context knows of), the history, the scores shown at
+// first (the history's best of each type), and background fetches of the
+// "single" and then the "multi" standings.
+void prepare_app_state(AppState& app, const std::vector<GraphicsAdapter>& gl_adapters);
