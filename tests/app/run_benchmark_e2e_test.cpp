@@ -13,27 +13,11 @@
 #include "history/history_store.h"
 #include "net/http.h"
 #include "tests/support/leaderboard_server.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "vornmark-e2e-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("cannot make a temporary directory");
-        path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    fs::path path;
-};
 
 // Pixels in a region of a screenshot close to teal (0, 212, 170), anti-aliased text
 // included: most of the colour and little else.
@@ -95,10 +79,10 @@ int server_runs(const LeaderboardServerProcess& server, const std::string& type,
 TEST(WindowEndToEnd, SingleCoreClickStoresSubmitsAndShowsTheRun) {
     LeaderboardServerProcess server;
     TempDir dir;
-    const CommandResult session = run_session(server, dir.path, "single", 1);
+    const CommandResult session = run_session(server, dir.path(), "single", 1);
     ASSERT_EQ(session.exit_code, 0) << session.output;
 
-    HistoryStore history((dir.path / "history.json").string());
+    HistoryStore history((dir.path() / "history.json").string());
     history.load();
     ASSERT_EQ(history.entries().size(), 1u) << session.output;
     const HistoryEntry& entry = history.entries()[0];
@@ -110,8 +94,8 @@ TEST(WindowEndToEnd, SingleCoreClickStoresSubmitsAndShowsTheRun) {
 
     EXPECT_EQ(server_runs(server, "single", entry.cpu), 1) << server.log_text();
 
-    const fs::path before = dir.path / "before.png";
-    const fs::path after = dir.path / "after.png";
+    const fs::path before = dir.path() / "before.png";
+    const fs::path after = dir.path() / "after.png";
     ASSERT_TRUE(fs::exists(after));
     // Teal: in the left column the large single-core score replaces "---", in the
     // right column the history row's "SC" appears.

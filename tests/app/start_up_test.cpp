@@ -10,7 +10,7 @@
 #include "app/app_state.h"
 #include "app/start_up.h"
 #include "net/http.h"
-#include "tests/app/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/leaderboard_server.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include <stb/stb_image.h>
 
-#include "tests/app/temp_dir.h"
+#include "tests/support/temp_dir.h"
 #include "tests/app/xvfb_display.h"
 
 namespace fs = std::filesystem;

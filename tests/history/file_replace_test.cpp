@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/history/temp_dir.h"
+#include "tests/history/test_files.h"
 
 TEST(ReplaceFileContents, CreatesAndReplacesWithoutLeftovers) {
     TempDir dir;
@@ -13,7 +13,7 @@ TEST(ReplaceFileContents, CreatesAndReplacesWithoutLeftovers) {
     ASSERT_TRUE(replace_file_contents(path, "second, longer"));
     ASSERT_TRUE(replace_file_contents(path, "3"));
     EXPECT_EQ(read_text(path), "3");
-    EXPECT_EQ(dir.names(), std::vector<std::string>{"history.json"});
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"history.json"});
 }
 
 TEST(ReplaceFileContents, TemporaryThatCannotBeCreatedLeavesTheOldFile) {
@@ -22,7 +22,7 @@ TEST(ReplaceFileContents, TemporaryThatCannotBeCreatedLeavesTheOldFile) {
     write_text(path, "old");
     EXPECT_FALSE(replace_file_contents(path, "new"));
     EXPECT_EQ(read_text(path), "old");
-    EXPECT_EQ(dir.names().size(), 1u);
+    EXPECT_EQ(names_in(dir.path()).size(), 1u);
 }
 
 TEST(ReplaceFileContents, FailedRenameRemovesTheTemporaryFile) {
@@ -33,7 +33,7 @@ TEST(ReplaceFileContents, FailedRenameRemovesTheTemporaryFile) {
     write_text(path + "/keep", "inside");
     EXPECT_FALSE(replace_file_contents(path, "new"));
     EXPECT_EQ(read_text(path + "/keep"), "inside");
-    EXPECT_EQ(dir.names(), std::vector<std::string>{"history.json"});
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"history.json"});
 }
 
 TEST(ReplaceFileContents, KeepsPermissionBits) {
@@ -87,5 +87,5 @@ TEST(KeepFileAside, NothingToKeepWhenTheFileIsMissing) {
     std::string kept;
     EXPECT_TRUE(keep_file_aside(dir.file("history.json"), 0, &kept));
     EXPECT_TRUE(kept.empty());
-    EXPECT_TRUE(dir.names().empty());
+    EXPECT_TRUE(names_in(dir.path()).empty());
 }

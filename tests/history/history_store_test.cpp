@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "tests/history/temp_dir.h"
+#include "tests/history/test_files.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ HistoryStore load_text(const TempDir& dir, const std::string& text) {
 
 std::vector<std::string> unreadable_copies(const TempDir& dir) {
     std::vector<std::string> names;
-    for (const std::string& name : dir.names()) {
+    for (const std::string& name : names_in(dir.path())) {
         if (name.rfind("history.json.unreadable-", 0) == 0) names.push_back(name);
     }
     return names;
@@ -346,5 +346,5 @@ TEST(HistoryStoreSave, FailedSaveKeepsTheOldFileAndTheListChange) {
     store.append(make_entry("single", 12));
     EXPECT_EQ(store.entries().size(), 2u);
     EXPECT_EQ(read_text(path), old_text);
-    EXPECT_EQ(dir.names().size(), 1u);
+    EXPECT_EQ(names_in(dir.path()).size(), 1u);
 }

@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <strings.h>
 
+#include "tests/support/temp_dir.h"
+
 namespace {
 
 // Loopback servers are reached directly, whatever proxy the environment names.
@@ -25,27 +27,10 @@ namespace {
 
 constexpr std::size_t max_request_bytes = 1024 * 1024;
 
-// Removes the process's certificate directory at exit.
-class TemporaryDirectory {
-public:
-    TemporaryDirectory()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vornmark-net-test-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create a temporary directory");
-        path = pattern;
-    }
-    ~TemporaryDirectory()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::filesystem::path path;
-};
-
-TemporaryDirectory& certificate_directory()
+// Removed with its certificates when the process exits.
+TempDir& certificate_directory()
 {
-    static TemporaryDirectory directory;
+    static TempDir directory;
     return directory;
 }
 
@@ -103,7 +88,7 @@ void write_all(SSL* ssl, const std::string& bytes)
 
 TlsIdentity make_tls_identity(const std::string& name, const std::string& subject_alt_name)
 {
-    const std::filesystem::path& directory = certificate_directory().path;
+    const std::filesystem::path& directory = certificate_directory().path();
     TlsIdentity identity{(directory / (name + ".crt")).string(), (directory / (name + ".key")).string()};
     const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost"
                                 " -addext " + shell_quoted("subjectAltName=" + subject_alt_name) +

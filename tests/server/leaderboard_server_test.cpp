@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "tests/server/temp_directory.h"
+#include "tests/support/temp_dir.h"
 #include "tests/server/test_http_client.h"
 #include "tests/support/leaderboard_server.h"
 
@@ -334,7 +334,7 @@ TEST(LeaderboardServerCommandLine, ABadFlagGivesOneLineAndExitCode2)
 
 TEST(LeaderboardServerCommandLine, UnusableCertificateOrDatabaseEndsWithAMessage)
 {
-    TempDirectory dir;
+    TempDir dir;
     CommandResult bad_cert = run_command({leaderboard_binary_path(), "--listen", "127.0.0.1:0", "--cert",
                                           "/nonexistent/cert.pem", "--key", "/nonexistent/key.pem", "--db",
                                           dir.file("board.db")});

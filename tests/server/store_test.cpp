@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/server/temp_directory.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ Submission run(std::string cpu, std::int32_t score, std::string type = "single")
 
 TEST(Store, StandingsAverageAsTruncatedIntegers)
 {
-    TempDirectory dir;
+    TempDir dir;
     Store store(dir.file("board.db"));
     store.add(run("A", 10));
     store.add(run("A", 11));
@@ -37,7 +37,7 @@ TEST(Store, StandingsAverageAsTruncatedIntegers)
 
 TEST(Store, StandingsPutBestFirstAndBreakTiesByName)
 {
-    TempDirectory dir;
+    TempDir dir;
     Store store(dir.file("board.db"));
     store.add(run("Zeta", 500));
     store.add(run("alpha", 900));
@@ -55,7 +55,7 @@ TEST(Store, StandingsPutBestFirstAndBreakTiesByName)
 
 TEST(Store, StandingsKeepTheRunTypesApart)
 {
-    TempDirectory dir;
+    TempDir dir;
     Store store(dir.file("board.db"));
     store.add(run("Same CPU", 100, "single"));
     store.add(run("Same CPU", 700, "multi"));
@@ -76,7 +76,7 @@ TEST(Store, StandingsKeepTheRunTypesApart)
 
 TEST(Store, StandingsStopAtAHundredRows)
 {
-    TempDirectory dir;
+    TempDir dir;
     Store store(dir.file("board.db"));
     for (int i = 1; i <= 101; ++i) store.add(run("CPU " + std::to_string(i), i * 10));
 
@@ -88,7 +88,7 @@ TEST(Store, StandingsStopAtAHundredRows)
 
 TEST(Store, KeepsSubmissionsAcrossReopening)
 {
-    TempDirectory dir;
+    TempDir dir;
     {
         Store store(dir.file("board.db"));
         store.add(run("Kept \xC2\xAE", 1234));
@@ -102,7 +102,7 @@ TEST(Store, KeepsSubmissionsAcrossReopening)
 
 TEST(Store, ALockedDatabaseFailsTheWriteAndTheStoreRecovers)
 {
-    TempDirectory dir;
+    TempDir dir;
     Store store(dir.file("board.db"), /*busy_timeout_ms=*/50);
     store.add(run("Before", 10));
 
@@ -126,7 +126,7 @@ TEST(Store, ALockedDatabaseFailsTheWriteAndTheStoreRecovers)
 
 TEST(Store, RefusesAFileThatIsNotADatabase)
 {
-    TempDirectory dir;
+    TempDir dir;
     {
         FILE* f = std::fopen(dir.file("junk.db").c_str(), "wb");
         ASSERT_NE(f, nullptr);

@@ -10,18 +10,6 @@
 #include "tests/support/leaderboard_server.h"
 #include "tests/ui/gui_test_context.h"
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vornmark-ui-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot make a temporary directory");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 const HttpEndpoint* test_leaderboard_endpoint() {
     static std::unique_ptr<LeaderboardServerProcess> server;
     static HttpEndpoint endpoint;

@@ -13,22 +13,9 @@
 
 #include "app/app_state.h"
 #include "net/http.h"
+#include "tests/support/temp_dir.h"
 
 class GuiTestContext;
-
-// A fresh directory under the system's temporary directory, removed with its content.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 // The leaderboard server for this test program, started on first use; nullptr when
 // it cannot be started here (its binary not built).
