@@ -6,7 +6,11 @@
 #include "engine/render/vec3.h"
 
 // Immutable after construction; shared by many spheres and threads.
-class Material {
+// Every hit changes a material's reference count from whichever thread made it.
+// A cache line of its own keeps the material's read-only fields apart from that
+// count (which make_shared places just in front of the object), so that the
+// workers do not evict each other's copies of them on every hit.
+class alignas(64) Material {
 public:
     virtual ~Material() = default;
 
