@@ -48,4 +48,7 @@ struct AppState {
     // Reused each frame for the race-free copy of the engine's pixels that the
     // preview uploads.
     std::vector<std::uint8_t> preview_snapshot;
+    // Set while a run is in progress, so that the frame after it ends uploads the
+    // finished image once.
+    bool preview_final_upload_pending = false;
 };

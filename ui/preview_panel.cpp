@@ -93,11 +93,15 @@ void draw_preview_panel(AppState& app) {
     ImGui::Separator();
 
     // One whole image per frame while a run is in progress, read through the
-    // engine's race-free copy; none at all otherwise.
-    if (app.gpu != nullptr && app.engine.running.load()) {
+    // engine's race-free copy, and one more in the first frame after it ends:
+    // the tiles finished since the last upload would otherwise never be shown,
+    // leaving the finished image with a hole. None at all between runs.
+    const bool running = app.engine.running.load();
+    if (app.gpu != nullptr && (running || app.preview_final_upload_pending)) {
         app.engine.snapshot_pixels(app.preview_snapshot);
         app.gpu->update_texture(app.preview_snapshot.data(), app.engine.width, app.engine.height);
     }
+    app.preview_final_upload_pending = running;
 
     if (app.gpu != nullptr && app.gpu->has_texture()) {
         const PreviewRect rect =

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 
@@ -136,11 +137,27 @@ TEST_F(PreviewPanelTest, WhileRunningUploadsTheEngineSnapshotEveryFrameAndDrawsT
     app->engine.cancel();
     ASSERT_TRUE(wait_until_stopped());
     const int uploads_at_stop = gpu.update_calls;
+    // The frame after the run ends uploads the image as the run left it, once.
     draw();
+    EXPECT_EQ(gpu.update_calls, uploads_at_stop + 1);
+    const std::uint8_t* final_pixels = app->engine.pixel_data();
+    EXPECT_TRUE(std::equal(gpu.last_upload.begin(), gpu.last_upload.end(), final_pixels));
     draw();
-    EXPECT_EQ(gpu.update_calls, uploads_at_stop);
+    EXPECT_EQ(gpu.update_calls, uploads_at_stop + 1);
     // The last image stays on screen after the run.
     EXPECT_EQ(gui.texture_draw_count(FakeGpuBackend::fake_id()), 1);
+}
+
+TEST_F(PreviewPanelTest, FinishedImageIsUploadedWholeAfterTheLastTile) {
+    start(tiny_run_settings());
+    draw();
+    ASSERT_TRUE(wait_until_stopped());
+    draw();
+    const std::size_t bytes = static_cast<std::size_t>(app->engine.width) * app->engine.height * 4;
+    ASSERT_EQ(gpu.last_upload.size(), bytes);
+    EXPECT_TRUE(std::equal(gpu.last_upload.begin(), gpu.last_upload.end(), app->engine.pixel_data()));
+    for (std::size_t alpha = 3; alpha < bytes; alpha += 4)
+        ASSERT_EQ(gpu.last_upload[alpha], 255) << "every pixel of the finished image is rendered";
 }
 
 TEST_F(PreviewPanelTest, ProgressLineAndFillFollowTheTilesDone) {
