@@ -7,7 +7,6 @@
 
 #include <imgui.h>
 
-
 namespace {
 
 ImFont* add_font_file(const std::string& path, float size) {
@@ -50,8 +49,9 @@ std::string match_font_file(const char* family, const char* generic) {
         FcPatternGetBool(match, FC_SCALABLE, 0, &scalable);
         FcPatternGetInteger(match, FC_INDEX, 0, &index);
         // The GUI's rasteriser reads TrueType and CFF outlines, first face of a file.
-        const bool readable = has_format && (std::strcmp(reinterpret_cast<const char*>(format), "TrueType") == 0 ||
-                                             std::strcmp(reinterpret_cast<const char*>(format), "CFF") == 0);
+        const bool readable =
+            has_format && (std::strcmp(reinterpret_cast<const char*>(format), "TrueType") == 0 ||
+                           std::strcmp(reinterpret_cast<const char*>(format), "CFF") == 0);
         if (has_file && readable && scalable && index == 0) {
             path = reinterpret_cast<const char*>(file);
         }

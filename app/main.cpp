@@ -117,7 +117,8 @@ int main() {
         // 2. A resize since the last frame.
         if (resize.resize_pending) {
             resize.resize_pending = false;
-            glViewport(0, 0, static_cast<GLsizei>(resize.resize_width), static_cast<GLsizei>(resize.resize_height));
+            glViewport(0, 0, static_cast<GLsizei>(resize.resize_width),
+                       static_cast<GLsizei>(resize.resize_height));
         }
 
         // 3. New GUI frame.

@@ -58,7 +58,8 @@ GLFWwindow* create_main_window(ResizeRequest& resize, std::string& error) {
             int mx = 0;
             int my = 0;
             glfwGetMonitorPos(monitor, &mx, &my);
-            glfwSetWindowPos(window, mx + (mode->width - window_width) / 2, my + (mode->height - window_height) / 2);
+            glfwSetWindowPos(window, mx + (mode->width - window_width) / 2,
+                             my + (mode->height - window_height) / 2);
         }
     }
     set_window_icon(window);

@@ -55,8 +55,10 @@ std::vector<std::uint8_t> draw_window_icon(int size) {
             Rgba sum;
             for (int sy = 0; sy < samples; ++sy) {
                 for (int sx = 0; sx < samples; ++sx) {
-                    const float x = (static_cast<float>(px) + (static_cast<float>(sx) + 0.5f) / samples) / size;
-                    const float y = (static_cast<float>(py) + (static_cast<float>(sy) + 0.5f) / samples) / size;
+                    const float x =
+                        (static_cast<float>(px) + (static_cast<float>(sx) + 0.5f) / samples) / size;
+                    const float y =
+                        (static_cast<float>(py) + (static_cast<float>(sy) + 0.5f) / samples) / size;
                     const Rgba c = icon_colour(x, y);
                     // Premultiplied while summing, so edges do not darken.
                     sum.r += c.r * c.a;

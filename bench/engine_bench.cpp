@@ -10,30 +10,25 @@
 namespace {
 
 // 384 x 216, 16 samples: 1/64 of the preset's pixel-samples, the same scene and depth.
-BenchmarkConfig reduced_config(std::int32_t threads)
-{
+BenchmarkConfig reduced_config(std::int32_t threads) {
     return BenchmarkConfig{16, 50, 32, threads, 384, 216};
 }
 
 // Seconds of the engine's own timed span for one completed run.
-double timed_run(BenchmarkEngine& engine, std::int32_t threads)
-{
+double timed_run(BenchmarkEngine& engine, std::int32_t threads) {
     engine.start(reduced_config(threads));
-    while (engine.running)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (engine.running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     engine.result_ready.exchange(false);
     return engine.result.time_seconds;
 }
 
-std::int32_t hardware_threads()
-{
+std::int32_t hardware_threads() {
     return static_cast<std::int32_t>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 double one_worker_seconds = 0.0;
 
-void BM_ReducedRun(benchmark::State& state)
-{
+void BM_ReducedRun(benchmark::State& state) {
     const auto threads = static_cast<std::int32_t>(state.range(0));
     BenchmarkEngine engine;
     double total = 0.0;
@@ -54,9 +49,8 @@ void BM_ReducedRun(benchmark::State& state)
     }
 }
 
-void BM_SnapshotPixels1920x1080(benchmark::State& state)
-{
-    BenchmarkEngine engine; // its idle buffer has the preset size
+void BM_SnapshotPixels1920x1080(benchmark::State& state) {
+    BenchmarkEngine engine;  // its idle buffer has the preset size
     std::vector<std::uint8_t> snapshot;
     for (auto _ : state) {
         engine.snapshot_pixels(snapshot);
@@ -66,7 +60,7 @@ void BM_SnapshotPixels1920x1080(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(snapshot.size()));
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_ReducedRun)
     ->Arg(1)

@@ -23,12 +23,24 @@ void* counted_allocation(std::size_t size) {
 }
 }  // namespace
 
-void* operator new(std::size_t size) { return counted_allocation(size); }
-void* operator new[](std::size_t size) { return counted_allocation(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void* operator new(std::size_t size) {
+    return counted_allocation(size);
+}
+void* operator new[](std::size_t size) {
+    return counted_allocation(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -54,16 +66,16 @@ void BM_RenderTile(benchmark::State& state) {
     std::uint64_t allocations = 0;
     for (auto _ : state) {
         const std::uint64_t before = allocation_count.load(std::memory_order_relaxed);
-        render_tile(reinterpret_cast<std::uint8_t*>(pixels.data()), image_width, image_height, x0, y0, tile, tile,
-                    samples, 50, s.camera, s.world, static_cast<std::uint32_t>(tile_index * 7919 + 42));
+        render_tile(reinterpret_cast<std::uint8_t*>(pixels.data()), image_width, image_height, x0, y0, tile,
+                    tile, samples, 50, s.camera, s.world, static_cast<std::uint32_t>(tile_index * 7919 + 42));
         allocations += allocation_count.load(std::memory_order_relaxed) - before;
         benchmark::DoNotOptimize(pixels.data());
     }
     const double samples_per_call = double(tile) * tile * samples;
     state.counters["allocations_per_call"] =
         benchmark::Counter(static_cast<double>(allocations) / static_cast<double>(state.iterations()));
-    state.counters["samples_per_second"] =
-        benchmark::Counter(samples_per_call * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["samples_per_second"] = benchmark::Counter(
+        samples_per_call * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_RenderTile)->Arg(16)->Unit(benchmark::kMillisecond);
 

@@ -15,4 +15,5 @@ std::string image_path_problem(const std::string& path);
 // Writes a width x height RGBA image (rows top to bottom) as PNG or binary PPM
 // (P6, RGB, alpha dropped), chosen by the path's ending. Returns an empty text
 // on success, otherwise why the file could not be written.
-std::string write_image(const std::string& path, const std::uint8_t* rgba, std::int32_t width, std::int32_t height);
+std::string write_image(const std::string& path, const std::uint8_t* rgba, std::int32_t width,
+                        std::int32_t height);

@@ -4,8 +4,7 @@
 
 #include "sysinfo/system_info_rows.h"
 
-std::string info_listing(const SystemInfo& info)
-{
+std::string info_listing(const SystemInfo& info) {
     std::string text;
     for (const SystemInfoRow& row : system_info_rows(info)) {
         if (!row.label.empty()) {
@@ -18,11 +17,9 @@ std::string info_listing(const SystemInfo& info)
     return text;
 }
 
-std::string history_listing(const HistoryStore& history)
-{
+std::string history_listing(const HistoryStore& history) {
     const std::vector<HistoryEntry>& entries = history.entries();
-    if (entries.empty())
-        return "No results yet\n";
+    if (entries.empty()) return "No results yet\n";
 
     std::string text = "   #  Type    Score      Time  Date                 CPU\n";
     char line[512];
@@ -34,25 +31,24 @@ std::string history_listing(const HistoryStore& history)
     }
     const std::int32_t best_single = history.best_score("single");
     const std::int32_t best_multi = history.best_score("multi");
-    text += "\nBest single-core: " + (best_single > 0 ? std::to_string(best_single) : std::string("---")) + "\n";
+    text +=
+        "\nBest single-core: " + (best_single > 0 ? std::to_string(best_single) : std::string("---")) + "\n";
     text += "Best multi-core:  " + (best_multi > 0 ? std::to_string(best_multi) : std::string("---")) + "\n";
     return text;
 }
 
 std::string standings_listing(const std::string& title, const std::vector<LeaderboardEntry>& standings,
-                              const std::string& own_cpu)
-{
+                              const std::string& own_cpu) {
     std::string text = title + "\n";
-    if (standings.empty())
-        return text + "  No data yet\n";
+    if (standings.empty()) return text + "  No data yet\n";
 
     text += "     #  CPU                                               Score   Runs\n";
     char line[512];
     int rank = 1;
     for (const LeaderboardEntry& entry : standings) {
         const bool own = !own_cpu.empty() && entry.cpu == own_cpu;
-        std::snprintf(line, sizeof line, "%s %4d  %-48s %7d %6d\n", own ? ">" : " ", rank++, entry.cpu.c_str(),
-                      entry.avg_score, entry.runs);
+        std::snprintf(line, sizeof line, "%s %4d  %-48s %7d %6d\n", own ? ">" : " ", rank++,
+                      entry.cpu.c_str(), entry.avg_score, entry.runs);
         text += line;
     }
     return text;

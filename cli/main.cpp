@@ -30,13 +30,11 @@ constexpr int exit_interrupted = 130;
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
 
-extern "C" void on_interrupt(int)
-{
+extern "C" void on_interrupt(int) {
     interrupted.store(true);
 }
 
-void install_interrupt_handler()
-{
+void install_interrupt_handler() {
     struct sigaction action = {};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
@@ -45,8 +43,7 @@ void install_interrupt_handler()
     sigaction(SIGINT, &action, nullptr);
 }
 
-std::int64_t steady_now_ns()
-{
+std::int64_t steady_now_ns() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -54,13 +51,11 @@ std::int64_t steady_now_ns()
 
 // Polls the engine until the run has ended, cancelling it on Ctrl-C and, when
 // stderr is a terminal, keeping one progress line up to date.
-void follow_run(BenchmarkEngine& engine, const std::string& label, std::int64_t launched_ns)
-{
+void follow_run(BenchmarkEngine& engine, const std::string& label, std::int64_t launched_ns) {
     const bool show_progress = isatty(STDERR_FILENO) == 1;
     auto last_draw = std::chrono::steady_clock::now() - std::chrono::seconds(1);
     while (engine.running) {
-        if (interrupted)
-            engine.cancel();
+        if (interrupted) engine.cancel();
         const auto now = std::chrono::steady_clock::now();
         if (show_progress && now - last_draw >= std::chrono::milliseconds(250)) {
             last_draw = now;
@@ -69,7 +64,8 @@ void follow_run(BenchmarkEngine& engine, const std::string& label, std::int64_t 
             const std::int64_t started = engine.start_time;
             std::string text = "preparing...";
             if (started >= launched_ns)
-                text = progress_text(engine.tiles_done, engine.tiles_total, elapsed_seconds(steady_now_ns() - started));
+                text = progress_text(engine.tiles_done, engine.tiles_total,
+                                     elapsed_seconds(steady_now_ns() - started));
             std::fprintf(stderr, "\r[%s] %s\033[K", label.c_str(), text.c_str());
             std::fflush(stderr);
         }
@@ -83,36 +79,31 @@ void follow_run(BenchmarkEngine& engine, const std::string& label, std::int64_t 
 
 // Waits for the leaderboard client's requests to end, so that none of them runs
 // while the next benchmark is being measured. Ctrl-C stops waiting.
-void wait_for_requests(const LeaderboardClient& client)
-{
+void wait_for_requests(const LeaderboardClient& client) {
     while (client.pending_requests > 0 && !interrupted)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
-int show_info()
-{
+int show_info() {
     SystemInfo info = probe_system_info();
     probe_graphics_adapter(info);
     std::fputs(info_listing(info).c_str(), stdout);
     return exit_ok;
 }
 
-int show_history()
-{
+int show_history() {
     HistoryStore history;
     history.load();
     std::fprintf(stdout, "History file: %s\n\n%s", history.path().c_str(), history_listing(history).c_str());
     return exit_ok;
 }
 
-int show_leaderboard()
-{
+int show_leaderboard() {
     LeaderboardClient client;
     client.fetch_standings("single");
     client.fetch_standings("multi");
     wait_for_requests(client);
-    if (interrupted)
-        return exit_interrupted;
+    if (interrupted) return exit_interrupted;
 
     const std::string own_cpu = probe_system_info().cpu_name;
     std::fputs(standings_listing("Single-Core", client.standings("single"), own_cpu).c_str(), stdout);
@@ -126,10 +117,9 @@ int show_leaderboard()
     return exit_ok;
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // Arguments: nothing runs unless all of them are understood.
     const ParsedOptions parsed = parse_options(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
@@ -168,27 +158,26 @@ int main(int argc, char** argv)
 
     // The runs, one after another.
     for (const PlannedRun& run : runs) {
-        if (interrupted)
-            return exit_interrupted;
+        if (interrupted) return exit_interrupted;
         std::fprintf(stderr, "%s\n", run_heading(run.config, run.custom).c_str());
 
         const std::int64_t launched_ns = steady_now_ns();
         engine.start(run.config);
         follow_run(engine, run_type_for(run.config.threads), launched_ns);
 
-        if (interrupted)
-            return exit_interrupted;
+        if (interrupted) return exit_interrupted;
         if (!engine.result_ready) {
             const std::string error = engine.error();
-            std::fprintf(stderr, "vornmark-cli: %s\n", error.empty() ? "the run did not finish" : error.c_str());
+            std::fprintf(stderr, "vornmark-cli: %s\n",
+                         error.empty() ? "the run did not finish" : error.c_str());
             return exit_run_failed;
         }
         const BenchmarkResult result = engine.result;
         engine.result_ready.exchange(false);
 
         // Report: custom runs are labelled as such and never saved or submitted.
-        const std::string line = options.json ? result_json(result, run.config, run.custom)
-                                              : result_text(result, run.custom);
+        const std::string line =
+            options.json ? result_json(result, run.config, run.custom) : result_text(result, run.custom);
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
 
@@ -196,16 +185,16 @@ int main(int argc, char** argv)
             history.append(history_entry_from_result(result, cpu_name));
             leaderboard.submit_result(cpu_name, result.type, result.score, result.threads);
             wait_for_requests(leaderboard);
-            if (interrupted)
-                return exit_interrupted;
+            if (interrupted) return exit_interrupted;
             // In JSON mode stdout carries only the run objects.
-            std::fprintf(options.json ? stderr : stdout, "History: %s\nLeaderboard: %s\n", history.path().c_str(),
-                         leaderboard.submit_status_text().c_str());
+            std::fprintf(options.json ? stderr : stdout, "History: %s\nLeaderboard: %s\n",
+                         history.path().c_str(), leaderboard.submit_status_text().c_str());
             std::fflush(stdout);
         }
 
         if (!options.image_path.empty()) {
-            const std::string error = write_image(options.image_path, engine.pixel_data(), engine.width, engine.height);
+            const std::string error =
+                write_image(options.image_path, engine.pixel_data(), engine.width, engine.height);
             if (!error.empty()) {
                 std::fprintf(stderr, "vornmark-cli: %s\n", error.c_str());
                 return exit_run_failed;

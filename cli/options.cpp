@@ -17,41 +17,33 @@ struct IntOption {
 
 // Depth is capped so that the recursion of a path stays well within a thread's stack.
 constexpr IntOption int_options[] = {
-    {"--width", &Options::width, 1, 32768},
-    {"--height", &Options::height, 1, 32768},
-    {"--samples", &Options::samples, 1, 1000000},
-    {"--depth", &Options::depth, 1, 1000},
-    {"--tile", &Options::tile, 1, 32768},
-    {"--threads", &Options::threads, 1, 4096},
+    {"--width", &Options::width, 1, 32768},       {"--height", &Options::height, 1, 32768},
+    {"--samples", &Options::samples, 1, 1000000}, {"--depth", &Options::depth, 1, 1000},
+    {"--tile", &Options::tile, 1, 32768},         {"--threads", &Options::threads, 1, 4096},
 };
 
-std::optional<std::int32_t> parse_int(const std::string& text)
-{
+std::optional<std::int32_t> parse_int(const std::string& text) {
     std::int32_t value = 0;
     const char* first = text.data();
     const char* last = text.data() + text.size();
     const auto [end, error] = std::from_chars(first, last, value);
-    if (text.empty() || error != std::errc() || end != last)
-        return std::nullopt;
+    if (text.empty() || error != std::errc() || end != last) return std::nullopt;
     return value;
 }
 
-ParsedOptions failure(std::string message)
-{
+ParsedOptions failure(std::string message) {
     ParsedOptions parsed;
     parsed.error = std::move(message);
     return parsed;
 }
 
-} // namespace
+}  // namespace
 
-bool Options::custom() const
-{
+bool Options::custom() const {
     return width || height || samples || depth || tile || threads;
 }
 
-ParsedOptions parse_options(const std::vector<std::string>& args)
-{
+ParsedOptions parse_options(const std::vector<std::string>& args) {
     ParsedOptions parsed;
     Options& options = parsed.options;
     bool single = false;
@@ -60,31 +52,27 @@ ParsedOptions parse_options(const std::vector<std::string>& args)
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> inline_value;
-        if (const std::size_t equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+        if (const std::size_t equals = name.find('=');
+            name.rfind("--", 0) == 0 && equals != std::string::npos) {
             inline_value = name.substr(equals + 1);
             name.resize(equals);
         }
         // Fetches the value of an option that takes one, from "=value" or the next argument.
         auto take_value = [&]() -> std::optional<std::string> {
-            if (inline_value)
-                return inline_value;
-            if (i + 1 < args.size())
-                return args[++i];
+            if (inline_value) return inline_value;
+            if (i + 1 < args.size()) return args[++i];
             return std::nullopt;
         };
         auto refuse_value = [&]() { return inline_value.has_value(); };
 
         if (name == "--help" || name == "-h") {
-            if (refuse_value())
-                return failure(name + " takes no value");
+            if (refuse_value()) return failure(name + " takes no value");
             options.help = true;
         } else if (name == "--single" || name == "--multi") {
-            if (refuse_value())
-                return failure(name + " takes no value");
+            if (refuse_value()) return failure(name + " takes no value");
             (name == "--single" ? single : multi) = true;
         } else if (name == "--info" || name == "--history" || name == "--leaderboard") {
-            if (refuse_value())
-                return failure(name + " takes no value");
+            if (refuse_value()) return failure(name + " takes no value");
             const Command command = name == "--info"      ? Command::Info
                                     : name == "--history" ? Command::History
                                                           : Command::Leaderboard;
@@ -92,13 +80,11 @@ ParsedOptions parse_options(const std::vector<std::string>& args)
                 return failure("--info, --history and --leaderboard cannot be combined; give one of them");
             options.command = command;
         } else if (name == "--json") {
-            if (refuse_value())
-                return failure("--json takes no value");
+            if (refuse_value()) return failure("--json takes no value");
             options.json = true;
         } else if (name == "--image") {
             const std::optional<std::string> path = take_value();
-            if (!path || path->empty())
-                return failure("--image needs a file path ending in .png or .ppm");
+            if (!path || path->empty()) return failure("--image needs a file path ending in .png or .ppm");
             if (image_format_for_path(*path) == ImageFormat::Unknown)
                 return failure("--image '" + *path + "': the file name must end in .png or .ppm");
             if (const std::string problem = image_path_problem(*path); !problem.empty())
@@ -107,42 +93,40 @@ ParsedOptions parse_options(const std::vector<std::string>& args)
         } else {
             const IntOption* matched = nullptr;
             for (const IntOption& candidate : int_options) {
-                if (name == candidate.name)
-                    matched = &candidate;
+                if (name == candidate.name) matched = &candidate;
             }
             if (matched == nullptr)
-                return failure("unknown argument '" + args[i] +
-                               "'; accepted: --single, --multi, --width, --height, --samples, --depth, --tile, "
-                               "--threads, --json, --image, --info, --history, --leaderboard, --help");
+                return failure(
+                    "unknown argument '" + args[i] +
+                    "'; accepted: --single, --multi, --width, --height, --samples, --depth, --tile, "
+                    "--threads, --json, --image, --info, --history, --leaderboard, --help");
             const std::string range = std::to_string(matched->min) + " to " + std::to_string(matched->max);
             const std::optional<std::string> text = take_value();
-            if (!text)
-                return failure(std::string(matched->name) + " needs a whole number from " + range);
+            if (!text) return failure(std::string(matched->name) + " needs a whole number from " + range);
             const std::optional<std::int32_t> value = parse_int(*text);
             if (!value || *value < matched->min || *value > matched->max)
-                return failure(std::string(matched->name) + " '" + *text + "': expected a whole number from " +
-                               range);
+                return failure(std::string(matched->name) + " '" + *text +
+                               "': expected a whole number from " + range);
             options.*(matched->field) = *value;
         }
     }
 
     if (single && multi)
         return failure("--single and --multi cannot be combined; give one of them, or neither for both runs");
-    if (options.command != Command::Run && (single || multi || options.json || !options.image_path.empty() ||
-                                            options.custom()))
+    if (options.command != Command::Run &&
+        (single || multi || options.json || !options.image_path.empty() || options.custom()))
         return failure("--info, --history and --leaderboard take no run options; give them alone");
     options.selection = single ? RunSelection::Single : multi ? RunSelection::Multi : RunSelection::Both;
 
     const BenchmarkConfig preset = single_core_preset();
-    const std::int64_t bytes = std::int64_t{options.width.value_or(preset.width)} *
-                               options.height.value_or(preset.height) * 4;
+    const std::int64_t bytes =
+        std::int64_t{options.width.value_or(preset.width)} * options.height.value_or(preset.height) * 4;
     if (bytes > std::numeric_limits<std::int32_t>::max())
         return failure("--width x --height too large: width x height x 4 must stay below 2147483648");
     return parsed;
 }
 
-std::vector<PlannedRun> plan_runs(const Options& options, std::int32_t hardware_threads)
-{
+std::vector<PlannedRun> plan_runs(const Options& options, std::int32_t hardware_threads) {
     auto with_overrides = [&](std::int32_t threads) {
         BenchmarkConfig config = preset_config(threads);
         config.width = options.width.value_or(config.width);
@@ -153,19 +137,16 @@ std::vector<PlannedRun> plan_runs(const Options& options, std::int32_t hardware_
         return PlannedRun{config, options.custom()};
     };
 
-    if (options.threads)
-        return {with_overrides(*options.threads)};
+    if (options.threads) return {with_overrides(*options.threads)};
     std::vector<PlannedRun> runs;
-    if (options.selection != RunSelection::Multi)
-        runs.push_back(with_overrides(1));
+    if (options.selection != RunSelection::Multi) runs.push_back(with_overrides(1));
     // The standard library may report 0 hardware threads; the engine then uses one worker.
     if (options.selection != RunSelection::Single)
         runs.push_back(with_overrides(std::max<std::int32_t>(hardware_threads, 1)));
     return runs;
 }
 
-std::string usage_text()
-{
+std::string usage_text() {
     return "Usage: vornmark-cli [options]\n"
            "\n"
            "Runs the Vornmark CPU benchmark without a window. With no options it runs\n"

@@ -18,7 +18,7 @@ struct Options {
     Command command = Command::Run;
     RunSelection selection = RunSelection::Both;
     bool json = false;
-    std::string image_path; // empty: no image
+    std::string image_path;  // empty: no image
 
     // Development settings; any of them makes every run a custom one.
     std::optional<std::int32_t> width;
@@ -33,7 +33,7 @@ struct Options {
 
 struct ParsedOptions {
     Options options;
-    std::string error; // empty when the arguments were accepted; otherwise one line
+    std::string error;  // empty when the arguments were accepted; otherwise one line
 };
 
 // args excludes the program name. Accepts "--name value" and "--name=value".

@@ -2,8 +2,7 @@
 
 #include <cstdio>
 
-std::string progress_text(std::int32_t tiles_done, std::int32_t tiles_total, double elapsed_seconds)
-{
+std::string progress_text(std::int32_t tiles_done, std::int32_t tiles_total, double elapsed_seconds) {
     const double fraction = tiles_total > 0 ? static_cast<double>(tiles_done) / tiles_total : 0.0;
     char left[32] = "left --";
     if (tiles_done > 0 && tiles_total > 0) {

@@ -4,8 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-std::string result_text(const BenchmarkResult& result, bool custom)
-{
+std::string result_text(const BenchmarkResult& result, bool custom) {
     char text[256];
     std::snprintf(text, sizeof text, "%s%s  score %d  time %.3f s  threads %d  date %s", result.type.c_str(),
                   custom ? " (custom)" : "", result.score, result.time_seconds, result.threads,
@@ -13,30 +12,21 @@ std::string result_text(const BenchmarkResult& result, bool custom)
     return text;
 }
 
-std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& config, bool custom)
-{
+std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& config, bool custom) {
     const nlohmann::ordered_json object = {
-        {"type", result.type},
-        {"score", result.score},
-        {"time_seconds", result.time_seconds},
-        {"threads", result.threads},
-        {"date", result.date},
-        {"width", config.width},
-        {"height", config.height},
-        {"samples", config.samples},
-        {"max_depth", config.max_depth},
-        {"tile_size", config.tile_size},
-        {"custom", custom},
+        {"type", result.type},           {"score", result.score},     {"time_seconds", result.time_seconds},
+        {"threads", result.threads},     {"date", result.date},       {"width", config.width},
+        {"height", config.height},       {"samples", config.samples}, {"max_depth", config.max_depth},
+        {"tile_size", config.tile_size}, {"custom", custom},
     };
     return object.dump();
 }
 
-std::string run_heading(const BenchmarkConfig& config, bool custom)
-{
+std::string run_heading(const BenchmarkConfig& config, bool custom) {
     char text[256];
     std::snprintf(text, sizeof text, "Running %s%s: %dx%d, %d samples, depth %d, tile %d, %d thread%s",
-                  run_type_for(config.threads).c_str(), custom ? " (custom)" : "", config.width, config.height,
-                  config.samples, config.max_depth, config.tile_size, config.threads,
+                  run_type_for(config.threads).c_str(), custom ? " (custom)" : "", config.width,
+                  config.height, config.samples, config.max_depth, config.tile_size, config.threads,
                   config.threads == 1 ? "" : "s");
     return text;
 }

@@ -13,18 +13,15 @@
 
 namespace {
 
-std::int64_t steady_now_ns()
-{
+std::int64_t steady_now_ns() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
 // Empty when the engine can run the config, otherwise the reason it cannot.
-std::string config_problem(const BenchmarkConfig& config)
-{
-    if (config.tile_size < 1)
-        return "Invalid benchmark settings: tile size must be at least 1";
+std::string config_problem(const BenchmarkConfig& config) {
+    if (config.tile_size < 1) return "Invalid benchmark settings: tile size must be at least 1";
     if (config.width < 0 || config.height < 0)
         return "Invalid benchmark settings: width and height must not be negative";
     // width * height fits in 62 bits; multiplying that by 4 could overflow even 64 bits.
@@ -34,12 +31,12 @@ std::string config_problem(const BenchmarkConfig& config)
     return {};
 }
 
-} // namespace
+}  // namespace
 
-BenchmarkEngine::BenchmarkEngine() : pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u) {}
+BenchmarkEngine::BenchmarkEngine()
+    : pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u) {}
 
-BenchmarkEngine::~BenchmarkEngine()
-{
+BenchmarkEngine::~BenchmarkEngine() {
     // Join before any member goes: start_time and the error text are declared after
     // run_thread and would otherwise be destroyed while the run can still use them.
     if (run_thread.joinable()) {
@@ -48,10 +45,8 @@ BenchmarkEngine::~BenchmarkEngine()
     }
 }
 
-void BenchmarkEngine::start(BenchmarkConfig config)
-{
-    if (running)
-        return;
+void BenchmarkEngine::start(BenchmarkConfig config) {
+    if (running) return;
 
     if (std::string problem = config_problem(config); !problem.empty()) {
         set_error(std::move(problem));
@@ -84,13 +79,11 @@ void BenchmarkEngine::start(BenchmarkConfig config)
     }
 }
 
-void BenchmarkEngine::cancel()
-{
+void BenchmarkEngine::cancel() {
     cancel_requested.exchange(true);
 }
 
-void BenchmarkEngine::snapshot_pixels(std::vector<std::uint8_t>& out) const
-{
+void BenchmarkEngine::snapshot_pixels(std::vector<std::uint8_t>& out) const {
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     out.resize(count * 4);
     // The loads do not modify the pixels; atomic_ref needs a non-const object.
@@ -102,25 +95,21 @@ void BenchmarkEngine::snapshot_pixels(std::vector<std::uint8_t>& out) const
     }
 }
 
-const std::uint8_t* BenchmarkEngine::pixel_data() const
-{
+const std::uint8_t* BenchmarkEngine::pixel_data() const {
     return reinterpret_cast<const std::uint8_t*>(pixels.data());
 }
 
-std::string BenchmarkEngine::error() const
-{
+std::string BenchmarkEngine::error() const {
     std::lock_guard lock(error_mutex);
     return error_text;
 }
 
-void BenchmarkEngine::set_error(std::string text)
-{
+void BenchmarkEngine::set_error(std::string text) {
     std::lock_guard lock(error_mutex);
     error_text = std::move(text);
 }
 
-void BenchmarkEngine::run_internal(BenchmarkConfig config)
-{
+void BenchmarkEngine::run_internal(BenchmarkConfig config) {
     {
         BenchmarkScene fresh = build_benchmark_scene();
         scene.world.objects = std::move(fresh.world.objects);
@@ -142,8 +131,7 @@ void BenchmarkEngine::run_internal(BenchmarkConfig config)
         WorkerPool pool(config.threads);
         const std::int32_t total = tiles_total;
         for (std::int32_t i = 0; i < total; ++i) {
-            if (cancel_requested)
-                break;
+            if (cancel_requested) break;
             // 24 bytes: fits PoolJob's inline storage, so no allocation per tile.
             pool.enqueue([this, i, &config] { run_tile(i, config); });
         }
@@ -177,10 +165,8 @@ void BenchmarkEngine::run_internal(BenchmarkConfig config)
     running = false;
 }
 
-void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config)
-{
-    if (cancel_requested)
-        return;
+void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config) {
+    if (cancel_requested) return;
 
     const auto position = static_cast<std::size_t>(index);
     {

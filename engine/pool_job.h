@@ -16,7 +16,7 @@ public:
     PoolJob() noexcept = default;
 
     template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, PoolJob>>>
-    PoolJob(F&& callable) // NOLINT(google-explicit-constructor): jobs are passed as plain lambdas
+    PoolJob(F&& callable)  // NOLINT(google-explicit-constructor): jobs are passed as plain lambdas
     {
         using Stored = std::decay_t<F>;
         static_assert(sizeof(Stored) <= capacity, "job too large for PoolJob's inline storage");
@@ -29,8 +29,7 @@ public:
 
     PoolJob(PoolJob&& other) noexcept { take_from(other); }
 
-    PoolJob& operator=(PoolJob&& other) noexcept
-    {
+    PoolJob& operator=(PoolJob&& other) noexcept {
         if (this != &other) {
             reset();
             take_from(other);
@@ -47,8 +46,7 @@ public:
 
     void operator()() { ops->invoke(storage); }
 
-    void reset() noexcept
-    {
+    void reset() noexcept {
         if (ops != nullptr) {
             ops->destroy(storage);
             ops = nullptr;
@@ -63,8 +61,7 @@ private:
     };
 
     template <class T>
-    static T* object(void* self) noexcept
-    {
+    static T* object(void* self) noexcept {
         return std::launder(static_cast<T*>(self));
     }
 
@@ -78,8 +75,7 @@ private:
         [](void* self) noexcept { object<T>(self)->~T(); },
     };
 
-    void take_from(PoolJob& other) noexcept
-    {
+    void take_from(PoolJob& other) noexcept {
         if (other.ops != nullptr) {
             other.ops->move_into(other.storage, storage);
             ops = other.ops;

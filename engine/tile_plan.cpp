@@ -2,12 +2,10 @@
 
 #include <algorithm>
 
-std::vector<Tile> plan_tiles(const BenchmarkConfig& config)
-{
+std::vector<Tile> plan_tiles(const BenchmarkConfig& config) {
     std::vector<Tile> tiles;
     const std::int32_t size = config.tile_size;
-    if (size < 1)
-        return tiles;
+    if (size < 1) return tiles;
 
     // Stepping in 64 bits keeps y + size from overflowing near INT32_MAX.
     std::int32_t next_index = 0;
@@ -15,8 +13,8 @@ std::vector<Tile> plan_tiles(const BenchmarkConfig& config)
         for (std::int64_t x = 0; x < config.width; x += size) {
             const auto tx = static_cast<std::int32_t>(x);
             const auto ty = static_cast<std::int32_t>(y);
-            tiles.push_back(Tile{tx, ty, std::min(config.width - tx, size), std::min(config.height - ty, size),
-                                 next_index, Pending});
+            tiles.push_back(Tile{tx, ty, std::min(config.width - tx, size),
+                                 std::min(config.height - ty, size), next_index, Pending});
             ++next_index;
         }
     }

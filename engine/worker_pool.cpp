@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-WorkerPool::WorkerPool(std::int32_t thread_count)
-{
+WorkerPool::WorkerPool(std::int32_t thread_count) {
     // A pool without workers would never run its jobs, so it gets at least one.
     const std::int32_t count = std::max<std::int32_t>(thread_count, 1);
     workers.reserve(static_cast<std::size_t>(count));
@@ -18,13 +17,11 @@ WorkerPool::WorkerPool(std::int32_t thread_count)
     }
 }
 
-WorkerPool::~WorkerPool()
-{
+WorkerPool::~WorkerPool() {
     shut_down();
 }
 
-void WorkerPool::enqueue(Job job)
-{
+void WorkerPool::enqueue(Job job) {
     {
         std::lock_guard lock(pool_mutex);
         jobs.push_back(std::move(job));
@@ -32,23 +29,18 @@ void WorkerPool::enqueue(Job job)
     job_available.notify_one();
 }
 
-void WorkerPool::wait_idle()
-{
+void WorkerPool::wait_idle() {
     std::unique_lock lock(pool_mutex);
-    while (!jobs.empty() || active_jobs != 0)
-        idle.wait(lock);
+    while (!jobs.empty() || active_jobs != 0) idle.wait(lock);
 }
 
-void WorkerPool::worker_loop(std::stop_token stop)
-{
+void WorkerPool::worker_loop(std::stop_token stop) {
     for (;;) {
         Job job;
         {
             std::unique_lock lock(pool_mutex);
-            while (!stopping && !stop.stop_requested() && jobs.empty())
-                job_available.wait(lock);
-            if ((stopping || stop.stop_requested()) && jobs.empty())
-                return;
+            while (!stopping && !stop.stop_requested() && jobs.empty()) job_available.wait(lock);
+            if ((stopping || stop.stop_requested()) && jobs.empty()) return;
             job = std::move(jobs.front());
             jobs.pop_front();
             ++active_jobs;
@@ -65,18 +57,15 @@ void WorkerPool::worker_loop(std::stop_token stop)
     }
 }
 
-void WorkerPool::shut_down() noexcept
-{
+void WorkerPool::shut_down() noexcept {
     {
         std::lock_guard lock(pool_mutex);
         stopping = true;
     }
     job_available.notify_all();
-    for (std::jthread& worker : workers)
-        worker.request_stop();
+    for (std::jthread& worker : workers) worker.request_stop();
     for (std::jthread& worker : workers) {
-        if (worker.joinable())
-            worker.join();
+        if (worker.joinable()) worker.join();
     }
     workers.clear();
     jobs.clear();

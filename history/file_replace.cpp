@@ -105,7 +105,7 @@ bool replace_file_contents(const std::string& path, std::string_view content) {
 }
 
 std::string unreadable_copy_name(const std::string& path, std::time_t when, int attempt) {
-    std::tm local {};
+    std::tm local{};
     char stamp[32] = "00000000-000000";
     if (::localtime_r(&when, &local) != nullptr) {
         std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);

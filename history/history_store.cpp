@@ -77,6 +77,10 @@ std::int32_t HistoryStore::best_score(std::string_view type) const {
     return best;
 }
 
-const std::vector<HistoryEntry>& HistoryStore::entries() const { return entries_; }
+const std::vector<HistoryEntry>& HistoryStore::entries() const {
+    return entries_;
+}
 
-const std::string& HistoryStore::path() const { return path_; }
+const std::string& HistoryStore::path() const {
+    return path_;
+}

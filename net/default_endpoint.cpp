@@ -11,7 +11,6 @@
 #error "VORNMARK_LEADERBOARD_CA_FILE must be defined by the build"
 #endif
 
-HttpEndpoint default_endpoint()
-{
+HttpEndpoint default_endpoint() {
     return HttpEndpoint{VORNMARK_LEADERBOARD_HOST, VORNMARK_LEADERBOARD_PORT, VORNMARK_LEADERBOARD_CA_FILE};
 }

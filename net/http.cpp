@@ -14,10 +14,11 @@ constexpr long connect_timeout_ms = 10000;
 constexpr long receive_stall_bytes_per_second = 1;
 constexpr long receive_stall_seconds = 10;
 
-[[noreturn]] void fail(const char* message) { throw std::runtime_error(message); }
+[[noreturn]] void fail(const char* message) {
+    throw std::runtime_error(message);
+}
 
-void initialize_curl_once()
-{
+void initialize_curl_once() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
@@ -42,8 +43,7 @@ struct Exchange {
     bool body_too_large = false;
 };
 
-long response_status(CURL* handle)
-{
+long response_status(CURL* handle) {
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     return status;
@@ -51,26 +51,22 @@ long response_status(CURL* handle)
 
 // The body of any final status other than 200 is never read: the exchange stops as soon as the
 // header block of such a response has ended.
-size_t on_header_line(char* data, size_t size, size_t count, void* user)
-{
+size_t on_header_line(char* data, size_t size, size_t count, void* user) {
     auto& exchange = *static_cast<Exchange*>(user);
     const size_t bytes = size * count;
     const bool end_of_header_block = bytes == 2 && data[0] == '\r' && data[1] == '\n';
     if (end_of_header_block) {
         const long status = response_status(exchange.handle);
         const bool interim = status >= 100 && status < 200;
-        if (!interim && status != 200)
-            return CURL_WRITEFUNC_ERROR;
+        if (!interim && status != 200) return CURL_WRITEFUNC_ERROR;
     }
     return bytes;
 }
 
-size_t on_body_bytes(char* data, size_t size, size_t count, void* user)
-{
+size_t on_body_bytes(char* data, size_t size, size_t count, void* user) {
     auto& exchange = *static_cast<Exchange*>(user);
     const size_t bytes = size * count;
-    if (response_status(exchange.handle) != 200)
-        return CURL_WRITEFUNC_ERROR;
+    if (response_status(exchange.handle) != 200) return CURL_WRITEFUNC_ERROR;
     if (bytes > max_response_body_bytes - exchange.body.size()) {
         exchange.body_too_large = true;
         return CURL_WRITEFUNC_ERROR;
@@ -79,23 +75,19 @@ size_t on_body_bytes(char* data, size_t size, size_t count, void* user)
     return bytes;
 }
 
-bool is_valid_request_path(const std::string& path)
-{
-    if (path.empty() || path.front() != '/')
-        return false;
+bool is_valid_request_path(const std::string& path) {
+    if (path.empty() || path.front() != '/') return false;
     for (const char c : path) {
         const auto byte = static_cast<unsigned char>(c);
         // Control characters, spaces and '#' would change the request line or the URL's meaning.
-        if (byte <= 0x20 || byte == 0x7f || c == '#')
-            return false;
+        if (byte <= 0x20 || byte == 0x7f || c == '#') return false;
     }
     return true;
 }
 
 // https://HOST:PORT; a host or port that cannot form a URL fails like a connection that cannot
 // be set up.
-Url server_url(const HttpEndpoint& endpoint)
-{
+Url server_url(const HttpEndpoint& endpoint) {
     Url url(curl_url());
     if (!url || endpoint.host.empty() || endpoint.port < 1 || endpoint.port > 65535)
         fail("InternetConnect failed");
@@ -108,21 +100,17 @@ Url server_url(const HttpEndpoint& endpoint)
 }
 
 // The path is sent as given (the query included), without any encoding.
-void set_request_path(CURLU* url, const std::string& path)
-{
-    if (!is_valid_request_path(path))
-        fail("HttpOpenRequest failed");
+void set_request_path(CURLU* url, const std::string& path) {
+    if (!is_valid_request_path(path)) fail("HttpOpenRequest failed");
     const std::size_t query_start = path.find('?');
     const std::string path_part = path.substr(0, query_start);
     CURLUcode result = curl_url_set(url, CURLUPART_PATH, path_part.c_str(), 0);
     if (result == CURLUE_OK && query_start != std::string::npos)
         result = curl_url_set(url, CURLUPART_QUERY, path.c_str() + query_start + 1, 0);
-    if (result != CURLUE_OK)
-        fail("HttpOpenRequest failed");
+    if (result != CURLUE_OK) fail("HttpOpenRequest failed");
 }
 
-HeaderList request_headers(bool with_json_body)
-{
+HeaderList request_headers(bool with_json_body) {
     // curl would add "Accept: */*" (and "Expect: 100-continue" to larger POSTs) on its own;
     // the empty forms remove them, so a POST carries the content type and nothing else extra.
     curl_slist* list = nullptr;
@@ -134,20 +122,16 @@ HeaderList request_headers(bool with_json_body)
         }
         list = grown;
     };
-    if (with_json_body)
-        add("Content-Type: application/json");
+    if (with_json_body) add("Content-Type: application/json");
     add("Accept:");
-    if (with_json_body)
-        add("Expect:");
+    if (with_json_body) add("Expect:");
     return HeaderList(list);
 }
 
-std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body)
-{
+std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body) {
     initialize_curl_once();
     EasyHandle handle(curl_easy_init());
-    if (!handle)
-        fail("InternetOpen failed");
+    if (!handle) fail("InternetOpen failed");
     CURL* curl = handle.get();
 
     Url url = server_url(endpoint);
@@ -185,43 +169,34 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
         set(curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(post_body->size())));
         set(curl_easy_setopt(curl, CURLOPT_POSTFIELDS, post_body->data()));
     }
-    if (!options_set)
-        fail("HttpOpenRequest failed");
+    if (!options_set) fail("HttpOpenRequest failed");
 
     const CURLcode result = curl_easy_perform(curl);
     const long status = response_status(curl);
 
-    if (state.body_too_large)
-        fail("HttpSendRequest failed");
+    if (state.body_too_large) fail("HttpSendRequest failed");
     // Once a status other than 200 has arrived, it decides the outcome, whatever became of the body.
-    if (status != 0 && status != 200)
-        throw std::runtime_error("HTTP " + std::to_string(status));
+    if (status != 0 && status != 200) throw std::runtime_error("HTTP " + std::to_string(status));
     // A 200 whose body broke off is a failed exchange, not a shorter body.
-    if (result != CURLE_OK)
-        fail("HttpSendRequest failed");
-    if (status != 200)
-        throw std::runtime_error("HTTP " + std::to_string(status));
+    if (result != CURLE_OK) fail("HttpSendRequest failed");
+    if (status != 200) throw std::runtime_error("HTTP " + std::to_string(status));
     return std::move(state.body);
 }
 
 }  // namespace
 
-std::string http_get(const HttpEndpoint& endpoint, const std::string& path)
-{
+std::string http_get(const HttpEndpoint& endpoint, const std::string& path) {
     return exchange(endpoint, path, nullptr);
 }
 
-std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path, const std::string& body)
-{
+std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path, const std::string& body) {
     return exchange(endpoint, path, &body);
 }
 
-std::string http_get(const std::string& path)
-{
+std::string http_get(const std::string& path) {
     return http_get(default_endpoint(), path);
 }
 
-std::string http_post_json(const std::string& path, const std::string& body)
-{
+std::string http_post_json(const std::string& path, const std::string& body) {
     return http_post_json(default_endpoint(), path, body);
 }

@@ -14,26 +14,22 @@ using json = nlohmann::json;
 
 constexpr const char* api_path = "/api.php";
 
-std::string standings_path(const std::string& type)
-{
+std::string standings_path(const std::string& type) {
     // The run type goes into the query unchanged.
     return std::string(api_path) + "?type=" + type;
 }
 
 // The reply must be one JSON value, white space around it allowed.
-json parse_reply(const std::string& body)
-{
+json parse_reply(const std::string& body) {
     return json::parse(body);
 }
 
 // Accepted only when the reply is an object whose "ok" is the boolean true.
-void check_accepted(const json& reply, const std::string& raw_reply)
-{
+void check_accepted(const json& reply, const std::string& raw_reply) {
     if (!reply.is_object() || !reply.contains("ok"))
         throw std::runtime_error("Server rejected: " + raw_reply);
     // An "ok" that is not a boolean raises the library's own type error.
-    if (!reply.at("ok").get<bool>())
-        throw std::runtime_error("Server rejected: " + raw_reply);
+    if (!reply.at("ok").get<bool>()) throw std::runtime_error("Server rejected: " + raw_reply);
 }
 
 }  // namespace
@@ -42,27 +38,23 @@ LeaderboardClient::LeaderboardClient() : LeaderboardClient(default_endpoint()) {
 
 LeaderboardClient::LeaderboardClient(HttpEndpoint endpoint) : endpoint(std::move(endpoint)) {}
 
-LeaderboardClient::~LeaderboardClient()
-{
+LeaderboardClient::~LeaderboardClient() {
     shutdown();
 }
 
-void LeaderboardClient::fetch_standings(std::string type)
-{
+void LeaderboardClient::fetch_standings(std::string type) {
     start_task([this, type = std::move(type)] { fetch_task(type); });
 }
 
 void LeaderboardClient::submit_result(std::string cpu_name, std::string type, std::int32_t score,
-                                      std::int32_t threads)
-{
+                                      std::int32_t threads) {
     start_task([this, cpu_name = std::move(cpu_name), type = std::move(type), score, threads] {
         submit_task(cpu_name, type, score, threads);
     });
 }
 
 template <typename Task>
-void LeaderboardClient::start_task(Task task)
-{
+void LeaderboardClient::start_task(Task task) {
     std::lock_guard lock(tasks_lock);
 
     // Collect the requests that have ended, keeping the order of the rest.
@@ -100,33 +92,27 @@ void LeaderboardClient::start_task(Task task)
     }
 }
 
-void LeaderboardClient::shutdown()
-{
+void LeaderboardClient::shutdown() {
     std::lock_guard lock(tasks_lock);
     for (std::jthread& task : tasks)
-        if (task.joinable())
-            task.request_stop();
+        if (task.joinable()) task.request_stop();
     for (std::jthread& task : tasks)
-        if (task.joinable())
-            task.join();
+        if (task.joinable()) task.join();
     tasks.clear();
     task_finished.clear();
 }
 
-std::vector<LeaderboardEntry> LeaderboardClient::download_standings(const std::string& type) const
-{
+std::vector<LeaderboardEntry> LeaderboardClient::download_standings(const std::string& type) const {
     json reply = parse_reply(http_get(endpoint, standings_path(type)));
     return read_standings(reply);
 }
 
-void LeaderboardClient::store_standings(const std::string& type, std::vector<LeaderboardEntry> rows)
-{
+void LeaderboardClient::store_standings(const std::string& type, std::vector<LeaderboardEntry> rows) {
     std::lock_guard lock(standings_lock);
     (type == "single" ? single_standings : multi_standings) = std::move(rows);
 }
 
-void LeaderboardClient::fetch_task(const std::string& type)
-{
+void LeaderboardClient::fetch_task(const std::string& type) {
     try {
         store_standings(type, download_standings(type));
         std::lock_guard lock(status_lock);
@@ -139,8 +125,7 @@ void LeaderboardClient::fetch_task(const std::string& type)
 }
 
 void LeaderboardClient::submit_task(const std::string& cpu_name, const std::string& type, std::int32_t score,
-                                    std::int32_t threads)
-{
+                                    std::int32_t threads) {
     try {
         const json request = {{"cpu_name", cpu_name}, {"score", score}, {"threads", threads}, {"type", type}};
         {
@@ -163,26 +148,22 @@ void LeaderboardClient::submit_task(const std::string& cpu_name, const std::stri
     }
 }
 
-std::vector<LeaderboardEntry> LeaderboardClient::standings(std::string_view type) const
-{
+std::vector<LeaderboardEntry> LeaderboardClient::standings(std::string_view type) const {
     std::lock_guard lock(standings_lock);
     return type == "single" ? single_standings : multi_standings;
 }
 
-std::string LeaderboardClient::submit_status_text() const
-{
+std::string LeaderboardClient::submit_status_text() const {
     std::lock_guard lock(status_lock);
     return submit_status;
 }
 
-std::string LeaderboardClient::fetch_error_text() const
-{
+std::string LeaderboardClient::fetch_error_text() const {
     std::lock_guard lock(status_lock);
     return fetch_error;
 }
 
-std::size_t LeaderboardClient::task_count() const
-{
+std::size_t LeaderboardClient::task_count() const {
     std::lock_guard lock(tasks_lock);
     return tasks.size();
 }

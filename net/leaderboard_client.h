@@ -54,7 +54,8 @@ private:
     template <typename Task>
     void start_task(Task task);
     void fetch_task(const std::string& type);
-    void submit_task(const std::string& cpu_name, const std::string& type, std::int32_t score, std::int32_t threads);
+    void submit_task(const std::string& cpu_name, const std::string& type, std::int32_t score,
+                     std::int32_t threads);
     std::vector<LeaderboardEntry> download_standings(const std::string& type) const;
     void store_standings(const std::string& type, std::vector<LeaderboardEntry> rows);
 

@@ -13,8 +13,7 @@ constexpr auto int32_max = std::numeric_limits<std::int32_t>::max();
 
 // Any JSON number (a fraction truncated toward zero) or a boolean as 0 or 1. Values beyond the
 // 32-bit range saturate rather than wrap or overflow the conversion.
-std::int32_t read_integer(const json& value)
-{
+std::int32_t read_integer(const json& value) {
     switch (value.type()) {
     case json::value_t::number_integer: {
         const auto number = value.get<json::number_integer_t>();
@@ -27,12 +26,9 @@ std::int32_t read_integer(const json& value)
     }
     case json::value_t::number_float: {
         const double number = std::trunc(value.get<double>());
-        if (std::isnan(number))
-            return 0;
-        if (number <= static_cast<double>(int32_min))
-            return int32_min;
-        if (number >= static_cast<double>(int32_max))
-            return int32_max;
+        if (std::isnan(number)) return 0;
+        if (number <= static_cast<double>(int32_min)) return int32_min;
+        if (number >= static_cast<double>(int32_max)) return int32_max;
         return static_cast<std::int32_t>(number);
     }
     case json::value_t::boolean:
@@ -43,8 +39,7 @@ std::int32_t read_integer(const json& value)
     }
 }
 
-LeaderboardEntry read_row(json& row)
-{
+LeaderboardEntry read_row(json& row) {
     LeaderboardEntry entry;
     entry.cpu = row["cpu"].get<std::string>();
     entry.avg_score = read_integer(row["avg_score"]);
@@ -54,13 +49,11 @@ LeaderboardEntry read_row(json& row)
 
 }  // namespace
 
-std::vector<LeaderboardEntry> read_standings(json& reply)
-{
+std::vector<LeaderboardEntry> read_standings(json& reply) {
     json& board = reply["leaderboard"];
     std::vector<LeaderboardEntry> rows;
     // The library's iteration is the walk wanted: an array's elements, an object's values in key
     // order, nothing for null, and any other value once as itself.
-    for (json& row : board)
-        rows.push_back(read_row(row));
+    for (json& row : board) rows.push_back(read_row(row));
     return rows;
 }

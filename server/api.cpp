@@ -17,38 +17,40 @@ namespace {
 const char* const api_path = R"(/api\.php)";
 const char* const json_type = "application/json";
 
-std::string to_json_text(const nlohmann::json& value)
-{
+std::string to_json_text(const nlohmann::json& value) {
     // Names in the store are checked UTF-8; "replace" only guards a hand-edited database.
     return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-void reply_error(httplib::Response& res, int status, const std::string& message)
-{
+void reply_error(httplib::Response& res, int status, const std::string& message) {
     res.status = status;
     res.set_content(to_json_text({{"error", message}}), json_type);
 }
 
-const char* reason_for(int status)
-{
+const char* reason_for(int status) {
     switch (status) {
-    case 400: return "bad request";
-    case 404: return "not found";
-    case 405: return "method not allowed";
-    case 413: return "request body larger than 4096 bytes";
-    case 414: return "request target too long";
-    case 429: return "too many submissions";
-    default: return status >= 500 ? "internal server error" : "request refused";
+    case 400:
+        return "bad request";
+    case 404:
+        return "not found";
+    case 405:
+        return "method not allowed";
+    case 413:
+        return "request body larger than 4096 bytes";
+    case 414:
+        return "request target too long";
+    case 429:
+        return "too many submissions";
+    default:
+        return status >= 500 ? "internal server error" : "request refused";
     }
 }
 
-std::int64_t clamp_to_int32(std::int64_t value)
-{
+std::int64_t clamp_to_int32(std::int64_t value) {
     return std::min<std::int64_t>(value, std::numeric_limits<std::int32_t>::max());
 }
 
-void get_standings(Store& store, const httplib::Request& req, httplib::Response& res)
-{
+void get_standings(Store& store, const httplib::Request& req, httplib::Response& res) {
     std::string type = req.has_param("type") ? req.get_param_value("type") : std::string();
     if (type != "single" && type != "multi") {
         reply_error(res, 400, "type must be \"single\" or \"multi\"");
@@ -56,14 +58,15 @@ void get_standings(Store& store, const httplib::Request& req, httplib::Response&
     }
     nlohmann::json rows = nlohmann::json::array();
     for (const StandingsRow& row : store.standings(type)) {
-        rows.push_back({{"cpu", row.cpu}, {"avg_score", clamp_to_int32(row.avg_score)},
+        rows.push_back({{"cpu", row.cpu},
+                        {"avg_score", clamp_to_int32(row.avg_score)},
                         {"runs", clamp_to_int32(row.runs)}});
     }
     res.set_content(to_json_text({{"leaderboard", std::move(rows)}}), json_type);
 }
 
-void post_submission(Store& store, RateLimiter& limiter, const httplib::Request& req, httplib::Response& res)
-{
+void post_submission(Store& store, RateLimiter& limiter, const httplib::Request& req,
+                     httplib::Response& res) {
     // The server's payload limit already answers 413 for a declared length; this also
     // covers bodies whose length was not declared up front.
     if (req.body.size() > max_body_bytes) {
@@ -86,8 +89,7 @@ void post_submission(Store& store, RateLimiter& limiter, const httplib::Request&
 
 // Runs a route, turning a store failure into status 500 with a log line.
 template <typename Route>
-httplib::Server::Handler guarded(Route route)
-{
+httplib::Server::Handler guarded(Route route) {
     return [route](const httplib::Request& req, httplib::Response& res) {
         try {
             route(req, res);
@@ -100,14 +102,13 @@ httplib::Server::Handler guarded(Route route)
 
 }  // namespace
 
-void install_api(httplib::Server& server, Store& store, RateLimiter& limiter)
-{
+void install_api(httplib::Server& server, Store& store, RateLimiter& limiter) {
     server.Get(api_path, guarded([&store](const httplib::Request& req, httplib::Response& res) {
-        get_standings(store, req, res);
-    }));
+                   get_standings(store, req, res);
+               }));
     server.Post(api_path, guarded([&store, &limiter](const httplib::Request& req, httplib::Response& res) {
-        post_submission(store, limiter, req, res);
-    }));
+                    post_submission(store, limiter, req, res);
+                }));
 
     auto not_allowed = [](const httplib::Request&, httplib::Response& res) {
         res.set_header("Allow", "GET, HEAD, POST");
@@ -119,23 +120,24 @@ void install_api(httplib::Server& server, Store& store, RateLimiter& limiter)
     server.Options(api_path, not_allowed);
 
     // Every refusal the library makes on its own (404, 413, 400 ...) gets a JSON body too.
-    server.set_error_handler(httplib::Server::HandlerWithResponse(
-        [](const httplib::Request&, httplib::Response& res) {
+    server.set_error_handler(
+        httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
             if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
             reply_error(res, res.status, reason_for(res.status));
             return httplib::Server::HandlerResponse::Handled;
         }));
-    server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr error) {
-        std::string what = "unknown exception";
-        try {
-            if (error) std::rethrow_exception(error);
-        } catch (const std::exception& e) {
-            what = e.what();
-        } catch (...) {
-        }
-        log_line("request failed: " + what);
-        reply_error(res, 500, reason_for(500));
-    });
+    server.set_exception_handler(
+        [](const httplib::Request&, httplib::Response& res, std::exception_ptr error) {
+            std::string what = "unknown exception";
+            try {
+                if (error) std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                what = e.what();
+            } catch (...) {
+            }
+            log_line("request failed: " + what);
+            reply_error(res, 500, reason_for(500));
+        });
 
     server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
         log_line(printable_for_log(req.remote_addr, 64) + " " + printable_for_log(req.method, 16) + " " +

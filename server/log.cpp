@@ -9,8 +9,7 @@ namespace {
 std::mutex log_mutex;
 }
 
-void log_line(std::string_view text)
-{
+void log_line(std::string_view text) {
     std::time_t now = std::time(nullptr);
     std::tm utc{};
     gmtime_r(&now, &utc);
@@ -30,8 +29,7 @@ void log_line(std::string_view text)
     }
 }
 
-std::string printable_for_log(std::string_view text, std::size_t limit)
-{
+std::string printable_for_log(std::string_view text, std::size_t limit) {
     std::string out;
     for (char c : text.substr(0, limit)) {
         auto byte = static_cast<unsigned char>(c);

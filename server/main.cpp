@@ -22,21 +22,18 @@
 
 namespace {
 
-std::unique_ptr<httplib::Server> make_server(const ServerOptions& options)
-{
+std::unique_ptr<httplib::Server> make_server(const ServerOptions& options) {
     if (options.plain_http) return std::make_unique<httplib::Server>();
     return std::make_unique<httplib::SSLServer>(options.cert_file.c_str(), options.key_file.c_str());
 }
 
-std::string host_for_url(const std::string& host)
-{
+std::string host_for_url(const std::string& host) {
     return host.find(':') != std::string::npos ? "[" + host + "]" : host;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // Flags.
     ParsedOptions parsed = parse_options(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
@@ -95,11 +92,13 @@ int main(int argc, char** argv)
         port = -1;
     }
     if (port <= 0) {
-        log_line("vornmark-leaderboard: cannot listen on " + options.host + ":" + std::to_string(options.port));
+        log_line("vornmark-leaderboard: cannot listen on " + options.host + ":" +
+                 std::to_string(options.port));
         return 1;
     }
-    log_line(std::string("vornmark-leaderboard: listening on ") + (options.plain_http ? "http://" : "https://") +
-             host_for_url(options.host) + ":" + std::to_string(port) + ", database " + options.db_path);
+    log_line(std::string("vornmark-leaderboard: listening on ") +
+             (options.plain_http ? "http://" : "https://") + host_for_url(options.host) + ":" +
+             std::to_string(port) + ", database " + options.db_path);
 
     // Wait: the signal thread stops the server; the main thread serves until then.
     std::atomic<bool> serving_done{false};

@@ -5,8 +5,7 @@
 
 namespace {
 
-std::optional<int> parse_int(const std::string& text, int lowest, int highest)
-{
+std::optional<int> parse_int(const std::string& text, int lowest, int highest) {
     int value = 0;
     const char* end = text.data() + text.size();
     auto [stop, error] = std::from_chars(text.data(), end, value);
@@ -17,8 +16,7 @@ std::optional<int> parse_int(const std::string& text, int lowest, int highest)
 }
 
 // "HOST:PORT", with an IPv6 host in brackets: "[::1]:8443".
-bool parse_listen(const std::string& text, std::string& host, int& port)
-{
+bool parse_listen(const std::string& text, std::string& host, int& port) {
     std::size_t colon = text.rfind(':');
     if (colon == std::string::npos) return false;
     std::string host_part = text.substr(0, colon);
@@ -36,8 +34,7 @@ bool parse_listen(const std::string& text, std::string& host, int& port)
 
 }  // namespace
 
-ParsedOptions parse_options(const std::vector<std::string>& args)
-{
+ParsedOptions parse_options(const std::vector<std::string>& args) {
     ParsedOptions parsed;
     ServerOptions& options = parsed.options;
     bool cert_given = false;
@@ -119,8 +116,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args)
     return parsed;
 }
 
-std::string usage_text()
-{
+std::string usage_text() {
     return "Usage: vornmark-leaderboard [flags]\n"
            "Serves the Vornmark leaderboard: GET /api.php?type=single|multi, POST /api.php.\n"
            "\n"

@@ -11,8 +11,7 @@ namespace {
 class StatementUse {
 public:
     explicit StatementUse(sqlite3_stmt* statement) : statement_(statement) {}
-    ~StatementUse()
-    {
+    ~StatementUse() {
         sqlite3_reset(statement_);
         sqlite3_clear_bindings(statement_);
     }
@@ -25,10 +24,9 @@ private:
 
 }  // namespace
 
-Store::Store(const std::string& path, int busy_timeout_ms)
-{
-    int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+Store::Store(const std::string& path, int busy_timeout_ms) {
+    int rc = sqlite3_open_v2(path.c_str(), &db_,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close(db_);
@@ -40,25 +38,23 @@ Store::Store(const std::string& path, int busy_timeout_ms)
         execute("PRAGMA journal_mode=WAL");
         // FULL: the commit is synced before the reply goes out.
         execute("PRAGMA synchronous=FULL");
-        execute(
-            "CREATE TABLE IF NOT EXISTS submissions ("
-            " id INTEGER PRIMARY KEY,"
-            " cpu_name TEXT NOT NULL,"
-            " type TEXT NOT NULL CHECK (type IN ('single', 'multi')),"
-            " score INTEGER NOT NULL CHECK (score > 0),"
-            " threads INTEGER NOT NULL CHECK (threads > 0),"
-            " submitted_at INTEGER NOT NULL)");
+        execute("CREATE TABLE IF NOT EXISTS submissions ("
+                " id INTEGER PRIMARY KEY,"
+                " cpu_name TEXT NOT NULL,"
+                " type TEXT NOT NULL CHECK (type IN ('single', 'multi')),"
+                " score INTEGER NOT NULL CHECK (score > 0),"
+                " threads INTEGER NOT NULL CHECK (threads > 0),"
+                " submitted_at INTEGER NOT NULL)");
         execute("CREATE INDEX IF NOT EXISTS submissions_by_type_cpu ON submissions (type, cpu_name)");
         begin_ = prepare("BEGIN IMMEDIATE");
         commit_ = prepare("COMMIT");
         rollback_ = prepare("ROLLBACK");
-        insert_ = prepare(
-            "INSERT INTO submissions (cpu_name, type, score, threads, submitted_at) VALUES (?1, ?2, ?3, ?4, ?5)");
+        insert_ = prepare("INSERT INTO submissions (cpu_name, type, score, threads, submitted_at) VALUES "
+                          "(?1, ?2, ?3, ?4, ?5)");
         // SUM / COUNT on integers divides as integers, truncating the mean.
-        standings_ = prepare(
-            "SELECT cpu_name, SUM(score) / COUNT(*) AS avg_score, COUNT(*) AS runs"
-            " FROM submissions WHERE type = ?1 GROUP BY cpu_name"
-            " ORDER BY avg_score DESC, cpu_name ASC LIMIT ?2");
+        standings_ = prepare("SELECT cpu_name, SUM(score) / COUNT(*) AS avg_score, COUNT(*) AS runs"
+                             " FROM submissions WHERE type = ?1 GROUP BY cpu_name"
+                             " ORDER BY avg_score DESC, cpu_name ASC LIMIT ?2");
     } catch (...) {
         for (sqlite3_stmt* s : {begin_, commit_, rollback_, insert_, standings_}) sqlite3_finalize(s);
         sqlite3_close(db_);
@@ -66,19 +62,16 @@ Store::Store(const std::string& path, int busy_timeout_ms)
     }
 }
 
-Store::~Store()
-{
+Store::~Store() {
     for (sqlite3_stmt* s : {begin_, commit_, rollback_, insert_, standings_}) sqlite3_finalize(s);
     sqlite3_close(db_);
 }
 
-void Store::fail(const char* what)
-{
+void Store::fail(const char* what) {
     throw StoreError(std::string(what) + ": " + sqlite3_errmsg(db_));
 }
 
-void Store::execute(const char* sql)
-{
+void Store::execute(const char* sql) {
     char* message = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
         std::string text = message ? message : sqlite3_errmsg(db_);
@@ -87,8 +80,7 @@ void Store::execute(const char* sql)
     }
 }
 
-sqlite3_stmt* Store::prepare(const char* sql)
-{
+sqlite3_stmt* Store::prepare(const char* sql) {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
         fail("prepare");
@@ -96,8 +88,7 @@ sqlite3_stmt* Store::prepare(const char* sql)
     return statement;
 }
 
-void Store::add(const Submission& submission)
-{
+void Store::add(const Submission& submission) {
     std::lock_guard lock(mutex_);
     {
         StatementUse use(begin_);
@@ -105,8 +96,8 @@ void Store::add(const Submission& submission)
     }
     try {
         StatementUse use(insert_);
-        sqlite3_bind_text(insert_, 1, submission.cpu_name.data(), static_cast<int>(submission.cpu_name.size()),
-                          SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert_, 1, submission.cpu_name.data(),
+                          static_cast<int>(submission.cpu_name.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(insert_, 2, submission.type.data(), static_cast<int>(submission.type.size()),
                           SQLITE_TRANSIENT);
         sqlite3_bind_int64(insert_, 3, submission.score);
@@ -130,8 +121,7 @@ void Store::add(const Submission& submission)
     }
 }
 
-std::vector<StandingsRow> Store::standings(std::string_view type)
-{
+std::vector<StandingsRow> Store::standings(std::string_view type) {
     std::lock_guard lock(mutex_);
     StatementUse use(standings_);
     sqlite3_bind_text(standings_, 1, type.data(), static_cast<int>(type.size()), SQLITE_TRANSIENT);

@@ -2,16 +2,14 @@
 
 namespace {
 
-SubmissionCheck failed(std::string error)
-{
+SubmissionCheck failed(std::string error) {
     SubmissionCheck check;
     check.error = std::move(error);
     return check;
 }
 
 std::string check_integer(const nlohmann::json& body, const char* key, std::int64_t highest,
-                          std::int32_t& out)
-{
+                          std::int32_t& out) {
     auto it = body.find(key);
     if (it == body.end()) return std::string("missing member \"") + key + "\"";
     // JSON integers only: floats (even 5.0), booleans and strings are refused.
@@ -31,8 +29,7 @@ std::string check_integer(const nlohmann::json& body, const char* key, std::int6
 
 }  // namespace
 
-bool is_valid_utf8(std::string_view text)
-{
+bool is_valid_utf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         auto byte = static_cast<unsigned char>(text[i]);
@@ -67,8 +64,7 @@ bool is_valid_utf8(std::string_view text)
     return true;
 }
 
-bool has_control_characters(std::string_view text)
-{
+bool has_control_characters(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         auto byte = static_cast<unsigned char>(text[i]);
         if (byte < 0x20 || byte == 0x7F) return true;
@@ -81,8 +77,7 @@ bool has_control_characters(std::string_view text)
     return false;
 }
 
-SubmissionCheck check_submission(const nlohmann::json& body)
-{
+SubmissionCheck check_submission(const nlohmann::json& body) {
     if (!body.is_object()) return failed("body must be a JSON object");
 
     SubmissionCheck check;
@@ -114,8 +109,7 @@ SubmissionCheck check_submission(const nlohmann::json& body)
     return check;
 }
 
-SubmissionCheck parse_submission(std::string_view body)
-{
+SubmissionCheck parse_submission(std::string_view body) {
     nlohmann::json document = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
     if (document.is_discarded()) return failed("body is not valid JSON");
     return check_submission(document);

@@ -15,21 +15,18 @@ public:
 
     bool is_readable() const override { return true; }
     bool is_writable() const override { return true; }
-    ssize_t read(char* ptr, size_t size) override
-    {
+    ssize_t read(char* ptr, size_t size) override {
         size_t n = std::min(size, input_.size() - position_);
         std::memcpy(ptr, input_.data() + position_, n);
         position_ += n;
         return static_cast<ssize_t>(n);
     }
     ssize_t write(const char*, size_t size) override { return static_cast<ssize_t>(size); }
-    void get_remote_ip_and_port(std::string& ip, int& port) const override
-    {
+    void get_remote_ip_and_port(std::string& ip, int& port) const override {
         ip = "127.0.0.1";
         port = 0;
     }
-    void get_local_ip_and_port(std::string& ip, int& port) const override
-    {
+    void get_local_ip_and_port(std::string& ip, int& port) const override {
         ip = "127.0.0.1";
         port = 0;
     }
@@ -47,14 +44,12 @@ struct RequestProcessing : httplib::Server {
 
 }  // namespace
 
-void warm_up_request_parsing(httplib::Server& server)
-{
-    MemoryStream stream(
-        "GET /warm-up HTTP/1.1\r\n"
-        "Host: localhost\r\n"
-        "Range: bytes=0-0\r\n"
-        "Connection: close\r\n"
-        "\r\n");
+void warm_up_request_parsing(httplib::Server& server) {
+    MemoryStream stream("GET /warm-up HTTP/1.1\r\n"
+                        "Host: localhost\r\n"
+                        "Range: bytes=0-0\r\n"
+                        "Connection: close\r\n"
+                        "\r\n");
     bool connection_closed = false;
     auto process = &RequestProcessing::process_request;
     (server.*process)(stream, /*close_connection=*/true, connection_closed, [](httplib::Request&) {});

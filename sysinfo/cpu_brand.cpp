@@ -17,7 +17,7 @@ std::string brand_string_from_registers(const std::array<std::uint32_t, 12>& reg
 
 std::string cpuid_brand_string() {
 #if defined(__x86_64__) || defined(__i386__)
-    std::array<std::uint32_t, 12> registers {};
+    std::array<std::uint32_t, 12> registers{};
     for (unsigned leaf = 0; leaf < 3; ++leaf) {
         unsigned* out = registers.data() + leaf * 4;
         // __get_cpuid checks the highest extended leaf first, so an older processor gives nothing

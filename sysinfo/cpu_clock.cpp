@@ -8,7 +8,8 @@
 namespace {
 
 double cpufreq_khz(const std::string& root, const char* file) {
-    for (const char* directory : {"sys/devices/system/cpu/cpu0/cpufreq/", "sys/devices/system/cpu/cpufreq/policy0/"}) {
+    for (const char* directory :
+         {"sys/devices/system/cpu/cpu0/cpufreq/", "sys/devices/system/cpu/cpufreq/policy0/"}) {
         const auto khz = parse_unsigned(read_first_line(path_under(root, std::string(directory) + file)));
         if (khz && *khz > 0) return static_cast<double>(*khz);
     }

@@ -32,10 +32,20 @@ std::uint64_t parse_cache_size(std::string_view text) {
     std::uint64_t unit = 1;
     if (!text.empty()) {
         switch (text.back()) {
-        case 'K': case 'k': unit = 1ull << 10; break;
-        case 'M': case 'm': unit = 1ull << 20; break;
-        case 'G': case 'g': unit = 1ull << 30; break;
-        default: break;
+        case 'K':
+        case 'k':
+            unit = 1ull << 10;
+            break;
+        case 'M':
+        case 'm':
+            unit = 1ull << 20;
+            break;
+        case 'G':
+        case 'g':
+            unit = 1ull << 30;
+            break;
+        default:
+            break;
         }
         if (unit != 1) text.remove_suffix(1);
     }

@@ -52,7 +52,8 @@ std::vector<GraphicsAdapter> list_drm_adapters(const std::string& root) {
         const std::string device = card + "/device";
         GraphicsAdapter adapter;
         adapter.description = describe_card(device, "card" + std::to_string(number));
-        adapter.dedicated_bytes = parse_unsigned(read_first_line(device + "/mem_info_vram_total")).value_or(0);
+        adapter.dedicated_bytes =
+            parse_unsigned(read_first_line(device + "/mem_info_vram_total")).value_or(0);
         adapters.push_back(std::move(adapter));
     }
     return adapters;

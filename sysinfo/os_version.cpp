@@ -63,5 +63,6 @@ std::string read_os_pretty_name(const std::string& root) {
 }
 
 std::string read_os_version(const std::string& root) {
-    return os_version_text(read_os_pretty_name(root), read_first_line(path_under(root, "proc/sys/kernel/osrelease")));
+    return os_version_text(read_os_pretty_name(root),
+                           read_first_line(path_under(root, "proc/sys/kernel/osrelease")));
 }

@@ -68,7 +68,7 @@ std::optional<std::int64_t> parse_signed(std::string_view text) {
 }
 
 std::vector<std::pair<std::uint64_t, std::string>> numbered_entries(const std::string& directory,
-                                                                     std::string_view prefix) {
+                                                                    std::string_view prefix) {
     std::vector<std::pair<std::uint64_t, std::string>> entries;
     std::error_code error;
     std::filesystem::directory_iterator it(directory, error);

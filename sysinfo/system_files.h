@@ -30,4 +30,4 @@ std::optional<std::int64_t> parse_signed(std::string_view text);
 
 // Directory entries named `prefix` followed by decimal digits only, as (number, full path), by number.
 std::vector<std::pair<std::uint64_t, std::string>> numbered_entries(const std::string& directory,
-                                                                     std::string_view prefix);
+                                                                    std::string_view prefix);

@@ -76,7 +76,8 @@ SystemInfo probe_system_info() {
     return info;
 }
 
-void probe_graphics_adapter_at(const std::string& root, SystemInfo& info, const std::vector<GraphicsAdapter>& extra) {
+void probe_graphics_adapter_at(const std::string& root, SystemInfo& info,
+                               const std::vector<GraphicsAdapter>& extra) {
     std::vector<GraphicsAdapter> adapters = list_drm_adapters(root);
     adapters.insert(adapters.end(), extra.begin(), extra.end());
     choose_graphics_adapter(adapters, info);

@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "app/app_state.h"
-#include "ui/colours.h"
 #include "history/history_entry.h"
+#include "ui/colours.h"
 
 namespace {
 
@@ -29,8 +29,7 @@ std::int32_t hardware_threads() {
 
 void start_benchmark(AppState& app, std::int32_t threads) {
     app.run_settings.threads = threads;
-    if (app.gpu)
-        app.gpu->create_texture(app.run_settings.width, app.run_settings.height);
+    if (app.gpu) app.gpu->create_texture(app.run_settings.width, app.run_settings.height);
     app.engine.start(app.run_settings);
 }
 
@@ -40,7 +39,8 @@ enum class ShownScore { Single, Multi, ByType };
 // history (which saves the file) and submits it in the background.
 void collect_result(AppState& app, ShownScore shown) {
     const BenchmarkResult result = app.engine.result;
-    const bool single = shown == ShownScore::Single || (shown == ShownScore::ByType && result.type == "single");
+    const bool single =
+        shown == ShownScore::Single || (shown == ShownScore::ByType && result.type == "single");
     if (single)
         app.shown_single_score = result.score;
     else
@@ -78,8 +78,7 @@ void draw_benchmark_panel(AppState& app) {
         collect_result(app, ShownScore::Single);
         app.run_both_second_phase = true;
         const std::int32_t threads = hardware_threads();
-        if (!engine.running.load())
-            start_benchmark(app, threads);
+        if (!engine.running.load()) start_benchmark(app, threads);
     }
     // "Run Both", second half done: the sequence is over.
     else if (app.run_both_active && !running && second_phase_before && engine.result_ready.load()) {
@@ -107,8 +106,7 @@ void draw_benchmark_panel(AppState& app) {
     std::snprintf(multi_label, sizeof multi_label, "  Multi-Core (%dT)  ", hardware_threads());
     if (ImGui::Button(multi_label, ImVec2(w, start_button_height))) {
         const std::int32_t threads = hardware_threads();
-        if (!engine.running.load())
-            start_benchmark(app, threads);
+        if (!engine.running.load()) start_benchmark(app, threads);
     }
     ImGui::PopStyleColor(3);
 
@@ -116,8 +114,7 @@ void draw_benchmark_panel(AppState& app) {
     if (ImGui::Button("  Run Both  ", ImVec2(w, start_button_height))) {
         app.run_both_active = true;
         app.run_both_second_phase = false;
-        if (!engine.running.load())
-            start_benchmark(app, 1);
+        if (!engine.running.load()) start_benchmark(app, 1);
     }
     ImGui::PopStyleColor(3);
     ImGui::EndDisabled();

@@ -21,10 +21,8 @@ std::string_view aggregate_cpu_line(std::string_view text) {
     while (!text.empty()) {
         std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
-        if (line.size() > 3 && line.substr(0, 3) == "cpu" && (line[3] == ' ' || line[3] == '\t'))
-            return line;
-        if (end == std::string_view::npos)
-            break;
+        if (line.size() > 3 && line.substr(0, 3) == "cpu" && (line[3] == ' ' || line[3] == '\t')) return line;
+        if (end == std::string_view::npos) break;
         text.remove_prefix(end + 1);
     }
     return {};
@@ -34,8 +32,7 @@ std::string_view aggregate_cpu_line(std::string_view text) {
 
 bool parse_proc_stat(std::string_view text, SystemTimes& out) {
     std::string_view line = aggregate_cpu_line(text);
-    if (line.empty())
-        return false;
+    if (line.empty()) return false;
     line.remove_prefix(3);
 
     std::uint64_t fields[fields_used] = {};
@@ -43,21 +40,16 @@ bool parse_proc_stat(std::string_view text, SystemTimes& out) {
     const char* p = line.data();
     const char* end = line.data() + line.size();
     while (parsed < fields_used) {
-        while (p < end && (*p == ' ' || *p == '\t' || *p == '\r'))
-            ++p;
-        if (p == end)
-            break;
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\r')) ++p;
+        if (p == end) break;
         std::uint64_t value = 0;
         auto [next, ec] = std::from_chars(p, end, value);
-        if (ec != std::errc())
-            return false;
+        if (ec != std::errc()) return false;
         fields[parsed++] = value;
         p = next;
-        if (p < end && *p != ' ' && *p != '\t' && *p != '\r')
-            return false;
+        if (p < end && *p != ' ' && *p != '\t' && *p != '\r') return false;
     }
-    if (parsed < fields_required)
-        return false;
+    if (parsed < fields_required) return false;
 
     const std::uint64_t user = fields[0], nice = fields[1], system = fields[2], idle = fields[3];
     const std::uint64_t iowait = fields[4], irq = fields[5], softirq = fields[6], steal = fields[7];
@@ -69,12 +61,10 @@ bool parse_proc_stat(std::string_view text, SystemTimes& out) {
 
 bool read_system_times(SystemTimes& out, const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
+    if (!file) return false;
     // The aggregate line comes first; one line is all that is needed.
     std::string line;
-    if (!std::getline(file, line))
-        return false;
+    if (!std::getline(file, line)) return false;
     return parse_proc_stat(line, out);
 }
 
@@ -87,29 +77,25 @@ void cpu_monitor_record(CpuMonitor& m, const SystemTimes& reading) {
     // Differences in signed arithmetic: the kernel's iowait (and with it the
     // sums) may step backwards a little, which must not wrap into a huge value
     // and show as a spike to 100 %.
-    const auto total = static_cast<std::int64_t>((reading.kernel + reading.user) - (m.prev_kernel + m.prev_user));
+    const auto total =
+        static_cast<std::int64_t>((reading.kernel + reading.user) - (m.prev_kernel + m.prev_user));
     const auto idle = static_cast<std::int64_t>(reading.idle - m.prev_idle);
     float u = 0.0f;
-    if (total > 0)
-        u = static_cast<float>(total - idle) / static_cast<float>(total) * 100.0f;
-    if (u >= 100.0f)
-        u = 100.0f;
-    if (u < 0.0f)
-        u = 0.0f;
+    if (total > 0) u = static_cast<float>(total - idle) / static_cast<float>(total) * 100.0f;
+    if (u >= 100.0f) u = 100.0f;
+    if (u < 0.0f) u = 0.0f;
 
     m.sample_count += 1;
     m.sum += u;
     m.smoothed = u * new_value_weight + m.smoothed * old_average_weight;
     m.ring[m.write_index] = m.smoothed;
     m.write_index = (m.write_index + 1) % CpuMonitor::ring_size;
-    if (m.count < CpuMonitor::ring_size)
-        m.count += 1;
+    if (m.count < CpuMonitor::ring_size) m.count += 1;
 }
 
 void cpu_monitor_sample(CpuMonitor& m, bool running, double now,
                         const std::function<bool(SystemTimes&)>& read_times) {
-    if (!running)
-        m.active = false;
+    if (!running) m.active = false;
     if (running && !m.active) {
         m.write_index = 0;
         m.count = 0;
@@ -121,18 +107,14 @@ void cpu_monitor_sample(CpuMonitor& m, bool running, double now,
         m.sum = 0.0;
         m.sample_count = 0;
     }
-    if (!m.active)
-        return;
+    if (!m.active) return;
 
-    if (!m.first_sample_pending && now - m.last_sample_time < CpuMonitor::sample_interval)
-        return;
+    if (!m.first_sample_pending && now - m.last_sample_time < CpuMonitor::sample_interval) return;
     m.last_sample_time = now;
 
     SystemTimes reading;
-    if (!read_times(reading))
-        return;
-    if (!m.first_sample_pending)
-        cpu_monitor_record(m, reading);
+    if (!read_times(reading)) return;
+    if (!m.first_sample_pending) cpu_monitor_record(m, reading);
     m.prev_idle = reading.idle;
     m.prev_kernel = reading.kernel;
     m.prev_user = reading.user;

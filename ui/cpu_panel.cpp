@@ -73,8 +73,7 @@ void draw_cpu_panel(AppState& app, ImFont* mono) {
     cpu_monitor_sample(m, running, monotonic_seconds(),
                        [](SystemTimes& reading) { return read_system_times(reading); });
 
-    if (m.count == 0)
-        return;
+    if (m.count == 0) return;
 
     ImGui::Spacing();
     ImGui::PushStyleColor(ImGuiCol_Text, teal);
@@ -82,14 +81,12 @@ void draw_cpu_panel(AppState& app, ImFont* mono) {
     ImGui::PopStyleColor();
     ImGui::SameLine();
 
-    if (mono)
-        ImGui::PushFont(mono);
+    if (mono) ImGui::PushFont(mono);
     if (running)
         ImGui::TextColored(white, "%.0f%%", m.smoothed);
     else
         ImGui::TextColored(grey, "avg %.0f%%", cpu_monitor_average(m));
-    if (mono)
-        ImGui::PopFont();
+    if (mono) ImGui::PopFont();
 
     ImGui::Separator();
     draw_graph(m, running);

@@ -33,8 +33,7 @@ void draw_history_panel(AppState& app) {
     const ImGuiTableFlags flags = ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersInnerH |
                                   ImGuiTableFlags_BordersOuterH | ImGuiTableFlags_BordersInnerV |
                                   ImGuiTableFlags_BordersOuterV | ImGuiTableFlags_ScrollY;
-    if (!ImGui::BeginTable("##history", 5, flags, ImVec2(0.0f, table_height), 0.0f))
-        return;
+    if (!ImGui::BeginTable("##history", 5, flags, ImVec2(0.0f, table_height), 0.0f)) return;
     const float s = app.dpi_scale;
     ImGui::TableSetupColumn("#", ImGuiTableColumnFlags_WidthFixed, 30.0f * s);
     ImGui::TableSetupColumn("Type", ImGuiTableColumnFlags_WidthFixed, 50.0f * s);
@@ -66,8 +65,7 @@ void draw_history_panel(AppState& app) {
         char label[32];
         std::snprintf(label, sizeof label, "X##del%d", i);
         ImGui::PushStyleColor(ImGuiCol_Button, delete_face);
-        if (ImGui::SmallButton(label))
-            to_delete = static_cast<std::size_t>(i);
+        if (ImGui::SmallButton(label)) to_delete = static_cast<std::size_t>(i);
         ImGui::PopStyleColor();
         ImGui::SameLine();
         const std::string_view date = std::string_view(entry.date).substr(0, date_length);
@@ -75,6 +73,5 @@ void draw_history_panel(AppState& app) {
     }
     ImGui::EndTable();
 
-    if (to_delete && *to_delete < app.history.entries().size())
-        app.history.remove(*to_delete);
+    if (to_delete && *to_delete < app.history.entries().size()) app.history.remove(*to_delete);
 }

@@ -47,8 +47,7 @@ void draw_leaderboard_panel(AppState& app) {
     }
 
     const LeaderboardStatusLine status = leaderboard_status_line(pending, submit_status, fetch_error);
-    if (status.shown)
-        ImGui::TextColored(status.colour, "%s", status.text.c_str());
+    if (status.shown) ImGui::TextColored(status.colour, "%s", status.text.c_str());
 
     ImGui::SameLine(ImGui::GetContentRegionAvail().x - refresh_button_room);
     if (ImGui::SmallButton("Refresh")) {
@@ -70,7 +69,8 @@ void draw_leaderboard_panel(AppState& app) {
     }
 }
 
-void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const AppState& app, const char* id) {
+void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const AppState& app,
+                          const char* id) {
     if (standings.empty()) {
         ImGui::TextColored(no_data_grey, "No data yet");
         return;
@@ -79,8 +79,7 @@ void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const 
     const ImGuiTableFlags flags = ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersInnerH |
                                   ImGuiTableFlags_BordersOuterH | ImGuiTableFlags_BordersInnerV |
                                   ImGuiTableFlags_BordersOuterV | ImGuiTableFlags_ScrollY;
-    if (!ImGui::BeginTable(id, 4, flags, ImVec2(0.0f, -1.0f), 0.0f))
-        return;
+    if (!ImGui::BeginTable(id, 4, flags, ImVec2(0.0f, -1.0f), 0.0f)) return;
     const float s = app.dpi_scale;
     ImGui::TableSetupColumn("#", ImGuiTableColumnFlags_WidthFixed, 30.0f * s);
     ImGui::TableSetupColumn("CPU", ImGuiTableColumnFlags_WidthStretch, 0.0f);
@@ -92,8 +91,7 @@ void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const 
     for (const LeaderboardEntry& entry : standings) {
         const bool own = entry.cpu == app.sysinfo.cpu_name;
         ImGui::TableNextRow();
-        if (own)
-            ImGui::TableSetBgColor(ImGuiTableBgTarget_RowBg1, IM_COL32(0, 212, 170, 32));
+        if (own) ImGui::TableSetBgColor(ImGuiTableBgTarget_RowBg1, IM_COL32(0, 212, 170, 32));
         ImGui::TableSetColumnIndex(0);
         ImGui::Text("%d", rank);
         ImGui::TableSetColumnIndex(1);

@@ -7,4 +7,5 @@
 struct AppState;
 
 void draw_leaderboard_panel(AppState& app);
-void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const AppState& app, const char* id);
+void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const AppState& app,
+                          const char* id);

@@ -3,8 +3,8 @@
 #include <imgui.h>
 
 #include "app/app_state.h"
-#include "ui/colours.h"
 #include "ui/benchmark_panel.h"
+#include "ui/colours.h"
 #include "ui/cpu_panel.h"
 #include "ui/history_panel.h"
 #include "ui/leaderboard_panel.h"

@@ -29,24 +29,18 @@ void draw_score_panel(AppState& app, ImFont* large) {
     ImGui::Separator();
     ImGui::Spacing();
 
-    if (large)
-        ImGui::PushFont(large);
+    if (large) ImGui::PushFont(large);
     draw_score_line("SC:", app.shown_single_score, teal);
     draw_score_line("MC:", app.shown_multi_score, orange);
-    if (large)
-        ImGui::PopFont();
+    if (large) ImGui::PopFont();
 
-    if (app.history.entries().empty())
-        return;
+    if (app.history.entries().empty()) return;
     const std::int32_t best_single = app.history.best_score("single");
     const std::int32_t best_multi = app.history.best_score("multi");
-    if (best_single < 1 && best_multi < 1)
-        return;
+    if (best_single < 1 && best_multi < 1) return;
 
     ImGui::Spacing();
     ImGui::TextColored(best_grey, "Best:");
-    if (best_single > 0)
-        ImGui::Text("  SC: %d", best_single);
-    if (best_multi > 0)
-        ImGui::Text("  MC: %d", best_multi);
+    if (best_single > 0) ImGui::Text("  SC: %d", best_single);
+    if (best_multi > 0) ImGui::Text("  MC: %d", best_multi);
 }

@@ -61,10 +61,10 @@ BenchmarkScene build_benchmark_scene() {
     }
 
     scene.world.add(std::make_shared<Sphere>(Vec3(0.0, 1.0, 0.0), 1.0, std::make_shared<Dielectric>(1.5)));
-    scene.world.add(
-        std::make_shared<Sphere>(Vec3(-4.0, 1.0, 0.0), 1.0, std::make_shared<Lambertian>(Vec3(0.4, 0.2, 0.1))));
-    scene.world.add(
-        std::make_shared<Sphere>(Vec3(4.0, 1.0, 0.0), 1.0, std::make_shared<Metal>(Vec3(0.7, 0.6, 0.5), 0.0)));
+    scene.world.add(std::make_shared<Sphere>(Vec3(-4.0, 1.0, 0.0), 1.0,
+                                             std::make_shared<Lambertian>(Vec3(0.4, 0.2, 0.1))));
+    scene.world.add(std::make_shared<Sphere>(Vec3(4.0, 1.0, 0.0), 1.0,
+                                             std::make_shared<Metal>(Vec3(0.7, 0.6, 0.5), 0.0)));
     scene.world.add(
         std::make_shared<Sphere>(Vec3(0.0, 3.5, -2.0), 0.5, std::make_shared<Emissive>(Vec3(4.0, 2.0, 0.5))));
 

@@ -2,6 +2,10 @@
 
 Emissive::Emissive(const Vec3& emission_) : emission(emission_) {}
 
-bool Emissive::scatter(const Ray&, const HitRecord&, Vec3&, Ray&, Rng&) const { return false; }
+bool Emissive::scatter(const Ray&, const HitRecord&, Vec3&, Ray&, Rng&) const {
+    return false;
+}
 
-Vec3 Emissive::emitted() const { return emission; }
+Vec3 Emissive::emitted() const {
+    return emission;
+}

@@ -2,7 +2,9 @@
 
 #include <utility>
 
-void HittableList::add(std::shared_ptr<Hittable> object) { objects.push_back(std::move(object)); }
+void HittableList::add(std::shared_ptr<Hittable> object) {
+    objects.push_back(std::move(object));
+}
 
 bool HittableList::hit(const Ray& ray, Interval window, HitRecord& record) const {
     HitRecord temporary;

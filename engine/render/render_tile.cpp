@@ -65,8 +65,7 @@ void render_tile(std::uint8_t* pixels, std::int32_t width, std::int32_t height, 
             for (std::int32_t s = 0; s < samples; ++s) {
                 const double oy = rng.next_unit() - 0.5;
                 const double ox = rng.next_unit() - 0.5;
-                const Ray ray =
-                    camera.ray_through(static_cast<double>(x) + ox, static_cast<double>(y) + oy);
+                const Ray ray = camera.ray_through(static_cast<double>(x) + ox, static_cast<double>(y) + oy);
                 sum += trace_ray(ray, world, max_depth, rng);
             }
 

@@ -26,7 +26,8 @@ void Rng::twist() {
     };
     // Split in three runs so that no index needs a modulo.
     int i = 0;
-    for (; i < state_size - shift_size; ++i) state_[i] = mix(state_[i], state_[i + 1], state_[i + shift_size]);
+    for (; i < state_size - shift_size; ++i)
+        state_[i] = mix(state_[i], state_[i + 1], state_[i + shift_size]);
     for (; i < state_size - 1; ++i)
         state_[i] = mix(state_[i], state_[i + 1], state_[i + shift_size - state_size]);
     state_[state_size - 1] = mix(state_[state_size - 1], state_[0], state_[shift_size - 1]);

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <cstdint>
 #include <vector>
 
@@ -30,13 +29,17 @@ protected:
         delete xvfb;
         xvfb = nullptr;
     }
-    void SetUp() override { ASSERT_TRUE(context != nullptr && context->ok()) << "no OpenGL 3.3 context under Xvfb"; }
+    void SetUp() override {
+        ASSERT_TRUE(context != nullptr && context->ok()) << "no OpenGL 3.3 context under Xvfb";
+    }
     void TearDown() override { gl.release(); }
 
     // The texture's content as GL holds it.
     static std::vector<std::uint8_t> read_back(const GlState& state) {
-        std::vector<std::uint8_t> out(static_cast<std::size_t>(state.texture_width()) * state.texture_height() * 4);
-        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(reinterpret_cast<std::intptr_t>(state.texture_id())));
+        std::vector<std::uint8_t> out(static_cast<std::size_t>(state.texture_width()) *
+                                      state.texture_height() * 4);
+        glBindTexture(GL_TEXTURE_2D,
+                      static_cast<GLuint>(reinterpret_cast<std::intptr_t>(state.texture_id())));
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
         glBindTexture(GL_TEXTURE_2D, 0);

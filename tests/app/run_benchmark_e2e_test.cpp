@@ -25,14 +25,12 @@ int count_teal(const fs::path& png, const std::string& geometry) {
     const CommandResult text =
         run_command({"convert", png.string(), "-crop", geometry, "+repage", "-depth", "8", "txt:-"},
                     std::chrono::seconds(60));
-    if (text.exit_code != 0)
-        return -1;
+    if (text.exit_code != 0) return -1;
     int count = 0;
     std::istringstream lines(text.output);
     for (std::string line; std::getline(lines, line);) {
         const std::size_t hash = line.find('#');
-        if (hash == std::string::npos || line.size() < hash + 7)
-            continue;
+        if (hash == std::string::npos || line.size() < hash + 7) continue;
         const unsigned long rgb = std::strtoul(line.substr(hash + 1, 6).c_str(), nullptr, 16);
         const int r = static_cast<int>((rgb >> 16) & 0xFF);
         const int g = static_cast<int>((rgb >> 8) & 0xFF);
@@ -44,8 +42,8 @@ int count_teal(const fs::path& png, const std::string& geometry) {
 
 // The test build copied into `dir`, so that its history.json and imgui.ini are the
 // test's own, then one session of run_benchmark_e2e.sh under a fresh X server.
-CommandResult run_session(const LeaderboardServerProcess& server, const fs::path& dir, const std::string& button,
-                          int runs) {
+CommandResult run_session(const LeaderboardServerProcess& server, const fs::path& dir,
+                          const std::string& button, int runs) {
     const fs::path program = dir / "vornmark-e2e";
     fs::copy_file(VORNMARK_E2E_PROGRAM, program, fs::copy_options::overwrite_existing);
     setenv("VORNMARK_TEST_LEADERBOARD_HOST", server.host().c_str(), 1);
@@ -58,8 +56,7 @@ CommandResult run_session(const LeaderboardServerProcess& server, const fs::path
         result = run_command({"xvfb-run", "-a", "-s", "-screen 0 1920x1080x24", "bash", VORNMARK_E2E_SCRIPT,
                               program.string(), dir.string(), button, std::to_string(runs)},
                              std::chrono::seconds(120));
-        if (result.output.find("Xvfb failed to start") == std::string::npos)
-            break;
+        if (result.output.find("Xvfb failed to start") == std::string::npos) break;
     }
     return result;
 }
@@ -69,8 +66,7 @@ int server_runs(const LeaderboardServerProcess& server, const std::string& type,
     const nlohmann::json reply = nlohmann::json::parse(http_get(endpoint, "/api.php?type=" + type));
     int runs = 0;
     for (const auto& row : reply.at("leaderboard"))
-        if (row.at("cpu").get<std::string>() == cpu)
-            runs += row.at("runs").get<int>();
+        if (row.at("cpu").get<std::string>() == cpu) runs += row.at("runs").get<int>();
     return runs;
 }
 

@@ -10,8 +10,8 @@
 #include "app/app_state.h"
 #include "app/start_up.h"
 #include "net/http.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/leaderboard_server.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -22,8 +22,10 @@ HttpEndpoint endpoint_of(const LeaderboardServerProcess& server) {
 TEST(StartUp, SeedsTheShownScoresFromTheHistoryAndFetchesBothStandings) {
     LeaderboardServerProcess server;
     const HttpEndpoint endpoint = endpoint_of(server);
-    http_post_json(endpoint, "/api.php", R"({"cpu_name":"Seed CPU","score":1500,"threads":1,"type":"single"})");
-    http_post_json(endpoint, "/api.php", R"({"cpu_name":"Seed CPU","score":6100,"threads":8,"type":"multi"})");
+    http_post_json(endpoint, "/api.php",
+                   R"({"cpu_name":"Seed CPU","score":1500,"threads":1,"type":"single"})");
+    http_post_json(endpoint, "/api.php",
+                   R"({"cpu_name":"Seed CPU","score":6100,"threads":8,"type":"multi"})");
 
     TempDir dir;
     const std::string history_path = (dir.path() / "history.json").string();

@@ -11,8 +11,8 @@
 
 #include <stb/stb_image.h>
 
-#include "tests/support/temp_dir.h"
 #include "tests/app/xvfb_display.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -60,8 +60,9 @@ public:
             return;
         }
         fs::copy_file(VORNMARK_BINARY, dir.path() / "vornmark");
-        const std::string command = "cd '" + dir.path().string() + "' && bash '" + VORNMARK_RUN_WINDOW_SCRIPT +
-                                    "' " + how + " '" + X11_PROBE_BINARY + "' >script.txt 2>&1";
+        const std::string command = "cd '" + dir.path().string() + "' && bash '" +
+                                    VORNMARK_RUN_WINDOW_SCRIPT + "' " + how + " '" + X11_PROBE_BINARY +
+                                    "' >script.txt 2>&1";
         status = std::system(command.c_str());
         result = read_file(dir.path() / "result.txt");
     }

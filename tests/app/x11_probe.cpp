@@ -69,10 +69,11 @@ int main(int argc, char** argv) {
         rc = send_close(display, window);
     } else if (std::strcmp(argv[1], "wait-colour") == 0 && argc == 7) {
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atoi(argv[6]));
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(std::atoi(argv[6]));
         while (std::chrono::steady_clock::now() < deadline) {
-            if (window_shows(display, window, std::strtoul(argv[3], nullptr, 0), std::strtoul(argv[4], nullptr, 0),
-                             std::strtoul(argv[5], nullptr, 0))) {
+            if (window_shows(display, window, std::strtoul(argv[3], nullptr, 0),
+                             std::strtoul(argv[4], nullptr, 0), std::strtoul(argv[5], nullptr, 0))) {
                 rc = 0;
                 break;
             }

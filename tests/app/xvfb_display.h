@@ -27,8 +27,8 @@ public:
         const std::string fd_text = std::to_string(fds[1]);
         // -noreset: by default the server resets whenever its last client leaves, and
         // a program connecting during that moment is refused.
-        const char* argv[] = {"Xvfb",     "-displayfd", fd_text.c_str(), "-screen", "0", screen,
-                              "-noreset", "-nolisten",  "tcp",           nullptr};
+        const char* argv[] = {"Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0",
+                              screen, "-noreset",   "-nolisten",     "tcp",     nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addclose(&actions, fds[0]);

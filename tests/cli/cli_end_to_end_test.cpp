@@ -23,21 +23,19 @@ extern char** environ;
 namespace {
 
 struct Outcome {
-    int exit_code = -1; // -1: did not exit normally
+    int exit_code = -1;  // -1: did not exit normally
     std::string out;
     std::string err;
 };
 
-std::string read_all(const std::filesystem::path& path)
-{
+std::string read_all(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 class CliEndToEnd : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char pattern[] = "/tmp/vornmark-cli-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
@@ -45,19 +43,19 @@ protected:
     void TearDown() override { std::filesystem::remove_all(dir); }
 
     // Starts the binary with stdout and stderr going to files in the test's directory.
-    pid_t spawn(const std::vector<std::string>& args)
-    {
+    pid_t spawn(const std::vector<std::string>& args) {
         std::vector<char*> argv;
         argv.push_back(program.data());
         std::vector<std::string> copies = args;
-        for (std::string& arg : copies)
-            argv.push_back(arg.data());
+        for (std::string& arg : copies) argv.push_back(arg.data());
         argv.push_back(nullptr);
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, (dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, (dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
         pid_t pid = -1;
         const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
@@ -66,8 +64,7 @@ protected:
     }
 
     // Waits for the process, killing it if it outlives a generous deadline.
-    Outcome finish(pid_t pid, std::chrono::seconds deadline = std::chrono::seconds(240))
-    {
+    Outcome finish(pid_t pid, std::chrono::seconds deadline = std::chrono::seconds(240)) {
         const auto end = std::chrono::steady_clock::now() + deadline;
         int status = 0;
         while (waitpid(pid, &status, WNOHANG) == 0) {
@@ -80,8 +77,7 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         Outcome outcome;
-        if (WIFEXITED(status))
-            outcome.exit_code = WEXITSTATUS(status);
+        if (WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
         outcome.out = read_all(dir / "out");
         outcome.err = read_all(dir / "err");
         return outcome;
@@ -90,8 +86,7 @@ protected:
     Outcome run(const std::vector<std::string>& args) { return finish(spawn(args)); }
 
     // A copy of the binary in the test's directory keeps its history file there too.
-    void use_copy_of_binary()
-    {
+    void use_copy_of_binary() {
         const std::filesystem::path copy = dir / "vornmark-cli";
         std::filesystem::copy_file(VORNMARK_CLI_PATH, copy);
         program = copy.string();
@@ -101,22 +96,19 @@ protected:
     std::string program = VORNMARK_CLI_PATH;
 };
 
-std::vector<std::string> lines_of(const std::string& text)
-{
+std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
     return lines;
 }
 
-} // namespace
+}  // namespace
 
-TEST_F(CliEndToEnd, TinyCustomRunsPrintJsonAndWriteTheImage)
-{
+TEST_F(CliEndToEnd, TinyCustomRunsPrintJsonAndWriteTheImage) {
     const std::string image = (dir / "x.ppm").string();
-    const Outcome outcome =
-        run({"--width", "32", "--height", "18", "--samples", "1", "--depth", "3", "--json", "--image", image});
+    const Outcome outcome = run(
+        {"--width", "32", "--height", "18", "--samples", "1", "--depth", "3", "--json", "--image", image});
     ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
 
     const std::vector<std::string> lines = lines_of(outcome.out);
@@ -144,9 +136,9 @@ TEST_F(CliEndToEnd, TinyCustomRunsPrintJsonAndWriteTheImage)
     EXPECT_EQ(written.substr(0, header.size()), header);
 }
 
-TEST_F(CliEndToEnd, TextResultNamesTypeScoreSecondsThreadsAndDate)
-{
-    const Outcome outcome = run({"--single", "--width", "16", "--height", "9", "--samples", "1", "--depth", "2"});
+TEST_F(CliEndToEnd, TextResultNamesTypeScoreSecondsThreadsAndDate) {
+    const Outcome outcome =
+        run({"--single", "--width", "16", "--height", "9", "--samples", "1", "--depth", "2"});
     ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
     const std::vector<std::string> lines = lines_of(outcome.out);
     ASSERT_EQ(lines.size(), 1u);
@@ -155,8 +147,8 @@ TEST_F(CliEndToEnd, TextResultNamesTypeScoreSecondsThreadsAndDate)
     int threads = -1;
     char date[32] = "";
     int consumed = 0;
-    ASSERT_EQ(std::sscanf(lines[0].c_str(), "single (custom)  score %d  time %lf s  threads %d  date %31s%n", &score,
-                          &seconds, &threads, date, &consumed),
+    ASSERT_EQ(std::sscanf(lines[0].c_str(), "single (custom)  score %d  time %lf s  threads %d  date %31s%n",
+                          &score, &seconds, &threads, date, &consumed),
               4)
         << lines[0];
     EXPECT_EQ(static_cast<std::size_t>(consumed), lines[0].size()) << lines[0];
@@ -168,13 +160,13 @@ TEST_F(CliEndToEnd, TextResultNamesTypeScoreSecondsThreadsAndDate)
     EXPECT_EQ(outcome.err.find('\r'), std::string::npos) << "no progress line when stderr is not a terminal";
 }
 
-TEST_F(CliEndToEnd, BadArgumentExitsWith2AndRunsNothing)
-{
+TEST_F(CliEndToEnd, BadArgumentExitsWith2AndRunsNothing) {
     const std::string image = (dir / "y.ppm").string();
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"--image", image, "--bogus"},
-                                                 {"--image", image, "--width", "abc"},
-                                                 {"--image", (dir / "y.jpg").string(), "--samples", "1"},
-                                                 {"--image", (dir / "missing" / "y.ppm").string(), "--samples", "1"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--image", image, "--bogus"},
+          {"--image", image, "--width", "abc"},
+          {"--image", (dir / "y.jpg").string(), "--samples", "1"},
+          {"--image", (dir / "missing" / "y.ppm").string(), "--samples", "1"}}) {
         const Outcome outcome = run(args);
         EXPECT_EQ(outcome.exit_code, 2);
         EXPECT_EQ(outcome.out, "");
@@ -184,21 +176,20 @@ TEST_F(CliEndToEnd, BadArgumentExitsWith2AndRunsNothing)
     }
 }
 
-TEST_F(CliEndToEnd, HelpPrintsUsageAndExits0)
-{
+TEST_F(CliEndToEnd, HelpPrintsUsageAndExits0) {
     const Outcome outcome = run({"--help"});
     EXPECT_EQ(outcome.exit_code, 0);
     EXPECT_NE(outcome.out.find("Usage: vornmark-cli"), std::string::npos);
     EXPECT_NE(outcome.out.find("--threads"), std::string::npos);
 }
 
-TEST_F(CliEndToEnd, InterruptCancelsTheRunAndExitsWith130)
-{
+TEST_F(CliEndToEnd, InterruptCancelsTheRunAndExitsWith130) {
     // Minutes of work in small tiles, so only the tile in flight is waited for.
-    const pid_t pid = spawn({"--threads", "1", "--width", "320", "--height", "180", "--samples", "1000", "--tile",
-                             "4", "--json"});
+    const pid_t pid = spawn({"--threads", "1", "--width", "320", "--height", "180", "--samples", "1000",
+                             "--tile", "4", "--json"});
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (read_all(dir / "err").find("Running") == std::string::npos && std::chrono::steady_clock::now() < end)
+    while (read_all(dir / "err").find("Running") == std::string::npos &&
+           std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ASSERT_EQ(kill(pid, SIGINT), 0);
@@ -207,17 +198,16 @@ TEST_F(CliEndToEnd, InterruptCancelsTheRunAndExitsWith130)
     EXPECT_EQ(outcome.out, "");
 }
 
-TEST_F(CliEndToEnd, CustomRunsAreNeverSavedToTheHistory)
-{
+TEST_F(CliEndToEnd, CustomRunsAreNeverSavedToTheHistory) {
     use_copy_of_binary();
-    const Outcome outcome = run({"--single", "--width", "16", "--height", "9", "--samples", "1", "--depth", "2"});
+    const Outcome outcome =
+        run({"--single", "--width", "16", "--height", "9", "--samples", "1", "--depth", "2"});
     ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "history.json"));
     EXPECT_EQ(outcome.out.find("Leaderboard:"), std::string::npos) << "custom runs are not submitted";
 }
 
-TEST_F(CliEndToEnd, HistoryListsTheStoredRunsBesideTheBinaryNewestFirst)
-{
+TEST_F(CliEndToEnd, HistoryListsTheStoredRunsBesideTheBinaryNewestFirst) {
     use_copy_of_binary();
     std::ofstream(dir / "history.json") << R"({"runs": [
         {"date": "2026-01-01T10:00:00", "cpu": "Test CPU", "type": "single", "score": 900, "time_seconds": 133.3, "threads": 1},
@@ -236,8 +226,7 @@ TEST_F(CliEndToEnd, HistoryListsTheStoredRunsBesideTheBinaryNewestFirst)
     EXPECT_NE(outcome.out.find("Best multi-core:  4100"), std::string::npos) << outcome.out;
 }
 
-TEST_F(CliEndToEnd, InfoPrintsEveryLabelOfTheSystemPanel)
-{
+TEST_F(CliEndToEnd, InfoPrintsEveryLabelOfTheSystemPanel) {
     const Outcome outcome = run({"--info"});
     ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
     for (const char* label : {"CPU", "Cores", "Freq", "L1", "L2", "L3", "GPU", "VRAM", "RAM", "OS", "PC"})

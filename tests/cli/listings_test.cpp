@@ -4,8 +4,7 @@
 
 #include <filesystem>
 
-TEST(Listings, InfoShowsThePanelsRowsWithGapsAfterCachesAndMemory)
-{
+TEST(Listings, InfoShowsThePanelsRowsWithGapsAfterCachesAndMemory) {
     SystemInfo info;
     info.cpu_name = "Test CPU 9000";
     info.cores = 8;
@@ -23,8 +22,7 @@ TEST(Listings, InfoShowsThePanelsRowsWithGapsAfterCachesAndMemory)
     EXPECT_NE(text.find("RAM    32768 MB\n\nOS"), std::string::npos) << text;
 }
 
-TEST(Listings, HistoryNumbersRunsInStoredOrderAndShowsNewestFirst)
-{
+TEST(Listings, HistoryNumbersRunsInStoredOrderAndShowsNewestFirst) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vornmark-listings-test";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
@@ -43,9 +41,9 @@ TEST(Listings, HistoryNumbersRunsInStoredOrderAndShowsNewestFirst)
     std::filesystem::remove_all(dir);
 }
 
-TEST(Listings, StandingsMarkOnlyTheOwnProcessorExactly)
-{
-    const std::vector<LeaderboardEntry> rows = {{"Fast CPU", 9000, 3}, {"My CPU", 4000, 1}, {"my cpu", 3000, 2}};
+TEST(Listings, StandingsMarkOnlyTheOwnProcessorExactly) {
+    const std::vector<LeaderboardEntry> rows = {
+        {"Fast CPU", 9000, 3}, {"My CPU", 4000, 1}, {"my cpu", 3000, 2}};
     const std::string text = standings_listing("Single-Core", rows, "My CPU");
     EXPECT_NE(text.find(">    2  My CPU"), std::string::npos) << text;
     EXPECT_NE(text.find("     3  my cpu"), std::string::npos) << text;

@@ -4,15 +4,13 @@
 
 namespace {
 
-ParsedOptions parse(std::vector<std::string> args)
-{
+ParsedOptions parse(std::vector<std::string> args) {
     return parse_options(args);
 }
 
-} // namespace
+}  // namespace
 
-TEST(CliOptions, NoArgumentsRunBothPresets)
-{
+TEST(CliOptions, NoArgumentsRunBothPresets) {
     const ParsedOptions parsed = parse({});
     ASSERT_EQ(parsed.error, "");
     EXPECT_FALSE(parsed.options.custom());
@@ -30,8 +28,7 @@ TEST(CliOptions, NoArgumentsRunBothPresets)
     }
 }
 
-TEST(CliOptions, SingleOrMultiSelectsOnePreset)
-{
+TEST(CliOptions, SingleOrMultiSelectsOnePreset) {
     std::vector<PlannedRun> runs = plan_runs(parse({"--single"}).options, 8);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].config.threads, 1);
@@ -40,16 +37,15 @@ TEST(CliOptions, SingleOrMultiSelectsOnePreset)
     EXPECT_EQ(runs[0].config.threads, 8);
 }
 
-TEST(CliOptions, MultiOnMachineReportingNoThreadCountUsesOne)
-{
+TEST(CliOptions, MultiOnMachineReportingNoThreadCountUsesOne) {
     const std::vector<PlannedRun> runs = plan_runs(parse({"--multi"}).options, 0);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].config.threads, 1);
 }
 
-TEST(CliOptions, DevelopmentSettingsMakeEveryRunCustom)
-{
-    const ParsedOptions parsed = parse({"--width", "32", "--height=18", "--samples", "4", "--depth", "3", "--tile", "8"});
+TEST(CliOptions, DevelopmentSettingsMakeEveryRunCustom) {
+    const ParsedOptions parsed =
+        parse({"--width", "32", "--height=18", "--samples", "4", "--depth", "3", "--tile", "8"});
     ASSERT_EQ(parsed.error, "");
     const std::vector<PlannedRun> runs = plan_runs(parsed.options, 4);
     ASSERT_EQ(runs.size(), 2u);
@@ -63,10 +59,10 @@ TEST(CliOptions, DevelopmentSettingsMakeEveryRunCustom)
     }
 }
 
-TEST(CliOptions, ThreadsGivesExactlyOneCustomRun)
-{
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--threads", "3"}, {"--single", "--threads", "3"}, {"--multi", "--threads=3"}}) {
+TEST(CliOptions, ThreadsGivesExactlyOneCustomRun) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--threads", "3"},
+                                                 {"--single", "--threads", "3"},
+                                                 {"--multi", "--threads=3"}}) {
         const std::vector<PlannedRun> runs = plan_runs(parse(args).options, 8);
         ASSERT_EQ(runs.size(), 1u);
         EXPECT_EQ(runs[0].config.threads, 3);
@@ -75,8 +71,7 @@ TEST(CliOptions, ThreadsGivesExactlyOneCustomRun)
     }
 }
 
-TEST(CliOptions, JsonImageAndHelp)
-{
+TEST(CliOptions, JsonImageAndHelp) {
     const ParsedOptions parsed = parse({"--json", "--image", "out.PNG", "--help"});
     ASSERT_EQ(parsed.error, "");
     EXPECT_TRUE(parsed.options.json);
@@ -85,8 +80,7 @@ TEST(CliOptions, JsonImageAndHelp)
     EXPECT_FALSE(parsed.options.custom());
 }
 
-TEST(CliOptions, BadArgumentsGiveOneLineNamingThem)
-{
+TEST(CliOptions, BadArgumentsGiveOneLineNamingThem) {
     struct Case {
         std::vector<std::string> args;
         const char* named;
@@ -116,22 +110,19 @@ TEST(CliOptions, BadArgumentsGiveOneLineNamingThem)
     }
 }
 
-TEST(CliOptions, RangeErrorsSayWhatIsAccepted)
-{
+TEST(CliOptions, RangeErrorsSayWhatIsAccepted) {
     EXPECT_NE(parse({"--depth", "0"}).error.find("1 to 1000"), std::string::npos);
     EXPECT_NE(parse({"--nope"}).error.find("--threads"), std::string::npos);
 }
 
-TEST(CliOptions, InfoHistoryAndLeaderboardAreCommandsOfTheirOwn)
-{
+TEST(CliOptions, InfoHistoryAndLeaderboardAreCommandsOfTheirOwn) {
     EXPECT_EQ(parse({"--info"}).options.command, Command::Info);
     EXPECT_EQ(parse({"--history"}).options.command, Command::History);
     EXPECT_EQ(parse({"--leaderboard"}).options.command, Command::Leaderboard);
     EXPECT_EQ(parse({}).options.command, Command::Run);
 }
 
-TEST(CliOptions, CommandsRefuseRunOptionsAndEachOther)
-{
+TEST(CliOptions, CommandsRefuseRunOptionsAndEachOther) {
     EXPECT_NE(parse({"--info", "--history"}).error, "");
     EXPECT_NE(parse({"--history", "--single"}).error, "");
     EXPECT_NE(parse({"--leaderboard", "--json"}).error, "");

@@ -11,26 +11,22 @@
 namespace {
 
 // 12 tiles, a fraction of a second even under a sanitizer.
-BenchmarkConfig small_config(std::int32_t threads)
-{
+BenchmarkConfig small_config(std::int32_t threads) {
     return BenchmarkConfig{2, 5, 16, threads, 64, 36};
 }
 
 // Many small, slow tiles: long enough to cancel in the middle.
-BenchmarkConfig long_config()
-{
+BenchmarkConfig long_config() {
     return BenchmarkConfig{64, 10, 8, 1, 256, 144};
 }
 
-bool idle(const BenchmarkEngine& engine)
-{
+bool idle(const BenchmarkEngine& engine) {
     return !engine.running;
 }
 
-} // namespace
+}  // namespace
 
-TEST(BenchmarkEngine, StartsIdleWithPresetSizedBlackImage)
-{
+TEST(BenchmarkEngine, StartsIdleWithPresetSizedBlackImage) {
     BenchmarkEngine engine;
     EXPECT_FALSE(engine.running);
     EXPECT_FALSE(engine.result_ready);
@@ -45,16 +41,14 @@ TEST(BenchmarkEngine, StartsIdleWithPresetSizedBlackImage)
     EXPECT_EQ(std::count(image.begin(), image.end(), 0), static_cast<std::ptrdiff_t>(image.size()));
 }
 
-TEST(BenchmarkEngine, CompletedRunIsReadyWhenRunningFirstSeenFalse)
-{
+TEST(BenchmarkEngine, CompletedRunIsReadyWhenRunningFirstSeenFalse) {
     BenchmarkEngine engine;
     engine.start(small_config(2));
     EXPECT_EQ(engine.width, 64);
     EXPECT_EQ(engine.height, 36);
     bool ready_when_stopped = false;
     ASSERT_TRUE(wait_until([&] {
-        if (engine.running)
-            return false;
+        if (engine.running) return false;
         ready_when_stopped = engine.result_ready;
         return true;
     }));
@@ -73,8 +67,7 @@ TEST(BenchmarkEngine, CompletedRunIsReadyWhenRunningFirstSeenFalse)
     EXPECT_EQ(result.date.size(), 19u);
 }
 
-TEST(BenchmarkEngine, ThreadsBelowOneRunOnOneWorkerAsSingle)
-{
+TEST(BenchmarkEngine, ThreadsBelowOneRunOnOneWorkerAsSingle) {
     BenchmarkEngine engine;
     engine.start(small_config(0));
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
@@ -84,8 +77,7 @@ TEST(BenchmarkEngine, ThreadsBelowOneRunOnOneWorkerAsSingle)
     EXPECT_EQ(engine.result.type, "single");
 }
 
-TEST(BenchmarkEngine, SecondStartDuringRunChangesNothing)
-{
+TEST(BenchmarkEngine, SecondStartDuringRunChangesNothing) {
     BenchmarkEngine engine;
     engine.start(long_config());
     engine.start(small_config(1));
@@ -96,8 +88,7 @@ TEST(BenchmarkEngine, SecondStartDuringRunChangesNothing)
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
 }
 
-TEST(BenchmarkEngine, CancelDuringRunLeavesNoResult)
-{
+TEST(BenchmarkEngine, CancelDuringRunLeavesNoResult) {
     BenchmarkEngine engine;
     engine.start(small_config(1));
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
@@ -119,8 +110,7 @@ TEST(BenchmarkEngine, CancelDuringRunLeavesNoResult)
     EXPECT_TRUE(engine.error().empty());
 }
 
-TEST(BenchmarkEngine, CancelBeforeTilesAreQueuedEndsWithNoTilesDone)
-{
+TEST(BenchmarkEngine, CancelBeforeTilesAreQueuedEndsWithNoTilesDone) {
     BenchmarkEngine engine;
     engine.start(long_config());
     engine.cancel();
@@ -129,11 +119,10 @@ TEST(BenchmarkEngine, CancelBeforeTilesAreQueuedEndsWithNoTilesDone)
     EXPECT_LT(engine.tiles_done, engine.tiles_total);
 }
 
-TEST(BenchmarkEngine, StartAfterCancelIsIgnoredUntilRunningClears)
-{
+TEST(BenchmarkEngine, StartAfterCancelIsIgnoredUntilRunningClears) {
     BenchmarkEngine engine;
     BenchmarkConfig slow = long_config();
-    slow.tile_size = 16; // longer tiles in flight keep the cancelled run busy for a while
+    slow.tile_size = 16;  // longer tiles in flight keep the cancelled run busy for a while
     engine.start(slow);
     ASSERT_TRUE(wait_until([&] { return engine.tiles_done >= 1; }));
     engine.cancel();
@@ -150,8 +139,7 @@ TEST(BenchmarkEngine, StartAfterCancelIsIgnoredUntilRunningClears)
     EXPECT_EQ(engine.tiles_done, 12);
 }
 
-TEST(BenchmarkEngine, CancelWhileIdleDoesNotAffectTheNextRun)
-{
+TEST(BenchmarkEngine, CancelWhileIdleDoesNotAffectTheNextRun) {
     BenchmarkEngine engine;
     engine.cancel();
     engine.start(small_config(1));
@@ -159,8 +147,7 @@ TEST(BenchmarkEngine, CancelWhileIdleDoesNotAffectTheNextRun)
     EXPECT_TRUE(engine.result_ready);
 }
 
-TEST(BenchmarkEngine, DestructionAfterCancelSkipsTheRemainingTiles)
-{
+TEST(BenchmarkEngine, DestructionAfterCancelSkipsTheRemainingTiles) {
     // The whole run would take many minutes; only the tiles in flight are finished.
     auto engine = std::make_unique<BenchmarkEngine>();
     engine->start(BenchmarkConfig{128, 50, 16, 1, 1920, 1080});
@@ -171,19 +158,15 @@ TEST(BenchmarkEngine, DestructionAfterCancelSkipsTheRemainingTiles)
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(60));
 }
 
-TEST(BenchmarkEngine, RefusesConfigsItCannotRunAndStaysIdle)
-{
+TEST(BenchmarkEngine, RefusesConfigsItCannotRunAndStaysIdle) {
     struct Case {
         BenchmarkConfig config;
         const char* reason;
     };
     const Case cases[] = {
-        {{2, 5, 0, 1, 64, 36}, "tile size"},
-        {{2, 5, -3, 1, 64, 36}, "tile size"},
-        {{2, 5, 16, 1, -1, 36}, "negative"},
-        {{2, 5, 16, 1, 64, -36}, "negative"},
-        {{2, 5, 16, 1, 32768, 16385}, "too large"},
-        {{2, 5, 16, 1, 2147483647, 2147483647}, "too large"},
+        {{2, 5, 0, 1, 64, 36}, "tile size"},        {{2, 5, -3, 1, 64, 36}, "tile size"},
+        {{2, 5, 16, 1, -1, 36}, "negative"},        {{2, 5, 16, 1, 64, -36}, "negative"},
+        {{2, 5, 16, 1, 32768, 16385}, "too large"}, {{2, 5, 16, 1, 2147483647, 2147483647}, "too large"},
     };
     BenchmarkEngine engine;
     for (const Case& c : cases) {
@@ -199,8 +182,7 @@ TEST(BenchmarkEngine, RefusesConfigsItCannotRunAndStaysIdle)
     EXPECT_TRUE(engine.result_ready);
 }
 
-TEST(BenchmarkEngine, EmptyImageCompletesWithNoTiles)
-{
+TEST(BenchmarkEngine, EmptyImageCompletesWithNoTiles) {
     BenchmarkEngine engine;
     engine.start(BenchmarkConfig{2, 5, 16, 2, 0, 36});
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));

@@ -7,29 +7,25 @@
 
 #include "engine/benchmark_config.h"
 
-TEST(ElapsedSeconds, MultipliesNanosecondsByOneBillionth)
-{
+TEST(ElapsedSeconds, MultipliesNanosecondsByOneBillionth) {
     // A division by 1e9 would give 12.345678901 exactly; the multiplication does not.
     EXPECT_EQ(elapsed_seconds(12345678901), 12.345678901000001);
     EXPECT_EQ(elapsed_seconds(0), 0.0);
 }
 
-TEST(ScoreForTime, Truncates120000DividedBySeconds)
-{
+TEST(ScoreForTime, Truncates120000DividedBySeconds) {
     EXPECT_EQ(score_for_time(elapsed_seconds(12345678901)), 9720);
     EXPECT_EQ(score_for_time(120.0), 1000);
     EXPECT_EQ(score_for_time(37.5), 3200);
     EXPECT_EQ(score_for_time(7.0), 17142);
 }
 
-TEST(ScoreForTime, RunLongerThan120000SecondsScoresZero)
-{
+TEST(ScoreForTime, RunLongerThan120000SecondsScoresZero) {
     EXPECT_EQ(score_for_time(120001.0), 0);
     EXPECT_EQ(score_for_time(120000.0), 1);
 }
 
-TEST(ScoreForTime, TinyOrNonPositiveTimesSaturate)
-{
+TEST(ScoreForTime, TinyOrNonPositiveTimesSaturate) {
     constexpr std::int32_t max = std::numeric_limits<std::int32_t>::max();
     EXPECT_EQ(score_for_time(elapsed_seconds(1)), max);
     EXPECT_EQ(score_for_time(120000.0 / 2147483647.0), max);
@@ -39,15 +35,13 @@ TEST(ScoreForTime, TinyOrNonPositiveTimesSaturate)
     EXPECT_LT(score_for_time(120000.0 / 2147483000.0), max);
 }
 
-TEST(RunType, OnlyExactlyOneThreadIsSingle)
-{
+TEST(RunType, OnlyExactlyOneThreadIsSingle) {
     EXPECT_EQ(run_type_for(1), "single");
     EXPECT_EQ(run_type_for(2), "multi");
     EXPECT_EQ(run_type_for(64), "multi");
 }
 
-TEST(Presets, ShareEverySettingButThreads)
-{
+TEST(Presets, ShareEverySettingButThreads) {
     const BenchmarkConfig single = single_core_preset();
     EXPECT_EQ(single.samples, 128);
     EXPECT_EQ(single.max_depth, 50);
@@ -61,9 +55,8 @@ TEST(Presets, ShareEverySettingButThreads)
     EXPECT_EQ(multi.width, 1920);
 }
 
-TEST(FormatLocalDate, IsNineteenCharactersInIsoShape)
-{
-    const std::string date = format_local_date(1776498053); // 2026-04-18 07:40:53 UTC
+TEST(FormatLocalDate, IsNineteenCharactersInIsoShape) {
+    const std::string date = format_local_date(1776498053);  // 2026-04-18 07:40:53 UTC
     ASSERT_EQ(date.size(), 19u);
     for (std::size_t i = 0; i < date.size(); ++i) {
         const char c = date[i];
@@ -78,15 +71,14 @@ TEST(FormatLocalDate, IsNineteenCharactersInIsoShape)
     }
 }
 
-TEST(FormatLocalDate, UsesTheLocalTimeZone)
-{
+TEST(FormatLocalDate, UsesTheLocalTimeZone) {
     // Whole-hour zones, so the expected text does not depend on the machine.
     const char* saved = std::getenv("TZ");
     const std::string saved_value = saved ? saved : "";
     setenv("TZ", "UTC", 1);
     tzset();
     EXPECT_EQ(format_local_date(1776498053), "2026-04-18T07:40:53");
-    setenv("TZ", "UTC-2", 1); // POSIX sign: two hours east of UTC
+    setenv("TZ", "UTC-2", 1);  // POSIX sign: two hours east of UTC
     tzset();
     EXPECT_EQ(format_local_date(1776498053), "2026-04-18T09:40:53");
     if (saved)

@@ -11,24 +11,22 @@
 namespace {
 
 // Clipped tiles on the right and bottom edges.
-BenchmarkConfig image_config(std::int32_t threads)
-{
+BenchmarkConfig image_config(std::int32_t threads) {
     return BenchmarkConfig{2, 5, 16, threads, 70, 38};
 }
 
-std::vector<std::uint8_t> finished_image(BenchmarkConfig config)
-{
+std::vector<std::uint8_t> finished_image(BenchmarkConfig config) {
     BenchmarkEngine engine;
     engine.start(config);
     EXPECT_TRUE(wait_until([&] { return !engine.running; }));
     EXPECT_TRUE(engine.result_ready);
-    const std::size_t size = static_cast<std::size_t>(engine.width) * static_cast<std::size_t>(engine.height) * 4;
+    const std::size_t size =
+        static_cast<std::size_t>(engine.width) * static_cast<std::size_t>(engine.height) * 4;
     return std::vector<std::uint8_t>(engine.pixel_data(), engine.pixel_data() + size);
 }
 
 // The same tiles rendered directly, without the engine.
-std::vector<std::uint8_t> reference_image(const BenchmarkConfig& config)
-{
+std::vector<std::uint8_t> reference_image(const BenchmarkConfig& config) {
     BenchmarkScene scene = build_benchmark_scene();
     scene.camera.image_width = config.width;
     scene.camera.image_height = config.height;
@@ -36,16 +34,16 @@ std::vector<std::uint8_t> reference_image(const BenchmarkConfig& config)
     std::vector<std::uint32_t> words(static_cast<std::size_t>(config.width * config.height), 0u);
     auto* pixels = reinterpret_cast<std::uint8_t*>(words.data());
     for (const Tile& tile : plan_tiles(config)) {
-        render_tile(pixels, config.width, config.height, tile.x, tile.y, tile.width, tile.height, config.samples,
-                    config.max_depth, scene.camera, scene.world, static_cast<std::uint32_t>(tile.index) * 7919u + 42u);
+        render_tile(pixels, config.width, config.height, tile.x, tile.y, tile.width, tile.height,
+                    config.samples, config.max_depth, scene.camera, scene.world,
+                    static_cast<std::uint32_t>(tile.index) * 7919u + 42u);
     }
     return std::vector<std::uint8_t>(pixels, pixels + words.size() * 4);
 }
 
-} // namespace
+}  // namespace
 
-TEST(EngineImage, OneAndFourWorkersRenderIdenticalBytes)
-{
+TEST(EngineImage, OneAndFourWorkersRenderIdenticalBytes) {
     const std::vector<std::uint8_t> one = finished_image(image_config(1));
     const std::vector<std::uint8_t> four = finished_image(image_config(4));
     ASSERT_EQ(one.size(), 70u * 38u * 4u);
@@ -55,8 +53,7 @@ TEST(EngineImage, OneAndFourWorkersRenderIdenticalBytes)
         ASSERT_EQ(one[i], 255) << "every pixel rendered, pixel " << i / 4;
 }
 
-TEST(EngineImage, SnapshotsDuringRunSeeWholePixelsAndEndAsTheFinalImage)
-{
+TEST(EngineImage, SnapshotsDuringRunSeeWholePixelsAndEndAsTheFinalImage) {
     BenchmarkEngine engine;
     engine.start(BenchmarkConfig{2, 5, 8, 2, 64, 36});
     std::vector<std::uint8_t> snapshot;
@@ -80,8 +77,7 @@ TEST(EngineImage, SnapshotsDuringRunSeeWholePixelsAndEndAsTheFinalImage)
     EXPECT_EQ(std::memcmp(snapshot.data(), engine.pixel_data(), snapshot.size()), 0);
 }
 
-TEST(EngineImage, NextStartClearsThePreviousImage)
-{
+TEST(EngineImage, NextStartClearsThePreviousImage) {
     BenchmarkEngine engine;
     engine.start(image_config(2));
     ASSERT_TRUE(wait_until([&] { return !engine.running; }));
@@ -95,7 +91,6 @@ TEST(EngineImage, NextStartClearsThePreviousImage)
     engine.snapshot_pixels(snapshot);
     ASSERT_EQ(snapshot.size(), 35u * 19u * 4u);
     std::size_t rendered = 0;
-    for (std::size_t i = 3; i < snapshot.size(); i += 4)
-        rendered += snapshot[i] == 255;
+    for (std::size_t i = 3; i < snapshot.size(); i += 4) rendered += snapshot[i] == 255;
     EXPECT_LE(rendered, static_cast<std::size_t>(engine.tiles_done) * 16u * 16u);
 }

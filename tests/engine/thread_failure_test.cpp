@@ -23,8 +23,7 @@
 namespace {
 
 // Leaves room for a couple of thread stacks (8 MiB each) above what is mapped now.
-void cap_address_space(long headroom_mib)
-{
+void cap_address_space(long headroom_mib) {
     long pages = 0;
     std::ifstream("/proc/self/statm") >> pages;
     const auto current = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
@@ -36,67 +35,55 @@ void cap_address_space(long headroom_mib)
     }
 }
 
-[[noreturn]] void pool_creation_fails_cleanly()
-{
+[[noreturn]] void pool_creation_fails_cleanly() {
     cap_address_space(40);
     try {
         WorkerPool pool(256);
     } catch (const std::system_error& failure) {
         std::_Exit(failure.code() == std::errc::resource_unavailable_try_again ? 0 : 2);
     }
-    std::_Exit(3); // every worker could be started: the cap did not bite
+    std::_Exit(3);  // every worker could be started: the cap did not bite
 }
 
-[[noreturn]] void engine_reports_worker_failure()
-{
+[[noreturn]] void engine_reports_worker_failure() {
     BenchmarkEngine engine;
     cap_address_space(100);
     engine.start(BenchmarkConfig{1, 2, 16, 256, 64, 36});
-    if (!wait_until([&] { return !engine.running; }))
-        std::_Exit(4);
-    if (engine.result_ready)
-        std::_Exit(5);
-    if (engine.error().find("worker") == std::string::npos)
-        std::_Exit(6);
+    if (!wait_until([&] { return !engine.running; })) std::_Exit(4);
+    if (engine.result_ready) std::_Exit(5);
+    if (engine.error().find("worker") == std::string::npos) std::_Exit(6);
     std::fprintf(stderr, "%s\n", engine.error().c_str());
     std::_Exit(0);
 }
 
-[[noreturn]] void engine_reports_run_thread_failure()
-{
+[[noreturn]] void engine_reports_run_thread_failure() {
     BenchmarkEngine engine;
     cap_address_space(1);
     engine.start(BenchmarkConfig{1, 2, 16, 1, 64, 36});
-    if (engine.running)
-        std::_Exit(7);
-    if (engine.result_ready)
-        std::_Exit(8);
-    if (engine.error().find("benchmark thread") == std::string::npos)
-        std::_Exit(9);
+    if (engine.running) std::_Exit(7);
+    if (engine.result_ready) std::_Exit(8);
+    if (engine.error().find("benchmark thread") == std::string::npos) std::_Exit(9);
     std::fprintf(stderr, "%s\n", engine.error().c_str());
     std::_Exit(0);
 }
 
-} // namespace
+}  // namespace
 
-TEST(ThreadFailure, EngineStaysIdleWithErrorWhenTheRunThreadCannotStart)
-{
+TEST(ThreadFailure, EngineStaysIdleWithErrorWhenTheRunThreadCannotStart) {
     if (VORNMARK_SANITIZED)
         GTEST_SKIP() << "sanitizer runtimes need far more address space than the cap allows";
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(engine_reports_run_thread_failure(), testing::ExitedWithCode(0), "benchmark thread");
 }
 
-TEST(ThreadFailure, PoolShutsDownStartedWorkersAndReportsTheError)
-{
+TEST(ThreadFailure, PoolShutsDownStartedWorkersAndReportsTheError) {
     if (VORNMARK_SANITIZED)
         GTEST_SKIP() << "sanitizer runtimes need far more address space than the cap allows";
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(pool_creation_fails_cleanly(), testing::ExitedWithCode(0), "");
 }
 
-TEST(ThreadFailure, EngineStaysIdleWithErrorWhenWorkersCannotStart)
-{
+TEST(ThreadFailure, EngineStaysIdleWithErrorWhenWorkersCannotStart) {
     if (VORNMARK_SANITIZED)
         GTEST_SKIP() << "sanitizer runtimes need far more address space than the cap allows";
     GTEST_FLAG_SET(death_test_style, "threadsafe");

@@ -16,32 +16,27 @@ namespace {
 // Lets a test hold jobs inside their run until it opens the gate.
 struct Gate {
     std::atomic<bool> open{false};
-    void wait() const
-    {
-        while (!open)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    void wait() const {
+        while (!open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 };
 
-} // namespace
+}  // namespace
 
-TEST(WorkerPool, WaitIdleOnPoolWithoutJobsReturnsAtOnce)
-{
+TEST(WorkerPool, WaitIdleOnPoolWithoutJobsReturnsAtOnce) {
     WorkerPool pool(2);
     pool.wait_idle();
     SUCCEED();
 }
 
-TEST(WorkerPool, OneWorkerRunsJobsOneAfterAnotherInQueueOrder)
-{
+TEST(WorkerPool, OneWorkerRunsJobsOneAfterAnotherInQueueOrder) {
     WorkerPool pool(1);
     std::vector<int> order;
     std::atomic<int> inside{0};
     std::atomic<bool> overlapped{false};
     for (int i = 0; i < 100; ++i) {
         pool.enqueue([&order, &inside, &overlapped, i] {
-            if (inside.fetch_add(1) != 0)
-                overlapped = true;
+            if (inside.fetch_add(1) != 0) overlapped = true;
             order.push_back(i);
             inside.fetch_sub(1);
         });
@@ -49,12 +44,10 @@ TEST(WorkerPool, OneWorkerRunsJobsOneAfterAnotherInQueueOrder)
     pool.wait_idle();
     EXPECT_FALSE(overlapped);
     ASSERT_EQ(order.size(), 100u);
-    for (int i = 0; i < 100; ++i)
-        EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
 }
 
-TEST(WorkerPool, SeveralWorkersStartJobsInQueueOrder)
-{
+TEST(WorkerPool, SeveralWorkersStartJobsInQueueOrder) {
     WorkerPool pool(3);
     Gate gate;
     std::array<std::atomic<bool>, 6> started{};
@@ -75,10 +68,9 @@ TEST(WorkerPool, SeveralWorkersStartJobsInQueueOrder)
     EXPECT_EQ(started_count.load(), 6);
 }
 
-TEST(WorkerPool, WaitIdleWaitsForTheRunningJob)
-{
+TEST(WorkerPool, WaitIdleWaitsForTheRunningJob) {
     WorkerPool pool(2);
-    bool finished = false; // plain: wait_idle must order the write before our read
+    bool finished = false;  // plain: wait_idle must order the write before our read
     pool.enqueue([&finished] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         finished = true;
@@ -87,25 +79,21 @@ TEST(WorkerPool, WaitIdleWaitsForTheRunningJob)
     EXPECT_TRUE(finished);
 }
 
-TEST(WorkerPool, DestructionRunsEveryQueuedJobFirst)
-{
+TEST(WorkerPool, DestructionRunsEveryQueuedJobFirst) {
     for (std::int32_t workers : {1, 3}) {
         std::atomic<int> ran{0};
         {
             WorkerPool pool(workers);
             Gate gate;
-            for (std::int32_t i = 0; i < workers; ++i)
-                pool.enqueue([&gate] { gate.wait(); });
-            for (int i = 0; i < 50; ++i)
-                pool.enqueue([&ran] { ++ran; });
+            for (std::int32_t i = 0; i < workers; ++i) pool.enqueue([&gate] { gate.wait(); });
+            for (int i = 0; i < 50; ++i) pool.enqueue([&ran] { ++ran; });
             gate.open = true;
         }
         EXPECT_EQ(ran.load(), 50) << workers << " workers";
     }
 }
 
-TEST(WorkerPool, ThreadCountBelowOneStillRunsJobs)
-{
+TEST(WorkerPool, ThreadCountBelowOneStillRunsJobs) {
     for (std::int32_t count : {0, -4}) {
         WorkerPool pool(count);
         std::atomic<int> ran{0};
@@ -115,8 +103,7 @@ TEST(WorkerPool, ThreadCountBelowOneStillRunsJobs)
     }
 }
 
-TEST(PoolJob, MovesOwnershipAndDestroysCapturesOnce)
-{
+TEST(PoolJob, MovesOwnershipAndDestroysCapturesOnce) {
     auto shared = std::make_shared<int>(7);
     {
         PoolJob job([owned = std::make_unique<int>(3), shared] { *shared += *owned; });

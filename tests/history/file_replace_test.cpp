@@ -40,7 +40,8 @@ TEST(ReplaceFileContents, KeepsPermissionBits) {
     TempDir dir;
     const std::string path = dir.file("history.json");
     write_text(path, "old");
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write |
                                            std::filesystem::perms::group_read);
     ASSERT_TRUE(replace_file_contents(path, "new"));
     struct stat info {};
@@ -49,7 +50,7 @@ TEST(ReplaceFileContents, KeepsPermissionBits) {
 }
 
 TEST(UnreadableCopyName, IsStampedWithLocalTimeAndNumbered) {
-    std::tm local {};
+    std::tm local{};
     local.tm_year = 2026 - 1900;
     local.tm_mon = 3;
     local.tm_mday = 18;
@@ -59,7 +60,8 @@ TEST(UnreadableCopyName, IsStampedWithLocalTimeAndNumbered) {
     local.tm_isdst = -1;
     const std::time_t when = std::mktime(&local);
     EXPECT_EQ(unreadable_copy_name("/a/history.json", when, 0), "/a/history.json.unreadable-20260418-074053");
-    EXPECT_EQ(unreadable_copy_name("/a/history.json", when, 2), "/a/history.json.unreadable-20260418-074053-2");
+    EXPECT_EQ(unreadable_copy_name("/a/history.json", when, 2),
+              "/a/history.json.unreadable-20260418-074053-2");
 }
 
 TEST(KeepFileAside, NeverOverwritesAnEarlierCopy) {

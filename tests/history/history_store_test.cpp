@@ -71,8 +71,8 @@ TEST(HistoryStoreLoad, MissingMembersTakeDefaults) {
 
 TEST(HistoryStoreLoad, IntegerFieldsTruncateFractionsAndAcceptBooleans) {
     TempDir dir;
-    const HistoryStore store = load_text(
-        dir, R"({"runs": [{"score": 1234.9, "threads": true, "samples": false, "resolution_w": -7.9,
+    const HistoryStore store =
+        load_text(dir, R"({"runs": [{"score": 1234.9, "threads": true, "samples": false, "resolution_w": -7.9,
                  "resolution_h": 1e3, "time_seconds": 7}]})");
     ASSERT_EQ(store.entries().size(), 1u);
     const HistoryEntry& entry = store.entries()[0];
@@ -88,10 +88,10 @@ TEST(HistoryStoreLoad, AnyWrongKindEmptiesTheWholeHistory) {
     TempDir dir;
     const std::string good = R"({"type": "single", "score": 100})";
     ASSERT_EQ(load_text(dir, "{\"runs\": [" + good + ", " + good + "]}").entries().size(), 2u);
-    for (const char* bad : {R"({"time_seconds": true})", R"({"score": "100"})", R"({"cpu": 5})",
-                            R"({"date": null})", R"({"threads": null})", R"({"samples": [1]})", R"({"type": {}})",
-                            R"("not an object")", R"({"score": 3e9})", R"({"score": -2147483649})",
-                            R"({"threads": 18446744073709551615})"}) {
+    for (const char* bad :
+         {R"({"time_seconds": true})", R"({"score": "100"})", R"({"cpu": 5})", R"({"date": null})",
+          R"({"threads": null})", R"({"samples": [1]})", R"({"type": {}})", R"("not an object")",
+          R"({"score": 3e9})", R"({"score": -2147483649})", R"({"threads": 18446744073709551615})"}) {
         const HistoryStore store = load_text(dir, "{\"runs\": [" + good + ", " + bad + ", " + good + "]}");
         EXPECT_TRUE(store.entries().empty()) << bad;
     }
@@ -99,8 +99,8 @@ TEST(HistoryStoreLoad, AnyWrongKindEmptiesTheWholeHistory) {
 
 TEST(HistoryStoreLoad, IntegerLimitsStillLoad) {
     TempDir dir;
-    const HistoryStore store =
-        load_text(dir, R"({"runs": [{"score": 2147483647, "threads": -2147483648, "samples": 2147483647.99}]})");
+    const HistoryStore store = load_text(
+        dir, R"({"runs": [{"score": 2147483647, "threads": -2147483648, "samples": 2147483647.99}]})");
     ASSERT_EQ(store.entries().size(), 1u);
     EXPECT_EQ(store.entries()[0].score, 2147483647);
     EXPECT_EQ(store.entries()[0].threads, -2147483647 - 1);
@@ -109,8 +109,9 @@ TEST(HistoryStoreLoad, IntegerLimitsStillLoad) {
 
 TEST(HistoryStoreLoad, InvalidTextGivesEmptyHistory) {
     TempDir dir;
-    for (const std::string& text : {std::string(""), std::string("{\"runs\": ["), std::string("// c\n{\"runs\": []}"),
-                                   std::string("{\"runs\": [{\"cpu\": \"\xC3\"}]}")}) {
+    for (const std::string& text :
+         {std::string(""), std::string("{\"runs\": ["), std::string("// c\n{\"runs\": []}"),
+          std::string("{\"runs\": [{\"cpu\": \"\xC3\"}]}")}) {
         EXPECT_TRUE(load_text(dir, text).entries().empty()) << text;
     }
 }
@@ -124,9 +125,9 @@ TEST(HistoryStoreLoad, TextAfterTheFirstValueIsIgnored) {
 
 TEST(HistoryStoreLoad, OrderAndDuplicatesAreKept) {
     TempDir dir;
-    const HistoryStore store = load_text(
-        dir, "\xEF\xBB\xBF{\"other\": 1, \"runs\": [{\"score\": 3, \"date\": \"d\"}, {\"score\": 1, \"date\": \"d\"},"
-             " {\"score\": 2, \"extra\": [1]}]}\r\n");
+    const HistoryStore store = load_text(dir, "\xEF\xBB\xBF{\"other\": 1, \"runs\": [{\"score\": 3, "
+                                              "\"date\": \"d\"}, {\"score\": 1, \"date\": \"d\"},"
+                                              " {\"score\": 2, \"extra\": [1]}]}\r\n");
     ASSERT_EQ(store.entries().size(), 3u);
     EXPECT_EQ(store.entries()[0].score, 3);
     EXPECT_EQ(store.entries()[1].score, 1);
@@ -146,33 +147,32 @@ TEST(HistoryStoreSave, WritesTheExactFormat) {
     entry.cpu = "Ryzen \"7\" \xC3\xA9";
     store.append(entry);
     store.append(make_entry("single", 1000, 12.345678901000001));
-    EXPECT_EQ(read_text(store.path()),
-              "{\n"
-              "  \"runs\": [\n"
-              "    {\n"
-              "      \"cpu\": \"Ryzen \\\"7\\\" \xC3\xA9\",\n"
-              "      \"date\": \"2026-04-18T07:40:53\",\n"
-              "      \"resolution_h\": 1080,\n"
-              "      \"resolution_w\": 1920,\n"
-              "      \"samples\": 128,\n"
-              "      \"score\": 9720,\n"
-              "      \"threads\": 8,\n"
-              "      \"time_seconds\": 12.0,\n"
-              "      \"type\": \"multi\"\n"
-              "    },\n"
-              "    {\n"
-              "      \"cpu\": \"Test CPU\",\n"
-              "      \"date\": \"2026-04-18T07:40:53\",\n"
-              "      \"resolution_h\": 1080,\n"
-              "      \"resolution_w\": 1920,\n"
-              "      \"samples\": 128,\n"
-              "      \"score\": 1000,\n"
-              "      \"threads\": 1,\n"
-              "      \"time_seconds\": 12.345678901000001,\n"
-              "      \"type\": \"single\"\n"
-              "    }\n"
-              "  ]\n"
-              "}");
+    EXPECT_EQ(read_text(store.path()), "{\n"
+                                       "  \"runs\": [\n"
+                                       "    {\n"
+                                       "      \"cpu\": \"Ryzen \\\"7\\\" \xC3\xA9\",\n"
+                                       "      \"date\": \"2026-04-18T07:40:53\",\n"
+                                       "      \"resolution_h\": 1080,\n"
+                                       "      \"resolution_w\": 1920,\n"
+                                       "      \"samples\": 128,\n"
+                                       "      \"score\": 9720,\n"
+                                       "      \"threads\": 8,\n"
+                                       "      \"time_seconds\": 12.0,\n"
+                                       "      \"type\": \"multi\"\n"
+                                       "    },\n"
+                                       "    {\n"
+                                       "      \"cpu\": \"Test CPU\",\n"
+                                       "      \"date\": \"2026-04-18T07:40:53\",\n"
+                                       "      \"resolution_h\": 1080,\n"
+                                       "      \"resolution_w\": 1920,\n"
+                                       "      \"samples\": 128,\n"
+                                       "      \"score\": 1000,\n"
+                                       "      \"threads\": 1,\n"
+                                       "      \"time_seconds\": 12.345678901000001,\n"
+                                       "      \"type\": \"single\"\n"
+                                       "    }\n"
+                                       "  ]\n"
+                                       "}");
 }
 
 TEST(HistoryStoreSave, SavedHistoryReloadsEqual) {

@@ -17,8 +17,7 @@ namespace {
 
 // The message the transport raised, or "no error" followed by the body it returned.
 template <typename Call>
-std::string outcome_of(Call call)
-{
+std::string outcome_of(Call call) {
     try {
         return "no error: " + call();
     } catch (const std::runtime_error& error) {
@@ -26,20 +25,19 @@ std::string outcome_of(Call call)
     }
 }
 
-std::set<std::string> header_names(const RecordedRequest& request)
-{
+std::set<std::string> header_names(const RecordedRequest& request) {
     std::set<std::string> names;
     for (const auto& [name, value] : request.headers) {
         std::string lower = name;
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
         names.insert(lower);
     }
     return names;
 }
 
 // A loopback port on which nothing listens.
-int closed_port()
-{
+int closed_port() {
     const int probe = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -53,16 +51,14 @@ int closed_port()
 
 }  // namespace
 
-TEST(Http, DefaultEndpointIsTheServerTheBuildNames)
-{
+TEST(Http, DefaultEndpointIsTheServerTheBuildNames) {
     const HttpEndpoint endpoint = default_endpoint();
     EXPECT_EQ(endpoint.host, BUILD_LEADERBOARD_HOST);
     EXPECT_EQ(endpoint.port, BUILD_LEADERBOARD_PORT);
     EXPECT_EQ(endpoint.ca_file, BUILD_LEADERBOARD_CA_FILE);
 }
 
-TEST(Http, GetSendsPathAndUserAgentAndNothingElseOfItsOwn)
-{
+TEST(Http, GetSendsPathAndUserAgentAndNothingElseOfItsOwn) {
     ScriptedTlsServer server(reply_always(http_response(200, "")));
 
     EXPECT_EQ(http_get(server.endpoint(), "/api.php?type=single"), "");
@@ -76,11 +72,13 @@ TEST(Http, GetSendsPathAndUserAgentAndNothingElseOfItsOwn)
     EXPECT_EQ(requests[0].body, "");
 }
 
-TEST(Http, PostSendsBodyBytesUnchangedWithOnlyTheJsonContentType)
-{
+TEST(Http, PostSendsBodyBytesUnchangedWithOnlyTheJsonContentType) {
     ScriptedTlsServer server(reply_always(http_response(200, R"({"ok":true})")));
     // Longer than curl's threshold for "Expect: 100-continue", with bytes no text conversion may touch.
-    std::string body = R"({"cpu_name":"Caf)" "\xc3\xa9" R"( \u0000","pad":")" + std::string(3000, 'x') + "\"}";
+    std::string body = R"({"cpu_name":"Caf)"
+                       "\xc3\xa9"
+                       R"( \u0000","pad":")" +
+                       std::string(3000, 'x') + "\"}";
     body += std::string("\0\xff\r\n", 4);
 
     EXPECT_EQ(http_post_json(server.endpoint(), "/api.php", body), R"({"ok":true})");
@@ -96,8 +94,7 @@ TEST(Http, PostSendsBodyBytesUnchangedWithOnlyTheJsonContentType)
               (std::set<std::string>{"host", "user-agent", "content-type", "content-length"}));
 }
 
-TEST(Http, StatusOtherThan200RaisesItsNumberWithoutFollowingRedirects)
-{
+TEST(Http, StatusOtherThan200RaisesItsNumberWithoutFollowingRedirects) {
     const std::string redirect = "HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\nContent-Length: 0\r\n"
                                  "Connection: close\r\n\r\n";
     for (const auto& [response, expected] : std::vector<std::pair<std::string, std::string>>{
@@ -113,14 +110,12 @@ TEST(Http, StatusOtherThan200RaisesItsNumberWithoutFollowingRedirects)
     }
 }
 
-TEST(Http, BodyOfManyReadsIsReturnedWholeUpToTheCap)
-{
+TEST(Http, BodyOfManyReadsIsReturnedWholeUpToTheCap) {
     std::string large;
-    for (int i = 0; large.size() < 50000; ++i)
-        large += std::to_string(i) + ",";
+    for (int i = 0; large.size() < 50000; ++i) large += std::to_string(i) + ",";
     const std::string at_cap(max_response_body_bytes, 'c');
-    ScriptedTlsServer server(reply_in_order({http_response(200, large), http_response(200, at_cap),
-                                             http_response(200, at_cap + "c")}));
+    ScriptedTlsServer server(reply_in_order(
+        {http_response(200, large), http_response(200, at_cap), http_response(200, at_cap + "c")}));
 
     EXPECT_EQ(http_get(server.endpoint(), "/big"), large);
     EXPECT_EQ(http_get(server.endpoint(), "/big"), at_cap);
@@ -128,16 +123,15 @@ TEST(Http, BodyOfManyReadsIsReturnedWholeUpToTheCap)
     EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), "/big"); }), "HttpSendRequest failed");
 }
 
-TEST(Http, BodyThatBreaksOffFailsInsteadOfComingBackShort)
-{
-    const std::string truncated = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\n{\"leader";
+TEST(Http, BodyThatBreaksOffFailsInsteadOfComingBackShort) {
+    const std::string truncated =
+        "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\n{\"leader";
     ScriptedTlsServer server(reply_always(truncated));
 
     EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), "/api.php"); }), "HttpSendRequest failed");
 }
 
-TEST(Http, CertificateNotTrustedForTheHostFailsToSend)
-{
+TEST(Http, CertificateNotTrustedForTheHostFailsToSend) {
     ScriptedTlsServer server(reply_always(http_response(200, "{}")));
     HttpEndpoint system_store = server.endpoint();
     system_store.ca_file = "";
@@ -150,45 +144,46 @@ TEST(Http, CertificateNotTrustedForTheHostFailsToSend)
     // Trusted, but made out for another name.
     ScriptedTlsServer elsewhere(reply_always(http_response(200, "{}")),
                                 make_tls_identity("elsewhere", "DNS:elsewhere.invalid"));
-    EXPECT_EQ(outcome_of([&] { return http_get(elsewhere.endpoint(), "/api.php"); }), "HttpSendRequest failed");
+    EXPECT_EQ(outcome_of([&] { return http_get(elsewhere.endpoint(), "/api.php"); }),
+              "HttpSendRequest failed");
 
     EXPECT_TRUE(server.raw_requests().empty());
     EXPECT_TRUE(elsewhere.raw_requests().empty());
 }
 
-TEST(Http, NothingListeningFailsToSend)
-{
+TEST(Http, NothingListeningFailsToSend) {
     const HttpEndpoint endpoint{"127.0.0.1", closed_port(), loopback_identity().cert_file};
 
     EXPECT_EQ(outcome_of([&] { return http_get(endpoint, "/api.php"); }), "HttpSendRequest failed");
-    EXPECT_EQ(outcome_of([&] { return http_post_json(endpoint, "/api.php", "{}"); }), "HttpSendRequest failed");
+    EXPECT_EQ(outcome_of([&] { return http_post_json(endpoint, "/api.php", "{}"); }),
+              "HttpSendRequest failed");
 }
 
-TEST(Http, ServerThatNeverAnswersFailsAfterTheReceiveTimeout)
-{
+TEST(Http, ServerThatNeverAnswersFailsAfterTheReceiveTimeout) {
     ScriptedTlsServer server([](const RecordedRequest&) { return std::optional<std::string>(); });
 
     EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), "/api.php"); }), "HttpSendRequest failed");
     EXPECT_EQ(server.raw_requests().size(), 1u);
 }
 
-TEST(Http, EndpointThatCannotFormAUrlFailsToConnect)
-{
+TEST(Http, EndpointThatCannotFormAUrlFailsToConnect) {
     const std::string ca = loopback_identity().cert_file;
-    for (const HttpEndpoint& endpoint : {HttpEndpoint{"", 443, ca}, HttpEndpoint{"127.0.0.1", 0, ca},
-                                         HttpEndpoint{"127.0.0.1", 65536, ca}, HttpEndpoint{"bad host", 443, ca}}) {
+    for (const HttpEndpoint& endpoint :
+         {HttpEndpoint{"", 443, ca}, HttpEndpoint{"127.0.0.1", 0, ca}, HttpEndpoint{"127.0.0.1", 65536, ca},
+          HttpEndpoint{"bad host", 443, ca}}) {
         EXPECT_EQ(outcome_of([&] { return http_get(endpoint, "/api.php"); }), "InternetConnect failed")
             << endpoint.host << ":" << endpoint.port;
     }
 }
 
-TEST(Http, PathThatWouldAlterTheRequestFailsToOpen)
-{
+TEST(Http, PathThatWouldAlterTheRequestFailsToOpen) {
     ScriptedTlsServer server(reply_always(http_response(200, "{}")));
 
     for (const std::string path : {"api.php", "", "/api.php?type=a b", "/api.php\r\nX-Injected: 1", "/a#b"}) {
-        EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), path); }), "HttpOpenRequest failed") << path;
-        EXPECT_EQ(outcome_of([&] { return http_post_json(server.endpoint(), path, "{}"); }), "HttpOpenRequest failed");
+        EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), path); }), "HttpOpenRequest failed")
+            << path;
+        EXPECT_EQ(outcome_of([&] { return http_post_json(server.endpoint(), path, "{}"); }),
+                  "HttpOpenRequest failed");
     }
     EXPECT_TRUE(server.raw_requests().empty());
 }

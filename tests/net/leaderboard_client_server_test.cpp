@@ -14,15 +14,13 @@
 
 namespace {
 
-HttpEndpoint endpoint_of(const LeaderboardServerProcess& server)
-{
+HttpEndpoint endpoint_of(const LeaderboardServerProcess& server) {
     return HttpEndpoint{server.host(), server.port(), server.ca_file()};
 }
 
 }  // namespace
 
-TEST(LeaderboardClientWithServer, FetchOfAnEmptyBoardGivesNoRowsAndNoError)
-{
+TEST(LeaderboardClientWithServer, FetchOfAnEmptyBoardGivesNoRowsAndNoError) {
     LeaderboardServerProcess server;
     LeaderboardClient client(endpoint_of(server));
 
@@ -35,8 +33,7 @@ TEST(LeaderboardClientWithServer, FetchOfAnEmptyBoardGivesNoRowsAndNoError)
     EXPECT_TRUE(client.standings("multi").empty());
 }
 
-TEST(LeaderboardClientWithServer, SubmissionShowsUpInTheRefreshedStandings)
-{
+TEST(LeaderboardClientWithServer, SubmissionShowsUpInTheRefreshedStandings) {
     LeaderboardServerProcess server;
     LeaderboardClient client(endpoint_of(server));
 
@@ -60,8 +57,7 @@ TEST(LeaderboardClientWithServer, SubmissionShowsUpInTheRefreshedStandings)
     EXPECT_LE(rows[0].avg_score, 4321);
 }
 
-TEST(LeaderboardClientWithServer, RejectedSubmissionShowsTheServersReply)
-{
+TEST(LeaderboardClientWithServer, RejectedSubmissionShowsTheServersReply) {
     LeaderboardServerProcess server;
     LeaderboardClient client(endpoint_of(server));
 
@@ -74,8 +70,7 @@ TEST(LeaderboardClientWithServer, RejectedSubmissionShowsTheServersReply)
     EXPECT_TRUE(client.standings("multi").empty());
 }
 
-TEST(LeaderboardClientWithServer, ConcurrentRequestsAllFinish)
-{
+TEST(LeaderboardClientWithServer, ConcurrentRequestsAllFinish) {
     LeaderboardServerProcess server;
     LeaderboardClient client(endpoint_of(server));
 
@@ -88,7 +83,8 @@ TEST(LeaderboardClientWithServer, ConcurrentRequestsAllFinish)
 
     EXPECT_EQ(client.pending_requests.load(), 0);
     EXPECT_EQ(client.fetch_error_text(), "");
-    EXPECT_EQ(client.submit_status_text().rfind("Submitted OK (multi ", 0), 0u) << client.submit_status_text();
+    EXPECT_EQ(client.submit_status_text().rfind("Submitted OK (multi ", 0), 0u)
+        << client.submit_status_text();
 
     // Whatever order those finished in, a fresh fetch sees all three runs.
     client.fetch_standings("multi");
@@ -96,8 +92,7 @@ TEST(LeaderboardClientWithServer, ConcurrentRequestsAllFinish)
     EXPECT_EQ(client.standings("multi").size(), 3u);
 }
 
-TEST(LeaderboardClientWithServer, TransportVerifiesTheServersCertificate)
-{
+TEST(LeaderboardClientWithServer, TransportVerifiesTheServersCertificate) {
     LeaderboardServerProcess server;
     HttpEndpoint endpoint = endpoint_of(server);
 

@@ -16,8 +16,7 @@ const std::string two_rows = R"({"leaderboard":[{"cpu":"Zen 4","avg_score":5000,
 const std::string accepted = R"({"ok":true})";
 
 // The message the JSON library itself gives for this reply.
-std::string parse_error_of(const std::string& body)
-{
+std::string parse_error_of(const std::string& body) {
     try {
         [[maybe_unused]] const auto parsed = nlohmann::json::parse(body);
     } catch (const nlohmann::json::parse_error& error) {
@@ -26,11 +25,9 @@ std::string parse_error_of(const std::string& body)
     return "parsed";
 }
 
-std::vector<std::string> cpus(const std::vector<LeaderboardEntry>& rows)
-{
+std::vector<std::string> cpus(const std::vector<LeaderboardEntry>& rows) {
     std::vector<std::string> names;
-    for (const LeaderboardEntry& row : rows)
-        names.push_back(row.cpu);
+    for (const LeaderboardEntry& row : rows) names.push_back(row.cpu);
     return names;
 }
 
@@ -40,12 +37,10 @@ class ReplyGate {
 public:
     ReplyGate() : opened(released.get_future().share()) {}
     ~ReplyGate() { open(); }
-    void open()
-    {
+    void open() {
         std::call_once(once, [this] { released.set_value(); });
     }
-    ScriptedTlsServer::Script holding(ScriptedTlsServer::Script script)
-    {
+    ScriptedTlsServer::Script holding(ScriptedTlsServer::Script script) {
         return [script = std::move(script), opened = opened](const RecordedRequest& request) {
             opened.wait();
             return script(request);
@@ -60,11 +55,11 @@ private:
 
 }  // namespace
 
-TEST(LeaderboardClient, FetchFillsTheListOfItsTypeInTheServersOrder)
-{
-    ScriptedTlsServer server(reply_by_route(
-        {{"GET /api.php?type=single", http_response(200, two_rows)},
-         {"GET /api.php?type=Single", http_response(200, R"({"leaderboard":[{"cpu":"X","avg_score":1,"runs":1}]})")}}));
+TEST(LeaderboardClient, FetchFillsTheListOfItsTypeInTheServersOrder) {
+    ScriptedTlsServer server(
+        reply_by_route({{"GET /api.php?type=single", http_response(200, two_rows)},
+                        {"GET /api.php?type=Single",
+                         http_response(200, R"({"leaderboard":[{"cpu":"X","avg_score":1,"runs":1}]})")}}));
 
     LeaderboardClient client(server.endpoint());
     client.fetch_standings("single");
@@ -87,8 +82,7 @@ TEST(LeaderboardClient, FetchFillsTheListOfItsTypeInTheServersOrder)
     EXPECT_EQ(cpus(client.standings("single")), (std::vector<std::string>{"Zen 4", "Core i9"}));
 }
 
-TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows)
-{
+TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows) {
     const std::vector<std::pair<std::string, std::string>> failures = {
         {http_response(201, two_rows), "HTTP 201"},
         {"HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n", "HTTP 204"},
@@ -96,12 +90,12 @@ TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows)
         {http_response(500, "{}"), "HTTP 500"},
         {http_response(200, ""), parse_error_of("")},
         {http_response(200, R"({"leaderboard":[]} x)"), parse_error_of(R"({"leaderboard":[]} x)")},
-        {http_response(200, R"({"leaderboard":[{"cpu":"A","avg_score":1,"runs":1},{"avg_score":2,"runs":2}]})"),
+        {http_response(200,
+                       R"({"leaderboard":[{"cpu":"A","avg_score":1,"runs":1},{"avg_score":2,"runs":2}]})"),
          "[json.exception.type_error.302] type must be string, but is null"},
     };
     std::vector<std::string> replies = {http_response(200, two_rows)};
-    for (const auto& [reply, message] : failures)
-        replies.push_back(reply);
+    for (const auto& [reply, message] : failures) replies.push_back(reply);
     ScriptedTlsServer server(reply_in_order(replies));
     LeaderboardClient client(server.endpoint());
     client.fetch_standings("single");
@@ -111,13 +105,13 @@ TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows)
         client.fetch_standings("single");
         ASSERT_TRUE(wait_until_idle(client));
         EXPECT_EQ(client.fetch_error_text(), message);
-        EXPECT_EQ(cpus(client.standings("single")), (std::vector<std::string>{"Zen 4", "Core i9"})) << message;
+        EXPECT_EQ(cpus(client.standings("single")), (std::vector<std::string>{"Zen 4", "Core i9"}))
+            << message;
     }
     EXPECT_EQ(client.submit_status_text(), "");
 }
 
-TEST(LeaderboardClient, EmptyReplyEmptiesTheListAndClearsTheError)
-{
+TEST(LeaderboardClient, EmptyReplyEmptiesTheListAndClearsTheError) {
     for (const std::string empty : {"{}", "null", " \r\n\t{ } \n"}) {
         ScriptedTlsServer server(reply_in_order(
             {http_response(200, two_rows), http_response(500, ""), http_response(200, empty)}));
@@ -136,8 +130,7 @@ TEST(LeaderboardClient, EmptyReplyEmptiesTheListAndClearsTheError)
     }
 }
 
-TEST(LeaderboardClient, ReplyLongerThanOneReadIsReadWhole)
-{
+TEST(LeaderboardClient, ReplyLongerThanOneReadIsReadWhole) {
     std::string body = R"({"leaderboard":[)";
     for (int i = 0; i < 300; ++i)
         body += (i ? "," : "") + std::string(R"({"cpu":"Processor number )") + std::to_string(i) +
@@ -157,11 +150,11 @@ TEST(LeaderboardClient, ReplyLongerThanOneReadIsReadWhole)
     EXPECT_EQ(client.fetch_error_text(), "");
 }
 
-TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsType)
-{
-    ScriptedTlsServer server(reply_by_route({{"POST /api.php", http_response(200, R"({ "ok" : true, "id": 7 })")},
-                                             {"GET /api.php?type=multi", http_response(200, two_rows)},
-                                             {"GET /api.php?type=single", http_response(500, "")}}));
+TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsType) {
+    ScriptedTlsServer server(
+        reply_by_route({{"POST /api.php", http_response(200, R"({ "ok" : true, "id": 7 })")},
+                        {"GET /api.php?type=multi", http_response(200, two_rows)},
+                        {"GET /api.php?type=single", http_response(500, "")}}));
     LeaderboardClient client(server.endpoint());
     client.fetch_standings("single");
     ASSERT_TRUE(wait_until_idle(client));
@@ -181,14 +174,14 @@ TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsTy
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[1].method, "POST");
     EXPECT_EQ(requests[1].target, "/api.php");
-    EXPECT_EQ(requests[1].body, R"({"cpu_name":"AMD \"Ryzen\" 9 7950X","score":4321,"threads":32,"type":"multi"})");
+    EXPECT_EQ(requests[1].body,
+              R"({"cpu_name":"AMD \"Ryzen\" 9 7950X","score":4321,"threads":32,"type":"multi"})");
     EXPECT_EQ(requests[1].header_values("Content-Type"), std::vector<std::string>{"application/json"});
     EXPECT_EQ(requests[2].method, "GET");
     EXPECT_EQ(requests[2].target, "/api.php?type=multi");
 }
 
-TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows)
-{
+TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows) {
     const std::string rejection = R"({ "ok": false,  "error": "score out of range" })";
     const std::string follow_up_ok = http_response(200, R"({"leaderboard":[]})");
     struct Case {
@@ -201,19 +194,21 @@ TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows)
         {http_response(200, rejection), follow_up_ok, "Submit error: Server rejected: " + rejection},
         {http_response(200, R"({"ok":1})"), follow_up_ok,
          "Submit error: [json.exception.type_error.302] type must be boolean, but is number"},
-        {http_response(200, R"({"okay":true})"), follow_up_ok, R"(Submit error: Server rejected: {"okay":true})"},
+        {http_response(200, R"({"okay":true})"), follow_up_ok,
+         R"(Submit error: Server rejected: {"okay":true})"},
         {http_response(200, "[true]"), follow_up_ok, "Submit error: Server rejected: [true]"},
         {http_response(200, "true\n"), follow_up_ok, "Submit error: Server rejected: true\n"},
         {http_response(200, ""), follow_up_ok, "Submit error: " + parse_error_of("")},
-        {http_response(200, R"({"ok":true}{)"), follow_up_ok, "Submit error: " + parse_error_of(R"({"ok":true}{)")},
+        {http_response(200, R"({"ok":true}{)"), follow_up_ok,
+         "Submit error: " + parse_error_of(R"({"ok":true}{)")},
         // Stored by the server, but the refresh afterwards fails.
         {http_response(200, accepted), http_response(503, ""), "Submit error: HTTP 503"},
         {http_response(200, accepted), http_response(200, R"({"leaderboard":[{"cpu":"A","avg_score":"1"}]})"),
          "Submit error: [json.exception.type_error.302] type must be number, but is string"},
     };
     for (const Case& c : cases) {
-        ScriptedTlsServer server(reply_by_route({{"POST /api.php", c.post_reply},
-                                                 {"GET /api.php?type=single", c.get_reply}}));
+        ScriptedTlsServer server(
+            reply_by_route({{"POST /api.php", c.post_reply}, {"GET /api.php?type=single", c.get_reply}}));
         LeaderboardClient client(server.endpoint());
         {
             std::lock_guard lock(client.standings_lock);
@@ -229,8 +224,7 @@ TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows)
     }
 }
 
-TEST(LeaderboardClient, UnreachableServerFailsEveryRequest)
-{
+TEST(LeaderboardClient, UnreachableServerFailsEveryRequest) {
     const HttpEndpoint nowhere{"127.0.0.1", 1, loopback_identity().cert_file};
     LeaderboardClient client(nowhere);
 
@@ -242,12 +236,12 @@ TEST(LeaderboardClient, UnreachableServerFailsEveryRequest)
     EXPECT_EQ(client.submit_status_text(), "Submit error: HttpSendRequest failed");
 }
 
-TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight)
-{
+TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight) {
     ReplyGate gate;
-    ScriptedTlsServer server(gate.holding(reply_by_route({{"POST /api.php", http_response(200, accepted)},
-                                                          {"GET /api.php?type=single", http_response(200, two_rows)},
-                                                          {"GET /api.php?type=multi", http_response(200, "{}")}})));
+    ScriptedTlsServer server(
+        gate.holding(reply_by_route({{"POST /api.php", http_response(200, accepted)},
+                                     {"GET /api.php?type=single", http_response(200, two_rows)},
+                                     {"GET /api.php?type=multi", http_response(200, "{}")}})));
     LeaderboardClient client(server.endpoint());
 
     client.fetch_standings("single");
@@ -265,11 +259,11 @@ TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight)
     EXPECT_EQ(client.standings("single").size(), 2u);
 }
 
-TEST(LeaderboardClient, ConcurrentFetchesEachStoreTheirOwnType)
-{
-    ScriptedTlsServer server(reply_by_route(
-        {{"GET /api.php?type=single", http_response(200, two_rows)},
-         {"GET /api.php?type=multi", http_response(200, R"({"leaderboard":[{"cpu":"M","avg_score":9,"runs":2}]})")}}));
+TEST(LeaderboardClient, ConcurrentFetchesEachStoreTheirOwnType) {
+    ScriptedTlsServer server(
+        reply_by_route({{"GET /api.php?type=single", http_response(200, two_rows)},
+                        {"GET /api.php?type=multi",
+                         http_response(200, R"({"leaderboard":[{"cpu":"M","avg_score":9,"runs":2}]})")}}));
     LeaderboardClient client(server.endpoint());
 
     for (int press = 0; press < 4; ++press) {
@@ -284,13 +278,11 @@ TEST(LeaderboardClient, ConcurrentFetchesEachStoreTheirOwnType)
     EXPECT_EQ(client.fetch_error_text(), "");
 }
 
-TEST(LeaderboardClient, FinishedRequestThreadsAreCollectedByTheNextStart)
-{
+TEST(LeaderboardClient, FinishedRequestThreadsAreCollectedByTheNextStart) {
     ReplyGate gate;
     ScriptedTlsServer server(gate.holding(reply_always(http_response(200, "{}"))));
     LeaderboardClient client(server.endpoint());
-    for (int i = 0; i < 3; ++i)
-        client.fetch_standings("single");
+    for (int i = 0; i < 3; ++i) client.fetch_standings("single");
     gate.open();
     ASSERT_TRUE(wait_until_idle(client));
     EXPECT_EQ(client.task_count(), 3u);
@@ -303,8 +295,7 @@ TEST(LeaderboardClient, FinishedRequestThreadsAreCollectedByTheNextStart)
     EXPECT_EQ(client.pending_requests.load(), 0);
 }
 
-TEST(LeaderboardClient, ShutdownWaitsForTheRequestsInFlight)
-{
+TEST(LeaderboardClient, ShutdownWaitsForTheRequestsInFlight) {
     ReplyGate gate;
     ScriptedTlsServer server(gate.holding(reply_always(http_response(200, two_rows))));
     LeaderboardClient client(server.endpoint());

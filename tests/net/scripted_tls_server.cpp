@@ -28,93 +28,81 @@ namespace {
 constexpr std::size_t max_request_bytes = 1024 * 1024;
 
 // Removed with its certificates when the process exits.
-TempDir& certificate_directory()
-{
+TempDir& certificate_directory() {
     static TempDir directory;
     return directory;
 }
 
-std::string shell_quoted(const std::string& text)
-{
+std::string shell_quoted(const std::string& text) {
     return "'" + text + "'";
 }
 
-bool ends_header_block(const std::string& bytes, std::size_t& header_end)
-{
+bool ends_header_block(const std::string& bytes, std::size_t& header_end) {
     header_end = bytes.find("\r\n\r\n");
     return header_end != std::string::npos;
 }
 
-std::size_t content_length(const RecordedRequest& request)
-{
+std::size_t content_length(const RecordedRequest& request) {
     const auto values = request.header_values("Content-Length");
     return values.empty() ? 0 : std::stoul(values.front());
 }
 
 // Reads one request: the header block and as many body bytes as Content-Length announces.
-std::optional<std::string> read_request(SSL* ssl)
-{
+std::optional<std::string> read_request(SSL* ssl) {
     std::string bytes;
     char chunk[4096];
     std::size_t header_end = 0;
     while (!ends_header_block(bytes, header_end)) {
         const int count = SSL_read(ssl, chunk, sizeof chunk);
-        if (count <= 0 || bytes.size() > max_request_bytes)
-            return std::nullopt;
+        if (count <= 0 || bytes.size() > max_request_bytes) return std::nullopt;
         bytes.append(chunk, static_cast<std::size_t>(count));
     }
     const std::size_t wanted = header_end + 4 + content_length(parse_request(bytes));
     while (bytes.size() < wanted) {
         const int count = SSL_read(ssl, chunk, sizeof chunk);
-        if (count <= 0 || bytes.size() > max_request_bytes)
-            return std::nullopt;
+        if (count <= 0 || bytes.size() > max_request_bytes) return std::nullopt;
         bytes.append(chunk, static_cast<std::size_t>(count));
     }
     return bytes;
 }
 
-void write_all(SSL* ssl, const std::string& bytes)
-{
+void write_all(SSL* ssl, const std::string& bytes) {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
         const int count = SSL_write(ssl, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
-        if (count <= 0)
-            return;
+        if (count <= 0) return;
         sent += static_cast<std::size_t>(count);
     }
 }
 
 }  // namespace
 
-TlsIdentity make_tls_identity(const std::string& name, const std::string& subject_alt_name)
-{
+TlsIdentity make_tls_identity(const std::string& name, const std::string& subject_alt_name) {
     const std::filesystem::path& directory = certificate_directory().path();
     TlsIdentity identity{(directory / (name + ".crt")).string(), (directory / (name + ".key")).string()};
     const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost"
-                                " -addext " + shell_quoted("subjectAltName=" + subject_alt_name) +
-                                " -keyout " + shell_quoted(identity.key_file) + " -out " + shell_quoted(identity.cert_file) +
-                                " >" + shell_quoted((directory / (name + ".log")).string()) + " 2>&1";
+                                " -addext " +
+                                shell_quoted("subjectAltName=" + subject_alt_name) + " -keyout " +
+                                shell_quoted(identity.key_file) + " -out " +
+                                shell_quoted(identity.cert_file) + " >" +
+                                shell_quoted((directory / (name + ".log")).string()) + " 2>&1";
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("openssl could not make a certificate: " + command);
     return identity;
 }
 
-const TlsIdentity& loopback_identity()
-{
+const TlsIdentity& loopback_identity() {
     static const TlsIdentity identity = make_tls_identity("loopback");
     return identity;
 }
 
-std::string http_response(int status, std::string_view body)
-{
-    return "HTTP/1.1 " + std::to_string(status) + " Scripted\r\n" +
-           "Content-Type: application/json\r\n" +
-           "Content-Length: " + std::to_string(body.size()) + "\r\n" +
-           "Connection: close\r\n\r\n" + std::string(body);
+std::string http_response(int status, std::string_view body) {
+    return "HTTP/1.1 " + std::to_string(status) + " Scripted\r\n" + "Content-Type: application/json\r\n" +
+           "Content-Length: " + std::to_string(body.size()) + "\r\n" + "Connection: close\r\n\r\n" +
+           std::string(body);
 }
 
-std::vector<std::string> RecordedRequest::header_values(std::string_view name) const
-{
+std::vector<std::string> RecordedRequest::header_values(std::string_view name) const {
     std::vector<std::string> values;
     for (const auto& [key, value] : headers)
         if (key.size() == name.size() && strncasecmp(key.data(), name.data(), name.size()) == 0)
@@ -122,20 +110,17 @@ std::vector<std::string> RecordedRequest::header_values(std::string_view name) c
     return values;
 }
 
-RecordedRequest parse_request(const std::string& raw)
-{
+RecordedRequest parse_request(const std::string& raw) {
     RecordedRequest request;
     const std::size_t header_end = raw.find("\r\n\r\n");
     const std::string head = raw.substr(0, header_end);
-    if (header_end != std::string::npos)
-        request.body = raw.substr(header_end + 4);
+    if (header_end != std::string::npos) request.body = raw.substr(header_end + 4);
 
     std::size_t line_start = 0;
     bool first_line = true;
     while (line_start <= head.size()) {
         std::size_t line_end = head.find("\r\n", line_start);
-        if (line_end == std::string::npos)
-            line_end = head.size();
+        if (line_end == std::string::npos) line_end = head.size();
         const std::string line = head.substr(line_start, line_end - line_start);
         if (first_line) {
             const std::size_t first_space = line.find(' ');
@@ -146,8 +131,7 @@ RecordedRequest parse_request(const std::string& raw)
             first_line = false;
         } else if (const std::size_t colon = line.find(':'); colon != std::string::npos) {
             std::size_t value_start = colon + 1;
-            while (value_start < line.size() && line[value_start] == ' ')
-                ++value_start;
+            while (value_start < line.size() && line[value_start] == ' ') ++value_start;
             request.headers.emplace_back(line.substr(0, colon), line.substr(value_start));
         }
         line_start = line_end + 2;
@@ -156,8 +140,7 @@ RecordedRequest parse_request(const std::string& raw)
 }
 
 ScriptedTlsServer::ScriptedTlsServer(Script script, TlsIdentity identity)
-    : script(std::move(script)), identity(std::move(identity))
-{
+    : script(std::move(script)), identity(std::move(identity)) {
     // A client that hangs up early must not end the test program.
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -175,9 +158,9 @@ ScriptedTlsServer::ScriptedTlsServer(Script script, TlsIdentity identity)
     address.sin_port = 0;
     socklen_t length = sizeof address;
     if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener, 64) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (listener >= 0)
-            close(listener);
+        listen(listener, 64) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (listener >= 0) close(listener);
         SSL_CTX_free(context);
         throw std::runtime_error("cannot listen on 127.0.0.1");
     }
@@ -185,8 +168,7 @@ ScriptedTlsServer::ScriptedTlsServer(Script script, TlsIdentity identity)
     acceptor = std::thread([this] { accept_loop(); });
 }
 
-ScriptedTlsServer::~ScriptedTlsServer()
-{
+ScriptedTlsServer::~ScriptedTlsServer() {
     {
         std::lock_guard guard(lock);
         stopping = true;
@@ -194,40 +176,32 @@ ScriptedTlsServer::~ScriptedTlsServer()
     stopped.notify_all();
     acceptor.join();
     // No new connection threads appear once the acceptor has ended.
-    for (std::thread& connection : connections)
-        connection.join();
+    for (std::thread& connection : connections) connection.join();
     close(listener);
     SSL_CTX_free(context);
 }
 
-HttpEndpoint ScriptedTlsServer::endpoint() const
-{
+HttpEndpoint ScriptedTlsServer::endpoint() const {
     return HttpEndpoint{"127.0.0.1", port_, identity.cert_file};
 }
 
-std::vector<std::string> ScriptedTlsServer::raw_requests() const
-{
+std::vector<std::string> ScriptedTlsServer::raw_requests() const {
     std::lock_guard guard(lock);
     return received;
 }
 
-std::vector<RecordedRequest> ScriptedTlsServer::requests() const
-{
+std::vector<RecordedRequest> ScriptedTlsServer::requests() const {
     std::vector<RecordedRequest> parsed;
-    for (const std::string& raw : raw_requests())
-        parsed.push_back(parse_request(raw));
+    for (const std::string& raw : raw_requests()) parsed.push_back(parse_request(raw));
     return parsed;
 }
 
-void ScriptedTlsServer::accept_loop()
-{
+void ScriptedTlsServer::accept_loop() {
     while (!stopping) {
         pollfd waiting{listener, POLLIN, 0};
-        if (poll(&waiting, 1, 20) <= 0)
-            continue;
+        if (poll(&waiting, 1, 20) <= 0) continue;
         const int socket = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (socket < 0)
-            continue;
+        if (socket < 0) continue;
         // Bounds every blocking read and write, so a silent client cannot hold up the destructor.
         timeval limit{5, 0};
         setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
@@ -237,8 +211,7 @@ void ScriptedTlsServer::accept_loop()
     }
 }
 
-void ScriptedTlsServer::serve(int socket)
-{
+void ScriptedTlsServer::serve(int socket) {
     std::unique_ptr<SSL, decltype(&SSL_free)> ssl(SSL_new(context), SSL_free);
     if (ssl && SSL_set_fd(ssl.get(), socket) == 1 && SSL_accept(ssl.get()) == 1) {
         if (const std::optional<std::string> request = read_request(ssl.get())) {
@@ -259,13 +232,13 @@ void ScriptedTlsServer::serve(int socket)
     close(socket);
 }
 
-ScriptedTlsServer::Script reply_always(std::string response)
-{
-    return [response = std::move(response)](const RecordedRequest&) { return std::optional<std::string>(response); };
+ScriptedTlsServer::Script reply_always(std::string response) {
+    return [response = std::move(response)](const RecordedRequest&) {
+        return std::optional<std::string>(response);
+    };
 }
 
-ScriptedTlsServer::Script reply_in_order(std::vector<std::string> responses)
-{
+ScriptedTlsServer::Script reply_in_order(std::vector<std::string> responses) {
     auto next = std::make_shared<std::atomic<std::size_t>>(0);
     return [responses = std::move(responses), next](const RecordedRequest&) {
         const std::size_t index = next->fetch_add(1);
@@ -273,13 +246,12 @@ ScriptedTlsServer::Script reply_in_order(std::vector<std::string> responses)
     };
 }
 
-ScriptedTlsServer::Script reply_by_route(std::vector<std::pair<std::string, std::string>> method_target_to_response)
-{
+ScriptedTlsServer::Script
+reply_by_route(std::vector<std::pair<std::string, std::string>> method_target_to_response) {
     return [routes = std::move(method_target_to_response)](const RecordedRequest& request) {
         const std::string route = request.method + " " + request.target;
         for (const auto& [key, response] : routes)
-            if (key == route)
-                return std::optional<std::string>(response);
+            if (key == route) return std::optional<std::string>(response);
         return std::optional<std::string>(http_response(404, "{}"));
     };
 }

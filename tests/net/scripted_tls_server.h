@@ -91,4 +91,5 @@ ScriptedTlsServer::Script reply_always(std::string response);
 ScriptedTlsServer::Script reply_in_order(std::vector<std::string> responses);
 
 // The reply chosen by the request's method and target.
-ScriptedTlsServer::Script reply_by_route(std::vector<std::pair<std::string, std::string>> method_target_to_response);
+ScriptedTlsServer::Script
+reply_by_route(std::vector<std::pair<std::string, std::string>> method_target_to_response);

@@ -8,14 +8,12 @@ namespace {
 
 using json = nlohmann::json;
 
-std::vector<LeaderboardEntry> read(const std::string& text)
-{
+std::vector<LeaderboardEntry> read(const std::string& text) {
     json reply = json::parse(text);
     return read_standings(reply);
 }
 
-std::string failure_of(const std::string& text)
-{
+std::string failure_of(const std::string& text) {
     try {
         read(text);
         return "no error";
@@ -26,8 +24,7 @@ std::string failure_of(const std::string& text)
 
 }  // namespace
 
-TEST(ReadStandings, RowsKeepTheServersOrderAndIgnoreOtherMembers)
-{
+TEST(ReadStandings, RowsKeepTheServersOrderAndIgnoreOtherMembers) {
     const auto rows = read(R"({"version":2,"leaderboard":[
         {"cpu":"Zeta 9","avg_score":100,"runs":1,"rank":1},
         {"cpu":"Alpha 1","avg_score":900,"runs":12},
@@ -42,17 +39,16 @@ TEST(ReadStandings, RowsKeepTheServersOrderAndIgnoreOtherMembers)
     EXPECT_EQ(rows[2].avg_score, -5);
 }
 
-TEST(ReadStandings, NullOrMissingBoardGivesNoRows)
-{
+TEST(ReadStandings, NullOrMissingBoardGivesNoRows) {
     EXPECT_TRUE(read("{}").empty());
     EXPECT_TRUE(read("null").empty());
     EXPECT_TRUE(read(R"({"leaderboard":null})").empty());
     EXPECT_TRUE(read(R"({"leaderboard":[]})").empty());
 }
 
-TEST(ReadStandings, BoardObjectIsReadAsItsValuesInKeyOrder)
-{
-    const auto rows = read(R"({"leaderboard":{"b":{"cpu":"second","avg_score":2,"runs":1},"a":{"cpu":"first","avg_score":1,"runs":3}}})");
+TEST(ReadStandings, BoardObjectIsReadAsItsValuesInKeyOrder) {
+    const auto rows = read(
+        R"({"leaderboard":{"b":{"cpu":"second","avg_score":2,"runs":1},"a":{"cpu":"first","avg_score":1,"runs":3}}})");
 
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].cpu, "first");
@@ -61,8 +57,7 @@ TEST(ReadStandings, BoardObjectIsReadAsItsValuesInKeyOrder)
     EXPECT_EQ(rows[1].avg_score, 2);
 }
 
-TEST(ReadStandings, NumbersAreTruncatedAndBooleansCountAsZeroOrOne)
-{
+TEST(ReadStandings, NumbersAreTruncatedAndBooleansCountAsZeroOrOne) {
     const auto rows = read(R"({"leaderboard":[
         {"cpu":"a","avg_score":1234.7,"runs":true},
         {"cpu":"b","avg_score":-3.9,"runs":false},
@@ -86,14 +81,15 @@ TEST(ReadStandings, NumbersAreTruncatedAndBooleansCountAsZeroOrOne)
     EXPECT_EQ(rows[4].runs, min);
 }
 
-TEST(ReadStandings, WrongShapesRaiseTheLibrarysTypeErrors)
-{
-    const std::string not_indexable = "[json.exception.type_error.305] cannot use operator[] with a string argument with ";
+TEST(ReadStandings, WrongShapesRaiseTheLibrarysTypeErrors) {
+    const std::string not_indexable =
+        "[json.exception.type_error.305] cannot use operator[] with a string argument with ";
     EXPECT_EQ(failure_of("[]"), not_indexable + "array");
     EXPECT_EQ(failure_of(R"("text")"), not_indexable + "string");
     EXPECT_EQ(failure_of("true"), not_indexable + "boolean");
     EXPECT_EQ(failure_of(R"({"leaderboard":5})"), not_indexable + "number");
-    EXPECT_EQ(failure_of(R"({"leaderboard":[{"cpu":"a","avg_score":1,"runs":1},[1]]})"), not_indexable + "array");
+    EXPECT_EQ(failure_of(R"({"leaderboard":[{"cpu":"a","avg_score":1,"runs":1},[1]]})"),
+              not_indexable + "array");
 
     EXPECT_EQ(failure_of(R"({"leaderboard":[{"cpu":"a","avg_score":1,"runs":1},{"avg_score":1,"runs":1}]})"),
               "[json.exception.type_error.302] type must be string, but is null");

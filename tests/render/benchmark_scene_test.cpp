@@ -99,7 +99,8 @@ TEST(BenchmarkScene, SkipsTheSevenCandidatesNearTheLargeSpheres) {
     std::set<std::pair<int, int>> present;
     for (std::size_t i = small_begin; i < small_end; ++i) {
         const Sphere& sphere = sphere_at(scene, i);
-        present.emplace(static_cast<int>(std::floor(sphere.center.x)), static_cast<int>(std::floor(sphere.center.z)));
+        present.emplace(static_cast<int>(std::floor(sphere.center.x)),
+                        static_cast<int>(std::floor(sphere.center.z)));
         for (double large_x : {-4.0, 0.0, 4.0})
             EXPECT_GT(std::hypot(sphere.center.x - large_x, sphere.center.z), 0.9);
     }
@@ -107,7 +108,8 @@ TEST(BenchmarkScene, SkipsTheSevenCandidatesNearTheLargeSpheres) {
     for (int a = -11; a < 11; ++a)
         for (int b = -11; b < 11; ++b)
             if (!present.contains({a, b})) skipped.emplace(a, b);
-    const std::set<std::pair<int, int>> expected = {{-5, 0}, {-4, 0}, {-1, -1}, {-1, 0}, {3, -1}, {3, 0}, {4, 0}};
+    const std::set<std::pair<int, int>> expected = {{-5, 0}, {-4, 0}, {-1, -1}, {-1, 0},
+                                                    {3, -1}, {3, 0},  {4, 0}};
     EXPECT_EQ(skipped, expected);
 }
 

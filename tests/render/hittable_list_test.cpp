@@ -9,7 +9,9 @@
 
 namespace {
 
-std::shared_ptr<Material> grey() { return std::make_shared<Lambertian>(Vec3(0.5, 0.5, 0.5)); }
+std::shared_ptr<Material> grey() {
+    return std::make_shared<Lambertian>(Vec3(0.5, 0.5, 0.5));
+}
 
 const Interval render_window(0.001, 1e30);
 const Ray along_z(Vec3(0, 0, 0), Vec3(0, 0, 1));

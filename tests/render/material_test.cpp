@@ -33,7 +33,9 @@ HitRecord record_at(const Vec3& point, const Vec3& normal, bool front_face = tru
 }
 
 // True when both generators will give the same next output.
-bool in_step(Rng a, Rng b) { return a.next_u32() == b.next_u32() && a.next_u32() == b.next_u32(); }
+bool in_step(Rng a, Rng b) {
+    return a.next_u32() == b.next_u32() && a.next_u32() == b.next_u32();
+}
 
 }  // namespace
 
@@ -145,8 +147,8 @@ TEST(Metal, PerturbationIntoTheSurfaceIsAbsorbed) {
         const Vec3 jitter = twin.random_unit_direction();
         Vec3 attenuation;
         Ray scattered;
-        const bool result = rough.scatter(Ray(Vec3(), Vec3(1, 0, 0)), record_at(Vec3(), normal), attenuation,
-                                          scattered, rng);
+        const bool result =
+            rough.scatter(Ray(Vec3(), Vec3(1, 0, 0)), record_at(Vec3(), normal), attenuation, scattered, rng);
         EXPECT_EQ(result, jitter.y > 0.0);
         expect_vec_eq(attenuation, Vec3(0.8, 0.8, 0.8));  // filled either way
         expect_vec_near(scattered.direction, Vec3(1, 0, 0) + jitter);
@@ -191,7 +193,8 @@ TEST(Dielectric, TotalInternalReflectionDrawsNothing) {
     const Rng before = rng;
     Vec3 attenuation;
     Ray scattered;
-    ASSERT_TRUE(glass.scatter(Ray(Vec3(), in), record_at(Vec3(), normal, false), attenuation, scattered, rng));
+    ASSERT_TRUE(
+        glass.scatter(Ray(Vec3(), in), record_at(Vec3(), normal, false), attenuation, scattered, rng));
     expect_vec_near(scattered.direction, reflect(in, normal));
     EXPECT_TRUE(in_step(rng, before));
 }

@@ -37,25 +37,49 @@ void* counted_aligned_allocation(std::size_t size, std::align_val_t alignment) {
 }
 }  // namespace
 
-void* operator new(std::size_t size) { return counted_allocation(size); }
-void* operator new[](std::size_t size) { return counted_allocation(size); }
+void* operator new(std::size_t size) {
+    return counted_allocation(size);
+}
+void* operator new[](std::size_t size) {
+    return counted_allocation(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     allocation_count.fetch_add(1, std::memory_order_relaxed);
     return std::malloc(size == 0 ? 1 : size);
 }
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void* operator new(std::size_t size, std::align_val_t alignment) { return counted_aligned_allocation(size, alignment); }
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+void* operator new(std::size_t size, std::align_val_t alignment) {
+    return counted_aligned_allocation(size, alignment);
+}
 void* operator new[](std::size_t size, std::align_val_t alignment) {
     return counted_aligned_allocation(size, alignment);
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -64,10 +88,13 @@ constexpr std::uint32_t opaque_black = 0xFF000000u;
 
 // An RGBA image as 32-bit words: aligned, and easy to compare.
 struct Image {
-    Image(std::int32_t w, std::int32_t h) : width(w), height(h), words(static_cast<std::size_t>(w) * h, canary) {}
+    Image(std::int32_t w, std::int32_t h)
+        : width(w), height(h), words(static_cast<std::size_t>(w) * h, canary) {}
 
     std::uint8_t* bytes() { return reinterpret_cast<std::uint8_t*>(words.data()); }
-    std::uint32_t at(std::int32_t x, std::int32_t y) const { return words[static_cast<std::size_t>(y) * width + x]; }
+    std::uint32_t at(std::int32_t x, std::int32_t y) const {
+        return words[static_cast<std::size_t>(y) * width + x];
+    }
     const std::uint8_t* pixel(std::int32_t x, std::int32_t y) const {
         return reinterpret_cast<const std::uint8_t*>(&words[static_cast<std::size_t>(y) * width + x]);
     }
@@ -151,7 +178,8 @@ TEST(TraceRay, MissReturnsTheSkyBlend) {
 
 TEST(TraceRay, BounceAttenuatesTheNextLevelAndStopsAtDepth) {
     HittableList world;
-    world.add(std::make_shared<Sphere>(Vec3(0, -1000, 0), 1000.0, std::make_shared<Metal>(Vec3(0.5, 0.5, 0.5), 0.0)));
+    world.add(std::make_shared<Sphere>(Vec3(0, -1000, 0), 1000.0,
+                                       std::make_shared<Metal>(Vec3(0.5, 0.5, 0.5), 0.0)));
     const Ray down(Vec3(0, 1, 0), Vec3(0, -1, 0));
     Rng rng(1);
     // The mirror sends the ray straight up into the sky.
@@ -262,12 +290,14 @@ TEST(RenderTile, SameSeedGivesSameBytesOnAnyThread) {
 
     Image threaded(32, 18);
     {
-        std::jthread a([&] { render(threaded, 0);
+        std::jthread a([&] {
+            render(threaded, 0);
             render(threaded, 3);
-         });
-        std::jthread b([&] { render(threaded, 2);
+        });
+        std::jthread b([&] {
+            render(threaded, 2);
             render(threaded, 1);
-         });
+        });
     }
     EXPECT_EQ(threaded.words, sequential.words);
     for (std::uint32_t word : sequential.words) EXPECT_EQ(word >> 24, 255u);
@@ -295,8 +325,8 @@ TEST(RenderTile, BenchmarkSceneGoldenImage) {
     std::int32_t index = 0;
     for (std::int32_t y0 = 0; y0 < height; y0 += tile_size) {
         for (std::int32_t x0 = 0; x0 < width; x0 += tile_size) {
-            render_tile(image.bytes(), width, height, x0, y0, tile_size, tile_size, 4, 8, scene.camera, scene.world,
-                        static_cast<std::uint32_t>(index * 7919 + 42));
+            render_tile(image.bytes(), width, height, x0, y0, tile_size, tile_size, 4, 8, scene.camera,
+                        scene.world, static_cast<std::uint32_t>(index * 7919 + 42));
             ++index;
         }
     }

@@ -42,7 +42,8 @@ TEST(Rng, NextUnitTakesHighBitsFromSecondDrawAndTop21FromFirst) {
     for (int i = 0; i < 1000; ++i) {
         const std::uint32_t a = twin.next_u32();
         const std::uint32_t b = twin.next_u32();
-        const double expected = std::ldexp(static_cast<double>(b), 21 - 53) + std::ldexp(static_cast<double>(a >> 11), -53);
+        const double expected =
+            std::ldexp(static_cast<double>(b), 21 - 53) + std::ldexp(static_cast<double>(a >> 11), -53);
         const double value = rng.next_unit();
         ASSERT_EQ(value, expected) << "draw " << i;
         ASSERT_GE(value, 0.0);

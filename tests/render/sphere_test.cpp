@@ -8,7 +8,9 @@
 
 namespace {
 
-std::shared_ptr<Material> grey() { return std::make_shared<Lambertian>(Vec3(0.5, 0.5, 0.5)); }
+std::shared_ptr<Material> grey() {
+    return std::make_shared<Lambertian>(Vec3(0.5, 0.5, 0.5));
+}
 
 void expect_vec_near(const Vec3& a, const Vec3& b, double tolerance = 1e-12) {
     EXPECT_NEAR(a.x, b.x, tolerance);

@@ -3,41 +3,37 @@
 #include <signal.h>
 
 #include <atomic>
+#include <sqlite3.h>
 #include <thread>
 #include <vector>
-#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "tests/support/temp_dir.h"
 #include "tests/server/test_http_client.h"
 #include "tests/support/leaderboard_server.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
-std::string base_url(const LeaderboardServerProcess& server)
-{
+std::string base_url(const LeaderboardServerProcess& server) {
     // "localhost", so that the host name check of the certificate is exercised too.
     std::string url = server.url();
     return url.substr(0, url.find("127.0.0.1")) + "localhost:" + std::to_string(server.port());
 }
 
-TestRequest request_to(const LeaderboardServerProcess& server, const std::string& target)
-{
+TestRequest request_to(const LeaderboardServerProcess& server, const std::string& target) {
     TestRequest request;
     request.url = base_url(server) + target;
     if (server.url().rfind("https://", 0) == 0) request.ca_file = server.ca_file();
     return request;
 }
 
-TestReply get(const LeaderboardServerProcess& server, const std::string& target)
-{
+TestReply get(const LeaderboardServerProcess& server, const std::string& target) {
     return send_request(request_to(server, target));
 }
 
-TestReply post(const LeaderboardServerProcess& server, const std::string& body)
-{
+TestReply post(const LeaderboardServerProcess& server, const std::string& body) {
     TestRequest request = request_to(server, "/api.php");
     request.method = "POST";
     request.body = body;
@@ -45,21 +41,20 @@ TestReply post(const LeaderboardServerProcess& server, const std::string& body)
     return send_request(request);
 }
 
-std::string submission(const std::string& cpu, int score, int threads = 1)
-{
-    return nlohmann::json{{"cpu_name", cpu}, {"score", score}, {"threads", threads},
+std::string submission(const std::string& cpu, int score, int threads = 1) {
+    return nlohmann::json{{"cpu_name", cpu},
+                          {"score", score},
+                          {"threads", threads},
                           {"type", threads == 1 ? "single" : "multi"}}
         .dump();
 }
 
-nlohmann::json json_of(const TestReply& reply)
-{
+nlohmann::json json_of(const TestReply& reply) {
     return nlohmann::json::parse(reply.body, nullptr, false);
 }
 
 // The standings of a type as the server sends them; empty on any failure.
-nlohmann::json standings(const LeaderboardServerProcess& server, const std::string& type)
-{
+nlohmann::json standings(const LeaderboardServerProcess& server, const std::string& type) {
     TestReply reply = get(server, "/api.php?type=" + type);
     EXPECT_EQ(reply.status, 200) << reply.error << reply.body;
     nlohmann::json document = json_of(reply);
@@ -68,21 +63,18 @@ nlohmann::json standings(const LeaderboardServerProcess& server, const std::stri
 }
 
 // Exit code 0 also means no sanitizer report ended the server.
-void expect_clean_stop(LeaderboardServerProcess& server)
-{
+void expect_clean_stop(LeaderboardServerProcess& server) {
     EXPECT_EQ(server.stop(), 0) << server.log_text();
 }
 
-void expect_accepted(const TestReply& reply)
-{
+void expect_accepted(const TestReply& reply) {
     EXPECT_EQ(reply.status, 200) << reply.error;
     EXPECT_EQ(json_of(reply), nlohmann::json({{"ok", true}})) << reply.body;
 }
 
 }  // namespace
 
-TEST(LeaderboardServer, ServesEmptyStandingsForBothTypes)
-{
+TEST(LeaderboardServer, ServesEmptyStandingsForBothTypes) {
     LeaderboardServerProcess server;
     for (const char* type : {"single", "multi"}) {
         TestReply reply = get(server, std::string("/api.php?type=") + type);
@@ -92,8 +84,7 @@ TEST(LeaderboardServer, ServesEmptyStandingsForBothTypes)
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, RefusesOtherTypesPathsAndMethodsWithJsonErrors)
-{
+TEST(LeaderboardServer, RefusesOtherTypesPathsAndMethodsWithJsonErrors) {
     LeaderboardServerProcess server;
     for (const char* target : {"/api.php", "/api.php?type=", "/api.php?type=Single", "/api.php?type=both"}) {
         TestReply reply = get(server, target);
@@ -117,8 +108,7 @@ TEST(LeaderboardServer, RefusesOtherTypesPathsAndMethodsWithJsonErrors)
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, AcceptedSubmissionsAppearInTheStandings)
-{
+TEST(LeaderboardServer, AcceptedSubmissionsAppearInTheStandings) {
     LeaderboardServerProcess server;
     const std::string cpu = "Intel\xC2\xAE Core\xE2\x84\xA2 i7-12700K";
     expect_accepted(post(server, submission(cpu, 1000)));
@@ -137,12 +127,12 @@ TEST(LeaderboardServer, AcceptedSubmissionsAppearInTheStandings)
     EXPECT_EQ(multi[0]["runs"], 1);
 
     // The request log names address, method, path, status and size.
-    EXPECT_NE(server.log_text().find("127.0.0.1 POST /api.php 200 11"), std::string::npos) << server.log_text();
+    EXPECT_NE(server.log_text().find("127.0.0.1 POST /api.php 200 11"), std::string::npos)
+        << server.log_text();
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, InvalidSubmissionsGetOkFalseWithTheReasonAndAreNotStored)
-{
+TEST(LeaderboardServer, InvalidSubmissionsGetOkFalseWithTheReasonAndAreNotStored) {
     LeaderboardServerProcess server;
     struct Case {
         std::string body;
@@ -171,8 +161,7 @@ TEST(LeaderboardServer, InvalidSubmissionsGetOkFalseWithTheReasonAndAreNotStored
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, BodiesOverFourKibibytesGet413)
-{
+TEST(LeaderboardServer, BodiesOverFourKibibytesGet413) {
     LeaderboardServerProcess server;
     // Exactly 4096 bytes is still read: a valid body padded with spaces.
     std::string fits = submission("Padded CPU", 77);
@@ -197,8 +186,7 @@ TEST(LeaderboardServer, BodiesOverFourKibibytesGet413)
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, SubmissionsBeyondTheRateLimitGet429)
-{
+TEST(LeaderboardServer, SubmissionsBeyondTheRateLimitGet429) {
     LeaderboardServerProcess server(LeaderboardServerOptions{.rate_limit = 3});
     for (int i = 0; i < 3; ++i) expect_accepted(post(server, submission("Busy CPU", 100 + i)));
     TestReply refused = post(server, submission("Busy CPU", 999));
@@ -212,8 +200,7 @@ TEST(LeaderboardServer, SubmissionsBeyondTheRateLimitGet429)
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, ConcurrentSubmissionsAreAllStored)
-{
+TEST(LeaderboardServer, ConcurrentSubmissionsAreAllStored) {
     LeaderboardServerProcess server;
     std::vector<std::thread> clients;
     std::atomic<int> accepted{0};
@@ -234,8 +221,7 @@ TEST(LeaderboardServer, ConcurrentSubmissionsAreAllStored)
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, KeepsSubmissionsAcrossARestart)
-{
+TEST(LeaderboardServer, KeepsSubmissionsAcrossARestart) {
     LeaderboardServerProcess server;
     expect_accepted(post(server, submission("Persistent CPU", 4321)));
     EXPECT_EQ(server.stop(), 0) << server.log_text();
@@ -245,8 +231,7 @@ TEST(LeaderboardServer, KeepsSubmissionsAcrossARestart)
     EXPECT_EQ(single[0]["cpu"], "Persistent CPU");
 }
 
-TEST(LeaderboardServer, AKillRightAfterTheReplyLosesNothing)
-{
+TEST(LeaderboardServer, AKillRightAfterTheReplyLosesNothing) {
     LeaderboardServerProcess server;
     for (int i = 1; i <= 5; ++i) {
         expect_accepted(post(server, submission("Killed CPU", 100 * i)));
@@ -260,8 +245,7 @@ TEST(LeaderboardServer, AKillRightAfterTheReplyLosesNothing)
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, SigtermStopsItCleanlyEvenWithAnOpenConnection)
-{
+TEST(LeaderboardServer, SigtermStopsItCleanlyEvenWithAnOpenConnection) {
     LeaderboardServerProcess server;
     TestHttpSession session;
     TestReply reply = session.send(request_to(server, "/api.php?type=single"));
@@ -271,16 +255,14 @@ TEST(LeaderboardServer, SigtermStopsItCleanlyEvenWithAnOpenConnection)
     EXPECT_NE(server.log_text().find("stopped"), std::string::npos) << server.log_text();
 }
 
-TEST(LeaderboardServer, SigintStopsItCleanlyToo)
-{
+TEST(LeaderboardServer, SigintStopsItCleanlyToo) {
     LeaderboardServerProcess server;
     ASSERT_EQ(kill(server.pid(), SIGINT), 0);
     EXPECT_EQ(server.stop(), 0) << server.log_text();
     EXPECT_NE(server.log_text().find("SIGINT"), std::string::npos) << server.log_text();
 }
 
-TEST(LeaderboardServer, ALockedDatabaseGives500AndTheServerCarriesOn)
-{
+TEST(LeaderboardServer, ALockedDatabaseGives500AndTheServerCarriesOn) {
     LeaderboardServerProcess server;
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(server.db_path().c_str(), &other), SQLITE_OK);
@@ -299,8 +281,7 @@ TEST(LeaderboardServer, ALockedDatabaseGives500AndTheServerCarriesOn)
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, PlainHttpModeServesTheSameApi)
-{
+TEST(LeaderboardServer, PlainHttpModeServesTheSameApi) {
     LeaderboardServerProcess server(LeaderboardServerOptions{.plain_http = true});
     ASSERT_EQ(server.url().rfind("http://", 0), 0u);
     expect_accepted(post(server, submission("Proxied CPU", 55)));
@@ -308,8 +289,7 @@ TEST(LeaderboardServer, PlainHttpModeServesTheSameApi)
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, HttpsModeRefusesPlainHttp)
-{
+TEST(LeaderboardServer, HttpsModeRefusesPlainHttp) {
     LeaderboardServerProcess server;
     TestRequest plain;
     plain.url = "http://127.0.0.1:" + std::to_string(server.port()) + "/api.php?type=single";
@@ -320,8 +300,7 @@ TEST(LeaderboardServer, HttpsModeRefusesPlainHttp)
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServerCommandLine, ABadFlagGivesOneLineAndExitCode2)
-{
+TEST(LeaderboardServerCommandLine, ABadFlagGivesOneLineAndExitCode2) {
     CommandResult result = run_command({leaderboard_binary_path(), "--http", "--frobnicate"});
     EXPECT_EQ(result.exit_code, 2);
     EXPECT_NE(result.output.find("--frobnicate"), std::string::npos) << result.output;
@@ -332,17 +311,16 @@ TEST(LeaderboardServerCommandLine, ABadFlagGivesOneLineAndExitCode2)
     EXPECT_NE(no_cert.output.find("--cert"), std::string::npos) << no_cert.output;
 }
 
-TEST(LeaderboardServerCommandLine, UnusableCertificateOrDatabaseEndsWithAMessage)
-{
+TEST(LeaderboardServerCommandLine, UnusableCertificateOrDatabaseEndsWithAMessage) {
     TempDir dir;
-    CommandResult bad_cert = run_command({leaderboard_binary_path(), "--listen", "127.0.0.1:0", "--cert",
-                                          "/nonexistent/cert.pem", "--key", "/nonexistent/key.pem", "--db",
-                                          dir.file("board.db")});
+    CommandResult bad_cert =
+        run_command({leaderboard_binary_path(), "--listen", "127.0.0.1:0", "--cert", "/nonexistent/cert.pem",
+                     "--key", "/nonexistent/key.pem", "--db", dir.file("board.db")});
     EXPECT_EQ(bad_cert.exit_code, 1);
     EXPECT_NE(bad_cert.output.find("/nonexistent/cert.pem"), std::string::npos) << bad_cert.output;
 
-    CommandResult bad_db = run_command(
-        {leaderboard_binary_path(), "--http", "--listen", "127.0.0.1:0", "--db", "/nonexistent/dir/board.db"});
+    CommandResult bad_db = run_command({leaderboard_binary_path(), "--http", "--listen", "127.0.0.1:0",
+                                        "--db", "/nonexistent/dir/board.db"});
     EXPECT_EQ(bad_db.exit_code, 1);
     EXPECT_NE(bad_db.output.find("/nonexistent/dir/board.db"), std::string::npos) << bad_db.output;
 }

@@ -4,15 +4,13 @@
 
 namespace {
 
-ParsedOptions parse(std::vector<std::string> args)
-{
+ParsedOptions parse(std::vector<std::string> args) {
     return parse_options(args);
 }
 
 }  // namespace
 
-TEST(ServerOptions, DefaultsNeedOnlyCertificateAndKey)
-{
+TEST(ServerOptions, DefaultsNeedOnlyCertificateAndKey) {
     ParsedOptions parsed = parse({"--cert", "c.pem", "--key", "k.pem"});
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.options.host, "127.0.0.1");
@@ -24,8 +22,7 @@ TEST(ServerOptions, DefaultsNeedOnlyCertificateAndKey)
     EXPECT_EQ(parsed.options.rate_limit, 30);
 }
 
-TEST(ServerOptions, ReadsEveryFlagInBothSpellings)
-{
+TEST(ServerOptions, ReadsEveryFlagInBothSpellings) {
     ParsedOptions parsed = parse({"--listen=0.0.0.0:9000", "--db", "/tmp/x.db", "--http", "--rate-limit=5"});
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.options.host, "0.0.0.0");
@@ -40,15 +37,13 @@ TEST(ServerOptions, ReadsEveryFlagInBothSpellings)
     EXPECT_EQ(parsed.options.port, 0);
 }
 
-TEST(ServerOptions, HelpNeedsNothingElse)
-{
+TEST(ServerOptions, HelpNeedsNothingElse) {
     ParsedOptions parsed = parse({"--help"});
     EXPECT_EQ(parsed.error, "");
     EXPECT_TRUE(parsed.options.show_help);
 }
 
-TEST(ServerOptions, BadFlagsAreNamed)
-{
+TEST(ServerOptions, BadFlagsAreNamed) {
     struct Case {
         std::vector<std::string> args;
         std::string names;

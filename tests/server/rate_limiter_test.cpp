@@ -4,8 +4,7 @@
 
 using namespace std::chrono_literals;
 
-TEST(RateLimiter, RefusesBeyondTheLimitWithinAMinute)
-{
+TEST(RateLimiter, RefusesBeyondTheLimitWithinAMinute) {
     RateLimiter limiter(3);
     const auto t0 = RateLimiter::Clock::time_point{} + 1h;
     EXPECT_TRUE(limiter.allow("10.0.0.1", t0));
@@ -17,8 +16,7 @@ TEST(RateLimiter, RefusesBeyondTheLimitWithinAMinute)
     EXPECT_TRUE(limiter.allow("10.0.0.2", t0 + 3s));
 }
 
-TEST(RateLimiter, TheWindowSlides)
-{
+TEST(RateLimiter, TheWindowSlides) {
     RateLimiter limiter(2);
     const auto t0 = RateLimiter::Clock::time_point{} + 1h;
     EXPECT_TRUE(limiter.allow("a", t0));
@@ -30,8 +28,7 @@ TEST(RateLimiter, TheWindowSlides)
     EXPECT_TRUE(limiter.allow("a", t0 + 90s));
 }
 
-TEST(RateLimiter, ForgetsQuietAddresses)
-{
+TEST(RateLimiter, ForgetsQuietAddresses) {
     RateLimiter limiter(5);
     const auto t0 = RateLimiter::Clock::time_point{} + 1h;
     for (int i = 0; i < 50; ++i) limiter.allow("host" + std::to_string(i), t0);

@@ -8,15 +8,13 @@
 
 namespace {
 
-Submission run(std::string cpu, std::int32_t score, std::string type = "single")
-{
+Submission run(std::string cpu, std::int32_t score, std::string type = "single") {
     return Submission{std::move(cpu), score, type == "single" ? 1 : 8, std::move(type)};
 }
 
 }  // namespace
 
-TEST(Store, StandingsAverageAsTruncatedIntegers)
-{
+TEST(Store, StandingsAverageAsTruncatedIntegers) {
     TempDir dir;
     Store store(dir.file("board.db"));
     store.add(run("A", 10));
@@ -35,8 +33,7 @@ TEST(Store, StandingsAverageAsTruncatedIntegers)
     EXPECT_EQ(rows[1].runs, 3);
 }
 
-TEST(Store, StandingsPutBestFirstAndBreakTiesByName)
-{
+TEST(Store, StandingsPutBestFirstAndBreakTiesByName) {
     TempDir dir;
     Store store(dir.file("board.db"));
     store.add(run("Zeta", 500));
@@ -53,8 +50,7 @@ TEST(Store, StandingsPutBestFirstAndBreakTiesByName)
     EXPECT_EQ(rows[3].cpu, "Zeta");
 }
 
-TEST(Store, StandingsKeepTheRunTypesApart)
-{
+TEST(Store, StandingsKeepTheRunTypesApart) {
     TempDir dir;
     Store store(dir.file("board.db"));
     store.add(run("Same CPU", 100, "single"));
@@ -74,8 +70,7 @@ TEST(Store, StandingsKeepTheRunTypesApart)
     EXPECT_TRUE(store.standings("other").empty());
 }
 
-TEST(Store, StandingsStopAtAHundredRows)
-{
+TEST(Store, StandingsStopAtAHundredRows) {
     TempDir dir;
     Store store(dir.file("board.db"));
     for (int i = 1; i <= 101; ++i) store.add(run("CPU " + std::to_string(i), i * 10));
@@ -86,8 +81,7 @@ TEST(Store, StandingsStopAtAHundredRows)
     EXPECT_EQ(rows.back().cpu, "CPU 2");  // the weakest one is cut
 }
 
-TEST(Store, KeepsSubmissionsAcrossReopening)
-{
+TEST(Store, KeepsSubmissionsAcrossReopening) {
     TempDir dir;
     {
         Store store(dir.file("board.db"));
@@ -100,8 +94,7 @@ TEST(Store, KeepsSubmissionsAcrossReopening)
     EXPECT_EQ(rows[0].avg_score, 1234);
 }
 
-TEST(Store, ALockedDatabaseFailsTheWriteAndTheStoreRecovers)
-{
+TEST(Store, ALockedDatabaseFailsTheWriteAndTheStoreRecovers) {
     TempDir dir;
     Store store(dir.file("board.db"), /*busy_timeout_ms=*/50);
     store.add(run("Before", 10));
@@ -124,8 +117,7 @@ TEST(Store, ALockedDatabaseFailsTheWriteAndTheStoreRecovers)
     EXPECT_EQ(rows[1].cpu, "Before");
 }
 
-TEST(Store, RefusesAFileThatIsNotADatabase)
-{
+TEST(Store, RefusesAFileThatIsNotADatabase) {
     TempDir dir;
     {
         FILE* f = std::fopen(dir.file("junk.db").c_str(), "wb");

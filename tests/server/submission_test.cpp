@@ -4,25 +4,24 @@
 
 namespace {
 
-nlohmann::json valid_body()
-{
-    return {{"cpu_name", "AMD Ryzen 9 7950X 16-Core Processor"}, {"score", 4321}, {"threads", 1}, {"type", "single"}};
+nlohmann::json valid_body() {
+    return {{"cpu_name", "AMD Ryzen 9 7950X 16-Core Processor"},
+            {"score", 4321},
+            {"threads", 1},
+            {"type", "single"}};
 }
 
-std::string error_for(const nlohmann::json& body)
-{
+std::string error_for(const nlohmann::json& body) {
     return check_submission(body).error;
 }
 
-bool mentions(const std::string& error, const std::string& word)
-{
+bool mentions(const std::string& error, const std::string& word) {
     return error.find(word) != std::string::npos;
 }
 
 }  // namespace
 
-TEST(Submission, AcceptsTheClientsCompactBody)
-{
+TEST(Submission, AcceptsTheClientsCompactBody) {
     SubmissionCheck check =
         parse_submission(R"({"cpu_name":"Intel(R) Core(TM) i7","score":987,"threads":16,"type":"multi"})");
     ASSERT_TRUE(check.ok()) << check.error;
@@ -32,19 +31,18 @@ TEST(Submission, AcceptsTheClientsCompactBody)
     EXPECT_EQ(check.submission.type, "multi");
 }
 
-TEST(Submission, RefusesBodiesThatAreNotJsonObjects)
-{
+TEST(Submission, RefusesBodiesThatAreNotJsonObjects) {
     EXPECT_TRUE(mentions(parse_submission("").error, "not valid JSON"));
     EXPECT_TRUE(mentions(parse_submission("hello").error, "not valid JSON"));
     EXPECT_TRUE(mentions(parse_submission(R"({"score":1} trailing)").error, "not valid JSON"));
     EXPECT_TRUE(mentions(parse_submission("[1,2]").error, "JSON object"));
     EXPECT_TRUE(mentions(parse_submission("null").error, "JSON object"));
     // The JSON parser itself refuses invalid UTF-8 inside strings.
-    EXPECT_FALSE(parse_submission("{\"cpu_name\":\"\xC3\x28\",\"score\":1,\"threads\":1,\"type\":\"single\"}").ok());
+    EXPECT_FALSE(
+        parse_submission("{\"cpu_name\":\"\xC3\x28\",\"score\":1,\"threads\":1,\"type\":\"single\"}").ok());
 }
 
-TEST(Submission, NamesEachMissingMember)
-{
+TEST(Submission, NamesEachMissingMember) {
     for (const char* key : {"cpu_name", "score", "threads", "type"}) {
         nlohmann::json body = valid_body();
         body.erase(key);
@@ -54,12 +52,11 @@ TEST(Submission, NamesEachMissingMember)
     }
 }
 
-TEST(Submission, IntegersMustBeJsonIntegers)
-{
+TEST(Submission, IntegersMustBeJsonIntegers) {
     for (const char* key : {"score", "threads"}) {
-        for (const nlohmann::json& wrong : {nlohmann::json(5.0), nlohmann::json(2.5), nlohmann::json(true),
-                                            nlohmann::json("7"), nlohmann::json(nullptr), nlohmann::json::array(),
-                                            nlohmann::json(1e30)}) {
+        for (const nlohmann::json& wrong :
+             {nlohmann::json(5.0), nlohmann::json(2.5), nlohmann::json(true), nlohmann::json("7"),
+              nlohmann::json(nullptr), nlohmann::json::array(), nlohmann::json(1e30)}) {
             nlohmann::json body = valid_body();
             body[key] = wrong;
             std::string error = error_for(body);
@@ -68,23 +65,27 @@ TEST(Submission, IntegersMustBeJsonIntegers)
         }
     }
     // A float written in the text stays a float.
-    EXPECT_TRUE(mentions(parse_submission(R"({"cpu_name":"x","score":100.0,"threads":1,"type":"single"})").error,
-                         "integer"));
+    EXPECT_TRUE(mentions(
+        parse_submission(R"({"cpu_name":"x","score":100.0,"threads":1,"type":"single"})").error, "integer"));
 }
 
-TEST(Submission, IntegersMustBeInRange)
-{
+TEST(Submission, IntegersMustBeInRange) {
     struct Case {
         const char* key;
         nlohmann::json value;
         bool ok;
     };
     const Case cases[] = {
-        {"score", 0, false},          {"score", -5, false},
-        {"score", 1, true},           {"score", max_score, true},
-        {"score", max_score + 1, false}, {"score", std::uint64_t{1} << 63, false},
-        {"threads", 0, false},        {"threads", 4096, true},
-        {"threads", 4097, false},     {"threads", std::int64_t{1} << 40, false},
+        {"score", 0, false},
+        {"score", -5, false},
+        {"score", 1, true},
+        {"score", max_score, true},
+        {"score", max_score + 1, false},
+        {"score", std::uint64_t{1} << 63, false},
+        {"threads", 0, false},
+        {"threads", 4096, true},
+        {"threads", 4097, false},
+        {"threads", std::int64_t{1} << 40, false},
     };
     for (const Case& c : cases) {
         nlohmann::json body = valid_body();
@@ -98,8 +99,7 @@ TEST(Submission, IntegersMustBeInRange)
     }
 }
 
-TEST(Submission, CpuNameMustBeAShortPrintableString)
-{
+TEST(Submission, CpuNameMustBeAShortPrintableString) {
     auto error_with_name = [](const nlohmann::json& name) {
         nlohmann::json body = valid_body();
         body["cpu_name"] = name;
@@ -116,24 +116,24 @@ TEST(Submission, CpuNameMustBeAShortPrintableString)
     EXPECT_EQ(error_with_name(umlauts), "");
     EXPECT_TRUE(mentions(error_with_name(umlauts + "\xC3\xBC"), "128"));
 
-    for (const std::string& controlled : {std::string("Core\ni7"), std::string("Core\ti7"), std::string("a\x7F"),
-                                          std::string("nul\0x", 5), std::string("c1 \xC2\x85")}) {
+    for (const std::string& controlled :
+         {std::string("Core\ni7"), std::string("Core\ti7"), std::string("a\x7F"), std::string("nul\0x", 5),
+          std::string("c1 \xC2\x85")}) {
         EXPECT_TRUE(mentions(error_with_name(controlled), "control")) << nlohmann::json(controlled).dump();
     }
     EXPECT_EQ(error_with_name("Intel\xC2\xAE Core\xE2\x84\xA2"), "");
 
     // Built in memory (the parser would already refuse these texts).
-    for (const std::string& broken : {std::string("\xC3\x28"), std::string("\xC0\xAF"), std::string("\xED\xA0\x80"),
-                                      std::string("\xF4\x90\x80\x80"), std::string("abc\xE2\x82"),
-                                      std::string("\xFF")}) {
+    for (const std::string& broken :
+         {std::string("\xC3\x28"), std::string("\xC0\xAF"), std::string("\xED\xA0\x80"),
+          std::string("\xF4\x90\x80\x80"), std::string("abc\xE2\x82"), std::string("\xFF")}) {
         nlohmann::json body = valid_body();
         body["cpu_name"] = broken;
         EXPECT_TRUE(mentions(error_for(body), "UTF-8")) << error_for(body);
     }
 }
 
-TEST(Submission, TypeMustMatchTheThreadCount)
-{
+TEST(Submission, TypeMustMatchTheThreadCount) {
     auto check = [](nlohmann::json type, int threads) {
         nlohmann::json body = valid_body();
         body["type"] = type;

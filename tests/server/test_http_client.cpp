@@ -8,8 +8,7 @@
 
 namespace {
 
-std::size_t append_body(char* data, std::size_t size, std::size_t count, void* out)
-{
+std::size_t append_body(char* data, std::size_t size, std::size_t count, void* out) {
     static_cast<std::string*>(out)->append(data, size * count);
     return size * count;
 }
@@ -20,8 +19,7 @@ struct UploadCursor {
 };
 
 // Hands the body out in small pieces, so a chunked upload really is several chunks.
-std::size_t read_body(char* buffer, std::size_t size, std::size_t count, void* cursor_pointer)
-{
+std::size_t read_body(char* buffer, std::size_t size, std::size_t count, void* cursor_pointer) {
     auto* cursor = static_cast<UploadCursor*>(cursor_pointer);
     std::size_t n = std::min({size * count, cursor->body->size() - cursor->offset, std::size_t{512}});
     std::memcpy(buffer, cursor->body->data() + cursor->offset, n);
@@ -29,33 +27,28 @@ std::size_t read_body(char* buffer, std::size_t size, std::size_t count, void* c
     return n;
 }
 
-void global_init_once()
-{
+void global_init_once() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
 }  // namespace
 
-TestHttpSession::TestHttpSession()
-{
+TestHttpSession::TestHttpSession() {
     global_init_once();
     curl_ = curl_easy_init();
 }
 
-TestHttpSession::~TestHttpSession()
-{
+TestHttpSession::~TestHttpSession() {
     curl_easy_cleanup(static_cast<CURL*>(curl_));
 }
 
-TestReply send_request(const TestRequest& request)
-{
+TestReply send_request(const TestRequest& request) {
     TestHttpSession session;
     return session.send(request);
 }
 
-TestReply TestHttpSession::send(const TestRequest& request)
-{
+TestReply TestHttpSession::send(const TestRequest& request) {
     TestReply reply;
     CURL* curl = static_cast<CURL*>(curl_);
     if (curl == nullptr) {

@@ -6,17 +6,17 @@
 // A small libcurl client for the server tests, verifying the server against the
 // test CA. Not the program's own transport: it reports every status and body.
 struct TestReply {
-    long status = 0;      // 0 when the exchange failed
+    long status = 0;  // 0 when the exchange failed
     std::string body;
-    std::string error;    // curl's message when the exchange failed
+    std::string error;  // curl's message when the exchange failed
 };
 
 struct TestRequest {
     std::string method = "GET";
-    std::string url;            // e.g. "https://localhost:1234/api.php?type=single"
-    std::string body;           // sent for POST and PUT
-    std::string ca_file;        // empty for plain HTTP
-    bool chunked = false;       // send the body without a Content-Length
+    std::string url;       // e.g. "https://localhost:1234/api.php?type=single"
+    std::string body;      // sent for POST and PUT
+    std::string ca_file;   // empty for plain HTTP
+    bool chunked = false;  // send the body without a Content-Length
     std::vector<std::string> headers;
 };
 

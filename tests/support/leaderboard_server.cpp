@@ -26,8 +26,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int status_to_exit_code(int status)
-{
+int status_to_exit_code(int status) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return -1;
@@ -37,8 +36,7 @@ int status_to_exit_code(int status)
 // has set up, so that SIGTERM and SIGINT reach the server's own handling.
 struct SpawnAttributes {
     posix_spawnattr_t attr{};
-    SpawnAttributes()
-    {
+    SpawnAttributes() {
         posix_spawnattr_init(&attr);
         sigset_t empty;
         sigemptyset(&empty);
@@ -64,8 +62,7 @@ struct FileActions {
     FileActions& operator=(const FileActions&) = delete;
 };
 
-pid_t spawn(const std::vector<std::string>& argv, FileActions& files)
-{
+pid_t spawn(const std::vector<std::string>& argv, FileActions& files) {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -79,8 +76,7 @@ pid_t spawn(const std::vector<std::string>& argv, FileActions& files)
 }
 
 // Waits for the child up to `timeout`; returns the exit code, or nothing if it still runs.
-bool wait_for_exit(pid_t pid, std::chrono::milliseconds timeout, int& exit_code)
-{
+bool wait_for_exit(pid_t pid, std::chrono::milliseconds timeout, int& exit_code) {
     const auto deadline = Clock::now() + timeout;
     for (;;) {
         int status = 0;
@@ -98,23 +94,20 @@ bool wait_for_exit(pid_t pid, std::chrono::milliseconds timeout, int& exit_code)
     }
 }
 
-std::string read_file(const std::string& path)
-{
+std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
-void write_file(const std::string& path, const std::string& text)
-{
+void write_file(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-void run_checked(const std::vector<std::string>& argv)
-{
+void run_checked(const std::vector<std::string>& argv) {
     CommandResult result = run_command(argv);
     if (result.exit_code != 0) {
         throw std::runtime_error(argv[0] + " " + argv[1] + " failed (exit " +
@@ -122,8 +115,7 @@ void run_checked(const std::vector<std::string>& argv)
     }
 }
 
-bool accepts_connections(int port)
-{
+bool accepts_connections(int port) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     sockaddr_in address{};
@@ -137,8 +129,7 @@ bool accepts_connections(int port)
 
 // The server announces "listening on http[s]://HOST:PORT"; returns PORT, or 0 if the
 // line is not there yet.
-int announced_port(const std::string& log)
-{
+int announced_port(const std::string& log) {
     const std::string marker = "listening on ";
     std::size_t at = log.find(marker);
     if (at == std::string::npos) return 0;
@@ -152,13 +143,11 @@ int announced_port(const std::string& log)
 
 }  // namespace
 
-std::string leaderboard_binary_path()
-{
+std::string leaderboard_binary_path() {
     return VORNMARK_LEADERBOARD_BIN;
 }
 
-CommandResult run_command(const std::vector<std::string>& argv, std::chrono::milliseconds timeout)
-{
+CommandResult run_command(const std::vector<std::string>& argv, std::chrono::milliseconds timeout) {
     if (argv.empty()) throw std::runtime_error("run_command: no program");
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -206,9 +195,7 @@ CommandResult run_command(const std::vector<std::string>& argv, std::chrono::mil
     return result;
 }
 
-LeaderboardServerProcess::LeaderboardServerProcess(LeaderboardServerOptions options)
-    : options_(options)
-{
+LeaderboardServerProcess::LeaderboardServerProcess(LeaderboardServerOptions options) : options_(options) {
     std::string base = (std::filesystem::temp_directory_path() / "vornmark-leaderboard-XXXXXX").string();
     if (mkdtemp(base.data()) == nullptr) {
         throw std::runtime_error("cannot make a temporary directory: " + std::string(std::strerror(errno)));
@@ -230,8 +217,7 @@ LeaderboardServerProcess::LeaderboardServerProcess(LeaderboardServerOptions opti
     }
 }
 
-LeaderboardServerProcess::~LeaderboardServerProcess()
-{
+LeaderboardServerProcess::~LeaderboardServerProcess() {
     // No test framework here to fail a test; an unclean end (a crash, a sanitizer
     // report, a hang) at least shows up loudly with the server's log.
     if (pid_ > 0) {
@@ -245,38 +231,53 @@ LeaderboardServerProcess::~LeaderboardServerProcess()
     std::filesystem::remove_all(directory_, ignored);
 }
 
-std::string LeaderboardServerProcess::url() const
-{
+std::string LeaderboardServerProcess::url() const {
     return std::string(options_.plain_http ? "http://" : "https://") + host_ + ":" + std::to_string(port_);
 }
 
-void LeaderboardServerProcess::make_certificates()
-{
+void LeaderboardServerProcess::make_certificates() {
     // EC keys: much quicker to make than RSA, and every TLS stack here speaks them.
     const std::string ca_key = directory_ + "/ca.key";
     const std::string csr = directory_ + "/server.csr";
     const std::string extensions = directory_ + "/server.ext";
-    run_checked({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                 "-nodes", "-keyout", ca_key, "-out", ca_file_, "-days", "2", "-subj",
-                 "/CN=Vornmark test CA", "-addext", "basicConstraints=critical,CA:TRUE", "-addext",
+    run_checked({"openssl",
+                 "req",
+                 "-x509",
+                 "-newkey",
+                 "ec",
+                 "-pkeyopt",
+                 "ec_paramgen_curve:prime256v1",
+                 "-nodes",
+                 "-keyout",
+                 ca_key,
+                 "-out",
+                 ca_file_,
+                 "-days",
+                 "2",
+                 "-subj",
+                 "/CN=Vornmark test CA",
+                 "-addext",
+                 "basicConstraints=critical,CA:TRUE",
+                 "-addext",
                  "keyUsage=critical,keyCertSign,cRLSign"});
     run_checked({"openssl", "req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
                  "-nodes", "-keyout", key_file_, "-out", csr, "-subj", "/CN=localhost"});
-    write_file(extensions,
-               "basicConstraints=CA:FALSE\n"
-               "keyUsage=critical,digitalSignature,keyEncipherment\n"
-               "extendedKeyUsage=serverAuth\n"
-               "subjectAltName=DNS:localhost,IP:127.0.0.1\n");
-    run_checked({"openssl", "x509", "-req", "-in", csr, "-CA", ca_file_, "-CAkey", ca_key,
-                 "-CAcreateserial", "-out", cert_file_, "-days", "2", "-extfile", extensions});
+    write_file(extensions, "basicConstraints=CA:FALSE\n"
+                           "keyUsage=critical,digitalSignature,keyEncipherment\n"
+                           "extendedKeyUsage=serverAuth\n"
+                           "subjectAltName=DNS:localhost,IP:127.0.0.1\n");
+    run_checked({"openssl", "x509", "-req", "-in", csr, "-CA", ca_file_, "-CAkey", ca_key, "-CAcreateserial",
+                 "-out", cert_file_, "-days", "2", "-extfile", extensions});
 }
 
-void LeaderboardServerProcess::start()
-{
+void LeaderboardServerProcess::start() {
     std::vector<std::string> argv = {leaderboard_binary_path(),
-                                     "--listen", host_ + ":" + std::to_string(port_),
-                                     "--db", db_path_,
-                                     "--rate-limit", std::to_string(options_.rate_limit)};
+                                     "--listen",
+                                     host_ + ":" + std::to_string(port_),
+                                     "--db",
+                                     db_path_,
+                                     "--rate-limit",
+                                     std::to_string(options_.rate_limit)};
     if (options_.plain_http) {
         argv.push_back("--http");
     } else {
@@ -318,8 +319,7 @@ void LeaderboardServerProcess::start()
     }
 }
 
-int LeaderboardServerProcess::stop()
-{
+int LeaderboardServerProcess::stop() {
     if (pid_ <= 0) return -1;
     kill(pid_, SIGTERM);
     int exit_code = -1;
@@ -331,8 +331,7 @@ int LeaderboardServerProcess::stop()
     return exit_code;
 }
 
-void LeaderboardServerProcess::kill_hard()
-{
+void LeaderboardServerProcess::kill_hard() {
     if (pid_ <= 0) return;
     kill(pid_, SIGKILL);
     int exit_code = -1;
@@ -340,13 +339,11 @@ void LeaderboardServerProcess::kill_hard()
     pid_ = -1;
 }
 
-void LeaderboardServerProcess::restart()
-{
+void LeaderboardServerProcess::restart() {
     if (pid_ > 0) stop();
     start();
 }
 
-std::string LeaderboardServerProcess::log_text() const
-{
+std::string LeaderboardServerProcess::log_text() const {
     return read_file(log_path_);
 }

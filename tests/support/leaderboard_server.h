@@ -8,8 +8,8 @@
 
 #include <chrono>
 #include <string>
-#include <vector>
 #include <sys/types.h>
+#include <vector>
 
 struct LeaderboardServerOptions {
     // Submissions per minute and client address; generous so that ordinary tests never trip it.

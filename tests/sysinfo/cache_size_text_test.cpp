@@ -2,7 +2,9 @@
 
 #include "sysinfo/system_info.h"
 
-TEST(CacheSizeText, ZeroIsNotAvailable) { EXPECT_EQ(cache_size_text(0), "N/A"); }
+TEST(CacheSizeText, ZeroIsNotAvailable) {
+    EXPECT_EQ(cache_size_text(0), "N/A");
+}
 
 TEST(CacheSizeText, BelowOneMebibyteIsWholeKibibytes) {
     EXPECT_EQ(cache_size_text(1), "0 KB");

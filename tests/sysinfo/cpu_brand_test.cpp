@@ -7,7 +7,7 @@
 namespace {
 
 std::array<std::uint32_t, 12> registers_holding(const std::string& text) {
-    std::array<std::uint32_t, 12> registers {};
+    std::array<std::uint32_t, 12> registers{};
     std::memcpy(registers.data(), text.data(), std::min<std::size_t>(text.size(), 48));
     return registers;
 }
@@ -15,7 +15,8 @@ std::array<std::uint32_t, 12> registers_holding(const std::string& text) {
 }  // namespace
 
 TEST(CpuBrand, LeadingSpacesGoTrailingSpacesStay) {
-    EXPECT_EQ(brand_string_from_registers(registers_holding("  Intel(R) Core(TM) i7  ")), "Intel(R) Core(TM) i7  ");
+    EXPECT_EQ(brand_string_from_registers(registers_holding("  Intel(R) Core(TM) i7  ")),
+              "Intel(R) Core(TM) i7  ");
 }
 
 TEST(CpuBrand, OnlySpacesStayAsTheyAre) {

@@ -14,9 +14,9 @@ TEST(OsVersion, MissingPartsFallBack) {
 }
 
 TEST(OsRelease, ValuesLoseTheirQuoting) {
-    const std::string text =
-        "# comment\nNAME=Plain\nPRETTY_NAME=\"Say \\\"hi\\\" \\\\ \\$x\"\nID='single quoted'\nVERSION_ID=\"12\"\n"
-        "EMPTY=\n";
+    const std::string text = "# comment\nNAME=Plain\nPRETTY_NAME=\"Say \\\"hi\\\" \\\\ \\$x\"\nID='single "
+                             "quoted'\nVERSION_ID=\"12\"\n"
+                             "EMPTY=\n";
     EXPECT_EQ(os_release_value(text, "NAME").value_or("?"), "Plain");
     EXPECT_EQ(os_release_value(text, "PRETTY_NAME").value_or("?"), "Say \"hi\" \\ $x");
     EXPECT_EQ(os_release_value(text, "ID").value_or("?"), "single quoted");

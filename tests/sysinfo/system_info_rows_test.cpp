@@ -6,8 +6,8 @@ TEST(SystemInfoRows, LabelsInPanelOrderWithTwoSpacingRows) {
     const auto rows = system_info_rows(SystemInfo{});
     std::vector<std::string> labels;
     for (const auto& row : rows) labels.push_back(row.label);
-    EXPECT_EQ(labels, (std::vector<std::string>{"CPU", "Cores", "Freq", "L1", "L2", "L3", "", "GPU", "VRAM", "RAM",
-                                                 "", "OS", "PC"}));
+    EXPECT_EQ(labels, (std::vector<std::string>{"CPU", "Cores", "Freq", "L1", "L2", "L3", "", "GPU", "VRAM",
+                                                "RAM", "", "OS", "PC"}));
     EXPECT_EQ(rows[6].value, "");
     EXPECT_EQ(rows[10].value, "");
 }

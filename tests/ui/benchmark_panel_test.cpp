@@ -57,8 +57,7 @@ protected:
         EXPECT_EQ(status, "Submitted OK (" + type + " " + std::to_string(score) + ")");
         int runs = 0;
         for (const ServerRow& row : server_standings(endpoint, type))
-            if (row.cpu == cpu_name)
-                runs += row.runs;
+            if (row.cpu == cpu_name) runs += row.runs;
         EXPECT_EQ(runs, 1) << "exactly one submission of this run";
     }
 

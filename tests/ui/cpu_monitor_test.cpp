@@ -22,8 +22,7 @@ struct RecordedReadings {
 
     bool operator()(SystemTimes& out) {
         ++reads;
-        if (next >= readings.size())
-            return false;
+        if (next >= readings.size()) return false;
         out = readings[next++];
         return true;
     }
@@ -61,9 +60,15 @@ TEST(CpuMonitor, IdleGrowingBy20OfTotal100Gives80Percent) {
     const SystemTimes base{500, 1500, 700};
     // kernel + user grow by 100 in total, idle by 20.
     const SystemTimes next{520, 1560, 740};
-    cpu_monitor_sample(m, true, 1.0, [&](SystemTimes& out) { out = base; return true; });
+    cpu_monitor_sample(m, true, 1.0, [&](SystemTimes& out) {
+        out = base;
+        return true;
+    });
     EXPECT_EQ(m.count, 0) << "the first reading is only the baseline";
-    cpu_monitor_sample(m, true, 1.5, [&](SystemTimes& out) { out = next; return true; });
+    cpu_monitor_sample(m, true, 1.5, [&](SystemTimes& out) {
+        out = next;
+        return true;
+    });
     ASSERT_EQ(m.sample_count, 1);
     EXPECT_DOUBLE_EQ(m.sum, 80.0);
     EXPECT_FLOAT_EQ(m.smoothed, 12.0f);  // 80 * 0.15
@@ -80,8 +85,7 @@ TEST(CpuMonitor, SmoothingWeighsNewValueByFifteenPercent) {
 
 TEST(CpuMonitor, RingKeepsTheLast300ValuesAndShowsTheSecondAsOldestAfter301) {
     std::vector<int> percent;
-    for (int i = 0; i < 301; ++i)
-        percent.push_back(i % 2 == 0 ? 100 : 0);
+    for (int i = 0; i < 301; ++i) percent.push_back(i % 2 == 0 ? 100 : 0);
     const CpuMonitor m = record(percent);
     EXPECT_EQ(m.count, 300);
     EXPECT_EQ(m.sample_count, 301);
@@ -175,8 +179,7 @@ TEST(CpuMonitor, FailedReadingIsSkippedAndRetriedHalfASecondLaterAgainstTheOldBa
     int reads = 0;
     auto source = [&](SystemTimes& out) {
         ++reads;
-        if (fail)
-            return false;
+        if (fail) return false;
         out = current;
         return true;
     };
@@ -194,10 +197,9 @@ TEST(CpuMonitor, FailedReadingIsSkippedAndRetriedHalfASecondLaterAgainstTheOldBa
 }
 
 TEST(ProcStat, ParsesTheAggregateLineWithGuestFieldsLeftOut) {
-    const std::string text =
-        "cpu  10132153 290696 3084719 46828483 16683 0 25195 7 175628 12\n"
-        "cpu0 1393280 32966 572056 13343292 6130 0 17875 0 23933 0\n"
-        "intr 199292\n";
+    const std::string text = "cpu  10132153 290696 3084719 46828483 16683 0 25195 7 175628 12\n"
+                             "cpu0 1393280 32966 572056 13343292 6130 0 17875 0 23933 0\n"
+                             "intr 199292\n";
     SystemTimes t;
     ASSERT_TRUE(parse_proc_stat(text, t));
     EXPECT_EQ(t.idle, 46828483u + 16683u);
@@ -235,9 +237,7 @@ namespace {
 // The centre column's last panel with a recording already made and no run going.
 class CpuPanelTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        app = make_test_app(dir, unreachable_endpoint(), "CPU Panel CPU");
-    }
+    void SetUp() override { app = make_test_app(dir, unreachable_endpoint(), "CPU Panel CPU"); }
     void draw(ImVec2 size) {
         gui.frame(in_window(size, [&] {
             draw_cpu_panel(*app, gui.mono_font());
@@ -279,8 +279,7 @@ TEST_F(CpuPanelTest, AfterARunShowsTheAverageAndTheGraphFillingTheRest) {
     const auto average = gui.find_text("avg 65%");
     ASSERT_TRUE(average) << gui.all_text();
     EXPECT_EQ(average->color, packed(ImVec4(0.5f, 0.5f, 0.5f, 1.0f)));
-    for (const char* label : {"25%", "50%", "75%", "100%"})
-        EXPECT_TRUE(gui.has_text(label)) << label;
+    for (const char* label : {"25%", "50%", "75%", "100%"}) EXPECT_TRUE(gui.has_text(label)) << label;
 
     EXPECT_FLOAT_EQ(graph_max.x - graph_min.x, content_width - 8.0f);
     EXPECT_GT(graph_max.y - graph_min.y, 80.0f);

@@ -1,7 +1,7 @@
 #include "tests/ui/gui_test_context.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -255,8 +255,10 @@ std::optional<TextHit> GuiTestContext::find_text(std::string_view text) const {
                 hit.color = run.char_color[c];
                 first = false;
             } else {
-                hit.min = ImVec2(std::min(hit.min.x, run.char_min[c].x), std::min(hit.min.y, run.char_min[c].y));
-                hit.max = ImVec2(std::max(hit.max.x, run.char_max[c].x), std::max(hit.max.y, run.char_max[c].y));
+                hit.min =
+                    ImVec2(std::min(hit.min.x, run.char_min[c].x), std::min(hit.min.y, run.char_min[c].y));
+                hit.max =
+                    ImVec2(std::max(hit.max.x, run.char_max[c].x), std::max(hit.max.y, run.char_max[c].y));
             }
         }
         if (first) {

@@ -24,8 +24,8 @@ struct TextRun {
     std::string text;
     ImVec2 min;
     ImVec2 max;
-    ImU32 color = 0;                   // vertex colour of the first glyph
-    std::vector<ImVec2> char_min;      // per character of `text` (blanks: zero-size at the pen)
+    ImU32 color = 0;               // vertex colour of the first glyph
+    std::vector<ImVec2> char_min;  // per character of `text` (blanks: zero-size at the pen)
     std::vector<ImVec2> char_max;
     std::vector<ImU32> char_color;
 };
@@ -50,9 +50,9 @@ public:
 
     ImGuiIO& io();
     void set_display_size(ImVec2 size);
-    ImFont* ui_font() const { return ui_font_; }       // 13 px, the default font
-    ImFont* mono_font() const { return mono_font_; }   // 15 px
-    ImFont* large_font() const { return large_font_; } // 28 px
+    ImFont* ui_font() const { return ui_font_; }        // 13 px, the default font
+    ImFont* mono_font() const { return mono_font_; }    // 15 px
+    ImFont* large_font() const { return large_font_; }  // 28 px
 
     // One frame: NewFrame, draw(), Render; the draw data is then read back.
     // Without a Begin of its own, draw() lands in ImGui's implicit debug window.
@@ -131,10 +131,10 @@ public:
     bool texture_ok = false;
     std::int32_t width = 0;
     std::int32_t height = 0;
-    std::vector<Size> created;                      // every create_texture call
-    int update_calls = 0;                           // every update_texture call
-    int uploads = 0;                                // calls that did copy an image
-    const std::uint8_t* last_pixels = nullptr;      // pointer of the last call
+    std::vector<Size> created;                  // every create_texture call
+    int update_calls = 0;                       // every update_texture call
+    int uploads = 0;                            // calls that did copy an image
+    const std::uint8_t* last_pixels = nullptr;  // pointer of the last call
     Size last_update_size{0, 0};
-    std::vector<std::uint8_t> last_upload;          // bytes of the last upload
+    std::vector<std::uint8_t> last_upload;  // bytes of the last upload
 };

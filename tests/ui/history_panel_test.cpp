@@ -39,25 +39,24 @@ protected:
     std::vector<const TextRun*> rows() const {
         std::vector<const TextRun*> found;
         for (const TextRun& text : gui.texts())
-            if (text.min.x < first_column_right && !text.text.empty() && std::isdigit(static_cast<unsigned char>(text.text[0])))
+            if (text.min.x < first_column_right && !text.text.empty() &&
+                std::isdigit(static_cast<unsigned char>(text.text[0])))
                 found.push_back(&text);
-        std::sort(found.begin(), found.end(), [](const TextRun* a, const TextRun* b) { return a->min.y < b->min.y; });
+        std::sort(found.begin(), found.end(),
+                  [](const TextRun* a, const TextRun* b) { return a->min.y < b->min.y; });
         return found;
     }
     std::vector<std::string> row_numbers() const {
         std::vector<std::string> numbers;
-        for (const TextRun* row : rows())
-            numbers.push_back(row->text.substr(0, row->text.find(' ')));
+        for (const TextRun* row : rows()) numbers.push_back(row->text.substr(0, row->text.find(' ')));
         return numbers;
     }
     // The centre of the "X" button on the row whose number is `number`.
     std::optional<ImVec2> delete_button_of_row(const std::string& number) const {
         const TextRun* row = nullptr;
         for (const TextRun* candidate : rows())
-            if (candidate->text.substr(0, candidate->text.find(' ')) == number)
-                row = candidate;
-        if (!row)
-            return std::nullopt;
+            if (candidate->text.substr(0, candidate->text.find(' ')) == number) row = candidate;
+        if (!row) return std::nullopt;
         // The button's "X" leads the date cell; it is read back as the start of a run on the row's line.
         for (const TextRun& text : gui.texts())
             if (!text.text.empty() && text.text[0] == 'X' && std::fabs(text.min.y - row->min.y) < 3.0f)

@@ -76,7 +76,8 @@ protected:
         for (int l = 0; l < data->CmdListsCount; ++l) {
             const ImDrawList* list = data->CmdLists[l];
             for (int v = 0; v < list->VtxBuffer.Size; ++v)
-                n += list->VtxBuffer[v].col == colour && list->VtxBuffer[v].uv.x == ImGui::GetIO().Fonts->TexUvWhitePixel.x;
+                n += list->VtxBuffer[v].col == colour &&
+                     list->VtxBuffer[v].uv.x == ImGui::GetIO().Fonts->TexUvWhitePixel.x;
         }
         return n;
     }

@@ -75,8 +75,7 @@ bool frames_until(GuiTestContext& gui, const std::function<void()>& draw, const 
                   std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
+        if (std::chrono::steady_clock::now() > deadline) return false;
         gui.frame(draw);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -101,6 +100,7 @@ std::vector<ServerRow> server_standings(const HttpEndpoint& endpoint, const std:
     const nlohmann::json reply = nlohmann::json::parse(http_get(endpoint, "/api.php?type=" + type));
     std::vector<ServerRow> rows;
     for (const auto& row : reply.at("leaderboard"))
-        rows.push_back({row.at("cpu").get<std::string>(), row.at("avg_score").get<int>(), row.at("runs").get<int>()});
+        rows.push_back(
+            {row.at("cpu").get<std::string>(), row.at("avg_score").get<int>(), row.at("runs").get<int>()});
     return rows;
 }

@@ -49,7 +49,7 @@ TEST_F(ScorePanelTest, ShownScoresInTheirColoursAndBestLinesFromTheHistory) {
     app->history.append(run("single", 900));
     app->history.append(run("single", 1200));
     app->history.append(run("Single", 5000));  // not a "single" run
-    app->shown_single_score = 700;              // a newer, slower run still replaces the large score
+    app->shown_single_score = 700;             // a newer, slower run still replaces the large score
     app->shown_multi_score = 2400;
     frame();
 
@@ -66,8 +66,7 @@ TEST_F(ScorePanelTest, ShownScoresInTheirColoursAndBestLinesFromTheHistory) {
     EXPECT_EQ(best->color, packed(best_grey));
     EXPECT_TRUE(gui.has_text("SC: 1200"));
     int mc_lines = 0;
-    for (const TextRun& text : gui.texts())
-        mc_lines += text.text.find("MC:") != std::string::npos;
+    for (const TextRun& text : gui.texts()) mc_lines += text.text.find("MC:") != std::string::npos;
     EXPECT_EQ(mc_lines, 1) << "only the large score: no multi-core run in the history";
 }
 

@@ -46,10 +46,17 @@ TEST_F(SystemInfoPanelTest, ShowsEveryRowWithGreyLabelsAndAlignedValues) {
     EXPECT_EQ(title->color, IM_COL32(0, 212, 170, 255));
 
     const std::pair<const char*, const char*> rows[] = {
-        {"CPU", "Example 8-Core Processor"}, {"Cores", "8C / 16T"},    {"Freq", "3.60 GHz"},
-        {"L1", "32 KB"},                     {"L2", "512 KB"},         {"L3", "32 MB"},
-        {"GPU", "Example Graphics"},         {"VRAM", "8192 MB"},      {"RAM", "32768 MB"},
-        {"OS", "Debian GNU/Linux 12"},       {"PC", "bench-pc"},
+        {"CPU", "Example 8-Core Processor"},
+        {"Cores", "8C / 16T"},
+        {"Freq", "3.60 GHz"},
+        {"L1", "32 KB"},
+        {"L2", "512 KB"},
+        {"L3", "32 MB"},
+        {"GPU", "Example Graphics"},
+        {"VRAM", "8192 MB"},
+        {"RAM", "32768 MB"},
+        {"OS", "Debian GNU/Linux 12"},
+        {"PC", "bench-pc"},
     };
     float previous_y = title->max.y;
     for (const auto& [label, value] : rows) {
