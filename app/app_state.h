@@ -13,6 +13,7 @@
 #include "history/history_store.h"
 #include "net/http.h"
 #include "net/leaderboard_client.h"
+#include "session/run_sequence.h"
 #include "sysinfo/system_info.h"
 #include "ui/cpu_monitor.h"
 
@@ -32,8 +33,8 @@ struct AppState {
     IGpuBackend* gpu = nullptr;
     std::int32_t shown_single_score = 0;
     std::int32_t shown_multi_score = 0;
-    bool run_both_active = false;
-    bool run_both_second_phase = false;
+    // "Run Both": the single-core run, then the multi-core one.
+    RunSequence run_both;
     ImFont* font_ui = nullptr;
     ImFont* font_mono = nullptr;
     ImFont* font_mono_large = nullptr;

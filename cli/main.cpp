@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,8 @@
 #include "engine/benchmark_engine.h"
 #include "history/history_store.h"
 #include "net/leaderboard_client.h"
+#include "session/run_record.h"
+#include "session/run_sequence.h"
 #include "sysinfo/system_info.h"
 
 namespace {
@@ -156,34 +159,36 @@ int main(int argc, char** argv) {
     LeaderboardClient leaderboard;
     BenchmarkEngine engine;
 
-    // The runs, one after another.
-    for (const PlannedRun& run : runs) {
+    // The runs, one after another, each started once the previous one is recorded.
+    RunSequence sequence;
+    sequence.begin(runs.size());
+    while (sequence.active()) {
         if (interrupted) return exit_interrupted;
+        const PlannedRun& run = runs[sequence.current()];
         std::fprintf(stderr, "%s\n", run_heading(run.config, run.custom).c_str());
-
         const std::int64_t launched_ns = steady_now_ns();
         engine.start(run.config);
         follow_run(engine, run_type_for(run.config.threads), launched_ns);
 
         if (interrupted) return exit_interrupted;
-        if (!engine.result_ready) {
+        const SequenceStep step = sequence.next_step(engine_state(engine));
+        const std::optional<BenchmarkResult> result = take_result(engine);
+        if (step == SequenceStep::Abandon || !result) {
             const std::string error = engine.error();
             std::fprintf(stderr, "vornmark-cli: %s\n",
                          error.empty() ? "the run did not finish" : error.c_str());
             return exit_run_failed;
         }
-        const BenchmarkResult result = engine.result;
-        engine.result_ready.exchange(false);
 
         // Report: custom runs are labelled as such and never saved or submitted.
         const std::string line =
-            options.json ? result_json(result, run.config, run.custom) : result_text(result, run.custom);
+            options.json ? result_json(*result, run.config, run.custom) : result_text(*result, run.custom);
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
 
         if (records_runs) {
-            history.append(history_entry_from_result(result, cpu_name));
-            leaderboard.submit_result(cpu_name, result.type, result.score, result.threads);
+            record_run(*result, cpu_name, history, &leaderboard);
+            // No request runs while the next benchmark is being measured.
             wait_for_requests(leaderboard);
             if (interrupted) return exit_interrupted;
             // In JSON mode stdout carries only the run objects.
@@ -200,6 +205,7 @@ int main(int argc, char** argv) {
                 return exit_run_failed;
             }
         }
+        sequence.advance(step);
     }
 
     // Clean-up: the engine joins its last run thread and the client its request

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <string>
 
-struct BenchmarkResult;
-
 // Every run the program records renders the preset image; these are fixed, not taken from the run.
 inline constexpr std::int32_t kHistoryResolutionW = 1920;
 inline constexpr std::int32_t kHistoryResolutionH = 1080;
@@ -24,5 +22,3 @@ struct HistoryEntry {
 
     friend bool operator==(const HistoryEntry&, const HistoryEntry&) = default;
 };
-
-HistoryEntry history_entry_from_result(const BenchmarkResult& result, const std::string& cpu);

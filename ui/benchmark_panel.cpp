@@ -1,11 +1,13 @@
 #include "ui/benchmark_panel.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "app/app_state.h"
-#include "history/history_entry.h"
+#include "session/run_record.h"
+#include "session/run_sequence.h"
 #include "ui/colours.h"
 
 namespace {
@@ -35,21 +37,40 @@ void start_benchmark(AppState& app, std::int32_t threads) {
 
 enum class ShownScore { Single, Multi, ByType };
 
-// Takes the engine's finished run exactly once: shows it, stores it in the
-// history (which saves the file) and submits it in the background.
+// Takes the engine's finished run exactly once, shows it, and records it (history, then the
+// leaderboard).
 void collect_result(AppState& app, ShownScore shown) {
-    const BenchmarkResult result = app.engine.result;
+    const std::optional<BenchmarkResult> result = take_result(app.engine);
+    if (!result) return;
     const bool single =
-        shown == ShownScore::Single || (shown == ShownScore::ByType && result.type == "single");
+        shown == ShownScore::Single || (shown == ShownScore::ByType && result->type == "single");
     if (single)
-        app.shown_single_score = result.score;
+        app.shown_single_score = result->score;
     else
-        app.shown_multi_score = result.score;
-    app.engine.result_ready.exchange(false);
+        app.shown_multi_score = result->score;
+    record_run(*result, app.sysinfo.cpu_name, app.history, &app.leaderboard_client);
+}
 
-    HistoryEntry entry = history_entry_from_result(result, app.sysinfo.cpu_name);
-    app.history.append(entry);
-    app.leaderboard_client.submit_result(entry.cpu, entry.type, entry.score, entry.threads);
+// "Run Both" is a sequence of two: the single-core run, then the multi-core one.
+void advance_run_both(AppState& app, EngineState engine) {
+    const SequenceStep step = app.run_both.next_step(engine);
+    switch (step) {
+    case SequenceStep::Wait:
+        return;
+    case SequenceStep::CollectAndStartNext: {
+        collect_result(app, ShownScore::Single);
+        app.run_both.advance(step);
+        const std::int32_t threads = hardware_threads();
+        if (!app.engine.running.load()) start_benchmark(app, threads);
+        return;
+    }
+    case SequenceStep::CollectAndFinish:
+        collect_result(app, ShownScore::Multi);
+        break;
+    case SequenceStep::Abandon:
+        break;
+    }
+    app.run_both.advance(step);
 }
 
 void push_button_colours(const ImVec4& normal, const ImVec4& hovered, const ImVec4& active) {
@@ -70,31 +91,13 @@ void draw_benchmark_panel(AppState& app) {
     ImGui::Separator();
     ImGui::Spacing();
 
-    const bool running = engine.running.load();
-    const bool second_phase_before = app.run_both_second_phase;
+    // Read once: it decides the collection, the disabled buttons and Cancel in this frame.
+    const EngineState state = engine_state(engine);
+    const bool running = state.running;
 
-    // "Run Both", first half done: keep the single-core result, start the multi-core run.
-    if (app.run_both_active && !running && !app.run_both_second_phase && engine.result_ready.load()) {
-        collect_result(app, ShownScore::Single);
-        app.run_both_second_phase = true;
-        const std::int32_t threads = hardware_threads();
-        if (!engine.running.load()) start_benchmark(app, threads);
-    }
-    // "Run Both", second half done: the sequence is over.
-    else if (app.run_both_active && !running && second_phase_before && engine.result_ready.load()) {
-        collect_result(app, ShownScore::Multi);
-        app.run_both_active = false;
-        app.run_both_second_phase = false;
-    }
-    // A start the engine refused, or a run that could not take place, leaves no
-    // result to wait for: end the sequence instead of waiting for ever.
-    if (app.run_both_active && !engine.running.load() && !engine.result_ready.load() &&
-        !engine.error().empty()) {
-        app.run_both_active = false;
-        app.run_both_second_phase = false;
-    }
-    if (!app.run_both_active && !running && engine.result_ready.load())
-        collect_result(app, ShownScore::ByType);
+    advance_run_both(app, state);
+    // A run outside "Run Both" (the sequence collects its own).
+    if (!app.run_both.active() && !running) collect_result(app, ShownScore::ByType);
 
     ImGui::BeginDisabled(running);
     const float w = ImGui::GetContentRegionAvail().x;
@@ -112,8 +115,7 @@ void draw_benchmark_panel(AppState& app) {
 
     push_button_colours(both_button, both_button_hovered, both_button_active);
     if (ImGui::Button("  Run Both  ", ImVec2(w, start_button_height))) {
-        app.run_both_active = true;
-        app.run_both_second_phase = false;
+        app.run_both.begin(2);
         if (!engine.running.load()) start_benchmark(app, 1);
     }
     ImGui::PopStyleColor(3);
@@ -123,7 +125,7 @@ void draw_benchmark_panel(AppState& app) {
         ImGui::Spacing();
         if (ImGui::Button("  Cancel  ", ImVec2(w, cancel_button_height))) {
             engine.cancel_requested.exchange(true);
-            app.run_both_active = false;
+            app.run_both.end();
         }
     }
 

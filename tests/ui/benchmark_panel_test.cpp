@@ -44,6 +44,7 @@ protected:
     void frame() { gui.frame(panel()); }
     bool click(std::string_view label) { return gui.click_text(label, panel()); }
     bool frames_until(const std::function<bool()>& done) { return ::frames_until(gui, panel(), done); }
+    bool second_half() const { return app->run_both.active() && app->run_both.current() == 1; }
     bool idle() const { return !app->engine.running.load() && !app->engine.result_ready.load(); }
 
     // The submission of the last run reached the server (or, without one, failed in transport).
@@ -88,7 +89,7 @@ TEST_F(BenchmarkPanelTest, SingleCoreClickStartsARunAndShowsCancelFromTheNextFra
 
     // The start buttons are disabled while the run goes on.
     ASSERT_TRUE(click("Run Both"));
-    EXPECT_FALSE(app->run_both_active);
+    EXPECT_FALSE(app->run_both.active());
     EXPECT_EQ(gpu.created.size(), 1u);
 
     ASSERT_TRUE(click("Cancel"));
@@ -139,8 +140,8 @@ TEST_F(BenchmarkPanelTest, RunBothCollectsSingleStartsMultiInTheSameFrameAndEnds
     const std::int32_t hardware = static_cast<std::int32_t>(std::thread::hardware_concurrency());
     frame();
     ASSERT_TRUE(click("Run Both"));
-    EXPECT_TRUE(app->run_both_active);
-    EXPECT_FALSE(app->run_both_second_phase);
+    EXPECT_TRUE(app->run_both.active());
+    EXPECT_FALSE(second_half());
 
     // Watch the frame in which the single-core result is collected.
     bool second_started_with_first_collected = false;
@@ -159,11 +160,11 @@ TEST_F(BenchmarkPanelTest, RunBothCollectsSingleStartsMultiInTheSameFrameAndEnds
     });
     ASSERT_TRUE(::frames_until(gui, watched, [&] { return !app->history.entries().empty(); }));
     EXPECT_TRUE(second_started_with_first_collected);
-    EXPECT_TRUE(app->run_both_second_phase);
+    EXPECT_TRUE(second_half());
     EXPECT_EQ(single_shown_then, app->history.entries()[0].score);
     EXPECT_EQ(multi_shown_then, 0);
 
-    ASSERT_TRUE(frames_until([&] { return !app->run_both_active; }));
+    ASSERT_TRUE(frames_until([&] { return !app->run_both.active(); }));
     gui.frames(3, panel());
 
     ASSERT_EQ(app->history.entries().size(), 2u);
@@ -174,7 +175,7 @@ TEST_F(BenchmarkPanelTest, RunBothCollectsSingleStartsMultiInTheSameFrameAndEnds
     EXPECT_EQ(second.type, run_type_for(std::max(hardware, 1)));
     EXPECT_EQ(app->shown_single_score, first.score);
     EXPECT_EQ(app->shown_multi_score, second.score);
-    EXPECT_FALSE(app->run_both_second_phase);
+    EXPECT_FALSE(second_half());
     EXPECT_TRUE(idle());
     EXPECT_FALSE(gui.has_text("Cancel"));
     EXPECT_EQ(gpu.created.size(), 2u);
@@ -195,12 +196,12 @@ TEST_F(BenchmarkPanelTest, CancelDuringTheFirstHalfEndsRunBothWithNothingCollect
     ASSERT_TRUE(click("Run Both"));
     frame();
     ASSERT_TRUE(click("Cancel"));
-    EXPECT_FALSE(app->run_both_active);
+    EXPECT_FALSE(app->run_both.active());
     ASSERT_TRUE(frames_until([&] { return !app->engine.running.load(); }));
     gui.frames(3, panel());
 
     EXPECT_TRUE(idle());
-    EXPECT_FALSE(app->run_both_active);
+    EXPECT_FALSE(app->run_both.active());
     EXPECT_TRUE(app->history.entries().empty());
     EXPECT_EQ(gpu.created.size(), 1u) << "no second half was started";
     EXPECT_EQ(app->shown_single_score, 0);
@@ -213,7 +214,7 @@ TEST_F(BenchmarkPanelTest, CancelDuringTheSecondHalfKeepsOnlyTheFirstResult) {
     ASSERT_TRUE(click("Run Both"));
     // The first run copied its settings; the second one will be long.
     app->run_settings = long_run_settings();
-    ASSERT_TRUE(frames_until([&] { return app->run_both_second_phase; }));
+    ASSERT_TRUE(frames_until([&] { return second_half(); }));
     ASSERT_EQ(app->history.entries().size(), 1u);
     frame();
     ASSERT_TRUE(click("Cancel"));
@@ -221,7 +222,7 @@ TEST_F(BenchmarkPanelTest, CancelDuringTheSecondHalfKeepsOnlyTheFirstResult) {
     gui.frames(3, panel());
 
     EXPECT_TRUE(idle());
-    EXPECT_FALSE(app->run_both_active);
+    EXPECT_FALSE(app->run_both.active());
     ASSERT_EQ(app->history.entries().size(), 1u);
     EXPECT_EQ(app->history.entries()[0].type, "single");
     EXPECT_EQ(app->shown_multi_score, 0);
@@ -251,7 +252,7 @@ TEST_F(BenchmarkPanelTest, RefusedStartShowsTheEngineErrorInRedUntilTheNextStart
     // "Run Both" refused: the sequence does not wait for a run that never comes.
     ASSERT_TRUE(click("Run Both"));
     frame();
-    EXPECT_FALSE(app->run_both_active);
+    EXPECT_FALSE(app->run_both.active());
 
     app->run_settings = tiny_run_settings();
     ASSERT_TRUE(click("Single-Core"));
@@ -264,10 +265,10 @@ TEST_F(BenchmarkPanelTest, RunBothWhoseSecondStartIsRefusedEndsAfterTheFirstResu
     frame();
     ASSERT_TRUE(click("Run Both"));
     app->run_settings.tile_size = 0;
-    ASSERT_TRUE(frames_until([&] { return !app->run_both_active; }));
+    ASSERT_TRUE(frames_until([&] { return !app->run_both.active(); }));
     frame();
     EXPECT_EQ(app->history.entries().size(), 1u);
-    EXPECT_FALSE(app->run_both_second_phase);
+    EXPECT_FALSE(second_half());
     EXPECT_TRUE(gui.has_text("Invalid benchmark settings"));
 
     // The next plain run is not mistaken for a second half.

@@ -1,0 +1,32 @@
+#include "session/run_record.h"
+
+std::optional<BenchmarkResult> take_result(BenchmarkEngine& engine) {
+    // running before result_ready: the engine sets result_ready before it clears running, so
+    // once running reads false the outcome of the run is in place.
+    if (engine.running.load() || !engine.result_ready.load()) return std::nullopt;
+    BenchmarkResult result = engine.result;
+    engine.result_ready.exchange(false);
+    return result;
+}
+
+HistoryEntry history_entry_from_result(const BenchmarkResult& result, const std::string& cpu) {
+    HistoryEntry entry;
+    entry.date = result.date;
+    entry.cpu = cpu;
+    entry.type = result.type;
+    entry.score = result.score;
+    entry.time_seconds = result.time_seconds;
+    entry.threads = result.threads;
+    entry.resolution_w = kHistoryResolutionW;
+    entry.resolution_h = kHistoryResolutionH;
+    entry.samples = kHistorySamples;
+    return entry;
+}
+
+HistoryEntry record_run(const BenchmarkResult& result, const std::string& cpu, HistoryStore& history,
+                        LeaderboardClient* leaderboard) {
+    HistoryEntry entry = history_entry_from_result(result, cpu);
+    history.append(entry);
+    if (leaderboard) leaderboard->submit_result(entry.cpu, entry.type, entry.score, entry.threads);
+    return entry;
+}
