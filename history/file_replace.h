@@ -6,15 +6,17 @@
 
 // Replaces the file at `path` by `content` without ever leaving a partly written file there: the text
 // goes to a new file in the same directory, is flushed to disk and then renamed over `path`, and the
-// directory is flushed. On failure `path` is untouched, the temporary file is removed and false is
-// returned. An existing file's permission bits are kept.
-bool replace_file_contents(const std::string& path, std::string_view content);
+// directory is flushed. On failure `path` is untouched, the temporary file is removed, false is returned
+// and `error` (when given) receives one line saying why. An existing file's permission bits are kept.
+// A file that is not writable, or a directory, is never replaced: writing it in place would fail too.
+bool replace_file_contents(const std::string& path, std::string_view content, std::string* error = nullptr);
 
 // "<path>.unreadable-YYYYMMDD-HHMMSS" in local time; attempts after the first add "-<attempt>".
 std::string unreadable_copy_name(const std::string& path, std::time_t when, int attempt);
 
 // Copies the current file at `path` to unreadable_copy_name(path, when, ...) beside it, never
-// overwriting an existing file; the file stays at `path` as well. True when the file was kept or there
+// overwriting an existing file; the file stays at `path` as well. An earlier copy with the same bytes
+// is named instead of making another one. True when the file was kept or there
 // is no file at `path`; false when it exists and could not be kept (it must not be replaced then).
 // `kept_as` receives the new name when one was made.
 bool keep_file_aside(const std::string& path, std::time_t when, std::string* kept_as = nullptr);

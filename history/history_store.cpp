@@ -4,26 +4,28 @@
 #include <ctime>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 #include <utility>
 
+#include "history/file_lock.h"
 #include "history/file_replace.h"
+#include "history/history_file.h"
 #include "history/history_json.h"
 
 namespace {
 
-bool file_is_absent(const std::string& path) {
-    std::error_code error;
-    const auto status = std::filesystem::symlink_status(path, error);
-    return status.type() == std::filesystem::file_type::not_found;
-}
-
-void create_parent_directory(const std::string& path) {
+// Empty when the directory exists or was made; otherwise why not.
+std::string create_parent_directory(const std::string& path) {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    if (parent.empty()) return;
+    if (parent.empty()) return {};
     std::error_code error;
     std::filesystem::create_directories(parent, error);
+    if (error) return "cannot create the folder " + parent.string() + ": " + error.message();
+    return {};
+}
+
+HistorySaveOutcome not_saved(std::string reason) {
+    return {false, std::move(reason), {}};
 }
 
 }  // namespace
@@ -33,40 +35,94 @@ HistoryStore::HistoryStore() : HistoryStore(default_history_path()) {}
 HistoryStore::HistoryStore(std::string path) : path_(std::move(path)) {}
 
 void HistoryStore::load() {
-    entries_.clear();
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-        // A missing file is an empty history; one that exists but cannot be opened is kept.
-        keep_file_before_saving_ = !file_is_absent(path_);
-        return;
+    load_ = {};
+    const HistoryFileRead read = read_history_file(path_, entries_);
+    if (read.state == HistoryFileState::Missing || read.state == HistoryFileState::Read) return;
+    load_.failed = true;
+    load_.reason = read.reason;
+    if (read.state == HistoryFileState::NotUnderstood) {
+        // Kept now, not only before the next write: whoever reads the message can look at the copy.
+        try {
+            keep_file_aside(resolve_write_target(path_), std::time(nullptr), &load_.kept_aside);
+        } catch (const std::exception&) {
+        }
     }
-    const HistoryReadStatus status = read_history_json(in, entries_);
-    keep_file_before_saving_ = status != HistoryReadStatus::Read;
+}
+
+void HistoryStore::change(const std::function<bool(std::vector<HistoryEntry>&)>& edit) {
+    save_ = {};
+    try {
+        const std::string target = resolve_write_target(path_);
+        auto keep_change_in_memory = [&](std::string reason) {
+            edit(entries_);
+            save_ = not_saved(std::move(reason));
+        };
+        if (std::string problem = create_parent_directory(target); !problem.empty())
+            return keep_change_in_memory(std::move(problem));
+        const FileLock lock(target + ".lock");
+        if (!lock.held()) return keep_change_in_memory(lock.error());
+
+        std::vector<HistoryEntry> runs;
+        const HistoryFileRead read = read_history_file(target, runs);
+        switch (read.state) {
+        case HistoryFileState::Missing:
+        case HistoryFileState::Read:
+            break;
+        case HistoryFileState::CannotRead:
+            return keep_change_in_memory(target + " cannot be read: " + read.reason);
+        case HistoryFileState::NotUnderstood:
+            // Not a history any more (or never was): keep its bytes, then write what this process has.
+            if (!keep_file_aside(target, std::time(nullptr), &save_.kept_aside))
+                return keep_change_in_memory(target + " is not a history and could not be copied aside");
+            runs = entries_;
+            break;
+        }
+
+        if (!edit(runs)) {
+            entries_ = std::move(runs);  // nothing to do, e.g. the run was deleted elsewhere already
+            return;
+        }
+        std::string error;
+        if (!replace_file_contents(target, write_history_json(runs), &error)) save_ = not_saved(error);
+        entries_ = std::move(runs);
+    } catch (const std::exception& failure) {
+        // Only allocation can throw here; the file keeps its previous content.
+        save_ = not_saved(failure.what());
+    }
 }
 
 void HistoryStore::save() {
-    try {
-        const std::string text = write_history_json(entries_);
-        if (keep_file_before_saving_) {
-            if (!keep_file_aside(path_, std::time(nullptr))) return;
-            keep_file_before_saving_ = false;
-        }
-        create_parent_directory(path_);
-        replace_file_contents(path_, text);
-    } catch (const std::exception&) {
-        // Saving never fails towards the caller; the file keeps its previous content.
-    }
+    change([this](std::vector<HistoryEntry>& runs) {
+        runs = entries_;
+        return true;
+    });
 }
 
 void HistoryStore::append(HistoryEntry entry) {
-    entries_.push_back(std::move(entry));
-    save();
+    change([&entry](std::vector<HistoryEntry>& runs) {
+        runs.push_back(entry);
+        return true;
+    });
 }
 
 void HistoryStore::remove(std::size_t index) {
     if (index >= entries_.size()) return;
-    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
-    save();
+    const HistoryEntry clicked = entries_[index];
+    // Equal runs cannot be told apart; among them take the one at the same rank.
+    const auto rank =
+        std::count(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(index), clicked);
+    change([&](std::vector<HistoryEntry>& runs) {
+        auto found = runs.end();
+        std::ptrdiff_t seen = 0;
+        for (auto it = runs.begin(); it != runs.end(); ++it) {
+            if (*it != clicked) continue;
+            found = it;
+            if (seen++ == rank) break;
+        }
+        if (found == runs.end()) return false;
+        runs.erase(found);
+        return true;
+    });
 }
 
 std::int32_t HistoryStore::best_score(std::string_view type) const {
@@ -83,4 +139,12 @@ const std::vector<HistoryEntry>& HistoryStore::entries() const {
 
 const std::string& HistoryStore::path() const {
     return path_;
+}
+
+const HistoryLoadOutcome& HistoryStore::last_load() const {
+    return load_;
+}
+
+const HistorySaveOutcome& HistoryStore::last_save() const {
+    return save_;
 }

@@ -276,33 +276,39 @@ TEST(HistoryStoreBestScore, ExactTypeOnlyAndNeverBelowZero) {
     EXPECT_EQ(store.best_score(""), 0);
 }
 
-TEST(HistoryStoreUnreadableFile, IsKeptAsideBeforeTheFirstSave) {
+TEST(HistoryStoreUnreadableFile, IsKeptAsideAtLoadAndNamed) {
     TempDir dir;
     const std::string broken = R"({"runs": [{"score": 100}, {"score": "lots"}]})";
     HistoryStore store = load_text(dir, broken);
     EXPECT_TRUE(store.entries().empty());
-    EXPECT_TRUE(unreadable_copies(dir).empty()) << "loading alone changes nothing on disk";
-    EXPECT_EQ(read_text(store.path()), broken);
-
-    store.append(make_entry("single", 777));
+    ASSERT_TRUE(store.last_load().failed);
+    EXPECT_FALSE(store.last_load().reason.empty());
     const auto copies = unreadable_copies(dir);
     ASSERT_EQ(copies.size(), 1u);
     // history.json.unreadable-YYYYMMDD-HHMMSS
     EXPECT_EQ(copies[0].size(), std::string("history.json.unreadable-").size() + 15);
+    EXPECT_EQ(store.last_load().kept_aside, dir.file(copies[0]));
     EXPECT_EQ(read_text(dir.file(copies[0])), broken);
+    EXPECT_EQ(read_text(store.path()), broken) << "the file itself stays until the next change";
 
+    HistoryStore again(store.path());
+    again.load();
+    EXPECT_EQ(again.last_load().kept_aside, dir.file(copies[0])) << "the same bytes are not copied twice";
+
+    store.append(make_entry("single", 777));
+    EXPECT_TRUE(store.last_save().saved);
+    EXPECT_EQ(unreadable_copies(dir).size(), 1u);
     HistoryStore reloaded(store.path());
     reloaded.load();
+    EXPECT_FALSE(reloaded.last_load().failed);
     ASSERT_EQ(reloaded.entries().size(), 1u);
     EXPECT_EQ(reloaded.entries()[0].score, 777);
-
-    store.append(make_entry("single", 778));
-    EXPECT_EQ(unreadable_copies(dir).size(), 1u) << "only the first save keeps the old file";
 }
 
 TEST(HistoryStoreUnreadableFile, FileWithoutRunsIsKeptToo) {
     TempDir dir;
     HistoryStore store = load_text(dir, R"({"Runs": [{"score": 1}]})");
+    EXPECT_TRUE(store.last_load().failed);
     store.append(make_entry("multi", 3));
     EXPECT_EQ(unreadable_copies(dir).size(), 1u);
 }
@@ -311,40 +317,120 @@ TEST(HistoryStoreUnreadableFile, ReadableOrMissingFilesAreNotKept) {
     TempDir dir;
     HistoryStore missing(dir.file("history.json"));
     missing.load();
+    EXPECT_FALSE(missing.last_load().failed);
     missing.append(make_entry("single", 1));
     HistoryStore readable(dir.file("history.json"));
     readable.load();
+    EXPECT_FALSE(readable.last_load().failed);
     readable.append(make_entry("single", 2));
     EXPECT_TRUE(unreadable_copies(dir).empty());
     EXPECT_EQ(readable.entries().size(), 2u);
 }
 
-TEST(HistoryStoreUnreadableFile, StoreThatNeverLoadedKeepsTheExistingFile) {
+TEST(HistoryStoreUnreadableFile, FileBrokenAfterTheLoadIsKeptBeforeItIsReplaced) {
     TempDir dir;
-    const std::string existing = R"({"runs": [{"score": 1}]})";
-    write_text(dir.file("history.json"), existing);
     HistoryStore store(dir.file("history.json"));
+    store.load();
+    store.append(make_entry("single", 1));
+    write_text(store.path(), "{\"runs\": [");
     store.append(make_entry("single", 2));
-    const auto copies = unreadable_copies(dir);
-    ASSERT_EQ(copies.size(), 1u);
-    EXPECT_EQ(read_text(dir.file(copies[0])), existing);
+    ASSERT_EQ(unreadable_copies(dir).size(), 1u);
+    EXPECT_EQ(store.last_save().kept_aside, dir.file(unreadable_copies(dir)[0]));
+    EXPECT_EQ(store.entries().size(), 2u) << "this process's runs are written anew";
 }
 
-TEST(HistoryStoreSave, FailedSaveKeepsTheOldFileAndTheListChange) {
+TEST(HistoryStoreChange, StoreThatNeverLoadedAppendsToWhatTheFileHolds) {
     TempDir dir;
-    // A file name that leaves no room for a temporary name beside it (NAME_MAX is 255).
-    const std::string path = dir.file(std::string(250, 'h'));
-    HistoryStore first(path);
-    first.load();
-    first.save();  // fails as well: nothing there yet
-    EXPECT_FALSE(std::filesystem::exists(path));
+    write_text(dir.file("history.json"), R"({"runs": [{"score": 1}]})");
+    HistoryStore store(dir.file("history.json"));
+    store.append(make_entry("single", 2));
+    ASSERT_EQ(store.entries().size(), 2u);
+    EXPECT_EQ(store.entries()[0].score, 1);
+    EXPECT_TRUE(unreadable_copies(dir).empty());
+}
 
-    const std::string old_text = R"({"runs": [{"score": 11}]})";
-    write_text(path, old_text);
-    HistoryStore store(path);
+TEST(HistoryStoreChange, SymlinkedFileIsWrittenThroughToItsTarget) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "real");
+    write_text(dir.file("real/history.json"), R"({"runs": [{"score": 1}]})");
+    std::filesystem::create_symlink("real/history.json", dir.path() / "history.json");
+    // A link whose target does not exist yet gets the target created.
+    std::filesystem::create_symlink("real/new.json", dir.path() / "dangling.json");
+
+    HistoryStore linked(dir.file("history.json"));
+    linked.load();
+    linked.append(make_entry("single", 2));
+    HistoryStore dangling(dir.file("dangling.json"));
+    dangling.load();
+    dangling.append(make_entry("single", 3));
+
+    for (const char* link : {"history.json", "dangling.json"}) {
+        EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / link)) << link;
+    }
+    HistoryStore real(dir.file("real/history.json"));
+    real.load();
+    EXPECT_EQ(real.entries().size(), 2u);
+    EXPECT_NE(read_text(dir.file("real/new.json")).find("\"score\": 3"), std::string::npos);
+}
+
+TEST(HistoryStoreChange, UnwritablePlacesKeepTheOldFileAndSayWhy) {
+    struct Case {
+        const char* name;
+        void (*prepare)(const TempDir&);
+        const char* path;
+        const char* reason_part;
+    };
+    const Case cases[] = {
+        {"read-only file",
+         [](const TempDir& d) {
+             write_text(d.file("history.json"), R"({"runs": [{"score": 11}]})");
+             std::filesystem::permissions(d.file("history.json"), std::filesystem::perms::owner_read |
+                                                                      std::filesystem::perms::group_read);
+         },
+         "history.json", "read-only"},
+        {"directory in its place",
+         [](const TempDir& d) { std::filesystem::create_directory(d.file("history.json")); }, "history.json",
+         "directory"},
+        {"no folder can be made for it",
+         [](const TempDir& d) { write_text(d.file("data"), "a file, not a folder"); },
+         "data/vornmark/history.json", "cannot create the folder"},
+        {"no room for a temporary name beside it", [](const TempDir&) {}, nullptr, "cannot create a file"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        c.prepare(dir);
+        // NAME_MAX is 255: the lock file still fits, a temporary name does not.
+        const std::string path = c.path ? dir.file(c.path) : dir.file(std::string(250, 'h'));
+        const auto before = names_in(dir.path());
+        const bool file = std::filesystem::is_regular_file(path);
+        const std::string old_text = file ? read_text(path) : "";
+
+        HistoryStore store(path);
+        store.load();
+        store.append(make_entry("single", 12));
+        EXPECT_FALSE(store.last_save().saved) << c.name;
+        EXPECT_NE(store.last_save().reason.find(c.reason_part), std::string::npos)
+            << c.name << ": " << store.last_save().reason;
+        EXPECT_EQ(store.entries().back().score, 12) << c.name << ": the list keeps the change";
+        EXPECT_EQ(std::filesystem::is_regular_file(path), file) << c.name;
+        if (file) {
+            EXPECT_EQ(read_text(path), old_text) << c.name;
+        }
+        for (const std::string& name : names_in(dir.path())) {
+            const bool lock = name.size() > 5 && name.compare(name.size() - 5, 5, ".lock") == 0;
+            EXPECT_TRUE(lock || std::count(before.begin(), before.end(), name))
+                << c.name << ": left " << name;
+        }
+    }
+}
+
+TEST(HistoryStoreLoad, DirectoryInItsPlaceIsAFailedLoadNotACrash) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("history.json"));
+    HistoryStore store(dir.file("history.json"));
     store.load();
-    store.append(make_entry("single", 12));
-    EXPECT_EQ(store.entries().size(), 2u);
-    EXPECT_EQ(read_text(path), old_text);
-    EXPECT_EQ(names_in(dir.path()).size(), 1u);
+    EXPECT_TRUE(store.entries().empty());
+    EXPECT_TRUE(store.last_load().failed);
+    EXPECT_NE(store.last_load().reason.find("directory"), std::string::npos);
+    EXPECT_TRUE(store.last_load().kept_aside.empty());
 }
