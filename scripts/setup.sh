@@ -9,6 +9,7 @@ packages=(
   nlohmann-json3-dev libcurl4-openssl-dev libssl-dev
   libcpp-httplib-dev libsqlite3-dev
   libstb-dev libfontconfig-dev fonts-dejavu-core
+  libpci-dev pci.ids
   libimgui-dev libglfw3-dev libgl-dev libx11-dev
   xvfb xauth xdotool imagemagick openssl
 )

@@ -1,36 +1,28 @@
+#include <charconv>
+#include <optional>
 #include <string_view>
 
 #include "sysinfo/graphics_adapter.h"
+#include "sysinfo/pci_names.h"
 #include "sysinfo/system_files.h"
 
 namespace {
 
-std::string vendor_name(std::string_view vendor_id) {
-    if (vendor_id == "0x1002") return "AMD";
-    if (vendor_id == "0x10de") return "NVIDIA";
-    if (vendor_id == "0x8086") return "Intel";
-    return {};
+// "0x1002" as written in sysfs.
+std::optional<std::uint16_t> parse_pci_id(std::string_view text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+    std::uint16_t id = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id, 16);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return id;
 }
 
-std::string without_hex_prefix(std::string_view id) {
-    if (id.size() > 2 && id[0] == '0' && (id[1] == 'x' || id[1] == 'X')) id.remove_prefix(2);
-    return std::string(id);
-}
-
-std::string describe_card(const std::string& device, const std::string& card_name) {
-    const std::string vendor_id = read_first_line(device + "/vendor");
-    const std::string device_id = read_first_line(device + "/device");
-    if (!vendor_id.empty()) {
-        const std::string vendor = vendor_name(vendor_id);
-        std::string text = vendor.empty() ? std::string("Graphics") : vendor + " graphics";
-        text += " [";
-        text += without_hex_prefix(vendor_id);
-        if (!device_id.empty()) {
-            text += ':';
-            text += without_hex_prefix(device_id);
-        }
-        text += ']';
-        return text;
+std::string describe_card(const std::string& device, const std::string& card_name, PciNames& names) {
+    const auto vendor_id = parse_pci_id(read_first_line(device + "/vendor"));
+    const auto device_id = parse_pci_id(read_first_line(device + "/device"));
+    if (vendor_id && device_id) {
+        return pci_adapter_description(names.vendor(*vendor_id), names.device(*vendor_id, *device_id),
+                                       *vendor_id, *device_id);
     }
     // Not a PCI device (a platform display controller): its driver's name says the most.
     if (const auto uevent = read_file_text(device + "/uevent")) {
@@ -46,12 +38,13 @@ std::string describe_card(const std::string& device, const std::string& card_nam
 
 }  // namespace
 
-std::vector<GraphicsAdapter> list_drm_adapters(const std::string& root) {
+std::vector<GraphicsAdapter> list_drm_adapters(const std::string& root, const std::string& pci_ids_file) {
     std::vector<GraphicsAdapter> adapters;
+    PciNames names(pci_ids_file);
     for (const auto& [number, card] : numbered_entries(path_under(root, "sys/class/drm"), "card")) {
         const std::string device = card + "/device";
         GraphicsAdapter adapter;
-        adapter.description = describe_card(device, "card" + std::to_string(number));
+        adapter.description = describe_card(device, "card" + std::to_string(number), names);
         adapter.dedicated_bytes =
             parse_unsigned(read_first_line(device + "/mem_info_vram_total")).value_or(0);
         adapters.push_back(std::move(adapter));

@@ -16,6 +16,7 @@ struct GraphicsAdapter {
 bool choose_graphics_adapter(const std::vector<GraphicsAdapter>& adapters, SystemInfo& info);
 
 // The DRM cards under `root` (sys/class/drm/card<N>/device), in card order. A PCI card is described
-// by its vendor's name and its PCI ids, e.g. "AMD graphics [1002:73bf]"; its dedicated memory is
-// mem_info_vram_total where the driver exposes it, else 0.
-std::vector<GraphicsAdapter> list_drm_adapters(const std::string& root);
+// by its names in the PCI id database `pci_ids_file` (empty: the system's), see
+// pci_adapter_description; its dedicated memory is mem_info_vram_total where the driver exposes it,
+// else 0.
+std::vector<GraphicsAdapter> list_drm_adapters(const std::string& root, const std::string& pci_ids_file = {});

@@ -54,7 +54,7 @@ SystemInfo probe_system_info_at(const std::string& root) {
     info.cpu_name = cpuinfo_model_name(root);
     info.cores = count_physical_cores(root);
     info.hardware_threads = count_cpu_directories(root);
-    info.clock_ghz = read_base_clock_ghz(root);
+    info.clock_ghz = read_base_clock(root, info.cpu_name).ghz;
     const CacheSizes caches = read_cache_sizes(root);
     info.l1_cache = cache_size_text(caches.l1);
     info.l2_cache = cache_size_text(caches.l2);
@@ -67,7 +67,10 @@ SystemInfo probe_system_info_at(const std::string& root) {
 
 SystemInfo probe_system_info() {
     SystemInfo info = probe_system_info_at("/");
-    if (std::string brand = cpuid_brand_string(); !brand.empty()) info.cpu_name = std::move(brand);
+    if (std::string brand = cpuid_brand_string(); !brand.empty()) {
+        info.cpu_name = std::move(brand);
+        info.clock_ghz = read_base_clock("/", info.cpu_name).ghz;  // the name may carry the clock
+    }
     info.hardware_threads = static_cast<std::int32_t>(std::thread::hardware_concurrency());
     if (std::string host = running_host_name(); !host.empty()) info.computer_name = std::move(host);
     if (std::string release = running_kernel_release(); !release.empty()) {
@@ -77,8 +80,8 @@ SystemInfo probe_system_info() {
 }
 
 void probe_graphics_adapter_at(const std::string& root, SystemInfo& info,
-                               const std::vector<GraphicsAdapter>& extra) {
-    std::vector<GraphicsAdapter> adapters = list_drm_adapters(root);
+                               const std::vector<GraphicsAdapter>& extra, const std::string& pci_ids_file) {
+    std::vector<GraphicsAdapter> adapters = list_drm_adapters(root, pci_ids_file);
     adapters.insert(adapters.end(), extra.begin(), extra.end());
     choose_graphics_adapter(adapters, info);
 }

@@ -27,7 +27,8 @@ struct SystemInfo {
 //   cpu_name          "model name" of proc/cpuinfo
 //   cores             distinct (physical_package_id, core_id) of sys/devices/system/cpu/cpu<N>/topology
 //   hardware_threads  number of sys/devices/system/cpu/cpu<N> directories
-//   clock_ghz         cpu0 cpufreq base_frequency, else cpuinfo_max_freq (kHz), else "cpu MHz", else 0
+//   clock_ghz         read_base_clock: the kernel's nominal frequency, else the "@ x.xxGHz" of the
+//                     name, else cpufreq's cpuinfo_max_freq, else "cpu MHz", else 0
 //   l1/l2/l3_cache    sys/devices/system/cpu/cpu0/cache/index<N>, "N/A" when absent
 //   ram_mb            MemTotal of proc/meminfo
 //   os_version        PRETTY_NAME of etc/os-release + " (Kernel " + proc/sys/kernel/osrelease + ")"
@@ -39,9 +40,11 @@ SystemInfo probe_system_info_at(const std::string& root);
 // system taking precedence over the files.
 SystemInfo probe_system_info();
 
-// Picks the adapter with the most dedicated memory among the DRM cards under `root`, then `extra`.
+// Picks the adapter with the most dedicated memory among the DRM cards under `root` (named from the PCI
+// id database `pci_ids_file`, empty for the system's), then `extra`.
 void probe_graphics_adapter_at(const std::string& root, SystemInfo& info,
-                               const std::vector<GraphicsAdapter>& extra = {});
+                               const std::vector<GraphicsAdapter>& extra = {},
+                               const std::string& pci_ids_file = {});
 void probe_graphics_adapter(SystemInfo& info, const std::vector<GraphicsAdapter>& extra = {});
 
 // "N/A" for 0, whole MiB as "<n> MB" from 1 MiB on, otherwise whole KiB as "<n> KB".

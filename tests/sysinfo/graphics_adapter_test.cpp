@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sysinfo/pci_names.h"
 #include "sysinfo/system_info.h"
 
 namespace {
@@ -46,21 +47,71 @@ TEST(ChooseGraphicsAdapter, MebibytesAreTruncated) {
     EXPECT_EQ(info.vram_mb, 0u);
 }
 
-TEST(DrmAdapters, ListsCardsInOrderWithVendorAndMemory) {
-    const auto adapters = list_drm_adapters(VORNMARK_TEST_DATA_DIR "/amd_ryzen_5700g");
+namespace {
+
+const std::string kIds = VORNMARK_TEST_DATA_DIR "/pci.ids";
+
+}  // namespace
+
+TEST(DrmAdapters, ListsCardsInOrderWithDatabaseNamesAndMemory) {
+    const auto adapters = list_drm_adapters(VORNMARK_TEST_DATA_DIR "/amd_ryzen_5700g", kIds);
     ASSERT_EQ(adapters.size(), 2u) << "connectors are not cards";
-    EXPECT_EQ(adapters[0].description, "AMD graphics [1002:1638]");
+    EXPECT_EQ(adapters[0].description, "AMD/ATI [1002:1638]") << "a device the database lacks keeps its ids";
     EXPECT_EQ(adapters[0].dedicated_bytes, 512ull << 20);
-    EXPECT_EQ(adapters[1].description, "AMD graphics [1002:73bf]");
+    EXPECT_EQ(adapters[1].description, "AMD/ATI Navi 21 [Radeon RX 6800/6800 XT / 6900 XT]");
     EXPECT_EQ(adapters[1].dedicated_bytes, 8ull << 30);
 }
 
 TEST(DrmAdapters, CardsWithoutMemoryInformationHaveNone) {
-    const auto adapters = list_drm_adapters(VORNMARK_TEST_DATA_DIR "/intel_i7_11800h");
+    const auto adapters = list_drm_adapters(VORNMARK_TEST_DATA_DIR "/intel_i7_11800h", kIds);
     ASSERT_EQ(adapters.size(), 2u);
-    EXPECT_EQ(adapters[0].description, "Intel graphics [8086:9a60]");
-    EXPECT_EQ(adapters[1].description, "NVIDIA graphics [10de:2520]");
+    EXPECT_EQ(adapters[0].description, "Intel TigerLake-H GT1 [UHD Graphics]");
+    EXPECT_EQ(adapters[1].description, "NVIDIA GA106M [GeForce RTX 3060 Mobile / Max-Q]");
     EXPECT_EQ(adapters[0].dedicated_bytes, 0u);
     EXPECT_EQ(adapters[1].dedicated_bytes, 0u);
-    EXPECT_TRUE(list_drm_adapters(VORNMARK_TEST_DATA_DIR "/vm_without_cpufreq").empty());
+    EXPECT_TRUE(list_drm_adapters(VORNMARK_TEST_DATA_DIR "/vm_without_cpufreq", kIds).empty());
+}
+
+TEST(DrmAdapters, WithoutADatabaseOnlyTheIdsAreShown) {
+    const auto adapters = list_drm_adapters(VORNMARK_TEST_DATA_DIR "/amd_ryzen_5700g",
+                                            VORNMARK_TEST_DATA_DIR "/no-such-pci.ids");
+    ASSERT_EQ(adapters.size(), 2u);
+    EXPECT_EQ(adapters[1].description, "Graphics [1002:73bf]");
+}
+
+TEST(PciNames, LooksUpTheGivenDatabaseOnly) {
+    PciNames names(kIds);
+    EXPECT_EQ(names.vendor(0x10de), "NVIDIA Corporation");
+    EXPECT_EQ(names.device(0x10de, 0x2520), "GA106M [GeForce RTX 3060 Mobile / Max-Q]");
+    EXPECT_EQ(names.device(0x1002, 0x1638), std::nullopt);
+    EXPECT_EQ(names.vendor(0x1af4), std::nullopt) << "in the system's database, not in this one";
+}
+
+TEST(PciAdapterDescription, ShortensTheVendorAndFallsBackToIds) {
+    struct Case {
+        std::optional<std::string> vendor;
+        std::optional<std::string> device;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Advanced Micro Devices, Inc. [AMD/ATI]", "Navi 21 [Radeon RX 6800/6800 XT / 6900 XT]",
+         "AMD/ATI Navi 21 [Radeon RX 6800/6800 XT / 6900 XT]"},
+        {"NVIDIA Corporation", "GA106M", "NVIDIA GA106M"},
+        {"Red Hat, Inc.", "Virtio 1.0 GPU", "Red Hat Virtio 1.0 GPU"},
+        {"VMware", "VMware SVGA II Adapter", "VMware SVGA II Adapter"},
+        {"Matrox Electronics Systems Ltd.", std::nullopt, "Matrox Electronics Systems [1234:00ab]"},
+        {std::nullopt, std::nullopt, "Graphics [1234:00ab]"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(pci_adapter_description(c.vendor, c.device, 0x1234, 0x00ab), c.expected) << c.expected;
+
+    // At most 127 bytes, never half a character.
+    const std::string long_name = std::string(124, 'x') + "Ã©Ã©";
+    const std::string cut = pci_adapter_description("V", long_name, 1, 2);
+    EXPECT_EQ(cut, "V " + std::string(124, 'x'));
+}
+
+TEST(PciNames, TheSystemDatabaseIsFoundByDefault) {
+    PciNames names;
+    EXPECT_NE(names.vendor(0x8086), std::nullopt) << "pci.ids is installed by scripts/setup.sh";
 }
