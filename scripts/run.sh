@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build
-if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && -x build/app/vornmark ]]; then
-  exec build/app/vornmark
+if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && -x build/bin/vornmark ]]; then
+  exec build/bin/vornmark
 fi
-echo "No display found: running the headless benchmark (build/cli/vornmark-cli) instead." >&2
-exec build/cli/vornmark-cli "$@"
+echo "No display found: running the headless benchmark (build/bin/vornmark-cli) instead." >&2
+exec build/bin/vornmark-cli "$@"
