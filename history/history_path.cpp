@@ -32,9 +32,19 @@ std::string user_history_path(std::string_view xdg_data_home, std::string_view h
     return {};
 }
 
+bool is_system_program_directory(std::string_view directory) {
+    for (const std::string_view system :
+         {"/usr/bin", "/usr/local/bin", "/bin", "/usr/games", "/usr/local/games"}) {
+        if (directory == system) return true;
+    }
+    return false;
+}
+
 std::string choose_history_path(std::string_view executable_path, bool executable_directory_writable,
                                 std::string_view xdg_data_home, std::string_view home) {
-    if (!executable_directory_writable) {
+    // Root may write to /usr/bin, but an installed program's history still belongs to the user.
+    if (!executable_directory_writable ||
+        is_system_program_directory(executable_directory(executable_path))) {
         std::string user_path = user_history_path(xdg_data_home, home);
         if (!user_path.empty()) return user_path;
     }

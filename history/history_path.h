@@ -16,8 +16,12 @@ std::string history_path_beside(std::string_view executable_path);
 // unset or not absolute; empty when neither gives a directory.
 std::string user_history_path(std::string_view xdg_data_home, std::string_view home);
 
-// Beside the executable when its directory is writable (or no user directory is known), otherwise in
-// the user's data directory. Pure: every input is given.
+// True for the folders that hold installed programs (/usr/bin, /usr/local/bin, /bin and the games
+// folders).
+bool is_system_program_directory(std::string_view directory);
+
+// Beside the executable when its directory is writable and not a system program folder (or when no
+// user directory is known), otherwise in the user's data directory. Pure: every input is given.
 std::string choose_history_path(std::string_view executable_path, bool executable_directory_writable,
                                 std::string_view xdg_data_home, std::string_view home);
 

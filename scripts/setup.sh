@@ -12,6 +12,7 @@ packages=(
   libpci-dev pci.ids
   libimgui-dev libglfw3-dev libgl-dev libx11-dev
   xvfb xauth xdotool imagemagick openssl
+  dpkg-dev file desktop-file-utils adduser curl  # the Debian packages: cpack and their install test
 )
 
 missing=()

@@ -23,6 +23,16 @@ TEST(HistoryPath, ReadOnlyExecutableDirectoryUsesTheUserDataDirectory) {
     EXPECT_EQ(choose_history_path("/usr/bin/vornmark", false, "", ""), "/usr/bin/history.json");
 }
 
+TEST(HistoryPath, InstalledProgramUsesTheUserDataDirectoryEvenWhenItsFolderIsWritable) {
+    // Root can write to /usr/bin; its history must not land among the installed programs.
+    EXPECT_EQ(choose_history_path("/usr/bin/vornmark", true, "", "/root"),
+              "/root/.local/share/vornmark/history.json");
+    EXPECT_EQ(choose_history_path("/usr/local/bin/vornmark-cli", true, "/data/r", "/root"),
+              "/data/r/vornmark/history.json");
+    EXPECT_EQ(choose_history_path("/usr/bin/tools/vornmark", true, "", "/root"),
+              "/usr/bin/tools/history.json");
+}
+
 TEST(HistoryPath, DefaultLiesBesideThisTestProgram) {
     // The build directory is writable, so the history goes beside the executable.
     const std::string executable = executable_path();
