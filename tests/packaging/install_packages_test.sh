@@ -43,13 +43,17 @@ history_in_bin_existed=false
 work=$(mktemp -d)
 chmod 755 "$work"
 server_pid=""
+window_pid=""
+xvfb_pid=""
 cleanup() {
   local status=$?
   set +e
-  if [[ -n "$server_pid" ]] && kill -0 "$server_pid" 2>/dev/null; then
-    kill -KILL "$server_pid"
-    wait "$server_pid" 2>/dev/null
-  fi
+  for pid in "$server_pid" "$window_pid" "$xvfb_pid"; do
+    if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then
+      kill -KILL "$pid"
+      wait "$pid" 2>/dev/null
+    fi
+  done
   for p in "${packages[@]}"; do
     package_known "$p" && dpkg --purge "$p" >/dev/null
   done
@@ -68,7 +72,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # The folders the packages touch, to compare after the purge.
-watched=(/usr/bin /usr/share/applications /usr/share/icons/hicolor /etc /usr/lib/systemd /var/lib/systemd)
+watched=(/usr/bin /usr/share/applications /usr/share/icons/hicolor /etc/systemd /usr/lib/systemd /var/lib/systemd)
 snapshot() { find "${watched[@]}" -xdev 2>/dev/null | sort; }
 snapshot >"$work/before.txt"
 
@@ -137,6 +141,31 @@ got=$(setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$work/home
 got=$(env -u XDG_DATA_HOME HOME="$work/root" /usr/bin/vornmark-cli --history | history_of)
 [[ "$got" == "$work/root/.local/share/vornmark/history.json" ]] || fail "history of root: $got"
 
+step "vornmark from /usr/bin starts its window"
+if command -v Xvfb >/dev/null; then
+  Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [[ -s "$work/display" ]] && break
+    sleep 0.1
+  done
+  [[ -s "$work/display" ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  (cd "$work" && exec env DISPLAY=":$(cat "$work/display")" HOME="$work/root" /usr/bin/vornmark) \
+    >"$work/window.log" 2>&1 &
+  window_pid=$!
+  # Still running after a few seconds: the window came up (a failed start ends at once).
+  sleep 4
+  kill -0 "$window_pid" 2>/dev/null || { cat "$work/window.log"; fail "/usr/bin/vornmark ended at start"; }
+  kill -TERM "$window_pid"
+  wait "$window_pid" 2>/dev/null || true
+  window_pid=""
+  kill -TERM "$xvfb_pid"
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=""
+else
+  echo "(no Xvfb here: the window is not started)"
+fi
+
 step "the installed server, as its user, with a throw-away certificate"
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
   -keyout "$work/key.pem" -out "$work/cert.pem" -subj /CN=localhost \
@@ -158,7 +187,7 @@ setpriv --reuid="$service_user" --regid="$service_user" --init-groups "${command
 server_pid=$!
 port=""
 for _ in $(seq 200); do
-  port=$(sed -n 's/.*listening on https:\/\/127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/server.log")
+  port=$(sed -n 's/.*listening on [^ ]*:\([0-9][0-9]*\).*/\1/p' "$work/server.log")
   [[ -n "$port" ]] && break
   kill -0 "$server_pid" 2>/dev/null || break
   sleep 0.1
