@@ -1,30 +1,23 @@
 #include "server/api.h"
 
-#include <cstdint>
-#include <limits>
-#include <string>
-
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 
 #include "server/log.h"
-#include "server/rate_limiter.h"
 #include "server/store.h"
 #include "server/submission.h"
 
 namespace {
 
-const char* const api_path = R"(/api\.php)";
-const char* const json_type = "application/json";
+constexpr std::string_view api_path = "/api.php";
 
-std::string to_json_text(const nlohmann::json& value) {
-    // Names in the store are checked UTF-8; "replace" only guards a hand-edited database.
-    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
+}  // namespace
 
-void reply_error(httplib::Response& res, int status, const std::string& message) {
-    res.status = status;
-    res.set_content(to_json_text({{"error", message}}), json_type);
+ApiReply error_reply(int status, const std::string& message) {
+    ApiReply reply;
+    reply.status = status;
+    reply.body =
+        nlohmann::json{{"error", message}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return reply;
 }
 
 const char* reason_for(int status) {
@@ -35,113 +28,62 @@ const char* reason_for(int status) {
         return "not found";
     case 405:
         return "method not allowed";
+    case 408:
+        return "request timed out";
     case 413:
         return "request body larger than 4096 bytes";
     case 414:
         return "request target too long";
     case 429:
         return "too many submissions";
+    case 431:
+        return "request headers larger than 16384 bytes";
+    case 501:
+        return "not implemented";
     default:
         return status >= 500 ? "internal server error" : "request refused";
     }
 }
 
-std::int64_t clamp_to_int32(std::int64_t value) {
-    return std::min<std::int64_t>(value, std::numeric_limits<std::int32_t>::max());
+ApiReply Api::handle(const ApiRequest& request) {
+    if (request.path != api_path) return error_reply(404, reason_for(404));
+    try {
+        if (request.method == "GET" || request.method == "HEAD") return get_standings(request);
+        if (request.method == "POST") return post_submission(request);
+    } catch (const StoreError& e) {
+        log_line(std::string("store error: ") + e.what());
+        return error_reply(500, "storage error");
+    }
+    ApiReply reply = error_reply(405, reason_for(405));
+    reply.allow = "GET, HEAD, POST";
+    return reply;
 }
 
-void get_standings(Store& store, const httplib::Request& req, httplib::Response& res) {
-    std::string type = req.has_param("type") ? req.get_param_value("type") : std::string();
-    if (type != "single" && type != "multi") {
-        reply_error(res, 400, "type must be \"single\" or \"multi\"");
-        return;
+ApiReply Api::get_standings(const ApiRequest& request) {
+    if (request.type != "single" && request.type != "multi") {
+        return error_reply(400, "type must be \"single\" or \"multi\"");
     }
-    nlohmann::json rows = nlohmann::json::array();
-    for (const StandingsRow& row : store.standings(type)) {
-        rows.push_back({{"cpu", row.cpu},
-                        {"avg_score", clamp_to_int32(row.avg_score)},
-                        {"runs", clamp_to_int32(row.runs)}});
-    }
-    res.set_content(to_json_text({{"leaderboard", std::move(rows)}}), json_type);
+    ApiReply reply;
+    reply.body = *standings_.reply_for(*request.type);
+    return reply;
 }
 
-void post_submission(Store& store, RateLimiter& limiter, const httplib::Request& req,
-                     httplib::Response& res) {
-    // The server's payload limit already answers 413 for a declared length; this also
-    // covers bodies whose length was not declared up front.
-    if (req.body.size() > max_body_bytes) {
-        reply_error(res, 413, reason_for(413));
-        return;
+ApiReply Api::post_submission(const ApiRequest& request) {
+    if (request.body.size() > max_body_bytes) return error_reply(413, reason_for(413));
+    if (!store_.allow_submission(request.remote_address)) {
+        ApiReply reply = error_reply(429, "too many submissions from this address; try again in a minute");
+        reply.retry_after = "60";
+        return reply;
     }
-    if (!limiter.allow(req.remote_addr)) {
-        res.set_header("Retry-After", "60");
-        reply_error(res, 429, "too many submissions from this address; try again in a minute");
-        return;
-    }
-    SubmissionCheck check = parse_submission(req.body);
+    ApiReply reply;
+    SubmissionCheck check = parse_submission(request.body);
     if (!check.ok()) {
-        res.set_content(to_json_text({{"ok", false}, {"error", check.error}}), json_type);
-        return;
+        reply.body = nlohmann::json{{"ok", false}, {"error", check.error}}.dump(
+            -1, ' ', false, nlohmann::json::error_handler_t::replace);
+        return reply;
     }
-    store.add(check.submission);
-    res.set_content(to_json_text({{"ok", true}}), json_type);
-}
-
-// Runs a route, turning a store failure into status 500 with a log line.
-template <typename Route>
-httplib::Server::Handler guarded(Route route) {
-    return [route](const httplib::Request& req, httplib::Response& res) {
-        try {
-            route(req, res);
-        } catch (const StoreError& e) {
-            log_line(std::string("store error: ") + e.what());
-            reply_error(res, 500, "storage error");
-        }
-    };
-}
-
-}  // namespace
-
-void install_api(httplib::Server& server, Store& store, RateLimiter& limiter) {
-    server.Get(api_path, guarded([&store](const httplib::Request& req, httplib::Response& res) {
-                   get_standings(store, req, res);
-               }));
-    server.Post(api_path, guarded([&store, &limiter](const httplib::Request& req, httplib::Response& res) {
-                    post_submission(store, limiter, req, res);
-                }));
-
-    auto not_allowed = [](const httplib::Request&, httplib::Response& res) {
-        res.set_header("Allow", "GET, HEAD, POST");
-        reply_error(res, 405, reason_for(405));
-    };
-    server.Put(api_path, not_allowed);
-    server.Patch(api_path, not_allowed);
-    server.Delete(api_path, not_allowed);
-    server.Options(api_path, not_allowed);
-
-    // Every refusal the library makes on its own (404, 413, 400 ...) gets a JSON body too.
-    server.set_error_handler(
-        httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
-            if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-            reply_error(res, res.status, reason_for(res.status));
-            return httplib::Server::HandlerResponse::Handled;
-        }));
-    server.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& res, std::exception_ptr error) {
-            std::string what = "unknown exception";
-            try {
-                if (error) std::rethrow_exception(error);
-            } catch (const std::exception& e) {
-                what = e.what();
-            } catch (...) {
-            }
-            log_line("request failed: " + what);
-            reply_error(res, 500, reason_for(500));
-        });
-
-    server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
-        log_line(printable_for_log(req.remote_addr, 64) + " " + printable_for_log(req.method, 16) + " " +
-                 printable_for_log(req.target) + " " + std::to_string(res.status) + " " +
-                 std::to_string(res.body.size()));
-    });
+    store_.add(check.submission);
+    standings_.forget(check.submission.type);
+    reply.body = R"({"ok":true})";
+    return reply;
 }

@@ -14,9 +14,10 @@
 #include <httplib.h>
 
 #include "server/api.h"
+#include "server/httplib_adapter.h"
 #include "server/log.h"
 #include "server/options.h"
-#include "server/rate_limiter.h"
+#include "server/postgres_store.h"
 #include "server/store.h"
 #include "server/warm_up.h"
 
@@ -63,12 +64,12 @@ int main(int argc, char** argv) {
     // Store.
     std::unique_ptr<Store> store;
     try {
-        store = std::make_unique<Store>(options.db_path);
+        store = open_store(options.db_path, options.rate_limit);
     } catch (const StoreError& e) {
         log_line(std::string("vornmark-leaderboard: ") + e.what());
         return 1;
     }
-    RateLimiter limiter(options.rate_limit);
+    Api api(*store);
 
     // Server.
     std::unique_ptr<httplib::Server> server = make_server(options);
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     warm_up_request_parsing(*server);
-    install_api(*server, *store, limiter);
+    install_api(*server, api);
     server->set_payload_max_length(max_body_bytes);
     // Short idle time-outs keep a stop from waiting long on open keep-alive connections.
     server->set_keep_alive_timeout(2);
@@ -98,7 +99,7 @@ int main(int argc, char** argv) {
     }
     log_line(std::string("vornmark-leaderboard: listening on ") +
              (options.plain_http ? "http://" : "https://") + host_for_url(options.host) + ":" +
-             std::to_string(port) + ", database " + options.db_path);
+             std::to_string(port) + ", database " + redacted_location(options.db_path));
 
     // Wait: the signal thread stops the server; the main thread serves until then.
     std::atomic<bool> serving_done{false};

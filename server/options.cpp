@@ -90,7 +90,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         } else if (flag == "--db") {
             if (!take_value(options.db_path)) return missing_value();
             if (options.db_path.empty()) {
-                parsed.error = "--db needs a file name";
+                parsed.error = "--db needs a file name or a postgresql:// URI";
                 return parsed;
             }
         } else if (flag == "--rate-limit") {
@@ -123,7 +123,8 @@ std::string usage_text() {
            "  --listen HOST:PORT  address to listen on (default 127.0.0.1:8443; port 0 takes any free port)\n"
            "  --cert FILE         PEM certificate chain for HTTPS\n"
            "  --key FILE          PEM private key for HTTPS\n"
-           "  --db FILE           SQLite database (default leaderboard.db in the working directory)\n"
+           "  --db FILE|URI       SQLite database file (default leaderboard.db in the working directory),\n"
+           "                      or a PostgreSQL connection URI postgresql://USER@HOST:PORT/DATABASE\n"
            "  --http              plain HTTP, for use behind a TLS-terminating proxy\n"
            "  --rate-limit N      submissions per minute from one address (default 30)\n"
            "  --help              this text\n";

@@ -1,5 +1,7 @@
 #include "server/submission.h"
 
+#include "server/name_rules.h"
+
 namespace {
 
 SubmissionCheck failed(std::string error) {
@@ -93,6 +95,9 @@ SubmissionCheck check_submission(const nlohmann::json& body) {
     }
     if (!is_valid_utf8(s.cpu_name)) return failed("\"cpu_name\" must be valid UTF-8");
     if (has_control_characters(s.cpu_name)) return failed("\"cpu_name\" must not contain control characters");
+    if (std::string rule = cpu_name_rule_broken(s.cpu_name); !rule.empty()) {
+        return failed("\"cpu_name\" must " + rule);
+    }
 
     if (std::string e = check_integer(body, "score", max_score, s.score); !e.empty()) return failed(e);
     if (std::string e = check_integer(body, "threads", max_threads, s.threads); !e.empty()) return failed(e);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "tests/server/store_fixture.h"
 #include "tests/server/test_http_client.h"
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/temp_dir.h"
@@ -72,6 +73,18 @@ void expect_accepted(const TestReply& reply) {
     EXPECT_EQ(json_of(reply), nlohmann::json({{"ok", true}})) << reply.body;
 }
 
+// The same server against each store: an SQLite file of its own or a fresh database
+// on the test's PostgreSQL.
+class LeaderboardServerWithStore : public testing::TestWithParam<StoreKind> {
+protected:
+    LeaderboardServerOptions options(int rate_limit = 100000) {
+        LeaderboardServerOptions o;
+        o.rate_limit = rate_limit;
+        if (GetParam() == StoreKind::postgresql) o.database = shared_postgres().create_database();
+        return o;
+    }
+};
+
 }  // namespace
 
 TEST(LeaderboardServer, ServesEmptyStandingsForBothTypes) {
@@ -108,10 +121,11 @@ TEST(LeaderboardServer, RefusesOtherTypesPathsAndMethodsWithJsonErrors) {
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, AcceptedSubmissionsAppearInTheStandings) {
-    LeaderboardServerProcess server;
+TEST_P(LeaderboardServerWithStore, AcceptedSubmissionsAppearInTheStandings) {
+    LeaderboardServerProcess server(options());
     const std::string cpu = "Intel\xC2\xAE Core\xE2\x84\xA2 i7-12700K";
     expect_accepted(post(server, submission(cpu, 1000)));
+
     expect_accepted(post(server, submission(cpu, 1003)));
     expect_accepted(post(server, submission("AMD Ryzen 5 5600X", 2000)));
     expect_accepted(post(server, submission("AMD Ryzen 5 5600X", 9000, 12)));
@@ -186,8 +200,8 @@ TEST(LeaderboardServer, BodiesOverFourKibibytesGet413) {
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, SubmissionsBeyondTheRateLimitGet429) {
-    LeaderboardServerProcess server(LeaderboardServerOptions{.rate_limit = 3});
+TEST_P(LeaderboardServerWithStore, SubmissionsBeyondTheRateLimitGet429) {
+    LeaderboardServerProcess server(options(/*rate_limit=*/3));
     for (int i = 0; i < 3; ++i) expect_accepted(post(server, submission("Busy CPU", 100 + i)));
     TestReply refused = post(server, submission("Busy CPU", 999));
     EXPECT_EQ(refused.status, 429) << refused.body;
@@ -200,8 +214,8 @@ TEST(LeaderboardServer, SubmissionsBeyondTheRateLimitGet429) {
     expect_clean_stop(server);
 }
 
-TEST(LeaderboardServer, ConcurrentSubmissionsAreAllStored) {
-    LeaderboardServerProcess server;
+TEST_P(LeaderboardServerWithStore, ConcurrentSubmissionsAreAllStored) {
+    LeaderboardServerProcess server(options());
     std::vector<std::thread> clients;
     std::atomic<int> accepted{0};
     for (int c = 0; c < 4; ++c) {
@@ -231,8 +245,8 @@ TEST(LeaderboardServer, KeepsSubmissionsAcrossARestart) {
     EXPECT_EQ(single[0]["cpu"], "Persistent CPU");
 }
 
-TEST(LeaderboardServer, AKillRightAfterTheReplyLosesNothing) {
-    LeaderboardServerProcess server;
+TEST_P(LeaderboardServerWithStore, AKillRightAfterTheReplyLosesNothing) {
+    LeaderboardServerProcess server(options());
     for (int i = 1; i <= 5; ++i) {
         expect_accepted(post(server, submission("Killed CPU", 100 * i)));
         server.kill_hard();
@@ -243,6 +257,31 @@ TEST(LeaderboardServer, AKillRightAfterTheReplyLosesNothing) {
     EXPECT_EQ(single[0]["runs"], 5);
     EXPECT_EQ(single[0]["avg_score"], 300);
     expect_clean_stop(server);
+}
+
+INSTANTIATE_TEST_SUITE_P(, LeaderboardServerWithStore,
+                         testing::Values(StoreKind::sqlite, StoreKind::postgresql), store_kind_name);
+
+TEST(LeaderboardServer, TwoProcessesOnOnePostgresDatabaseShareTheLimitAndAKillLosesNothing) {
+    LeaderboardServerOptions shared;
+    shared.rate_limit = 4;
+    shared.database = shared_postgres().create_database();
+    LeaderboardServerProcess first(shared);
+    LeaderboardServerProcess second(shared);
+    for (int i = 0; i < 2; ++i) {
+        expect_accepted(post(first, submission("Shared CPU", 100)));
+        expect_accepted(post(second, submission("Shared CPU", 300)));
+    }
+    // The fifth submission from this address within the minute, whichever process gets it.
+    EXPECT_EQ(post(first, submission("Shared CPU", 999)).status, 429);
+    EXPECT_EQ(post(second, submission("Shared CPU", 999)).status, 429);
+
+    first.kill_hard();
+    nlohmann::json single = standings(second, "single");
+    ASSERT_EQ(single.size(), 1u) << single.dump();
+    EXPECT_EQ(single[0]["runs"], 4);
+    EXPECT_EQ(single[0]["avg_score"], 200);
+    expect_clean_stop(second);
 }
 
 TEST(LeaderboardServer, SigtermStopsItCleanlyEvenWithAnOpenConnection) {

@@ -148,3 +148,57 @@ TEST(Submission, TypeMustMatchTheThreadCount) {
     EXPECT_TRUE(mentions(check("both", 4).error, "type"));
     EXPECT_TRUE(mentions(check(1, 1).error, "type"));
 }
+
+TEST(Submission, CpuNameMustShowSomethingAndHideNothing) {
+    struct Case {
+        std::string name;
+        const char* rule;  // a word of the rule the reply names; empty when accepted
+    };
+    const Case cases[] = {
+        {"AMD Ryzen 7", ""},
+        {" Padded  name ", ""},
+        {"\xE4\xB8\xAD\xE6\x96\x87 CPU", ""},              // CJK
+        {"\xD7\xA2\xD7\x91\xD7\xA8\xD7\x99\xD7\xAA", ""},  // right-to-left script by itself
+        {"e\xCC\x81", ""},                                 // combining accent on a letter
+        {" ", "visible"},
+        {"   ", "visible"},
+        {"\xC2\xA0\xE3\x80\x80", "visible"},  // no-break and ideographic spaces
+        {"\xE3\x85\xA4", "visible"},          // Hangul filler
+        {"AMD\xE2\x80\xAE"
+         "X7",
+         "format"},  // right-to-left override U+202E
+        {"\xE2\x80\xAD"
+         "Intel",
+         "U+202D"},  // left-to-right override
+        {"Intel\xE2\x81\xA6"
+         "x\xE2\x81\xA9",
+         "format"},  // isolates U+2066, U+2069
+        {"Int\xE2\x80\x8B"
+         "el",
+         "U+200B"},  // zero-width space
+        {"Int\xE2\x80\x8D"
+         "el",
+         "format"},  // zero-width joiner
+        {"\xEF\xBB\xBF"
+         "Intel",
+         "U+FEFF"},                         // byte-order mark
+        {"Intel\xC2\xAD", "format"},        // soft hyphen
+        {"Tag\xF3\xA0\x80\x81", "format"},  // language tag U+E0001
+        {"Line\xE2\x80\xA8"
+         "break",
+         "line or paragraph"},           // U+2028
+        {"Para\xE2\x80\xA9", "U+2029"},  // U+2029
+        {"\xE2\x80\x8B", "format"},      // invisible only: the hidden character is named
+    };
+    for (const Case& c : cases) {
+        nlohmann::json body = valid_body();
+        body["cpu_name"] = c.name;
+        std::string error = error_for(body);
+        if (*c.rule == '\0') {
+            EXPECT_EQ(error, "") << nlohmann::json(c.name).dump();
+        } else {
+            EXPECT_TRUE(mentions(error, "cpu_name") && mentions(error, c.rule))
+                << nlohmann::json(c.name).dump() << ": " << error;
+        }
+    }
+}

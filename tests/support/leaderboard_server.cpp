@@ -135,7 +135,9 @@ int announced_port(const std::string& log) {
     if (at == std::string::npos) return 0;
     std::size_t end = log.find('\n', at);
     if (end == std::string::npos) return 0;
-    std::string line = log.substr(at, end - at);
+    // The URL ends at the first comma or space; a database URI may follow.
+    std::string line = log.substr(at + marker.size(), end - at - marker.size());
+    line = line.substr(0, line.find_first_of(", "));
     std::size_t colon = line.rfind(':');
     if (colon == std::string::npos) return 0;
     return std::atoi(line.c_str() + colon + 1);
@@ -204,7 +206,7 @@ LeaderboardServerProcess::LeaderboardServerProcess(LeaderboardServerOptions opti
     ca_file_ = directory_ + "/ca.pem";
     cert_file_ = directory_ + "/server.pem";
     key_file_ = directory_ + "/server.key";
-    db_path_ = directory_ + "/leaderboard.db";
+    db_path_ = options_.database.empty() ? directory_ + "/leaderboard.db" : options_.database;
     log_path_ = directory_ + "/server.log";
     try {
         make_certificates();

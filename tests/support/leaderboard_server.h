@@ -16,6 +16,9 @@ struct LeaderboardServerOptions {
     int rate_limit = 100000;
     // Plain HTTP instead of HTTPS (the server's --http flag).
     bool plain_http = false;
+    // The server's --db: empty for an SQLite file in the server's temporary directory,
+    // or a postgresql:// URI.
+    std::string database{};
     // Bound on waiting for the server to listen.
     std::chrono::milliseconds start_timeout{10000};
 };
@@ -36,6 +39,7 @@ public:
     int port() const { return port_; }
     // PEM file of the throw-away CA that signed the server certificate.
     const std::string& ca_file() const { return ca_file_; }
+    // The SQLite file or the PostgreSQL URI the server stores in.
     const std::string& db_path() const { return db_path_; }
     // The temporary directory holding certificates, database and log.
     const std::string& directory() const { return directory_; }

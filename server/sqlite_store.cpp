@@ -1,0 +1,272 @@
+#include "server/sqlite_store.h"
+
+#include <ctime>
+
+#include <sqlite3.h>
+
+namespace {
+
+// Every statement this store runs. Schema version 1 added standings_totals; opening
+// an older file fills it from the runs once.
+namespace sql {
+
+const char* const create_runs = "CREATE TABLE IF NOT EXISTS submissions ("
+                                " id INTEGER PRIMARY KEY,"
+                                " cpu_name TEXT NOT NULL,"
+                                " type TEXT NOT NULL CHECK (type IN ('single', 'multi')),"
+                                " score INTEGER NOT NULL CHECK (score > 0),"
+                                " threads INTEGER NOT NULL CHECK (threads > 0),"
+                                " submitted_at INTEGER NOT NULL)";
+
+// Per processor and run type: sum and count of the scores, and their truncated mean
+// kept beside them so that the ranking is read in index order, 100 rows at most.
+const char* const create_totals = "CREATE TABLE IF NOT EXISTS standings_totals ("
+                                  " type TEXT NOT NULL,"
+                                  " cpu_name TEXT NOT NULL,"
+                                  " score_sum INTEGER NOT NULL,"
+                                  " runs INTEGER NOT NULL,"
+                                  " avg_score INTEGER NOT NULL,"
+                                  " PRIMARY KEY (type, cpu_name)) WITHOUT ROWID";
+const char* const create_ranking =
+    "CREATE INDEX IF NOT EXISTS standings_totals_ranked ON standings_totals (type, avg_score DESC, cpu_name)";
+const char* const fill_totals = "INSERT INTO standings_totals (type, cpu_name, score_sum, runs, avg_score)"
+                                " SELECT type, cpu_name, SUM(score), COUNT(*), SUM(score) / COUNT(*)"
+                                " FROM submissions GROUP BY type, cpu_name";
+const int schema_version = 1;
+
+const char* const insert_run = "INSERT INTO submissions (cpu_name, type, score, threads, submitted_at)"
+                               " VALUES (?1, ?2, ?3, ?4, ?5)";
+// Integer division: the mean is truncated.
+const char* const add_to_totals =
+    "INSERT INTO standings_totals (type, cpu_name, score_sum, runs, avg_score) VALUES (?1, ?2, ?3, 1, ?3)"
+    " ON CONFLICT (type, cpu_name) DO UPDATE SET score_sum = score_sum + excluded.score_sum,"
+    " runs = runs + 1, avg_score = (score_sum + excluded.score_sum) / (runs + 1)";
+const char* const standings = "SELECT cpu_name, avg_score, runs FROM standings_totals WHERE type = ?1"
+                              " ORDER BY avg_score DESC, cpu_name ASC LIMIT ?2";
+const char* const all_runs =
+    "SELECT cpu_name, type, score, threads, submitted_at FROM submissions ORDER BY id";
+const char* const run_count = "SELECT COUNT(*) FROM submissions";
+
+}  // namespace sql
+
+// Resets a statement on every way out of a scope, so that it never holds a read
+// transaction or a lock past its use.
+class StatementUse {
+public:
+    explicit StatementUse(sqlite3_stmt* statement) : statement_(statement) {}
+    ~StatementUse() {
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+    }
+    StatementUse(const StatementUse&) = delete;
+    StatementUse& operator=(const StatementUse&) = delete;
+
+private:
+    sqlite3_stmt* statement_;
+};
+
+void bind_text(sqlite3_stmt* statement, int index, const std::string& text) {
+    sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+std::string column_text(sqlite3_stmt* statement, int index) {
+    const unsigned char* text = sqlite3_column_text(statement, index);
+    int bytes = sqlite3_column_bytes(statement, index);
+    return text ? std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes))
+                : std::string();
+}
+
+}  // namespace
+
+SqliteStore::SqliteStore(const std::string& path, int per_minute, int busy_timeout_ms)
+    : limiter_(per_minute) {
+    int rc = sqlite3_open_v2(path.c_str(), &db_,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw StoreError("cannot open " + path + ": " + message);
+    }
+    try {
+        sqlite3_busy_timeout(db_, busy_timeout_ms);
+        execute("PRAGMA journal_mode=WAL");
+        // FULL: the commit is synced before the reply goes out.
+        execute("PRAGMA synchronous=FULL");
+        begin_ = prepare("BEGIN IMMEDIATE");
+        commit_ = prepare("COMMIT");
+        rollback_ = prepare("ROLLBACK");
+        upgrade_schema();
+        insert_run_ = prepare(sql::insert_run);
+        add_to_totals_ = prepare(sql::add_to_totals);
+        standings_ = prepare(sql::standings);
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+SqliteStore::~SqliteStore() {
+    close();
+}
+
+void SqliteStore::close() {
+    for (sqlite3_stmt* s : {begin_, commit_, rollback_, insert_run_, add_to_totals_, standings_}) {
+        sqlite3_finalize(s);
+    }
+    sqlite3_close(db_);
+    db_ = nullptr;
+}
+
+void SqliteStore::fail(const char* what) {
+    throw StoreError(std::string(what) + ": " + sqlite3_errmsg(db_));
+}
+
+void SqliteStore::execute(const char* statement) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, statement, nullptr, nullptr, &message) != SQLITE_OK) {
+        std::string text = message ? message : sqlite3_errmsg(db_);
+        sqlite3_free(message);
+        throw StoreError(std::string(statement) + ": " + text);
+    }
+}
+
+sqlite3_stmt* SqliteStore::prepare(const char* statement_text) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(db_, statement_text, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
+        SQLITE_OK) {
+        fail("prepare");
+    }
+    return statement;
+}
+
+template <typename Work>
+void SqliteStore::in_transaction(Work work) {
+    {
+        StatementUse use(begin_);
+        if (sqlite3_step(begin_) != SQLITE_DONE) fail("begin");
+    }
+    try {
+        work();
+    } catch (...) {
+        StatementUse use(rollback_);
+        sqlite3_step(rollback_);
+        throw;
+    }
+    StatementUse use(commit_);
+    if (sqlite3_step(commit_) != SQLITE_DONE) {
+        std::string message = sqlite3_errmsg(db_);
+        // A failed COMMIT may leave the transaction open; close it so the next one can begin.
+        if (!sqlite3_get_autocommit(db_)) {
+            StatementUse undo(rollback_);
+            sqlite3_step(rollback_);
+        }
+        throw StoreError("commit: " + message);
+    }
+}
+
+void SqliteStore::upgrade_schema() {
+    in_transaction([this] {
+        sqlite3_stmt* version_query = prepare("PRAGMA user_version");
+        int version = 0;
+        if (sqlite3_step(version_query) == SQLITE_ROW) version = sqlite3_column_int(version_query, 0);
+        sqlite3_finalize(version_query);
+        if (version >= sql::schema_version) return;
+        execute(sql::create_runs);
+        execute(sql::create_totals);
+        execute(sql::create_ranking);
+        execute("DELETE FROM standings_totals");
+        execute(sql::fill_totals);
+        execute(("PRAGMA user_version=" + std::to_string(sql::schema_version)).c_str());
+    });
+}
+
+void SqliteStore::insert_run(const StoredRun& run) {
+    const Submission& s = run.submission;
+    {
+        StatementUse use(insert_run_);
+        bind_text(insert_run_, 1, s.cpu_name);
+        bind_text(insert_run_, 2, s.type);
+        sqlite3_bind_int64(insert_run_, 3, s.score);
+        sqlite3_bind_int64(insert_run_, 4, s.threads);
+        sqlite3_bind_int64(insert_run_, 5, run.submitted_at);
+        if (sqlite3_step(insert_run_) != SQLITE_DONE) fail("insert");
+    }
+    StatementUse use(add_to_totals_);
+    bind_text(add_to_totals_, 1, s.type);
+    bind_text(add_to_totals_, 2, s.cpu_name);
+    sqlite3_bind_int64(add_to_totals_, 3, s.score);
+    if (sqlite3_step(add_to_totals_) != SQLITE_DONE) fail("update totals");
+}
+
+void SqliteStore::add(const Submission& submission) {
+    std::lock_guard lock(mutex_);
+    StoredRun run{submission, static_cast<std::int64_t>(std::time(nullptr))};
+    in_transaction([&] { insert_run(run); });
+}
+
+void SqliteStore::add_many(const std::vector<StoredRun>& runs) {
+    std::lock_guard lock(mutex_);
+    in_transaction([&] {
+        for (const StoredRun& run : runs) insert_run(run);
+    });
+}
+
+void SqliteStore::for_each_batch(std::size_t batch_size,
+                                 const std::function<void(const std::vector<StoredRun>&)>& visit) {
+    std::lock_guard lock(mutex_);
+    sqlite3_stmt* query = prepare(sql::all_runs);
+    std::vector<StoredRun> batch;
+    try {
+        for (;;) {
+            int rc = sqlite3_step(query);
+            if (rc == SQLITE_DONE) break;
+            if (rc != SQLITE_ROW) fail("read runs");
+            StoredRun run;
+            run.submission.cpu_name = column_text(query, 0);
+            run.submission.type = column_text(query, 1);
+            run.submission.score = sqlite3_column_int(query, 2);
+            run.submission.threads = sqlite3_column_int(query, 3);
+            run.submitted_at = sqlite3_column_int64(query, 4);
+            batch.push_back(std::move(run));
+            if (batch.size() >= batch_size) {
+                visit(batch);
+                batch.clear();
+            }
+        }
+        if (!batch.empty()) visit(batch);
+    } catch (...) {
+        sqlite3_finalize(query);
+        throw;
+    }
+    sqlite3_finalize(query);
+}
+
+std::int64_t SqliteStore::run_count() {
+    std::lock_guard lock(mutex_);
+    sqlite3_stmt* query = prepare(sql::run_count);
+    std::int64_t count = sqlite3_step(query) == SQLITE_ROW ? sqlite3_column_int64(query, 0) : -1;
+    sqlite3_finalize(query);
+    if (count < 0) fail("count runs");
+    return count;
+}
+
+std::vector<StandingsRow> SqliteStore::standings(std::string_view type) {
+    std::lock_guard lock(mutex_);
+    StatementUse use(standings_);
+    sqlite3_bind_text(standings_, 1, type.data(), static_cast<int>(type.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int(standings_, 2, max_standings_rows);
+    std::vector<StandingsRow> rows;
+    for (;;) {
+        int rc = sqlite3_step(standings_);
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) fail("standings");
+        rows.push_back({column_text(standings_, 0), sqlite3_column_int64(standings_, 1),
+                        sqlite3_column_int64(standings_, 2)});
+    }
+    return rows;
+}
+
+bool SqliteStore::allow_submission(const std::string& address) {
+    return limiter_.allow(address);
+}
