@@ -23,9 +23,23 @@ fail() {
   exit 1
 }
 step() { echo "--- $*"; }
+# dpkg, waiting a while for its lock when apt or dpkg runs elsewhere on the machine.
+dpkg_waiting() {
+  local _
+  for _ in $(seq 60); do
+    if dpkg "$@" >"$work/dpkg.log" 2>&1; then return 0; fi
+    grep -q 'lock' "$work/dpkg.log" || break
+    sleep 1
+  done
+  cat "$work/dpkg.log" >&2
+  return 1
+}
 
 [[ $(id -u) -eq 0 ]] || skip "installing packages needs root"
 command -v dpkg >/dev/null || skip "no dpkg on this machine"
+# One run at a time on a machine (other build trees may run the suite as root too).
+exec 9>/run/lock/vornmark-package-test.lock
+flock 9
 package_known() {
   local status
   status=$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null || true)
@@ -55,7 +69,7 @@ cleanup() {
     fi
   done
   for p in "${packages[@]}"; do
-    package_known "$p" && dpkg --purge "$p" >/dev/null
+    package_known "$p" && dpkg_waiting --purge "$p"
   done
   rm -rf "$state"
   if ! $user_existed && getent passwd "$service_user" >/dev/null; then
@@ -88,12 +102,13 @@ done
 [[ $(dpkg-deb -f "$server_deb" Depends) == *adduser* ]] || fail "vornmark-leaderboard does not depend on adduser"
 
 step "dpkg -i"
-dpkg -i "$app_deb" "$server_deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg -i"; }
+dpkg_waiting -i "$app_deb" "$server_deb" || fail "dpkg -i"
 
 step "menu entry and icons"
 desktop=/usr/share/applications/vornmark.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
-grep -qx 'Exec=vornmark' "$desktop" && grep -qx 'Icon=vornmark' "$desktop" || fail "menu entry: Exec or Icon"
+grep -qx 'Exec=vornmark' "$desktop" || fail "menu entry: no Exec=vornmark"
+grep -qx 'Icon=vornmark' "$desktop" || fail "menu entry: no Icon=vornmark"
 for size in "${icon_sizes[@]}"; do
   icon=/usr/share/icons/hicolor/${size}x${size}/apps/vornmark.png
   file "$icon" | grep -q "PNG image data, $size x $size, 8-bit/color RGBA" || fail "icon $icon: $(file "$icon")"
@@ -179,6 +194,7 @@ mapfile -t command < <(
   set -a
   # shellcheck disable=SC1090
   . "$conf"
+  # shellcheck disable=SC2034 # read by the eval below
   LEADERBOARD_CERT=$work/cert.pem LEADERBOARD_KEY=$work/key.pem LEADERBOARD_LISTEN=127.0.0.1:0
   eval "printf '%s\n' $exec_start"
 )
@@ -207,7 +223,7 @@ server_pid=""
 [[ $(stat -c %U "$state/leaderboard.db") == "$service_user" ]] || fail "the database is not the service user's"
 
 step "dpkg --purge"
-dpkg --purge "${packages[@]}" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg --purge"; }
+dpkg_waiting --purge "${packages[@]}" || fail "dpkg --purge"
 for p in "${packages[@]}"; do
   package_known "$p" && fail "$p still known to dpkg after the purge"
 done
