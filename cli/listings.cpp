@@ -17,7 +17,22 @@ std::string info_listing(const SystemInfo& info) {
     return text;
 }
 
+std::string history_load_problem(const HistoryStore& history) {
+    const HistoryLoadOutcome& load = history.last_load();
+    if (!load.failed) return {};
+    std::string text = "The history file could not be read (" + load.reason + ").";
+    if (!load.kept_aside.empty()) text += " Its content was kept as " + load.kept_aside + ".";
+    return text;
+}
+
+std::string history_save_line(const HistoryStore& history) {
+    const HistorySaveOutcome& save = history.last_save();
+    if (save.saved) return "History: " + history.path();
+    return "History: the run could not be saved (" + save.reason + "); " + history.path() + " is unchanged";
+}
+
 std::string history_listing(const HistoryStore& history) {
+    if (const std::string problem = history_load_problem(history); !problem.empty()) return problem + "\n";
     const std::vector<HistoryEntry>& entries = history.entries();
     if (entries.empty()) return "No results yet\n";
 

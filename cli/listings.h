@@ -11,8 +11,16 @@
 // an empty line where the panel leaves a gap.
 std::string info_listing(const SystemInfo& info);
 
-// The stored runs, newest first, numbered in stored order, then the best score of each type.
+// The stored runs, newest first, numbered in stored order, then the best score of each type. When
+// the file could not be read, says so and names the copy kept aside instead.
 std::string history_listing(const HistoryStore& history);
+
+// Why the history file could not be read and where its content was kept, one line without a line
+// break; empty when the last load succeeded.
+std::string history_load_problem(const HistoryStore& history);
+
+// After a run was appended: "History: <path>" when the file was saved, otherwise why not.
+std::string history_save_line(const HistoryStore& history);
 
 // One run type's standings in the server's order; the own processor's row is marked.
 std::string standings_listing(const std::string& title, const std::vector<LeaderboardEntry>& standings,

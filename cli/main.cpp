@@ -17,10 +17,14 @@
 #include "cli/run_report.h"
 #include "engine/benchmark_engine.h"
 #include "history/history_store.h"
+#include "net/http.h"
 #include "net/leaderboard_client.h"
 #include "session/run_record.h"
 #include "session/run_sequence.h"
 #include "sysinfo/system_info.h"
+#ifdef VORNMARK_TEST_BUILD
+#include "cli/test_build.h"
+#endif
 
 namespace {
 
@@ -87,6 +91,15 @@ void wait_for_requests(const LeaderboardClient& client) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
+// The build's leaderboard server; the test build takes a loopback server from the environment.
+HttpEndpoint leaderboard_endpoint() {
+#ifdef VORNMARK_TEST_BUILD
+    return test_build_endpoint();
+#else
+    return default_endpoint();
+#endif
+}
+
 int show_info() {
     SystemInfo info = probe_system_info();
     probe_graphics_adapter(info);
@@ -98,11 +111,11 @@ int show_history() {
     HistoryStore history;
     history.load();
     std::fprintf(stdout, "History file: %s\n\n%s", history.path().c_str(), history_listing(history).c_str());
-    return exit_ok;
+    return history.last_load().failed ? exit_run_failed : exit_ok;
 }
 
 int show_leaderboard() {
-    LeaderboardClient client;
+    LeaderboardClient client(leaderboard_endpoint());
     client.fetch_standings("single");
     client.fetch_standings("multi");
     wait_for_requests(client);
@@ -145,7 +158,10 @@ int main(int argc, char** argv) {
     case Command::Run:
         break;
     }
-    const std::vector<PlannedRun> runs = plan_runs(options, multi_core_preset().threads);
+    std::vector<PlannedRun> runs = plan_runs(options, multi_core_preset().threads);
+#ifdef VORNMARK_TEST_BUILD
+    shrink_to_test_size(runs);
+#endif
 
     // Set-up: Ctrl-C cancels through the engine from here on. Preset runs are
     // recorded like the window records them: history first, then the leaderboard.
@@ -155,8 +171,11 @@ int main(int argc, char** argv) {
     if (records_runs) {
         cpu_name = probe_system_info().cpu_name;
         history.load();
+        if (const std::string problem = history_load_problem(history); !problem.empty())
+            std::fprintf(stderr, "vornmark-cli: %s\n", problem.c_str());
     }
-    LeaderboardClient leaderboard;
+    LeaderboardClient leaderboard(leaderboard_endpoint());
+    bool some_run_unsaved = false;
     BenchmarkEngine engine;
 
     // The runs, one after another, each started once the previous one is recorded.
@@ -187,13 +206,16 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
 
         if (records_runs) {
-            record_run(*result, cpu_name, history, &leaderboard);
+            record_run(*result, cpu_name, history, options.no_submit ? nullptr : &leaderboard);
+            some_run_unsaved = some_run_unsaved || !history.last_save().saved;
             // No request runs while the next benchmark is being measured.
             wait_for_requests(leaderboard);
             if (interrupted) return exit_interrupted;
+            const std::string submitted =
+                options.no_submit ? "not submitted (--no-submit)" : leaderboard.submit_status_text();
             // In JSON mode stdout carries only the run objects.
-            std::fprintf(options.json ? stderr : stdout, "History: %s\nLeaderboard: %s\n",
-                         history.path().c_str(), leaderboard.submit_status_text().c_str());
+            std::fprintf(options.json ? stderr : stdout, "%s\nLeaderboard: %s\n",
+                         history_save_line(history).c_str(), submitted.c_str());
             std::fflush(stdout);
         }
 
@@ -210,5 +232,5 @@ int main(int argc, char** argv) {
 
     // Clean-up: the engine joins its last run thread and the client its request
     // threads when they go out of scope.
-    return exit_ok;
+    return some_run_unsaved ? exit_run_failed : exit_ok;
 }

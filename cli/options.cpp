@@ -82,6 +82,9 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         } else if (name == "--json") {
             if (refuse_value()) return failure("--json takes no value");
             options.json = true;
+        } else if (name == "--no-submit") {
+            if (refuse_value()) return failure("--no-submit takes no value");
+            options.no_submit = true;
         } else if (name == "--image") {
             const std::optional<std::string> path = take_value();
             if (!path || path->empty()) return failure("--image needs a file path ending in .png or .ppm");
@@ -99,7 +102,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
                 return failure(
                     "unknown argument '" + args[i] +
                     "'; accepted: --single, --multi, --width, --height, --samples, --depth, --tile, "
-                    "--threads, --json, --image, --info, --history, --leaderboard, --help");
+                    "--threads, --json, --image, --no-submit, --info, --history, --leaderboard, --help");
             const std::string range = std::to_string(matched->min) + " to " + std::to_string(matched->max);
             const std::optional<std::string> text = take_value();
             if (!text) return failure(std::string(matched->name) + " needs a whole number from " + range);
@@ -113,8 +116,8 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
 
     if (single && multi)
         return failure("--single and --multi cannot be combined; give one of them, or neither for both runs");
-    if (options.command != Command::Run &&
-        (single || multi || options.json || !options.image_path.empty() || options.custom()))
+    if (options.command != Command::Run && (single || multi || options.json || options.no_submit ||
+                                            !options.image_path.empty() || options.custom()))
         return failure("--info, --history and --leaderboard take no run options; give them alone");
     options.selection = single ? RunSelection::Single : multi ? RunSelection::Multi : RunSelection::Both;
 
@@ -156,13 +159,14 @@ std::string usage_text() {
            "  --multi             run only the multi-core preset (one worker per hardware thread)\n"
            "  --json              print one JSON object per finished run instead of text\n"
            "  --image PATH        write the finished image; PATH must end in .png or .ppm\n"
+           "  --no-submit         keep preset runs in the history only; send nothing to the leaderboard\n"
            "  --info              describe this machine and exit\n"
            "  --history           list the stored runs, newest first, with the best scores\n"
            "  --leaderboard       show the leaderboard's single-core and multi-core standings\n"
            "  --help              show this help\n"
            "\n"
-           "Every finished preset run is added to the history and submitted to the\n"
-           "leaderboard.\n"
+           "Every finished preset run is added to the history and, unless --no-submit is\n"
+           "given, submitted to the leaderboard.\n"
            "\n"
            "Development settings (a run with any of them is labelled custom and is\n"
            "never saved or submitted):\n"
@@ -173,6 +177,7 @@ std::string usage_text() {
            "  --tile T            tile edge in pixels, 1 to 32768 (default 32)\n"
            "  --threads N         make exactly one run with N workers, 1 to 4096\n"
            "\n"
-           "Ctrl-C cancels the run in progress (exit code 130). Bad arguments exit with 2,\n"
-           "a run that cannot take place with 1.\n";
+           "Ctrl-C cancels the run in progress (exit code 130). Bad arguments exit with 2;\n"
+           "a run that cannot take place, a preset run that cannot be saved in the history\n"
+           "and a history file that cannot be read exit with 1.\n";
 }

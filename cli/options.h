@@ -18,6 +18,7 @@ struct Options {
     Command command = Command::Run;
     RunSelection selection = RunSelection::Both;
     bool json = false;
+    bool no_submit = false;  // preset runs go to the history only
     std::string image_path;  // empty: no image
 
     // Development settings; any of them makes every run a custom one.

@@ -18,6 +18,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/leaderboard_server.h"
+
 extern char** environ;
 
 namespace {
@@ -40,7 +42,12 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    void TearDown() override {
+        std::filesystem::remove_all(dir);
+        for (const char* name : {"VORNMARK_TEST_LEADERBOARD_HOST", "VORNMARK_TEST_LEADERBOARD_PORT",
+                                 "VORNMARK_TEST_LEADERBOARD_CA"})
+            unsetenv(name);
+    }
 
     // Starts the binary with stdout and stderr going to files in the test's directory.
     pid_t spawn(const std::vector<std::string>& args) {
@@ -92,9 +99,28 @@ protected:
         program = copy.string();
     }
 
+    // The test build (tiny preset runs, recorded and submitted like real ones) in the test's
+    // directory, talking to `server`.
+    void use_copy_of_test_build(const LeaderboardServerProcess& server) {
+        const std::filesystem::path copy = dir / "vornmark-cli-e2e";
+        std::filesystem::copy_file(VORNMARK_CLI_E2E_PATH, copy);
+        program = copy.string();
+        setenv("VORNMARK_TEST_LEADERBOARD_HOST", server.host().c_str(), 1);
+        setenv("VORNMARK_TEST_LEADERBOARD_PORT", std::to_string(server.port()).c_str(), 1);
+        setenv("VORNMARK_TEST_LEADERBOARD_CA", server.ca_file().c_str(), 1);
+    }
+
     std::filesystem::path dir;
     std::string program = VORNMARK_CLI_PATH;
 };
+
+// How often `what` occurs in the server's request log so far.
+std::size_t logged(const LeaderboardServerProcess& server, const std::string& what) {
+    const std::string log = server.log_text();
+    std::size_t count = 0;
+    for (std::size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1)) ++count;
+    return count;
+}
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
@@ -231,4 +257,60 @@ TEST_F(CliEndToEnd, InfoPrintsEveryLabelOfTheSystemPanel) {
     ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
     for (const char* label : {"CPU", "Cores", "Freq", "L1", "L2", "L3", "GPU", "VRAM", "RAM", "OS", "PC"})
         EXPECT_NE(("\n" + outcome.out).find(std::string("\n") + label + " "), std::string::npos) << label;
+}
+
+TEST_F(CliEndToEnd, NoSubmitStoresPresetRunsAndSendsNothing) {
+    LeaderboardServerProcess server;
+    use_copy_of_test_build(server);
+    const Outcome kept = run({"--no-submit"});
+    ASSERT_EQ(kept.exit_code, 0) << kept.err;
+    const std::string history_line = "History: " + (dir / "history.json").string() + "\n";
+    EXPECT_NE(kept.out.find(history_line), std::string::npos) << kept.out;
+    EXPECT_NE(kept.out.find("Leaderboard: not submitted (--no-submit)"), std::string::npos) << kept.out;
+    EXPECT_NE(read_all(dir / "history.json").find("\"type\": \"multi\""), std::string::npos);
+    EXPECT_EQ(logged(server, "/api.php"), 0u) << "no request at all\n" << server.log_text();
+
+    // The same server does see a run submitted without the flag.
+    const Outcome sent = run({"--single"});
+    ASSERT_EQ(sent.exit_code, 0) << sent.err;
+    EXPECT_EQ(logged(server, "POST /api.php"), 1u) << server.log_text();
+}
+
+TEST_F(CliEndToEnd, RunThatCannotBeSavedSaysWhyAndLeavesTheFileAlone) {
+    LeaderboardServerProcess server;
+    use_copy_of_test_build(server);
+    const std::filesystem::path file = dir / "history.json";
+    const std::string old_text = R"({"runs": [{"type": "single", "score": 5}]})";
+    std::ofstream(file) << old_text;
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+
+    const Outcome outcome = run({"--single", "--no-submit"});
+    EXPECT_EQ(outcome.exit_code, 1) << outcome.err;
+    EXPECT_NE(outcome.out.find("single  score "), std::string::npos) << "the result is still shown";
+    EXPECT_EQ(outcome.out.find("History: " + file.string() + "\n"), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("History: the run could not be saved ("), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("read-only"), std::string::npos) << outcome.out;
+    EXPECT_EQ(read_all(file), old_text);
+}
+
+TEST_F(CliEndToEnd, HistoryThatCannotBeReadSaysSoAndNamesTheCopy) {
+    use_copy_of_binary();
+    std::ofstream(dir / "history.json") << R"({"runs": [{"score": "not a number"}]})";
+    const Outcome broken = run({"--history"});
+    EXPECT_EQ(broken.exit_code, 1);
+    EXPECT_EQ(broken.out.find("No results yet"), std::string::npos) << broken.out;
+    EXPECT_NE(broken.out.find("could not be read"), std::string::npos) << broken.out;
+    std::vector<std::string> copies;
+    for (const auto& item : std::filesystem::directory_iterator(dir)) {
+        if (item.path().filename().string().rfind("history.json.unreadable-", 0) == 0)
+            copies.push_back(item.path().string());
+    }
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_NE(broken.out.find("kept as " + copies[0] + "."), std::string::npos) << broken.out;
+
+    std::filesystem::remove(dir / "history.json");
+    std::filesystem::create_directory(dir / "history.json");
+    const Outcome directory = run({"--history"});
+    EXPECT_EQ(directory.exit_code, 1) << directory.err;
+    EXPECT_NE(directory.out.find("could not be read (it is a directory"), std::string::npos) << directory.out;
 }

@@ -71,10 +71,12 @@ TEST(CliOptions, ThreadsGivesExactlyOneCustomRun) {
     }
 }
 
-TEST(CliOptions, JsonImageAndHelp) {
-    const ParsedOptions parsed = parse({"--json", "--image", "out.PNG", "--help"});
+TEST(CliOptions, JsonImageNoSubmitAndHelp) {
+    const ParsedOptions parsed = parse({"--json", "--image", "out.PNG", "--no-submit", "--help"});
     ASSERT_EQ(parsed.error, "");
     EXPECT_TRUE(parsed.options.json);
+    EXPECT_TRUE(parsed.options.no_submit);
+    EXPECT_FALSE(parse({}).options.no_submit);
     EXPECT_TRUE(parsed.options.help);
     EXPECT_EQ(parsed.options.image_path, "out.PNG");
     EXPECT_FALSE(parsed.options.custom());
@@ -100,6 +102,7 @@ TEST(CliOptions, BadArgumentsGiveOneLineNamingThem) {
         {{"--image", "out.jpg"}, "--image"},
         {{"--image"}, "--image"},
         {{"--json=yes"}, "--json"},
+        {{"--no-submit=1"}, "--no-submit"},
         {{"--single", "--multi"}, "--single"},
         {{"--width", "32768", "--height", "32768"}, "--width"},
     };
@@ -126,6 +129,7 @@ TEST(CliOptions, CommandsRefuseRunOptionsAndEachOther) {
     EXPECT_NE(parse({"--info", "--history"}).error, "");
     EXPECT_NE(parse({"--history", "--single"}).error, "");
     EXPECT_NE(parse({"--leaderboard", "--json"}).error, "");
+    EXPECT_NE(parse({"--history", "--no-submit"}).error, "");
     EXPECT_NE(parse({"--info", "--samples", "4"}).error, "");
     EXPECT_NE(parse({"--info=yes"}).error, "");
 }
