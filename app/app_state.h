@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,4 +53,6 @@ struct AppState {
     // Set while a run is in progress, so that the frame after it ends uploads the
     // finished image once.
     bool preview_final_upload_pending = false;
+    // The time of the last run collected, which the progress line shows until the next run starts.
+    std::optional<double> finished_run_seconds;
 };

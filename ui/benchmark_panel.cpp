@@ -31,6 +31,7 @@ std::int32_t hardware_threads() {
 
 void start_benchmark(AppState& app, std::int32_t threads) {
     app.run_settings.threads = threads;
+    app.finished_run_seconds.reset();
     if (app.gpu) app.gpu->create_texture(app.run_settings.width, app.run_settings.height);
     app.engine.start(app.run_settings);
 }
@@ -48,6 +49,7 @@ void collect_result(AppState& app, ShownScore shown) {
         app.shown_single_score = result->score;
     else
         app.shown_multi_score = result->score;
+    app.finished_run_seconds = result->time_seconds;
     record_run(*result, app.sysinfo.cpu_name, app.history, &app.leaderboard_client);
 }
 

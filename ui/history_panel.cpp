@@ -1,5 +1,6 @@
 #include "ui/history_panel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -14,6 +15,17 @@ const ImVec4 delete_face(0.4f, 0.1f, 0.1f, 1.0f);
 
 constexpr float table_height = 200.0f;
 constexpr std::size_t date_length = 10;  // "YYYY-MM-DD" of "%Y-%m-%dT%H:%M:%S"
+
+// Width the table needs to show every fixed column and, in the date column, the delete button and
+// a whole date in the current font, with the cell padding, the borders and the vertical scrollbar.
+float table_width_needed(const float (&fixed_widths)[4]) {
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float date_cell = ImGui::CalcTextSize("X").x + style.FramePadding.x * 2.0f + style.ItemSpacing.x +
+                            ImGui::CalcTextSize("0000-00-00").x;
+    float width = date_cell + style.ScrollbarSize + 2.0f;
+    for (const float fixed : fixed_widths) width += fixed;
+    return width + 5.0f * (style.CellPadding.x * 2.0f + 1.0f);
+}
 
 }  // namespace
 
@@ -30,15 +42,22 @@ void draw_history_panel(AppState& app) {
         return;
     }
 
+    // The right column is narrower than the four fixed columns plus a whole date and its delete
+    // button, so the table scrolls sideways rather than clip the date: its inner width is what the
+    // columns need, or the panel's width when that is more (the date column stretches into it).
+    const float s = app.dpi_scale;
+    const float fixed_widths[] = {30.0f * s, 50.0f * s, 60.0f * s, 60.0f * s};
     const ImGuiTableFlags flags = ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersInnerH |
                                   ImGuiTableFlags_BordersOuterH | ImGuiTableFlags_BordersInnerV |
-                                  ImGuiTableFlags_BordersOuterV | ImGuiTableFlags_ScrollY;
-    if (!ImGui::BeginTable("##history", 5, flags, ImVec2(0.0f, table_height), 0.0f)) return;
-    const float s = app.dpi_scale;
-    ImGui::TableSetupColumn("#", ImGuiTableColumnFlags_WidthFixed, 30.0f * s);
-    ImGui::TableSetupColumn("Type", ImGuiTableColumnFlags_WidthFixed, 50.0f * s);
-    ImGui::TableSetupColumn("Score", ImGuiTableColumnFlags_WidthFixed, 60.0f * s);
-    ImGui::TableSetupColumn("Time", ImGuiTableColumnFlags_WidthFixed, 60.0f * s);
+                                  ImGuiTableFlags_BordersOuterV | ImGuiTableFlags_ScrollY |
+                                  ImGuiTableFlags_ScrollX;
+    const float inner_width = std::max(ImGui::GetContentRegionAvail().x, table_width_needed(fixed_widths));
+    if (!ImGui::BeginTable("##history", 5, flags, ImVec2(0.0f, table_height), inner_width)) return;
+    ImGui::TableSetupScrollFreeze(0, 1);  // the header stays while the rows scroll
+    ImGui::TableSetupColumn("#", ImGuiTableColumnFlags_WidthFixed, fixed_widths[0]);
+    ImGui::TableSetupColumn("Type", ImGuiTableColumnFlags_WidthFixed, fixed_widths[1]);
+    ImGui::TableSetupColumn("Score", ImGuiTableColumnFlags_WidthFixed, fixed_widths[2]);
+    ImGui::TableSetupColumn("Time", ImGuiTableColumnFlags_WidthFixed, fixed_widths[3]);
     ImGui::TableSetupColumn("Date", ImGuiTableColumnFlags_WidthStretch, 0.0f);
     ImGui::TableHeadersRow();
 

@@ -135,10 +135,13 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
     const std::int32_t done = engine.tiles_done.load();
     const std::int32_t total = engine.tiles_total.load();
     const float p = progress_fraction(done, total);
-    // The result is only read once the run has ended and published it.
+    // The result is only read once the run has ended and published it. The benchmark panel, drawn
+    // earlier in the frame, collects it at once; from then on its time is kept in the app state.
     const bool result_ready = !running && engine.result_ready.load();
-    const double seconds = progress_seconds(running, engine.start_time.load(), steady_now_ns(), result_ready,
-                                            result_ready ? engine.result.time_seconds : 0.0);
+    const bool finished = result_ready || app.finished_run_seconds.has_value();
+    const double seconds =
+        progress_seconds(running, engine.start_time.load(), steady_now_ns(), finished,
+                         result_ready ? engine.result.time_seconds : app.finished_run_seconds.value_or(0.0));
 
     if (running || p > 0.0f) {
         if (mono != nullptr) {

@@ -30,10 +30,10 @@ float progress_fraction(std::int32_t done, std::int32_t total);
 std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds);
 
 // Seconds the progress line shows: while running, the time since the run's start
-// (0 until the run has recorded it); afterwards the finished run's time while its
-// result waits to be collected, else 0.
-double progress_seconds(bool running, std::int64_t start_time_ns, std::int64_t now_ns, bool result_ready,
-                        double result_seconds);
+// (0 until the run has recorded it); afterwards the finished run's own time, when the
+// last run finished, else 0.
+double progress_seconds(bool running, std::int64_t start_time_ns, std::int64_t now_ns, bool finished,
+                        double finished_seconds);
 
 // Opacity of the highlight that sweeps the bar, for its position u in [0, 1):
 // 40 in the middle of the sweep, 0 at its ends.

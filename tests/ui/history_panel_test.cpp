@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <imgui_internal.h>
+
 #include "history/history_store.h"
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
+#include "ui/main_layout.h"
 
 namespace {
 
@@ -144,6 +147,48 @@ TEST_F(HistoryPanelTest, DeleteButtonStaysWithinTheNarrowRightColumn) {
     gui.click(*x, panel());
     ASSERT_EQ(app->history.entries().size(), 1u);
     EXPECT_EQ(app->history.entries()[0].score, 3333);
+}
+
+// The whole window at its default 1600 x 900 with the shell's style, so the table gets exactly the
+// right column's width; once with the test's body font and once with a font twice as large.
+TEST_F(HistoryPanelTest, WholeDateIsReadableAndDeletableAtTheRealColumnWidth) {
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.WindowPadding = ImVec2(12.0f, 12.0f);
+    style.ItemSpacing = ImVec2(8.0f, 6.0f);
+    const auto layout = [this] { draw_main_layout(*app); };
+    for (ImFont* font : {gui.ui_font(), gui.large_font()}) {
+        gui.io().FontDefault = font;
+        app->history.append(run("single", 1111, 1690.2, "2024-05-01T10:00:00"));
+        gui.frames(3, layout);
+        ImGuiWindow* right = GuiTestContext::find_window("##right");
+        ASSERT_TRUE(right);
+        const float right_edge = right->Pos.x + right->Size.x;
+
+        // Scrolled sideways as far as it goes, as a user does with the wheel over the table.
+        ImGuiWindow* table = GuiTestContext::find_window("##history");
+        ASSERT_TRUE(table);
+        gui.move_mouse(ImVec2(table->Pos.x + table->Size.x * 0.5f, table->Pos.y + table->Size.y * 0.5f));
+        for (int i = 0; i < 3; ++i) {
+            gui.io().MouseWheelH = -10.0f;
+            gui.frame(layout);
+        }
+        gui.frame(layout);
+        const auto date = gui.find_text("2024-05-01");
+        ASSERT_TRUE(date) << gui.all_text();
+        EXPECT_LE(date->max.x, right_edge) << "all ten characters inside the column";
+
+        const TextRun* line = nullptr;
+        for (const TextRun& text : gui.texts())
+            if (text.text.find("2024-05-01") != std::string::npos) line = &text;
+        ASSERT_TRUE(line);
+        const std::size_t x = line->text.rfind('X', line->text.find("2024-05-01"));
+        ASSERT_NE(x, std::string::npos) << line->text;
+        gui.click(ImVec2((line->char_min[x].x + line->char_max[x].x) * 0.5f,
+                         (line->char_min[x].y + line->char_max[x].y) * 0.5f),
+                  layout);
+        EXPECT_TRUE(app->history.entries().empty()) << "the delete button is reachable";
+    }
+    gui.io().FontDefault = nullptr;
 }
 
 TEST_F(HistoryPanelTest, DeletingTheLastEntryShowsNoResultsYet) {
