@@ -222,6 +222,15 @@ server_pid=""
 [[ $server_status -eq 0 ]] || { cat "$work/server.log"; fail "the server ended with status $server_status"; }
 [[ $(stat -c %U "$state/leaderboard.db") == "$service_user" ]] || fail "the database is not the service user's"
 
+step "enabled by the admin, then reinstalled"
+# As an admin does once the certificate is in place (offline: the links only).
+wants_link=/etc/systemd/system/multi-user.target.wants/$unit_name
+systemctl enable "$unit_name" >/dev/null 2>&1 || ln -s "$unit" "$wants_link"
+[[ -L "$wants_link" ]] || fail "enabling the unit made no link"
+dpkg_waiting -i "$server_deb" || fail "dpkg -i over the installed package"
+[[ -L "$wants_link" ]] || fail "reinstalling disabled the unit"
+[[ -f "$state/leaderboard.db" ]] || fail "reinstalling lost the database"
+
 step "dpkg --purge"
 dpkg_waiting --purge "${packages[@]}" || fail "dpkg --purge"
 for p in "${packages[@]}"; do
