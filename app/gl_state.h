@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/gpu_backend.h"
+#include "ui/gpu_backend.h"
 
 // The OpenGL side of the window: holds the preview texture that the panels draw.
 // All calls need the window's GL context current on the calling (GUI) thread.

@@ -15,12 +15,12 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <imgui.h>
 
-#include "app/app_state.h"
 #include "app/fonts.h"
 #include "app/gl_adapter.h"
 #include "app/gl_state.h"
 #include "app/start_up.h"
 #include "app/style.h"
+#include "ui/app_state.h"
 #ifdef VORNMARK_TEST_BUILD
 #include "app/test_build.h"
 #endif

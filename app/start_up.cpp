@@ -1,7 +1,7 @@
 #include "app/start_up.h"
 
-#include "app/app_state.h"
 #include "sysinfo/system_info.h"
+#include "ui/app_state.h"
 
 void prepare_app_state(AppState& app, const std::vector<GraphicsAdapter>& gl_adapters) {
     app.sysinfo = probe_system_info();

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "vornmark_version.h"
+
 struct GLFWwindow;
 
 // A resize seen by the framebuffer-size callback, applied by the next frame.
@@ -15,7 +17,7 @@ struct ResizeRequest {
 
 inline constexpr int window_width = 1600;
 inline constexpr int window_height = 900;
-inline constexpr const char* window_title = "Vornmark v1.3 - CPU Benchmark";
+inline constexpr const char* window_title = "Vornmark v" VORNMARK_VERSION " - CPU Benchmark";
 
 // Initialises GLFW and opens the program's window, centred on the primary monitor,
 // with an OpenGL 3.3 core context made current and swap interval 1. The framebuffer

@@ -87,7 +87,7 @@ void follow_run(BenchmarkEngine& engine, const std::string& label, std::int64_t 
 // Waits for the leaderboard client's requests to end, so that none of them runs
 // while the next benchmark is being measured. Ctrl-C stops waiting.
 void wait_for_requests(const LeaderboardClient& client) {
-    while (client.pending_requests > 0 && !interrupted)
+    while (client.pending_request_count() > 0 && !interrupted)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 

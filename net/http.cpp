@@ -6,9 +6,11 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "vornmark_version.h"
+
 namespace {
 
-constexpr const char* user_agent = "Vornmark/1.3";
+constexpr const char* user_agent = "Vornmark/" VORNMARK_VERSION;
 constexpr long connect_timeout_ms = 10000;
 // "No byte for 10 s ends the exchange": fewer than 1 byte a second over 10 seconds.
 constexpr long receive_stall_bytes_per_second = 1;

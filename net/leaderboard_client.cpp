@@ -167,3 +167,14 @@ std::size_t LeaderboardClient::task_count() const {
     std::lock_guard lock(tasks_lock);
     return tasks.size();
 }
+
+void LeaderboardClient::seed_for_testing(Seed seed) {
+    {
+        std::lock_guard lock(standings_lock);
+        single_standings = std::move(seed.single_standings);
+        multi_standings = std::move(seed.multi_standings);
+    }
+    std::lock_guard lock(status_lock);
+    fetch_error = std::move(seed.fetch_error);
+    submit_status = std::move(seed.submit_status);
+}

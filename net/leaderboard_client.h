@@ -14,8 +14,8 @@
 #include <vector>
 
 // Fetches the standings and submits finished runs on background threads, one thread per request.
-// The window reads the results on later frames: `pending_requests` without a lock, the status
-// texts under `status_lock` and the lists under `standings_lock` (never both locks at once).
+// The window reads the results on later frames through the accessors, which copy under the
+// matching lock (never both locks at once).
 class LeaderboardClient {
 public:
     LeaderboardClient();
@@ -36,19 +36,21 @@ public:
     std::vector<LeaderboardEntry> standings(std::string_view type) const;
     std::string submit_status_text() const;
     std::string fetch_error_text() const;
+    // Fetches and submissions running now.
+    std::int32_t pending_request_count() const { return pending_requests.load(); }
 
     // Request threads still held: the running ones, plus finished ones not yet collected by the
     // next start.
     std::size_t task_count() const;
 
-    mutable std::mutex standings_lock;
-    std::vector<LeaderboardEntry> single_standings;
-    std::vector<LeaderboardEntry> multi_standings;
-    std::atomic<std::int32_t> pending_requests{0};
-
-    mutable std::mutex status_lock;
-    std::string fetch_error;
-    std::string submit_status;
+    // Tests of what reads the client only: the lists and texts as finished requests would leave them.
+    struct Seed {
+        std::vector<LeaderboardEntry> single_standings = {};
+        std::vector<LeaderboardEntry> multi_standings = {};
+        std::string fetch_error = {};
+        std::string submit_status = {};
+    };
+    void seed_for_testing(Seed seed);
 
 private:
     template <typename Task>
@@ -60,6 +62,15 @@ private:
     void store_standings(const std::string& type, std::vector<LeaderboardEntry> rows);
 
     const HttpEndpoint endpoint;
+
+    mutable std::mutex standings_lock;
+    std::vector<LeaderboardEntry> single_standings;
+    std::vector<LeaderboardEntry> multi_standings;
+    std::atomic<std::int32_t> pending_requests{0};
+
+    mutable std::mutex status_lock;
+    std::string fetch_error;
+    std::string submit_status;
 
     mutable std::mutex tasks_lock;
     std::vector<std::jthread> tasks;

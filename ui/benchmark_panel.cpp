@@ -5,9 +5,9 @@
 #include <string>
 #include <thread>
 
-#include "app/app_state.h"
 #include "session/run_record.h"
 #include "session/run_sequence.h"
+#include "ui/app_state.h"
 #include "ui/colours.h"
 
 namespace {

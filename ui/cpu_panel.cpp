@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "ui/colours.h"
 #include "ui/cpu_monitor.h"
 

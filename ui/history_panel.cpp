@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "ui/colours.h"
 
 namespace {

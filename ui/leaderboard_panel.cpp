@@ -1,9 +1,8 @@
 #include "ui/leaderboard_panel.h"
 
-#include <mutex>
 #include <string>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "ui/colours.h"
 #include "ui/leaderboard_status.h"
 
@@ -14,37 +13,16 @@ const ImVec4 runs_grey(0.5f, 0.5f, 0.5f, 1.0f);
 
 constexpr float refresh_button_room = 55.0f;
 
-std::vector<LeaderboardEntry> copy_standings(const LeaderboardClient& client,
-                                             const std::vector<LeaderboardEntry>& list) {
-    std::lock_guard lock(client.standings_lock);
-    return list;
-}
-
 }  // namespace
 
 void draw_leaderboard_panel(AppState& app) {
     LeaderboardClient& client = app.leaderboard_client;
 
-    std::string submit_status;
-    {
-        std::lock_guard lock(client.status_lock);
-        submit_status = client.submit_status;
-    }
-    const std::int32_t pending = client.pending_requests.load();
-
+    const std::string submit_status = client.submit_status_text();
+    const std::int32_t pending = client.pending_request_count();
     // The fetch error is looked at only when nothing else takes the line.
-    std::string fetch_error;
-    if (pending <= 0 && submit_status.empty()) {
-        bool has_fetch_error = false;
-        {
-            std::lock_guard lock(client.status_lock);
-            has_fetch_error = !client.fetch_error.empty();
-        }
-        if (has_fetch_error) {
-            std::lock_guard lock(client.status_lock);
-            fetch_error = client.fetch_error;
-        }
-    }
+    const std::string fetch_error =
+        pending <= 0 && submit_status.empty() ? client.fetch_error_text() : std::string();
 
     const LeaderboardStatusLine status = leaderboard_status_line(pending, submit_status, fetch_error);
     if (status.shown) ImGui::TextColored(status.colour, "%s", status.text.c_str());
@@ -58,11 +36,11 @@ void draw_leaderboard_panel(AppState& app) {
 
     if (ImGui::BeginTabBar("##lb_type")) {
         if (ImGui::BeginTabItem("Single-Core")) {
-            draw_standings_table(copy_standings(client, client.single_standings), app, "##lb_single");
+            draw_standings_table(client.standings("single"), app, "##lb_single");
             ImGui::EndTabItem();
         }
         if (ImGui::BeginTabItem("Multi-Core")) {
-            draw_standings_table(copy_standings(client, client.multi_standings), app, "##lb_multi");
+            draw_standings_table(client.standings("multi"), app, "##lb_multi");
             ImGui::EndTabItem();
         }
         ImGui::EndTabBar();

@@ -2,7 +2,7 @@
 
 #include <imgui.h>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "ui/benchmark_panel.h"
 #include "ui/colours.h"
 #include "ui/cpu_panel.h"
@@ -11,6 +11,7 @@
 #include "ui/preview_panel.h"
 #include "ui/score_panel.h"
 #include "ui/system_info_panel.h"
+#include "vornmark_version.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ void draw_main_layout(AppState& app) {
     }
     ImGui::TextColored(teal, "VORNMARK");
     ImGui::SameLine();
-    ImGui::TextColored(grey, "v1.3");
+    ImGui::TextColored(grey, "v" VORNMARK_VERSION);
     if (app.font_heading != nullptr) {
         ImGui::PopFont();
     }

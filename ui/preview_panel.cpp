@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "ui/colours.h"
 
 namespace {

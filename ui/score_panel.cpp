@@ -1,6 +1,6 @@
 #include "ui/score_panel.h"
 
-#include "app/app_state.h"
+#include "ui/app_state.h"
 #include "ui/colours.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "app/app_state.h"
 #include "sysinfo/system_info_rows.h"
+#include "ui/app_state.h"
 
 void draw_system_info_panel(AppState& app, ImFont* mono) {
     ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(0.0f, 0.831f, 0.667f, 1.0f));

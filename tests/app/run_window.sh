@@ -8,7 +8,7 @@ pid=$!
 
 wid=
 for _ in $(seq 1 200); do
-  wid=$(xdotool search --name "Vornmark v1.3" 2>/dev/null | head -1)
+  wid=$(xdotool search --name "^Vornmark v[0-9.]* - CPU Benchmark$" 2>/dev/null | head -1)
   [ -n "$wid" ] && break
   sleep 0.05
 done

@@ -7,11 +7,11 @@
 #include <fstream>
 #include <thread>
 
-#include "app/app_state.h"
 #include "app/start_up.h"
 #include "net/http.h"
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/temp_dir.h"
+#include "ui/app_state.h"
 
 namespace {
 
@@ -45,9 +45,9 @@ TEST(StartUp, SeedsTheShownScoresFromTheHistoryAndFetchesBothStandings) {
     EXPECT_EQ(app.shown_multi_score, 0) << "\"Multi\" is not \"multi\"";
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (app.leaderboard_client.pending_requests > 0 && std::chrono::steady_clock::now() < deadline)
+    while (app.leaderboard_client.pending_request_count() > 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_EQ(app.leaderboard_client.pending_requests, 0);
+    ASSERT_EQ(app.leaderboard_client.pending_request_count(), 0);
     EXPECT_EQ(app.leaderboard_client.fetch_error_text(), "");
     const auto single = app.leaderboard_client.standings("single");
     const auto multi = app.leaderboard_client.standings("multi");

@@ -6,7 +6,7 @@
 #include <limits>
 #include <memory>
 
-#include "tests/engine/wait_until.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 

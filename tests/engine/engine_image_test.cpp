@@ -6,7 +6,7 @@
 
 #include "engine/render/benchmark_scene.h"
 #include "engine/render/render_tile.h"
-#include "tests/engine/wait_until.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 

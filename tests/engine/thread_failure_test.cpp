@@ -12,7 +12,7 @@
 
 #include "engine/benchmark_engine.h"
 #include "engine/worker_pool.h"
-#include "tests/engine/wait_until.h"
+#include "tests/support/wait_until.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define VORNMARK_SANITIZED 1

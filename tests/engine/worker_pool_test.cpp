@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "tests/engine/wait_until.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "net/http.h"
 
 #include "tests/net/scripted_tls_server.h"
+#include "vornmark_version.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +68,8 @@ TEST(Http, GetSendsPathAndUserAgentAndNothingElseOfItsOwn) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].method, "GET");
     EXPECT_EQ(requests[0].target, "/api.php?type=single");
-    EXPECT_EQ(requests[0].header_values("User-Agent"), std::vector<std::string>{"Vornmark/1.3"});
+    EXPECT_EQ(requests[0].header_values("User-Agent"),
+              std::vector<std::string>{"Vornmark/" VORNMARK_VERSION});
     EXPECT_EQ(header_names(requests[0]), (std::set<std::string>{"host", "user-agent"}));
     EXPECT_EQ(requests[0].body, "");
 }
@@ -89,7 +91,8 @@ TEST(Http, PostSendsBodyBytesUnchangedWithOnlyTheJsonContentType) {
     EXPECT_EQ(requests[0].target, "/api.php");
     EXPECT_EQ(requests[0].body, body);
     EXPECT_EQ(requests[0].header_values("Content-Type"), std::vector<std::string>{"application/json"});
-    EXPECT_EQ(requests[0].header_values("User-Agent"), std::vector<std::string>{"Vornmark/1.3"});
+    EXPECT_EQ(requests[0].header_values("User-Agent"),
+              std::vector<std::string>{"Vornmark/" VORNMARK_VERSION});
     EXPECT_EQ(header_names(requests[0]),
               (std::set<std::string>{"host", "user-agent", "content-type", "content-length"}));
 }

@@ -81,7 +81,7 @@ TEST(LeaderboardClientWithServer, ConcurrentRequestsAllFinish) {
     }
     ASSERT_TRUE(wait_until_idle(client));
 
-    EXPECT_EQ(client.pending_requests.load(), 0);
+    EXPECT_EQ(client.pending_request_count(), 0);
     EXPECT_EQ(client.fetch_error_text(), "");
     EXPECT_EQ(client.submit_status_text().rfind("Submitted OK (multi ", 0), 0u)
         << client.submit_status_text();

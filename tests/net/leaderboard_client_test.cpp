@@ -210,10 +210,7 @@ TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows) {
         ScriptedTlsServer server(
             reply_by_route({{"POST /api.php", c.post_reply}, {"GET /api.php?type=single", c.get_reply}}));
         LeaderboardClient client(server.endpoint());
-        {
-            std::lock_guard lock(client.standings_lock);
-            client.single_standings = {LeaderboardEntry{"Old row", 1, 1}};
-        }
+        client.seed_for_testing({.single_standings = {LeaderboardEntry{"Old row", 1, 1}}});
 
         client.submit_result("Test CPU", "single", 4321, 1);
         ASSERT_TRUE(wait_until_idle(client));
@@ -247,9 +244,9 @@ TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight) {
     client.fetch_standings("single");
     client.fetch_standings("multi");
     client.submit_result("Zen 4", "single", 5000, 1);
-    EXPECT_EQ(client.pending_requests.load(), 3);
+    EXPECT_EQ(client.pending_request_count(), 3);
     ASSERT_TRUE(wait_for([&] { return server.raw_requests().size() == 3; }));
-    EXPECT_EQ(client.pending_requests.load(), 3);
+    EXPECT_EQ(client.pending_request_count(), 3);
     EXPECT_EQ(client.submit_status_text(), "Submitting...");
 
     gate.open();
@@ -292,7 +289,7 @@ TEST(LeaderboardClient, FinishedRequestThreadsAreCollectedByTheNextStart) {
 
     client.shutdown();
     EXPECT_EQ(client.task_count(), 0u);
-    EXPECT_EQ(client.pending_requests.load(), 0);
+    EXPECT_EQ(client.pending_request_count(), 0);
 }
 
 TEST(LeaderboardClient, ShutdownWaitsForTheRequestsInFlight) {
@@ -308,6 +305,6 @@ TEST(LeaderboardClient, ShutdownWaitsForTheRequestsInFlight) {
     });
     client.shutdown();
 
-    EXPECT_EQ(client.pending_requests.load(), 0);
+    EXPECT_EQ(client.pending_request_count(), 0);
     EXPECT_EQ(client.standings("multi").size(), 2u);
 }

@@ -19,5 +19,5 @@ inline bool wait_for(const std::function<bool()>& condition,
 
 // Every request started so far has ended.
 inline bool wait_until_idle(const LeaderboardClient& client) {
-    return wait_for([&client] { return client.pending_requests.load() == 0; });
+    return wait_for([&client] { return client.pending_request_count() == 0; });
 }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/benchmark_config.h"
-#include "tests/engine/wait_until.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "engine/benchmark_config.h"
 #include "session/run_record.h"
-#include "tests/engine/wait_until.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 

@@ -205,7 +205,7 @@ TEST_F(BenchmarkPanelTest, CancelDuringTheFirstHalfEndsRunBothWithNothingCollect
     EXPECT_TRUE(app->history.entries().empty());
     EXPECT_EQ(gpu.created.size(), 1u) << "no second half was started";
     EXPECT_EQ(app->shown_single_score, 0);
-    EXPECT_EQ(app->leaderboard_client.pending_requests.load(), 0);
+    EXPECT_EQ(app->leaderboard_client.pending_request_count(), 0);
     EXPECT_EQ(app->leaderboard_client.submit_status_text(), "");
 }
 

@@ -14,7 +14,7 @@
 
 #include <imgui.h>
 
-#include "app/gpu_backend.h"
+#include "ui/gpu_backend.h"
 
 struct ImGuiWindow;
 

@@ -7,9 +7,10 @@
 #include <memory>
 #include <thread>
 
-#include "app/app_state.h"
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
+#include "ui/app_state.h"
+#include "vornmark_version.h"
 
 namespace {
 
@@ -115,7 +116,7 @@ TEST_F(MainLayoutTest, HeaderNamesTheProgramAndEveryPanelIsDrawnInItsColumn) {
     draw();
     draw();
     const auto title = gui.find_text("VORNMARK");
-    const auto version = gui.find_text("v1.3");
+    const auto version = gui.find_text("v" VORNMARK_VERSION);
     ASSERT_TRUE(title) << gui.all_text();
     ASSERT_TRUE(version);
     EXPECT_EQ(title->color, IM_COL32(0, 212, 170, 255));

@@ -89,7 +89,7 @@ ImU32 packed(const ImVec4& colour) {
 bool wait_for_leaderboard(const LeaderboardClient& client, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
-        if (client.pending_requests.load() == 0 && client.submit_status_text() != "Submitting...")
+        if (client.pending_request_count() == 0 && client.submit_status_text() != "Submitting...")
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }

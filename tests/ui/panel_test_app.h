@@ -11,9 +11,9 @@
 
 #include <imgui.h>
 
-#include "app/app_state.h"
 #include "net/http.h"
 #include "tests/support/temp_dir.h"
+#include "ui/app_state.h"
 
 class GuiTestContext;
 

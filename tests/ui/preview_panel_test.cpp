@@ -6,9 +6,9 @@
 #include <memory>
 #include <thread>
 
-#include "app/app_state.h"
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
+#include "ui/app_state.h"
 #include "ui/benchmark_panel.h"
 
 namespace {

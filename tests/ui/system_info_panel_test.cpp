@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "app/app_state.h"
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
+#include "ui/app_state.h"
 
 namespace {
 

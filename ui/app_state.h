@@ -8,7 +8,6 @@
 
 #include <imgui.h>
 
-#include "app/gpu_backend.h"
 #include "engine/benchmark_config.h"
 #include "engine/benchmark_engine.h"
 #include "history/history_store.h"
@@ -17,6 +16,7 @@
 #include "session/run_sequence.h"
 #include "sysinfo/system_info.h"
 #include "ui/cpu_monitor.h"
+#include "ui/gpu_backend.h"
 
 // Everything the panels share, owned by the entry point for the whole run and
 // handed to every panel by reference each frame.
