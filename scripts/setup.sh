@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libbenchmark-dev
   nlohmann-json3-dev libcurl4-openssl-dev libssl-dev
-  libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql
+  libsqlite3-dev libpq-dev postgresql
   libmicrohttpd-dev libgnutls28-dev
   libstb-dev libfontconfig-dev fonts-dejavu-core
   libpci-dev pci.ids

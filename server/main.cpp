@@ -1,35 +1,57 @@
 // vornmark-leaderboard: the self-hostable leaderboard server for Vornmark.
 
-#include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
-#include <atomic>
-#include <chrono>
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <httplib.h>
-
 #include "server/api.h"
-#include "server/httplib_adapter.h"
+#include "server/http_server.h"
+#include "server/listen_socket.h"
 #include "server/log.h"
 #include "server/options.h"
 #include "server/postgres_store.h"
 #include "server/store.h"
-#include "server/warm_up.h"
 
 namespace {
 
-std::unique_ptr<httplib::Server> make_server(const ServerOptions& options) {
-    if (options.plain_http) return std::make_unique<httplib::Server>();
-    return std::make_unique<httplib::SSLServer>(options.cert_file.c_str(), options.key_file.c_str());
-}
-
 std::string host_for_url(const std::string& host) {
     return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}
+
+bool read_text_file(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = content.str();
+    return static_cast<bool>(in) || in.eof();
+}
+
+// Every connection is a descriptor: take what the system allows, and keep the
+// connection limit below it with room for the store and the log.
+unsigned connection_limit_within_descriptors(unsigned wanted) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return wanted;
+    if (limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+        getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    rlim_t room = limit.rlim_cur > 128 ? limit.rlim_cur - 64 : 64;
+    return static_cast<unsigned>(std::min<rlim_t>(wanted, room));
+}
+
+int fail(const std::string& message) {
+    log_line("vornmark-leaderboard: " + message);
+    return 1;
 }
 
 }  // namespace
@@ -47,9 +69,9 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Signals: SIGINT and SIGTERM are blocked in every thread (the library's workers
-    // inherit the mask) and taken by one thread below with sigwait; a client that hangs
-    // up must not end the process through SIGPIPE.
+    // Signals: SIGINT and SIGTERM are blocked in every thread (the HTTP library's
+    // threads inherit the mask) and taken by the main thread with sigwait; a client
+    // that hangs up must not end the process through SIGPIPE.
     // A shell starts background jobs with SIGINT ignored, and an ignored signal never
     // reaches sigwait, so both get their default disposition back first.
     signal(SIGINT, SIG_DFL);
@@ -61,74 +83,64 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    // Certificate and key, read before anything else is opened.
+    HttpSettings settings;
+    settings.tls = !options.plain_http;
+    if (settings.tls) {
+        if (!read_text_file(options.cert_file, settings.cert_pem)) {
+            return fail("cannot read the certificate " + options.cert_file);
+        }
+        if (!read_text_file(options.key_file, settings.key_pem)) {
+            return fail("cannot read the key " + options.key_file);
+        }
+    }
+
+    // The port: a second server on a port in use ends here.
+    ListenSocket listening = open_listen_socket(options.host, options.port);
+    if (listening.fd < 0) {
+        return fail("cannot listen on " + host_for_url(options.host) + ":" + std::to_string(options.port) +
+                    ": " + listening.error);
+    }
+    settings.listen_fd = listening.fd;
+    settings.ipv6 = listening.ipv6;
+    settings.limits.connections =
+        connection_limit_within_descriptors(static_cast<unsigned>(options.max_connections));
+    settings.limits.connections_per_address = static_cast<unsigned>(options.connections_per_address);
+
     // Store.
     std::unique_ptr<Store> store;
     try {
         store = open_store(options.db_path, options.rate_limit);
     } catch (const StoreError& e) {
-        log_line(std::string("vornmark-leaderboard: ") + e.what());
-        return 1;
+        close(listening.fd);
+        return fail(e.what());
     }
     Api api(*store);
 
-    // Server.
-    std::unique_ptr<httplib::Server> server = make_server(options);
-    if (!server->is_valid()) {
-        log_line("vornmark-leaderboard: cannot load the certificate " + options.cert_file + " or the key " +
-                 options.key_file);
-        return 1;
+    // Serve until SIGINT or SIGTERM.
+    std::unique_ptr<HttpServer> server;
+    try {
+        server = std::make_unique<HttpServer>(settings, api);
+    } catch (const std::exception& e) {
+        close(listening.fd);
+        return fail(settings.tls ? "cannot serve HTTPS with the certificate " + options.cert_file +
+                                       " and the key " + options.key_file + ": " + e.what()
+                                 : std::string(e.what()));
     }
-    warm_up_request_parsing(*server);
-    install_api(*server, api);
-    server->set_payload_max_length(max_body_bytes);
-    // Short idle time-outs keep a stop from waiting long on open keep-alive connections.
-    server->set_keep_alive_timeout(2);
-    server->set_read_timeout(5, 0);
-    server->set_write_timeout(5, 0);
+    log_line(std::string("vornmark-leaderboard: listening on ") + (settings.tls ? "https://" : "http://") +
+             host_for_url(options.host) + ":" + std::to_string(listening.port) + ", database " +
+             redacted_location(options.db_path));
 
-    int port = options.port;
-    if (port == 0) {
-        port = server->bind_to_any_port(options.host);
-    } else if (!server->bind_to_port(options.host, port)) {
-        port = -1;
+    int signal_number = 0;
+    while (sigwait(&stop_signals, &signal_number) != 0) {
     }
-    if (port <= 0) {
-        log_line("vornmark-leaderboard: cannot listen on " + options.host + ":" +
-                 std::to_string(options.port));
-        return 1;
-    }
-    log_line(std::string("vornmark-leaderboard: listening on ") +
-             (options.plain_http ? "http://" : "https://") + host_for_url(options.host) + ":" +
-             std::to_string(port) + ", database " + redacted_location(options.db_path));
-
-    // Wait: the signal thread stops the server; the main thread serves until then.
-    std::atomic<bool> serving_done{false};
-    std::atomic<bool> stopped_by_signal{false};
-    std::thread signal_thread([&] {
-        int signal_number = 0;
-        sigwait(&stop_signals, &signal_number);
-        if (serving_done) return;  // woken by the main thread below
-        stopped_by_signal = true;
-        log_line(std::string("vornmark-leaderboard: ") + (signal_number == SIGINT ? "SIGINT" : "SIGTERM") +
-                 ", stopping");
-        // stop() has no effect before the accept loop has started; wait for it.
-        while (!serving_done && !server->is_running()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        if (!serving_done) server->stop();
-    });
-    bool served = server->listen_after_bind();
-    serving_done = true;
-    pthread_kill(signal_thread.native_handle(), SIGTERM);
-    signal_thread.join();
+    log_line(std::string("vornmark-leaderboard: ") + (signal_number == SIGINT ? "SIGINT" : "SIGTERM") +
+             ", stopping");
 
     // Clean-up, in reverse order.
     server.reset();
+    close(listening.fd);
     store.reset();
-    if (!served && !stopped_by_signal) {
-        log_line("vornmark-leaderboard: the server stopped unexpectedly");
-        return 1;
-    }
     log_line("vornmark-leaderboard: stopped");
     return 0;
 }

@@ -101,6 +101,15 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
                 return parsed;
             }
             options.rate_limit = *limit;
+        } else if (flag == "--max-connections" || flag == "--connections-per-address") {
+            if (!take_value(value)) return missing_value();
+            auto limit = parse_int(value, 1, 100000);
+            if (!limit) {
+                parsed.error = flag + " wants a whole number from 1 to 100000, got \"" + value + "\"";
+                return parsed;
+            }
+            (flag == "--max-connections" ? options.max_connections : options.connections_per_address) =
+                *limit;
         } else {
             parsed.error = "unknown flag " + flag;
             return parsed;
@@ -127,5 +136,8 @@ std::string usage_text() {
            "                      or a PostgreSQL connection URI postgresql://USER@HOST:PORT/DATABASE\n"
            "  --http              plain HTTP, for use behind a TLS-terminating proxy\n"
            "  --rate-limit N      submissions per minute from one address (default 30)\n"
+           "  --max-connections N          connections open at once in total (default 1000)\n"
+           "  --connections-per-address N  connections open at once from one address (default 64;\n"
+           "                               raise it behind a proxy, where every client has its address)\n"
            "  --help              this text\n";
 }

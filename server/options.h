@@ -11,7 +11,9 @@ struct ServerOptions {
     std::string key_file;
     std::string db_path = "leaderboard.db";
     bool plain_http = false;
-    int rate_limit = 30;  // submissions per minute and client address
+    int rate_limit = 30;               // submissions per minute and client address
+    int max_connections = 1000;        // open at once in total
+    int connections_per_address = 64;  // open at once from one client address
     bool show_help = false;
 };
 

@@ -23,8 +23,11 @@ TEST(ServerOptions, DefaultsNeedOnlyCertificateAndKey) {
 }
 
 TEST(ServerOptions, ReadsEveryFlagInBothSpellings) {
-    ParsedOptions parsed = parse({"--listen=0.0.0.0:9000", "--db", "/tmp/x.db", "--http", "--rate-limit=5"});
+    ParsedOptions parsed = parse({"--listen=0.0.0.0:9000", "--db", "/tmp/x.db", "--http", "--rate-limit=5",
+                                  "--max-connections", "50", "--connections-per-address=7"});
     ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.max_connections, 50);
+    EXPECT_EQ(parsed.options.connections_per_address, 7);
     EXPECT_EQ(parsed.options.host, "0.0.0.0");
     EXPECT_EQ(parsed.options.port, 9000);
     EXPECT_EQ(parsed.options.db_path, "/tmp/x.db");
@@ -61,6 +64,8 @@ TEST(ServerOptions, BadFlagsAreNamed) {
         {{"--http", "--rate-limit", "-3"}, "--rate-limit"},
         {{"--http", "--rate-limit", "ten"}, "--rate-limit"},
         {{"--http", "--db="}, "--db"},
+        {{"--http", "--max-connections", "0"}, "--max-connections"},
+        {{"--http", "--connections-per-address", "many"}, "--connections-per-address"},
         {{"--http=yes"}, "--http"},
         {{"--cert", "c.pem"}, "--key"},
         {{"--key", "k.pem"}, "--cert"},
