@@ -14,6 +14,7 @@
 
 #include "server/api.h"
 #include "server/http_server.h"
+#include "server/import.h"
 #include "server/listen_socket.h"
 #include "server/log.h"
 #include "server/options.h"
@@ -82,6 +83,18 @@ int main(int argc, char** argv) {
     sigaddset(&stop_signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
+
+    if (!options.import_sqlite.empty()) {
+        try {
+            std::unique_ptr<Store> target = open_store(options.db_path, options.rate_limit);
+            std::int64_t copied = import_sqlite_runs(options.import_sqlite, *target);
+            log_line("vornmark-leaderboard: copied " + std::to_string(copied) + " runs from " +
+                     options.import_sqlite + " into " + redacted_location(options.db_path));
+            return 0;
+        } catch (const StoreError& e) {
+            return fail(std::string("import failed, nothing copied: ") + e.what());
+        }
+    }
 
     // Certificate and key, read before anything else is opened.
     HttpSettings settings;

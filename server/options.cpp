@@ -1,5 +1,7 @@
 #include "server/options.h"
 
+#include "server/store.h"
+
 #include <charconv>
 #include <optional>
 
@@ -101,6 +103,8 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
                 return parsed;
             }
             options.rate_limit = *limit;
+        } else if (flag == "--import-sqlite") {
+            if (!take_value(options.import_sqlite) || options.import_sqlite.empty()) return missing_value();
         } else if (flag == "--max-connections" || flag == "--connections-per-address") {
             if (!take_value(value)) return missing_value();
             auto limit = parse_int(value, 1, 100000);
@@ -117,6 +121,12 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
     }
 
     if (options.show_help) return parsed;
+    if (!options.import_sqlite.empty()) {
+        if (!is_postgresql_location(options.db_path)) {
+            parsed.error = "--import-sqlite needs --db postgresql://... to copy into";
+        }
+        return parsed;  // no certificate needed: nothing is served
+    }
     if (options.plain_http && (cert_given || key_given)) {
         parsed.error = "--cert and --key do not go with --http";
     } else if (!options.plain_http && (options.cert_file.empty() || options.key_file.empty())) {
@@ -139,5 +149,7 @@ std::string usage_text() {
            "  --max-connections N          connections open at once in total (default 1000)\n"
            "  --connections-per-address N  connections open at once from one address (default 64;\n"
            "                               raise it behind a proxy, where every client has its address)\n"
+           "  --import-sqlite FILE copy every run of the SQLite file FILE into the PostgreSQL database\n"
+           "                      of --db (which must hold no runs yet), then exit\n"
            "  --help              this text\n";
 }

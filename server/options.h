@@ -15,6 +15,9 @@ struct ServerOptions {
     int max_connections = 1000;        // open at once in total
     int connections_per_address = 64;  // open at once from one client address
     bool show_help = false;
+    // Set: copy every run of this SQLite file into the --db store (which must hold no
+    // runs yet) and exit, instead of serving.
+    std::string import_sqlite;
 };
 
 struct ParsedOptions {

@@ -78,3 +78,10 @@ TEST(ServerOptions, BadFlagsAreNamed) {
         EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << parsed.error;
     }
 }
+
+TEST(ServerOptions, ImportNeedsAPostgresTargetButNoCertificate) {
+    ParsedOptions parsed = parse({"--db", "postgresql://u@h/db", "--import-sqlite", "old.db"});
+    EXPECT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.import_sqlite, "old.db");
+    EXPECT_NE(parse({"--import-sqlite", "old.db"}).error.find("postgresql://"), std::string::npos);
+}

@@ -7,6 +7,7 @@
 #include "server/postgres_store.h"
 #include "server/sqlite_store.h"
 #include "tests/server/store_fixture.h"
+#include "tests/support/leaderboard_server.h"
 
 namespace {
 
@@ -190,4 +191,32 @@ TEST(SqliteStore, RefusesAFileThatIsNotADatabase) {
     }
     EXPECT_THROW(SqliteStore(dir.file("junk.db")), StoreError);
     EXPECT_THROW(SqliteStore(dir.file("no-such-dir/board.db")), StoreError);
+}
+
+TEST(PostgresStore, AnSqliteLeaderboardMovesOverWholeAndOnlyOnce) {
+    TempDir dir;
+    {
+        SqliteStore old(dir.file("old.db"));
+        old.add(run("Moved", 100));
+        old.add(run("Moved", 201));
+        old.add(run("Moved too", 900, "multi"));
+    }
+    std::string uri = shared_postgres().create_database();
+    CommandResult moved =
+        run_command({leaderboard_binary_path(), "--db", uri, "--import-sqlite", dir.file("old.db")});
+    EXPECT_EQ(moved.exit_code, 0) << moved.output;
+    EXPECT_NE(moved.output.find("copied 3 runs"), std::string::npos) << moved.output;
+
+    CommandResult again =
+        run_command({leaderboard_binary_path(), "--db", uri, "--import-sqlite", dir.file("old.db")});
+    EXPECT_EQ(again.exit_code, 1) << again.output;
+    EXPECT_NE(again.output.find("already holds 3 runs"), std::string::npos) << again.output;
+
+    PostgresStore store(uri);
+    EXPECT_EQ(store.run_count(), 3);
+    std::vector<StandingsRow> single = store.standings("single");
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(single[0].avg_score, 150);
+    EXPECT_EQ(single[0].runs, 2);
+    EXPECT_EQ(names_of(store.standings("multi")), (std::vector<std::string>{"Moved too"}));
 }

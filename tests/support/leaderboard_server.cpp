@@ -280,6 +280,7 @@ void LeaderboardServerProcess::start() {
                                      db_path_,
                                      "--rate-limit",
                                      std::to_string(options_.rate_limit)};
+    argv.insert(argv.end(), options_.extra_args.begin(), options_.extra_args.end());
     if (options_.plain_http) {
         argv.push_back("--http");
     } else {

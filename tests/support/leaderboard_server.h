@@ -19,6 +19,8 @@ struct LeaderboardServerOptions {
     // The server's --db: empty for an SQLite file in the server's temporary directory,
     // or a postgresql:// URI.
     std::string database{};
+    // More flags for the server, e.g. {"--connections-per-address", "500"}.
+    std::vector<std::string> extra_args{};
     // Bound on waiting for the server to listen.
     std::chrono::milliseconds start_timeout{10000};
 };

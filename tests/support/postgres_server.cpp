@@ -57,7 +57,7 @@ bool postgres_available() {
     return !find_bin_dir().empty();
 }
 
-PostgresServer::PostgresServer() : bin_dir_(find_bin_dir()) {
+PostgresServer::PostgresServer(bool durable) : bin_dir_(find_bin_dir()), durable_(durable) {
     if (bin_dir_.empty()) throw std::runtime_error("no PostgreSQL server programs in /usr/lib/postgresql");
     std::string base = (fs::temp_directory_path() / "vornmark-postgres-XXXXXX").string();
     if (mkdtemp(base.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
@@ -115,10 +115,10 @@ void PostgresServer::run_as_owner(const std::vector<std::string>& argv) const {
 }
 
 bool PostgresServer::try_start() {
-    // fsync off: the tests end servers of the leaderboard, never this one, and the
-    // data goes with the directory.
     std::string settings = "-c listen_addresses=127.0.0.1 -c port=" + std::to_string(port_) +
-                           " -c unix_socket_directories=" + directory_ + "/socket -c fsync=off";
+                           " -c unix_socket_directories=" + directory_ + "/socket";
+    // Tests end servers of the leaderboard, never this one, and the data goes with the directory.
+    if (!durable_) settings += " -c fsync=off";
     try {
         run_as_owner({command_path("pg_ctl"), "start", "--pgdata", directory_ + "/data", "--wait", "--log",
                       directory_ + "/server.log", "-o", settings});

@@ -12,7 +12,9 @@
 class PostgresServer {
 public:
     // Throws std::runtime_error with the commands' output when it cannot start.
-    PostgresServer();
+    // `durable`: commits wait for the disk as in production (for benchmarks); tests
+    // leave it off, since the data goes with the directory.
+    explicit PostgresServer(bool durable = false);
     ~PostgresServer();
     PostgresServer(const PostgresServer&) = delete;
     PostgresServer& operator=(const PostgresServer&) = delete;
@@ -32,6 +34,7 @@ private:
     std::string directory_;
     int port_ = 0;
     int databases_made_ = 0;
+    bool durable_ = false;
 };
 
 // Whether this machine has the postgresql package's server programs.
