@@ -17,7 +17,7 @@ declare -A may_include=(
   [app]="ui session engine history net sysinfo"
   [cli]="session engine history net sysinfo"
   [server]=""
-  [bench]="app engine engine/render"
+  [bench]="app engine engine/render server tests/support"
   [packaging]="app"
   [tests/support]=""
 )
