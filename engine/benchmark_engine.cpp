@@ -63,10 +63,12 @@ void BenchmarkEngine::start(BenchmarkConfig config) {
     // when it is large enough.
     pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     std::fill(pixels.begin(), pixels.end(), 0u);
+    reset_finish_log(config);
 
     tiles_done = 0;
     cancel_requested = false;
     result_ready = false;
+    ++run_serial;
     running = true;
 
     try {
@@ -97,6 +99,42 @@ void BenchmarkEngine::snapshot_pixels(std::vector<std::uint8_t>& out) const {
 
 const std::uint8_t* BenchmarkEngine::pixel_data() const {
     return reinterpret_cast<const std::uint8_t*>(pixels.data());
+}
+
+std::vector<Tile> BenchmarkEngine::tile_plan() const {
+    std::lock_guard lock(tile_mutex);
+    return tiles;
+}
+
+void BenchmarkEngine::tiles_finished_since(std::int32_t& cursor, std::vector<std::int32_t>& out) const {
+    // Stops at the first slot still unwritten: a later finisher may already have
+    // published its own, but the order of the log is kept for the next call.
+    while (cursor >= 0 && static_cast<std::size_t>(cursor) < finish_log_size) {
+        const std::int32_t index =
+            finish_log[static_cast<std::size_t>(cursor)].load(std::memory_order_acquire);
+        if (index < 0) break;
+        out.push_back(index);
+        ++cursor;
+    }
+}
+
+void BenchmarkEngine::set_tile_hook(TileHook hook, void* context) {
+    if (running) return;
+    tile_hook = hook;
+    tile_hook_context = context;
+}
+
+void BenchmarkEngine::reset_finish_log(const BenchmarkConfig& config) {
+    // Same count as plan_tiles, without building the plan on this thread.
+    const std::int64_t size = config.tile_size;
+    const std::int64_t count = ((config.width + size - 1) / size) * ((config.height + size - 1) / size);
+    const auto needed = static_cast<std::size_t>(count);
+    if (needed > finish_log_size) {
+        finish_log = std::make_unique<std::atomic<std::int32_t>[]>(needed);
+        finish_log_size = needed;
+    }
+    for (std::size_t i = 0; i < finish_log_size; ++i) finish_log[i].store(-1, std::memory_order_relaxed);
+    finish_next.store(0);
 }
 
 std::string BenchmarkEngine::error() const {
@@ -172,15 +210,20 @@ void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config
     {
         std::lock_guard lock(tile_mutex);
         tiles[position].state = Rendering;
+        tiles[position].worker = WorkerPool::current_worker();
     }
     // The plan does not change while jobs exist, so the rectangle is read unlocked.
     const Tile& tile = tiles[position];
     const auto seed = static_cast<std::uint32_t>(index) * 7919u + 42u;
     render_tile(reinterpret_cast<std::uint8_t*>(pixels.data()), config.width, config.height, tile.x, tile.y,
                 tile.width, tile.height, config.samples, config.max_depth, scene.camera, scene.world, seed);
+    if (tile_hook != nullptr)
+        tile_hook(tile_hook_context, tile, reinterpret_cast<std::uint8_t*>(pixels.data()), config.width);
     {
         std::lock_guard lock(tile_mutex);
         tiles[position].state = Done;
     }
+    const std::int32_t slot = finish_next.fetch_add(1);
+    finish_log[static_cast<std::size_t>(slot)].store(index, std::memory_order_release);
     ++tiles_done;
 }

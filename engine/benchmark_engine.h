@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -42,6 +43,23 @@ public:
     // Empty, or why the last start was refused or its run could not take place.
     std::string error() const;
 
+    // The current or last run's tile plan, with each tile's state and the worker
+    // (0 to threads - 1) that rendered it. Safe at any time.
+    std::vector<Tile> tile_plan() const;
+
+    // Appends the indices of the tiles finished since cursor, in the order they
+    // finished, and advances cursor past them. Safe while a run is in progress;
+    // each run starts over at cursor 0 (see run_serial). A finished tile's pixels
+    // are complete when it is reported.
+    void tiles_finished_since(std::int32_t& cursor, std::vector<std::int32_t>& out) const;
+
+    // Test seam: called on the worker right after a tile has been rendered, before
+    // it counts as finished; pixels is the engine's whole image. Set only while
+    // no run is active; null (the program's case) costs one comparison per tile.
+    using TileHook = void (*)(void* context, const Tile& tile, std::uint8_t* pixels,
+                              std::int32_t image_width);
+    void set_tile_hook(TileHook hook, void* context);
+
     // Collecting a result: see running false and result_ready true, copy
     // result, then result_ready.exchange(false).
     std::atomic<bool> running{false};
@@ -49,6 +67,8 @@ public:
     std::atomic<bool> result_ready{false};
     std::atomic<std::int32_t> tiles_done{0};
     std::atomic<std::int32_t> tiles_total{0};
+    // Increased by every accepted start, so readers can tell one run from the next.
+    std::atomic<std::uint32_t> run_serial{0};
     std::int32_t width = 1920;
     std::int32_t height = 1080;
 
@@ -57,7 +77,17 @@ private:
     // written and read as one relaxed 32-bit atomic access.
     std::vector<std::uint32_t> pixels;
     std::vector<Tile> tiles;
-    std::mutex tile_mutex;
+    mutable std::mutex tile_mutex;
+
+    // Tile indices in the order their renders finished; -1 marks a slot not yet
+    // written. Sized by start while no run is active; workers claim slots through
+    // finish_next and publish each index with a release store.
+    std::unique_ptr<std::atomic<std::int32_t>[]> finish_log;
+    std::size_t finish_log_size = 0;
+    std::atomic<std::int32_t> finish_next{0};
+
+    TileHook tile_hook = nullptr;
+    void* tile_hook_context = nullptr;
 
 public:
     BenchmarkResult result;
@@ -74,6 +104,7 @@ private:
     void run_internal(BenchmarkConfig config);
     void run_tile(std::int32_t index, const BenchmarkConfig& config);
     void set_error(std::string text);
+    void reset_finish_log(const BenchmarkConfig& config);
 
     // Guards only the error text; never taken on the workers' path.
     mutable std::mutex error_mutex;

@@ -14,6 +14,7 @@ struct Tile {
     std::int32_t height;
     std::int32_t index;
     std::int32_t state;
+    std::int32_t worker = -1;  // the pool worker that rendered it, -1 until one took it
 };
 
 // Row-major square tiles of config.tile_size, clipped at the right and bottom

@@ -3,13 +3,19 @@
 #include <algorithm>
 #include <utility>
 
+namespace {
+
+thread_local std::int32_t this_worker = -1;
+
+}  // namespace
+
 WorkerPool::WorkerPool(std::int32_t thread_count) {
     // A pool without workers would never run its jobs, so it gets at least one.
     const std::int32_t count = std::max<std::int32_t>(thread_count, 1);
     workers.reserve(static_cast<std::size_t>(count));
     try {
         for (std::int32_t i = 0; i < count; ++i)
-            workers.emplace_back([this](std::stop_token stop) { worker_loop(std::move(stop)); });
+            workers.emplace_back([this, i](std::stop_token stop) { worker_loop(std::move(stop), i); });
     } catch (...) {
         // A stop request alone does not wake a waiting worker: shut down properly.
         shut_down();
@@ -34,7 +40,12 @@ void WorkerPool::wait_idle() {
     while (!jobs.empty() || active_jobs != 0) idle.wait(lock);
 }
 
-void WorkerPool::worker_loop(std::stop_token stop) {
+std::int32_t WorkerPool::current_worker() {
+    return this_worker;
+}
+
+void WorkerPool::worker_loop(std::stop_token stop, std::int32_t number) {
+    this_worker = number;
     for (;;) {
         Job job;
         {

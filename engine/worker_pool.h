@@ -34,8 +34,12 @@ public:
     // Blocks until the queue is empty and no job is running.
     void wait_idle();
 
+    // Inside a job: the running worker's number, 0 to count - 1, in the order the
+    // workers were started. Outside any pool's worker: -1.
+    static std::int32_t current_worker();
+
 private:
-    void worker_loop(std::stop_token stop);
+    void worker_loop(std::stop_token stop, std::int32_t number);
     void shut_down() noexcept;
 
     std::vector<std::jthread> workers;

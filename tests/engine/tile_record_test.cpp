@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <vector>
+
+#include "engine/benchmark_engine.h"
+#include "engine/worker_pool.h"
+#include "tests/engine/wait_until.h"
+
+namespace {
+
+// 5 x 3 tiles with clipped edges.
+constexpr BenchmarkConfig small_run{2, 5, 16, 2, 70, 38};
+
+}  // namespace
+
+TEST(TileRecord, FinishedTilesAreReportedOnceEachWithCompletePixels) {
+    BenchmarkEngine engine;
+    engine.start(small_run);
+    std::int32_t cursor = 0;
+    std::vector<std::int32_t> finished;
+    std::vector<std::uint8_t> snapshot;
+    while (engine.running) {
+        const std::size_t before = finished.size();
+        engine.tiles_finished_since(cursor, finished);
+        if (finished.size() == before) continue;
+        // Every reported tile is already whole in a snapshot taken after the report.
+        engine.snapshot_pixels(snapshot);
+        const std::vector<Tile> plan = engine.tile_plan();
+        for (std::size_t k = before; k < finished.size(); ++k) {
+            const Tile& tile = plan[static_cast<std::size_t>(finished[k])];
+            for (std::int32_t y = tile.y; y < tile.y + tile.height; ++y)
+                for (std::int32_t x = tile.x; x < tile.x + tile.width; ++x)
+                    ASSERT_EQ(
+                        snapshot[(static_cast<std::size_t>(y) * 70 + static_cast<std::size_t>(x)) * 4 + 3],
+                        255)
+                        << "tile " << tile.index << " reported before its pixels";
+        }
+    }
+    ASSERT_TRUE(engine.result_ready);
+    engine.tiles_finished_since(cursor, finished);
+    EXPECT_EQ(cursor, 15);
+    std::sort(finished.begin(), finished.end());
+    std::vector<std::int32_t> all(15);
+    for (std::int32_t i = 0; i < 15; ++i) all[static_cast<std::size_t>(i)] = i;
+    EXPECT_EQ(finished, all);
+
+    // Nothing more once the run is over; a new run starts its log over.
+    engine.tiles_finished_since(cursor, finished);
+    EXPECT_EQ(finished.size(), 15u);
+    const std::uint32_t serial = engine.run_serial;
+    engine.result_ready.exchange(false);
+    engine.start(small_run);
+    EXPECT_EQ(engine.run_serial, serial + 1);
+    ASSERT_TRUE(wait_until([&] { return !engine.running; }));
+    std::int32_t fresh = 0;
+    std::vector<std::int32_t> again;
+    engine.tiles_finished_since(fresh, again);
+    EXPECT_EQ(again.size(), 15u);
+}
+
+TEST(TileRecord, EveryTileNamesTheWorkerThatRenderedIt) {
+    BenchmarkEngine engine;
+    engine.start(small_run);
+    ASSERT_TRUE(wait_until([&] { return !engine.running; }));
+    const std::vector<Tile> plan = engine.tile_plan();
+    ASSERT_EQ(plan.size(), 15u);
+    for (const Tile& tile : plan) {
+        EXPECT_EQ(tile.state, Done);
+        EXPECT_TRUE(tile.worker == 0 || tile.worker == 1) << "tile " << tile.index << ": " << tile.worker;
+    }
+    EXPECT_EQ(WorkerPool::current_worker(), -1);
+}
+
+TEST(TileRecord, TileHookSeesEachTileOnItsWorkerBeforeItCounts) {
+    struct Seen {
+        std::atomic<int> calls{0};
+        std::atomic<bool> on_worker{true};
+    } seen;
+    BenchmarkEngine engine;
+    engine.set_tile_hook(
+        [](void* context, const Tile&, std::uint8_t*, std::int32_t) {
+            auto* s = static_cast<Seen*>(context);
+            ++s->calls;
+            if (WorkerPool::current_worker() < 0) s->on_worker = false;
+        },
+        &seen);
+    engine.start(small_run);
+    ASSERT_TRUE(wait_until([&] { return !engine.running; }));
+    EXPECT_EQ(seen.calls, 15);
+    EXPECT_TRUE(seen.on_worker);
+}
