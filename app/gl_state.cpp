@@ -55,6 +55,19 @@ void GlState::update_texture(const std::uint8_t* pixels, std::int32_t w, std::in
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
+void GlState::update_texture_region(const std::uint8_t* pixels, std::int32_t x, std::int32_t y,
+                                    std::int32_t w, std::int32_t h) {
+    if (preview_texture == 0 || pixels == nullptr || x < 0 || y < 0 || w <= 0 || h <= 0 || x > width - w ||
+        y > height - h) {
+        return;
+    }
+    glBindTexture(GL_TEXTURE_2D, preview_texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
 ImTextureID GlState::texture_id() const {
     return reinterpret_cast<ImTextureID>(static_cast<std::intptr_t>(preview_texture));
 }

@@ -16,6 +16,8 @@ public:
 
     void create_texture(std::int32_t width, std::int32_t height) override;
     void update_texture(const std::uint8_t* pixels, std::int32_t width, std::int32_t height) override;
+    void update_texture_region(const std::uint8_t* pixels, std::int32_t x, std::int32_t y, std::int32_t width,
+                               std::int32_t height) override;
     ImTextureID texture_id() const override;
     bool has_texture() const override;
     std::int32_t texture_width() const override;

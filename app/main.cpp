@@ -2,10 +2,12 @@
 // requests run on threads owned by the AppState.
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
@@ -16,6 +18,7 @@
 #include <imgui.h>
 
 #include "app/fonts.h"
+#include "app/frame_pacing.h"
 #include "app/gl_adapter.h"
 #include "app/gl_state.h"
 #include "app/start_up.h"
@@ -43,6 +46,13 @@ void install_close_signals() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+}
+
+// The primary monitor's refresh rate, 0 when the window system does not say.
+double refresh_rate_hz() {
+    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+    const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
+    return mode != nullptr ? static_cast<double>(mode->refreshRate) : 0.0;
 }
 
 // The preview texture lives as long as the process; its GL object is released
@@ -104,9 +114,21 @@ int main() {
 
     // ---- Frame loop ---------------------------------------------------------
 
+    // The swap interval of 1 is not relied on: where the swap does not wait for
+    // the display, the loop waits out the refresh interval itself, and without a
+    // run it sleeps until an event comes or the CPU graph's next sample is due.
+    FramePacer pacer(refresh_rate_hz());
     while (!glfwWindowShouldClose(window)) {
         // 1. Window events; a close request ends the loop once they are handled.
-        glfwPollEvents();
+        bool woke_by_event = false;
+        if (pacer.draws_continuously(app->engine.running.load())) {
+            glfwPollEvents();
+        } else {
+            const double wait_start = glfwGetTime();
+            glfwWaitEventsTimeout(FramePacer::idle_wait_seconds);
+            woke_by_event = glfwGetTime() - wait_start < FramePacer::idle_wait_seconds * 0.95;
+        }
+        const double frame_start = glfwGetTime();
         if (close_signalled.load()) {
             glfwSetWindowShouldClose(window, GLFW_TRUE);
         }
@@ -141,8 +163,13 @@ int main() {
         glClear(GL_COLOR_BUFFER_BIT);
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
 
-        // 7. Present; the swap interval of 1 is the only pacing.
+        // 7. Present, then the rest of the refresh interval if the swap did not wait.
         glfwSwapBuffers(window);
+        pacer.frame_drawn(woke_by_event);
+        const double rest = pacer.rest_of_interval(frame_start, glfwGetTime());
+        if (rest > 0.0) {
+            std::this_thread::sleep_for(std::chrono::duration<double>(rest));
+        }
     }
 
     // ---- Clean-up, in reverse ------------------------------------------------

@@ -1,5 +1,6 @@
 #include "app/test_build.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -12,6 +13,29 @@ std::string environment(const char* name, const char* fallback) {
     return value != nullptr && *value != '\0' ? value : fallback;
 }
 
+// "WIDTHxHEIGHTxSAMPLES", each a whole number from 1 to 100000.
+bool parse_test_run(const std::string& text, BenchmarkConfig& config) {
+    std::int32_t values[3] = {};
+    std::size_t position = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0) {
+            if (position >= text.size() || text[position] != 'x') return false;
+            ++position;
+        }
+        const std::size_t begin = position;
+        std::int64_t value = 0;
+        while (position < text.size() && text[position] >= '0' && text[position] <= '9' && value <= 100000)
+            value = value * 10 + (text[position++] - '0');
+        if (position == begin || value < 1 || value > 100000) return false;
+        values[i] = static_cast<std::int32_t>(value);
+    }
+    if (position != text.size()) return false;
+    config.width = values[0];
+    config.height = values[1];
+    config.samples = values[2];
+    return true;
+}
+
 }  // namespace
 
 std::unique_ptr<AppState> make_test_build_app_state() {
@@ -21,10 +45,17 @@ std::unique_ptr<AppState> make_test_build_app_state() {
     endpoint.ca_file = environment("VORNMARK_TEST_LEADERBOARD_CA", "");
 
     auto app = std::make_unique<AppState>(endpoint, default_history_path());
-    // A run of a fraction of a second; the score stays far below what the server
-    // still accepts as plausible.
+    // By default a run of a fraction of a second; the score stays far below what
+    // the server still accepts as plausible.
     app->run_settings.width = 64;
     app->run_settings.height = 36;
     app->run_settings.samples = 4;
+    // A benchmark may time a real run in the window: VORNMARK_TEST_RUN=640x360x32.
+    const std::string run = environment("VORNMARK_TEST_RUN", "");
+    if (!run.empty() && !parse_test_run(run, app->run_settings))
+        std::fprintf(stderr,
+                     "vornmark-e2e: VORNMARK_TEST_RUN must be WIDTHxHEIGHTxSAMPLES (1 to 100000 each), "
+                     "not \"%s\"; using the tiny run\n",
+                     run.c_str());
     return app;
 }

@@ -97,6 +97,23 @@ void BenchmarkEngine::snapshot_pixels(std::vector<std::uint8_t>& out) const {
     }
 }
 
+void BenchmarkEngine::snapshot_region(const Tile& area, std::vector<std::uint8_t>& out) const {
+    const auto columns = static_cast<std::size_t>(area.width);
+    out.resize(columns * static_cast<std::size_t>(area.height) * 4);
+    auto* source = const_cast<std::uint32_t*>(pixels.data());
+    std::uint8_t* target = out.data();
+    for (std::int32_t y = area.y; y < area.y + area.height; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        for (std::size_t x = 0; x < columns; ++x) {
+            const std::uint32_t word =
+                std::atomic_ref<std::uint32_t>(source[row + static_cast<std::size_t>(area.x) + x])
+                    .load(std::memory_order_relaxed);
+            std::memcpy(target, &word, sizeof word);
+            target += 4;
+        }
+    }
+}
+
 const std::uint8_t* BenchmarkEngine::pixel_data() const {
     return reinterpret_cast<const std::uint8_t*>(pixels.data());
 }

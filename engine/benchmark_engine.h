@@ -37,6 +37,11 @@ public:
     // Copies the image (width * height * 4 bytes) race-free while workers write it.
     void snapshot_pixels(std::vector<std::uint8_t>& out) const;
 
+    // Copies one rectangle of the image (rows top to bottom, width * 4 bytes each)
+    // race-free, for example a tile reported by tiles_finished_since. The
+    // rectangle must lie inside the image.
+    void snapshot_region(const Tile& area, std::vector<std::uint8_t>& out) const;
+
     // The image itself; read it only while no run is active.
     const std::uint8_t* pixel_data() const;
 

@@ -17,6 +17,7 @@
 #include "sysinfo/system_info.h"
 #include "ui/cpu_monitor.h"
 #include "ui/gpu_backend.h"
+#include "ui/preview_upload.h"
 
 // Everything the panels share, owned by the entry point for the whole run and
 // handed to every panel by reference each frame.
@@ -47,12 +48,8 @@ struct AppState {
     // Settings of every run started from the window: the benchmark preset, with the
     // thread count filled in per button. Test builds shrink the image and samples.
     BenchmarkConfig run_settings = preset_config(1);
-    // Reused each frame for the race-free copy of the engine's pixels that the
-    // preview uploads.
-    std::vector<std::uint8_t> preview_snapshot;
-    // Set while a run is in progress, so that the frame after it ends uploads the
-    // finished image once.
-    bool preview_final_upload_pending = false;
+    // What the preview texture already shows of the current run.
+    PreviewUploads preview_uploads;
     // The time of the last run collected, which the progress line shows until the next run starts.
     std::optional<double> finished_run_seconds;
 };

@@ -16,6 +16,11 @@ public:
     // Does nothing before the first create_texture or for a null pointer; re-creates
     // the texture first when the size differs.
     virtual void update_texture(const std::uint8_t* pixels, std::int32_t width, std::int32_t height) = 0;
+    // Replaces one rectangle of the texture with `pixels` (RGBA rows of that
+    // rectangle, row pitch width * 4). Does nothing without a texture, for a null
+    // pointer or for a rectangle that does not lie inside the texture.
+    virtual void update_texture_region(const std::uint8_t* pixels, std::int32_t x, std::int32_t y,
+                                       std::int32_t width, std::int32_t height) = 0;
     virtual ImTextureID texture_id() const = 0;
     virtual bool has_texture() const = 0;
     virtual std::int32_t texture_width() const = 0;

@@ -92,16 +92,12 @@ void draw_preview_panel(AppState& app) {
     ImGui::PopStyleColor();
     ImGui::Separator();
 
-    // One whole image per frame while a run is in progress, read through the
-    // engine's race-free copy, and one more in the first frame after it ends:
-    // the tiles finished since the last upload would otherwise never be shown,
-    // leaving the finished image with a hole. None at all between runs.
-    const bool running = app.engine.running.load();
-    if (app.gpu != nullptr && (running || app.preview_final_upload_pending)) {
-        app.engine.snapshot_pixels(app.preview_snapshot);
-        app.gpu->update_texture(app.preview_snapshot.data(), app.engine.width, app.engine.height);
+    // Only the tiles finished since the last upload, at most 30 times a second
+    // while running; the tiles that finish last are uploaded in the frame after.
+    if (app.gpu != nullptr) {
+        upload_preview(app.preview_uploads, app.engine, *app.gpu,
+                       static_cast<double>(steady_now_ns()) * 1e-9);
     }
-    app.preview_final_upload_pending = running;
 
     if (app.gpu != nullptr && app.gpu->has_texture()) {
         const PreviewRect rect =

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "engine/benchmark_engine.h"
@@ -20,27 +22,35 @@ TEST(TileRecord, FinishedTilesAreReportedOnceEachWithCompletePixels) {
     engine.start(small_run);
     std::int32_t cursor = 0;
     std::vector<std::int32_t> finished;
-    std::vector<std::uint8_t> snapshot;
+    std::vector<std::uint8_t> region;
+    std::vector<std::pair<Tile, std::vector<std::uint8_t>>> regions;
     while (engine.running) {
         const std::size_t before = finished.size();
         engine.tiles_finished_since(cursor, finished);
         if (finished.size() == before) continue;
-        // Every reported tile is already whole in a snapshot taken after the report.
-        engine.snapshot_pixels(snapshot);
+        // Every reported tile is already whole, and stays as it is read now.
         const std::vector<Tile> plan = engine.tile_plan();
         for (std::size_t k = before; k < finished.size(); ++k) {
             const Tile& tile = plan[static_cast<std::size_t>(finished[k])];
-            for (std::int32_t y = tile.y; y < tile.y + tile.height; ++y)
-                for (std::int32_t x = tile.x; x < tile.x + tile.width; ++x)
-                    ASSERT_EQ(
-                        snapshot[(static_cast<std::size_t>(y) * 70 + static_cast<std::size_t>(x)) * 4 + 3],
-                        255)
-                        << "tile " << tile.index << " reported before its pixels";
+            engine.snapshot_region(tile, region);
+            ASSERT_EQ(region.size(), static_cast<std::size_t>(tile.width * tile.height * 4));
+            for (std::size_t i = 3; i < region.size(); i += 4)
+                ASSERT_EQ(region[i], 255) << "tile " << tile.index << " reported before its pixels";
+            regions.emplace_back(tile, region);
         }
     }
     ASSERT_TRUE(engine.result_ready);
     engine.tiles_finished_since(cursor, finished);
     EXPECT_EQ(cursor, 15);
+    for (const auto& [tile, pixels] : regions) {
+        for (std::int32_t y = 0; y < tile.height; ++y) {
+            const std::uint8_t* row = engine.pixel_data() + ((tile.y + y) * 70 + tile.x) * 4;
+            ASSERT_EQ(std::memcmp(row, pixels.data() + y * tile.width * 4,
+                                  static_cast<std::size_t>(tile.width) * 4),
+                      0)
+                << "tile " << tile.index << " row " << y;
+        }
+    }
     std::sort(finished.begin(), finished.end());
     std::vector<std::int32_t> all(15);
     for (std::int32_t i = 0; i < 15; ++i) all[static_cast<std::size_t>(i)] = i;

@@ -414,6 +414,20 @@ void FakeGpuBackend::update_texture(const std::uint8_t* pixels, std::int32_t w, 
     }
     ++uploads;
     last_upload.assign(pixels, pixels + static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+    content = last_upload;
+}
+
+void FakeGpuBackend::update_texture_region(const std::uint8_t* pixels, std::int32_t x, std::int32_t y,
+                                           std::int32_t w, std::int32_t h) {
+    if (!texture_ok || pixels == nullptr || x < 0 || y < 0 || w <= 0 || h <= 0 || x > width - w ||
+        y > height - h)
+        return;
+    ++region_uploads;
+    content.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    for (std::int32_t row = 0; row < h; ++row)
+        std::copy_n(pixels + static_cast<std::size_t>(row) * static_cast<std::size_t>(w) * 4,
+                    static_cast<std::size_t>(w) * 4,
+                    content.begin() + (static_cast<std::ptrdiff_t>(y + row) * width + x) * 4);
 }
 
 ImTextureID FakeGpuBackend::texture_id() const {

@@ -120,6 +120,8 @@ public:
 
     void create_texture(std::int32_t width, std::int32_t height) override;
     void update_texture(const std::uint8_t* pixels, std::int32_t width, std::int32_t height) override;
+    void update_texture_region(const std::uint8_t* pixels, std::int32_t x, std::int32_t y, std::int32_t width,
+                               std::int32_t height) override;
     ImTextureID texture_id() const override;
     bool has_texture() const override { return texture_ok; }
     std::int32_t texture_width() const override { return width; }
@@ -137,4 +139,6 @@ public:
     const std::uint8_t* last_pixels = nullptr;  // pointer of the last call
     Size last_update_size{0, 0};
     std::vector<std::uint8_t> last_upload;  // bytes of the last upload
+    int region_uploads = 0;                 // update_texture_region calls that copied
+    std::vector<std::uint8_t> content;      // the texture's image as the uploads left it
 };

@@ -112,13 +112,12 @@ TEST_F(PreviewPanelTest, BeforeTheFirstRunShowsPlaceholderAndEmptyBarWithoutUplo
     EXPECT_FALSE(gui.shape_bounds(fill_idle));
 }
 
-TEST_F(PreviewPanelTest, WhileRunningUploadsTheEngineSnapshotEveryFrameAndDrawsTheImage) {
+TEST_F(PreviewPanelTest, WhileRunningUploadsTheWholeImageOnceThenTilesAndDrawsTheImage) {
     start(long_run_settings());
     draw();
     draw();
-    EXPECT_EQ(gpu.update_calls, 2);
+    EXPECT_EQ(gpu.update_calls, 1);
     // The engine's race-free copy, never its live buffer.
-    EXPECT_EQ(gpu.last_pixels, app->preview_snapshot.data());
     EXPECT_NE(gpu.last_pixels, app->engine.pixel_data());
     EXPECT_EQ(gpu.last_update_size, (FakeGpuBackend::Size{640, 360}));
     EXPECT_EQ(gpu.last_upload.size(), 640u * 360u * 4u);
@@ -137,14 +136,15 @@ TEST_F(PreviewPanelTest, WhileRunningUploadsTheEngineSnapshotEveryFrameAndDrawsT
 
     app->engine.cancel();
     ASSERT_TRUE(wait_until_stopped());
-    const int uploads_at_stop = gpu.update_calls;
-    // The frame after the run ends uploads the image as the run left it, once.
+    // The frame after the run ends uploads the tiles the run still finished; the
+    // texture then holds the image as the run left it, and nothing more is uploaded.
     draw();
-    EXPECT_EQ(gpu.update_calls, uploads_at_stop + 1);
     const std::uint8_t* final_pixels = app->engine.pixel_data();
-    EXPECT_TRUE(std::equal(gpu.last_upload.begin(), gpu.last_upload.end(), final_pixels));
+    EXPECT_TRUE(std::equal(gpu.content.begin(), gpu.content.end(), final_pixels));
+    const int region_uploads = gpu.region_uploads;
     draw();
-    EXPECT_EQ(gpu.update_calls, uploads_at_stop + 1);
+    EXPECT_EQ(gpu.region_uploads, region_uploads);
+    EXPECT_EQ(gpu.update_calls, 1);
     // The last image stays on screen after the run.
     EXPECT_EQ(gui.texture_draw_count(FakeGpuBackend::fake_id()), 1);
 }
@@ -155,10 +155,10 @@ TEST_F(PreviewPanelTest, FinishedImageIsUploadedWholeAfterTheLastTile) {
     ASSERT_TRUE(wait_until_stopped());
     draw();
     const std::size_t bytes = static_cast<std::size_t>(app->engine.width) * app->engine.height * 4;
-    ASSERT_EQ(gpu.last_upload.size(), bytes);
-    EXPECT_TRUE(std::equal(gpu.last_upload.begin(), gpu.last_upload.end(), app->engine.pixel_data()));
+    ASSERT_EQ(gpu.content.size(), bytes);
+    EXPECT_TRUE(std::equal(gpu.content.begin(), gpu.content.end(), app->engine.pixel_data()));
     for (std::size_t alpha = 3; alpha < bytes; alpha += 4)
-        ASSERT_EQ(gpu.last_upload[alpha], 255) << "every pixel of the finished image is rendered";
+        ASSERT_EQ(gpu.content[alpha], 255) << "every pixel of the finished image is rendered";
 }
 
 TEST_F(PreviewPanelTest, ProgressLineAndFillFollowTheTilesDone) {

@@ -1,0 +1,20 @@
+#include "app/frame_pacing.h"
+
+#include <algorithm>
+
+FramePacer::FramePacer(double refresh_hz)
+    : interval_(1.0 / (refresh_hz > 0.0 ? std::min(refresh_hz, 1000.0) : fallback_refresh_hz)) {}
+
+double FramePacer::rest_of_interval(double frame_start, double now) const {
+    const double spent = now - frame_start;
+    // A clock that seems to run backwards is no reason to sleep a long time.
+    if (spent < 0.0) return interval_;
+    return std::max(0.0, interval_ - spent);
+}
+
+void FramePacer::frame_drawn(bool woke_by_event) {
+    if (woke_by_event)
+        frames_to_draw_ = frames_after_event;
+    else if (frames_to_draw_ > 0)
+        --frames_to_draw_;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+// Frame pacing that does not trust the swap to wait for the vertical blank
+// (virtual machines, remote desktops and software renderers do not): a frame
+// takes at least one refresh interval, and without a run in progress the loop
+// sleeps until an input event or the next CPU-graph sample is due.
+class FramePacer {
+public:
+    static constexpr double fallback_refresh_hz = 60.0;
+    // The CPU graph samples every 0.5 s; an idle window wakes at least that often.
+    static constexpr double idle_wait_seconds = 0.5;
+    // Frames drawn back to back after an input event, so that hover and click
+    // states settle before the loop sleeps again.
+    static constexpr int frames_after_event = 3;
+
+    // refresh_hz: the display's refresh rate, 0 or less when unknown (then 60 Hz).
+    explicit FramePacer(double refresh_hz);
+
+    double interval() const { return interval_; }
+
+    // How long to sleep after presenting a frame that began at frame_start
+    // (seconds of a monotonic clock) when the clock now reads now: the rest of
+    // the refresh interval, 0 if the swap already took that long.
+    double rest_of_interval(double frame_start, double now) const;
+
+    // Whether the next frame is drawn without first waiting for events: while a
+    // run is in progress, and for a few frames after an event.
+    bool draws_continuously(bool run_in_progress) const { return run_in_progress || frames_to_draw_ > 0; }
+
+    // Bookkeeping after each frame: woke_by_event says the wait before it ended
+    // early (an input event); that keeps the next few frames coming.
+    void frame_drawn(bool woke_by_event);
+
+private:
+    double interval_;
+    int frames_to_draw_ = 0;
+};

@@ -1,0 +1,39 @@
+#include "app/frame_pacing.h"
+
+#include <gtest/gtest.h>
+
+TEST(FramePacer, WaitsOutTheRestOfTheRefreshIntervalAndFallsBackTo60Hz) {
+    struct Case {
+        double refresh_hz;
+        double spent;  // seconds from the frame's start to after its swap
+        double rest;
+    };
+    const Case cases[] = {
+        {60.0, 0.004, 1.0 / 60.0 - 0.004},  // a swap that did not wait for the display
+        {60.0, 0.020, 0.0},                 // a frame that already took longer
+        {0.0, 0.0, 1.0 / 60.0},             // refresh unknown
+        {-1.0, 0.010, 1.0 / 60.0 - 0.010},
+        {144.0, 0.002, 1.0 / 144.0 - 0.002},
+        {60.0, -5.0, 1.0 / 60.0},  // a clock step backwards sleeps one interval at most
+    };
+    for (const Case& c : cases) {
+        const FramePacer pacer(c.refresh_hz);
+        EXPECT_NEAR(pacer.rest_of_interval(10.0, 10.0 + c.spent), c.rest, 1e-12)
+            << c.refresh_hz << " Hz, " << c.spent;
+    }
+}
+
+TEST(FramePacer, DrawsContinuouslyOnlyDuringARunAndBrieflyAfterAnEvent) {
+    FramePacer pacer(60.0);
+    EXPECT_FALSE(pacer.draws_continuously(false));
+    EXPECT_TRUE(pacer.draws_continuously(true));
+
+    pacer.frame_drawn(true);
+    for (int i = 0; i < FramePacer::frames_after_event; ++i) {
+        EXPECT_TRUE(pacer.draws_continuously(false)) << i;
+        pacer.frame_drawn(false);
+    }
+    EXPECT_FALSE(pacer.draws_continuously(false));
+    // The idle wait never outlasts the CPU graph's sampling interval.
+    EXPECT_LE(FramePacer::idle_wait_seconds, 0.5);
+}
