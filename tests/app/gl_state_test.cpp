@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+
 #include <cstdint>
 #include <vector>
 
@@ -105,6 +108,22 @@ TEST_F(GlStateTest, UpdateReplacesTheWholeImage) {
     const auto second = pattern(3, 5, 99);
     gl.update_texture(second.data(), 3, 5);
     EXPECT_EQ(read_back(gl), second);
+}
+
+TEST_F(GlStateTest, RegionUpdateReplacesOnlyThatRectangleAndRefusesOneOutside) {
+    gl.create_texture(5, 4);
+    auto image = pattern(5, 4, 1);
+    gl.update_texture(image.data(), 5, 4);
+    // A 3 x 2 tile at (2, 1): rows of 12 bytes in the upload, 20 in the texture.
+    const auto tile = pattern(3, 2, 50);
+    gl.update_texture_region(tile.data(), 2, 1, 3, 2);
+    for (int y = 0; y < 2; ++y) std::copy_n(tile.begin() + y * 12, 12, image.begin() + ((1 + y) * 5 + 2) * 4);
+    EXPECT_EQ(read_back(gl), image);
+    for (const auto& [x, y, w, h] :
+         {std::array{3, 1, 3, 2}, std::array{-1, 0, 1, 1}, std::array{0, 3, 1, 2}, std::array{0, 0, 0, 1}}) {
+        gl.update_texture_region(tile.data(), x, y, w, h);
+        EXPECT_EQ(read_back(gl), image) << x << "," << y << " " << w << "x" << h;
+    }
 }
 
 TEST_F(GlStateTest, NullPixelsChangeNothingAndDoNotRecreate) {
