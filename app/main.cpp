@@ -1,9 +1,7 @@
 // Vornmark: the window program. One GUI thread; the benchmark and the leaderboard
 // requests run on threads owned by the AppState.
 
-#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -23,6 +21,7 @@
 #include "app/gl_state.h"
 #include "app/start_up.h"
 #include "app/style.h"
+#include "session/stop_signal.h"
 #include "ui/app_state.h"
 #ifdef VORNMARK_TEST_BUILD
 #include "app/test_build.h"
@@ -31,22 +30,6 @@
 #include "ui/main_layout.h"
 
 namespace {
-
-// Set by SIGTERM and SIGINT; the frame loop turns it into a close of the window.
-std::atomic<bool> close_signalled{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-void on_close_signal(int) {
-    close_signalled.store(true);
-}
-
-void install_close_signals() {
-    struct sigaction action {};
-    action.sa_handler = on_close_signal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-}
 
 // The primary monitor's refresh rate, 0 when the window system does not say.
 double refresh_rate_hz() {
@@ -64,7 +47,8 @@ GlState gl_state;
 int main() {
     // ---- Set-up ------------------------------------------------------------
 
-    install_close_signals();
+    // Ctrl-C and SIGTERM close the window like its close button.
+    install_stop_signals();
 
     // Window, OpenGL context, swap interval 1.
     ResizeRequest resize;
@@ -129,7 +113,7 @@ int main() {
             woke_by_event = glfwGetTime() - wait_start < FramePacer::idle_wait_seconds * 0.95;
         }
         const double frame_start = glfwGetTime();
-        if (close_signalled.load()) {
+        if (stop_requested()) {
             glfwSetWindowShouldClose(window, GLFW_TRUE);
         }
         if (glfwWindowShouldClose(window)) {

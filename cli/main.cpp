@@ -1,9 +1,7 @@
 // vornmark-cli: the benchmark without a window.
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -16,11 +14,13 @@
 #include "cli/progress_line.h"
 #include "cli/run_report.h"
 #include "engine/benchmark_engine.h"
+#include "engine/steady_clock.h"
 #include "history/history_store.h"
 #include "net/http.h"
 #include "net/leaderboard_client.h"
 #include "session/run_record.h"
 #include "session/run_sequence.h"
+#include "session/stop_signal.h"
 #include "sysinfo/system_info.h"
 #ifdef VORNMARK_TEST_BUILD
 #include "cli/test_build.h"
@@ -31,29 +31,10 @@ namespace {
 constexpr int exit_ok = 0;
 constexpr int exit_run_failed = 1;
 constexpr int exit_bad_argument = 2;
-constexpr int exit_interrupted = 130;
 
-// Set by the SIGINT handler; the main thread turns it into the engine's cancel.
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
-
-extern "C" void on_interrupt(int) {
-    interrupted.store(true);
-}
-
-void install_interrupt_handler() {
-    struct sigaction action = {};
-    action.sa_handler = on_interrupt;
-    sigemptyset(&action.sa_mask);
-    // A second Ctrl-C while the tiles in flight finish ends the program at once.
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-}
-
-std::int64_t steady_now_ns() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+// A run stopped by a signal ends like a program killed by it would: 128 + the signal (Ctrl-C: 130).
+int exit_stopped() {
+    return 128 + stop_signal();
 }
 
 // Polls the engine until the run has ended, cancelling it on Ctrl-C and, when
@@ -62,7 +43,7 @@ void follow_run(BenchmarkEngine& engine, const std::string& label, std::int64_t 
     const bool show_progress = isatty(STDERR_FILENO) == 1;
     auto last_draw = std::chrono::steady_clock::now() - std::chrono::seconds(1);
     while (engine.running) {
-        if (interrupted) engine.cancel();
+        if (stop_requested()) engine.cancel();
         const auto now = std::chrono::steady_clock::now();
         if (show_progress && now - last_draw >= std::chrono::milliseconds(250)) {
             last_draw = now;
@@ -87,7 +68,7 @@ void follow_run(BenchmarkEngine& engine, const std::string& label, std::int64_t 
 // Waits for the leaderboard client's requests to end, so that none of them runs
 // while the next benchmark is being measured. Ctrl-C stops waiting.
 void wait_for_requests(const LeaderboardClient& client) {
-    while (client.pending_request_count() > 0 && !interrupted)
+    while (client.pending_request_count() > 0 && !stop_requested())
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
@@ -119,7 +100,7 @@ int show_leaderboard() {
     client.fetch_standings("single");
     client.fetch_standings("multi");
     wait_for_requests(client);
-    if (interrupted) return exit_interrupted;
+    if (stop_requested()) return exit_stopped();
 
     const std::string own_cpu = probe_system_info().cpu_name;
     std::fputs(standings_listing("Single-Core", client.standings("single"), own_cpu).c_str(), stdout);
@@ -147,7 +128,7 @@ int main(int argc, char** argv) {
         std::fputs(usage_text().c_str(), stdout);
         return exit_ok;
     }
-    install_interrupt_handler();
+    install_stop_signals();
     switch (options.command) {
     case Command::Info:
         return show_info();
@@ -182,14 +163,14 @@ int main(int argc, char** argv) {
     RunSequence sequence;
     sequence.begin(runs.size());
     while (sequence.active()) {
-        if (interrupted) return exit_interrupted;
+        if (stop_requested()) return exit_stopped();
         const PlannedRun& run = runs[sequence.current()];
         std::fprintf(stderr, "%s\n", run_heading(run.config, run.custom).c_str());
         const std::int64_t launched_ns = steady_now_ns();
         engine.start(run.config);
         follow_run(engine, run_type_for(run.config.threads), launched_ns);
 
-        if (interrupted) return exit_interrupted;
+        if (stop_requested()) return exit_stopped();
         const SequenceStep step = sequence.next_step(engine_state(engine));
         const std::optional<BenchmarkResult> result = take_result(engine);
         if (step == SequenceStep::Abandon || !result) {
@@ -210,7 +191,7 @@ int main(int argc, char** argv) {
             some_run_unsaved = some_run_unsaved || !history.last_save().saved;
             // No request runs while the next benchmark is being measured.
             wait_for_requests(leaderboard);
-            if (interrupted) return exit_interrupted;
+            if (stop_requested()) return exit_stopped();
             const std::string submitted =
                 options.no_submit ? "not submitted (--no-submit)" : leaderboard.submit_status_text();
             // In JSON mode stdout carries only the run objects.

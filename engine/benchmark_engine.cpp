@@ -9,15 +9,10 @@
 #include <utility>
 
 #include "engine/render/render_tile.h"
+#include "engine/steady_clock.h"
 #include "engine/worker_pool.h"
 
 namespace {
-
-std::int64_t steady_now_ns() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // Empty when the engine can run the config, otherwise the reason it cannot.
 std::string config_problem(const BenchmarkConfig& config) {
@@ -226,7 +221,7 @@ void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config
     const auto position = static_cast<std::size_t>(index);
     {
         std::lock_guard lock(tile_mutex);
-        tiles[position].state = Rendering;
+        tiles[position].state = TileState::Rendering;
         tiles[position].worker = WorkerPool::current_worker();
     }
     // The plan does not change while jobs exist, so the rectangle is read unlocked.
@@ -238,7 +233,7 @@ void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config
         tile_hook(tile_hook_context, tile, reinterpret_cast<std::uint8_t*>(pixels.data()), config.width);
     {
         std::lock_guard lock(tile_mutex);
-        tiles[position].state = Done;
+        tiles[position].state = TileState::Done;
     }
     const std::int32_t slot = finish_next.fetch_add(1);
     finish_log[static_cast<std::size_t>(slot)].store(index, std::memory_order_release);

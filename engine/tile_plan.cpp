@@ -14,7 +14,7 @@ std::vector<Tile> plan_tiles(const BenchmarkConfig& config) {
             const auto tx = static_cast<std::int32_t>(x);
             const auto ty = static_cast<std::int32_t>(y);
             tiles.push_back(Tile{tx, ty, std::min(config.width - tx, size),
-                                 std::min(config.height - ty, size), next_index, Pending});
+                                 std::min(config.height - ty, size), next_index, TileState::Pending});
             ++next_index;
         }
     }

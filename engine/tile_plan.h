@@ -5,7 +5,8 @@
 
 #include "engine/benchmark_config.h"
 
-enum TileState : std::int32_t { Pending = 0, Rendering = 1, Done = 2 };
+// Where a tile is in its run; only the engine's tile job changes it after planning.
+enum class TileState : std::int32_t { Pending = 0, Rendering = 1, Done = 2 };
 
 struct Tile {
     std::int32_t x;
@@ -13,7 +14,7 @@ struct Tile {
     std::int32_t width;
     std::int32_t height;
     std::int32_t index;
-    std::int32_t state;
+    TileState state;
     std::int32_t worker = -1;  // the pool worker that rendered it, -1 until one took it
 };
 

@@ -19,7 +19,7 @@ declare -A may_include=(
   [server]=""
   [bench]="app engine engine/render server tests/support"
   [packaging]="app"
-  [tests/support]=""
+  [tests/support]="engine/render history sysinfo"
 )
 # Third-party headers only the window's folders may use: everything else builds without a display.
 gui_headers='^(imgui|imgui_internal\.h|backends/|GLFW/|GL/|X11/)'

@@ -17,9 +17,9 @@ HistoryEntry history_entry_from_result(const BenchmarkResult& result, const std:
     entry.score = result.score;
     entry.time_seconds = result.time_seconds;
     entry.threads = result.threads;
-    entry.resolution_w = kHistoryResolutionW;
-    entry.resolution_h = kHistoryResolutionH;
-    entry.samples = kHistorySamples;
+    entry.resolution_w = history_resolution_w;
+    entry.resolution_h = history_resolution_h;
+    entry.samples = history_samples;
     return entry;
 }
 

@@ -12,15 +12,6 @@
 
 namespace {
 
-const ImVec4 error_red(0.8f, 0.2f, 0.2f, 1.0f);
-
-const ImVec4 core_button(0.0f, 0.5f, 0.4f, 1.0f);
-const ImVec4 core_button_hovered(0.0f, 0.65f, 0.52f, 1.0f);
-const ImVec4 core_button_active(0.0f, 0.75f, 0.6f, 1.0f);
-const ImVec4 both_button(0.6f, 0.25f, 0.1f, 1.0f);
-const ImVec4 both_button_hovered(0.75f, 0.32f, 0.12f, 1.0f);
-const ImVec4 both_button_active(0.9f, 0.4f, 0.15f, 1.0f);
-
 // Pixels, deliberately not scaled with the DPI.
 constexpr float start_button_height = 35.0f;
 constexpr float cancel_button_height = 30.0f;

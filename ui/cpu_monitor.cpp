@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <fstream>
 #include <iterator>
 
@@ -66,11 +65,6 @@ bool read_system_times(SystemTimes& out, const std::string& path) {
     std::string line;
     if (!std::getline(file, line)) return false;
     return parse_proc_stat(line, out);
-}
-
-double monotonic_seconds() {
-    using seconds = std::chrono::duration<double>;
-    return std::chrono::duration_cast<seconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 void cpu_monitor_record(CpuMonitor& m, const SystemTimes& reading) {

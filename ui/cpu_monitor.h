@@ -40,9 +40,6 @@ bool parse_proc_stat(std::string_view text, SystemTimes& out);
 // Reads and parses the file; false when it cannot be read or parsed.
 bool read_system_times(SystemTimes& out, const std::string& path = "/proc/stat");
 
-// Seconds of the monotonic clock.
-double monotonic_seconds();
-
 // One sampling step, as the panel runs it at the start of every frame: follows
 // the running flag (a new run starts a fresh recording) and, when a reading is
 // due, calls `read_times` once and folds the reading in. A failed reading is

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "engine/steady_clock.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
 #include "ui/cpu_monitor.h"
 
 namespace {
-
-const ImVec4 white(1.0f, 1.0f, 1.0f, 1.0f);
-const ImVec4 grey(0.5f, 0.5f, 0.5f, 1.0f);
 
 constexpr float graph_margin = 8.0f;
 constexpr float graph_min_height = 80.0f;
@@ -70,7 +68,7 @@ void draw_graph(const CpuMonitor& m, bool running) {
 void draw_cpu_panel(AppState& app, ImFont* mono) {
     CpuMonitor& m = app.cpu_monitor;
     const bool running = app.engine.running.load();
-    cpu_monitor_sample(m, running, monotonic_seconds(),
+    cpu_monitor_sample(m, running, steady_now_seconds(),
                        [](SystemTimes& reading) { return read_system_times(reading); });
 
     if (m.count == 0) return;
@@ -85,7 +83,7 @@ void draw_cpu_panel(AppState& app, ImFont* mono) {
     if (running)
         ImGui::TextColored(white, "%.0f%%", m.smoothed);
     else
-        ImGui::TextColored(grey, "avg %.0f%%", cpu_monitor_average(m));
+        ImGui::TextColored(label_grey, "avg %.0f%%", cpu_monitor_average(m));
     if (mono) ImGui::PopFont();
 
     ImGui::Separator();

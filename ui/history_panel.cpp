@@ -10,9 +10,6 @@
 
 namespace {
 
-const ImVec4 empty_grey(0.4f, 0.4f, 0.4f, 1.0f);
-const ImVec4 delete_face(0.4f, 0.1f, 0.1f, 1.0f);
-
 constexpr float table_height = 200.0f;
 constexpr std::size_t date_length = 10;  // "YYYY-MM-DD" of "%Y-%m-%dT%H:%M:%S"
 
@@ -38,7 +35,7 @@ void draw_history_panel(AppState& app) {
 
     const std::vector<HistoryEntry>& entries = app.history.entries();
     if (entries.empty()) {
-        ImGui::TextColored(empty_grey, "No results yet");
+        ImGui::TextColored(muted_grey, "No results yet");
         return;
     }
 
@@ -83,7 +80,7 @@ void draw_history_panel(AppState& app) {
         // clipped away, leaving no way to delete a run.
         char label[32];
         std::snprintf(label, sizeof label, "X##del%d", i);
-        ImGui::PushStyleColor(ImGuiCol_Button, delete_face);
+        ImGui::PushStyleColor(ImGuiCol_Button, delete_button);
         if (ImGui::SmallButton(label)) to_delete = static_cast<std::size_t>(i);
         ImGui::PopStyleColor();
         ImGui::SameLine();

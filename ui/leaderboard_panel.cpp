@@ -8,9 +8,6 @@
 
 namespace {
 
-const ImVec4 no_data_grey(0.4f, 0.4f, 0.4f, 1.0f);
-const ImVec4 runs_grey(0.5f, 0.5f, 0.5f, 1.0f);
-
 constexpr float refresh_button_room = 55.0f;
 
 }  // namespace
@@ -50,7 +47,7 @@ void draw_leaderboard_panel(AppState& app) {
 void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const AppState& app,
                           const char* id) {
     if (standings.empty()) {
-        ImGui::TextColored(no_data_grey, "No data yet");
+        ImGui::TextColored(muted_grey, "No data yet");
         return;
     }
 
@@ -80,7 +77,7 @@ void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const 
         ImGui::TableSetColumnIndex(2);
         ImGui::Text("%d", entry.avg_score);
         ImGui::TableSetColumnIndex(3);
-        ImGui::TextColored(runs_grey, "%d", entry.runs);
+        ImGui::TextColored(label_grey, "%d", entry.runs);
         ++rank;
     }
     ImGui::EndTable();

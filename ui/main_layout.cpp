@@ -15,7 +15,6 @@
 
 namespace {
 
-const ImVec4 grey(0.4f, 0.4f, 0.4f, 1.0f);
 // From the window's right edge, in pixels at any scale.
 constexpr float running_label_inset = 200.0f;
 
@@ -44,7 +43,7 @@ void draw_main_layout(AppState& app) {
     }
     ImGui::TextColored(teal, "VORNMARK");
     ImGui::SameLine();
-    ImGui::TextColored(grey, "v" VORNMARK_VERSION);
+    ImGui::TextColored(muted_grey, "v" VORNMARK_VERSION);
     if (app.font_heading != nullptr) {
         ImGui::PopFont();
     }

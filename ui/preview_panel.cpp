@@ -1,16 +1,15 @@
 #include "ui/preview_panel.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 
+#include "engine/steady_clock.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
 
 namespace {
 
-const ImVec4 progress_text_colour(0.7f, 0.7f, 0.7f, 1.0f);
 constexpr ImU32 placeholder_fill = IM_COL32(10, 10, 10, 255);
 constexpr ImU32 placeholder_border = IM_COL32(32, 32, 32, 255);
 constexpr ImU32 placeholder_text = IM_COL32(64, 64, 64, 255);
@@ -28,12 +27,6 @@ constexpr const char* placeholder_hint = "Start a benchmark to render";
 
 float preview_height_limit(float available_height) {
     return available_height * 0.65f - image_margin_y;
-}
-
-std::int64_t steady_now_ns() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 }  // namespace
@@ -144,7 +137,7 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
             ImGui::PushFont(mono);
         }
         const std::string line = progress_text(done, total, p, seconds);
-        ImGui::TextColored(progress_text_colour, "%s", line.c_str());
+        ImGui::TextColored(light_grey, "%s", line.c_str());
         if (mono != nullptr) {
             ImGui::PopFont();
         }

@@ -5,10 +5,6 @@
 
 namespace {
 
-const ImVec4 label_grey(0.5f, 0.5f, 0.5f, 1.0f);
-const ImVec4 placeholder_grey(0.3f, 0.3f, 0.3f, 1.0f);
-const ImVec4 best_grey(0.4f, 0.4f, 0.4f, 1.0f);
-
 void draw_score_line(const char* label, std::int32_t score, const ImVec4& digits) {
     ImGui::TextColored(label_grey, "%s", label);
     ImGui::SameLine();
@@ -40,7 +36,7 @@ void draw_score_panel(AppState& app, ImFont* large) {
     if (best_single < 1 && best_multi < 1) return;
 
     ImGui::Spacing();
-    ImGui::TextColored(best_grey, "Best:");
+    ImGui::TextColored(muted_grey, "Best:");
     if (best_single > 0) ImGui::Text("  SC: %d", best_single);
     if (best_multi > 0) ImGui::Text("  MC: %d", best_multi);
 }

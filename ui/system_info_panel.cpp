@@ -4,9 +4,10 @@
 
 #include "sysinfo/system_info_rows.h"
 #include "ui/app_state.h"
+#include "ui/colours.h"
 
 void draw_system_info_panel(AppState& app, ImFont* mono) {
-    ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(0.0f, 0.831f, 0.667f, 1.0f));
+    ImGui::PushStyleColor(ImGuiCol_Text, teal);
     ImGui::Text("SYSTEM INFO");
     ImGui::PopStyleColor();
     ImGui::Separator();
@@ -19,7 +20,7 @@ void draw_system_info_panel(AppState& app, ImFont* mono) {
             ImGui::Spacing();
             continue;
         }
-        ImGui::TextColored(ImVec4(0.5f, 0.5f, 0.5f, 1.0f), "%s", row.label.c_str());
+        ImGui::TextColored(label_grey, "%s", row.label.c_str());
         ImGui::SameLine(value_x);
         if (mono != nullptr) {
             ImGui::PushFont(mono);

@@ -4,18 +4,11 @@
 
 #include <filesystem>
 
+#include "tests/support/sample_records.h"
+
 TEST(Listings, InfoShowsThePanelsRowsWithGapsAfterCachesAndMemory) {
-    SystemInfo info;
-    info.cpu_name = "Test CPU 9000";
-    info.cores = 8;
-    info.hardware_threads = 16;
-    info.clock_ghz = 3.6;
-    info.l1_cache = "48 KB";
-    info.l2_cache = "1 MB";
-    info.l3_cache = "32 MB";
-    info.ram_mb = 32768;
-    const std::string text = info_listing(info);
-    EXPECT_NE(text.find("CPU    Test CPU 9000\n"), std::string::npos) << text;
+    const std::string text = info_listing(sample_machine());
+    EXPECT_NE(text.find("CPU    Example 8-Core Processor\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Cores  8C / 16T\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Freq   3.60 GHz\n"), std::string::npos) << text;
     EXPECT_NE(text.find("L3     32 MB\n\nGPU"), std::string::npos) << text;
@@ -29,11 +22,11 @@ TEST(Listings, HistoryNumbersRunsInStoredOrderAndShowsNewestFirst) {
     HistoryStore history((dir / "history.json").string());
     EXPECT_EQ(history_listing(history), "No results yet\n");
 
-    history.append({"2026-01-01T10:00:00", "CPU", "single", 900, 133.3, 1});
-    history.append({"2026-01-02T10:00:00", "CPU", "multi", 4100, 29.25, 8});
+    history.append(sample_run("single", 900, 133.3, "2026-01-01T10:00:00"));
+    history.append(sample_run("multi", 4100, 29.25, "2026-01-02T10:00:00"));
     const std::string text = history_listing(history);
-    const std::size_t second = text.find("   2  multi    4100     29.2s  2026-01-02T10:00:00  CPU");
-    const std::size_t first = text.find("   1  single    900    133.3s  2026-01-01T10:00:00  CPU");
+    const std::size_t second = text.find("   2  multi    4100     29.2s  2026-01-02T10:00:00  Test CPU");
+    const std::size_t first = text.find("   1  single    900    133.3s  2026-01-01T10:00:00  Test CPU");
     EXPECT_NE(second, std::string::npos) << text;
     EXPECT_NE(first, std::string::npos) << text;
     EXPECT_LT(second, first);

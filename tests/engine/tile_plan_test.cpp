@@ -25,7 +25,7 @@ TEST(TilePlan, PresetImageGives2040TilesClippedAtTheBottomRow) {
     expect_tile(tiles[2039], 1888, 1056, 32, 24);
     for (std::size_t i = 0; i < tiles.size(); ++i) {
         EXPECT_EQ(tiles[i].index, static_cast<std::int32_t>(i));
-        EXPECT_EQ(tiles[i].state, Pending);
+        EXPECT_EQ(tiles[i].state, TileState::Pending);
     }
 }
 

@@ -77,7 +77,7 @@ TEST(TileRecord, EveryTileNamesTheWorkerThatRenderedIt) {
     const std::vector<Tile> plan = engine.tile_plan();
     ASSERT_EQ(plan.size(), 15u);
     for (const Tile& tile : plan) {
-        EXPECT_EQ(tile.state, Done);
+        EXPECT_EQ(tile.state, TileState::Done);
         EXPECT_TRUE(tile.worker == 0 || tile.worker == 1) << "tile " << tile.index << ": " << tile.worker;
     }
     EXPECT_EQ(WorkerPool::current_worker(), -1);

@@ -13,18 +13,11 @@
 
 #include "history/history_store.h"
 #include "tests/history/test_files.h"
+#include "tests/support/sample_records.h"
 
 extern char** environ;
 
 namespace {
-
-HistoryEntry tagged(const std::string& tag) {
-    HistoryEntry entry;
-    entry.date = tag;
-    entry.type = "multi";
-    entry.score = 100;
-    return entry;
-}
 
 std::vector<std::string> tags_in_file(const std::string& path) {
     HistoryStore store(path);
@@ -75,9 +68,9 @@ TEST(HistorySharing, TwoStoresAppendingInTurnKeepEachOthersRuns) {
     HistoryStore runner(path);
     window.load();
     runner.load();
-    window.append(tagged("w1"));
-    runner.append(tagged("r1"));
-    window.append(tagged("w2"));
+    window.append(sample_run("multi", 100, 10.0, "w1"));
+    runner.append(sample_run("multi", 100, 10.0, "r1"));
+    window.append(sample_run("multi", 100, 10.0, "w2"));
     EXPECT_EQ(tags_in_file(path), (std::vector<std::string>{"w1", "r1", "w2"}));
     EXPECT_EQ(window.entries().size(), 3u) << "after a change the list equals the file";
     EXPECT_EQ(runner.entries().size(), 2u) << "a store that changed nothing is not refreshed";
@@ -87,7 +80,7 @@ TEST(HistorySharing, DeletionRemovesTheClickedRunNotWhatNowStandsAtItsIndex) {
     TempDir dir;
     const std::string path = dir.file("history.json");
     HistoryStore setup(path);
-    for (const char* tag : {"a", "b", "c", "d"}) setup.append(tagged(tag));
+    for (const char* tag : {"a", "b", "c", "d"}) setup.append(sample_run("multi", 100, 10.0, tag));
 
     HistoryStore window(path);
     HistoryStore runner(path);
@@ -109,7 +102,7 @@ TEST(HistorySharing, EqualRunsAreDeletedOneAtATime) {
     TempDir dir;
     const std::string path = dir.file("history.json");
     HistoryStore store(path);
-    for (const char* tag : {"same", "other", "same"}) store.append(tagged(tag));
+    for (const char* tag : {"same", "other", "same"}) store.append(sample_run("multi", 100, 10.0, tag));
     store.remove(2);
     EXPECT_EQ(tags_in_file(path), (std::vector<std::string>{"same", "other"}));
 }
@@ -138,7 +131,7 @@ TEST(HistorySharing, DeletionsRacingAppendsRemoveExactlyTheClickedRuns) {
     TempDir dir;
     const std::string path = dir.file("history.json");
     HistoryStore setup(path);
-    for (const std::string& tag : numbered("seed", 100)) setup.append(tagged(tag));
+    for (const std::string& tag : numbered("seed", 100)) setup.append(sample_run("multi", 100, 10.0, tag));
 
     constexpr int appends = 150;
     constexpr int deletions = 100;

@@ -6,19 +6,9 @@
 #include <string>
 
 #include "tests/history/test_files.h"
+#include "tests/support/sample_records.h"
 
 namespace {
-
-HistoryEntry make_entry(std::string type, std::int32_t score, double seconds = 10.0) {
-    HistoryEntry entry;
-    entry.date = "2026-04-18T07:40:53";
-    entry.cpu = "Test CPU";
-    entry.type = std::move(type);
-    entry.score = score;
-    entry.time_seconds = seconds;
-    entry.threads = entry.type == "single" ? 1 : 8;
-    return entry;
-}
 
 // Loads `text` written as the history file of a fresh store.
 HistoryStore load_text(const TempDir& dir, const std::string& text) {
@@ -143,10 +133,10 @@ TEST(HistoryStoreSave, WritesTheExactFormat) {
     TempDir dir;
     HistoryStore store(dir.file("history.json"));
     store.load();
-    HistoryEntry entry = make_entry("multi", 9720, 12.0);
+    HistoryEntry entry = sample_run("multi", 9720, 12.0);
     entry.cpu = "Ryzen \"7\" \xC3\xA9";
     store.append(entry);
-    store.append(make_entry("single", 1000, 12.345678901000001));
+    store.append(sample_run("single", 1000, 12.345678901000001));
     EXPECT_EQ(read_text(store.path()), "{\n"
                                        "  \"runs\": [\n"
                                        "    {\n"
@@ -179,12 +169,12 @@ TEST(HistoryStoreSave, SavedHistoryReloadsEqual) {
     TempDir dir;
     HistoryStore store(dir.file("history.json"));
     store.load();
-    HistoryEntry odd = make_entry("single", -5, 0.1);
+    HistoryEntry odd = sample_run("single", -5, 0.1);
     odd.resolution_w = 64;
     odd.samples = 1;
     store.append(odd);
-    store.append(make_entry("multi", 2000, 60.0));
-    store.append(make_entry("multi", 2000, 60.0));
+    store.append(sample_run("multi", 2000, 60.0));
+    store.append(sample_run("multi", 2000, 60.0));
 
     HistoryStore reloaded(dir.file("history.json"));
     reloaded.load();
@@ -195,7 +185,7 @@ TEST(HistoryStoreSave, InvalidUtf8InANameStillSaves) {
     TempDir dir;
     HistoryStore store(dir.file("history.json"));
     store.load();
-    HistoryEntry entry = make_entry("single", 7);
+    HistoryEntry entry = sample_run("single", 7);
     entry.cpu = "bad \xFF byte";
     store.append(entry);
 
@@ -217,7 +207,7 @@ TEST(HistoryStoreSave, CreatesTheMissingDirectory) {
     TempDir dir;
     HistoryStore store(dir.file("data/vornmark/history.json"));
     store.load();
-    store.append(make_entry("single", 1));
+    store.append(sample_run("single", 1));
     EXPECT_NE(read_text(store.path()).find("\"score\": 1,"), std::string::npos);
 }
 
@@ -225,9 +215,9 @@ TEST(HistoryStoreRemove, DeletesByIndexAndSaves) {
     TempDir dir;
     HistoryStore store(dir.file("history.json"));
     store.load();
-    store.append(make_entry("single", 1));
-    store.append(make_entry("single", 2));
-    store.append(make_entry("single", 3));
+    store.append(sample_run("single", 1));
+    store.append(sample_run("single", 2));
+    store.append(sample_run("single", 3));
     store.remove(1);
     ASSERT_EQ(store.entries().size(), 2u);
     EXPECT_EQ(store.entries()[0].score, 1);
@@ -242,7 +232,7 @@ TEST(HistoryStoreRemove, DeletingTheOnlyEntryLeavesEmptyRuns) {
     TempDir dir;
     HistoryStore store(dir.file("history.json"));
     store.load();
-    store.append(make_entry("multi", 5));
+    store.append(sample_run("multi", 5));
     store.remove(0);
     EXPECT_EQ(read_text(store.path()), "{\n  \"runs\": []\n}");
     HistoryStore reloaded(dir.file("history.json"));
@@ -265,11 +255,11 @@ TEST(HistoryStoreBestScore, ExactTypeOnlyAndNeverBelowZero) {
     HistoryStore store(dir.file("history.json"));
     store.load();
     EXPECT_EQ(store.best_score("single"), 0);
-    store.append(make_entry("single", 900));
-    store.append(make_entry("single", 1200));
-    store.append(make_entry("Single", 5000));
-    store.append(make_entry("single ", 6000));
-    store.append(make_entry("multi", -40));
+    store.append(sample_run("single", 900));
+    store.append(sample_run("single", 1200));
+    store.append(sample_run("Single", 5000));
+    store.append(sample_run("single ", 6000));
+    store.append(sample_run("multi", -40));
     EXPECT_EQ(store.best_score("single"), 1200);
     EXPECT_EQ(store.best_score("multi"), 0);
     EXPECT_EQ(store.best_score("SINGLE"), 0);
@@ -295,7 +285,7 @@ TEST(HistoryStoreUnreadableFile, IsKeptAsideAtLoadAndNamed) {
     again.load();
     EXPECT_EQ(again.last_load().kept_aside, dir.file(copies[0])) << "the same bytes are not copied twice";
 
-    store.append(make_entry("single", 777));
+    store.append(sample_run("single", 777));
     EXPECT_TRUE(store.last_save().saved);
     EXPECT_EQ(unreadable_copies(dir).size(), 1u);
     HistoryStore reloaded(store.path());
@@ -309,7 +299,7 @@ TEST(HistoryStoreUnreadableFile, FileWithoutRunsIsKeptToo) {
     TempDir dir;
     HistoryStore store = load_text(dir, R"({"Runs": [{"score": 1}]})");
     EXPECT_TRUE(store.last_load().failed);
-    store.append(make_entry("multi", 3));
+    store.append(sample_run("multi", 3));
     EXPECT_EQ(unreadable_copies(dir).size(), 1u);
 }
 
@@ -318,11 +308,11 @@ TEST(HistoryStoreUnreadableFile, ReadableOrMissingFilesAreNotKept) {
     HistoryStore missing(dir.file("history.json"));
     missing.load();
     EXPECT_FALSE(missing.last_load().failed);
-    missing.append(make_entry("single", 1));
+    missing.append(sample_run("single", 1));
     HistoryStore readable(dir.file("history.json"));
     readable.load();
     EXPECT_FALSE(readable.last_load().failed);
-    readable.append(make_entry("single", 2));
+    readable.append(sample_run("single", 2));
     EXPECT_TRUE(unreadable_copies(dir).empty());
     EXPECT_EQ(readable.entries().size(), 2u);
 }
@@ -331,9 +321,9 @@ TEST(HistoryStoreUnreadableFile, FileBrokenAfterTheLoadIsKeptBeforeItIsReplaced)
     TempDir dir;
     HistoryStore store(dir.file("history.json"));
     store.load();
-    store.append(make_entry("single", 1));
+    store.append(sample_run("single", 1));
     write_text(store.path(), "{\"runs\": [");
-    store.append(make_entry("single", 2));
+    store.append(sample_run("single", 2));
     ASSERT_EQ(unreadable_copies(dir).size(), 1u);
     EXPECT_EQ(store.last_save().kept_aside, dir.file(unreadable_copies(dir)[0]));
     EXPECT_EQ(store.entries().size(), 2u) << "this process's runs are written anew";
@@ -343,7 +333,7 @@ TEST(HistoryStoreChange, StoreThatNeverLoadedAppendsToWhatTheFileHolds) {
     TempDir dir;
     write_text(dir.file("history.json"), R"({"runs": [{"score": 1}]})");
     HistoryStore store(dir.file("history.json"));
-    store.append(make_entry("single", 2));
+    store.append(sample_run("single", 2));
     ASSERT_EQ(store.entries().size(), 2u);
     EXPECT_EQ(store.entries()[0].score, 1);
     EXPECT_TRUE(unreadable_copies(dir).empty());
@@ -359,10 +349,10 @@ TEST(HistoryStoreChange, SymlinkedFileIsWrittenThroughToItsTarget) {
 
     HistoryStore linked(dir.file("history.json"));
     linked.load();
-    linked.append(make_entry("single", 2));
+    linked.append(sample_run("single", 2));
     HistoryStore dangling(dir.file("dangling.json"));
     dangling.load();
-    dangling.append(make_entry("single", 3));
+    dangling.append(sample_run("single", 3));
 
     for (const char* link : {"history.json", "dangling.json"}) {
         EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / link)) << link;
@@ -407,7 +397,7 @@ TEST(HistoryStoreChange, UnwritablePlacesKeepTheOldFileAndSayWhy) {
 
         HistoryStore store(path);
         store.load();
-        store.append(make_entry("single", 12));
+        store.append(sample_run("single", 12));
         EXPECT_FALSE(store.last_save().saved) << c.name;
         EXPECT_NE(store.last_save().reason.find(c.reason_part), std::string::npos)
             << c.name << ": " << store.last_save().reason;

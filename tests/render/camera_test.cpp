@@ -2,15 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-void expect_vec_near(const Vec3& a, const Vec3& b, double tolerance = 1e-12) {
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
-}
-
-}  // namespace
+#include "tests/support/vec_near.h"
 
 TEST(Camera, DefaultsAreTheBenchmarkViewUnprepared) {
     const Camera camera;

@@ -8,6 +8,7 @@
 #include "engine/render/emissive.h"
 #include "engine/render/lambertian.h"
 #include "engine/render/metal.h"
+#include "tests/support/vec_near.h"
 
 namespace {
 
@@ -15,12 +16,6 @@ void expect_vec_eq(const Vec3& a, const Vec3& b) {
     EXPECT_EQ(a.x, b.x);
     EXPECT_EQ(a.y, b.y);
     EXPECT_EQ(a.z, b.z);
-}
-
-void expect_vec_near(const Vec3& a, const Vec3& b, double tolerance = 1e-12) {
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
 }
 
 HitRecord record_at(const Vec3& point, const Vec3& normal, bool front_face = true) {

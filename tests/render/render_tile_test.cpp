@@ -16,6 +16,7 @@
 #include "engine/render/hittable_list.h"
 #include "engine/render/metal.h"
 #include "engine/render/sphere.h"
+#include "tests/support/vec_near.h"
 
 // Every heap allocation of this test program is counted, to prove that
 // render_tile makes none.
@@ -130,12 +131,6 @@ struct CountingWorld : Hittable {
     mutable int queries = 0;
 };
 
-void expect_vec_near(const Vec3& a, const Vec3& b, double tolerance = 1e-15) {
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
-}
-
 BenchmarkScene scene_at(std::int32_t width, std::int32_t height) {
     BenchmarkScene scene = build_benchmark_scene();
     scene.camera.image_width = width;
@@ -170,9 +165,9 @@ TEST(TraceRay, ZeroDepthReturnsBlackWithoutQueryingTheWorld) {
 TEST(TraceRay, MissReturnsTheSkyBlend) {
     const HittableList empty;
     Rng rng(1);
-    expect_vec_near(trace_ray(Ray(Vec3(), Vec3(0, 1, 0)), empty, 5, rng), Vec3(0.5, 0.7, 1.0));
-    expect_vec_near(trace_ray(Ray(Vec3(), Vec3(0, -3, 0)), empty, 5, rng), Vec3(1.0, 1.0, 1.0));
-    expect_vec_near(trace_ray(Ray(Vec3(), Vec3(2, 0, 0)), empty, 5, rng), Vec3(0.75, 0.85, 1.0));
+    expect_vec_near(trace_ray(Ray(Vec3(), Vec3(0, 1, 0)), empty, 5, rng), Vec3(0.5, 0.7, 1.0), 1e-15);
+    expect_vec_near(trace_ray(Ray(Vec3(), Vec3(0, -3, 0)), empty, 5, rng), Vec3(1.0, 1.0, 1.0), 1e-15);
+    expect_vec_near(trace_ray(Ray(Vec3(), Vec3(2, 0, 0)), empty, 5, rng), Vec3(0.75, 0.85, 1.0), 1e-15);
     EXPECT_EQ(trace_ray(Ray(Vec3(), Vec3(1, 0.3, 0)), empty, 5, rng).z, 1.0);
 }
 
@@ -183,15 +178,15 @@ TEST(TraceRay, BounceAttenuatesTheNextLevelAndStopsAtDepth) {
     const Ray down(Vec3(0, 1, 0), Vec3(0, -1, 0));
     Rng rng(1);
     // The mirror sends the ray straight up into the sky.
-    expect_vec_near(trace_ray(down, world, 2, rng), Vec3(0.25, 0.35, 0.5));
+    expect_vec_near(trace_ray(down, world, 2, rng), Vec3(0.25, 0.35, 0.5), 1e-15);
     // One level only: the reflected ray gets depth 0, which is black.
-    expect_vec_near(trace_ray(down, world, 1, rng), Vec3(0, 0, 0));
+    expect_vec_near(trace_ray(down, world, 1, rng), Vec3(0, 0, 0), 1e-15);
 }
 
 TEST(TraceRay, EmissiveHitReturnsItsEmission) {
     const HittableList world = inside_light(Vec3(4, 2, 0.5));
     Rng rng(1);
-    expect_vec_near(trace_ray(Ray(Vec3(), Vec3(0, 0, -1)), world, 50, rng), Vec3(4, 2, 0.5));
+    expect_vec_near(trace_ray(Ray(Vec3(), Vec3(0, 0, -1)), world, 50, rng), Vec3(4, 2, 0.5), 1e-15);
 }
 
 TEST(RenderTile, WritesOnlyItsRectangleClippedAtTheImageEdges) {

@@ -5,17 +5,12 @@
 #include <memory>
 
 #include "engine/render/lambertian.h"
+#include "tests/support/vec_near.h"
 
 namespace {
 
 std::shared_ptr<Material> grey() {
     return std::make_shared<Lambertian>(Vec3(0.5, 0.5, 0.5));
-}
-
-void expect_vec_near(const Vec3& a, const Vec3& b, double tolerance = 1e-12) {
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
 }
 
 const Interval render_window(0.001, 1e30);

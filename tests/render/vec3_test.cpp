@@ -3,16 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/render/interval.h"
-
-namespace {
-
-void expect_vec_near(const Vec3& a, const Vec3& b, double tolerance = 1e-12) {
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
-}
-
-}  // namespace
+#include "tests/support/vec_near.h"
 
 TEST(Vec3, DivisionIsMultiplicationByReciprocal) {
     const Vec3 v(1.0, 2.0, 3.0);

@@ -6,7 +6,7 @@
 
 namespace {
 
-const std::string kData = VORNMARK_TEST_DATA_DIR;
+const std::string data_dir = VORNMARK_TEST_DATA_DIR;
 
 }  // namespace
 
@@ -33,7 +33,7 @@ TEST(BaseClock, EachMachineTakesTheFirstSourceThatKnowsTheBaseClock) {
         {"no-such-machine", 0.0, ClockSource::None},
     };
     for (const Case& c : cases) {
-        const std::string root = kData + "/" + c.machine;
+        const std::string root = data_dir + "/" + c.machine;
         const BaseClock clock = read_base_clock(root, probe_system_info_at(root).cpu_name);
         EXPECT_DOUBLE_EQ(clock.ghz, c.ghz) << c.machine;
         EXPECT_EQ(clock.source, c.source) << c.machine;

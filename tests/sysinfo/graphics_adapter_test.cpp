@@ -7,14 +7,15 @@
 
 namespace {
 
-const GraphicsAdapter kDiscrete{"Radeon RX 6800", 8ull << 30};
-const GraphicsAdapter kIntegrated{"Radeon Vega", 128ull << 20};
-const GraphicsAdapter kSoftware{"llvmpipe", 0};
+const GraphicsAdapter discrete_card{"Radeon RX 6800", 8ull << 30};
+const GraphicsAdapter integrated_card{"Radeon Vega", 128ull << 20};
+const GraphicsAdapter software_renderer{"llvmpipe", 0};
 
 }  // namespace
 
 TEST(ChooseGraphicsAdapter, MostDedicatedMemoryWinsInEitherOrder) {
-    for (const auto& adapters : {std::vector{kDiscrete, kIntegrated}, std::vector{kIntegrated, kDiscrete}}) {
+    for (const auto& adapters :
+         {std::vector{discrete_card, integrated_card}, std::vector{integrated_card, discrete_card}}) {
         SystemInfo info;
         EXPECT_TRUE(choose_graphics_adapter(adapters, info));
         EXPECT_EQ(info.gpu_name, "Radeon RX 6800");
@@ -24,7 +25,8 @@ TEST(ChooseGraphicsAdapter, MostDedicatedMemoryWinsInEitherOrder) {
 
 TEST(ChooseGraphicsAdapter, TieKeepsTheEarlierAdapter) {
     SystemInfo info;
-    EXPECT_TRUE(choose_graphics_adapter({kSoftware, {"first", 4ull << 30}, {"second", 4ull << 30}}, info));
+    EXPECT_TRUE(
+        choose_graphics_adapter({software_renderer, {"first", 4ull << 30}, {"second", 4ull << 30}}, info));
     EXPECT_EQ(info.gpu_name, "first");
 }
 
@@ -32,7 +34,7 @@ TEST(ChooseGraphicsAdapter, NoDedicatedMemoryLeavesTheFieldsUntouched) {
     SystemInfo info;
     info.gpu_name = "earlier";
     info.vram_mb = 7;
-    EXPECT_FALSE(choose_graphics_adapter({kSoftware, kSoftware}, info));
+    EXPECT_FALSE(choose_graphics_adapter({software_renderer, software_renderer}, info));
     EXPECT_FALSE(choose_graphics_adapter({}, info));
     EXPECT_EQ(info.gpu_name, "earlier");
     EXPECT_EQ(info.vram_mb, 7u);
@@ -49,12 +51,12 @@ TEST(ChooseGraphicsAdapter, MebibytesAreTruncated) {
 
 namespace {
 
-const std::string kIds = VORNMARK_TEST_DATA_DIR "/pci.ids";
+const std::string pci_ids = VORNMARK_TEST_DATA_DIR "/pci.ids";
 
 }  // namespace
 
 TEST(DrmAdapters, ListsCardsInOrderWithDatabaseNamesAndMemory) {
-    const auto adapters = list_drm_adapters(VORNMARK_TEST_DATA_DIR "/amd_ryzen_5700g", kIds);
+    const auto adapters = list_drm_adapters(VORNMARK_TEST_DATA_DIR "/amd_ryzen_5700g", pci_ids);
     ASSERT_EQ(adapters.size(), 2u) << "connectors are not cards";
     EXPECT_EQ(adapters[0].description, "AMD/ATI [1002:1638]") << "a device the database lacks keeps its ids";
     EXPECT_EQ(adapters[0].dedicated_bytes, 512ull << 20);
@@ -63,13 +65,13 @@ TEST(DrmAdapters, ListsCardsInOrderWithDatabaseNamesAndMemory) {
 }
 
 TEST(DrmAdapters, CardsWithoutMemoryInformationHaveNone) {
-    const auto adapters = list_drm_adapters(VORNMARK_TEST_DATA_DIR "/intel_i7_11800h", kIds);
+    const auto adapters = list_drm_adapters(VORNMARK_TEST_DATA_DIR "/intel_i7_11800h", pci_ids);
     ASSERT_EQ(adapters.size(), 2u);
     EXPECT_EQ(adapters[0].description, "Intel TigerLake-H GT1 [UHD Graphics]");
     EXPECT_EQ(adapters[1].description, "NVIDIA GA106M [GeForce RTX 3060 Mobile / Max-Q]");
     EXPECT_EQ(adapters[0].dedicated_bytes, 0u);
     EXPECT_EQ(adapters[1].dedicated_bytes, 0u);
-    EXPECT_TRUE(list_drm_adapters(VORNMARK_TEST_DATA_DIR "/vm_without_cpufreq", kIds).empty());
+    EXPECT_TRUE(list_drm_adapters(VORNMARK_TEST_DATA_DIR "/vm_without_cpufreq", pci_ids).empty());
 }
 
 TEST(DrmAdapters, WithoutADatabaseOnlyTheIdsAreShown) {
@@ -80,7 +82,7 @@ TEST(DrmAdapters, WithoutADatabaseOnlyTheIdsAreShown) {
 }
 
 TEST(PciNames, LooksUpTheGivenDatabaseOnly) {
-    PciNames names(kIds);
+    PciNames names(pci_ids);
     EXPECT_EQ(names.vendor(0x10de), "NVIDIA Corporation");
     EXPECT_EQ(names.device(0x10de, 0x2520), "GA106M [GeForce RTX 3060 Mobile / Max-Q]");
     EXPECT_EQ(names.device(0x1002, 0x1638), std::nullopt);

@@ -6,12 +6,12 @@
 
 namespace {
 
-const std::string kData = VORNMARK_TEST_DATA_DIR;
+const std::string data_dir = VORNMARK_TEST_DATA_DIR;
 
 }  // namespace
 
 TEST(ProbeSystemInfoAt, IntelDesktopWithBaseFrequencyAndHyperThreading) {
-    SystemInfo info = probe_system_info_at(kData + "/intel_i7_11800h");
+    SystemInfo info = probe_system_info_at(data_dir + "/intel_i7_11800h");
     EXPECT_EQ(info.cpu_name, "11th Gen Intel(R) Core(TM) i7-11800H @ 2.30GHz");
     EXPECT_EQ(info.cores, 8);
     EXPECT_EQ(info.hardware_threads, 16);
@@ -26,15 +26,15 @@ TEST(ProbeSystemInfoAt, IntelDesktopWithBaseFrequencyAndHyperThreading) {
     EXPECT_EQ(info.vram_mb, 0u);
 
     // Neither card reports dedicated memory; an adapter the caller knows of is then the only choice.
-    probe_graphics_adapter_at(kData + "/intel_i7_11800h", info);
+    probe_graphics_adapter_at(data_dir + "/intel_i7_11800h", info);
     EXPECT_EQ(info.gpu_name, "");
-    probe_graphics_adapter_at(kData + "/intel_i7_11800h", info, {{"NVIDIA GeForce RTX 3050", 4ull << 30}});
+    probe_graphics_adapter_at(data_dir + "/intel_i7_11800h", info, {{"NVIDIA GeForce RTX 3050", 4ull << 30}});
     EXPECT_EQ(info.gpu_name, "NVIDIA GeForce RTX 3050");
     EXPECT_EQ(info.vram_mb, 4096u);
 }
 
 TEST(ProbeSystemInfoAt, AmdMachineWithMaximumFrequencyAndTwoRadeons) {
-    SystemInfo info = probe_system_info_at(kData + "/amd_ryzen_5700g");
+    SystemInfo info = probe_system_info_at(data_dir + "/amd_ryzen_5700g");
     EXPECT_EQ(info.cpu_name, "AMD Ryzen 7 5700G with Radeon Graphics");
     EXPECT_EQ(info.cores, 8);
     EXPECT_EQ(info.hardware_threads, 16);
@@ -46,19 +46,19 @@ TEST(ProbeSystemInfoAt, AmdMachineWithMaximumFrequencyAndTwoRadeons) {
     EXPECT_EQ(info.os_version, "Fedora Linux 39 (Workstation Edition) (Kernel 6.7.9-200.fc39.x86_64)");
     EXPECT_EQ(info.computer_name, "ryzen-box");
 
-    const std::string ids = kData + "/pci.ids";
-    probe_graphics_adapter_at(kData + "/amd_ryzen_5700g", info, {}, ids);
+    const std::string ids = data_dir + "/pci.ids";
+    probe_graphics_adapter_at(data_dir + "/amd_ryzen_5700g", info, {}, ids);
     EXPECT_EQ(info.gpu_name, "AMD/ATI Navi 21 [Radeon RX 6800/6800 XT / 6900 XT]");
     EXPECT_EQ(info.vram_mb, 8192u);
     // A later source with equal memory does not displace the card.
     info.gpu_name.clear();
-    probe_graphics_adapter_at(kData + "/amd_ryzen_5700g", info, {{"AMD Radeon RX 6800", 8ull << 30}}, ids);
+    probe_graphics_adapter_at(data_dir + "/amd_ryzen_5700g", info, {{"AMD Radeon RX 6800", 8ull << 30}}, ids);
     EXPECT_EQ(info.gpu_name, "AMD/ATI Navi 21 [Radeon RX 6800/6800 XT / 6900 XT]");
 }
 
 TEST(ProbeSystemInfoAt, VirtualMachineWithoutCpufreqOrCaches) {
-    SystemInfo info = probe_system_info_at(kData + "/vm_without_cpufreq");
-    probe_graphics_adapter_at(kData + "/vm_without_cpufreq", info);
+    SystemInfo info = probe_system_info_at(data_dir + "/vm_without_cpufreq");
+    probe_graphics_adapter_at(data_dir + "/vm_without_cpufreq", info);
     EXPECT_EQ(info.cpu_name, "AMD EPYC");
     EXPECT_EQ(info.cores, 2);
     EXPECT_EQ(info.hardware_threads, 2);
@@ -75,8 +75,8 @@ TEST(ProbeSystemInfoAt, VirtualMachineWithoutCpufreqOrCaches) {
 }
 
 TEST(ProbeSystemInfoAt, MissingRootGivesTheFallbacks) {
-    SystemInfo info = probe_system_info_at(kData + "/no-such-machine");
-    probe_graphics_adapter_at(kData + "/no-such-machine", info);
+    SystemInfo info = probe_system_info_at(data_dir + "/no-such-machine");
+    probe_graphics_adapter_at(data_dir + "/no-such-machine", info);
     EXPECT_EQ(info.cpu_name, "");
     EXPECT_EQ(info.cores, 0);
     EXPECT_EQ(info.hardware_threads, 0);

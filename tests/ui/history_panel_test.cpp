@@ -10,6 +10,7 @@
 #include <imgui_internal.h>
 
 #include "history/history_store.h"
+#include "tests/support/sample_records.h"
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
 #include "ui/main_layout.h"
@@ -19,16 +20,6 @@ namespace {
 const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
 const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
 const ImVec4 empty_grey(0.4f, 0.4f, 0.4f, 1.0f);
-
-HistoryEntry run(const char* type, std::int32_t score, double seconds, const char* date) {
-    HistoryEntry entry;
-    entry.type = type;
-    entry.score = score;
-    entry.time_seconds = seconds;
-    entry.date = date;
-    entry.cpu = "History CPU";
-    return entry;
-}
 
 class HistoryPanelTest : public ::testing::Test {
 protected:
@@ -84,9 +75,9 @@ TEST_F(HistoryPanelTest, EmptyHistoryShowsNoResultsYet) {
 }
 
 TEST_F(HistoryPanelTest, RowsNewestFirstWithTypeScoreTimeAndCalendarDate) {
-    app->history.append(run("single", 1111, 108.04, "2024-05-01T10:00:00"));
-    app->history.append(run("multi", 3333, 36.0, "2024-05-02T11:30:00"));
-    app->history.append(run("weird", 5555, 21.66, "24-5-3"));
+    app->history.append(sample_run("single", 1111, 108.04, "2024-05-01T10:00:00"));
+    app->history.append(sample_run("multi", 3333, 36.0, "2024-05-02T11:30:00"));
+    app->history.append(sample_run("weird", 5555, 21.66, "24-5-3"));
     settle();
 
     EXPECT_EQ(row_numbers(), (std::vector<std::string>{"3", "2", "1"})) << gui.all_text();
@@ -114,9 +105,9 @@ TEST_F(HistoryPanelTest, RowsNewestFirstWithTypeScoreTimeAndCalendarDate) {
 }
 
 TEST_F(HistoryPanelTest, DeletingRowTwoRemovesTheMiddleEntryAndSaves) {
-    app->history.append(run("single", 1111, 10.0, "2024-05-01T10:00:00"));
-    app->history.append(run("multi", 3333, 10.0, "2024-05-02T10:00:00"));
-    app->history.append(run("single", 5555, 10.0, "2024-05-03T10:00:00"));
+    app->history.append(sample_run("single", 1111, 10.0, "2024-05-01T10:00:00"));
+    app->history.append(sample_run("multi", 3333, 10.0, "2024-05-02T10:00:00"));
+    app->history.append(sample_run("single", 5555, 10.0, "2024-05-03T10:00:00"));
     settle();
     const auto x = delete_button_of_row("2");
     ASSERT_TRUE(x) << gui.all_text();
@@ -138,8 +129,8 @@ TEST_F(HistoryPanelTest, DeletingRowTwoRemovesTheMiddleEntryAndSaves) {
 
 TEST_F(HistoryPanelTest, DeleteButtonStaysWithinTheNarrowRightColumn) {
     panel_width = 320.0f - 2.0f * 12.0f;  // the right column's content at scale 1
-    app->history.append(run("single", 1111, 1690.2, "2024-05-01T10:00:00"));
-    app->history.append(run("multi", 3333, 850.1, "2024-05-02T10:00:00"));
+    app->history.append(sample_run("single", 1111, 1690.2, "2024-05-01T10:00:00"));
+    app->history.append(sample_run("multi", 3333, 850.1, "2024-05-02T10:00:00"));
     settle();
     const auto x = delete_button_of_row("1");
     ASSERT_TRUE(x) << gui.all_text();
@@ -158,7 +149,7 @@ TEST_F(HistoryPanelTest, WholeDateIsReadableAndDeletableAtTheRealColumnWidth) {
     const auto layout = [this] { draw_main_layout(*app); };
     for (ImFont* font : {gui.ui_font(), gui.large_font()}) {
         gui.io().FontDefault = font;
-        app->history.append(run("single", 1111, 1690.2, "2024-05-01T10:00:00"));
+        app->history.append(sample_run("single", 1111, 1690.2, "2024-05-01T10:00:00"));
         gui.frames(3, layout);
         ImGuiWindow* right = GuiTestContext::find_window("##right");
         ASSERT_TRUE(right);
@@ -192,7 +183,7 @@ TEST_F(HistoryPanelTest, WholeDateIsReadableAndDeletableAtTheRealColumnWidth) {
 }
 
 TEST_F(HistoryPanelTest, DeletingTheLastEntryShowsNoResultsYet) {
-    app->history.append(run("single", 1111, 10.0, "2024-05-01T10:00:00"));
+    app->history.append(sample_run("single", 1111, 10.0, "2024-05-01T10:00:00"));
     settle();
     const auto x = delete_button_of_row("1");
     ASSERT_TRUE(x) << gui.all_text();

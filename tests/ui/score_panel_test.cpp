@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/sample_records.h"
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
 
@@ -11,14 +12,6 @@ const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
 const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
 const ImVec4 placeholder(0.3f, 0.3f, 0.3f, 1.0f);
 const ImVec4 best_grey(0.4f, 0.4f, 0.4f, 1.0f);
-
-HistoryEntry run(const char* type, std::int32_t score) {
-    HistoryEntry entry;
-    entry.type = type;
-    entry.score = score;
-    entry.date = "2024-05-01T10:00:00";
-    return entry;
-}
 
 class ScorePanelTest : public ::testing::Test {
 protected:
@@ -46,10 +39,10 @@ TEST_F(ScorePanelTest, EmptyHistoryShowsPlaceholdersAndNoBestLine) {
 }
 
 TEST_F(ScorePanelTest, ShownScoresInTheirColoursAndBestLinesFromTheHistory) {
-    app->history.append(run("single", 900));
-    app->history.append(run("single", 1200));
-    app->history.append(run("Single", 5000));  // not a "single" run
-    app->shown_single_score = 700;             // a newer, slower run still replaces the large score
+    app->history.append(sample_run("single", 900));
+    app->history.append(sample_run("single", 1200));
+    app->history.append(sample_run("Single", 5000));  // not a "single" run
+    app->shown_single_score = 700;                    // a newer, slower run still replaces the large score
     app->shown_multi_score = 2400;
     frame();
 
@@ -71,8 +64,8 @@ TEST_F(ScorePanelTest, ShownScoresInTheirColoursAndBestLinesFromTheHistory) {
 }
 
 TEST_F(ScorePanelTest, HistoryWithoutPositiveScoresDrawsNoBestLine) {
-    app->history.append(run("single", 0));
-    app->history.append(run("multi", -5));
+    app->history.append(sample_run("single", 0));
+    app->history.append(sample_run("multi", -5));
     frame();
     EXPECT_FALSE(gui.has_text("Best:"));
 }

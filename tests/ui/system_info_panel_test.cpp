@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "tests/ui/gui_test_context.h"
+#include "tests/support/sample_records.h"
 #include "tests/ui/panel_test_app.h"
 #include "ui/app_state.h"
 
@@ -14,19 +15,7 @@ class SystemInfoPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         app = make_test_app(dir, unreachable_endpoint(), "");
-        SystemInfo& info = app->sysinfo;
-        info.cpu_name = "Example 8-Core Processor";
-        info.cores = 8;
-        info.hardware_threads = 16;
-        info.clock_ghz = 3.6;
-        info.l1_cache = "32 KB";
-        info.l2_cache = "512 KB";
-        info.l3_cache = "32 MB";
-        info.gpu_name = "Example Graphics";
-        info.vram_mb = 8192;
-        info.ram_mb = 32768;
-        info.os_version = "Debian GNU/Linux 12";
-        info.computer_name = "bench-pc";
+        app->sysinfo = sample_machine();
     }
     void draw(float width = 280.0f) {
         gui.window_frame(ImVec2(width, 600.0f), [&] { draw_system_info_panel(*app, gui.mono_font()); });
@@ -49,8 +38,8 @@ TEST_F(SystemInfoPanelTest, ShowsEveryRowWithGreyLabelsAndAlignedValues) {
         {"CPU", "Example 8-Core Processor"},
         {"Cores", "8C / 16T"},
         {"Freq", "3.60 GHz"},
-        {"L1", "32 KB"},
-        {"L2", "512 KB"},
+        {"L1", "48 KB"},
+        {"L2", "1 MB"},
         {"L3", "32 MB"},
         {"GPU", "Example Graphics"},
         {"VRAM", "8192 MB"},
