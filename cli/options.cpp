@@ -177,7 +177,7 @@ std::string usage_text() {
            "  --tile T            tile edge in pixels, 1 to 32768 (default 32)\n"
            "  --threads N         make exactly one run with N workers, 1 to 4096\n"
            "\n"
-           "Ctrl-C cancels the run in progress (exit code 130). Bad arguments exit with 2;\n"
+           "Ctrl-C cancels the run in progress (exit code 130; SIGTERM: 143). Bad arguments exit with 2;\n"
            "a run that cannot take place, a preset run that cannot be saved in the history\n"
            "and a history file that cannot be read exit with 1.\n";
 }
