@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 namespace {
 
@@ -122,6 +123,14 @@ std::int64_t integer_at(const PGresult* result, int row, int column) {
     return std::stoll(PQgetvalue(result, row, column));
 }
 
+// An idle connection is sent nothing unasked (this store listens for no notifications),
+// so anything to read on it is the database ending it: a restart, an idle time-out.
+bool usable_when_idle(PGconn* connection) {
+    if (PQstatus(connection) != CONNECTION_OK) return false;
+    pollfd p{PQsocket(connection), POLLIN, 0};
+    return poll(&p, 1, 0) == 0;
+}
+
 // A field of COPY's text format: backslash, tab and line ends escaped.
 void append_copy_field(std::string& out, const std::string& text) {
     for (char c : text) {
@@ -203,10 +212,13 @@ PGconn* PostgresStore::connect() {
 PGconn* PostgresStore::acquire() {
     std::unique_lock lock(mutex_);
     returned_.wait(lock, [this] { return !idle_.empty() || open_ < max_connections_; });
-    if (!idle_.empty()) {
+    while (!idle_.empty()) {
         PGconn* connection = idle_.back();
         idle_.pop_back();
-        return connection;
+        // One the database closed while it was idle is replaced instead of failing a call.
+        if (usable_when_idle(connection)) return connection;
+        PQfinish(connection);
+        --open_;
     }
     ++open_;
     lock.unlock();

@@ -128,6 +128,13 @@ bool PostgresServer::try_start() {
     }
 }
 
+void PostgresServer::restart() {
+    run_as_owner(
+        {command_path("pg_ctl"), "stop", "--pgdata", directory_ + "/data", "--mode", "fast", "--wait"});
+    if (!try_start())
+        throw std::runtime_error("PostgreSQL did not start again on port " + std::to_string(port_));
+}
+
 std::string PostgresServer::uri(const std::string& database) const {
     return "postgresql://postgres@127.0.0.1:" + std::to_string(port_) + "/" + database;
 }

@@ -22,6 +22,8 @@ public:
     int port() const { return port_; }
     // "postgresql://postgres@127.0.0.1:PORT/DATABASE"
     std::string uri(const std::string& database = "postgres") const;
+    // Stops the server (ending every connection to it) and starts it again on the same port.
+    void restart();
     // Creates an empty database with a fresh name and returns its URI.
     std::string create_database();
 
