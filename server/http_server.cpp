@@ -27,6 +27,9 @@ constexpr std::size_t discard_limit = 1024 * 1024;
 // say); afterwards they would only echo what clients send.
 std::atomic<bool> starting{false};
 
+// Set once before the library starts; read by its threads.
+bool trust_forwarded_for = false;
+
 void library_message(void*, const char* format, va_list arguments) {
     if (!starting) return;
     char text[512];
@@ -65,7 +68,7 @@ MHD_Result collect_header(void* facts_pointer, MHD_ValueKind, const char* key, c
     return MHD_YES;
 }
 
-std::string client_address(MHD_Connection* connection) {
+std::string peer_address(MHD_Connection* connection) {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     if (!info || !info->client_addr) return "unknown";
     char text[INET6_ADDRSTRLEN] = "unknown";
@@ -76,6 +79,30 @@ std::string client_address(MHD_Connection* connection) {
         inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr, text, sizeof text);
     }
     return text;
+}
+
+MHD_Result collect_forwarded_for(void* last_pointer, MHD_ValueKind, const char* key, const char* value) {
+    if (strcasecmp(key, "X-Forwarded-For") == 0 && value) *static_cast<std::string*>(last_pointer) = value;
+    return MHD_YES;
+}
+
+// With a trusted proxy in front: the last address of the last X-Forwarded-For header,
+// the one the proxy itself added (those before it are the client's own word).
+// Otherwise, or when that is no address, the connection's peer.
+std::string client_address(MHD_Connection* connection) {
+    if (trust_forwarded_for) {
+        std::string forwarded;
+        MHD_get_connection_values(connection, MHD_HEADER_KIND, collect_forwarded_for, &forwarded);
+        std::string last = forwarded.substr(
+            forwarded.find_last_of(',') == std::string::npos ? 0 : forwarded.find_last_of(',') + 1);
+        last.erase(0, last.find_first_not_of(" \t"));
+        last.erase(last.find_last_not_of(" \t") + 1);
+        unsigned char binary[sizeof(in6_addr)];
+        if (inet_pton(AF_INET, last.c_str(), binary) == 1 || inet_pton(AF_INET6, last.c_str(), binary) == 1) {
+            return last;
+        }
+    }
+    return peer_address(connection);
 }
 
 MHD_Result send_reply(MHD_Connection* connection, const char* method, const char* url, const ApiReply& reply,
@@ -180,6 +207,7 @@ HttpServer::HttpServer(const HttpSettings& settings, Api& api) {
     };
     MHD_OptionItem no_options[] = {{MHD_OPTION_END, 0, nullptr}};
 
+    trust_forwarded_for = settings.trust_forwarded_for;
     starting = true;
     daemon_ = MHD_start_daemon(
         flags, 0, nullptr, nullptr, &on_request, &api, MHD_OPTION_LISTEN_SOCKET, settings.listen_fd,

@@ -25,6 +25,10 @@ struct HttpSettings {
     std::string cert_pem;  // PEM texts, not file names
     std::string key_pem;
     HttpLimits limits;
+    // Behind a proxy: take the client's address (for the rate limit and the log) from
+    // the X-Forwarded-For header the proxy adds. Only safe when the proxy is the sole
+    // way in, since a client reaching the server directly can put anything there.
+    bool trust_forwarded_for = false;
 };
 
 // The event-driven HTTP(S) layer in front of the Api: a few threads wait on all

@@ -119,6 +119,7 @@ int main(int argc, char** argv) {
     settings.limits.connections =
         connection_limit_within_descriptors(static_cast<unsigned>(options.max_connections));
     settings.limits.connections_per_address = static_cast<unsigned>(options.connections_per_address);
+    settings.trust_forwarded_for = options.trust_forwarded_for;
 
     // Store.
     std::unique_ptr<Store> store;

@@ -77,6 +77,12 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
                 return parsed;
             }
             options.plain_http = true;
+        } else if (flag == "--trust-forwarded-for") {
+            if (inline_value) {
+                parsed.error = flag + " takes no value";
+                return parsed;
+            }
+            options.trust_forwarded_for = true;
         } else if (flag == "--listen") {
             if (!take_value(value)) return missing_value();
             if (!parse_listen(value, options.host, options.port)) {
@@ -146,6 +152,8 @@ std::string usage_text() {
            "                      or a PostgreSQL connection URI postgresql://USER@HOST:PORT/DATABASE\n"
            "  --http              plain HTTP, for use behind a TLS-terminating proxy\n"
            "  --rate-limit N      submissions per minute from one address (default 30)\n"
+           "  --trust-forwarded-for        take the client address from the X-Forwarded-For header the\n"
+           "                               proxy in front adds (only when the proxy is the sole way in)\n"
            "  --max-connections N          connections open at once in total (default 1000)\n"
            "  --connections-per-address N  connections open at once from one address (default 64;\n"
            "                               raise it behind a proxy, where every client has its address)\n"

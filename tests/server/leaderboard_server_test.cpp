@@ -284,6 +284,28 @@ TEST(LeaderboardServer, TwoProcessesOnOnePostgresDatabaseShareTheLimitAndAKillLo
     expect_clean_stop(second);
 }
 
+TEST(LeaderboardServer, BehindATrustedProxyTheLimitCountsTheAddressTheProxyAdded) {
+    LeaderboardServerOptions options;
+    options.plain_http = true;
+    options.rate_limit = 2;
+    options.extra_args = {"--trust-forwarded-for"};
+    LeaderboardServerProcess server(options);
+    auto post_from = [&](const std::string& forwarded) {
+        TestRequest request = request_to(server, "/api.php");
+        request.method = "POST";
+        request.body = submission("Proxied CPU", 10);
+        request.headers = {"Content-Type: application/json", "X-Forwarded-For: " + forwarded};
+        return send_request(request).status;
+    };
+    // What a client writes itself comes first; the proxy's own entry comes last.
+    EXPECT_EQ(post_from("10.9.9.9, 192.0.2.1"), 200);
+    EXPECT_EQ(post_from("10.9.9.8, 192.0.2.1"), 200);
+    EXPECT_EQ(post_from("192.0.2.1"), 429);
+    EXPECT_EQ(post_from("192.0.2.2"), 200);
+    EXPECT_NE(server.log_text().find("192.0.2.2 POST /api.php 200"), std::string::npos) << server.log_text();
+    expect_clean_stop(server);
+}
+
 TEST(LeaderboardServer, SigtermStopsItCleanlyEvenWithAnOpenConnection) {
     LeaderboardServerProcess server;
     TestHttpSession session;

@@ -23,9 +23,11 @@ TEST(ServerOptions, DefaultsNeedOnlyCertificateAndKey) {
 }
 
 TEST(ServerOptions, ReadsEveryFlagInBothSpellings) {
-    ParsedOptions parsed = parse({"--listen=0.0.0.0:9000", "--db", "/tmp/x.db", "--http", "--rate-limit=5",
-                                  "--max-connections", "50", "--connections-per-address=7"});
+    ParsedOptions parsed =
+        parse({"--listen=0.0.0.0:9000", "--db", "/tmp/x.db", "--http", "--rate-limit=5", "--max-connections",
+               "50", "--connections-per-address=7", "--trust-forwarded-for"});
     ASSERT_EQ(parsed.error, "");
+    EXPECT_TRUE(parsed.options.trust_forwarded_for);
     EXPECT_EQ(parsed.options.max_connections, 50);
     EXPECT_EQ(parsed.options.connections_per_address, 7);
     EXPECT_EQ(parsed.options.host, "0.0.0.0");
