@@ -7,7 +7,7 @@
 
 #include "engine/benchmark_engine.h"
 #include "engine/worker_pool.h"
-#include "tests/engine/wait_until.h"
+#include "tests/support/wait_until.h"
 #include "verify/image_digest.h"
 
 namespace {
