@@ -1,6 +1,7 @@
 // vornmark-cli: the benchmark without a window.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -13,6 +14,8 @@
 #include "cli/options.h"
 #include "cli/progress_line.h"
 #include "cli/run_report.h"
+#include "cli/run_summary.h"
+#include "cli/stability_run.h"
 #include "engine/benchmark_engine.h"
 #include "engine/steady_clock.h"
 #include "history/history_store.h"
@@ -21,6 +24,7 @@
 #include "session/run_record.h"
 #include "session/run_sequence.h"
 #include "session/stop_signal.h"
+#include "session/verified_run.h"
 #include "sysinfo/system_info.h"
 #ifdef VORNMARK_TEST_BUILD
 #include "cli/test_build.h"
@@ -31,6 +35,7 @@ namespace {
 constexpr int exit_ok = 0;
 constexpr int exit_run_failed = 1;
 constexpr int exit_bad_argument = 2;
+constexpr int exit_wrong_image = 3;
 
 // A run stopped by a signal ends like a program killed by it would: 128 + the signal (Ctrl-C: 130).
 int exit_stopped() {
@@ -142,7 +147,32 @@ int main(int argc, char** argv) {
     std::vector<PlannedRun> runs = plan_runs(options, multi_core_preset().threads);
 #ifdef VORNMARK_TEST_BUILD
     shrink_to_test_size(runs);
+    const std::vector<KnownImage> known_images = test_build_known_images();
+#else
+    const std::vector<KnownImage>& known_images = built_in_known_images();
 #endif
+
+    // The stability test: the last planned run's configuration (all workers unless
+    // --single or --threads), nothing recorded.
+    if (options.minutes) {
+        const PlannedRun& chosen = runs.back();
+        StabilityTest test(chosen.config, known_images);
+#ifdef VORNMARK_TEST_BUILD
+        inject_test_fault(test);
+#endif
+        std::fprintf(stderr, "Stability test, %g minutes: %s\n", *options.minutes,
+                     run_heading(chosen.config, chosen.custom).substr(8).c_str());
+        return run_stability_test(test, *options.minutes, options.json);
+    }
+
+    // --runs: each chosen kind that many times in a row.
+    if (options.runs > 1) {
+        std::vector<PlannedRun> repeated;
+        for (const PlannedRun& run : runs)
+            repeated.insert(repeated.end(), static_cast<std::size_t>(options.runs), run);
+        runs = std::move(repeated);
+    }
+    std::vector<std::pair<std::string, std::vector<std::int32_t>>> scores_by_kind;
 
     // Set-up: Ctrl-C cancels through the engine from here on. Preset runs are
     // recorded like the window records them: history first, then the leaderboard.
@@ -158,6 +188,9 @@ int main(int argc, char** argv) {
     LeaderboardClient leaderboard(leaderboard_endpoint());
     bool some_run_unsaved = false;
     BenchmarkEngine engine;
+#ifdef VORNMARK_TEST_BUILD
+    inject_test_fault(engine);
+#endif
 
     // The runs, one after another, each started once the previous one is recorded.
     RunSequence sequence;
@@ -172,8 +205,8 @@ int main(int argc, char** argv) {
 
         if (stop_requested()) return exit_stopped();
         const SequenceStep step = sequence.next_step(engine_state(engine));
-        const std::optional<BenchmarkResult> result = take_result(engine);
-        if (step == SequenceStep::Abandon || !result) {
+        const std::optional<FinishedRun> finished = take_verified_run(engine, run.config, known_images);
+        if (step == SequenceStep::Abandon || !finished) {
             const std::string error = engine.error();
             std::fprintf(stderr, "vornmark-cli: %s\n",
                          error.empty() ? "the run did not finish" : error.c_str());
@@ -181,13 +214,37 @@ int main(int argc, char** argv) {
         }
 
         // Report: custom runs are labelled as such and never saved or submitted.
-        const std::string line =
-            options.json ? result_json(*result, run.config, run.custom) : result_text(*result, run.custom);
+        const BenchmarkResult& result = finished->result;
+        const std::string line = options.json ? result_json(result, run.config, run.custom, finished->verdict)
+                                              : result_text(result, run.custom);
         std::printf("%s\n", line.c_str());
+        // In JSON mode stdout carries only the run objects.
+        std::fputs(verdict_report(finished->verdict).c_str(), options.json ? stderr : stdout);
         std::fflush(stdout);
 
+        // A wrong image has no valid score: not recorded, and the runs end here.
+        if (!finished->has_valid_score()) {
+            if (!options.image_path.empty()) {
+                const std::string error =
+                    write_image(options.image_path, engine.pixel_data(), engine.width, engine.height);
+                if (!error.empty()) std::fprintf(stderr, "vornmark-cli: %s\n", error.c_str());
+            }
+            std::fputs("Not saved and not submitted: the run has no valid score.\n",
+                       options.json ? stderr : stdout);
+            return exit_wrong_image;
+        }
+
+        {
+            const std::string kind = result.type + (run.custom ? " (custom)" : "");
+            auto entry = std::find_if(scores_by_kind.begin(), scores_by_kind.end(),
+                                      [&](const auto& item) { return item.first == kind; });
+            if (entry == scores_by_kind.end())
+                entry = scores_by_kind.insert(scores_by_kind.end(), {kind, {}});
+            entry->second.push_back(result.score);
+        }
+
         if (records_runs) {
-            record_run(*result, cpu_name, history, options.no_submit ? nullptr : &leaderboard);
+            record_verified_run(*finished, cpu_name, history, options.no_submit ? nullptr : &leaderboard);
             some_run_unsaved = some_run_unsaved || !history.last_save().saved;
             // No request runs while the next benchmark is being measured.
             wait_for_requests(leaderboard);
@@ -209,6 +266,15 @@ int main(int argc, char** argv) {
             }
         }
         sequence.advance(step);
+    }
+
+    if (options.runs > 1) {
+        for (const auto& [kind, scores] : scores_by_kind) {
+            const ScoreSummary summary = summarize_scores(kind, scores);
+            std::printf("%s\n", options.json ? summary_json(summary).c_str()
+                                             : ("Summary: " + summary_text(summary)).c_str());
+        }
+        std::fflush(stdout);
     }
 
     // Clean-up: the engine joins its last run thread and the client its request

@@ -31,6 +31,15 @@ std::optional<std::int32_t> parse_int(const std::string& text) {
     return value;
 }
 
+std::optional<double> parse_minutes(const std::string& text) {
+    double value = 0.0;
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (text.empty() || error != std::errc() || end != last) return std::nullopt;
+    return value;
+}
+
 ParsedOptions failure(std::string message) {
     ParsedOptions parsed;
     parsed.error = std::move(message);
@@ -85,6 +94,20 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         } else if (name == "--no-submit") {
             if (refuse_value()) return failure("--no-submit takes no value");
             options.no_submit = true;
+        } else if (name == "--runs") {
+            const std::optional<std::string> text = take_value();
+            const std::optional<std::int32_t> value = text ? parse_int(*text) : std::nullopt;
+            if (!value || *value < 1 || *value > 1000)
+                return failure("--runs needs a whole number from 1 to 1000");
+            options.runs = *value;
+        } else if (name == "--minutes") {
+            const std::optional<std::string> text = take_value();
+            const std::optional<double> value = text ? parse_minutes(*text) : std::nullopt;
+            // Also refuses NaN: every comparison with it is false.
+            if (!value || !(*value > 0.0 && *value <= 10080.0))
+                return failure(
+                    "--minutes needs a number of minutes above 0 and at most 10080 (a week), e.g. 0.5");
+            options.minutes = *value;
         } else if (name == "--image") {
             const std::optional<std::string> path = take_value();
             if (!path || path->empty()) return failure("--image needs a file path ending in .png or .ppm");
@@ -102,7 +125,9 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
                 return failure(
                     "unknown argument '" + args[i] +
                     "'; accepted: --single, --multi, --width, --height, --samples, --depth, --tile, "
-                    "--threads, --json, --image, --no-submit, --info, --history, --leaderboard, --help");
+                    "--threads, --runs, --minutes, --json, --image, --no-submit, --info, --history, "
+                    "--leaderboard, "
+                    "--help");
             const std::string range = std::to_string(matched->min) + " to " + std::to_string(matched->max);
             const std::optional<std::string> text = take_value();
             if (!text) return failure(std::string(matched->name) + " needs a whole number from " + range);
@@ -116,9 +141,14 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
 
     if (single && multi)
         return failure("--single and --multi cannot be combined; give one of them, or neither for both runs");
-    if (options.command != Command::Run && (single || multi || options.json || options.no_submit ||
-                                            !options.image_path.empty() || options.custom()))
+    if (options.command != Command::Run &&
+        (single || multi || options.json || options.no_submit || !options.image_path.empty() ||
+         options.custom() || options.runs != 1 || options.minutes))
         return failure("--info, --history and --leaderboard take no run options; give them alone");
+    if (options.minutes && options.runs != 1)
+        return failure("--minutes and --runs cannot be combined; give one of them");
+    if (options.minutes && !options.image_path.empty())
+        return failure("--minutes writes no image; --image goes with benchmark runs");
     options.selection = single ? RunSelection::Single : multi ? RunSelection::Multi : RunSelection::Both;
 
     const BenchmarkConfig preset = single_core_preset();
@@ -159,6 +189,12 @@ std::string usage_text() {
            "  --multi             run only the multi-core preset (one worker per hardware thread)\n"
            "  --json              print one JSON object per finished run instead of text\n"
            "  --image PATH        write the finished image; PATH must end in .png or .ppm\n"
+           "  --runs N            N runs of each chosen kind, then their median, minimum,\n"
+           "                      maximum and spread (1 to 1000)\n"
+           "  --minutes M         stability test instead of runs: all workers of the chosen\n"
+           "                      configuration (the multi-core preset unless --single or\n"
+           "                      --threads) render its tiles round and round for M minutes\n"
+           "                      (fractions allowed), every tile checked; exit 3 on any error\n"
            "  --no-submit         keep preset runs in the history only; send nothing to the leaderboard\n"
            "  --info              describe this machine and exit\n"
            "  --history           list the stored runs, newest first, with the best scores\n"
@@ -166,7 +202,8 @@ std::string usage_text() {
            "  --help              show this help\n"
            "\n"
            "Every finished preset run is added to the history and, unless --no-submit is\n"
-           "given, submitted to the leaderboard.\n"
+           "given, submitted to the leaderboard. Each run's image is checked against the\n"
+           "known-good image: a machine that computed a wrong image gets no score (exit 3).\n"
            "\n"
            "Development settings (a run with any of them is labelled custom and is\n"
            "never saved or submitted):\n"

@@ -18,8 +18,10 @@ struct Options {
     Command command = Command::Run;
     RunSelection selection = RunSelection::Both;
     bool json = false;
-    bool no_submit = false;  // preset runs go to the history only
-    std::string image_path;  // empty: no image
+    bool no_submit = false;         // preset runs go to the history only
+    std::string image_path;         // empty: no image
+    std::int32_t runs = 1;          // --runs: runs of each chosen kind
+    std::optional<double> minutes;  // --minutes: a stability test of this length instead of runs
 
     // Development settings; any of them makes every run a custom one.
     std::optional<std::int32_t> width;

@@ -12,14 +12,38 @@ std::string result_text(const BenchmarkResult& result, bool custom) {
     return text;
 }
 
-std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& config, bool custom) {
-    const nlohmann::ordered_json object = {
+std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& config, bool custom,
+                        const ImageVerdict& verdict) {
+    nlohmann::ordered_json object = {
         {"type", result.type},           {"score", result.score},     {"time_seconds", result.time_seconds},
         {"threads", result.threads},     {"date", result.date},       {"width", config.width},
         {"height", config.height},       {"samples", config.samples}, {"max_depth", config.max_depth},
         {"tile_size", config.tile_size}, {"custom", custom},
     };
+    object["image_sha256"] = digest_hex(verdict.sha256);
+    if (verdict.status == ImageStatus::Unchecked)
+        object["verified"] = nullptr;
+    else
+        object["verified"] = verdict.status == ImageStatus::Verified;
     return object.dump();
+}
+
+std::string verdict_report(const ImageVerdict& verdict) {
+    std::string text = "Image SHA-256: " + digest_hex(verdict.sha256) + "\n";
+    switch (verdict.status) {
+    case ImageStatus::Verified:
+        text += std::string(verified_text) + "\n";
+        break;
+    case ImageStatus::Mismatch:
+        text += std::string(mismatch_text) + "\n";
+        if (!verdict.wrong_tiles.empty())
+            text += "Wrong tiles: " + wrong_tiles_text(verdict.wrong_tiles) + "\n";
+        break;
+    case ImageStatus::Unchecked:
+        text += "Not verified: no known-good image for these settings\n";
+        break;
+    }
+    return text;
 }
 
 std::string run_heading(const BenchmarkConfig& config, bool custom) {

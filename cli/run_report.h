@@ -4,12 +4,20 @@
 
 #include "engine/benchmark_config.h"
 #include "engine/benchmark_result.h"
+#include "verify/image_verdict.h"
 
 // One finished run as a line of text: type, score, seconds, threads and date.
 std::string result_text(const BenchmarkResult& result, bool custom);
 
-// One finished run as a single-line JSON object, with the run's settings.
-std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& config, bool custom);
+// One finished run as a single-line JSON object, with the run's settings, the
+// image's "image_sha256" and "verified" (true, false, or null when nothing is
+// known about the image).
+std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& config, bool custom,
+                        const ImageVerdict& verdict);
+
+// The verdict on a run's image as lines of text: its SHA-256, then "Verified" or
+// the mismatch message with the wrong tiles, or that nothing is known to compare with.
+std::string verdict_report(const ImageVerdict& verdict);
 
 // The line announcing a run before it starts.
 std::string run_heading(const BenchmarkConfig& config, bool custom);

@@ -3,6 +3,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "engine/render/benchmark_scene.h"
+#include "engine/render/render_tile.h"
+#include "engine/tile_plan.h"
+#include "verify/image_digest.h"
+
 namespace {
 
 std::string environment(const char* name, const char* fallback) {
@@ -20,11 +25,62 @@ HttpEndpoint test_build_endpoint() {
     return endpoint;
 }
 
+namespace {
+
+BenchmarkConfig test_preset() {
+    BenchmarkConfig config = preset_config(1);
+    config.width = 64;
+    config.height = 36;
+    config.samples = 4;
+    return config;
+}
+
+std::int32_t fault_tile = -1;
+
+void corrupt_tile(void*, const Tile& tile, std::uint8_t* pixels, std::int32_t image_width) {
+    if (tile.index != fault_tile) return;
+    pixels[(static_cast<std::size_t>(tile.y) * static_cast<std::size_t>(image_width) +
+            static_cast<std::size_t>(tile.x)) *
+           4] ^= 0x04;
+}
+
+}  // namespace
+
 void shrink_to_test_size(std::vector<PlannedRun>& runs) {
     for (PlannedRun& run : runs) {
         if (run.custom) continue;
-        run.config.width = 64;
-        run.config.height = 36;
-        run.config.samples = 4;
+        const std::int32_t threads = run.config.threads;
+        run.config = test_preset();
+        run.config.threads = threads;
     }
+}
+
+std::vector<KnownImage> test_build_known_images() {
+    const BenchmarkConfig config = test_preset();
+    BenchmarkScene scene = build_benchmark_scene();
+    scene.camera.image_width = config.width;
+    scene.camera.image_height = config.height;
+    scene.camera.prepare();
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(config.width) *
+                                      static_cast<std::size_t>(config.height));
+    auto* bytes = reinterpret_cast<std::uint8_t*>(pixels.data());
+    for (const Tile& tile : plan_tiles(config))
+        render_tile(bytes, config.width, config.height, tile.x, tile.y, tile.width, tile.height,
+                    config.samples, config.max_depth, scene.camera, scene.world,
+                    static_cast<std::uint32_t>(tile.index) * 7919u + 42u);
+    return {known_image_of(config, bytes)};
+}
+
+void inject_test_fault(BenchmarkEngine& engine) {
+    const std::string tile = environment("VORNMARK_TEST_FAULT_TILE", "");
+    if (tile.empty()) return;
+    fault_tile = std::atoi(tile.c_str());
+    engine.set_tile_hook(&corrupt_tile, nullptr);
+}
+
+void inject_test_fault(StabilityTest& test) {
+    const std::string tile = environment("VORNMARK_TEST_FAULT_TILE", "");
+    if (tile.empty()) return;
+    fault_tile = std::atoi(tile.c_str());
+    test.set_tile_hook(&corrupt_tile, nullptr);
 }

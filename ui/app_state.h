@@ -18,6 +18,7 @@
 #include "ui/cpu_monitor.h"
 #include "ui/gpu_backend.h"
 #include "ui/preview_upload.h"
+#include "verify/image_verdict.h"
 
 // Everything the panels share, owned by the entry point for the whole run and
 // handed to every panel by reference each frame.
@@ -48,6 +49,11 @@ struct AppState {
     // Settings of every run started from the window: the benchmark preset, with the
     // thread count filled in per button. Test builds shrink the image and samples.
     BenchmarkConfig run_settings = preset_config(1);
+    // The verdict on the image of the run collected last (within "Run Both", a
+    // wrong image of its first run stays); Unchecked until then.
+    ImageVerdict shown_verdict;
+    // The images runs are checked against; tests put in their own.
+    const std::vector<KnownImage>* known_images = &built_in_known_images();
     // What the preview texture already shows of the current run.
     PreviewUploads preview_uploads;
     // The time of the last run collected, which the progress line shows until the next run starts.

@@ -7,6 +7,7 @@
 
 #include "session/run_record.h"
 #include "session/run_sequence.h"
+#include "session/verified_run.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
 
@@ -20,8 +21,9 @@ std::int32_t hardware_threads() {
     return static_cast<std::int32_t>(std::thread::hardware_concurrency());
 }
 
-void start_benchmark(AppState& app, std::int32_t threads) {
+void start_benchmark(AppState& app, std::int32_t threads, bool continues_sequence = false) {
     app.run_settings.threads = threads;
+    if (!continues_sequence) app.shown_verdict = ImageVerdict{};
     app.finished_run_seconds.reset();
     if (app.gpu) app.gpu->create_texture(app.run_settings.width, app.run_settings.height);
     app.engine.start(app.run_settings);
@@ -29,11 +31,13 @@ void start_benchmark(AppState& app, std::int32_t threads) {
 
 enum class ShownScore { Single, Multi, ByType };
 
-// Takes the engine's finished run exactly once, shows it, and records it (history, then the
-// leaderboard).
+// Takes the engine's finished run exactly once, checks its image, shows it, and
+// records it (history, then the leaderboard) unless the image is wrong.
 void collect_result(AppState& app, ShownScore shown) {
-    const std::optional<BenchmarkResult> result = take_result(app.engine);
-    if (!result) return;
+    const std::optional<FinishedRun> finished =
+        take_verified_run(app.engine, app.run_settings, *app.known_images);
+    if (!finished) return;
+    const BenchmarkResult* result = &finished->result;
     const bool single =
         shown == ShownScore::Single || (shown == ShownScore::ByType && result->type == "single");
     if (single)
@@ -41,7 +45,10 @@ void collect_result(AppState& app, ShownScore shown) {
     else
         app.shown_multi_score = result->score;
     app.finished_run_seconds = result->time_seconds;
-    record_run(*result, app.sysinfo.cpu_name, app.history, &app.leaderboard_client);
+    // The second run of "Run Both" does not hide a wrong image of the first.
+    if (!(shown == ShownScore::Multi && app.shown_verdict.status == ImageStatus::Mismatch))
+        app.shown_verdict = finished->verdict;
+    record_verified_run(*finished, app.sysinfo.cpu_name, app.history, &app.leaderboard_client);
 }
 
 // "Run Both" is a sequence of two: the single-core run, then the multi-core one.
@@ -54,7 +61,7 @@ void advance_run_both(AppState& app, EngineState engine) {
         collect_result(app, ShownScore::Single);
         app.run_both.advance(step);
         const std::int32_t threads = hardware_threads();
-        if (!app.engine.running.load()) start_benchmark(app, threads);
+        if (!app.engine.running.load()) start_benchmark(app, threads, true);
         return;
     }
     case SequenceStep::CollectAndFinish:

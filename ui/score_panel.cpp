@@ -14,6 +14,25 @@ void draw_score_line(const char* label, std::int32_t score, const ImVec4& digits
         ImGui::TextColored(digits, "%d", score);
 }
 
+const ImVec4 mismatch_red(0.9f, 0.25f, 0.25f, 1.0f);
+
+// Under the scores: whether the last run's image was the known-good one. Nothing
+// for an image nothing is known about.
+void draw_image_verdict(const ImageVerdict& verdict) {
+    if (verdict.status == ImageStatus::Verified) {
+        ImGui::TextColored(teal, "%s", verified_text);
+    } else if (verdict.status == ImageStatus::Mismatch) {
+        ImGui::PushStyleColor(ImGuiCol_Text, mismatch_red);
+        ImGui::TextWrapped("%s", mismatch_text);
+        ImGui::PopStyleColor();
+        if (!verdict.wrong_tiles.empty()) {
+            ImGui::PushStyleColor(ImGuiCol_Text, best_grey);
+            ImGui::TextWrapped("Wrong tiles: %s", wrong_tiles_text(verdict.wrong_tiles).c_str());
+            ImGui::PopStyleColor();
+        }
+    }
+}
+
 }  // namespace
 
 void draw_score_panel(AppState& app, ImFont* large) {
@@ -29,6 +48,7 @@ void draw_score_panel(AppState& app, ImFont* large) {
     draw_score_line("SC:", app.shown_single_score, teal);
     draw_score_line("MC:", app.shown_multi_score, orange);
     if (large) ImGui::PopFont();
+    draw_image_verdict(app.shown_verdict);
 
     if (app.history.entries().empty()) return;
     const std::int32_t best_single = app.history.best_score("single");

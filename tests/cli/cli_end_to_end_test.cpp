@@ -168,7 +168,10 @@ TEST_F(CliEndToEnd, TextResultNamesTypeScoreSecondsThreadsAndDate) {
         run({"--single", "--width", "16", "--height", "9", "--samples", "1", "--depth", "2"});
     ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
     const std::vector<std::string> lines = lines_of(outcome.out);
-    ASSERT_EQ(lines.size(), 1u);
+    // The result, then its image's digest and that a custom image has nothing to be checked against.
+    ASSERT_EQ(lines.size(), 3u) << outcome.out;
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex("Image SHA-256: [0-9a-f]{64}"))) << lines[1];
+    EXPECT_EQ(lines[2], "Not verified: no known-good image for these settings");
     int score = -1;
     double seconds = -1.0;
     int threads = -1;
@@ -316,4 +319,94 @@ TEST_F(CliEndToEnd, HistoryThatCannotBeReadSaysSoAndNamesTheCopy) {
     const Outcome directory = run({"--history"});
     EXPECT_EQ(directory.exit_code, 1) << directory.err;
     EXPECT_NE(directory.out.find("could not be read (it is a directory"), std::string::npos) << directory.out;
+}
+
+TEST_F(CliEndToEnd, PresetImageIsVerifiedAndAWrongOneIsRefusedWithExit3) {
+    LeaderboardServerProcess server;
+    use_copy_of_test_build(server);
+    const Outcome right = run({"--single", "--no-submit"});
+    ASSERT_EQ(right.exit_code, 0) << right.err;
+    EXPECT_NE(right.out.find("\nVerified\n"), std::string::npos) << right.out;
+
+    // Tile 1 corrupted after it is rendered, as a faulty core would.
+    setenv("VORNMARK_TEST_FAULT_TILE", "1", 1);
+    const std::string history_before = read_all(dir / "history.json");
+    const Outcome wrong = run({"--json"});
+    unsetenv("VORNMARK_TEST_FAULT_TILE");
+    EXPECT_EQ(wrong.exit_code, 3) << wrong.err;
+    const std::vector<std::string> lines = lines_of(wrong.out);
+    ASSERT_EQ(lines.size(), 1u) << "the runs end at the first wrong image\n" << wrong.out;
+    const auto object = nlohmann::json::parse(lines[0]);
+    EXPECT_EQ(object["verified"], false);
+    EXPECT_EQ(object["image_sha256"].get<std::string>().size(), 64u);
+    EXPECT_NE(wrong.err.find(
+                  "Image mismatch: this machine computed a wrong image (unstable overclock, faulty memory "
+                  "or a broken build)"),
+              std::string::npos)
+        << wrong.err;
+    EXPECT_NE(wrong.err.find("Wrong tiles: tile 1 (worker 0)"), std::string::npos) << wrong.err;
+    EXPECT_EQ(read_all(dir / "history.json"), history_before) << "neither stored";
+    EXPECT_EQ(logged(server, "POST /api.php"), 0u) << "nor submitted\n" << server.log_text();
+}
+
+TEST_F(CliEndToEnd, CustomRunPrintsItsDigestWithNothingToVerify) {
+    const Outcome outcome =
+        run({"--width", "16", "--height", "8", "--samples", "1", "--threads", "1", "--json"});
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    const auto object = nlohmann::json::parse(lines_of(outcome.out).at(0));
+    EXPECT_TRUE(object["verified"].is_null());
+    const std::string digest = object["image_sha256"];
+    EXPECT_EQ(digest.size(), 64u);
+    EXPECT_EQ(digest.find_first_not_of("0123456789abcdef"), std::string::npos) << digest;
+}
+
+TEST_F(CliEndToEnd, RepeatedRunsEndWithTheirSummary) {
+    const Outcome outcome =
+        run({"--width", "16", "--height", "8", "--samples", "1", "--threads", "1", "--runs", "3", "--json"});
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    const std::vector<std::string> lines = lines_of(outcome.out);
+    ASSERT_EQ(lines.size(), 4u) << outcome.out;
+    std::vector<std::int64_t> scores;
+    for (int i = 0; i < 3; ++i)
+        scores.push_back(nlohmann::json::parse(lines[static_cast<std::size_t>(i)])["score"]);
+    std::sort(scores.begin(), scores.end());
+    const auto summary = nlohmann::json::parse(lines[3]);
+    EXPECT_EQ(summary["runs"], 3);
+    EXPECT_EQ(summary["median_score"].get<double>(), static_cast<double>(scores[1]));
+    EXPECT_EQ(summary["min_score"], scores[0]);
+    EXPECT_EQ(summary["max_score"], scores[2]);
+    EXPECT_NEAR(summary["spread_percent"].get<double>(),
+                static_cast<double>(scores[2] - scores[0]) / static_cast<double>(scores[1]) * 100.0, 1e-9);
+}
+
+TEST_F(CliEndToEnd, StabilityTestCatchesACorruptedTileAndExits3) {
+    LeaderboardServerProcess server;
+    use_copy_of_test_build(server);
+    const Outcome healthy = run({"--minutes", "0.02", "--json"});
+    ASSERT_EQ(healthy.exit_code, 0) << healthy.err;
+    const auto report = nlohmann::json::parse(lines_of(healthy.out).at(0));
+    EXPECT_EQ(report["errors"], 0);
+    EXPECT_GT(report["tiles_checked"].get<std::int64_t>(), 0);
+    EXPECT_EQ(report["compared_with_known_image"], true);
+
+    setenv("VORNMARK_TEST_FAULT_TILE", "2", 1);
+    const Outcome faulty = run({"--minutes", "0.02"});
+    unsetenv("VORNMARK_TEST_FAULT_TILE");
+    EXPECT_EQ(faulty.exit_code, 3) << faulty.err;
+    EXPECT_NE(faulty.out.find("Wrong tiles: tile 2 (worker "), std::string::npos) << faulty.out;
+    EXPECT_FALSE(std::filesystem::exists(dir / "history.json"));
+}
+
+TEST_F(CliEndToEnd, RunsAndMinutesRefuseBadValues) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--runs", "0"},
+                                                 {"--runs", "x"},
+                                                 {"--minutes", "0"},
+                                                 {"--minutes", "nan"},
+                                                 {"--minutes", "-1"},
+                                                 {"--minutes", "1", "--runs", "2"},
+                                                 {"--history", "--runs", "2"}}) {
+        const Outcome outcome = run(args);
+        EXPECT_EQ(outcome.exit_code, 2) << args[0] << " " << args[1];
+        EXPECT_TRUE(outcome.out.empty());
+    }
 }

@@ -6,9 +6,11 @@
 
 #include "engine/benchmark_result.h"
 #include "history/history_store.h"
+#include "tests/support/wait_until.h"
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
 #include "ui/score_panel.h"
+#include "verify/image_digest.h"
 
 namespace {
 
@@ -304,3 +306,45 @@ TEST_F(BenchmarkPanelTest, MultiCoreButtonNamesAndUsesTheHardwareThreads) {
 }
 
 }  // namespace
+
+namespace {
+
+// Flips one bit of tile 0 after it is rendered, as a faulty core would.
+void corrupt_first_tile(void*, const Tile& tile, std::uint8_t* pixels, std::int32_t image_width) {
+    if (tile.index == 0) pixels[static_cast<std::size_t>(image_width) * 4 + 1] ^= 0x08;
+}
+
+}  // namespace
+
+TEST_F(BenchmarkPanelTest, KnownImageShowsVerifiedInTealAndAWrongOneIsRefusedInRed) {
+    // The tiny run's image, known as the preset's is in the program.
+    BenchmarkEngine reference;
+    BenchmarkConfig config = app->run_settings;
+    config.threads = 1;
+    reference.start(config);
+    ASSERT_TRUE(wait_until([&] { return !reference.running.load(); }));
+    const std::vector<KnownImage> known{known_image_of(config, reference.pixel_data())};
+    app->known_images = &known;
+
+    frame();
+    ASSERT_TRUE(click("Single-Core"));
+    ASSERT_TRUE(frames_until([&] { return !app->history.entries().empty(); }));
+    frame();
+    const auto verified = gui.find_text("Verified");
+    ASSERT_TRUE(verified) << gui.all_text();
+    EXPECT_EQ(verified->color, packed(teal));
+
+    app->engine.set_tile_hook(&corrupt_first_tile, nullptr);
+    ASSERT_TRUE(click("Single-Core"));
+    EXPECT_FALSE(gui.has_text("Verified")) << "a new run clears the last verdict";
+    ASSERT_TRUE(frames_until([&] { return idle(); }));
+    frame();
+    EXPECT_FALSE(gui.has_text("Verified"));
+    const auto mismatch = gui.find_text("Image mismatch: this machine computed a wrong image");
+    ASSERT_TRUE(mismatch) << gui.all_text();
+    EXPECT_EQ(mismatch->color, packed(ImVec4(0.9f, 0.25f, 0.25f, 1.0f)));
+    EXPECT_TRUE(gui.has_text("tile 0 (worker 0)")) << gui.all_text();
+    // Neither stored nor submitted: the server holds the first run only.
+    EXPECT_EQ(app->history.entries().size(), 1u);
+    expect_submitted("single", app->history.entries()[0].score);
+}

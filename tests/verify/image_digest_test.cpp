@@ -27,7 +27,7 @@ std::vector<std::uint8_t> rgb_of(const std::vector<std::uint8_t>& rgba, std::int
 
 TEST(ImageDigest, CoversRgbBytesRowsFromTheTopAndIgnoresAlpha) {
     std::vector<std::uint8_t> rgba = test_image();
-    const std::vector<std::uint8_t> rgb = rgb_of(rgba, 5, Tile{0, 0, 5, 3, 0, Done});
+    const std::vector<std::uint8_t> rgb = rgb_of(rgba, 5, Tile{0, 0, 5, 3, 0, TileState::Done});
     const Sha256Digest digest = image_sha256(rgba.data(), 5, 3);
     EXPECT_EQ(digest, sha256_of(rgb.data(), rgb.size()));
     for (std::size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 0;
@@ -38,7 +38,7 @@ TEST(ImageDigest, CoversRgbBytesRowsFromTheTopAndIgnoresAlpha) {
 
 TEST(ImageDigest, TilesCoverTheirOwnRectangleOnly) {
     const std::vector<std::uint8_t> rgba = test_image();
-    const Tile tile{2, 2, 2, 1, 4, Done};  // tile 4 of a 2-pixel plan
+    const Tile tile{2, 2, 2, 1, 4, TileState::Done};  // tile 4 of a 2-pixel plan
     const std::vector<std::uint8_t> rgb = rgb_of(rgba, 5, tile);
     EXPECT_EQ(tile_sha256(rgba.data(), 5, tile), sha256_of(rgb.data(), rgb.size()));
 

@@ -1,0 +1,141 @@
+#include "cli/stability_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <system_error>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "session/stop_signal.h"
+
+namespace {
+
+constexpr int exit_ok = 0;
+constexpr int exit_failed = 1;
+constexpr int exit_wrong_image = 3;
+
+std::string clock_text(double seconds) {
+    const auto whole = static_cast<long>(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02ld:%02ld", whole / 60, whole % 60);
+    return text;
+}
+
+}  // namespace
+
+int run_stability_test(StabilityTest& test, double minutes, bool json) {
+    std::FILE* lines = json ? stderr : stdout;
+    const double total = minutes * 60.0;
+    const double interval = stability_report_interval(total);
+    try {
+        test.start();
+    } catch (const std::system_error& failure) {
+        std::fprintf(stderr, "vornmark-cli: could not start the stability test's workers: %s\n",
+                     failure.what());
+        return exit_failed;
+    }
+
+    const auto begin = std::chrono::steady_clock::now();
+    auto seconds_now = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    };
+    std::vector<ThroughputSample> samples{{0.0, 0}};
+    double next_line = interval;
+    double last_line_time = 0.0;
+    std::int64_t last_line_tiles = 0;
+    double elapsed = 0.0;
+    while (!stop_requested()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        elapsed = std::min(seconds_now(), total);
+        const StabilityCounts counts = test.counts();
+        if (elapsed - samples.back().seconds >= 0.5 || elapsed >= total)
+            samples.push_back({elapsed, counts.tiles_checked});
+        if (elapsed >= next_line || elapsed >= total) {
+            const double rate =
+                elapsed > last_line_time
+                    ? static_cast<double>(counts.tiles_checked - last_line_tiles) / (elapsed - last_line_time)
+                    : 0.0;
+            std::fprintf(lines, "[%s] %.2f tiles/s, %lld tiles checked, %lld errors\n",
+                         clock_text(elapsed).c_str(), rate, static_cast<long long>(counts.tiles_checked),
+                         static_cast<long long>(counts.errors));
+            std::fflush(lines);
+            last_line_time = elapsed;
+            last_line_tiles = counts.tiles_checked;
+            next_line += interval;
+        }
+        if (elapsed >= total) break;
+    }
+    // Tiles still in flight are finished and checked by finish(); they count.
+    StabilityReport report = test.finish(elapsed);
+    samples.push_back({elapsed, report.tiles_checked});
+
+    const double window = std::min(60.0, elapsed);
+    const double first = throughput_between(samples, 0.0, window);
+    const double last = throughput_between(samples, elapsed - window, elapsed);
+    if (json)
+        std::printf("%s\n", stability_json(report, minutes, first, last, stop_requested()).c_str());
+    else
+        std::fputs(stability_text(report, first, last).c_str(), stdout);
+    std::fflush(stdout);
+    if (report.errors > 0) return exit_wrong_image;
+    return stop_requested() ? 128 + stop_signal() : exit_ok;
+}
+
+std::string stability_text(const StabilityReport& report, double first_minute, double last_minute) {
+    std::string text;
+    char line[512];
+    std::snprintf(line, sizeof line, "Stability test: %lld tiles checked in %.1f s, %lld wrong\n",
+                  static_cast<long long>(report.tiles_checked), report.seconds,
+                  static_cast<long long>(report.errors));
+    text += line;
+    const double change = first_minute > 0.0 ? (last_minute / first_minute - 1.0) * 100.0 : 0.0;
+    std::snprintf(line, sizeof line,
+                  "Throughput: first minute %.2f tiles/s, last minute %.2f tiles/s (%+.1f%%)\n", first_minute,
+                  last_minute, change);
+    text += line;
+    for (std::size_t w = 0; w < report.tiles_per_worker.size(); ++w) {
+        std::snprintf(line, sizeof line, "Worker %zu: %lld tiles, %lld wrong\n", w,
+                      static_cast<long long>(report.tiles_per_worker[w]),
+                      static_cast<long long>(report.errors_per_worker[w]));
+        text += line;
+    }
+    if (report.compared_with_known_image) {
+        text += "Every tile was compared with its known-good digest.\n";
+    } else {
+        std::snprintf(
+            line, sizeof line,
+            "Tiles compared with their first rendering; %d of %d were rendered by two different workers.\n",
+            report.tiles_seen_by_two_workers, report.tiles_in_plan);
+        text += line;
+    }
+    if (report.errors > 0) {
+        text += std::string(mismatch_text) + "\n";
+        text += "Wrong tiles: " + wrong_tiles_text(report.wrong_tiles) + "\n";
+    }
+    return text;
+}
+
+std::string stability_json(const StabilityReport& report, double minutes, double first_minute,
+                           double last_minute, bool interrupted) {
+    nlohmann::ordered_json wrong = nlohmann::ordered_json::array();
+    for (const WrongTile& tile : report.wrong_tiles)
+        wrong.push_back({{"tile", tile.index}, {"worker", tile.worker}});
+    const nlohmann::ordered_json object = {
+        {"minutes", minutes},
+        {"seconds", report.seconds},
+        {"interrupted", interrupted},
+        {"tiles_checked", report.tiles_checked},
+        {"errors", report.errors},
+        {"tiles_per_worker", report.tiles_per_worker},
+        {"errors_per_worker", report.errors_per_worker},
+        {"first_minute_tiles_per_second", first_minute},
+        {"last_minute_tiles_per_second", last_minute},
+        {"compared_with_known_image", report.compared_with_known_image},
+        {"tiles", report.tiles_in_plan},
+        {"tiles_rendered_by_two_workers", report.tiles_seen_by_two_workers},
+        {"wrong_tiles", wrong},
+    };
+    return object.dump();
+}
