@@ -14,19 +14,17 @@ void draw_score_line(const char* label, std::int32_t score, const ImVec4& digits
         ImGui::TextColored(digits, "%d", score);
 }
 
-const ImVec4 mismatch_red(0.9f, 0.25f, 0.25f, 1.0f);
-
 // Under the scores: whether the last run's image was the known-good one. Nothing
 // for an image nothing is known about.
 void draw_image_verdict(const ImageVerdict& verdict) {
     if (verdict.status == ImageStatus::Verified) {
         ImGui::TextColored(teal, "%s", verified_text);
     } else if (verdict.status == ImageStatus::Mismatch) {
-        ImGui::PushStyleColor(ImGuiCol_Text, mismatch_red);
+        ImGui::PushStyleColor(ImGuiCol_Text, error_red);
         ImGui::TextWrapped("%s", mismatch_text);
         ImGui::PopStyleColor();
         if (!verdict.wrong_tiles.empty()) {
-            ImGui::PushStyleColor(ImGuiCol_Text, best_grey);
+            ImGui::PushStyleColor(ImGuiCol_Text, muted_grey);
             ImGui::TextWrapped("Wrong tiles: %s", wrong_tiles_text(verdict.wrong_tiles).c_str());
             ImGui::PopStyleColor();
         }

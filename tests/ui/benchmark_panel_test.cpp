@@ -340,9 +340,9 @@ TEST_F(BenchmarkPanelTest, KnownImageShowsVerifiedInTealAndAWrongOneIsRefusedInR
     ASSERT_TRUE(frames_until([&] { return idle(); }));
     frame();
     EXPECT_FALSE(gui.has_text("Verified"));
-    const auto mismatch = gui.find_text("Image mismatch: this machine computed a wrong image");
+    const auto mismatch = gui.find_text("Image mismatch: this machine computed");  // wrapped: the first line
     ASSERT_TRUE(mismatch) << gui.all_text();
-    EXPECT_EQ(mismatch->color, packed(ImVec4(0.9f, 0.25f, 0.25f, 1.0f)));
+    EXPECT_EQ(mismatch->color, packed(error_red));
     EXPECT_TRUE(gui.has_text("tile 0 (worker 0)")) << gui.all_text();
     // Neither stored nor submitted: the server holds the first run only.
     EXPECT_EQ(app->history.entries().size(), 1u);
