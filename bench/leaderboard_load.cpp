@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -170,14 +171,15 @@ LoadResult run_load(const Target& target, bool post, int clients, bool keep_aliv
     return total;
 }
 
-void print_load(const std::string& store, int runs, bool post, int clients, bool keep_alive, LoadResult r) {
+void print_load(const std::string& store, int runs, bool post, int clients, bool keep_alive, LoadResult r,
+                double server_cpu_ms) {
     double p50 = percentile(r.latencies_ms, 0.50);
     double p99 = percentile(r.latencies_ms, 0.99);
-    std::printf(
-        "%-10s %9d  %-4s %3d clients  %-10s %8.0f req/s  p50 %7.2f ms  p99 %7.2f ms  (%zu requests, %zu "
-        "failed)\n",
-        store.c_str(), runs, post ? "POST" : "GET", clients, keep_alive ? "kept-alive" : "new-conn",
-        r.requests / r.seconds, p50, p99, r.requests, r.failures);
+    std::printf("%-10s %9d  %-4s %3d clients  %-10s %8.0f req/s  p50 %7.2f ms  p99 %7.2f ms  server CPU %.3f "
+                "ms/req  (%zu requests, %zu failed)\n",
+                store.c_str(), runs, post ? "POST" : "GET", clients, keep_alive ? "kept-alive" : "new-conn",
+                r.requests / r.seconds, p50, p99, r.requests ? server_cpu_ms / r.requests : 0.0, r.requests,
+                r.failures);
     std::fflush(stdout);
 }
 
@@ -315,6 +317,19 @@ void slow_client_attack(const Target& target, int port, double seconds) {
     std::fflush(stdout);
 }
 
+// CPU time the process has used so far, user and system, in milliseconds.
+double cpu_ms(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i >= 14) ticks += std::atof(field.c_str());
+    }
+    return ticks * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 long resident_kib(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
@@ -438,8 +453,10 @@ int main(int argc, char** argv) {
             for (bool post : {false, true}) {
                 for (bool keep_alive : {true, false}) {
                     for (int clients : {1, 8, 64}) {
-                        print_load(store_name, runs, post, clients, keep_alive,
-                                   run_load(target, post, clients, keep_alive, settings.seconds));
+                        double cpu_before = cpu_ms(server.pid());
+                        LoadResult result = run_load(target, post, clients, keep_alive, settings.seconds);
+                        print_load(store_name, runs, post, clients, keep_alive, std::move(result),
+                                   cpu_ms(server.pid()) - cpu_before);
                     }
                 }
             }
