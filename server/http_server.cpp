@@ -210,10 +210,10 @@ HttpServer::HttpServer(const HttpSettings& settings, Api& api) {
     trust_forwarded_for = settings.trust_forwarded_for;
     starting = true;
     daemon_ = MHD_start_daemon(
-        flags, 0, nullptr, nullptr, &on_request, &api, MHD_OPTION_LISTEN_SOCKET, settings.listen_fd,
-        MHD_OPTION_EXTERNAL_LOGGER, &library_message, nullptr, MHD_OPTION_NOTIFY_COMPLETED, &on_completed,
-        nullptr, MHD_OPTION_THREAD_POOL_SIZE, std::max(1u, settings.limits.threads),
-        MHD_OPTION_CONNECTION_LIMIT, settings.limits.connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+        flags, 0, nullptr, nullptr, &on_request, &api, MHD_OPTION_EXTERNAL_LOGGER, &library_message, nullptr,
+        MHD_OPTION_LISTEN_SOCKET, settings.listen_fd, MHD_OPTION_NOTIFY_COMPLETED, &on_completed, nullptr,
+        MHD_OPTION_THREAD_POOL_SIZE, std::max(1u, settings.limits.threads), MHD_OPTION_CONNECTION_LIMIT,
+        settings.limits.connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
         settings.limits.connections_per_address, MHD_OPTION_CONNECTION_TIMEOUT,
         settings.limits.idle_timeout_seconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, connection_memory,
         MHD_OPTION_ARRAY, settings.tls ? tls_options : no_options, MHD_OPTION_END);
