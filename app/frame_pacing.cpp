@@ -12,7 +12,15 @@ double FramePacer::rest_of_interval(double frame_start, double now) const {
     return std::max(0.0, interval_ - spent);
 }
 
-void FramePacer::frame_drawn(bool woke_by_event) {
+bool FramePacer::idle_frame_due(bool woke_by_event, std::int32_t pending_requests, double now) {
+    const bool pending_changed = pending_requests != last_pending_;
+    last_pending_ = pending_requests;
+    return woke_by_event || pending_requests > 0 || pending_changed ||
+           now - last_frame_ >= idle_redraw_seconds;
+}
+
+void FramePacer::frame_drawn(bool woke_by_event, double now) {
+    last_frame_ = now;
     if (woke_by_event)
         frames_to_draw_ = frames_after_event;
     else if (frames_to_draw_ > 0)

@@ -4,11 +4,16 @@
 // (virtual machines, remote desktops and software renderers do not): a frame
 // takes at least one refresh interval, and without a run in progress the loop
 // sleeps until an input event or the next CPU-graph sample is due.
+#include <cstdint>
+
 class FramePacer {
 public:
     static constexpr double fallback_refresh_hz = 60.0;
     // The CPU graph samples every 0.5 s; an idle window wakes at least that often.
     static constexpr double idle_wait_seconds = 0.5;
+    // Between events an idle window redraws only when something may have changed
+    // behind it, and at least this often.
+    static constexpr double idle_redraw_seconds = 2.0;
     // Frames drawn back to back after an input event, so that hover and click
     // states settle before the loop sleeps again.
     static constexpr int frames_after_event = 3;
@@ -27,11 +32,18 @@ public:
     // run is in progress, and for a few frames after an event.
     bool draws_continuously(bool run_in_progress) const { return run_in_progress || frames_to_draw_ > 0; }
 
-    // Bookkeeping after each frame: woke_by_event says the wait before it ended
-    // early (an input event); that keeps the next few frames coming.
-    void frame_drawn(bool woke_by_event);
+    // After an idle wait: whether to draw a frame now. Yes after an input event,
+    // while background requests are pending or when their number changed (their
+    // outcome is to be shown), and when the last frame is idle_redraw_seconds old.
+    bool idle_frame_due(bool woke_by_event, std::int32_t pending_requests, double now);
+
+    // Bookkeeping after each frame drawn at `now` (seconds): woke_by_event says the
+    // wait before it ended early (an input event); that keeps the next few frames coming.
+    void frame_drawn(bool woke_by_event, double now);
 
 private:
     double interval_;
     int frames_to_draw_ = 0;
+    double last_frame_ = -1.0e30;
+    std::int32_t last_pending_ = 0;
 };

@@ -111,6 +111,12 @@ int main() {
             const double wait_start = glfwGetTime();
             glfwWaitEventsTimeout(FramePacer::idle_wait_seconds);
             woke_by_event = glfwGetTime() - wait_start < FramePacer::idle_wait_seconds * 0.95;
+            // Nothing new to show: no frame, the cheapest idle there is.
+            if (!pacer.idle_frame_due(woke_by_event, app->leaderboard_client.pending_request_count(),
+                                      glfwGetTime()) &&
+                !stop_requested()) {
+                continue;
+            }
         }
         const double frame_start = glfwGetTime();
         if (stop_requested()) {
@@ -149,7 +155,7 @@ int main() {
 
         // 7. Present, then the rest of the refresh interval if the swap did not wait.
         glfwSwapBuffers(window);
-        pacer.frame_drawn(woke_by_event);
+        pacer.frame_drawn(woke_by_event, glfwGetTime());
         const double rest = pacer.rest_of_interval(frame_start, glfwGetTime());
         if (rest > 0.0) {
             std::this_thread::sleep_for(std::chrono::duration<double>(rest));

@@ -28,12 +28,23 @@ TEST(FramePacer, DrawsContinuouslyOnlyDuringARunAndBrieflyAfterAnEvent) {
     EXPECT_FALSE(pacer.draws_continuously(false));
     EXPECT_TRUE(pacer.draws_continuously(true));
 
-    pacer.frame_drawn(true);
+    pacer.frame_drawn(true, 1.0);
     for (int i = 0; i < FramePacer::frames_after_event; ++i) {
         EXPECT_TRUE(pacer.draws_continuously(false)) << i;
-        pacer.frame_drawn(false);
+        pacer.frame_drawn(false, 1.0);
     }
     EXPECT_FALSE(pacer.draws_continuously(false));
     // The idle wait never outlasts the CPU graph's sampling interval.
     EXPECT_LE(FramePacer::idle_wait_seconds, 0.5);
+}
+
+TEST(FramePacer, IdleFramesOnlyForEventsBackgroundRequestsOrAfterTwoSeconds) {
+    FramePacer pacer(60.0);
+    pacer.frame_drawn(false, 10.0);
+    EXPECT_FALSE(pacer.idle_frame_due(false, 0, 10.5));
+    EXPECT_TRUE(pacer.idle_frame_due(true, 0, 10.5));
+    EXPECT_TRUE(pacer.idle_frame_due(false, 1, 11.0)) << "a request pending";
+    EXPECT_TRUE(pacer.idle_frame_due(false, 0, 11.5)) << "its outcome arrived";
+    EXPECT_FALSE(pacer.idle_frame_due(false, 0, 11.9));
+    EXPECT_TRUE(pacer.idle_frame_due(false, 0, 12.0));
 }
