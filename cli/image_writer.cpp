@@ -47,7 +47,7 @@ std::string image_path_problem(const std::string& path) {
     std::error_code error;
     const std::string quoted = '\'' + folder.string() + '\'';
     if (!std::filesystem::is_directory(folder, error)) return quoted + " is not an existing folder";
-    if (access(folder.c_str(), W_OK) != 0) return quoted + " is not a writable folder";
+    if (access(folder.string().c_str(), W_OK) != 0) return quoted + " is not a writable folder";
     return {};
 }
 

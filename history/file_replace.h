@@ -4,6 +4,11 @@
 #include <string>
 #include <string_view>
 
+// The text as this platform writes a text file: line breaks stay LF on Linux and become CR LF on
+// Windows. Readers of the history accept either.
+std::string text_file_content(std::string_view text);
+
+// One implementation per platform: file_replace_posix.cpp, file_replace_windows.cpp.
 // Replaces the file at `path` by `content` without ever leaving a partly written file there: the text
 // goes to a new file in the same directory, is flushed to disk and then renamed over `path`, and the
 // directory is flushed. On failure `path` is untouched, the temporary file is removed, false is returned

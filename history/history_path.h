@@ -3,14 +3,24 @@
 #include <string>
 #include <string_view>
 
-// Full path of the running executable (from /proc/self/exe); empty when it cannot be read.
+// Where history.json lies. One implementation per platform: history_path_linux.cpp,
+// history_path_windows.cpp.
+
+// Full path of the running executable (Linux: /proc/self/exe; Windows: the module file name);
+// empty when it cannot be read.
 std::string executable_path();
 
-// The executable's directory (everything before the last '/', or "." when there is none).
+// The executable's directory: everything before the last separator ('/' on Linux; '\\' or '/'
+// on Windows), or "." when there is none.
 std::string executable_directory(std::string_view executable_path);
 
-// The directory joined with "history.json" by "/".
+// The directory joined with "history.json" by the platform's separator.
 std::string history_path_beside(std::string_view executable_path);
+
+// Whether a new file can be made in the directory.
+bool directory_is_writable(const std::string& directory);
+
+// Linux only (the XDG data directory):
 
 // $XDG_DATA_HOME/vornmark/history.json, or ~/.local/share/vornmark/history.json when XDG_DATA_HOME is
 // unset or not absolute; empty when neither gives a directory.
@@ -25,7 +35,6 @@ bool is_system_program_directory(std::string_view directory);
 std::string choose_history_path(std::string_view executable_path, bool executable_directory_writable,
                                 std::string_view xdg_data_home, std::string_view home);
 
-bool directory_is_writable(const std::string& directory);
-
-// choose_history_path for this process and its environment.
+// The path for this process: Linux: choose_history_path with its environment; Windows: beside
+// the executable, or %LOCALAPPDATA%\Vornmark\history.json when that directory is not writable.
 std::string default_history_path();

@@ -14,6 +14,9 @@ packages=(
   libimgui-dev libglfw3-dev libgl-dev libx11-dev
   xvfb xauth xdotool imagemagick openssl
   dpkg-dev file desktop-file-utils adduser curl  # the Debian packages: cpack and their install test
+  # The Windows build: MinGW-w64 cross compiler, GoogleTest's sources, Wine to run it (dpkg-dev
+  # above also unpacks Dear ImGui's source package, scripts/imgui-source.sh).
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64
 )
 
 missing=()

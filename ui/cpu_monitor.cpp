@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
 #include <iterator>
 
 namespace {
@@ -56,15 +55,6 @@ bool parse_proc_stat(std::string_view text, SystemTimes& out) {
     out.kernel = out.idle + system + irq + softirq + steal;
     out.user = user + nice;
     return true;
-}
-
-bool read_system_times(SystemTimes& out, const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    // The aggregate line comes first; one line is all that is needed.
-    std::string line;
-    if (!std::getline(file, line)) return false;
-    return parse_proc_stat(line, out);
 }
 
 void cpu_monitor_record(CpuMonitor& m, const SystemTimes& reading) {

@@ -37,8 +37,12 @@ struct CpuMonitor {
 // Reads the aggregate "cpu" line out of the text of /proc/stat. False when the
 // line is missing or malformed.
 bool parse_proc_stat(std::string_view text, SystemTimes& out);
-// Reads and parses the file; false when it cannot be read or parsed.
-bool read_system_times(SystemTimes& out, const std::string& path = "/proc/stat");
+// The platform's CPU counters, one file per platform: system_times_linux.cpp (the aggregate line
+// of /proc/stat, in clock ticks), system_times_windows.cpp (GetSystemTimes, in 100 ns units).
+// False when they cannot be read.
+bool read_system_times(SystemTimes& out);
+// Linux: the aggregate line of the file at `path` (read_system_times reads /proc/stat).
+bool read_proc_stat_file(SystemTimes& out, const std::string& path);
 
 // One sampling step, as the panel runs it at the start of every frame: follows
 // the running flag (a new run starts a fresh recording) and, when a reading is

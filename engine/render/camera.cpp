@@ -1,10 +1,10 @@
 #include "engine/render/camera.h"
 
-#include <cmath>
+#include "engine/render/tangent.h"
 
 void Camera::prepare() {
     constexpr double pi_over_360 = 0.008726646259971648;
-    const double h = std::tan(vertical_fov * pi_over_360);
+    const double h = tangent(vertical_fov * pi_over_360);
 
     const double viewport_height = 2.0 * h;
     const double viewport_width =

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <ctime>
 #include <limits>
+#include <optional>
+#include <string>
 
 #include "engine/benchmark_config.h"
+#include "tests/support/environment.h"
 
 TEST(ElapsedSeconds, MultipliesNanosecondsByOneBillionth) {
     // A division by 1e9 would give 12.345678901 exactly; the multiplication does not.
@@ -73,17 +77,13 @@ TEST(FormatLocalDate, IsNineteenCharactersInIsoShape) {
 
 TEST(FormatLocalDate, UsesTheLocalTimeZone) {
     // Whole-hour zones, so the expected text does not depend on the machine.
-    const char* saved = std::getenv("TZ");
-    const std::string saved_value = saved ? saved : "";
-    setenv("TZ", "UTC", 1);
+    const std::optional<std::string> saved = environment_variable("TZ");
+    set_environment_variable("TZ", "UTC");
     tzset();
     EXPECT_EQ(format_local_date(1776498053), "2026-04-18T07:40:53");
-    setenv("TZ", "UTC-2", 1);  // POSIX sign: two hours east of UTC
+    set_environment_variable("TZ", "UTC-2");  // POSIX sign: two hours east of UTC
     tzset();
     EXPECT_EQ(format_local_date(1776498053), "2026-04-18T09:40:53");
-    if (saved)
-        setenv("TZ", saved_value.c_str(), 1);
-    else
-        unsetenv("TZ");
+    set_environment_variable("TZ", saved);
     tzset();
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "history/file_replace.h"
 #include "tests/history/test_files.h"
 #include "tests/support/sample_records.h"
 
@@ -137,7 +138,7 @@ TEST(HistoryStoreSave, WritesTheExactFormat) {
     entry.cpu = "Ryzen \"7\" \xC3\xA9";
     store.append(entry);
     store.append(sample_run("single", 1000, 12.345678901000001));
-    EXPECT_EQ(read_text(store.path()), "{\n"
+    EXPECT_EQ(read_text(store.path()), text_file_content("{\n"
                                        "  \"runs\": [\n"
                                        "    {\n"
                                        "      \"cpu\": \"Ryzen \\\"7\\\" \xC3\xA9\",\n"
@@ -162,7 +163,7 @@ TEST(HistoryStoreSave, WritesTheExactFormat) {
                                        "      \"type\": \"single\"\n"
                                        "    }\n"
                                        "  ]\n"
-                                       "}");
+                                       "}"));
 }
 
 TEST(HistoryStoreSave, SavedHistoryReloadsEqual) {
@@ -200,7 +201,7 @@ TEST(HistoryStoreSave, EmptyHistoryIsAnEmptyRunsArray) {
     HistoryStore store(dir.file("history.json"));
     store.load();
     store.save();
-    EXPECT_EQ(read_text(store.path()), "{\n  \"runs\": []\n}");
+    EXPECT_EQ(read_text(store.path()), text_file_content("{\n  \"runs\": []\n}"));
 }
 
 TEST(HistoryStoreSave, CreatesTheMissingDirectory) {
@@ -234,7 +235,7 @@ TEST(HistoryStoreRemove, DeletingTheOnlyEntryLeavesEmptyRuns) {
     store.load();
     store.append(sample_run("multi", 5));
     store.remove(0);
-    EXPECT_EQ(read_text(store.path()), "{\n  \"runs\": []\n}");
+    EXPECT_EQ(read_text(store.path()), text_file_content("{\n  \"runs\": []\n}"));
     HistoryStore reloaded(dir.file("history.json"));
     reloaded.load();
     EXPECT_TRUE(reloaded.entries().empty());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -29,12 +30,24 @@ void* counted_allocation(std::size_t size) {
     throw std::bad_alloc();
 }
 
+// Aligned blocks come from malloc too (not every C library has aligned_alloc): the block's own
+// address is kept in the word just before the aligned address.
 void* counted_aligned_allocation(std::size_t size, std::align_val_t alignment) {
     allocation_count.fetch_add(1, std::memory_order_relaxed);
-    const auto align = static_cast<std::size_t>(alignment);
-    const std::size_t rounded = (size + align - 1) / align * align;
-    if (void* p = std::aligned_alloc(align, rounded == 0 ? align : rounded)) return p;
-    throw std::bad_alloc();
+    const auto align = std::max(static_cast<std::size_t>(alignment), sizeof(void*));
+    void* block = std::malloc(size + align + sizeof(void*));
+    if (!block) throw std::bad_alloc();
+    const auto start = reinterpret_cast<std::uintptr_t>(block) + sizeof(void*);
+    void* aligned = reinterpret_cast<void*>((start + align - 1) / align * align);
+    std::memcpy(static_cast<char*>(aligned) - sizeof(void*), &block, sizeof(void*));
+    return aligned;
+}
+
+void free_aligned(void* p) noexcept {
+    if (!p) return;
+    void* block = nullptr;
+    std::memcpy(&block, static_cast<char*>(p) - sizeof(void*), sizeof(void*));
+    std::free(block);
 }
 }  // namespace
 
@@ -70,16 +83,16 @@ void operator delete[](void* p, std::size_t) noexcept {
     std::free(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
+    free_aligned(p);
 }
 void operator delete[](void* p, std::align_val_t) noexcept {
-    std::free(p);
+    free_aligned(p);
 }
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
+    free_aligned(p);
 }
 void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
+    free_aligned(p);
 }
 
 namespace {

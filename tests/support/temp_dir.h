@@ -1,17 +1,28 @@
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <utility>
 
 // A fresh directory under the system's temporary directory, removed with everything in it.
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vornmark-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
-        path_ = pattern;
+        // A name nobody else uses: create_directory fails when it exists already.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = "vornmark-test-" + std::to_string(random()) + std::to_string(random());
+            std::filesystem::path candidate = std::filesystem::temp_directory_path() / name;
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error)) {
+                path_ = std::move(candidate);
+                return;
+            }
+        }
+        throw std::runtime_error("cannot make a temporary directory");
     }
     ~TempDir() {
         std::error_code ignored;

@@ -229,7 +229,7 @@ TEST(ProcStat, ReadsTheSystemFileAndFailsOnAMissingOne) {
     EXPECT_LE(t.idle, t.kernel);
 
     const auto missing = std::filesystem::temp_directory_path() / "vornmark-no-such-stat";
-    EXPECT_FALSE(read_system_times(t, missing.string()));
+    EXPECT_FALSE(read_proc_stat_file(t, missing.string()));
 }
 
 namespace {

@@ -1,0 +1,121 @@
+// The HTTPS transport on Windows: WinINet, one root handle, connection and request per exchange.
+// The server certificate is checked against the system's trust store; nothing relaxes that.
+#include <windows.h>
+#include <wininet.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "net/http.h"
+#include "vornmark_version.h"
+
+namespace {
+
+constexpr const char* user_agent = "Vornmark/" VORNMARK_VERSION;
+constexpr DWORD connect_timeout_ms = 10000;
+constexpr DWORD receive_timeout_ms = 10000;
+// Reload, never write to the cache, TLS.
+constexpr DWORD request_flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_SECURE;
+static_assert(request_flags == 0x84800000);
+constexpr char json_header[] = "Content-Type: application/json\r\n";
+static_assert(sizeof json_header - 1 == 32);
+
+[[noreturn]] void fail(const char* message) {
+    throw std::runtime_error(message);
+}
+
+// Closes the handle when the exchange ends, on every path.
+class InternetHandle {
+public:
+    explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
+    ~InternetHandle() {
+        if (handle_) ::InternetCloseHandle(handle_);
+    }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+    HINTERNET get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+
+private:
+    HINTERNET handle_;
+};
+
+bool is_valid_request_path(const std::string& path) {
+    if (path.empty() || path.front() != '/') return false;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        // Control characters, spaces and '#' would change the request line or the URL's meaning.
+        if (byte <= 0x20 || byte == 0x7f || c == '#') return false;
+    }
+    return true;
+}
+
+std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body) {
+    InternetHandle root(::InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!root) fail("InternetOpen failed");
+    DWORD connect_timeout = connect_timeout_ms;
+    DWORD receive_timeout = receive_timeout_ms;
+    ::InternetSetOptionA(root.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connect_timeout,
+                         sizeof connect_timeout);
+    ::InternetSetOptionA(root.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receive_timeout,
+                         sizeof receive_timeout);
+
+    if (endpoint.host.empty() || endpoint.port < 1 || endpoint.port > 65535) fail("InternetConnect failed");
+    InternetHandle connection(::InternetConnectA(root.get(), endpoint.host.c_str(),
+                                                 static_cast<INTERNET_PORT>(endpoint.port), nullptr, nullptr,
+                                                 INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) fail("InternetConnect failed");
+
+    if (!is_valid_request_path(path)) fail("HttpOpenRequest failed");
+    InternetHandle request(::HttpOpenRequestA(connection.get(), post_body ? "POST" : "GET", path.c_str(),
+                                              nullptr, nullptr, nullptr, request_flags, 0));
+    if (!request) fail("HttpOpenRequest failed");
+
+    BOOL sent = FALSE;
+    if (post_body) {
+        if (post_body->size() > 0xFFFFFFFFu) fail("HttpSendRequest failed");
+        sent =
+            ::HttpSendRequestA(request.get(), json_header, sizeof json_header - 1,
+                               const_cast<char*>(post_body->data()), static_cast<DWORD>(post_body->size()));
+    } else {
+        sent = ::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0);
+    }
+    if (!sent) fail("HttpSendRequest failed");
+
+    DWORD status = 0;
+    DWORD status_size = sizeof status;
+    ::HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &status_size,
+                     nullptr);
+    if (status != 200) throw std::runtime_error("HTTP " + std::to_string(status));
+
+    std::string body;
+    char chunk[4096];
+    for (;;) {
+        DWORD got = 0;
+        // A body that breaks off is a failed exchange, not a shorter body (as on Linux).
+        if (!::InternetReadFile(request.get(), chunk, sizeof chunk, &got)) fail("HttpSendRequest failed");
+        if (got == 0) break;
+        // A reply larger than any the leaderboard sends is refused rather than held in memory.
+        if (got > max_response_body_bytes - body.size()) fail("HttpSendRequest failed");
+        body.append(chunk, got);
+    }
+    return body;
+}
+
+}  // namespace
+
+std::string http_get(const HttpEndpoint& endpoint, const std::string& path) {
+    return exchange(endpoint, path, nullptr);
+}
+
+std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path, const std::string& body) {
+    return exchange(endpoint, path, &body);
+}
+
+std::string http_get(const std::string& path) {
+    return http_get(default_endpoint(), path);
+}
+
+std::string http_post_json(const std::string& path, const std::string& body) {
+    return http_post_json(default_endpoint(), path, body);
+}

@@ -1,0 +1,13 @@
+#include <fstream>
+#include <string>
+
+#include "ui/cpu_monitor.h"
+
+bool read_system_times(SystemTimes& out) {
+    std::ifstream file("/proc/stat", std::ios::binary);
+    if (!file) return false;
+    // The aggregate line comes first; one line is all that is needed.
+    std::string line;
+    if (!std::getline(file, line)) return false;
+    return parse_proc_stat(line, out);
+}
