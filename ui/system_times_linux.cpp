@@ -4,7 +4,11 @@
 #include "ui/cpu_monitor.h"
 
 bool read_system_times(SystemTimes& out) {
-    std::ifstream file("/proc/stat", std::ios::binary);
+    return read_proc_stat_file(out, "/proc/stat");
+}
+
+bool read_proc_stat_file(SystemTimes& out, const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
     if (!file) return false;
     // The aggregate line comes first; one line is all that is needed.
     std::string line;
