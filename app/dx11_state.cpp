@@ -41,6 +41,17 @@ void DX11State::update_texture(const std::uint8_t* pixels, std::int32_t width, s
     context->UpdateSubresource(preview_texture, 0, nullptr, pixels, static_cast<UINT>(width) * 4, 0);
 }
 
+void DX11State::update_texture_region(const std::uint8_t* pixels, std::int32_t x, std::int32_t y,
+                                      std::int32_t width, std::int32_t height) {
+    if (!preview_texture || !context || !pixels) return;
+    const bool inside = x >= 0 && y >= 0 && width > 0 && height > 0 && x <= recorded_width_ - width &&
+                        y <= recorded_height_ - height;
+    if (!inside) return;
+    const D3D11_BOX box{static_cast<UINT>(x),         static_cast<UINT>(y),          0,
+                        static_cast<UINT>(x + width), static_cast<UINT>(y + height), 1};
+    context->UpdateSubresource(preview_texture, 0, &box, pixels, static_cast<UINT>(width) * 4, 0);
+}
+
 ImTextureID DX11State::texture_id() const {
     return static_cast<ImTextureID>(preview_view);
 }

@@ -28,6 +28,9 @@ public:
     // The whole image by UpdateSubresource (row pitch width * 4); re-creates the texture first
     // when the size differs; nothing before the first texture or for a null pointer.
     void update_texture(const std::uint8_t* pixels, std::int32_t width, std::int32_t height) override;
+    // One rectangle by UpdateSubresource with a destination box; nothing outside the texture.
+    void update_texture_region(const std::uint8_t* pixels, std::int32_t x, std::int32_t y, std::int32_t width,
+                               std::int32_t height) override;
     ImTextureID texture_id() const override;
     bool has_texture() const override;
     std::int32_t texture_width() const override;

@@ -89,3 +89,17 @@ TEST_F(Dx11StateTest, EmptySizeLeavesNoTextureAndTheRecordedSize) {
     EXPECT_EQ(state.texture_width(), 6);
     EXPECT_EQ(state.texture_height(), 2);
 }
+
+TEST_F(Dx11StateTest, RegionReplacesOnlyItsRectangleAndNothingOutside) {
+    state.create_texture(6, 4);
+    auto image = pattern(6, 4, 5);
+    state.update_texture(image.data(), 6, 4);
+    const auto tile = pattern(2, 3, 77);
+    state.update_texture_region(tile.data(), 3, 1, 2, 3);
+    for (int row = 0; row < 3; ++row) std::memcpy(&image[((1 + row) * 6 + 3) * 4], &tile[row * 2 * 4], 2 * 4);
+    EXPECT_EQ(read_back(), image);
+
+    state.update_texture_region(tile.data(), 5, 2, 2, 3);  // reaches past the right and bottom edges
+    state.update_texture_region(tile.data(), -1, 0, 2, 3);
+    EXPECT_EQ(read_back(), image);
+}
