@@ -23,7 +23,7 @@ wine cmd /c exit >/dev/null 2>&1 || true
 
 best_linux="" best_windows=""
 for ((i = 1; i <= repeat; i++)); do
-  l=$("$linux_cli" "${run[@]}" | seconds)
+  l=$("$linux_cli" "${run[@]}" 2>/dev/null | seconds)
   w=$(wine "$windows_cli" "${run[@]}" 2>/dev/null | tr -d '\r' | seconds)
   echo "run $i: linux ${l} s, windows ${w} s"
   best_linux=$(awk -v a="$l" -v b="$best_linux" 'BEGIN { print (b == "" || a < b) ? a : b }')
