@@ -9,14 +9,18 @@
 #include <backends/imgui_impl_win32.h>
 #include <imgui.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "ui/app_state.h"
 #include "app/dx11_state.h"
 #include "app/fonts.h"
+#include "app/frame_pacing.h"
 #include "app/make_app_state.h"
 #include "app/start_up.h"
 #include "app/style.h"
+#include "engine/steady_clock.h"
 #include "ui/main_layout.h"
 #include "vornmark_version.h"
 
@@ -111,6 +115,21 @@ bool pump_messages() {
     return !quit;
 }
 
+// Sleeps until a message arrives or `seconds` have passed; true when a message came.
+bool wait_for_message(double seconds) {
+    const DWORD milliseconds = static_cast<DWORD>(seconds * 1000.0);
+    return ::MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+           WAIT_OBJECT_0;
+}
+
+// The primary display's refresh rate, 0 when Windows does not say (0 or 1 mean "the default").
+double refresh_rate_hz() {
+    DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    if (!::EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode) || mode.dmDisplayFrequency <= 1) return 0.0;
+    return static_cast<double>(mode.dmDisplayFrequency);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
@@ -163,9 +182,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     // 12-15. The machine, the history, the scores shown first, both standings in the background.
     prepare_app_state(*app, {});
 
-    // 16. The frame loop, one frame per vertical blank.
+    // 16. The frame loop. Present waits for the vertical blank where the display honours it;
+    // where it does not (virtual machines, remote desktops), the loop waits out the refresh
+    // interval itself, and without a run it sleeps until a message comes or the CPU graph's
+    // next sample is due.
     const float clear[4] = {0.051f, 0.051f, 0.051f, 1.0f};
+    FramePacer pacer(refresh_rate_hz());
     while (pump_messages()) {
+        bool woke_by_message = false;
+        if (!pacer.draws_continuously(app->engine.running.load())) {
+            woke_by_message = wait_for_message(FramePacer::idle_wait_seconds);
+            // Nothing new to show: no frame, the cheapest idle there is.
+            if (!pacer.idle_frame_due(woke_by_message, app->leaderboard_client.pending_request_count(),
+                                      steady_now_seconds()))
+                continue;
+            // The messages that woke the loop belong to this frame.
+            if (!pump_messages()) break;
+        }
+        const double frame_start = steady_now_seconds();
         apply_pending_resize();
         ImGui_ImplDX11_NewFrame();
         ImGui_ImplWin32_NewFrame();
@@ -178,6 +212,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
         if (dx11.render_target_view) dx11.context->ClearRenderTargetView(dx11.render_target_view, clear);
         ImGui_ImplDX11_RenderDrawData(ImGui::GetDrawData());
         dx11.swap_chain->Present(1, 0);
+        pacer.frame_drawn(woke_by_message, steady_now_seconds());
+        const double rest = pacer.rest_of_interval(frame_start, steady_now_seconds());
+        if (rest > 0.0) std::this_thread::sleep_for(std::chrono::duration<double>(rest));
     }
 
     // Shutdown: background requests, then the benchmark is told to stop; GUI; device objects;
