@@ -39,14 +39,14 @@ exec 3>&-
 
 # The window, in a folder of its own (its history.json goes there).
 cp "$window_program" "$work/vornmark-e2e"
-(cd "$work" && VORNMARK_TEST_RUN="$run" ./vornmark-e2e >window.log 2>&1) &
+(cd "$work" && VORNMARK_TEST_RUN="$run" exec "$work/vornmark-e2e" >window.log 2>&1) &
 window_pid=$!
 for _ in $(seq 1 300); do
     xdotool search --name "Vornmark" >/dev/null 2>&1 && break
     sleep 0.1
 done
-# The program's own process (the subshell above only waits for it).
-program_pid=$(pgrep -n -f "$work/vornmark-e2e" || pgrep -n -x vornmark-e2e)
+# The subshell above became the program itself (exec).
+program_pid=$window_pid
 sleep 3
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
