@@ -12,6 +12,12 @@ double FramePacer::rest_of_interval(double frame_start, double now) const {
     return std::max(0.0, interval_ - spent);
 }
 
+double FramePacer::rest_of_run_interval(double frame_start, double now) const {
+    const double spent = now - frame_start;
+    if (spent < 0.0) return interval_;
+    return std::max(interval_, spent / run_busy_share) - spent;
+}
+
 bool FramePacer::idle_frame_due(bool woke_by_event, std::int32_t pending_requests, double now) {
     const bool pending_changed = pending_requests != last_pending_;
     last_pending_ = pending_requests;

@@ -23,6 +23,14 @@ public:
 
     double interval() const { return interval_; }
 
+    // While a run is in progress the window's drawing may take at most this share
+    // of the time: a frame that took `spent` seconds to draw and present is
+    // followed by a pause long enough to keep to it (software OpenGL, where a
+    // frame costs milliseconds of processor time, then draws a few frames a
+    // second; a real graphics card keeps the display's rate).
+    static constexpr double run_busy_share = 0.01;
+    double rest_of_run_interval(double frame_start, double now) const;
+
     // How long to sleep after presenting a frame that began at frame_start
     // (seconds of a monotonic clock) when the clock now reads now: the rest of
     // the refresh interval, 0 if the swap already took that long.

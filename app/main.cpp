@@ -156,9 +156,17 @@ int main() {
         // 7. Present, then the rest of the refresh interval if the swap did not wait.
         glfwSwapBuffers(window);
         pacer.frame_drawn(woke_by_event, glfwGetTime());
-        const double rest = pacer.rest_of_interval(frame_start, glfwGetTime());
-        if (rest > 0.0) {
-            std::this_thread::sleep_for(std::chrono::duration<double>(rest));
+        if (app->engine.running.load()) {
+            // During a run: few frames where drawing is costly; an input event ends the pause.
+            const double rest = pacer.rest_of_run_interval(frame_start, glfwGetTime());
+            if (rest > 0.0) {
+                glfwWaitEventsTimeout(rest);
+            }
+        } else {
+            const double rest = pacer.rest_of_interval(frame_start, glfwGetTime());
+            if (rest > 0.0) {
+                std::this_thread::sleep_for(std::chrono::duration<double>(rest));
+            }
         }
     }
 

@@ -48,3 +48,10 @@ TEST(FramePacer, IdleFramesOnlyForEventsBackgroundRequestsOrAfterTwoSeconds) {
     EXPECT_FALSE(pacer.idle_frame_due(false, 0, 11.9));
     EXPECT_TRUE(pacer.idle_frame_due(false, 0, 12.0));
 }
+
+TEST(FramePacer, DuringARunCostlyFramesArePacedToTheirShareOfTheTime) {
+    const FramePacer pacer(60.0);
+    // A cheap frame keeps the display's rate; one of 10 ms waits out 1 s in all.
+    EXPECT_NEAR(pacer.rest_of_run_interval(5.0, 5.0001), 1.0 / 60.0 - 0.0001, 1e-9);
+    EXPECT_NEAR(pacer.rest_of_run_interval(5.0, 5.010), 0.010 / FramePacer::run_busy_share - 0.010, 1e-9);
+}
