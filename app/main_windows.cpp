@@ -13,7 +13,6 @@
 #include <memory>
 #include <thread>
 
-#include "ui/app_state.h"
 #include "app/dx11_state.h"
 #include "app/fonts.h"
 #include "app/frame_pacing.h"
@@ -21,6 +20,7 @@
 #include "app/start_up.h"
 #include "app/style.h"
 #include "engine/steady_clock.h"
+#include "ui/app_state.h"
 #include "ui/main_layout.h"
 #include "vornmark_version.h"
 
@@ -126,7 +126,8 @@ bool wait_for_message(double seconds) {
 double refresh_rate_hz() {
     DEVMODEW mode{};
     mode.dmSize = sizeof mode;
-    if (!::EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode) || mode.dmDisplayFrequency <= 1) return 0.0;
+    if (!::EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode) || mode.dmDisplayFrequency <= 1)
+        return 0.0;
     return static_cast<double>(mode.dmDisplayFrequency);
 }
 

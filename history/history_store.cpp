@@ -83,7 +83,8 @@ void HistoryStore::change(const std::function<bool(std::vector<HistoryEntry>&)>&
             return;
         }
         std::string error;
-        if (!replace_file_contents(target, text_file_content(write_history_json(runs)), &error)) save_ = not_saved(error);
+        if (!replace_file_contents(target, text_file_content(write_history_json(runs)), &error))
+            save_ = not_saved(error);
         entries_ = std::move(runs);
     } catch (const std::exception& failure) {
         // Only allocation can throw here; the file keeps its previous content.

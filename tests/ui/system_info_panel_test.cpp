@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "tests/ui/gui_test_context.h"
 #include "tests/support/sample_records.h"
+#include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
 #include "ui/app_state.h"
 
