@@ -16,6 +16,9 @@ std::string text_file_content(std::string_view text);
 // A file that is not writable, or a directory, is never replaced: writing it in place would fail too.
 bool replace_file_contents(const std::string& path, std::string_view content, std::string* error = nullptr);
 
+// The whole file at `path` as bytes into `text`; false when it cannot be opened or read.
+bool read_whole_file(const std::string& path, std::string& text);
+
 // "<path>.unreadable-YYYYMMDD-HHMMSS" in local time; attempts after the first add "-<attempt>".
 std::string unreadable_copy_name(const std::string& path, std::time_t when, int attempt);
 

@@ -129,18 +129,6 @@ bool replace_file_contents(const std::string& path, std::string_view content, st
 
 namespace {
 
-bool read_whole_file(const std::string& path, std::string& text) {
-    try {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return false;
-        // The stream buffer throws on a read error instead of setting a flag.
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        return !in.bad();
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 // An earlier copy of `path` (any "<path>.unreadable-*") with exactly `text` in it, so that looking at
 // the same broken file again does not pile up copies; empty when there is none.
 std::string existing_copy_with(const std::string& path, const std::string& text) {

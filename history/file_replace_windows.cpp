@@ -47,17 +47,6 @@ HANDLE create_temporary_beside(const std::string& path, std::string& temporary) 
     return INVALID_HANDLE_VALUE;
 }
 
-bool read_whole_file(const std::string& path, std::string& text) {
-    try {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return false;
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        return !in.bad();
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 // An earlier "<path>.unreadable-*" copy holding exactly `text`; empty when there is none.
 std::string existing_copy_with(const std::string& path, const std::string& text) {
     const std::string directory = directory_of(path);

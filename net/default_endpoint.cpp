@@ -14,3 +14,11 @@
 HttpEndpoint default_endpoint() {
     return HttpEndpoint{VORNMARK_LEADERBOARD_HOST, VORNMARK_LEADERBOARD_PORT, VORNMARK_LEADERBOARD_CA_FILE};
 }
+
+std::string http_get(const std::string& path) {
+    return http_get(default_endpoint(), path);
+}
+
+std::string http_post_json(const std::string& path, const std::string& body) {
+    return http_post_json(default_endpoint(), path, body);
+}

@@ -194,11 +194,3 @@ std::string http_get(const HttpEndpoint& endpoint, const std::string& path) {
 std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path, const std::string& body) {
     return exchange(endpoint, path, &body);
 }
-
-std::string http_get(const std::string& path) {
-    return http_get(default_endpoint(), path);
-}
-
-std::string http_post_json(const std::string& path, const std::string& body) {
-    return http_post_json(default_endpoint(), path, body);
-}
