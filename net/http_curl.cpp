@@ -1,4 +1,5 @@
 #include "net/http.h"
+#include "net/request_path.h"
 
 #include <curl/curl.h>
 
@@ -75,16 +76,6 @@ size_t on_body_bytes(char* data, size_t size, size_t count, void* user) {
     }
     exchange.body.append(data, bytes);
     return bytes;
-}
-
-bool is_valid_request_path(const std::string& path) {
-    if (path.empty() || path.front() != '/') return false;
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        // Control characters, spaces and '#' would change the request line or the URL's meaning.
-        if (byte <= 0x20 || byte == 0x7f || c == '#') return false;
-    }
-    return true;
 }
 
 // https://HOST:PORT; a host or port that cannot form a URL fails like a connection that cannot

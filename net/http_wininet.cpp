@@ -7,6 +7,7 @@
 #include <string>
 
 #include "net/http.h"
+#include "net/request_path.h"
 #include "vornmark_version.h"
 
 namespace {
@@ -39,16 +40,6 @@ public:
 private:
     HINTERNET handle_;
 };
-
-bool is_valid_request_path(const std::string& path) {
-    if (path.empty() || path.front() != '/') return false;
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        // Control characters, spaces and '#' would change the request line or the URL's meaning.
-        if (byte <= 0x20 || byte == 0x7f || c == '#') return false;
-    }
-    return true;
-}
 
 std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body) {
     InternetHandle root(::InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
