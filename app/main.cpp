@@ -18,15 +18,13 @@
 #include "app/fonts.h"
 #include "app/frame_pacing.h"
 #include "app/gl_adapter.h"
-#include "app/gl_state.h"
+#include "app/gl_gpu_backend.h"
+#include "app/program_configuration.h"
 #include "app/start_up.h"
 #include "app/style.h"
+#include "app/window.h"
 #include "session/stop_signal.h"
 #include "ui/app_state.h"
-#ifdef VORNMARK_TEST_BUILD
-#include "app/test_build.h"
-#endif
-#include "app/window.h"
 #include "ui/main_layout.h"
 
 namespace {
@@ -40,7 +38,7 @@ double refresh_rate_hz() {
 
 // The preview texture lives as long as the process; its GL object is released
 // explicitly at shutdown, while the context still exists.
-GlState gl_state;
+GlGpuBackend gl_backend;
 
 }  // namespace
 
@@ -75,12 +73,8 @@ int main() {
     }
 
     // Application state.
-#ifdef VORNMARK_TEST_BUILD
-    auto app = make_test_build_app_state();
-#else
-    auto app = std::make_unique<AppState>();
-#endif
-    app->gpu = &gl_state;
+    std::unique_ptr<AppState> app = make_app_state();
+    app->gpu = &gl_backend;
 
     // Fonts and sizes at the window's scale, fixed from here on.
     const float scale = window_dpi_scale(window);
@@ -182,7 +176,7 @@ int main() {
     ImGui::DestroyContext();
 
     // GL objects, then the window and the window system.
-    gl_state.release();
+    gl_backend.release();
     destroy_main_window(window);
 
     // The state last: client, history, engine (joins a cancelled run), system info.

@@ -13,10 +13,10 @@
 #include <memory>
 #include <thread>
 
-#include "app/dx11_state.h"
+#include "app/dx11_gpu_backend.h"
 #include "app/fonts.h"
 #include "app/frame_pacing.h"
-#include "app/make_app_state.h"
+#include "app/program_configuration.h"
 #include "app/start_up.h"
 #include "app/style.h"
 #include "engine/steady_clock.h"
@@ -36,7 +36,7 @@ constexpr int icon_resource = 107;
 constexpr int small_icon_resource = 108;
 
 // The device objects and the preview texture, for the whole process.
-DX11State dx11;
+Dx11GpuBackend dx11;
 
 // Written by the window procedure, applied by the frame loop (both on the GUI thread).
 struct ResizeRequest {

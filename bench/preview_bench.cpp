@@ -11,7 +11,7 @@
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 
-#include "app/gl_state.h"
+#include "app/gl_gpu_backend.h"
 #include "app/hidden_gl_context.h"
 #include "engine/benchmark_engine.h"
 
@@ -27,7 +27,7 @@ void snapshot_and_upload(benchmark::State& state) {
     }
     // An idle engine holds the preset's 1920 x 1080 buffer from construction on.
     BenchmarkEngine engine;
-    GlState gl;
+    GlGpuBackend gl;
     gl.create_texture(engine.width, engine.height);
     std::vector<std::uint8_t> snapshot;
     for (auto _ : state) {

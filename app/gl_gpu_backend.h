@@ -6,13 +6,13 @@
 
 // The OpenGL side of the window: holds the preview texture that the panels draw.
 // All calls need the window's GL context current on the calling (GUI) thread.
-class GlState : public IGpuBackend {
+class GlGpuBackend : public IGpuBackend {
 public:
-    GlState() = default;
+    GlGpuBackend() = default;
     // Releases nothing: the shell calls release() while the context still exists.
-    ~GlState() override = default;
-    GlState(const GlState&) = delete;
-    GlState& operator=(const GlState&) = delete;
+    ~GlGpuBackend() override = default;
+    GlGpuBackend(const GlGpuBackend&) = delete;
+    GlGpuBackend& operator=(const GlGpuBackend&) = delete;
 
     void create_texture(std::int32_t width, std::int32_t height) override;
     void update_texture(const std::uint8_t* pixels, std::int32_t width, std::int32_t height) override;

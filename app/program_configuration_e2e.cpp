@@ -1,4 +1,8 @@
-#include "app/test_build.h"
+// The end-to-end program: by default a tiny benchmark instead of the preset (or
+// WIDTHxHEIGHTxSAMPLES from VORNMARK_TEST_RUN), and the leaderboard server named by
+// VORNMARK_TEST_LEADERBOARD_HOST, _PORT and _CA (a test server on loopback with its
+// throw-away CA). The history stays beside the executable.
+#include "app/program_configuration.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -38,7 +42,7 @@ bool parse_test_run(const std::string& text, BenchmarkConfig& config) {
 
 }  // namespace
 
-std::unique_ptr<AppState> make_test_build_app_state() {
+std::unique_ptr<AppState> make_app_state() {
     HttpEndpoint endpoint;
     endpoint.host = environment("VORNMARK_TEST_LEADERBOARD_HOST", "127.0.0.1");
     endpoint.port = std::atoi(environment("VORNMARK_TEST_LEADERBOARD_PORT", "1").c_str());

@@ -10,7 +10,7 @@
 // The Direct3D 11 device objects of the window and the preview texture on them. The shell
 // creates the device, context, swap chain and render target view and releases everything at
 // shutdown (release_device_objects); the panels see only IGpuBackend.
-class DX11State : public IGpuBackend {
+class Dx11GpuBackend : public IGpuBackend {
 public:
     ID3D11Device* device = nullptr;
     ID3D11DeviceContext* context = nullptr;
@@ -20,7 +20,7 @@ public:
     ID3D11ShaderResourceView* preview_view = nullptr;
 
     // Releases nothing: the shell releases the objects in its shutdown order.
-    ~DX11State() override = default;
+    ~Dx11GpuBackend() override = default;
 
     // R8G8B8A8_UNORM, one mip level, default usage, shader resource only, no initial data.
     // A failed creation leaves has_texture() false and the recorded size as it was.

@@ -1,4 +1,4 @@
-#include "app/make_app_state.h"
+#include "app/program_configuration.h"
 
 #include "ui/app_state.h"
 

@@ -1,7 +1,7 @@
 // The preview texture over a real OpenGL 3.3 context, in a virtual X server that
 // the test starts itself.
 
-#include "app/gl_state.h"
+#include "app/gl_gpu_backend.h"
 #include "app/hidden_gl_context.h"
 #include "tests/app/xvfb_display.h"
 
@@ -18,7 +18,7 @@
 
 namespace {
 
-class GlStateTest : public ::testing::Test {
+class GlGpuBackendTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         xvfb = new XvfbDisplay();
@@ -38,7 +38,7 @@ protected:
     void TearDown() override { gl.release(); }
 
     // The texture's content as GL holds it.
-    static std::vector<std::uint8_t> read_back(const GlState& state) {
+    static std::vector<std::uint8_t> read_back(const GlGpuBackend& state) {
         std::vector<std::uint8_t> out(static_cast<std::size_t>(state.texture_width()) *
                                       state.texture_height() * 4);
         glBindTexture(GL_TEXTURE_2D,
@@ -58,10 +58,10 @@ protected:
 
     static inline XvfbDisplay* xvfb = nullptr;
     static inline HiddenGlContext* context = nullptr;
-    GlState gl;
+    GlGpuBackend gl;
 };
 
-TEST_F(GlStateTest, NothingBeforeTheFirstCreateWhateverTheUpdate) {
+TEST_F(GlGpuBackendTest, NothingBeforeTheFirstCreateWhateverTheUpdate) {
     EXPECT_FALSE(gl.has_texture());
     const auto pixels = pattern(4, 4, 1);
     gl.update_texture(pixels.data(), 4, 4);
@@ -70,7 +70,7 @@ TEST_F(GlStateTest, NothingBeforeTheFirstCreateWhateverTheUpdate) {
     EXPECT_EQ(gl.texture_height(), 0);
 }
 
-TEST_F(GlStateTest, CreateGivesADrawableTextureOfThatSize) {
+TEST_F(GlGpuBackendTest, CreateGivesADrawableTextureOfThatSize) {
     gl.create_texture(1920, 1080);
     ASSERT_TRUE(gl.has_texture());
     EXPECT_EQ(gl.texture_width(), 1920);
@@ -87,7 +87,7 @@ TEST_F(GlStateTest, CreateGivesADrawableTextureOfThatSize) {
     EXPECT_EQ(format, GL_RGBA8);
 }
 
-TEST_F(GlStateTest, ZeroSizeCreateFailsAndKeepsTheRecordedSize) {
+TEST_F(GlGpuBackendTest, ZeroSizeCreateFailsAndKeepsTheRecordedSize) {
     gl.create_texture(0, 0);
     EXPECT_FALSE(gl.has_texture());
 
@@ -99,7 +99,7 @@ TEST_F(GlStateTest, ZeroSizeCreateFailsAndKeepsTheRecordedSize) {
     EXPECT_EQ(gl.texture_height(), 32);
 }
 
-TEST_F(GlStateTest, UpdateReplacesTheWholeImage) {
+TEST_F(GlGpuBackendTest, UpdateReplacesTheWholeImage) {
     // 3 pixels wide: rows of 12 bytes, not a multiple of 8.
     gl.create_texture(3, 5);
     const auto first = pattern(3, 5, 1);
@@ -110,7 +110,7 @@ TEST_F(GlStateTest, UpdateReplacesTheWholeImage) {
     EXPECT_EQ(read_back(gl), second);
 }
 
-TEST_F(GlStateTest, RegionUpdateReplacesOnlyThatRectangleAndRefusesOneOutside) {
+TEST_F(GlGpuBackendTest, RegionUpdateReplacesOnlyThatRectangleAndRefusesOneOutside) {
     gl.create_texture(5, 4);
     auto image = pattern(5, 4, 1);
     gl.update_texture(image.data(), 5, 4);
@@ -126,7 +126,7 @@ TEST_F(GlStateTest, RegionUpdateReplacesOnlyThatRectangleAndRefusesOneOutside) {
     }
 }
 
-TEST_F(GlStateTest, NullPixelsChangeNothingAndDoNotRecreate) {
+TEST_F(GlGpuBackendTest, NullPixelsChangeNothingAndDoNotRecreate) {
     gl.create_texture(4, 4);
     const auto pixels = pattern(4, 4, 5);
     gl.update_texture(pixels.data(), 4, 4);
@@ -137,7 +137,7 @@ TEST_F(GlStateTest, NullPixelsChangeNothingAndDoNotRecreate) {
     EXPECT_EQ(read_back(gl), pixels);
 }
 
-TEST_F(GlStateTest, UpdateOfAnotherSizeRecreatesThenUploads) {
+TEST_F(GlGpuBackendTest, UpdateOfAnotherSizeRecreatesThenUploads) {
     gl.create_texture(4, 4);
     const auto pixels = pattern(8, 2, 3);
     gl.update_texture(pixels.data(), 8, 2);
@@ -147,7 +147,7 @@ TEST_F(GlStateTest, UpdateOfAnotherSizeRecreatesThenUploads) {
     EXPECT_EQ(read_back(gl), pixels);
 }
 
-TEST_F(GlStateTest, ImageStaysUntilReleased) {
+TEST_F(GlGpuBackendTest, ImageStaysUntilReleased) {
     gl.create_texture(2, 2);
     const auto pixels = pattern(2, 2, 11);
     gl.update_texture(pixels.data(), 2, 2);

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <vector>
 
-#include "app/dx11_state.h"
+#include "app/dx11_gpu_backend.h"
 
 namespace {
 
-class Dx11StateTest : public ::testing::Test {
+class Dx11GpuBackendTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const D3D_FEATURE_LEVEL level = D3D_FEATURE_LEVEL_11_0;
@@ -45,7 +45,7 @@ protected:
         return bytes;
     }
 
-    DX11State state;
+    Dx11GpuBackend state;
 };
 
 std::vector<std::uint8_t> pattern(int width, int height, int seed) {
@@ -56,7 +56,7 @@ std::vector<std::uint8_t> pattern(int width, int height, int seed) {
 
 }  // namespace
 
-TEST_F(Dx11StateTest, UploadIsReadBackByteForByte) {
+TEST_F(Dx11GpuBackendTest, UploadIsReadBackByteForByte) {
     const auto before = pattern(5, 3, 1);
     state.update_texture(before.data(), 5, 3);
     EXPECT_FALSE(state.has_texture()) << "nothing before the first create_texture";
@@ -73,7 +73,7 @@ TEST_F(Dx11StateTest, UploadIsReadBackByteForByte) {
     EXPECT_EQ(read_back(), image);
 }
 
-TEST_F(Dx11StateTest, AnotherSizeRecreatesTheTextureThenUploads) {
+TEST_F(Dx11GpuBackendTest, AnotherSizeRecreatesTheTextureThenUploads) {
     state.create_texture(5, 3);
     const auto image = pattern(4, 2, 3);
     state.update_texture(image.data(), 4, 2);
@@ -82,7 +82,7 @@ TEST_F(Dx11StateTest, AnotherSizeRecreatesTheTextureThenUploads) {
     EXPECT_EQ(read_back(), image);
 }
 
-TEST_F(Dx11StateTest, EmptySizeLeavesNoTextureAndTheRecordedSize) {
+TEST_F(Dx11GpuBackendTest, EmptySizeLeavesNoTextureAndTheRecordedSize) {
     state.create_texture(6, 2);
     state.create_texture(0, 0);
     EXPECT_FALSE(state.has_texture());
@@ -90,7 +90,7 @@ TEST_F(Dx11StateTest, EmptySizeLeavesNoTextureAndTheRecordedSize) {
     EXPECT_EQ(state.texture_height(), 2);
 }
 
-TEST_F(Dx11StateTest, RegionReplacesOnlyItsRectangleAndNothingOutside) {
+TEST_F(Dx11GpuBackendTest, RegionReplacesOnlyItsRectangleAndNothingOutside) {
     state.create_texture(6, 4);
     auto image = pattern(6, 4, 5);
     state.update_texture(image.data(), 6, 4);

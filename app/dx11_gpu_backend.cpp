@@ -1,4 +1,4 @@
-#include "app/dx11_state.h"
+#include "app/dx11_gpu_backend.h"
 
 namespace {
 
@@ -12,7 +12,7 @@ void release(T*& object) {
 
 }  // namespace
 
-void DX11State::create_texture(std::int32_t width, std::int32_t height) {
+void Dx11GpuBackend::create_texture(std::int32_t width, std::int32_t height) {
     release(preview_view);
     release(preview_texture);
     if (!device || width <= 0 || height <= 0) return;
@@ -34,15 +34,15 @@ void DX11State::create_texture(std::int32_t width, std::int32_t height) {
     recorded_height_ = height;
 }
 
-void DX11State::update_texture(const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
+void Dx11GpuBackend::update_texture(const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
     if (!preview_texture || !pixels) return;
     if (width != recorded_width_ || height != recorded_height_) create_texture(width, height);
     if (!preview_texture || !context) return;
     context->UpdateSubresource(preview_texture, 0, nullptr, pixels, static_cast<UINT>(width) * 4, 0);
 }
 
-void DX11State::update_texture_region(const std::uint8_t* pixels, std::int32_t x, std::int32_t y,
-                                      std::int32_t width, std::int32_t height) {
+void Dx11GpuBackend::update_texture_region(const std::uint8_t* pixels, std::int32_t x, std::int32_t y,
+                                           std::int32_t width, std::int32_t height) {
     if (!preview_texture || !context || !pixels) return;
     const bool inside = x >= 0 && y >= 0 && width > 0 && height > 0 && x <= recorded_width_ - width &&
                         y <= recorded_height_ - height;
@@ -52,23 +52,23 @@ void DX11State::update_texture_region(const std::uint8_t* pixels, std::int32_t x
     context->UpdateSubresource(preview_texture, 0, &box, pixels, static_cast<UINT>(width) * 4, 0);
 }
 
-ImTextureID DX11State::texture_id() const {
+ImTextureID Dx11GpuBackend::texture_id() const {
     return static_cast<ImTextureID>(preview_view);
 }
 
-bool DX11State::has_texture() const {
+bool Dx11GpuBackend::has_texture() const {
     return preview_view != nullptr;
 }
 
-std::int32_t DX11State::texture_width() const {
+std::int32_t Dx11GpuBackend::texture_width() const {
     return recorded_width_;
 }
 
-std::int32_t DX11State::texture_height() const {
+std::int32_t Dx11GpuBackend::texture_height() const {
     return recorded_height_;
 }
 
-bool DX11State::create_render_target() {
+bool Dx11GpuBackend::create_render_target() {
     if (!swap_chain || !device) return false;
     ID3D11Texture2D* back_buffer = nullptr;
     swap_chain->GetBuffer(0, IID_ID3D11Texture2D, reinterpret_cast<void**>(&back_buffer));
@@ -78,7 +78,7 @@ bool DX11State::create_render_target() {
     return render_target_view != nullptr;
 }
 
-void DX11State::release_device_objects() {
+void Dx11GpuBackend::release_device_objects() {
     release(render_target_view);
     release(preview_view);
     release(preview_texture);

@@ -1,4 +1,4 @@
-#include "app/gl_state.h"
+#include "app/gl_gpu_backend.h"
 
 #include <cstdint>
 
@@ -6,7 +6,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-void GlState::create_texture(std::int32_t w, std::int32_t h) {
+void GlGpuBackend::create_texture(std::int32_t w, std::int32_t h) {
     release();
     // GL would accept an empty texture; the preview treats it as a failed creation.
     if (w <= 0 || h <= 0) {
@@ -38,7 +38,7 @@ void GlState::create_texture(std::int32_t w, std::int32_t h) {
     height = h;
 }
 
-void GlState::update_texture(const std::uint8_t* pixels, std::int32_t w, std::int32_t h) {
+void GlGpuBackend::update_texture(const std::uint8_t* pixels, std::int32_t w, std::int32_t h) {
     if (preview_texture == 0 || pixels == nullptr) {
         return;
     }
@@ -55,8 +55,8 @@ void GlState::update_texture(const std::uint8_t* pixels, std::int32_t w, std::in
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-void GlState::update_texture_region(const std::uint8_t* pixels, std::int32_t x, std::int32_t y,
-                                    std::int32_t w, std::int32_t h) {
+void GlGpuBackend::update_texture_region(const std::uint8_t* pixels, std::int32_t x, std::int32_t y,
+                                         std::int32_t w, std::int32_t h) {
     if (preview_texture == 0 || pixels == nullptr || x < 0 || y < 0 || w <= 0 || h <= 0 || x > width - w ||
         y > height - h) {
         return;
@@ -68,23 +68,23 @@ void GlState::update_texture_region(const std::uint8_t* pixels, std::int32_t x, 
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
-ImTextureID GlState::texture_id() const {
+ImTextureID GlGpuBackend::texture_id() const {
     return reinterpret_cast<ImTextureID>(static_cast<std::intptr_t>(preview_texture));
 }
 
-bool GlState::has_texture() const {
+bool GlGpuBackend::has_texture() const {
     return preview_texture != 0;
 }
 
-std::int32_t GlState::texture_width() const {
+std::int32_t GlGpuBackend::texture_width() const {
     return width;
 }
 
-std::int32_t GlState::texture_height() const {
+std::int32_t GlGpuBackend::texture_height() const {
     return height;
 }
 
-void GlState::release() {
+void GlGpuBackend::release() {
     if (preview_texture != 0) {
         glDeleteTextures(1, &preview_texture);
         preview_texture = 0;

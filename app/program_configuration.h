@@ -1,0 +1,13 @@
+#pragma once
+
+#include <memory>
+
+struct AppState;
+
+// What sets the program users get apart from the one the end-to-end tests and the window
+// benchmark run. Each executable links one of the two definitions: program_configuration.cpp
+// (`vornmark`, `Vornmark.exe`) or program_configuration_e2e.cpp (`vornmark-e2e`,
+// `Vornmark-e2e.exe`: a tiny run and the test's leaderboard server).
+
+// The application state the window starts with.
+std::unique_ptr<AppState> make_app_state();
