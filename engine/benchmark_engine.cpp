@@ -69,7 +69,7 @@ void BenchmarkEngine::start(BenchmarkConfig config) {
     try {
         // Move-assigning a jthread joins the previous run thread, which has
         // already cleared running and is at most returning.
-        run_thread = std::jthread([this, config] { run_internal(config); });
+        run_thread = std::jthread([this, config] { run_thread_main(config); });
     } catch (const std::system_error& failure) {
         set_error(std::string("Could not start the benchmark thread: ") + failure.what());
         running = false;
@@ -159,7 +159,7 @@ void BenchmarkEngine::set_error(std::string text) {
     error_text = std::move(text);
 }
 
-void BenchmarkEngine::run_internal(BenchmarkConfig config) {
+void BenchmarkEngine::run_thread_main(BenchmarkConfig config) {
     {
         BenchmarkScene fresh = build_benchmark_scene();
         scene.world.objects = std::move(fresh.world.objects);

@@ -106,7 +106,7 @@ public:
     std::atomic<std::int64_t> start_time{0};
 
 private:
-    void run_internal(BenchmarkConfig config);
+    void run_thread_main(BenchmarkConfig config);
     void run_tile(std::int32_t index, const BenchmarkConfig& config);
     void set_error(std::string text);
     void reset_finish_log(const BenchmarkConfig& config);

@@ -7,7 +7,7 @@
 // program that changes the history takes it first, so two processes change the file one after the
 // other. Advisory: it keeps out other takers of the same lock, not other writers. The lock file is
 // created when missing and left in place afterwards (removing it would race with the next taker).
-// One implementation per platform: file_lock_posix.cpp (flock), file_lock_windows.cpp (LockFileEx).
+// One implementation per platform: file_lock_linux.cpp (flock), file_lock_windows.cpp (LockFileEx).
 class FileLock {
 public:
     // Waits for the lock as long as another holder has it. Holders keep it only while they read and

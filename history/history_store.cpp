@@ -8,9 +8,10 @@
 #include <utility>
 
 #include "history/file_lock.h"
-#include "history/file_replace.h"
 #include "history/history_file.h"
 #include "history/history_json.h"
+#include "history/replace_file.h"
+#include "history/unreadable_copy.h"
 
 namespace {
 

@@ -12,8 +12,9 @@ struct HttpEndpoint {
 
 HttpEndpoint default_endpoint();
 
-// One blocking HTTPS exchange each, with nothing kept between calls. They return the response
-// body for status 200 and raise std::runtime_error otherwise, with one of the messages
+// One blocking HTTPS exchange each, with nothing kept between calls (http_linux.cpp: libcurl,
+// http_windows.cpp: WinINet). They return the response body for status 200 and raise
+// std::runtime_error otherwise, with one of the messages
 // "InternetOpen failed", "InternetConnect failed", "HttpOpenRequest failed",
 // "HttpSendRequest failed" or "HTTP " followed by the status.
 std::string http_get(const std::string& path);

@@ -168,13 +168,13 @@ std::size_t LeaderboardClient::task_count() const {
     return tasks.size();
 }
 
-void LeaderboardClient::seed_for_testing(Seed seed) {
+void LeaderboardClient::set_results_for_testing(RequestResults results) {
     {
         std::lock_guard lock(standings_lock);
-        single_standings = std::move(seed.single_standings);
-        multi_standings = std::move(seed.multi_standings);
+        single_standings = std::move(results.single_standings);
+        multi_standings = std::move(results.multi_standings);
     }
     std::lock_guard lock(status_lock);
-    fetch_error = std::move(seed.fetch_error);
-    submit_status = std::move(seed.submit_status);
+    fetch_error = std::move(results.fetch_error);
+    submit_status = std::move(results.submit_status);
 }

@@ -44,13 +44,13 @@ public:
     std::size_t task_count() const;
 
     // Tests of what reads the client only: the lists and texts as finished requests would leave them.
-    struct Seed {
+    struct RequestResults {
         std::vector<LeaderboardEntry> single_standings = {};
         std::vector<LeaderboardEntry> multi_standings = {};
         std::string fetch_error = {};
         std::string submit_status = {};
     };
-    void seed_for_testing(Seed seed);
+    void set_results_for_testing(RequestResults results);
 
 private:
     template <typename Task>

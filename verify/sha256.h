@@ -9,7 +9,7 @@
 using Sha256Digest = std::array<std::uint8_t, 32>;
 
 // SHA-256 over bytes fed in any number of pieces, computed by the platform's
-// cryptographic library (sha256_openssl.cpp, sha256_bcrypt.cpp). Throws
+// cryptographic library (sha256_linux.cpp: OpenSSL, sha256_windows.cpp: BCrypt). Throws
 // std::runtime_error if that library cannot provide the hash.
 class Sha256 {
 public:

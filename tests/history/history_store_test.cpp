@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "history/file_replace.h"
+#include "history/replace_file.h"
 #include "tests/history/test_files.h"
 #include "tests/support/sample_records.h"
 

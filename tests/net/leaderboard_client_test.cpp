@@ -210,7 +210,7 @@ TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows) {
         ScriptedTlsServer server(
             reply_by_route({{"POST /api.php", c.post_reply}, {"GET /api.php?type=single", c.get_reply}}));
         LeaderboardClient client(server.endpoint());
-        client.seed_for_testing({.single_standings = {LeaderboardEntry{"Old row", 1, 1}}});
+        client.set_results_for_testing({.single_standings = {LeaderboardEntry{"Old row", 1, 1}}});
 
         client.submit_result("Test CPU", "single", 4321, 1);
         ASSERT_TRUE(wait_until_idle(client));

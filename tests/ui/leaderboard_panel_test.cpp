@@ -65,7 +65,8 @@ protected:
     // Tables and tab bars lay themselves out in their first frame and show from the second.
     void settle() { gui.frames(2, panel()); }
     void set_standings(std::vector<LeaderboardEntry> single, std::vector<LeaderboardEntry> multi) {
-        app->leaderboard_client.seed_for_testing({std::move(single), std::move(multi), "", ""});
+        app->leaderboard_client.set_results_for_testing(
+            {.single_standings = std::move(single), .multi_standings = std::move(multi)});
     }
     // Filled rectangles of this colour in the last frame.
     static int filled_with(ImU32 colour) {
@@ -122,7 +123,7 @@ TEST_F(LeaderboardPanelTest, OwnProcessorRowIsTintedAndItsNameTeal) {
 }
 
 TEST_F(LeaderboardPanelTest, StatusLineShowsTheClientsTexts) {
-    app->leaderboard_client.seed_for_testing({.fetch_error = "HTTP 503"});
+    app->leaderboard_client.set_results_for_testing({.fetch_error = "HTTP 503"});
     settle();
     auto shown = gui.find_text("HTTP 503");
     ASSERT_TRUE(shown);
@@ -131,7 +132,7 @@ TEST_F(LeaderboardPanelTest, StatusLineShowsTheClientsTexts) {
     ASSERT_TRUE(refresh);
     EXPECT_LT(std::fabs(refresh->center().y - shown->center().y), 3.0f) << "Refresh sits on the status line";
 
-    app->leaderboard_client.seed_for_testing(
+    app->leaderboard_client.set_results_for_testing(
         {.fetch_error = "HTTP 503", .submit_status = "Submit error: HTTP 500"});
     draw();
     EXPECT_FALSE(gui.has_text("HTTP 503"));

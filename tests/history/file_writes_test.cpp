@@ -1,4 +1,5 @@
-#include "history/file_replace.h"
+#include "history/replace_file.h"
+#include "history/unreadable_copy.h"
 
 #include <sys/stat.h>
 

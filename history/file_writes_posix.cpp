@@ -1,5 +1,4 @@
-#include "history/file_replace.h"
-
+// The POSIX side of replace_file.h and unreadable_copy.h.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,6 +12,10 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "history/read_whole_file.h"
+#include "history/replace_file.h"
+#include "history/unreadable_copy.h"
 
 namespace {
 

@@ -1,3 +1,4 @@
+// The HTTPS transport on Linux: libcurl, one easy handle per exchange.
 #include "net/http.h"
 #include "net/request_path.h"
 

@@ -1,3 +1,4 @@
+// The Windows side of replace_file.h and unreadable_copy.h.
 #include <windows.h>
 
 #include <algorithm>
@@ -9,7 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "history/file_replace.h"
+#include "history/read_whole_file.h"
+#include "history/replace_file.h"
+#include "history/unreadable_copy.h"
 
 namespace {
 

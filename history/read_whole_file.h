@@ -1,0 +1,6 @@
+#pragma once
+
+#include <string>
+
+// The whole file at `path` as bytes into `text`; false when it cannot be opened or read.
+bool read_whole_file(const std::string& path, std::string& text);
