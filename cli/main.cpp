@@ -12,6 +12,7 @@
 #include "cli/image_writer.h"
 #include "cli/listings.h"
 #include "cli/options.h"
+#include "cli/program_configuration.h"
 #include "cli/progress_line.h"
 #include "cli/run_report.h"
 #include "cli/run_summary.h"
@@ -26,9 +27,6 @@
 #include "session/stop_signal.h"
 #include "session/verified_run.h"
 #include "sysinfo/system_info.h"
-#ifdef VORNMARK_TEST_BUILD
-#include "cli/test_build.h"
-#endif
 
 namespace {
 
@@ -75,15 +73,6 @@ void follow_run(BenchmarkEngine& engine, const std::string& label, std::int64_t 
 void wait_for_requests(const LeaderboardClient& client) {
     while (client.pending_request_count() > 0 && !stop_requested())
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-}
-
-// The build's leaderboard server; the test build takes a loopback server from the environment.
-HttpEndpoint leaderboard_endpoint() {
-#ifdef VORNMARK_TEST_BUILD
-    return test_build_endpoint();
-#else
-    return default_endpoint();
-#endif
 }
 
 int show_info() {
@@ -145,21 +134,15 @@ int main(int argc, char** argv) {
         break;
     }
     std::vector<PlannedRun> runs = plan_runs(options, multi_core_preset().threads);
-#ifdef VORNMARK_TEST_BUILD
-    shrink_to_test_size(runs);
-    const std::vector<KnownImage> known_images = test_build_known_images();
-#else
-    const std::vector<KnownImage>& known_images = built_in_known_images();
-#endif
+    fit_planned_runs(runs);
+    const std::vector<KnownImage> known_images = runner_known_images();
 
     // The stability test: the last planned run's configuration (all workers unless
     // --single or --threads), nothing recorded.
     if (options.minutes) {
         const PlannedRun& chosen = runs.back();
         StabilityTest test(chosen.config, known_images);
-#ifdef VORNMARK_TEST_BUILD
-        inject_test_fault(test);
-#endif
+        if (const BenchmarkEngine::TileHook fault = tile_fault()) test.set_tile_hook(fault, nullptr);
         std::fprintf(stderr, "Stability test, %g minutes: %s\n", *options.minutes,
                      run_heading(chosen.config, chosen.custom).substr(8).c_str());
         return run_stability_test(test, *options.minutes, options.json);
@@ -188,9 +171,7 @@ int main(int argc, char** argv) {
     LeaderboardClient leaderboard(leaderboard_endpoint());
     bool some_run_unsaved = false;
     BenchmarkEngine engine;
-#ifdef VORNMARK_TEST_BUILD
-    inject_test_fault(engine);
-#endif
+    if (const BenchmarkEngine::TileHook fault = tile_fault()) engine.set_tile_hook(fault, nullptr);
 
     // The runs, one after another, each started once the previous one is recorded.
     RunSequence sequence;

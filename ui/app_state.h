@@ -24,7 +24,7 @@
 // handed to every panel by reference each frame.
 struct AppState {
     AppState() = default;
-    // For tests and test builds: another leaderboard server and history file.
+    // For tests and the end-to-end programs: another leaderboard server and history file.
     AppState(HttpEndpoint endpoint, std::string history_path)
         : history(std::move(history_path)), leaderboard_client(std::move(endpoint)) {}
     AppState(const AppState&) = delete;

@@ -100,9 +100,9 @@ protected:
         program = copy.string();
     }
 
-    // The test build (tiny preset runs, recorded and submitted like real ones) in the test's
+    // The end-to-end program (tiny preset runs, recorded and submitted like real ones) in the test's
     // directory, talking to `server`.
-    void use_copy_of_test_build(const LeaderboardServerProcess& server) {
+    void use_copy_of_e2e_program(const LeaderboardServerProcess& server) {
         const std::filesystem::path copy = dir / "vornmark-cli-e2e";
         std::filesystem::copy_file(VORNMARK_CLI_E2E_PATH, copy);
         program = copy.string();
@@ -267,7 +267,7 @@ TEST_F(CliEndToEnd, InfoPrintsEveryLabelOfTheSystemPanel) {
 
 TEST_F(CliEndToEnd, NoSubmitStoresPresetRunsAndSendsNothing) {
     LeaderboardServerProcess server;
-    use_copy_of_test_build(server);
+    use_copy_of_e2e_program(server);
     const Outcome kept = run({"--no-submit"});
     ASSERT_EQ(kept.exit_code, 0) << kept.err;
     const std::string history_line = "History: " + (dir / "history.json").string() + "\n";
@@ -284,7 +284,7 @@ TEST_F(CliEndToEnd, NoSubmitStoresPresetRunsAndSendsNothing) {
 
 TEST_F(CliEndToEnd, RunThatCannotBeSavedSaysWhyAndLeavesTheFileAlone) {
     LeaderboardServerProcess server;
-    use_copy_of_test_build(server);
+    use_copy_of_e2e_program(server);
     const std::filesystem::path file = dir / "history.json";
     const std::string old_text = R"({"runs": [{"type": "single", "score": 5}]})";
     std::ofstream(file) << old_text;
@@ -323,7 +323,7 @@ TEST_F(CliEndToEnd, HistoryThatCannotBeReadSaysSoAndNamesTheCopy) {
 
 TEST_F(CliEndToEnd, PresetImageIsVerifiedAndAWrongOneIsRefusedWithExit3) {
     LeaderboardServerProcess server;
-    use_copy_of_test_build(server);
+    use_copy_of_e2e_program(server);
     const Outcome right = run({"--single", "--no-submit"});
     ASSERT_EQ(right.exit_code, 0) << right.err;
     EXPECT_NE(right.out.find("\nVerified\n"), std::string::npos) << right.out;
@@ -381,7 +381,7 @@ TEST_F(CliEndToEnd, RepeatedRunsEndWithTheirSummary) {
 
 TEST_F(CliEndToEnd, StabilityTestCatchesACorruptedTileAndExits3) {
     LeaderboardServerProcess server;
-    use_copy_of_test_build(server);
+    use_copy_of_e2e_program(server);
     const Outcome healthy = run({"--minutes", "0.02", "--json"});
     ASSERT_EQ(healthy.exit_code, 0) << healthy.err;
     const auto report = nlohmann::json::parse(lines_of(healthy.out).at(0));

@@ -1,8 +1,7 @@
-#include "cli/test_build.h"
-
 #include <cstdlib>
 #include <string>
 
+#include "cli/program_configuration.h"
 #include "engine/render/benchmark_scene.h"
 #include "engine/render/render_tile.h"
 #include "engine/tile_plan.h"
@@ -14,18 +13,6 @@ std::string environment(const char* name, const char* fallback) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0' ? value : fallback;
 }
-
-}  // namespace
-
-HttpEndpoint test_build_endpoint() {
-    HttpEndpoint endpoint;
-    endpoint.host = environment("VORNMARK_TEST_LEADERBOARD_HOST", "127.0.0.1");
-    endpoint.port = std::atoi(environment("VORNMARK_TEST_LEADERBOARD_PORT", "1").c_str());
-    endpoint.ca_file = environment("VORNMARK_TEST_LEADERBOARD_CA", "");
-    return endpoint;
-}
-
-namespace {
 
 BenchmarkConfig test_preset() {
     BenchmarkConfig config = preset_config(1);
@@ -46,7 +33,15 @@ void corrupt_tile(void*, const Tile& tile, std::uint8_t* pixels, std::int32_t im
 
 }  // namespace
 
-void shrink_to_test_size(std::vector<PlannedRun>& runs) {
+HttpEndpoint leaderboard_endpoint() {
+    HttpEndpoint endpoint;
+    endpoint.host = environment("VORNMARK_TEST_LEADERBOARD_HOST", "127.0.0.1");
+    endpoint.port = std::atoi(environment("VORNMARK_TEST_LEADERBOARD_PORT", "1").c_str());
+    endpoint.ca_file = environment("VORNMARK_TEST_LEADERBOARD_CA", "");
+    return endpoint;
+}
+
+void fit_planned_runs(std::vector<PlannedRun>& runs) {
     for (PlannedRun& run : runs) {
         if (run.custom) continue;
         const std::int32_t threads = run.config.threads;
@@ -55,7 +50,7 @@ void shrink_to_test_size(std::vector<PlannedRun>& runs) {
     }
 }
 
-std::vector<KnownImage> test_build_known_images() {
+std::vector<KnownImage> runner_known_images() {
     const BenchmarkConfig config = test_preset();
     BenchmarkScene scene = build_benchmark_scene();
     scene.camera.image_width = config.width;
@@ -71,16 +66,9 @@ std::vector<KnownImage> test_build_known_images() {
     return {known_image_of(config, bytes)};
 }
 
-void inject_test_fault(BenchmarkEngine& engine) {
+BenchmarkEngine::TileHook tile_fault() {
     const std::string tile = environment("VORNMARK_TEST_FAULT_TILE", "");
-    if (tile.empty()) return;
+    if (tile.empty()) return nullptr;
     fault_tile = std::atoi(tile.c_str());
-    engine.set_tile_hook(&corrupt_tile, nullptr);
-}
-
-void inject_test_fault(StabilityTest& test) {
-    const std::string tile = environment("VORNMARK_TEST_FAULT_TILE", "");
-    if (tile.empty()) return;
-    fault_tile = std::atoi(tile.c_str());
-    test.set_tile_hook(&corrupt_tile, nullptr);
+    return &corrupt_tile;
 }

@@ -1,0 +1,15 @@
+#include "cli/program_configuration.h"
+
+HttpEndpoint leaderboard_endpoint() {
+    return default_endpoint();
+}
+
+void fit_planned_runs(std::vector<PlannedRun>&) {}
+
+std::vector<KnownImage> runner_known_images() {
+    return built_in_known_images();
+}
+
+BenchmarkEngine::TileHook tile_fault() {
+    return nullptr;
+}
