@@ -96,6 +96,7 @@ int main() {
     // the display, the loop waits out the refresh interval itself, and without a
     // run it sleeps until an event comes or the CPU graph's next sample is due.
     FramePacer pacer(refresh_rate_hz());
+    ImVec2 kept_minimum_size(0.0f, 0.0f);
     while (!glfwWindowShouldClose(window)) {
         // 1. Window events; a close request ends the loop once they are handled.
         bool woke_by_event = false;
@@ -121,6 +122,7 @@ int main() {
         }
 
         // 2. A resize since the last frame.
+        const bool resized = resize.resize_pending;
         if (resize.resize_pending) {
             resize.resize_pending = false;
             glViewport(0, 0, static_cast<GLsizei>(resize.resize_width),
@@ -139,6 +141,13 @@ int main() {
         draw_main_layout(*app);
         if (app->font_ui != nullptr) {
             ImGui::PopFont();
+        }
+        // Also after a resize: without a window manager nothing else holds the limit.
+        if (resized || app->minimum_window_size.x != kept_minimum_size.x ||
+            app->minimum_window_size.y != kept_minimum_size.y) {
+            kept_minimum_size = app->minimum_window_size;
+            keep_minimum_window_size(window, static_cast<int>(kept_minimum_size.x),
+                                     static_cast<int>(kept_minimum_size.y));
         }
 
         // 5-6. Render into the cleared back buffer.

@@ -9,6 +9,7 @@
 #include <backends/imgui_impl_win32.h>
 #include <imgui.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -45,6 +46,32 @@ struct ResizeRequest {
     UINT resize_height = 0;
 } resize;
 
+// The smallest window (frame included) in which the layout keeps its content; none until the first
+// frame has measured it.
+SIZE minimum_window{0, 0};
+
+// Keeps the client area at least `client` pixels large, as far as the monitor's work area allows,
+// and grows the window now when it is smaller.
+void keep_minimum_client_size(HWND window, SIZE client) {
+    RECT frame{0, 0, client.cx, client.cy};
+    ::AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0, ::GetDpiForWindow(window));
+    SIZE outer{frame.right - frame.left, frame.bottom - frame.top};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        outer.cx = std::min(outer.cx, monitor.rcWork.right - monitor.rcWork.left);
+        outer.cy = std::min(outer.cy, monitor.rcWork.bottom - monitor.rcWork.top);
+    }
+    minimum_window = outer;
+    RECT now{};
+    if (::IsIconic(window) || !::GetWindowRect(window, &now)) return;
+    const LONG width = now.right - now.left;
+    const LONG height = now.bottom - now.top;
+    if (width < outer.cx || height < outer.cy)
+        ::SetWindowPos(window, nullptr, 0, 0, std::max(width, outer.cx), std::max(height, outer.cy),
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
     if (ImGui::GetCurrentContext() != nullptr && ImGui_ImplWin32_WndProcHandler(window, message, w, l))
         return 1;
@@ -54,6 +81,10 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w, LPARAM l)
         resize.resize_width = LOWORD(l);
         resize.resize_height = HIWORD(l);
         resize.resize_pending = true;
+        return 0;
+    case WM_GETMINMAXINFO:
+        if (minimum_window.cx <= 0) break;
+        reinterpret_cast<MINMAXINFO*>(l)->ptMinTrackSize = POINT{minimum_window.cx, minimum_window.cy};
         return 0;
     case WM_SYSCOMMAND:
         if ((w & 0xFFF0) == SC_KEYMENU) return 0;  // Alt alone does not open the window menu
@@ -189,6 +220,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     // next sample is due.
     const float clear[4] = {0.051f, 0.051f, 0.051f, 1.0f};
     FramePacer pacer(refresh_rate_hz());
+    ImVec2 kept_minimum_size(0.0f, 0.0f);
     while (pump_messages()) {
         bool woke_by_message = false;
         if (!pacer.draws_continuously(app->engine.running.load())) {
@@ -208,6 +240,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
         if (app->font_ui) ImGui::PushFont(app->font_ui);
         draw_main_layout(*app);
         if (app->font_ui) ImGui::PopFont();
+        if (app->minimum_window_size.x != kept_minimum_size.x ||
+            app->minimum_window_size.y != kept_minimum_size.y) {
+            kept_minimum_size = app->minimum_window_size;
+            keep_minimum_client_size(
+                window, SIZE{static_cast<LONG>(kept_minimum_size.x), static_cast<LONG>(kept_minimum_size.y)});
+        }
         ImGui::Render();
         dx11.context->OMSetRenderTargets(1, &dx11.render_target_view, nullptr);
         if (dx11.render_target_view) dx11.context->ClearRenderTargetView(dx11.render_target_view, clear);

@@ -2,6 +2,7 @@
 
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/window_icon.h"
@@ -84,6 +85,31 @@ float window_dpi_scale(GLFWwindow* window) {
     float y = 1.0f;
     glfwGetWindowContentScale(window, &x, &y);
     return x > 0.0f ? x : 1.0f;
+}
+
+void keep_minimum_window_size(GLFWwindow* window, int width, int height) {
+    if (GLFWmonitor* monitor = glfwGetPrimaryMonitor()) {
+        int area_x = 0;
+        int area_y = 0;
+        int area_width = 0;
+        int area_height = 0;
+        glfwGetMonitorWorkarea(monitor, &area_x, &area_y, &area_width, &area_height);
+        int left = 0;
+        int top = 0;
+        int right = 0;
+        int bottom = 0;
+        glfwGetWindowFrameSize(window, &left, &top, &right, &bottom);
+        if (area_width > 0 && area_height > 0) {
+            width = std::min(width, area_width - left - right);
+            height = std::min(height, area_height - top - bottom);
+        }
+    }
+    glfwSetWindowSizeLimits(window, width, height, GLFW_DONT_CARE, GLFW_DONT_CARE);
+    int current_width = 0;
+    int current_height = 0;
+    glfwGetWindowSize(window, &current_width, &current_height);
+    if (current_width < width || current_height < height)
+        glfwSetWindowSize(window, std::max(current_width, width), std::max(current_height, height));
 }
 
 void destroy_main_window(GLFWwindow* window) {

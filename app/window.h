@@ -28,5 +28,9 @@ GLFWwindow* create_main_window(ResizeRequest& resize, std::string& error);
 // The window's scale relative to 96 DPI, from its content scale.
 float window_dpi_scale(GLFWwindow* window);
 
+// Keeps the window's content at least width x height pixels (as far as the primary monitor's work
+// area allows), growing it now when it is smaller.
+void keep_minimum_window_size(GLFWwindow* window, int width, int height);
+
 // Destroys the window and terminates GLFW.
 void destroy_main_window(GLFWwindow* window);

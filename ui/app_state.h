@@ -56,6 +56,9 @@ struct AppState {
     const std::vector<KnownImage>* known_images = &built_in_known_images();
     // What the preview texture already shows of the current run.
     PreviewUploads preview_uploads;
+    // The smallest window in which the three columns keep their content, in the fonts in use;
+    // measured by the main layout every frame, applied by the shell. Zero until the first frame.
+    ImVec2 minimum_window_size{0.0f, 0.0f};
     // The time of the last run collected, which the progress line shows until the next run starts.
     std::optional<double> finished_run_seconds;
 };

@@ -81,6 +81,10 @@ void push_button_colours(const ImVec4& normal, const ImVec4& hovered, const ImVe
 
 }  // namespace
 
+float cancel_button_room() {
+    return cancel_button_height + 2.0f * ImGui::GetStyle().ItemSpacing.y;
+}
+
 void draw_benchmark_panel(AppState& app) {
     BenchmarkEngine& engine = app.engine;
 

@@ -1,6 +1,7 @@
 #include "ui/cpu_panel.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cstdio>
 
 #include "engine/steady_clock.h"
@@ -14,6 +15,7 @@ constexpr float graph_margin = 8.0f;
 constexpr float graph_min_height = 80.0f;
 constexpr float graph_rounding = 4.0f;
 constexpr float curve_thickness = 1.5f;
+constexpr const char* title = "CPU UTILIZATION";
 
 void draw_graph(const CpuMonitor& m, bool running) {
     const ImU32 background = IM_COL32(10, 10, 10, 255);
@@ -65,6 +67,12 @@ void draw_graph(const CpuMonitor& m, bool running) {
 
 }  // namespace
 
+float cpu_panel_width(ImFont* mono) {
+    ImFont* usage_font = mono != nullptr ? mono : ImGui::GetFont();
+    return ImGui::CalcTextSize(title).x + ImGui::GetStyle().ItemSpacing.x +
+           usage_font->CalcTextSizeA(usage_font->FontSize, FLT_MAX, 0.0f, "avg 100%").x;
+}
+
 void draw_cpu_panel(AppState& app, ImFont* mono) {
     CpuMonitor& m = app.cpu_monitor;
     const bool running = app.engine.running.load();
@@ -75,7 +83,7 @@ void draw_cpu_panel(AppState& app, ImFont* mono) {
 
     ImGui::Spacing();
     ImGui::PushStyleColor(ImGuiCol_Text, teal);
-    ImGui::Text("CPU UTILIZATION");
+    ImGui::TextUnformatted(title);
     ImGui::PopStyleColor();
     ImGui::SameLine();
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 
@@ -12,19 +13,42 @@ namespace {
 
 constexpr float table_height = 200.0f;
 constexpr std::size_t date_length = 10;  // "YYYY-MM-DD" of "%Y-%m-%dT%H:%M:%S"
+constexpr const char* delete_label = "X";
 
-// Width the table needs to show every fixed column and, in the date column, the delete button and
-// a whole date in the current font, with the cell padding, the borders and the vertical scrollbar.
-float table_width_needed(const float (&fixed_widths)[4]) {
+// The fixed columns at their set widths, or wider where the font needs it for their headers and
+// for the widest values a history holds (four-digit row numbers, six-digit scores, hours of time).
+struct FixedColumns {
+    float widths[4];
+};
+
+float widest(std::initializer_list<const char*> texts) {
+    float width = 0.0f;
+    for (const char* text : texts) width = std::max(width, ImGui::CalcTextSize(text).x);
+    return width;
+}
+
+FixedColumns fixed_columns(float s) {
+    return {{std::max(30.0f * s, widest({"#", "9999"})), std::max(50.0f * s, widest({"Type", "SC", "MC"})),
+             std::max(60.0f * s, widest({"Score", "999999"})),
+             std::max(60.0f * s, widest({"Time", "99999.9s"}))}};
+}
+
+// The date cell: a whole calendar date, then the delete button on the same line.
+float date_cell_width() {
     const ImGuiStyle& style = ImGui::GetStyle();
-    const float date_cell = ImGui::CalcTextSize("X").x + style.FramePadding.x * 2.0f + style.ItemSpacing.x +
-                            ImGui::CalcTextSize("0000-00-00").x;
-    float width = date_cell + style.ScrollbarSize + 2.0f;
-    for (const float fixed : fixed_widths) width += fixed;
-    return width + 5.0f * (style.CellPadding.x * 2.0f + 1.0f);
+    return ImGui::CalcTextSize("0000-00-00").x + style.ItemSpacing.x + ImGui::CalcTextSize(delete_label).x +
+           style.FramePadding.x * 2.0f;
 }
 
 }  // namespace
+
+float history_panel_width(float dpi_scale) {
+    const ImGuiStyle& style = ImGui::GetStyle();
+    float width = date_cell_width() + style.ScrollbarSize;
+    for (const float fixed : fixed_columns(dpi_scale).widths) width += fixed;
+    // Each column's padding on both sides and its border, and the table's outer borders.
+    return width + 5.0f * (style.CellPadding.x * 2.0f + 1.0f) + 2.0f;
+}
 
 void draw_history_panel(AppState& app) {
     ImGui::PushStyleColor(ImGuiCol_Text, orange);
@@ -39,17 +63,14 @@ void draw_history_panel(AppState& app) {
         return;
     }
 
-    // The right column is narrower than the four fixed columns plus a whole date and its delete
-    // button, so the table scrolls sideways rather than clip the date: its inner width is what the
-    // columns need, or the panel's width when that is more (the date column stretches into it).
-    const float s = app.dpi_scale;
-    const float fixed_widths[] = {30.0f * s, 50.0f * s, 60.0f * s, 60.0f * s};
+    // The main layout makes the column wide enough for history_panel_width, so the date and its
+    // delete button fit without sideways scrolling.
+    const FixedColumns fixed = fixed_columns(app.dpi_scale);
+    const float* fixed_widths = fixed.widths;
     const ImGuiTableFlags flags = ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersInnerH |
                                   ImGuiTableFlags_BordersOuterH | ImGuiTableFlags_BordersInnerV |
-                                  ImGuiTableFlags_BordersOuterV | ImGuiTableFlags_ScrollY |
-                                  ImGuiTableFlags_ScrollX;
-    const float inner_width = std::max(ImGui::GetContentRegionAvail().x, table_width_needed(fixed_widths));
-    if (!ImGui::BeginTable("##history", 5, flags, ImVec2(0.0f, table_height), inner_width)) return;
+                                  ImGuiTableFlags_BordersOuterV | ImGuiTableFlags_ScrollY;
+    if (!ImGui::BeginTable("##history", 5, flags, ImVec2(0.0f, table_height), 0.0f)) return;
     ImGui::TableSetupScrollFreeze(0, 1);  // the header stays while the rows scroll
     ImGui::TableSetupColumn("#", ImGuiTableColumnFlags_WidthFixed, fixed_widths[0]);
     ImGui::TableSetupColumn("Type", ImGuiTableColumnFlags_WidthFixed, fixed_widths[1]);
@@ -75,17 +96,14 @@ void draw_history_panel(AppState& app) {
         ImGui::TableSetColumnIndex(3);
         ImGui::Text("%.1fs", entry.time_seconds);
         ImGui::TableSetColumnIndex(4);
-        // The button leads the cell: in the right column at its normal width the
-        // date column is narrower than a date, and a button after the date would be
-        // clipped away, leaving no way to delete a run.
+        const std::string_view date = std::string_view(entry.date).substr(0, date_length);
+        ImGui::Text("%.*s", static_cast<int>(date.size()), date.data());
+        ImGui::SameLine();
         char label[32];
-        std::snprintf(label, sizeof label, "X##del%d", i);
+        std::snprintf(label, sizeof label, "%s##del%d", delete_label, i);
         ImGui::PushStyleColor(ImGuiCol_Button, delete_button);
         if (ImGui::SmallButton(label)) to_delete = static_cast<std::size_t>(i);
         ImGui::PopStyleColor();
-        ImGui::SameLine();
-        const std::string_view date = std::string_view(entry.date).substr(0, date_length);
-        ImGui::Text("%.*s", static_cast<int>(date.size()), date.data());
     }
     ImGui::EndTable();
 

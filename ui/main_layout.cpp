@@ -1,5 +1,8 @@
 #include "ui/main_layout.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <imgui.h>
 
 #include "ui/app_state.h"
@@ -20,11 +23,11 @@ constexpr float running_label_inset = 200.0f;
 
 }  // namespace
 
-ColumnWidths column_widths(float available, float scale) {
+ColumnWidths column_widths(float available, float scale, float right_needed) {
     ColumnWidths widths;
     widths.left = 280.0f * scale;
-    widths.right = 320.0f * scale;
-    widths.center = available - 280.0f * scale - 320.0f * scale - 24.0f * scale;
+    widths.right = std::max(320.0f * scale, right_needed);
+    widths.center = available - widths.left - widths.right - 24.0f * scale;
     return widths;
 }
 
@@ -49,19 +52,29 @@ void draw_main_layout(AppState& app) {
     }
     // Only joined to the header line when something is drawn there: a SameLine
     // without an item would pull the separator below up onto the header.
-    if (app.engine.running.load()) {
+    const bool running = app.engine.running.load();
+    if (running) {
         ImGui::SameLine(ImGui::GetWindowWidth() - running_label_inset);
         ImGui::TextColored(teal, "RUNNING...");
     }
     ImGui::Separator();
     ImGui::Spacing();
 
-    const ColumnWidths widths = column_widths(ImGui::GetContentRegionAvail().x, app.dpi_scale);
+    const ImGuiStyle& style = ImGui::GetStyle();
+    // A column's content lies inside its padding and border on both sides.
+    const float column_frame = 2.0f * (style.WindowPadding.x + style.ChildBorderSize);
+    const float available = ImGui::GetContentRegionAvail().x;
+    const ColumnWidths widths =
+        column_widths(available, app.dpi_scale, history_panel_width(app.dpi_scale) + column_frame);
+    const float columns_top = ImGui::GetCursorPosY();
 
     ImGui::BeginChild("##left", ImVec2(widths.left, -1.0f), true);
     draw_system_info_panel(app, app.font_mono);
     draw_benchmark_panel(app);
     draw_score_panel(app, app.font_mono_large);
+    // Where the left column's content ends, with room for Cancel when no run shows it.
+    const float left_content_height =
+        ImGui::GetCursorPosY() + style.WindowPadding.y + (running ? 0.0f : cancel_button_room());
     ImGui::EndChild();
     ImGui::SameLine();
 
@@ -85,5 +98,17 @@ void draw_main_layout(AppState& app) {
         ImGui::EndTabBar();
     }
     ImGui::EndChild();
+
+    // The smallest window in which the centre keeps its widest line and the left column shows all
+    // it holds. It only grows, so that a window at its minimum does not change size with every
+    // message that comes and goes.
+    const float center_needed =
+        std::max(preview_panel_width(app.font_mono), cpu_panel_width(app.font_mono)) + column_frame;
+    const float main_frame_x = ImGui::GetWindowWidth() - available;
+    const ImVec2 needed(
+        std::ceil(main_frame_x + widths.left + widths.right + 24.0f * app.dpi_scale + center_needed),
+        std::ceil(columns_top + left_content_height + style.WindowPadding.y + 1.0f));
+    app.minimum_window_size =
+        ImVec2(std::max(app.minimum_window_size.x, needed.x), std::max(app.minimum_window_size.y, needed.y));
     ImGui::End();
 }

@@ -1,6 +1,7 @@
 #include "ui/preview_panel.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
@@ -70,6 +71,14 @@ double progress_seconds(bool running, std::int64_t start_time_ns, std::int64_t n
         return static_cast<double>(now_ns - start_time_ns) * 1e-9;
     }
     return result_ready ? result_seconds : 0.0;
+}
+
+float preview_panel_width(ImFont* mono) {
+    const std::string longest_line = progress_text(9999, 9999, 1.0f, 99999.9);
+    ImFont* line_font = mono != nullptr ? mono : ImGui::GetFont();
+    const float line =
+        line_font->CalcTextSizeA(line_font->FontSize, FLT_MAX, 0.0f, longest_line.c_str()).x + bar_margin;
+    return std::max(line, ImGui::CalcTextSize(placeholder_hint).x + image_margin_x);
 }
 
 int highlight_alpha(float u) {

@@ -5,6 +5,7 @@
 #include "sysinfo/system_info_rows.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
+#include "ui/wrapped_text.h"
 
 void draw_system_info_panel(AppState& app, ImFont* mono) {
     ImGui::PushStyleColor(ImGuiCol_Text, teal);
@@ -25,7 +26,7 @@ void draw_system_info_panel(AppState& app, ImFont* mono) {
         if (mono != nullptr) {
             ImGui::PushFont(mono);
         }
-        ImGui::TextWrapped("%s", row.value.c_str());
+        text_wrapped_at_blanks(row.value);
         if (mono != nullptr) {
             ImGui::PopFont();
         }

@@ -14,6 +14,37 @@ TEST(SystemInfoRows, LabelsInPanelOrderWithTwoSpacingRows) {
     EXPECT_EQ(rows[10].value, "");
 }
 
+// A machine where a probe found nothing: the row says so instead of staying blank or reading "0 MB".
+TEST(SystemInfoRows, MissingValuesReadNotAvailable) {
+    struct Case {
+        void (*forget)(SystemInfo&);
+        std::size_t row;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {[](SystemInfo& i) { i.cpu_name.clear(); }, 0, "N/A"},
+        {[](SystemInfo& i) { i.cores = i.hardware_threads = 0; }, 1, "N/A"},
+        {[](SystemInfo& i) { i.cores = 0; }, 1, "N/A / 16T"},
+        {[](SystemInfo& i) { i.clock_ghz = 0.0; }, 2, "N/A"},
+        {[](SystemInfo& i) { i.l1_cache.clear(); }, 3, "N/A"},
+        {[](SystemInfo& i) { i.gpu_name.clear(); }, 7, "N/A"},
+        {[](SystemInfo& i) { i.vram_mb = 0; }, 8, "N/A"},
+        {[](SystemInfo& i) { i.ram_mb = 0; }, 9, "N/A"},
+        {[](SystemInfo& i) { i.os_version.clear(); }, 11, "N/A"},
+        {[](SystemInfo& i) { i.computer_name.clear(); }, 12, "N/A"},
+    };
+    for (const Case& c : cases) {
+        SystemInfo info = sample_machine();
+        c.forget(info);
+        const auto rows = system_info_rows(info);
+        EXPECT_EQ(rows[c.row].value, c.shown) << rows[c.row].label;
+        const auto complete = system_info_rows(sample_machine());
+        for (std::size_t other = 0; other < rows.size(); ++other) {
+            if (other != c.row) EXPECT_EQ(rows[other].value, complete[other].value);
+        }
+    }
+}
+
 TEST(SystemInfoRows, NumbersAreFormattedForThePanel) {
     SystemInfo info = sample_machine();
     info.l3_cache = "N/A";
