@@ -1,7 +1,7 @@
 // The end-to-end program: by default a tiny benchmark instead of the preset (or
-// WIDTHxHEIGHTxSAMPLES from VORNMARK_TEST_RUN), and the leaderboard server named by
-// VORNMARK_TEST_LEADERBOARD_HOST, _PORT and _CA (a test server on loopback with its
-// throw-away CA). The history stays beside the executable.
+// WIDTHxHEIGHTxSAMPLES from VORNMARK_TEST_RUN). The tests name their leaderboard server on
+// loopback as users do (VORNMARK_LEADERBOARD_URL, VORNMARK_LEADERBOARD_CA). The history stays
+// beside the executable.
 #include "app/program_configuration.h"
 
 #include <cstdio>
@@ -43,12 +43,8 @@ bool parse_test_run(const std::string& text, BenchmarkConfig& config) {
 }  // namespace
 
 std::unique_ptr<AppState> make_app_state() {
-    HttpEndpoint endpoint;
-    endpoint.host = environment("VORNMARK_TEST_LEADERBOARD_HOST", "127.0.0.1");
-    endpoint.port = std::atoi(environment("VORNMARK_TEST_LEADERBOARD_PORT", "1").c_str());
-    endpoint.ca_file = environment("VORNMARK_TEST_LEADERBOARD_CA", "");
-
-    auto app = std::make_unique<AppState>(endpoint, default_history_path());
+    // The leaderboard comes from the environment, as in the program users run.
+    auto app = std::make_unique<AppState>();
     // By default a run of a fraction of a second; the score stays far below what
     // the server still accepts as plausible.
     app->run_settings.width = 64;

@@ -17,6 +17,11 @@ std::string info_listing(const SystemInfo& info) {
     return text;
 }
 
+std::string leaderboard_listing(const LeaderboardSetting& setting) {
+    return std::string(setting.refused() ? "\nLeaderboard refused: " : "\nLeaderboard ") +
+           setting.description() + "\n";
+}
+
 std::string history_load_problem(const HistoryStore& history) {
     const HistoryLoadOutcome& load = history.last_load();
     if (!load.failed) return {};

@@ -5,11 +5,16 @@
 
 #include "history/history_store.h"
 #include "net/leaderboard_entry.h"
+#include "net/leaderboard_setting.h"
 #include "sysinfo/system_info.h"
 
 // The machine as the window's system panel shows it: one "Label  value" line per row,
 // an empty line where the panel leaves a gap.
 std::string info_listing(const SystemInfo& info);
+
+// The leaderboard in use and where that setting came from, in the listing's form; for a refused
+// setting, why. scripts/run.sh looks for "(built-in default)" in it.
+std::string leaderboard_listing(const LeaderboardSetting& setting);
 
 // The stored runs, newest first, numbered in stored order, then the best score of each type. When
 // the file could not be read, says so and names the copy kept aside instead.

@@ -20,8 +20,8 @@
 #include "engine/benchmark_engine.h"
 #include "engine/steady_clock.h"
 #include "history/history_store.h"
-#include "net/http.h"
 #include "net/leaderboard_client.h"
+#include "net/leaderboard_setting.h"
 #include "session/run_record.h"
 #include "session/run_sequence.h"
 #include "session/stop_signal.h"
@@ -75,11 +75,12 @@ void wait_for_requests(const LeaderboardClient& client) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
-int show_info() {
+int show_info(const LeaderboardSetting& leaderboard) {
     SystemInfo info = probe_system_info();
     probe_graphics_adapter(info);
     std::fputs(info_listing(info).c_str(), stdout);
-    return exit_ok;
+    std::fputs(leaderboard_listing(leaderboard).c_str(), stdout);
+    return leaderboard.refused() ? exit_bad_argument : exit_ok;
 }
 
 int show_history() {
@@ -89,8 +90,8 @@ int show_history() {
     return history.last_load().failed ? exit_run_failed : exit_ok;
 }
 
-int show_leaderboard() {
-    LeaderboardClient client(leaderboard_endpoint());
+int show_leaderboard(const LeaderboardSetting& leaderboard) {
+    LeaderboardClient client(leaderboard);
     client.fetch_standings("single");
     client.fetch_standings("multi");
     wait_for_requests(client);
@@ -123,13 +124,23 @@ int main(int argc, char** argv) {
         return exit_ok;
     }
     install_stop_signals();
+    // The leaderboard, for the commands that show or use it: refused before anything runs.
+    const bool submits = options.command == Command::Run && !options.custom() && !options.no_submit;
+    LeaderboardSetting leaderboard;
+    if (options.command != Command::History && (options.command != Command::Run || submits)) {
+        leaderboard = leaderboard_setting(options.leaderboard);
+        if (leaderboard.refused() && options.command != Command::Info) {
+            std::fprintf(stderr, "vornmark-cli: %s\n", leaderboard.error.c_str());
+            return exit_bad_argument;
+        }
+    }
     switch (options.command) {
     case Command::Info:
-        return show_info();
+        return show_info(leaderboard);
     case Command::History:
         return show_history();
     case Command::Leaderboard:
-        return show_leaderboard();
+        return show_leaderboard(leaderboard);
     case Command::Run:
         break;
     }
@@ -168,7 +179,8 @@ int main(int argc, char** argv) {
         if (const std::string problem = history_load_problem(history); !problem.empty())
             std::fprintf(stderr, "vornmark-cli: %s\n", problem.c_str());
     }
-    LeaderboardClient leaderboard(leaderboard_endpoint());
+    std::optional<LeaderboardClient> submissions;
+    if (submits) submissions.emplace(leaderboard);
     bool some_run_unsaved = false;
     BenchmarkEngine engine;
     if (const BenchmarkEngine::TileHook fault = tile_fault()) engine.set_tile_hook(fault, nullptr);
@@ -225,13 +237,13 @@ int main(int argc, char** argv) {
         }
 
         if (records_runs) {
-            record_verified_run(*finished, cpu_name, history, options.no_submit ? nullptr : &leaderboard);
+            record_verified_run(*finished, cpu_name, history, submissions ? &*submissions : nullptr);
             some_run_unsaved = some_run_unsaved || !history.last_save().saved;
             // No request runs while the next benchmark is being measured.
-            wait_for_requests(leaderboard);
+            if (submissions) wait_for_requests(*submissions);
             if (stop_requested()) return exit_stopped();
             const std::string submitted =
-                options.no_submit ? "not submitted (--no-submit)" : leaderboard.submit_status_text();
+                submissions ? submissions->submit_status_text() : "not submitted (--no-submit)";
             // In JSON mode stdout carries only the run objects.
             std::fprintf(options.json ? stderr : stdout, "%s\nLeaderboard: %s\n",
                          history_save_line(history).c_str(), submitted.c_str());

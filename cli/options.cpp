@@ -108,6 +108,13 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
                 return failure(
                     "--minutes needs a number of minutes above 0 and at most 10080 (a week), e.g. 0.5");
             options.minutes = *value;
+        } else if (name == "--leaderboard-url" || name == "--leaderboard-ca") {
+            const std::optional<std::string> text = take_value();
+            if (!text || text->empty())
+                return failure(name + (name == "--leaderboard-url"
+                                           ? " needs a URL such as https://bench.example.org:8443"
+                                           : " needs the path of a CA file (PEM)"));
+            (name == "--leaderboard-url" ? options.leaderboard.url : options.leaderboard.ca_file) = *text;
         } else if (name == "--image") {
             const std::optional<std::string> path = take_value();
             if (!path || path->empty()) return failure("--image needs a file path ending in .png or .ppm");
@@ -126,8 +133,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
                     "unknown argument '" + args[i] +
                     "'; accepted: --single, --multi, --width, --height, --samples, --depth, --tile, "
                     "--threads, --runs, --minutes, --json, --image, --no-submit, --info, --history, "
-                    "--leaderboard, "
-                    "--help");
+                    "--leaderboard, --leaderboard-url, --leaderboard-ca, --help");
             const std::string range = std::to_string(matched->min) + " to " + std::to_string(matched->max);
             const std::optional<std::string> text = take_value();
             if (!text) return failure(std::string(matched->name) + " needs a whole number from " + range);
@@ -149,6 +155,12 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         return failure("--minutes and --runs cannot be combined; give one of them");
     if (options.minutes && !options.image_path.empty())
         return failure("--minutes writes no image; --image goes with benchmark runs");
+    if (options.leaderboard.url || options.leaderboard.ca_file) {
+        if (options.command == Command::History)
+            return failure("--history does not use the leaderboard; give it without --leaderboard-url");
+        const LeaderboardSetting chosen = choose_leaderboard_setting({flag_source(options.leaderboard)});
+        if (chosen.refused()) return failure(chosen.error);
+    }
     options.selection = single ? RunSelection::Single : multi ? RunSelection::Multi : RunSelection::Both;
 
     const BenchmarkConfig preset = single_core_preset();
@@ -199,11 +211,20 @@ std::string usage_text() {
            "  --info              describe this machine and exit\n"
            "  --history           list the stored runs, newest first, with the best scores\n"
            "  --leaderboard       show the leaderboard's single-core and multi-core standings\n"
+           "  --leaderboard-url URL  the leaderboard to use, https://HOST or https://HOST:PORT\n"
+           "  --leaderboard-ca FILE  with --leaderboard-url, on Linux: the CA file (PEM) that signs\n"
+           "                      its certificate\n"
            "  --help              show this help\n"
            "\n"
            "Every finished preset run is added to the history and, unless --no-submit is\n"
            "given, submitted to the leaderboard. Each run's image is checked against the\n"
            "known-good image: a machine that computed a wrong image gets no score (exit 3).\n"
+           "\n"
+           "The leaderboard is the first one set by: --leaderboard-url (and --leaderboard-ca);\n"
+           "the environment (VORNMARK_LEADERBOARD_URL, VORNMARK_LEADERBOARD_CA);\n" +
+           platform_sources_help() +
+           ";\nor else the build's default. --info shows which. A malformed setting is refused\n"
+           "(exit 2); the server's certificate is always verified.\n"
            "\n"
            "Development settings (a run with any of them is labelled custom and is\n"
            "never saved or submitted):\n"

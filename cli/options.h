@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/benchmark_config.h"
+#include "net/leaderboard_setting.h"
 
 enum class RunSelection { Both, Single, Multi };
 
@@ -22,6 +23,7 @@ struct Options {
     std::string image_path;         // empty: no image
     std::int32_t runs = 1;          // --runs: runs of each chosen kind
     std::optional<double> minutes;  // --minutes: a stability test of this length instead of runs
+    LeaderboardFlags leaderboard;   // --leaderboard-url, --leaderboard-ca
 
     // Development settings; any of them makes every run a custom one.
     std::optional<std::int32_t> width;

@@ -1,9 +1,5 @@
 #include "cli/program_configuration.h"
 
-HttpEndpoint leaderboard_endpoint() {
-    return default_endpoint();
-}
-
 void fit_planned_runs(std::vector<PlannedRun>&) {}
 
 std::vector<KnownImage> runner_known_images() {

@@ -4,18 +4,14 @@
 
 #include "cli/options.h"
 #include "engine/benchmark_engine.h"
-#include "net/http.h"
 #include "verify/known_image.h"
 
 // What sets the runner users get apart from the one the end-to-end tests run. Each executable
 // links one of the two definitions: program_configuration.cpp (`vornmark-cli`) or
 // program_configuration_e2e.cpp (`vornmark-cli-e2e`: the preset runs render a tiny image and are
-// still recorded and submitted as preset runs, the leaderboard server is the one named by
-// VORNMARK_TEST_LEADERBOARD_HOST, _PORT and _CA, a test server on loopback with its throw-away
-// CA). The history stays beside the executable in both.
-
-// The leaderboard server the runner talks to.
-HttpEndpoint leaderboard_endpoint();
+// still recorded and submitted as preset runs). Both read the leaderboard from the flags, the
+// environment and the configuration; the tests name their server on loopback in the environment.
+// The history stays beside the executable in both.
 
 // The planned runs as this program makes them.
 void fit_planned_runs(std::vector<PlannedRun>& runs);

@@ -33,13 +33,6 @@ void corrupt_tile(void*, const Tile& tile, std::uint8_t* pixels, std::int32_t im
 
 }  // namespace
 
-HttpEndpoint leaderboard_endpoint() {
-    HttpEndpoint endpoint;
-    endpoint.host = environment("VORNMARK_TEST_LEADERBOARD_HOST", "127.0.0.1");
-    endpoint.port = std::atoi(environment("VORNMARK_TEST_LEADERBOARD_PORT", "1").c_str());
-    endpoint.ca_file = environment("VORNMARK_TEST_LEADERBOARD_CA", "");
-    return endpoint;
-}
 
 void fit_planned_runs(std::vector<PlannedRun>& runs) {
     for (PlannedRun& run : runs) {

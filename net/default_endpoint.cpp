@@ -1,18 +1,29 @@
 #include "net/http.h"
+#include "net/leaderboard_setting.h"
+#include "net/leaderboard_url.h"
 
 // Set by the build from the cache variables of the same names.
-#ifndef VORNMARK_LEADERBOARD_HOST
-#error "VORNMARK_LEADERBOARD_HOST must be defined by the build"
+#ifndef VORNMARK_DEFAULT_LEADERBOARD_URL
+#error "VORNMARK_DEFAULT_LEADERBOARD_URL must be defined by the build"
 #endif
-#ifndef VORNMARK_LEADERBOARD_PORT
-#error "VORNMARK_LEADERBOARD_PORT must be defined by the build"
-#endif
-#ifndef VORNMARK_LEADERBOARD_CA_FILE
-#error "VORNMARK_LEADERBOARD_CA_FILE must be defined by the build"
+#ifndef VORNMARK_DEFAULT_LEADERBOARD_CA
+#error "VORNMARK_DEFAULT_LEADERBOARD_CA must be defined by the build"
 #endif
 
+SettingSource build_default_source() {
+    SettingSource source;
+    source.url =
+        SettingValue{VORNMARK_DEFAULT_LEADERBOARD_URL, "the build's VORNMARK_DEFAULT_LEADERBOARD_URL"};
+    if (*VORNMARK_DEFAULT_LEADERBOARD_CA != '\0')
+        source.ca_file =
+            SettingValue{VORNMARK_DEFAULT_LEADERBOARD_CA, "the build's VORNMARK_DEFAULT_LEADERBOARD_CA"};
+    return source;
+}
+
 HttpEndpoint default_endpoint() {
-    return HttpEndpoint{VORNMARK_LEADERBOARD_HOST, VORNMARK_LEADERBOARD_PORT, VORNMARK_LEADERBOARD_CA_FILE};
+    HttpEndpoint endpoint = parse_leaderboard_url(VORNMARK_DEFAULT_LEADERBOARD_URL).endpoint;
+    endpoint.ca_file = VORNMARK_DEFAULT_LEADERBOARD_CA;
+    return endpoint;
 }
 
 std::string http_get(const std::string& path) {

@@ -34,9 +34,12 @@ void check_accepted(const json& reply, const std::string& raw_reply) {
 
 }  // namespace
 
-LeaderboardClient::LeaderboardClient() : LeaderboardClient(default_endpoint()) {}
+LeaderboardClient::LeaderboardClient() : LeaderboardClient(leaderboard_setting()) {}
 
-LeaderboardClient::LeaderboardClient(HttpEndpoint endpoint) : endpoint(std::move(endpoint)) {}
+LeaderboardClient::LeaderboardClient(LeaderboardSetting setting) : setting_(std::move(setting)) {}
+
+LeaderboardClient::LeaderboardClient(HttpEndpoint endpoint)
+    : setting_(LeaderboardSetting{std::move(endpoint), "", ""}) {}
 
 LeaderboardClient::~LeaderboardClient() {
     shutdown();
@@ -102,8 +105,14 @@ void LeaderboardClient::shutdown() {
     task_finished.clear();
 }
 
+const HttpEndpoint& LeaderboardClient::endpoint() const {
+    // The reason is the setting's own text, which the window shows beside the status.
+    if (setting_.refused()) throw std::runtime_error("the leaderboard setting is refused");
+    return setting_.endpoint;
+}
+
 std::vector<LeaderboardEntry> LeaderboardClient::download_standings(const std::string& type) const {
-    json reply = parse_reply(http_get(endpoint, standings_path(type)));
+    json reply = parse_reply(http_get(endpoint(), standings_path(type)));
     return read_standings(reply);
 }
 
@@ -133,7 +142,7 @@ void LeaderboardClient::submit_task(const std::string& cpu_name, const std::stri
             submit_status = "Submitting...";
         }
         // Compact, and the keys come out in ascending order.
-        const std::string raw_reply = http_post_json(endpoint, api_path, request.dump());
+        const std::string raw_reply = http_post_json(endpoint(), api_path, request.dump());
         check_accepted(parse_reply(raw_reply), raw_reply);
 
         store_standings(type, download_standings(type));

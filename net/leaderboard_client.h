@@ -2,6 +2,7 @@
 
 #include "net/http.h"
 #include "net/leaderboard_entry.h"
+#include "net/leaderboard_setting.h"
 
 #include <atomic>
 #include <cstddef>
@@ -18,7 +19,10 @@
 // matching lock (never both locks at once).
 class LeaderboardClient {
 public:
+    // The leaderboard this program is set to (leaderboard_setting()).
     LeaderboardClient();
+    // With a refused setting every request fails at once, without touching the network.
+    explicit LeaderboardClient(LeaderboardSetting setting);
     explicit LeaderboardClient(HttpEndpoint endpoint);
     ~LeaderboardClient();
 
@@ -38,6 +42,9 @@ public:
     std::string fetch_error_text() const;
     // Fetches and submissions running now.
     std::int32_t pending_request_count() const { return pending_requests.load(); }
+
+    // The leaderboard this client talks to, and where that came from; fixed for its lifetime.
+    const LeaderboardSetting& setting() const { return setting_; }
 
     // Request threads still held: the running ones, plus finished ones not yet collected by the
     // next start.
@@ -61,7 +68,9 @@ private:
     std::vector<LeaderboardEntry> download_standings(const std::string& type) const;
     void store_standings(const std::string& type, std::vector<LeaderboardEntry> rows);
 
-    const HttpEndpoint endpoint;
+    const HttpEndpoint& endpoint() const;
+
+    const LeaderboardSetting setting_;
 
     mutable std::mutex standings_lock;
     std::vector<LeaderboardEntry> single_standings;

@@ -11,8 +11,8 @@
 #include "engine/benchmark_config.h"
 #include "engine/benchmark_engine.h"
 #include "history/history_store.h"
-#include "net/http.h"
 #include "net/leaderboard_client.h"
+#include "net/leaderboard_setting.h"
 #include "session/run_sequence.h"
 #include "sysinfo/system_info.h"
 #include "ui/cpu_monitor.h"
@@ -24,9 +24,9 @@
 // handed to every panel by reference each frame.
 struct AppState {
     AppState() = default;
-    // For tests and the end-to-end programs: another leaderboard server and history file.
-    AppState(HttpEndpoint endpoint, std::string history_path)
-        : history(std::move(history_path)), leaderboard_client(std::move(endpoint)) {}
+    // For tests: another leaderboard server and history file.
+    AppState(LeaderboardSetting leaderboard, std::string history_path)
+        : history(std::move(history_path)), leaderboard_client(std::move(leaderboard)) {}
     AppState(const AppState&) = delete;
     AppState& operator=(const AppState&) = delete;
 

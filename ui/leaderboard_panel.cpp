@@ -29,6 +29,7 @@ void draw_leaderboard_panel(AppState& app) {
         client.fetch_standings("single");
         client.fetch_standings("multi");
     }
+    draw_leaderboard_setting(client.setting());
     ImGui::Spacing();
 
     if (ImGui::BeginTabBar("##lb_type")) {
@@ -42,6 +43,16 @@ void draw_leaderboard_panel(AppState& app) {
         }
         ImGui::EndTabBar();
     }
+}
+
+void draw_leaderboard_setting(const LeaderboardSetting& setting) {
+    const bool refused = setting.refused();
+    ImGui::PushStyleColor(ImGuiCol_Text, refused ? error_red : label_grey);
+    if (refused)
+        ImGui::TextWrapped("%s", setting.error.c_str());
+    else
+        ImGui::TextWrapped("Server: %s", setting.description().c_str());
+    ImGui::PopStyleColor();
 }
 
 void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const AppState& app,

@@ -46,9 +46,8 @@ CommandResult run_session(const LeaderboardServerProcess& server, const fs::path
                           const std::string& button, int runs) {
     const fs::path program = dir / "vornmark-e2e";
     fs::copy_file(VORNMARK_E2E_PROGRAM, program, fs::copy_options::overwrite_existing);
-    setenv("VORNMARK_TEST_LEADERBOARD_HOST", server.host().c_str(), 1);
-    setenv("VORNMARK_TEST_LEADERBOARD_PORT", std::to_string(server.port()).c_str(), 1);
-    setenv("VORNMARK_TEST_LEADERBOARD_CA", server.ca_file().c_str(), 1);
+    setenv("VORNMARK_LEADERBOARD_URL", server.url().c_str(), 1);
+    setenv("VORNMARK_LEADERBOARD_CA", server.ca_file().c_str(), 1);
     CommandResult result;
     // Two xvfb-run -a started at the same moment (other end-to-end tests) can pick the
     // same display number; the loser's X server fails to start and it is tried again.

@@ -25,8 +25,7 @@ ca_linux=${VORNMARK_TEST_SERVER_CA#Z:}
 ca_linux=${ca_linux//\\//}
 
 wine "$trust_ca" "$VORNMARK_TEST_SERVER_CA"
-VORNMARK_TEST_LEADERBOARD_HOST=localhost VORNMARK_TEST_LEADERBOARD_PORT=$VORNMARK_TEST_SERVER_PORT \
-    wine Vornmark-e2e.exe >program.log 2>&1 &
+VORNMARK_LEADERBOARD_URL=https://localhost:$VORNMARK_TEST_SERVER_PORT wine Vornmark-e2e.exe >program.log 2>&1 &
 pid=$!
 
 window=

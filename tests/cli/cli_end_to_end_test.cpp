@@ -19,6 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/environment.h"
 #include "tests/support/leaderboard_server.h"
 
 extern char** environ;
@@ -42,13 +43,10 @@ protected:
         char pattern[] = "/tmp/vornmark-cli-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
+        // The user's own configuration stays out of the tests.
+        setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     }
-    void TearDown() override {
-        std::filesystem::remove_all(dir);
-        for (const char* name : {"VORNMARK_TEST_LEADERBOARD_HOST", "VORNMARK_TEST_LEADERBOARD_PORT",
-                                 "VORNMARK_TEST_LEADERBOARD_CA"})
-            unsetenv(name);
-    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
 
     // Starts the binary with stdout and stderr going to files in the test's directory.
     pid_t spawn(const std::vector<std::string>& args) {
@@ -106,11 +104,12 @@ protected:
         const std::filesystem::path copy = dir / "vornmark-cli-e2e";
         std::filesystem::copy_file(VORNMARK_CLI_E2E_PATH, copy);
         program = copy.string();
-        setenv("VORNMARK_TEST_LEADERBOARD_HOST", server.host().c_str(), 1);
-        setenv("VORNMARK_TEST_LEADERBOARD_PORT", std::to_string(server.port()).c_str(), 1);
-        setenv("VORNMARK_TEST_LEADERBOARD_CA", server.ca_file().c_str(), 1);
+        setenv("VORNMARK_LEADERBOARD_URL", server.url().c_str(), 1);
+        setenv("VORNMARK_LEADERBOARD_CA", server.ca_file().c_str(), 1);
     }
 
+    const ScopedEnvironment environment{"VORNMARK_LEADERBOARD_URL", "VORNMARK_LEADERBOARD_CA",
+                                        "XDG_CONFIG_HOME"};
     std::filesystem::path dir;
     std::string program = VORNMARK_CLI_PATH;
 };
@@ -409,4 +408,67 @@ TEST_F(CliEndToEnd, RunsAndMinutesRefuseBadValues) {
         EXPECT_EQ(outcome.exit_code, 2) << args[0] << " " << args[1];
         EXPECT_TRUE(outcome.out.empty());
     }
+}
+
+TEST_F(CliEndToEnd, LeaderboardChosenAtRunTimeIsUsedAndNamedByInfo) {
+    LeaderboardServerProcess server;
+    const std::string user_file = (dir / "config" / "vornmark" / "vornmark.conf").string();
+    std::filesystem::create_directories(dir / "config" / "vornmark");
+    std::ofstream(user_file) << "leaderboard_url = " << server.url()
+                             << "\nleaderboard_ca = " << server.ca_file() << "\n";
+    struct Case {
+        std::vector<std::string> flags;
+        bool environment;
+        std::string source;
+    };
+    for (const Case& c : {Case{{"--leaderboard-url", server.url(), "--leaderboard-ca", server.ca_file()},
+                               true,
+                               "--leaderboard-url"},
+                          Case{{}, true, "VORNMARK_LEADERBOARD_URL"}, Case{{}, false, user_file}}) {
+        if (c.environment) {
+            setenv("VORNMARK_LEADERBOARD_URL", server.url().c_str(), 1);
+            setenv("VORNMARK_LEADERBOARD_CA", server.ca_file().c_str(), 1);
+        } else {
+            unsetenv("VORNMARK_LEADERBOARD_URL");
+            unsetenv("VORNMARK_LEADERBOARD_CA");
+        }
+        std::vector<std::string> args = c.flags;
+        args.push_back("--info");
+        const Outcome info = run(args);
+        EXPECT_EQ(info.exit_code, 0) << info.err;
+        EXPECT_NE(info.out.find("\nLeaderboard " + server.url() + " (from " + c.source + "; CA file " +
+                                server.ca_file() + ")\n"),
+                  std::string::npos)
+            << info.out;
+
+        const std::size_t fetched = logged(server, "GET /api.php?type=single");
+        args.back() = "--leaderboard";
+        const Outcome standings = run(args);
+        EXPECT_EQ(standings.exit_code, 0) << standings.err;
+        EXPECT_EQ(logged(server, "GET /api.php?type=single"), fetched + 1) << c.source;
+    }
+}
+
+TEST_F(CliEndToEnd, MalformedLeaderboardSettingExits2BeforeAnythingRuns) {
+    LeaderboardServerProcess server;
+    use_copy_of_e2e_program(server);
+    setenv("VORNMARK_LEADERBOARD_URL", "http://127.0.0.1:1", 1);
+    const std::string reason =
+        "VORNMARK_LEADERBOARD_URL 'http://127.0.0.1:1' is not a leaderboard URL: plain http";
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--single"}, {"--leaderboard"}}) {
+        const Outcome outcome = run(args);
+        EXPECT_EQ(outcome.exit_code, 2);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.err.rfind("vornmark-cli: " + reason, 0), 0u) << outcome.err;
+        EXPECT_EQ(lines_of(outcome.err).size(), 1u) << outcome.err;
+    }
+    const Outcome info = run({"--info"});
+    EXPECT_EQ(info.exit_code, 2);
+    EXPECT_NE(info.out.find("\nLeaderboard refused: " + reason), std::string::npos) << info.out;
+    EXPECT_FALSE(std::filesystem::exists(dir / "history.json")) << "no run took place";
+
+    // A run that sends nothing does not need the leaderboard.
+    const Outcome kept = run({"--single", "--no-submit"});
+    EXPECT_EQ(kept.exit_code, 0) << kept.err;
+    EXPECT_EQ(logged(server, "/api.php"), 0u) << server.log_text();
 }

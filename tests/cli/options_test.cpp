@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "tests/support/temp_dir.h"
+
 namespace {
 
 ParsedOptions parse(std::vector<std::string> args) {
@@ -105,12 +109,34 @@ TEST(CliOptions, BadArgumentsGiveOneLineNamingThem) {
         {{"--no-submit=1"}, "--no-submit"},
         {{"--single", "--multi"}, "--single"},
         {{"--width", "32768", "--height", "32768"}, "--width"},
+        {{"--leaderboard-url"}, "--leaderboard-url"},
+        {{"--leaderboard-url", "http://bench.example.org"}, "--leaderboard-url 'http://bench.example.org'"},
+        {{"--leaderboard-ca", "/etc/hostname"}, "--leaderboard-ca is set without a leaderboard URL"},
+        {{"--leaderboard-url=https://b.example", "--leaderboard-ca=/no/such.pem"}, "--leaderboard-ca"},
+        {{"--history", "--leaderboard-url", "https://b.example"}, "--history"},
     };
     for (const Case& c : cases) {
         const ParsedOptions parsed = parse(c.args);
         EXPECT_NE(parsed.error.find(c.named), std::string::npos) << parsed.error;
         EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << parsed.error;
     }
+}
+
+TEST(CliOptions, LeaderboardFlagsGoWithRunsInfoAndLeaderboard) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--leaderboard-url", "https://bench.example.org:8443"},
+          {"--info", "--leaderboard-url=https://bench.example.org:8443"},
+          {"--leaderboard", "--leaderboard-url", "https://bench.example.org:8443"}}) {
+        const ParsedOptions parsed = parse(args);
+        EXPECT_EQ(parsed.error, "");
+        EXPECT_EQ(parsed.options.leaderboard.url, "https://bench.example.org:8443");
+    }
+    // A CA file where the transport takes one (Windows trusts its own certificate store).
+    const TempDir dir;
+    std::ofstream(dir.file("ca.pem")) << "-----BEGIN CERTIFICATE-----\n";
+    const ParsedOptions with_ca =
+        parse({"--leaderboard-url", "https://b.example", "--leaderboard-ca", dir.file("ca.pem")});
+    EXPECT_EQ(with_ca.error.empty(), platform_takes_ca_file()) << with_ca.error;
 }
 
 TEST(CliOptions, RangeErrorsSayWhatIsAccepted) {

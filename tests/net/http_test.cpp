@@ -52,13 +52,6 @@ int closed_port() {
 
 }  // namespace
 
-TEST(Http, DefaultEndpointIsTheServerTheBuildNames) {
-    const HttpEndpoint endpoint = default_endpoint();
-    EXPECT_EQ(endpoint.host, BUILD_LEADERBOARD_HOST);
-    EXPECT_EQ(endpoint.port, BUILD_LEADERBOARD_PORT);
-    EXPECT_EQ(endpoint.ca_file, BUILD_LEADERBOARD_CA_FILE);
-}
-
 TEST(Http, GetSendsPathAndUserAgentAndNothingElseOfItsOwn) {
     ScriptedTlsServer server(reply_always(http_response(200, "")));
 

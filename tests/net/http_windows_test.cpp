@@ -12,7 +12,10 @@
 #include <string>
 
 #include "net/http.h"
+#include "net/leaderboard_client.h"
+#include "tests/support/environment.h"
 #include "tests/support/trusted_root_windows.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -95,4 +98,24 @@ TEST_F(WinInetAgainstServer, FailuresCarryTheFiveMessages) {
     EXPECT_EQ(failure_of([&] { http_get(closed, "/api.php?type=single"); }), "HttpSendRequest failed");
     EXPECT_EQ(failure_of([&] { http_get(no_host, "/api.php"); }), "InternetConnect failed");
     EXPECT_EQ(failure_of([&] { http_get(server(), "no slash"); }), "HttpOpenRequest failed");
+}
+
+// The machine's setting, as the installer writes it, takes the client to the server.
+TEST_F(WinInetAgainstServer, RegistrySettingReachesTheServer) {
+    const ScopedEnvironment environment{"VORNMARK_LEADERBOARD_URL", "VORNMARK_LEADERBOARD_CA"};
+    const std::string url = "https://localhost:" + std::to_string(server().port);
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Vornmark", 0, nullptr, 0, KEY_SET_VALUE,
+                                nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExA(key, "LeaderboardUrl", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
+                     static_cast<DWORD>(url.size() + 1));
+
+    LeaderboardClient client;
+    EXPECT_EQ(client.setting().description(), url + " (from HKEY_LOCAL_MACHINE\\Software\\Vornmark)");
+    client.submit_result("Registry Test CPU", "single", 2000, 1);
+    EXPECT_TRUE(wait_until([&] { return client.pending_request_count() == 0; }));
+    EXPECT_EQ(client.submit_status_text(), "Submitted OK (single 2000)");
+    ::RegDeleteValueA(key, "LeaderboardUrl");
+    ::RegCloseKey(key);
 }

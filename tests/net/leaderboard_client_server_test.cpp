@@ -4,12 +4,15 @@
 #include "net/leaderboard_client.h"
 
 #include "tests/net/wait_for_requests.h"
+#include "tests/support/environment.h"
 #include "tests/support/leaderboard_server.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include <fstream>
 #include <stdexcept>
 
 namespace {
@@ -106,4 +109,52 @@ TEST(LeaderboardClientWithServer, TransportVerifiesTheServersCertificate) {
     } catch (const std::runtime_error& error) {
         EXPECT_STREQ(error.what(), "HttpSendRequest failed");
     }
+}
+
+TEST(LeaderboardClientWithServer, SettingFromEachPlaceReachesTheServerAndABadOneNothing) {
+    LeaderboardServerProcess server;
+    TempDir dir;
+    const ScopedEnvironment environment(
+        {"VORNMARK_LEADERBOARD_URL", "VORNMARK_LEADERBOARD_CA", "XDG_CONFIG_HOME"});
+    std::filesystem::create_directories(dir.path() / "config" / "vornmark");
+    std::ofstream(dir.path() / "config" / "vornmark" / "vornmark.conf")
+        << "leaderboard_url = " << server.url() << "\nleaderboard_ca = " << server.ca_file() << "\n";
+
+    enum class Place { Flags, Environment, UserFile, NoCa, Refused };
+    int stored = 0;
+    for (const Place place :
+         {Place::Flags, Place::Environment, Place::UserFile, Place::NoCa, Place::Refused}) {
+        LeaderboardFlags flags;
+        if (place == Place::Flags) flags = {server.url(), server.ca_file()};
+        if (place == Place::NoCa) flags = {server.url(), std::nullopt};
+        if (place == Place::Refused) flags = {"http" + server.url().substr(5), std::nullopt};
+        set_environment_variable("VORNMARK_LEADERBOARD_URL", place == Place::Environment
+                                                                 ? std::optional<std::string>(server.url())
+                                                                 : std::nullopt);
+        set_environment_variable("VORNMARK_LEADERBOARD_CA", place == Place::Environment
+                                                                ? std::optional<std::string>(server.ca_file())
+                                                                : std::nullopt);
+        set_environment_variable("XDG_CONFIG_HOME", dir.file("config"));
+
+        LeaderboardClient client(leaderboard_setting(flags));
+        client.submit_result("Setting Test CPU", "single", 1000, 1);
+        ASSERT_TRUE(wait_until_idle(client));
+        const std::string status = client.submit_status_text();
+        if (place == Place::Refused) {
+            EXPECT_EQ(status, "Submit error: the leaderboard setting is refused");
+            EXPECT_NE(client.setting().error.find("plain http is not accepted"), std::string::npos);
+        } else if (place == Place::NoCa) {
+            // The certificate is checked against the system's roots, which do not hold the test's CA.
+            EXPECT_EQ(status.rfind("Submit error: ", 0), 0u) << status;
+        } else {
+            EXPECT_EQ(status, "Submitted OK (single 1000)") << static_cast<int>(place);
+            ++stored;
+        }
+    }
+    LeaderboardClient reader(HttpEndpoint{server.host(), server.port(), server.ca_file()});
+    reader.fetch_standings("single");
+    ASSERT_TRUE(wait_until_idle(reader));
+    ASSERT_EQ(reader.standings("single").size(), 1u);
+    EXPECT_EQ(reader.standings("single")[0].runs, stored)
+        << "each good place stored one run, the others none";
 }

@@ -166,4 +166,30 @@ TEST_F(LeaderboardPanelTest, RefreshFetchesBothStandingsFromTheServer) {
     EXPECT_TRUE(gui.has_text("2500"));
 }
 
+TEST_F(LeaderboardPanelTest, SettingLineNamesTheServerOrWhyThereIsNone) {
+    const LeaderboardSetting chosen = choose_leaderboard_setting(
+        {flag_source({"https://127.0.0.1:" + std::to_string(endpoint.port), std::nullopt})});
+    app = std::make_unique<AppState>(chosen, dir.file("history.json"));
+    settle();
+    const auto server = gui.find_text("Server: https://127.0.0.1:" + std::to_string(endpoint.port));
+    ASSERT_TRUE(server) << gui.all_text();
+    EXPECT_EQ(server->color, packed(status_grey));
+    EXPECT_NE(gui.all_text().find("--leaderboard-url"), std::string::npos) << "where the setting came from";
+
+    const LeaderboardSetting refused =
+        choose_leaderboard_setting({flag_source({"http://127.0.0.1:1", std::nullopt})});
+    ASSERT_TRUE(refused.refused());
+    app = std::make_unique<AppState>(refused, dir.file("history.json"));
+    app->leaderboard_client.fetch_standings("single");
+    ASSERT_TRUE(wait_for_leaderboard(app->leaderboard_client));
+    settle();
+    const auto status = gui.find_text("the leaderboard setting is refused");
+    ASSERT_TRUE(status) << gui.all_text();
+    EXPECT_EQ(status->color, packed(fetch_red));
+    const auto reason = gui.find_text("--leaderboard-url 'http://127.0.0.1:1'");
+    ASSERT_TRUE(reason) << gui.all_text();
+    EXPECT_EQ(reason->color, packed(submit_red));
+    EXPECT_GT(reason->min.y, status->min.y) << "the reason sits under the status line";
+}
+
 }  // namespace

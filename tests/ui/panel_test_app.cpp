@@ -52,7 +52,8 @@ BenchmarkConfig long_run_settings() {
 
 std::unique_ptr<AppState> make_test_app(const TempDir& dir, const HttpEndpoint& endpoint,
                                         const std::string& cpu_name) {
-    auto app = std::make_unique<AppState>(endpoint, dir.file("history.json"));
+    auto app = std::make_unique<AppState>(LeaderboardSetting{endpoint, "the test's server", ""},
+                                          dir.file("history.json"));
     app->sysinfo.cpu_name = cpu_name;
     app->run_settings = tiny_run_settings();
     return app;
