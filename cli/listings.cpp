@@ -58,18 +58,25 @@ std::string history_listing(const HistoryStore& history) {
 }
 
 std::string standings_listing(const std::string& title, const std::vector<LeaderboardEntry>& standings,
-                              const std::string& own_cpu) {
+                              const FetchOutcome& outcome, const std::string& own_cpu) {
     std::string text = title + "\n";
-    if (standings.empty()) return text + "  No data yet\n";
+    if (!outcome.error.empty()) text += "  Could not fetch the standings: " + outcome.error + "\n";
+    if (standings.empty()) {
+        if (outcome.error.empty()) text += outcome.received ? "  No runs yet\n" : "  No data yet\n";
+        return text;
+    }
 
     text += "     #  CPU                                               Score   Runs\n";
     char line[512];
     int rank = 1;
+    bool own_shown = false;
     for (const LeaderboardEntry& entry : standings) {
         const bool own = !own_cpu.empty() && entry.cpu == own_cpu;
+        own_shown = own_shown || own;
         std::snprintf(line, sizeof line, "%s %4d  %-48s %7d %6d\n", own ? ">" : " ", rank++,
                       entry.cpu.c_str(), entry.avg_score, entry.runs);
         text += line;
     }
+    if (own_shown) text += "  > your processor\n";
     return text;
 }

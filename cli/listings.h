@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "history/history_store.h"
+#include "net/leaderboard_client.h"
 #include "net/leaderboard_entry.h"
 #include "net/leaderboard_setting.h"
 #include "sysinfo/system_info.h"
@@ -27,6 +28,7 @@ std::string history_load_problem(const HistoryStore& history);
 // After a run was appended: "History: <path>" when the file was saved, otherwise why not.
 std::string history_save_line(const HistoryStore& history);
 
-// One run type's standings in the server's order; the own processor's row is marked.
+// One run type's standings in the server's order, the own processor's row marked with ">" and the
+// mark explained. Why the fetch failed when it did; "No runs yet" for a leaderboard without any.
 std::string standings_listing(const std::string& title, const std::vector<LeaderboardEntry>& standings,
-                              const std::string& own_cpu);
+                              const FetchOutcome& outcome, const std::string& own_cpu);

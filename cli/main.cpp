@@ -98,15 +98,12 @@ int show_leaderboard(const LeaderboardSetting& leaderboard) {
     if (stop_requested()) return exit_stopped();
 
     const std::string own_cpu = probe_system_info().cpu_name;
-    std::fputs(standings_listing("Single-Core", client.standings("single"), own_cpu).c_str(), stdout);
+    const FetchOutcome single = client.fetch_outcome("single");
+    const FetchOutcome multi = client.fetch_outcome("multi");
+    std::fputs(standings_listing("Single-Core", client.standings("single"), single, own_cpu).c_str(), stdout);
     std::fputs("\n", stdout);
-    std::fputs(standings_listing("Multi-Core", client.standings("multi"), own_cpu).c_str(), stdout);
-    const std::string error = client.fetch_error_text();
-    if (!error.empty()) {
-        std::fprintf(stderr, "vornmark-cli: leaderboard: %s\n", error.c_str());
-        return exit_run_failed;
-    }
-    return exit_ok;
+    std::fputs(standings_listing("Multi-Core", client.standings("multi"), multi, own_cpu).c_str(), stdout);
+    return single.error.empty() && multi.error.empty() ? exit_ok : exit_run_failed;
 }
 
 }  // namespace

@@ -14,13 +14,13 @@ HttpEndpoint default_endpoint();
 
 // One blocking HTTPS exchange each, with nothing kept between calls (http_linux.cpp: libcurl,
 // http_windows.cpp: WinINet). They return the response body for status 200 and raise
-// std::runtime_error otherwise, with one of the messages
-// "InternetOpen failed", "InternetConnect failed", "HttpOpenRequest failed",
-// "HttpSendRequest failed" or "HTTP " followed by the status.
+// std::runtime_error otherwise. Its message starts with one of "InternetOpen failed",
+// "InternetConnect failed", "HttpOpenRequest failed", "HttpSendRequest failed" or "HTTP "
+// followed by the status, then says why and where (net/exchange_failure.h).
 std::string http_get(const std::string& path);
 std::string http_post_json(const std::string& path, const std::string& body);
 std::string http_get(const HttpEndpoint& endpoint, const std::string& path);
 std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path, const std::string& body);
 
-// Largest response body accepted; a longer one fails the exchange with "HttpSendRequest failed".
+// Largest response body accepted; a longer one fails the exchange ("HttpSendRequest failed: answer too large").
 inline constexpr std::size_t max_response_body_bytes = 1024 * 1024;

@@ -1,13 +1,16 @@
 // The HTTPS transport on Linux: libcurl, one easy handle per exchange.
-#include "net/http.h"
-#include "net/request_path.h"
-
 #include <curl/curl.h>
+
+#include <cerrno>
 
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <string_view>
 
+#include "net/exchange_failure.h"
+#include "net/http.h"
+#include "net/request_path.h"
 #include "vornmark_version.h"
 
 namespace {
@@ -18,8 +21,42 @@ constexpr long connect_timeout_ms = 10000;
 constexpr long receive_stall_bytes_per_second = 1;
 constexpr long receive_stall_seconds = 10;
 
-[[noreturn]] void fail(const char* message) {
-    throw std::runtime_error(message);
+// The chain check's verdicts on a certificate's dates (OpenSSL's X509_V_* values as libcurl reports them).
+constexpr long certificate_not_yet_valid = 9;
+constexpr long certificate_expired = 10;
+
+// Why curl_easy_perform failed, in the causes both transports share. `message` is libcurl's own
+// account of the failure.
+ExchangeCause cause_of(CURLcode result, CURL* curl, std::string_view message) {
+    switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return ExchangeCause::HostNotFound;
+    case CURLE_COULDNT_CONNECT: {
+        long os_error = 0;
+        curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &os_error);
+        return os_error == ECONNREFUSED ? ExchangeCause::Refused : ExchangeCause::Unreachable;
+    }
+    case CURLE_OPERATION_TIMEDOUT:
+        return ExchangeCause::TimedOut;
+    case CURLE_PEER_FAILED_VERIFICATION: {
+        // libcurl checks the name itself, after the chain, and says so in its message.
+        if (message.find("host name") != std::string_view::npos) return ExchangeCause::HostNameMismatch;
+        long verdict = 0;
+        curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &verdict);
+        if (verdict == certificate_expired || verdict == certificate_not_yet_valid)
+            return ExchangeCause::CertificateExpired;
+        return ExchangeCause::CertificateNotTrusted;
+    }
+    case CURLE_SSL_CONNECT_ERROR:
+        return ExchangeCause::SecureChannelFailed;
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+        return ExchangeCause::ConnectionBroken;
+    default:
+        return ExchangeCause::Unknown;
+    }
 }
 
 void initialize_curl_once() {
@@ -84,35 +121,36 @@ size_t on_body_bytes(char* data, size_t size, size_t count, void* user) {
 Url server_url(const HttpEndpoint& endpoint) {
     Url url(curl_url());
     if (!url || endpoint.host.empty() || endpoint.port < 1 || endpoint.port > 65535)
-        fail("InternetConnect failed");
+        fail_exchange("InternetConnect failed", ExchangeCause::BadEndpoint, endpoint);
     const std::string port = std::to_string(endpoint.port);
     if (curl_url_set(url.get(), CURLUPART_SCHEME, "https", 0) != CURLUE_OK ||
         curl_url_set(url.get(), CURLUPART_HOST, endpoint.host.c_str(), 0) != CURLUE_OK ||
         curl_url_set(url.get(), CURLUPART_PORT, port.c_str(), 0) != CURLUE_OK)
-        fail("InternetConnect failed");
+        fail_exchange("InternetConnect failed", ExchangeCause::BadEndpoint, endpoint);
     return url;
 }
 
 // The path is sent as given (the query included), without any encoding.
-void set_request_path(CURLU* url, const std::string& path) {
-    if (!is_valid_request_path(path)) fail("HttpOpenRequest failed");
+void set_request_path(CURLU* url, const std::string& path, const HttpEndpoint& endpoint) {
+    if (!is_valid_request_path(path))
+        fail_exchange("HttpOpenRequest failed", ExchangeCause::BadRequestPath, endpoint);
     const std::size_t query_start = path.find('?');
     const std::string path_part = path.substr(0, query_start);
     CURLUcode result = curl_url_set(url, CURLUPART_PATH, path_part.c_str(), 0);
     if (result == CURLUE_OK && query_start != std::string::npos)
         result = curl_url_set(url, CURLUPART_QUERY, path.c_str() + query_start + 1, 0);
-    if (result != CURLUE_OK) fail("HttpOpenRequest failed");
+    if (result != CURLUE_OK) fail_exchange("HttpOpenRequest failed", ExchangeCause::BadRequestPath, endpoint);
 }
 
-HeaderList request_headers(bool with_json_body) {
+HeaderList request_headers(bool with_json_body, const HttpEndpoint& endpoint) {
     // curl would add "Accept: */*" (and "Expect: 100-continue" to larger POSTs) on its own;
     // the empty forms remove them, so a POST carries the content type and nothing else extra.
     curl_slist* list = nullptr;
-    auto add = [&list](const char* header) {
+    auto add = [&list, &endpoint](const char* header) {
         curl_slist* grown = curl_slist_append(list, header);
         if (!grown) {
             curl_slist_free_all(list);
-            fail("HttpOpenRequest failed");
+            fail_exchange("HttpOpenRequest failed", ExchangeCause::Unknown, endpoint, "out of memory");
         }
         list = grown;
     };
@@ -125,15 +163,18 @@ HeaderList request_headers(bool with_json_body) {
 std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body) {
     initialize_curl_once();
     EasyHandle handle(curl_easy_init());
-    if (!handle) fail("InternetOpen failed");
+    if (!handle)
+        fail_exchange("InternetOpen failed", ExchangeCause::Unknown, endpoint,
+                      "the HTTP library did not start");
     CURL* curl = handle.get();
 
     Url url = server_url(endpoint);
-    set_request_path(url.get(), path);
-    HeaderList headers = request_headers(post_body != nullptr);
+    set_request_path(url.get(), path, endpoint);
+    HeaderList headers = request_headers(post_body != nullptr, endpoint);
 
     Exchange state;
     state.handle = curl;
+    char error_message[CURL_ERROR_SIZE] = {};
 
     bool options_set = true;
     auto set = [&options_set](CURLcode result) { options_set = options_set && result == CURLE_OK; };
@@ -153,6 +194,7 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
         set(curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr));
     }
     set(curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L));
+    set(curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error_message));
     set(curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get()));
     set(curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, on_header_line));
     set(curl_easy_setopt(curl, CURLOPT_HEADERDATA, &state));
@@ -163,17 +205,23 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
         set(curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(post_body->size())));
         set(curl_easy_setopt(curl, CURLOPT_POSTFIELDS, post_body->data()));
     }
-    if (!options_set) fail("HttpOpenRequest failed");
+    if (!options_set)
+        fail_exchange("HttpOpenRequest failed", ExchangeCause::Unknown, endpoint,
+                      "the HTTP library refused a setting");
 
     const CURLcode result = curl_easy_perform(curl);
     const long status = response_status(curl);
 
-    if (state.body_too_large) fail("HttpSendRequest failed");
+    if (state.body_too_large)
+        fail_exchange("HttpSendRequest failed", ExchangeCause::AnswerTooLarge, endpoint);
+    const std::string status_text = "HTTP " + std::to_string(status);
     // Once a status other than 200 has arrived, it decides the outcome, whatever became of the body.
-    if (status != 0 && status != 200) throw std::runtime_error("HTTP " + std::to_string(status));
+    if (status != 0 && status != 200) fail_exchange(status_text, ExchangeCause::Unknown, endpoint);
     // A 200 whose body broke off is a failed exchange, not a shorter body.
-    if (result != CURLE_OK) fail("HttpSendRequest failed");
-    if (status != 200) throw std::runtime_error("HTTP " + std::to_string(status));
+    if (result != CURLE_OK)
+        fail_exchange("HttpSendRequest failed", cause_of(result, curl, error_message), endpoint,
+                      curl_easy_strerror(result));
+    if (status != 200) fail_exchange(status_text, ExchangeCause::Unknown, endpoint);
     return std::move(state.body);
 }
 

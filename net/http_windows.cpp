@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "net/exchange_failure.h"
 #include "net/http.h"
 #include "net/request_path.h"
 #include "vornmark_version.h"
@@ -21,8 +22,39 @@ static_assert(request_flags == 0x84800000);
 constexpr char json_header[] = "Content-Type: application/json\r\n";
 static_assert(sizeof json_header - 1 == 32);
 
-[[noreturn]] void fail(const char* message) {
-    throw std::runtime_error(message);
+// Why a WinINet call failed, from the error it left, in the causes both transports share.
+ExchangeCause cause_of(DWORD error) {
+    switch (error) {
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+        return ExchangeCause::HostNotFound;
+    case ERROR_INTERNET_CANNOT_CONNECT:
+        return ExchangeCause::Refused;
+    case ERROR_INTERNET_TIMEOUT:
+        return ExchangeCause::TimedOut;
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:  // what Wine reports for an unknown root
+        return ExchangeCause::CertificateNotTrusted;
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+        return ExchangeCause::HostNameMismatch;
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+        return ExchangeCause::CertificateExpired;
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+        return ExchangeCause::SecureChannelFailed;
+    case ERROR_INTERNET_CONNECTION_ABORTED:
+    case ERROR_INTERNET_CONNECTION_RESET:
+        return ExchangeCause::ConnectionBroken;
+    default:
+        return ExchangeCause::Unknown;
+    }
+}
+
+// Raises the step's fixed message with the cause of the error the failed call left behind.
+[[noreturn]] void fail_with_last_error(const char* fixed_text, const HttpEndpoint& endpoint) {
+    const DWORD error = ::GetLastError();
+    fail_exchange(fixed_text, cause_of(error), endpoint, "Windows error " + std::to_string(error));
 }
 
 // Closes the handle when the exchange ends, on every path.
@@ -43,7 +75,7 @@ private:
 
 std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body) {
     InternetHandle root(::InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!root) fail("InternetOpen failed");
+    if (!root) fail_with_last_error("InternetOpen failed", endpoint);
     DWORD connect_timeout = connect_timeout_ms;
     DWORD receive_timeout = receive_timeout_ms;
     ::InternetSetOptionA(root.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &connect_timeout,
@@ -51,43 +83,48 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
     ::InternetSetOptionA(root.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receive_timeout,
                          sizeof receive_timeout);
 
-    if (endpoint.host.empty() || endpoint.port < 1 || endpoint.port > 65535) fail("InternetConnect failed");
+    if (endpoint.host.empty() || endpoint.port < 1 || endpoint.port > 65535)
+        fail_exchange("InternetConnect failed", ExchangeCause::BadEndpoint, endpoint);
     InternetHandle connection(::InternetConnectA(root.get(), endpoint.host.c_str(),
                                                  static_cast<INTERNET_PORT>(endpoint.port), nullptr, nullptr,
                                                  INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection) fail("InternetConnect failed");
+    if (!connection) fail_with_last_error("InternetConnect failed", endpoint);
 
-    if (!is_valid_request_path(path)) fail("HttpOpenRequest failed");
+    if (!is_valid_request_path(path))
+        fail_exchange("HttpOpenRequest failed", ExchangeCause::BadRequestPath, endpoint);
     InternetHandle request(::HttpOpenRequestA(connection.get(), post_body ? "POST" : "GET", path.c_str(),
                                               nullptr, nullptr, nullptr, request_flags, 0));
-    if (!request) fail("HttpOpenRequest failed");
+    if (!request) fail_with_last_error("HttpOpenRequest failed", endpoint);
 
     BOOL sent = FALSE;
     if (post_body) {
-        if (post_body->size() > 0xFFFFFFFFu) fail("HttpSendRequest failed");
+        if (post_body->size() > 0xFFFFFFFFu)
+            fail_exchange("HttpSendRequest failed", ExchangeCause::Unknown, endpoint, "request too large");
         sent =
             ::HttpSendRequestA(request.get(), json_header, sizeof json_header - 1,
                                const_cast<char*>(post_body->data()), static_cast<DWORD>(post_body->size()));
     } else {
         sent = ::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0);
     }
-    if (!sent) fail("HttpSendRequest failed");
+    if (!sent) fail_with_last_error("HttpSendRequest failed", endpoint);
 
     DWORD status = 0;
     DWORD status_size = sizeof status;
     ::HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &status_size,
                      nullptr);
-    if (status != 200) throw std::runtime_error("HTTP " + std::to_string(status));
+    if (status != 200) fail_exchange("HTTP " + std::to_string(status), ExchangeCause::Unknown, endpoint);
 
     std::string body;
     char chunk[4096];
     for (;;) {
         DWORD got = 0;
         // A body that breaks off is a failed exchange, not a shorter body (as on Linux).
-        if (!::InternetReadFile(request.get(), chunk, sizeof chunk, &got)) fail("HttpSendRequest failed");
+        if (!::InternetReadFile(request.get(), chunk, sizeof chunk, &got))
+            fail_with_last_error("HttpSendRequest failed", endpoint);
         if (got == 0) break;
         // A reply larger than any the leaderboard sends is refused rather than held in memory.
-        if (got > max_response_body_bytes - body.size()) fail("HttpSendRequest failed");
+        if (got > max_response_body_bytes - body.size())
+            fail_exchange("HttpSendRequest failed", ExchangeCause::AnswerTooLarge, endpoint);
         body.append(chunk, got);
     }
     return body;

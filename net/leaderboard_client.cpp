@@ -1,5 +1,6 @@
 #include "net/leaderboard_client.h"
 
+#include "net/exchange_failure.h"
 #include "net/standings.h"
 
 #include <nlohmann/json.hpp>
@@ -25,11 +26,11 @@ json parse_reply(const std::string& body) {
 }
 
 // Accepted only when the reply is an object whose "ok" is the boolean true.
-void check_accepted(const json& reply, const std::string& raw_reply) {
-    if (!reply.is_object() || !reply.contains("ok"))
-        throw std::runtime_error("Server rejected: " + raw_reply);
+void check_accepted(const json& reply, const std::string& raw_reply, const HttpEndpoint& endpoint) {
+    const std::string rejected = exchange_failure_text("Server rejected: " + raw_reply, {}, endpoint);
+    if (!reply.is_object() || !reply.contains("ok")) throw std::runtime_error(rejected);
     // An "ok" that is not a boolean raises the library's own type error.
-    if (!reply.at("ok").get<bool>()) throw std::runtime_error("Server rejected: " + raw_reply);
+    if (!reply.at("ok").get<bool>()) throw std::runtime_error(rejected);
 }
 
 }  // namespace
@@ -121,15 +122,39 @@ void LeaderboardClient::store_standings(const std::string& type, std::vector<Lea
     (type == "single" ? single_standings : multi_standings) = std::move(rows);
 }
 
+std::string LeaderboardClient::failure_text(const std::exception& error) const {
+    // The transport's messages already say why and where; a reply that could not be read is
+    // named as such, after the reader's own reason.
+    if (dynamic_cast<const json::exception*>(&error) != nullptr)
+        return exchange_failure_text(error.what(), "answer not understood", setting_.endpoint);
+    if (dynamic_cast<const ImpossibleStandings*>(&error) != nullptr)
+        return exchange_failure_text("Answer not understood", error.what(), setting_.endpoint);
+    return error.what();
+}
+
+FetchOutcome& LeaderboardClient::fetch_outcome_of(std::string_view type) {
+    return type == "single" ? single_fetch : multi_fetch;
+}
+
+void LeaderboardClient::set_submit_status(std::string text) {
+    std::lock_guard lock(status_lock);
+    submit_status = std::move(text);
+    submit_status_outcome = ++outcomes;
+}
+
 void LeaderboardClient::fetch_task(const std::string& type) {
     try {
         store_standings(type, download_standings(type));
         std::lock_guard lock(status_lock);
         fetch_error.clear();
+        fetch_outcome_of(type) = FetchOutcome{true, {}};
+        fetch_outcome_number = ++outcomes;
     } catch (const std::exception& error) {
-        std::string message = error.what();
+        std::string message = failure_text(error);
         std::lock_guard lock(status_lock);
-        fetch_error = std::move(message);
+        fetch_error = message;
+        fetch_outcome_of(type).error = std::move(message);
+        fetch_outcome_number = ++outcomes;
     }
 }
 
@@ -137,23 +162,20 @@ void LeaderboardClient::submit_task(const std::string& cpu_name, const std::stri
                                     std::int32_t threads) {
     try {
         const json request = {{"cpu_name", cpu_name}, {"score", score}, {"threads", threads}, {"type", type}};
-        {
-            std::lock_guard lock(status_lock);
-            submit_status = "Submitting...";
-        }
+        set_submit_status("Submitting...");
         // Compact, and the keys come out in ascending order.
         const std::string raw_reply = http_post_json(endpoint(), api_path, request.dump());
-        check_accepted(parse_reply(raw_reply), raw_reply);
+        check_accepted(parse_reply(raw_reply), raw_reply, endpoint());
 
         store_standings(type, download_standings(type));
-
-        std::string outcome = "Submitted OK (" + type + " " + std::to_string(score) + ")";
-        std::lock_guard lock(status_lock);
-        submit_status = std::move(outcome);
+        {
+            // The list is the server's again; the fetch error of either type is left alone.
+            std::lock_guard lock(status_lock);
+            fetch_outcome_of(type) = FetchOutcome{true, {}};
+        }
+        set_submit_status("Submitted OK (" + type + " " + std::to_string(score) + ")");
     } catch (const std::exception& error) {
-        std::string outcome = std::string("Submit error: ") + error.what();
-        std::lock_guard lock(status_lock);
-        submit_status = std::move(outcome);
+        set_submit_status("Submit error: " + failure_text(error));
     }
 }
 
@@ -172,6 +194,19 @@ std::string LeaderboardClient::fetch_error_text() const {
     return fetch_error;
 }
 
+FetchOutcome LeaderboardClient::fetch_outcome(std::string_view type) const {
+    std::lock_guard lock(status_lock);
+    return type == "single" ? single_fetch : multi_fetch;
+}
+
+LatestOutcome LeaderboardClient::latest_outcome() const {
+    std::lock_guard lock(status_lock);
+    if (submit_status_outcome == 0 && fetch_outcome_number == 0) return {};
+    if (submit_status_outcome > fetch_outcome_number)
+        return {LatestOutcome::Source::Submission, submit_status};
+    return {LatestOutcome::Source::Fetch, fetch_error};
+}
+
 std::size_t LeaderboardClient::task_count() const {
     std::lock_guard lock(tasks_lock);
     return tasks.size();
@@ -184,6 +219,10 @@ void LeaderboardClient::set_results_for_testing(RequestResults results) {
         multi_standings = std::move(results.multi_standings);
     }
     std::lock_guard lock(status_lock);
+    single_fetch = std::move(results.single_fetch);
+    multi_fetch = std::move(results.multi_fetch);
     fetch_error = std::move(results.fetch_error);
     submit_status = std::move(results.submit_status);
+    fetch_outcome_number = fetch_error.empty() ? 0 : ++outcomes;
+    submit_status_outcome = submit_status.empty() ? 0 : ++outcomes;
 }

@@ -14,6 +14,20 @@
 #include <thread>
 #include <vector>
 
+// What the last finished fetch of one run type left.
+struct FetchOutcome {
+    bool received = false;  // a reply was read at least once: the list is the server's, even when empty
+    std::string error;      // why the last fetch of this type failed; empty after one that worked
+};
+
+// The newest outcome of any request, for a status line: the last submission's status or the last
+// standings fetch's error, whichever came later. A fetch that worked leaves no text.
+struct LatestOutcome {
+    enum class Source { None, Submission, Fetch };
+    Source source = Source::None;
+    std::string text;
+};
+
 // Fetches the standings and submits finished runs on background threads, one thread per request.
 // The window reads the results on later frames through the accessors, which copy under the
 // matching lock (never both locks at once).
@@ -39,7 +53,10 @@ public:
     // Copies taken under the matching lock.
     std::vector<LeaderboardEntry> standings(std::string_view type) const;
     std::string submit_status_text() const;
+    // The message of the last failed fetch of either type; emptied by any fetch that works.
     std::string fetch_error_text() const;
+    FetchOutcome fetch_outcome(std::string_view type) const;
+    LatestOutcome latest_outcome() const;
     // Fetches and submissions running now.
     std::int32_t pending_request_count() const { return pending_requests.load(); }
 
@@ -54,8 +71,10 @@ public:
     struct RequestResults {
         std::vector<LeaderboardEntry> single_standings = {};
         std::vector<LeaderboardEntry> multi_standings = {};
+        FetchOutcome single_fetch = {};
+        FetchOutcome multi_fetch = {};
         std::string fetch_error = {};
-        std::string submit_status = {};
+        std::string submit_status = {};  // newer than the fetch error when both are given
     };
     void set_results_for_testing(RequestResults results);
 
@@ -67,6 +86,10 @@ private:
                      std::int32_t threads);
     std::vector<LeaderboardEntry> download_standings(const std::string& type) const;
     void store_standings(const std::string& type, std::vector<LeaderboardEntry> rows);
+    std::string failure_text(const std::exception& error) const;
+    // Under status_lock.
+    FetchOutcome& fetch_outcome_of(std::string_view type);
+    void set_submit_status(std::string text);
 
     const HttpEndpoint& endpoint() const;
 
@@ -80,6 +103,12 @@ private:
     mutable std::mutex status_lock;
     std::string fetch_error;
     std::string submit_status;
+    FetchOutcome single_fetch;
+    FetchOutcome multi_fetch;
+    // Which of the two texts above changed last, by a count of outcomes.
+    std::uint64_t outcomes = 0;
+    std::uint64_t submit_status_outcome = 0;
+    std::uint64_t fetch_outcome_number = 0;
 
     mutable std::mutex tasks_lock;
     std::vector<std::jthread> tasks;

@@ -11,6 +11,11 @@ using json = nlohmann::json;
 constexpr auto int32_min = std::numeric_limits<std::int32_t>::min();
 constexpr auto int32_max = std::numeric_limits<std::int32_t>::max();
 
+// Far beyond any machine: a score of ten million is the whole image in 12 ms; a hundred million runs
+// of one processor type would be more than all the runs ever made.
+constexpr std::int32_t highest_possible_score = 10'000'000;
+constexpr std::int32_t most_possible_runs = 100'000'000;
+
 // Any JSON number (a fraction truncated toward zero) or a boolean as 0 or 1. Values beyond the
 // 32-bit range saturate rather than wrap or overflow the conversion.
 std::int32_t read_integer(const json& value) {
@@ -39,21 +44,27 @@ std::int32_t read_integer(const json& value) {
     }
 }
 
-LeaderboardEntry read_row(json& row) {
+LeaderboardEntry read_row(json& row, std::size_t number) {
     LeaderboardEntry entry;
     entry.cpu = row["cpu"].get<std::string>();
     entry.avg_score = read_integer(row["avg_score"]);
     entry.runs = read_integer(row["runs"]);
+    const std::string where = "row " + std::to_string(number) + " ";
+    if (entry.avg_score < 0 || entry.avg_score > highest_possible_score)
+        throw ImpossibleStandings(where + "has the score " + std::to_string(entry.avg_score));
+    if (entry.runs < 1 || entry.runs > most_possible_runs)
+        throw ImpossibleStandings(where + "counts " + std::to_string(entry.runs) + " runs");
     return entry;
 }
 
 }  // namespace
 
 std::vector<LeaderboardEntry> read_standings(json& reply) {
+    if (!reply.is_object() || !reply.contains("leaderboard"))
+        throw ImpossibleStandings("no \"leaderboard\" list");
     json& board = reply["leaderboard"];
+    if (!board.is_array()) throw ImpossibleStandings("\"leaderboard\" is not a list");
     std::vector<LeaderboardEntry> rows;
-    // The library's iteration is the walk wanted: an array's elements, an object's values in key
-    // order, nothing for null, and any other value once as itself.
-    for (json& row : board) rows.push_back(read_row(row));
+    for (json& row : board) rows.push_back(read_row(row, rows.size() + 1));
     return rows;
 }

@@ -4,9 +4,17 @@
 
 #include <nlohmann/json.hpp>
 
+#include <stdexcept>
 #include <vector>
 
-// Reads the rows under "leaderboard" of a standings reply. The lookups insert (a null root becomes
-// an object, missing members become null), so the reply may be changed. Any row of the wrong shape
-// fails the whole conversion with the JSON library's own exception.
+// A standings reply that no leaderboard server means: no "leaderboard" list, or a row whose score
+// or run count is negative or beyond what any machine could reach.
+class ImpossibleStandings : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the rows of the "leaderboard" list of a standings reply. A row of the wrong shape fails the
+// whole conversion with the JSON library's own exception (the lookups insert, so the reply may be
+// changed); a reply without the list, or with impossible numbers, with ImpossibleStandings.
 std::vector<LeaderboardEntry> read_standings(nlohmann::json& reply);

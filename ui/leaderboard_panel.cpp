@@ -5,27 +5,37 @@
 #include "ui/app_state.h"
 #include "ui/colours.h"
 #include "ui/leaderboard_status.h"
+#include "ui/wrapped_text.h"
 
 namespace {
 
-constexpr float refresh_button_room = 55.0f;
+constexpr const char* refresh_label = "Refresh";
+
+void draw_wrapped(const ImVec4& colour, const std::string& text, float width = -1.0f) {
+    ImGui::PushStyleColor(ImGuiCol_Text, colour);
+    text_wrapped_at_blanks(text, width);
+    ImGui::PopStyleColor();
+}
 
 }  // namespace
 
 void draw_leaderboard_panel(AppState& app) {
     LeaderboardClient& client = app.leaderboard_client;
+    const LeaderboardStatusLine status =
+        leaderboard_status_line(client.pending_request_count(), client.latest_outcome());
 
-    const std::string submit_status = client.submit_status_text();
-    const std::int32_t pending = client.pending_request_count();
-    // The fetch error is looked at only when nothing else takes the line.
-    const std::string fetch_error =
-        pending <= 0 && submit_status.empty() ? client.fetch_error_text() : std::string();
-
-    const LeaderboardStatusLine status = leaderboard_status_line(pending, submit_status, fetch_error);
-    if (status.shown) ImGui::TextColored(status.colour, "%s", status.text.c_str());
-
-    ImGui::SameLine(ImGui::GetContentRegionAvail().x - refresh_button_room);
-    if (ImGui::SmallButton("Refresh")) {
+    // Refresh at the right end of the first line; the status wraps in the room left of it.
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float refresh_width = ImGui::CalcTextSize(refresh_label).x + style.FramePadding.x * 2.0f;
+    const float line_start = ImGui::GetCursorPosX();
+    const float refresh_x = line_start + ImGui::GetContentRegionAvail().x - refresh_width;
+    if (status.shown) {
+        draw_wrapped(status.colour, status.text, refresh_x - style.ItemSpacing.x - line_start);
+        ImGui::SameLine(refresh_x);
+    } else {
+        ImGui::SetCursorPosX(refresh_x);
+    }
+    if (ImGui::SmallButton(refresh_label)) {
         client.fetch_standings("single");
         client.fetch_standings("multi");
     }
@@ -34,11 +44,12 @@ void draw_leaderboard_panel(AppState& app) {
 
     if (ImGui::BeginTabBar("##lb_type")) {
         if (ImGui::BeginTabItem("Single-Core")) {
-            draw_standings_table(client.standings("single"), app, "##lb_single");
+            draw_standings_table(client.standings("single"), client.fetch_outcome("single"), app,
+                                 "##lb_single");
             ImGui::EndTabItem();
         }
         if (ImGui::BeginTabItem("Multi-Core")) {
-            draw_standings_table(client.standings("multi"), app, "##lb_multi");
+            draw_standings_table(client.standings("multi"), client.fetch_outcome("multi"), app, "##lb_multi");
             ImGui::EndTabItem();
         }
         ImGui::EndTabBar();
@@ -46,19 +57,18 @@ void draw_leaderboard_panel(AppState& app) {
 }
 
 void draw_leaderboard_setting(const LeaderboardSetting& setting) {
-    const bool refused = setting.refused();
-    ImGui::PushStyleColor(ImGuiCol_Text, refused ? error_red : label_grey);
-    if (refused)
-        ImGui::TextWrapped("%s", setting.error.c_str());
+    if (setting.refused())
+        draw_wrapped(error_red, setting.error);
     else
-        ImGui::TextWrapped("Server: %s", setting.description().c_str());
-    ImGui::PopStyleColor();
+        draw_wrapped(label_grey, "Server: " + setting.description());
 }
 
-void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const AppState& app,
-                          const char* id) {
+void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const FetchOutcome& outcome,
+                          const AppState& app, const char* id) {
+    if (!outcome.error.empty()) draw_wrapped(dim_error_red, outcome.error);
     if (standings.empty()) {
-        ImGui::TextColored(muted_grey, "No data yet");
+        if (outcome.error.empty())
+            ImGui::TextColored(muted_grey, outcome.received ? "No runs yet" : "No data yet");
         return;
     }
 
@@ -84,7 +94,7 @@ void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const 
         if (own)
             ImGui::TextColored(teal, "%s", entry.cpu.c_str());
         else
-            ImGui::TextWrapped("%s", entry.cpu.c_str());
+            text_wrapped_at_blanks(entry.cpu);
         ImGui::TableSetColumnIndex(2);
         ImGui::Text("%d", entry.avg_score);
         ImGui::TableSetColumnIndex(3);

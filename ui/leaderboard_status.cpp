@@ -2,13 +2,12 @@
 
 #include "ui/colours.h"
 
-LeaderboardStatusLine leaderboard_status_line(std::int32_t pending_requests, const std::string& submit_status,
-                                              const std::string& fetch_error) {
+LeaderboardStatusLine leaderboard_status_line(std::int32_t pending_requests, const LatestOutcome& latest) {
     if (pending_requests > 0) return {true, "Loading...", teal};
-    if (!submit_status.empty()) {
-        const bool is_error = submit_status.size() >= 5 && submit_status.find("error") != std::string::npos;
-        return {true, submit_status, is_error ? error_red : label_grey};
+    if (latest.text.empty()) return {};
+    if (latest.source == LatestOutcome::Source::Submission) {
+        const bool is_error = latest.text.size() >= 5 && latest.text.find("error") != std::string::npos;
+        return {true, latest.text, is_error ? error_red : label_grey};
     }
-    if (!fetch_error.empty()) return {true, fetch_error, dim_error_red};
-    return {};
+    return {true, latest.text, dim_error_red};
 }

@@ -69,8 +69,8 @@ std::vector<std::string> wrap_at_blanks(std::string_view text, float width,
     return lines;
 }
 
-void text_wrapped_at_blanks(std::string_view text) {
-    const float width = ImGui::GetContentRegionAvail().x;
+void text_wrapped_at_blanks(std::string_view text, float width) {
+    if (width < 0.0f) width = ImGui::GetContentRegionAvail().x;
     const std::vector<std::string> lines = wrap_at_blanks(text, width, [](std::string_view piece) {
         return ImGui::CalcTextSize(piece.data(), piece.data() + piece.size()).x;
     });

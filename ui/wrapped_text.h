@@ -11,6 +11,6 @@
 std::vector<std::string> wrap_at_blanks(std::string_view text, float width,
                                         const std::function<float(std::string_view)>& measure);
 
-// Draws `text` wrapped at blanks to the right edge of the current region, every line starting at
-// the x where the text starts (also after SameLine).
-void text_wrapped_at_blanks(std::string_view text);
+// Draws `text` wrapped at blanks to `width`, or to the right edge of the current region when none
+// is given, every line starting at the x where the text starts (also after SameLine).
+void text_wrapped_at_blanks(std::string_view text, float width = -1.0f);

@@ -19,6 +19,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "net/http.h"
+#include "sysinfo/system_info.h"
 #include "tests/support/environment.h"
 #include "tests/support/leaderboard_server.h"
 
@@ -279,6 +281,33 @@ TEST_F(CliEndToEnd, NoSubmitStoresPresetRunsAndSendsNothing) {
     const Outcome sent = run({"--single"});
     ASSERT_EQ(sent.exit_code, 0) << sent.err;
     EXPECT_EQ(logged(server, "POST /api.php"), 1u) << server.log_text();
+}
+
+// --leaderboard: the standings with the own processor marked and the mark explained, an empty type as
+// "No runs yet"; with no server to reach, each type's error in place of "No data yet", and exit 1.
+TEST_F(CliEndToEnd, LeaderboardShowsTheStandingsOrWhyNot) {
+    LeaderboardServerProcess server;
+    const std::string own = probe_system_info().cpu_name;
+    ASSERT_FALSE(own.empty());
+    http_post_json(
+        {server.host(), server.port(), server.ca_file()}, "/api.php",
+        nlohmann::json{{"cpu_name", own}, {"score", 1234}, {"threads", 1}, {"type", "single"}}.dump());
+    use_copy_of_e2e_program(server);
+
+    const Outcome shown = run({"--leaderboard"});
+    EXPECT_EQ(shown.exit_code, 0) << shown.err;
+    EXPECT_NE(shown.out.find(">    1  " + own), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("> your processor"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("Multi-Core\n  No runs yet\n"), std::string::npos) << shown.out;
+
+    setenv("VORNMARK_LEADERBOARD_URL", ("https://" + server.host() + ":1").c_str(), 1);
+    const Outcome unreachable = run({"--leaderboard"});
+    EXPECT_EQ(unreachable.exit_code, 1);
+    const std::string why =
+        "Could not fetch the standings: HttpSendRequest failed: connection refused (" + server.host() + ":1)";
+    EXPECT_NE(unreachable.out.find("Single-Core\n  " + why), std::string::npos) << unreachable.out;
+    EXPECT_NE(unreachable.out.find("Multi-Core\n  " + why), std::string::npos) << unreachable.out;
+    EXPECT_EQ(unreachable.out.find("No data yet"), std::string::npos);
 }
 
 TEST_F(CliEndToEnd, RunThatCannotBeSavedSaysWhyAndLeavesTheFileAlone) {

@@ -37,9 +37,26 @@ TEST(Listings, HistoryNumbersRunsInStoredOrderAndShowsNewestFirst) {
 TEST(Listings, StandingsMarkOnlyTheOwnProcessorExactly) {
     const std::vector<LeaderboardEntry> rows = {
         {"Fast CPU", 9000, 3}, {"My CPU", 4000, 1}, {"my cpu", 3000, 2}};
-    const std::string text = standings_listing("Single-Core", rows, "My CPU");
+    const std::string text = standings_listing("Single-Core", rows, {true, ""}, "My CPU");
     EXPECT_NE(text.find(">    2  My CPU"), std::string::npos) << text;
     EXPECT_NE(text.find("     3  my cpu"), std::string::npos) << text;
     EXPECT_NE(text.find("     1  Fast CPU"), std::string::npos) << text;
-    EXPECT_EQ(standings_listing("Multi-Core", {}, "My CPU"), "Multi-Core\n  No data yet\n");
+    EXPECT_NE(text.find("> your processor"), std::string::npos) << "the mark is explained";
+    EXPECT_EQ(standings_listing("Single-Core", rows, {true, ""}, "Other CPU").find("your processor"),
+              std::string::npos);
+}
+
+// What a run type's section says when there are no rows to show.
+TEST(Listings, StandingsWithoutRowsSayWhy) {
+    struct Case {
+        FetchOutcome outcome;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{true, ""}, "Multi-Core\n  No runs yet\n"},
+        {{false, ""}, "Multi-Core\n  No data yet\n"},
+        {{false, "HTTP 500 (127.0.0.1:1)"},
+         "Multi-Core\n  Could not fetch the standings: HTTP 500 (127.0.0.1:1)\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(standings_listing("Multi-Core", {}, c.outcome, "My CPU"), c.text);
 }

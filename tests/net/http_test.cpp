@@ -50,6 +50,11 @@ int closed_port() {
     return ntohs(address.sin_port);
 }
 
+// " (host:port)", as every failure message ends.
+std::string at(const HttpEndpoint& endpoint) {
+    return " (" + endpoint.host + ":" + std::to_string(endpoint.port) + ")";
+}
+
 }  // namespace
 
 TEST(Http, GetSendsPathAndUserAgentAndNothingElseOfItsOwn) {
@@ -100,8 +105,9 @@ TEST(Http, StatusOtherThan200RaisesItsNumberWithoutFollowingRedirects) {
              {http_response(500, std::string(100000, 'e')), "HTTP 500"},
          }) {
         ScriptedTlsServer server(reply_always(response));
-        EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), "/api.php"); }), expected);
-        EXPECT_EQ(outcome_of([&] { return http_post_json(server.endpoint(), "/api.php", "{}"); }), expected);
+        const std::string message = expected + at(server.endpoint());
+        EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), "/api.php"); }), message);
+        EXPECT_EQ(outcome_of([&] { return http_post_json(server.endpoint(), "/api.php", "{}"); }), message);
         EXPECT_EQ(server.raw_requests().size(), 2u) << expected;
     }
 }
@@ -116,7 +122,8 @@ TEST(Http, BodyOfManyReadsIsReturnedWholeUpToTheCap) {
     EXPECT_EQ(http_get(server.endpoint(), "/big"), large);
     EXPECT_EQ(http_get(server.endpoint(), "/big"), at_cap);
     // Past the cap a hostile server cannot make the client buffer without bound.
-    EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), "/big"); }), "HttpSendRequest failed");
+    EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), "/big"); }),
+              "HttpSendRequest failed: answer too large" + at(server.endpoint()));
 }
 
 TEST(Http, BodyThatBreaksOffFailsInsteadOfComingBackShort) {
@@ -124,7 +131,8 @@ TEST(Http, BodyThatBreaksOffFailsInsteadOfComingBackShort) {
         "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\n{\"leader";
     ScriptedTlsServer server(reply_always(truncated));
 
-    EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), "/api.php"); }), "HttpSendRequest failed");
+    EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), "/api.php"); }),
+              "HttpSendRequest failed: connection broken off" + at(server.endpoint()));
 }
 
 TEST(Http, CertificateNotTrustedForTheHostFailsToSend) {
@@ -134,14 +142,15 @@ TEST(Http, CertificateNotTrustedForTheHostFailsToSend) {
     HttpEndpoint other_ca = server.endpoint();
     other_ca.ca_file = make_tls_identity("other-ca").cert_file;
 
-    EXPECT_EQ(outcome_of([&] { return http_get(system_store, "/api.php"); }), "HttpSendRequest failed");
-    EXPECT_EQ(outcome_of([&] { return http_get(other_ca, "/api.php"); }), "HttpSendRequest failed");
+    const std::string not_trusted = "HttpSendRequest failed: certificate not trusted" + at(server.endpoint());
+    EXPECT_EQ(outcome_of([&] { return http_get(system_store, "/api.php"); }), not_trusted);
+    EXPECT_EQ(outcome_of([&] { return http_get(other_ca, "/api.php"); }), not_trusted);
 
     // Trusted, but made out for another name.
     ScriptedTlsServer elsewhere(reply_always(http_response(200, "{}")),
                                 make_tls_identity("elsewhere", "DNS:elsewhere.invalid"));
     EXPECT_EQ(outcome_of([&] { return http_get(elsewhere.endpoint(), "/api.php"); }),
-              "HttpSendRequest failed");
+              "HttpSendRequest failed: host name mismatch" + at(elsewhere.endpoint()));
 
     EXPECT_TRUE(server.raw_requests().empty());
     EXPECT_TRUE(elsewhere.raw_requests().empty());
@@ -150,15 +159,22 @@ TEST(Http, CertificateNotTrustedForTheHostFailsToSend) {
 TEST(Http, NothingListeningFailsToSend) {
     const HttpEndpoint endpoint{"127.0.0.1", closed_port(), loopback_identity().cert_file};
 
-    EXPECT_EQ(outcome_of([&] { return http_get(endpoint, "/api.php"); }), "HttpSendRequest failed");
-    EXPECT_EQ(outcome_of([&] { return http_post_json(endpoint, "/api.php", "{}"); }),
-              "HttpSendRequest failed");
+    const std::string refused = "HttpSendRequest failed: connection refused" + at(endpoint);
+    EXPECT_EQ(outcome_of([&] { return http_get(endpoint, "/api.php"); }), refused);
+    EXPECT_EQ(outcome_of([&] { return http_post_json(endpoint, "/api.php", "{}"); }), refused);
+}
+
+TEST(Http, HostThatDoesNotExistIsNamed) {
+    const HttpEndpoint endpoint{"no-such-host.invalid", 443, loopback_identity().cert_file};
+    EXPECT_EQ(outcome_of([&] { return http_get(endpoint, "/api.php"); }),
+              "HttpSendRequest failed: host not found" + at(endpoint));
 }
 
 TEST(Http, ServerThatNeverAnswersFailsAfterTheReceiveTimeout) {
     ScriptedTlsServer server([](const RecordedRequest&) { return std::optional<std::string>(); });
 
-    EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), "/api.php"); }), "HttpSendRequest failed");
+    EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), "/api.php"); }),
+              "HttpSendRequest failed: timed out" + at(server.endpoint()));
     EXPECT_EQ(server.raw_requests().size(), 1u);
 }
 
@@ -167,8 +183,8 @@ TEST(Http, EndpointThatCannotFormAUrlFailsToConnect) {
     for (const HttpEndpoint& endpoint :
          {HttpEndpoint{"", 443, ca}, HttpEndpoint{"127.0.0.1", 0, ca}, HttpEndpoint{"127.0.0.1", 65536, ca},
           HttpEndpoint{"bad host", 443, ca}}) {
-        EXPECT_EQ(outcome_of([&] { return http_get(endpoint, "/api.php"); }), "InternetConnect failed")
-            << endpoint.host << ":" << endpoint.port;
+        EXPECT_EQ(outcome_of([&] { return http_get(endpoint, "/api.php"); }),
+                  "InternetConnect failed: not a valid host name and port" + at(endpoint));
     }
 }
 
@@ -176,10 +192,10 @@ TEST(Http, PathThatWouldAlterTheRequestFailsToOpen) {
     ScriptedTlsServer server(reply_always(http_response(200, "{}")));
 
     for (const std::string path : {"api.php", "", "/api.php?type=a b", "/api.php\r\nX-Injected: 1", "/a#b"}) {
-        EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), path); }), "HttpOpenRequest failed")
-            << path;
-        EXPECT_EQ(outcome_of([&] { return http_post_json(server.endpoint(), path, "{}"); }),
-                  "HttpOpenRequest failed");
+        const std::string refused =
+            "HttpOpenRequest failed: not a valid request path" + at(server.endpoint());
+        EXPECT_EQ(outcome_of([&] { return http_get(server.endpoint(), path); }), refused) << path;
+        EXPECT_EQ(outcome_of([&] { return http_post_json(server.endpoint(), path, "{}"); }), refused);
     }
     EXPECT_TRUE(server.raw_requests().empty());
 }

@@ -1,5 +1,6 @@
 #include "net/leaderboard_client.h"
 
+#include "net/exchange_failure.h"
 #include "tests/net/scripted_tls_server.h"
 #include "tests/net/wait_for_requests.h"
 
@@ -23,6 +24,11 @@ std::string parse_error_of(const std::string& body) {
         return error.what();
     }
     return "parsed";
+}
+
+// " (127.0.0.1:port)", as every failure message ends.
+std::string at(const ScriptedTlsServer& server) {
+    return " (" + endpoint_text(server.endpoint()) + ")";
 }
 
 std::vector<std::string> cpus(const std::vector<LeaderboardEntry>& rows) {
@@ -83,16 +89,31 @@ TEST(LeaderboardClient, FetchFillsTheListOfItsTypeInTheServersOrder) {
 }
 
 TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows) {
+    const std::string not_understood = ": answer not understood";
     const std::vector<std::pair<std::string, std::string>> failures = {
         {http_response(201, two_rows), "HTTP 201"},
         {"HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n", "HTTP 204"},
         {"HTTP/1.1 302 Found\r\nLocation: /api.php?type=single\r\nContent-Length: 0\r\n\r\n", "HTTP 302"},
         {http_response(500, "{}"), "HTTP 500"},
-        {http_response(200, ""), parse_error_of("")},
-        {http_response(200, R"({"leaderboard":[]} x)"), parse_error_of(R"({"leaderboard":[]} x)")},
+        {http_response(200, ""), parse_error_of("") + not_understood},
+        {http_response(200, R"({"leaderboard":[]} x)"),
+         parse_error_of(R"({"leaderboard":[]} x)") + not_understood},
         {http_response(200,
                        R"({"leaderboard":[{"cpu":"A","avg_score":1,"runs":1},{"avg_score":2,"runs":2}]})"),
-         "[json.exception.type_error.302] type must be string, but is null"},
+         "[json.exception.type_error.302] type must be string, but is null" + not_understood},
+        // Replies no leaderboard server gives: refused rather than shown as an empty or odd board.
+        {http_response(200, R"({"other":1})"), R"(Answer not understood: no "leaderboard" list)"},
+        {http_response(200, "null"), R"(Answer not understood: no "leaderboard" list)"},
+        {http_response(200, R"({"leaderboard":{"a":{"cpu":"A","avg_score":1,"runs":1}}})"),
+         R"(Answer not understood: "leaderboard" is not a list)"},
+        {http_response(
+             200,
+             R"({"leaderboard":[{"cpu":"A","avg_score":1,"runs":1},{"cpu":"B","avg_score":-5,"runs":1}]})"),
+         "Answer not understood: row 2 has the score -5"},
+        {http_response(200, R"({"leaderboard":[{"cpu":"A","avg_score":2147483647,"runs":1}]})"),
+         "Answer not understood: row 1 has the score 2147483647"},
+        {http_response(200, R"({"leaderboard":[{"cpu":"A","avg_score":100,"runs":-1}]})"),
+         "Answer not understood: row 1 counts -1 runs"},
     };
     std::vector<std::string> replies = {http_response(200, two_rows)};
     for (const auto& [reply, message] : failures) replies.push_back(reply);
@@ -104,37 +125,19 @@ TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows) {
     for (const auto& [reply, message] : failures) {
         client.fetch_standings("single");
         ASSERT_TRUE(wait_until_idle(client));
-        EXPECT_EQ(client.fetch_error_text(), message);
+        EXPECT_EQ(client.fetch_error_text(), message + at(server));
+        EXPECT_EQ(client.fetch_outcome("single").error, message + at(server));
         EXPECT_EQ(cpus(client.standings("single")), (std::vector<std::string>{"Zen 4", "Core i9"}))
             << message;
     }
     EXPECT_EQ(client.submit_status_text(), "");
 }
 
-TEST(LeaderboardClient, EmptyReplyEmptiesTheListAndClearsTheError) {
-    for (const std::string empty : {"{}", "null", " \r\n\t{ } \n"}) {
-        ScriptedTlsServer server(reply_in_order(
-            {http_response(200, two_rows), http_response(500, ""), http_response(200, empty)}));
-        LeaderboardClient client(server.endpoint());
-        for (int fetch = 0; fetch < 2; ++fetch) {
-            client.fetch_standings("multi");
-            ASSERT_TRUE(wait_until_idle(client));
-        }
-        ASSERT_EQ(client.standings("multi").size(), 2u);
-        ASSERT_EQ(client.fetch_error_text(), "HTTP 500");
-
-        client.fetch_standings("multi");
-        ASSERT_TRUE(wait_until_idle(client));
-        EXPECT_TRUE(client.standings("multi").empty()) << empty;
-        EXPECT_EQ(client.fetch_error_text(), "");
-    }
-}
-
 TEST(LeaderboardClient, ReplyLongerThanOneReadIsReadWhole) {
     std::string body = R"({"leaderboard":[)";
     for (int i = 0; i < 300; ++i)
         body += (i ? "," : "") + std::string(R"({"cpu":"Processor number )") + std::to_string(i) +
-                R"(","avg_score":)" + std::to_string(10000 - i) + R"(,"runs":)" + std::to_string(i) + "}";
+                R"(","avg_score":)" + std::to_string(10000 - i) + R"(,"runs":)" + std::to_string(i + 1) + "}";
     body += "]}";
     ASSERT_GT(body.size(), 4096u * 4);
     ScriptedTlsServer server(reply_always(http_response(200, body)));
@@ -158,7 +161,7 @@ TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsTy
     LeaderboardClient client(server.endpoint());
     client.fetch_standings("single");
     ASSERT_TRUE(wait_until_idle(client));
-    ASSERT_EQ(client.fetch_error_text(), "HTTP 500");
+    ASSERT_EQ(client.fetch_error_text(), "HTTP 500" + at(server));
 
     std::string cpu = "AMD \"Ryzen\" 9 7950X";
     client.submit_result(cpu, "multi", 4321, 32);
@@ -168,7 +171,8 @@ TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsTy
     EXPECT_EQ(client.submit_status_text(), "Submitted OK (multi 4321)");
     EXPECT_EQ(cpus(client.standings("multi")), (std::vector<std::string>{"Zen 4", "Core i9"}));
     EXPECT_TRUE(client.standings("single").empty());
-    EXPECT_EQ(client.fetch_error_text(), "HTTP 500");  // a submission leaves the fetch error alone
+    EXPECT_EQ(client.fetch_error_text(),
+              "HTTP 500" + at(server));  // a submission leaves the fetch error alone
 
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 3u);
@@ -189,22 +193,24 @@ TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows) {
         std::string get_reply;
         std::string status;
     };
+    const std::string not_understood = ": answer not understood";
     const std::vector<Case> cases = {
         {http_response(500, accepted), follow_up_ok, "Submit error: HTTP 500"},
         {http_response(200, rejection), follow_up_ok, "Submit error: Server rejected: " + rejection},
         {http_response(200, R"({"ok":1})"), follow_up_ok,
-         "Submit error: [json.exception.type_error.302] type must be boolean, but is number"},
+         "Submit error: [json.exception.type_error.302] type must be boolean, but is number" +
+             not_understood},
         {http_response(200, R"({"okay":true})"), follow_up_ok,
          R"(Submit error: Server rejected: {"okay":true})"},
         {http_response(200, "[true]"), follow_up_ok, "Submit error: Server rejected: [true]"},
         {http_response(200, "true\n"), follow_up_ok, "Submit error: Server rejected: true\n"},
-        {http_response(200, ""), follow_up_ok, "Submit error: " + parse_error_of("")},
+        {http_response(200, ""), follow_up_ok, "Submit error: " + parse_error_of("") + not_understood},
         {http_response(200, R"({"ok":true}{)"), follow_up_ok,
-         "Submit error: " + parse_error_of(R"({"ok":true}{)")},
+         "Submit error: " + parse_error_of(R"({"ok":true}{)") + not_understood},
         // Stored by the server, but the refresh afterwards fails.
         {http_response(200, accepted), http_response(503, ""), "Submit error: HTTP 503"},
         {http_response(200, accepted), http_response(200, R"({"leaderboard":[{"cpu":"A","avg_score":"1"}]})"),
-         "Submit error: [json.exception.type_error.302] type must be number, but is string"},
+         "Submit error: [json.exception.type_error.302] type must be number, but is string" + not_understood},
     };
     for (const Case& c : cases) {
         ScriptedTlsServer server(
@@ -215,7 +221,7 @@ TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows) {
         client.submit_result("Test CPU", "single", 4321, 1);
         ASSERT_TRUE(wait_until_idle(client));
 
-        EXPECT_EQ(client.submit_status_text(), c.status);
+        EXPECT_EQ(client.submit_status_text(), c.status + at(server));
         EXPECT_EQ(cpus(client.standings("single")), std::vector<std::string>{"Old row"}) << c.status;
         EXPECT_EQ(client.fetch_error_text(), "");
     }
@@ -229,16 +235,44 @@ TEST(LeaderboardClient, UnreachableServerFailsEveryRequest) {
     client.submit_result("Test CPU", "single", 100, 1);
     ASSERT_TRUE(wait_until_idle(client));
 
-    EXPECT_EQ(client.fetch_error_text(), "HttpSendRequest failed");
-    EXPECT_EQ(client.submit_status_text(), "Submit error: HttpSendRequest failed");
+    const std::string refused = "HttpSendRequest failed: connection refused (127.0.0.1:1)";
+    EXPECT_EQ(client.fetch_error_text(), refused);
+    EXPECT_EQ(client.submit_status_text(), "Submit error: " + refused);
+}
+
+// The status line shows whichever came last, a submission or a fetch; each type keeps its own
+// fetch's outcome, so a failure of one is not hidden by a success of the other.
+TEST(LeaderboardClient, NewestOutcomeAndEachTypesOwnFetchAreKept) {
+    ScriptedTlsServer server(reply_by_route({{"POST /api.php", http_response(500, "")},
+                                             {"GET /api.php?type=single", http_response(503, "")},
+                                             {"GET /api.php?type=multi", http_response(200, two_rows)}}));
+    LeaderboardClient client(server.endpoint());
+    using Source = LatestOutcome::Source;
+
+    client.submit_result("Test CPU", "single", 100, 1);
+    ASSERT_TRUE(wait_until_idle(client));
+    EXPECT_EQ(client.latest_outcome().source, Source::Submission);
+    EXPECT_EQ(client.latest_outcome().text, "Submit error: HTTP 500" + at(server));
+
+    client.fetch_standings("single");
+    ASSERT_TRUE(wait_until_idle(client));
+    EXPECT_EQ(client.latest_outcome().source, Source::Fetch) << "a later refresh failure shows";
+    EXPECT_EQ(client.latest_outcome().text, "HTTP 503" + at(server));
+
+    client.fetch_standings("multi");
+    ASSERT_TRUE(wait_until_idle(client));
+    EXPECT_EQ(client.latest_outcome().text, "") << "the newest request worked";
+    EXPECT_EQ(client.fetch_outcome("single").error, "HTTP 503" + at(server));
+    EXPECT_FALSE(client.fetch_outcome("single").received);
+    EXPECT_TRUE(client.fetch_outcome("multi").received);
 }
 
 TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight) {
     ReplyGate gate;
-    ScriptedTlsServer server(
-        gate.holding(reply_by_route({{"POST /api.php", http_response(200, accepted)},
-                                     {"GET /api.php?type=single", http_response(200, two_rows)},
-                                     {"GET /api.php?type=multi", http_response(200, "{}")}})));
+    ScriptedTlsServer server(gate.holding(
+        reply_by_route({{"POST /api.php", http_response(200, accepted)},
+                        {"GET /api.php?type=single", http_response(200, two_rows)},
+                        {"GET /api.php?type=multi", http_response(200, R"({"leaderboard":[]})")}})));
     LeaderboardClient client(server.endpoint());
 
     client.fetch_standings("single");
