@@ -9,7 +9,7 @@ if (($# < 1)); then
 fi
 out=$(realpath -m "$1")
 build=${2:-build}
-bash scripts/setup.sh
+bash scripts/setup.sh package
 bash scripts/build.sh "$build"
 mkdir -p "$out"
 # cpack's own work folder stays out of DIR, so DIR gets the two packages and nothing else.

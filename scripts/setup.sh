@@ -1,23 +1,47 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Vornmark need.
+# Installs the Debian packages Vornmark needs for one purpose:
+#   run      building and running the programs (scripts/run.sh)
+#   package  that, and building the Debian packages (scripts/package.sh)
+#   test     everything: the test suite, the Windows cross build and Wine (scripts/test.sh; the default)
 # As root it installs what is missing with apt-get; otherwise it prints the line to run.
+# Usage: scripts/setup.sh [run|package|test]
 set -euo pipefail
 
-packages=(
+# Building and running the window, the runner and the leaderboard server; openssl makes the local
+# leaderboard's certificate.
+run_packages=(
   build-essential cmake pkg-config
-  libgtest-dev libbenchmark-dev
   nlohmann-json3-dev libcurl4-openssl-dev libssl-dev
-  libsqlite3-dev libpq-dev postgresql
+  libsqlite3-dev libpq-dev
   libmicrohttpd-dev libgnutls28-dev
   libstb-dev libfontconfig-dev fonts-dejavu-core
   libpci-dev pci.ids
-  libimgui-dev libglfw3-dev libgl-dev libx11-dev
-  xvfb xauth xdotool imagemagick openssl
-  dpkg-dev file desktop-file-utils adduser curl  # the Debian packages: cpack and their install test
-  # The Windows build: MinGW-w64 cross compiler, GoogleTest's sources, Wine to run it (dpkg-dev
-  # above also unpacks Dear ImGui's source package, scripts/imgui-source.sh).
+  libimgui-dev libglfw3-dev libgl-dev
+  openssl
+)
+# The Debian packages: cpack and the tools it calls.
+package_packages=(dpkg-dev file)
+# The tests and benchmarks: GoogleTest and Google Benchmark, a PostgreSQL for the server's tests,
+# a virtual display and X tools for the window's, what the package install test uses, and the
+# Windows build: MinGW-w64, GoogleTest's sources and Wine (dpkg-dev above also unpacks Dear ImGui's
+# source package, scripts/imgui-source.sh).
+test_packages=(
+  libgtest-dev libbenchmark-dev postgresql
+  libx11-dev xvfb xauth xdotool imagemagick
+  desktop-file-utils adduser curl
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64
 )
+
+purpose=${1:-test}
+case $purpose in
+  run) packages=("${run_packages[@]}") ;;
+  package) packages=("${run_packages[@]}" "${package_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${package_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: scripts/setup.sh [run|package|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -31,7 +55,7 @@ fi
 
 if [[ $(id -u) -ne 0 ]]; then
   echo "Missing packages. Install them with:" >&2
-  echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+  echo "  sudo apt-get update && sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
   exit 1
 fi
 

@@ -4,7 +4,8 @@
 # starts the installed server as its own user the way its unit does (throw-away certificate,
 # loopback) and submits one run, then purges both and checks that nothing is left but the
 # leaderboard's database and its user. Every exit path puts the machine back as it was.
-# Usage: install_packages_test.sh BUILD_DIR. Needs root; exits 77 (skipped) otherwise.
+# Usage: install_packages_test.sh BUILD_DIR. Runs only when asked (CI=true or
+# VORNMARK_PACKAGE_TEST=1) and as root; exits 77 (skipped) otherwise.
 set -euo pipefail
 
 build=$(realpath "$1")
@@ -35,6 +36,9 @@ dpkg_waiting() {
   return 1
 }
 
+if [[ ${CI:-} != true && ${VORNMARK_PACKAGE_TEST:-} != 1 ]]; then
+  skip "installs and purges the vornmark packages on this machine; run with VORNMARK_PACKAGE_TEST=1 (as root) to include it"
+fi
 [[ $(id -u) -eq 0 ]] || skip "installing packages needs root"
 command -v dpkg >/dev/null || skip "no dpkg on this machine"
 # One run at a time on a machine (other build trees may run the suite as root too).
@@ -218,6 +222,23 @@ reply=$(curl -sS --cacert "$work/cert.pem" --max-time 20 -H 'Content-Type: appli
 [[ "$reply" == '{"ok":true}' ]] || fail "submission answered $reply"
 standings=$(curl -sS --cacert "$work/cert.pem" --max-time 20 "$api?type=single")
 [[ "$standings" == *'"cpu":"Package Test CPU"'* ]] || fail "standings without the run: $standings"
+step "the machine's leaderboard setting, read by the installed runner"
+machine_conf=/etc/vornmark/vornmark.conf
+[[ $(dpkg-query -W -f='${Conffiles}' vornmark) == *"$machine_conf"* ]] || fail "$machine_conf is not a conffile"
+leaderboard_line() {
+  env -u VORNMARK_LEADERBOARD_URL -u VORNMARK_LEADERBOARD_CA -u XDG_CONFIG_HOME HOME="$work/root" \
+    /usr/bin/vornmark-cli --info | grep '^Leaderboard'
+}
+got=$(leaderboard_line)
+[[ $got == *"(built-in default)" ]] || fail "the shipped $machine_conf sets something: $got"
+printf 'leaderboard_url = https://127.0.0.1:%s\nleaderboard_ca = %s\n' "$port" "$work/cert.pem" >>"$machine_conf"
+got=$(leaderboard_line)
+[[ $got == "Leaderboard https://127.0.0.1:$port (from $machine_conf; CA file $work/cert.pem)" ]] ||
+  fail "--info with $machine_conf set: $got"
+standings=$(env -u VORNMARK_LEADERBOARD_URL -u XDG_CONFIG_HOME HOME="$work/root" /usr/bin/vornmark-cli --leaderboard) ||
+  fail "vornmark-cli --leaderboard through $machine_conf: $standings"
+[[ $standings == *"Package Test CPU"* ]] || fail "standings through $machine_conf: $standings"
+
 kill -TERM "$server_pid"
 server_status=0
 wait "$server_pid" || server_status=$?
@@ -230,8 +251,9 @@ step "enabled by the admin, then reinstalled"
 wants_link=/etc/systemd/system/multi-user.target.wants/$unit_name
 systemctl enable "$unit_name" >/dev/null 2>&1 || ln -s "$unit" "$wants_link"
 [[ -L "$wants_link" ]] || fail "enabling the unit made no link"
-dpkg_waiting -i "$server_deb" || fail "dpkg -i over the installed package"
+dpkg_waiting -i "$app_deb" "$server_deb" || fail "dpkg -i over the installed packages"
 [[ -L "$wants_link" ]] || fail "reinstalling disabled the unit"
+grep -q "^leaderboard_url = https://127.0.0.1:$port\$" "$machine_conf" || fail "reinstalling lost the admin's $machine_conf"
 [[ -f "$state/leaderboard.db" ]] || fail "reinstalling lost the database"
 
 step "dpkg --purge"
