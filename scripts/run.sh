@@ -34,7 +34,7 @@ configure=(-DCMAKE_BUILD_TYPE=Release)
 # tree keeps its settings.
 [[ -f $build/CMakeCache.txt ]] || configure+=(-DVORNMARK_BUILD_TESTS=OFF -DVORNMARK_BUILD_BENCH=OFF)
 log=$build/run-build.log
-echo "Building the programs into build/bin (log: build/run-build.log)..." >&2
+echo "Building the programs into build/bin (a few minutes the first time; log: build/run-build.log)..." >&2
 started=$SECONDS
 if ! { cmake -S . -B "$build" "${configure[@]}" &&
   cmake --build "$build" -j "$(nproc)" --target vornmark vornmark-cli vornmark-leaderboard; } >"$log" 2>&1; then
