@@ -48,6 +48,9 @@ std::string image_path_problem(const std::string& path) {
     const std::string quoted = '\'' + folder.string() + '\'';
     if (!std::filesystem::is_directory(folder, error)) return quoted + " is not an existing folder";
     if (access(folder.string().c_str(), W_OK) != 0) return quoted + " is not a writable folder";
+    if (std::filesystem::is_directory(path, error)) return "a folder has that name";
+    if (std::filesystem::exists(path, error) && access(path.c_str(), W_OK) != 0)
+        return "the file there cannot be written";
     return {};
 }
 

@@ -8,8 +8,8 @@ enum class ImageFormat { Unknown, Png, Ppm };
 // By the file name's ending, ignoring case: ".png" or ".ppm".
 ImageFormat image_format_for_path(const std::string& path);
 
-// Empty when a file can be created at path (its folder exists and is writable),
-// otherwise why not; checked before a run so a long run is not wasted.
+// Empty when a file can be written at path (its folder exists and is writable, and the name is
+// free or a writable file), otherwise why not; checked before a run so a long run is not wasted.
 std::string image_path_problem(const std::string& path);
 
 // Writes a width x height RGBA image (rows top to bottom) as PNG or binary PPM

@@ -33,7 +33,6 @@ void corrupt_tile(void*, const Tile& tile, std::uint8_t* pixels, std::int32_t im
 
 }  // namespace
 
-
 void fit_planned_runs(std::vector<PlannedRun>& runs) {
     for (PlannedRun& run : runs) {
         if (run.custom) continue;

@@ -90,10 +90,16 @@ std::string stability_text(const StabilityReport& report, double first_minute, d
                   static_cast<long long>(report.tiles_checked), report.seconds,
                   static_cast<long long>(report.errors));
     text += line;
-    const double change = first_minute > 0.0 ? (last_minute / first_minute - 1.0) * 100.0 : 0.0;
-    std::snprintf(line, sizeof line,
-                  "Throughput: first minute %.2f tiles/s, last minute %.2f tiles/s (%+.1f%%)\n", first_minute,
-                  last_minute, change);
+    if (report.seconds < 60.0) {
+        // Shorter than a minute: the first and the last minute would both be the whole test.
+        std::snprintf(line, sizeof line, "Throughput: %.2f tiles/s over the whole %.1f s\n", first_minute,
+                      report.seconds);
+    } else {
+        const double change = first_minute > 0.0 ? (last_minute / first_minute - 1.0) * 100.0 : 0.0;
+        std::snprintf(line, sizeof line,
+                      "Throughput: first minute %.2f tiles/s, last minute %.2f tiles/s (%+.1f%%)\n",
+                      first_minute, last_minute, change);
+    }
     text += line;
     for (std::size_t w = 0; w < report.tiles_per_worker.size(); ++w) {
         std::snprintf(line, sizeof line, "Worker %zu: %lld tiles, %lld wrong\n", w,

@@ -195,11 +195,13 @@ TEST_F(CliEndToEnd, TextResultNamesTypeScoreSecondsThreadsAndDate) {
 
 TEST_F(CliEndToEnd, BadArgumentExitsWith2AndRunsNothing) {
     const std::string image = (dir / "y.ppm").string();
+    std::filesystem::create_directory(dir / "folder.png");
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--image", image, "--bogus"},
           {"--image", image, "--width", "abc"},
           {"--image", (dir / "y.jpg").string(), "--samples", "1"},
-          {"--image", (dir / "missing" / "y.ppm").string(), "--samples", "1"}}) {
+          {"--image", (dir / "missing" / "y.ppm").string(), "--samples", "1"},
+          {"--image", (dir / "folder.png").string(), "--samples", "1"}}) {
         const Outcome outcome = run(args);
         EXPECT_EQ(outcome.exit_code, 2);
         EXPECT_EQ(outcome.out, "");
@@ -422,6 +424,7 @@ TEST_F(CliEndToEnd, StabilityTestCatchesACorruptedTileAndExits3) {
     unsetenv("VORNMARK_TEST_FAULT_TILE");
     EXPECT_EQ(faulty.exit_code, 3) << faulty.err;
     EXPECT_NE(faulty.out.find("Wrong tiles: tile 2 (worker "), std::string::npos) << faulty.out;
+    EXPECT_NE(faulty.out.find("tiles/s over the whole "), std::string::npos) << "not a \"first minute\"";
     EXPECT_FALSE(std::filesystem::exists(dir / "history.json"));
 }
 
