@@ -45,101 +45,21 @@ fi
 echo "Built in $((SECONDS - started)) s." >&2
 
 # ---- The local leaderboard ---------------------------------------------------------------------
-# One server per checkout on 127.0.0.1 and a free port, with a certificate made once and its
-# SQLite file kept in build/local-leaderboard/. Every run.sh using it holds users.lock shared;
-# start.lock orders starting and stopping, and the last one to leave stops the server.
-local_dir=$build/local-leaderboard
-server_pid=""
-started_server=false
-
+# Only the build's default is ours to replace: the runner says where its leaderboard comes from.
 leaderboard_configured() {
-  # The runner says where its leaderboard comes from; only the build's default is ours to replace.
   local info
   info=$("$bin/vornmark-cli" --info 2>/dev/null || true)
   [[ $info != *"(built-in default)"* ]]
 }
 
-make_certificate() {
-  local cert=$local_dir/cert.pem key=$local_dir/key.pem
-  if [[ -s $cert && -s $key ]] && openssl x509 -checkend 86400 -noout -in "$cert" >/dev/null 2>&1; then
-    return 0
-  fi
-  (umask 077 && openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 3650 \
-    -keyout "$key" -out "$cert" -subj "/CN=Vornmark local leaderboard" \
-    -addext "subjectAltName=IP:127.0.0.1" >/dev/null 2>&1)
-}
-
-# The pid in server.pid when that process is still this checkout's leaderboard server.
-running_server() {
-  local pid
-  pid=$(cat "$local_dir/server.pid" 2>/dev/null || true)
-  [[ $pid =~ ^[0-9]+$ ]] || return 1
-  tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF "$bin/vornmark-leaderboard " || return 1
-  echo "$pid"
-}
-
-start_server() {
-  local log=$local_dir/server.log offset port=""
-  touch "$log"
-  offset=$(stat -c %s "$log")
-  # The lock files stay closed in the server, so that its end alone decides nothing about them.
-  "$bin/vornmark-leaderboard" --listen 127.0.0.1:0 --cert "$local_dir/cert.pem" --key "$local_dir/key.pem" \
-    --db "$local_dir/leaderboard.db" </dev/null >>"$log" 2>&1 8>&- 9>&- &
-  server_pid=$!
-  for _ in $(seq 200); do
-    port=$(tail -c +"$((offset + 1))" "$log" | sed -n 's|.*listening on https://127\.0\.0\.1:\([0-9]*\).*|\1|p')
-    [[ -n $port ]] && break
-    kill -0 "$server_pid" 2>/dev/null || break
-    sleep 0.05
-  done
-  if [[ -z $port ]]; then
-    kill "$server_pid" 2>/dev/null || true
-    server_pid=""
-    return 1
-  fi
-  echo "$server_pid" >"$local_dir/server.pid"
-  echo "https://127.0.0.1:$port" >"$local_dir/server.url"
-  started_server=true
-}
-
-stop_server_if_last() {
-  exec 9>&-
-  exec 8>>"$local_dir/start.lock"
-  flock 8
-  exec 9>>"$local_dir/users.lock"
-  if flock -n -x 9; then
-    local pid
-    if pid=$(running_server); then
-      kill -TERM "$pid" 2>/dev/null || true
-      if $started_server; then
-        wait "$pid" 2>/dev/null || true
-      else
-        for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-      fi
-    fi
-    rm -f "$local_dir/server.pid" "$local_dir/server.url"
-  fi
-  exec 9>&- 8>&-
-}
-
 if $use_local_leaderboard && ! leaderboard_configured; then
-  mkdir -p "$local_dir"
-  exec 8>>"$local_dir/start.lock"
-  flock 8
-  exec 9>>"$local_dir/users.lock"
-  flock -s 9
-  url=""
-  if running_server >/dev/null; then
-    url=$(cat "$local_dir/server.url")
-  elif make_certificate && start_server; then
-    url=$(cat "$local_dir/server.url")
-  fi
-  exec 8>&-
-  trap stop_server_if_last EXIT
-  if [[ -n $url ]]; then
-    export VORNMARK_LEADERBOARD_URL=$url VORNMARK_LEADERBOARD_CA=$local_dir/cert.pem
-    echo "Local leaderboard: $url, stored in build/local-leaderboard/ (stops when Vornmark ends;" \
-      "run.sh --no-leaderboard goes without)." >&2
+  # shellcheck source=scripts/local-leaderboard.sh
+  source scripts/local-leaderboard.sh
+  trap local_leaderboard_stop EXIT
+  if local_leaderboard_start "$build/local-leaderboard" "$bin"; then
+    export VORNMARK_LEADERBOARD_URL=$LOCAL_LEADERBOARD_URL VORNMARK_LEADERBOARD_CA=$LOCAL_LEADERBOARD_CA
+    echo "Local leaderboard: $LOCAL_LEADERBOARD_URL, stored in build/local-leaderboard/ (stops when" \
+      "Vornmark ends; run.sh --no-leaderboard goes without)." >&2
   else
     echo "The local leaderboard did not start (see build/local-leaderboard/server.log); going without it." >&2
   fi
