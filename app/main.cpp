@@ -42,6 +42,8 @@ GlGpuBackend gl_backend;
 
 }  // namespace
 
+// Exit code 1 means only that the window could not open (no usable display or OpenGL 3.3);
+// scripts/run.sh then starts the headless runner instead.
 int main() {
     // ---- Set-up ------------------------------------------------------------
 
