@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "history/history_report.h"
 #include "sysinfo/system_info_rows.h"
 
 std::string info_listing(const SystemInfo& info) {
@@ -22,18 +23,9 @@ std::string leaderboard_listing(const LeaderboardSetting& setting) {
            setting.description() + "\n";
 }
 
-std::string history_load_problem(const HistoryStore& history) {
-    const HistoryLoadOutcome& load = history.last_load();
-    if (!load.failed) return {};
-    std::string text = "The history file could not be read (" + load.reason + ").";
-    if (!load.kept_aside.empty()) text += " Its content was kept as " + load.kept_aside + ".";
-    return text;
-}
-
 std::string history_save_line(const HistoryStore& history) {
-    const HistorySaveOutcome& save = history.last_save();
-    if (save.saved) return "History: " + history.path();
-    return "History: the run could not be saved (" + save.reason + "); " + history.path() + " is unchanged";
+    if (history.last_save().saved) return "History: " + history.path();
+    return history_change_problem(history);
 }
 
 std::string history_listing(const HistoryStore& history) {

@@ -21,11 +21,8 @@ std::string leaderboard_listing(const LeaderboardSetting& setting);
 // the file could not be read, says so and names the copy kept aside instead.
 std::string history_listing(const HistoryStore& history);
 
-// Why the history file could not be read and where its content was kept, one line without a line
-// break; empty when the last load succeeded.
-std::string history_load_problem(const HistoryStore& history);
-
-// After a run was appended: "History: <path>" when the file was saved, otherwise why not.
+// After a run was appended: "History: <path>" when the file was saved, otherwise why not
+// (history_change_problem).
 std::string history_save_line(const HistoryStore& history);
 
 // One run type's standings in the server's order, the own processor's row marked with ">" and the

@@ -19,6 +19,7 @@
 #include "cli/stability_run.h"
 #include "engine/benchmark_engine.h"
 #include "engine/steady_clock.h"
+#include "history/history_report.h"
 #include "history/history_store.h"
 #include "net/leaderboard_client.h"
 #include "net/leaderboard_setting.h"

@@ -25,10 +25,6 @@ std::string create_parent_directory(const std::string& path) {
     return {};
 }
 
-HistorySaveOutcome not_saved(std::string reason) {
-    return {false, std::move(reason), {}};
-}
-
 }  // namespace
 
 HistoryStore::HistoryStore() : HistoryStore(default_history_path()) {}
@@ -37,6 +33,7 @@ HistoryStore::HistoryStore(std::string path) : path_(std::move(path)) {}
 
 void HistoryStore::load() {
     load_ = {};
+    save_ = {};
     const HistoryFileRead read = read_history_file(path_, entries_);
     if (read.state == HistoryFileState::Missing || read.state == HistoryFileState::Read) return;
     load_.failed = true;
@@ -50,18 +47,18 @@ void HistoryStore::load() {
     }
 }
 
-void HistoryStore::change(const std::function<bool(std::vector<HistoryEntry>&)>& edit) {
-    save_ = {};
+void HistoryStore::change(HistoryChange kind, const std::function<bool(std::vector<HistoryEntry>&)>& edit) {
+    save_ = {kind, true, {}, {}};
     try {
         const std::string target = resolve_write_target(path_);
-        auto keep_change_in_memory = [&](std::string reason) {
-            edit(entries_);
-            save_ = not_saved(std::move(reason));
+        auto drop_change = [&](std::string reason) {
+            save_.saved = false;
+            save_.reason = std::move(reason);
         };
         if (std::string problem = create_parent_directory(target); !problem.empty())
-            return keep_change_in_memory(std::move(problem));
+            return drop_change(std::move(problem));
         const FileLock lock(target + ".lock");
-        if (!lock.held()) return keep_change_in_memory(lock.error());
+        if (!lock.held()) return drop_change(lock.error());
 
         std::vector<HistoryEntry> runs;
         const HistoryFileRead read = read_history_file(target, runs);
@@ -70,38 +67,44 @@ void HistoryStore::change(const std::function<bool(std::vector<HistoryEntry>&)>&
         case HistoryFileState::Read:
             break;
         case HistoryFileState::CannotRead:
-            return keep_change_in_memory(target + " cannot be read: " + read.reason);
+            return drop_change(target + " cannot be read: " + read.reason);
         case HistoryFileState::NotUnderstood:
             // Not a history any more (or never was): keep its bytes, then write what this process has.
             if (!keep_file_aside(target, std::time(nullptr), &save_.kept_aside))
-                return keep_change_in_memory(target + " is not a history and could not be copied aside");
+                return drop_change(target + " is not a history and could not be copied aside");
             runs = entries_;
             break;
         }
 
-        if (!edit(runs)) {
+        std::vector<HistoryEntry> edited = runs;
+        if (!edit(edited)) {
             entries_ = std::move(runs);  // nothing to do, e.g. the run was deleted elsewhere already
             return;
         }
         std::string error;
-        if (!replace_file_contents(target, text_file_content(write_history_json(runs)), &error))
-            save_ = not_saved(error);
-        entries_ = std::move(runs);
+        if (!replace_file_contents(target, text_file_content(write_history_json(edited)), &error)) {
+            // The list shows what the file holds, which is what it held before.
+            drop_change(std::move(error));
+            if (read.state != HistoryFileState::NotUnderstood) entries_ = std::move(runs);
+            return;
+        }
+        entries_ = std::move(edited);
     } catch (const std::exception& failure) {
-        // Only allocation can throw here; the file keeps its previous content.
-        save_ = not_saved(failure.what());
+        // Only allocation can throw here; the file and the list keep their previous content.
+        save_.saved = false;
+        save_.reason = failure.what();
     }
 }
 
 void HistoryStore::save() {
-    change([this](std::vector<HistoryEntry>& runs) {
+    change(HistoryChange::Save, [this](std::vector<HistoryEntry>& runs) {
         runs = entries_;
         return true;
     });
 }
 
 void HistoryStore::append(HistoryEntry entry) {
-    change([&entry](std::vector<HistoryEntry>& runs) {
+    change(HistoryChange::Append, [&entry](std::vector<HistoryEntry>& runs) {
         runs.push_back(entry);
         return true;
     });
@@ -113,7 +116,7 @@ void HistoryStore::remove(std::size_t index) {
     // Equal runs cannot be told apart; among them take the one at the same rank.
     const auto rank =
         std::count(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(index), clicked);
-    change([&](std::vector<HistoryEntry>& runs) {
+    change(HistoryChange::Remove, [&](std::vector<HistoryEntry>& runs) {
         auto found = runs.end();
         std::ptrdiff_t seen = 0;
         for (auto it = runs.begin(); it != runs.end(); ++it) {

@@ -17,8 +17,13 @@ struct HistoryLoadOutcome {
     std::string kept_aside;  // the copy of the unreadable file beside it, when one could be made
 };
 
-// How the last change went. When `saved` is false the file on disk is as it was before.
+// Which change the last save came from.
+enum class HistoryChange { None, Append, Remove, Save };
+
+// How the last change went. When `saved` is false the file on disk is as it was before, and so is
+// the list: a change that could not be written is not kept anywhere.
 struct HistorySaveOutcome {
+    HistoryChange change = HistoryChange::None;  // None: no change since the last load
     bool saved = true;
     std::string reason;      // why not, one line, when not saved
     std::string kept_aside;  // a copy made of an unreadable file before it was replaced
@@ -57,9 +62,9 @@ public:
 
 private:
     // Applies `edit` to the file's current runs under the lock and writes the result. `edit` returns
-    // false when there is nothing to change. When the file cannot be read or locked, `edit` is
-    // applied to the in-memory list instead and nothing is written.
-    void change(const std::function<bool(std::vector<HistoryEntry>&)>& edit);
+    // false when there is nothing to change. When the file cannot be read, locked or written, the
+    // change is dropped and the list stays as it was.
+    void change(HistoryChange kind, const std::function<bool(std::vector<HistoryEntry>&)>& edit);
 
     std::string path_;
     std::vector<HistoryEntry> entries_;

@@ -4,10 +4,13 @@
 #include <cstdio>
 #include <initializer_list>
 #include <optional>
+#include <string>
 #include <string_view>
 
+#include "history/history_report.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
+#include "ui/wrapped_text.h"
 
 namespace {
 
@@ -56,6 +59,14 @@ void draw_history_panel(AppState& app) {
     ImGui::PopStyleColor();
     ImGui::Separator();
     ImGui::Spacing();
+
+    // What went wrong with the file last, in the runner's words, until a change works.
+    if (const std::string notice = history_notice(app.history); !notice.empty()) {
+        ImGui::PushStyleColor(ImGuiCol_Text, error_red);
+        text_wrapped_at_blanks(notice);
+        ImGui::PopStyleColor();
+        ImGui::Spacing();
+    }
 
     const std::vector<HistoryEntry>& entries = app.history.entries();
     if (entries.empty()) {

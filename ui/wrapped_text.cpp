@@ -6,7 +6,9 @@
 
 namespace {
 
-// The longest prefix of `word` (at least one byte, and never half a UTF-8 sequence) that fits.
+// Where to cut a word wider than a line: after the last path separator that fits, so that a path
+// breaks between its folders; else the longest prefix that fits (at least one byte, and never half
+// a UTF-8 sequence).
 std::size_t fitting_prefix(std::string_view word, float width,
                            const std::function<float(std::string_view)>& measure) {
     auto next_boundary = [&word](std::size_t at) {
@@ -20,7 +22,8 @@ std::size_t fitting_prefix(std::string_view word, float width,
         if (measure(word.substr(0, end)) > width) break;
         fits = end;
     }
-    return fits;
+    const std::size_t separator = word.substr(0, fits).find_last_of("/\\");
+    return separator != std::string_view::npos && separator > 0 ? separator + 1 : fits;
 }
 
 void wrap_paragraph(std::string_view paragraph, float width,

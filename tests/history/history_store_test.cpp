@@ -402,7 +402,11 @@ TEST(HistoryStoreChange, UnwritablePlacesKeepTheOldFileAndSayWhy) {
         EXPECT_FALSE(store.last_save().saved) << c.name;
         EXPECT_NE(store.last_save().reason.find(c.reason_part), std::string::npos)
             << c.name << ": " << store.last_save().reason;
-        EXPECT_EQ(store.entries().back().score, 12) << c.name << ": the list keeps the change";
+        EXPECT_EQ(store.last_save().change, HistoryChange::Append);
+        EXPECT_EQ(std::count_if(store.entries().begin(), store.entries().end(),
+                                [](const HistoryEntry& e) { return e.score == 12; }),
+                  0)
+            << c.name << ": a run that was not written is not kept";
         EXPECT_EQ(std::filesystem::is_regular_file(path), file) << c.name;
         if (file) {
             EXPECT_EQ(read_text(path), old_text) << c.name;
@@ -413,6 +417,19 @@ TEST(HistoryStoreChange, UnwritablePlacesKeepTheOldFileAndSayWhy) {
                 << c.name << ": left " << name;
         }
     }
+}
+
+TEST(HistoryStoreChange, DeleteThatCannotBeWrittenKeepsTheRun) {
+    TempDir dir;
+    write_text(dir.file("history.json"), R"({"runs": [{"score": 11}]})");
+    std::filesystem::permissions(dir.file("history.json"), std::filesystem::perms::owner_read);
+    HistoryStore store(dir.file("history.json"));
+    store.load();
+    store.remove(0);
+    EXPECT_FALSE(store.last_save().saved);
+    EXPECT_EQ(store.last_save().change, HistoryChange::Remove);
+    ASSERT_EQ(store.entries().size(), 1u);
+    EXPECT_EQ(store.entries()[0].score, 11);
 }
 
 TEST(HistoryStoreLoad, DirectoryInItsPlaceIsAFailedLoadNotACrash) {

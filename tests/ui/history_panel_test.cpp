@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 
 #include <gtest/gtest.h>
@@ -16,6 +19,15 @@
 #include "ui/main_layout.h"
 
 namespace {
+
+void write_file(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
 const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
@@ -124,6 +136,70 @@ TEST_F(HistoryPanelTest, DeletingRowTwoRemovesTheMiddleEntryAndSaves) {
     EXPECT_EQ(row_numbers(), (std::vector<std::string>{"2", "1"}));
     EXPECT_FALSE(gui.has_text("3333"));
     EXPECT_TRUE(gui.has_text("5555"));
+}
+
+// A file the window cannot change or read: the panel says why in the runner's words, names the copy
+// of an unreadable file, and shows only what the file holds.
+TEST_F(HistoryPanelTest, FileProblemsAreNamedAndTheRowsAreWhatTheFileHolds) {
+    struct Case {
+        const char* name;
+        const char* file_text;
+        bool read_only;
+        bool click_delete;
+        const char* notice;
+        std::vector<std::string> rows;
+    };
+    const Case cases[] = {
+        {"delete not written",
+         R"({"runs":[{"type":"single","score":11,"date":"2024-05-01"}]})",
+         true,
+         true,
+         "History: the run could not be deleted",
+         {"1"}},
+        {"unreadable file", "{not json", false, false, "The history file could not be read", {}},
+    };
+    for (const Case& c : cases) {
+        TempDir case_dir;
+        write_file(case_dir.file("history.json"), c.file_text);
+        if (c.read_only)
+            std::filesystem::permissions(case_dir.file("history.json"), std::filesystem::perms::owner_read);
+        app = make_test_app(case_dir, unreachable_endpoint(), "History CPU");
+        app->history.load();
+        settle();
+        if (c.click_delete) {
+            const auto x = delete_button_of_row("1");
+            ASSERT_TRUE(x) << gui.all_text();
+            gui.click(*x, panel());
+        }
+        draw();
+        const auto notice = gui.find_text(c.notice);
+        ASSERT_TRUE(notice) << c.name << "\n" << gui.all_text();
+        EXPECT_EQ(notice->color, packed(ImVec4(0.8f, 0.2f, 0.2f, 1.0f)));
+        EXPECT_EQ(row_numbers(), c.rows) << c.name;
+        if (!c.read_only) {
+            const std::string copy = app->history.last_load().kept_aside;
+            ASSERT_FALSE(copy.empty());
+            // A path too long for a line breaks between folders, so the copy's name stays whole.
+            EXPECT_TRUE(gui.has_text(std::filesystem::path(copy).filename().string())) << gui.all_text();
+        }
+    }
+}
+
+// A run the file could not take is neither listed nor counted among the best, and the panel says so.
+TEST_F(HistoryPanelTest, RunThatCouldNotBeSavedIsNotShownAsStored) {
+    write_file(dir.file("history.json"), R"({"runs":[]})");
+    std::filesystem::permissions(dir.file("history.json"), std::filesystem::perms::owner_read);
+    app->history.load();
+    const auto layout = [this] { draw_main_layout(*app); };
+    gui.frames(2, layout);
+    ASSERT_TRUE(gui.click_text("Single-Core", layout)) << gui.all_text();
+    ASSERT_TRUE(frames_until(gui, layout, [&] { return app->shown_single_score > 0; }));
+    gui.frames(2, layout);
+    EXPECT_TRUE(gui.has_text("History: the run could not be saved")) << gui.all_text();
+    EXPECT_TRUE(gui.has_text("and the run is not kept"));
+    EXPECT_TRUE(gui.has_text("No results yet"));
+    EXPECT_FALSE(gui.has_text("Best:"));
+    EXPECT_EQ(read_file(dir.file("history.json")), R"({"runs":[]})");
 }
 
 TEST_F(HistoryPanelTest, DeletingTheLastEntryShowsNoResultsYet) {

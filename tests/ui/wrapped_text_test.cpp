@@ -19,6 +19,7 @@ TEST(WrapAtBlanks, BreaksOnlyAtBlanksAndLineBreaks) {
         {"Debian 12 (Kernel 6.18.44-fc)", 20, {"Debian 12 (Kernel", "6.18.44-fc)"}},
         {"refused 127.0.0.1:8443", 14, {"refused", "127.0.0.1:8443"}},
         {"abcdefghij", 4, {"abcd", "efgh", "ij"}},  // a word wider than a line is cut
+        {"kept as /home/user/history.json.copy", 20, {"kept as", "/home/user/", "history.json.copy"}},
         {"two  blanks kept", 20, {"two  blanks kept"}},
         {"first\n\nthird line", 6, {"first", "", "third", "line"}},
         {"", 10, {""}},

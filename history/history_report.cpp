@@ -1,0 +1,35 @@
+#include "history/history_report.h"
+
+std::string history_load_problem(const HistoryStore& history) {
+    const HistoryLoadOutcome& load = history.last_load();
+    if (!load.failed) return {};
+    std::string text = "The history file could not be read (" + load.reason + ").";
+    if (!load.kept_aside.empty()) text += " Its content was kept as " + load.kept_aside + ".";
+    return text;
+}
+
+std::string history_change_problem(const HistoryStore& history) {
+    const HistorySaveOutcome& save = history.last_save();
+    if (save.saved) return {};
+    const std::string why = " (" + save.reason + "); " + history.path() + " is unchanged";
+    switch (save.change) {
+    case HistoryChange::Append:
+        return "History: the run could not be saved" + why + ", and the run is not kept";
+    case HistoryChange::Remove:
+        return "History: the run could not be deleted" + why + ", and the run stays";
+    case HistoryChange::Save:
+    case HistoryChange::None:
+        break;
+    }
+    return "History: the history could not be saved" + why;
+}
+
+std::string history_notice(const HistoryStore& history) {
+    const HistorySaveOutcome& save = history.last_save();
+    if (!save.saved) return history_change_problem(history);
+    if (!save.kept_aside.empty())
+        return "History: the unreadable file was kept as " + save.kept_aside + "; " + history.path() +
+               " holds the runs since";
+    if (save.change == HistoryChange::None) return history_load_problem(history);
+    return {};
+}
