@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "engine/steady_clock.h"
+#include "session/time_left.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
 
@@ -53,10 +54,14 @@ float progress_fraction(std::int32_t done, std::int32_t total) {
     return total != 0 ? static_cast<float>(done) / static_cast<float>(total) : 0.0f;
 }
 
-std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds) {
+std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds,
+                          std::optional<double> seconds_left) {
     char text[128];
-    std::snprintf(text, sizeof text, "%d / %d tiles  |  %.1f%%  |  %.1fs", done, total,
-                  static_cast<double>(fraction * 100.0f), seconds);
+    const int length = std::snprintf(text, sizeof text, "%d / %d tiles  |  %.1f%%  |  %.1fs", done, total,
+                                     static_cast<double>(fraction * 100.0f), seconds);
+    if (seconds_left && length > 0 && static_cast<std::size_t>(length) < sizeof text)
+        std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), "  |  %.0fs left",
+                      *seconds_left);
     return text;
 }
 
@@ -74,7 +79,7 @@ double progress_seconds(bool running, std::int64_t start_time_ns, std::int64_t n
 }
 
 float preview_panel_width(ImFont* mono) {
-    const std::string longest_line = progress_text(9999, 9999, 1.0f, 99999.9);
+    const std::string longest_line = progress_text(9999, 9999, 1.0f, 99999.9, 99999.0);
     ImFont* line_font = mono != nullptr ? mono : ImGui::GetFont();
     const float line =
         line_font->CalcTextSizeA(line_font->FontSize, FLT_MAX, 0.0f, longest_line.c_str()).x + bar_margin;
@@ -145,7 +150,9 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
         if (mono != nullptr) {
             ImGui::PushFont(mono);
         }
-        const std::string line = progress_text(done, total, p, seconds);
+        // Estimated as the runner does, from the tiles done so far.
+        const std::string line = progress_text(
+            done, total, p, seconds, running ? estimated_seconds_left(done, total, seconds) : std::nullopt);
         ImGui::TextColored(light_grey, "%s", line.c_str());
         if (mono != nullptr) {
             ImGui::PopFont();

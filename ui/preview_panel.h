@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include <imgui.h>
@@ -30,8 +31,9 @@ PreviewRect fit_preview(float available_width, float available_height, std::int3
 // Share of the tiles done, 0 when there is no plan yet.
 float progress_fraction(std::int32_t done, std::int32_t total);
 
-// "510 / 2040 tiles  |  25.0%  |  12.5s"
-std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds);
+// "510 / 2040 tiles  |  25.0%  |  12.5s", and "  |  38s left" when an estimate is given.
+std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds,
+                          std::optional<double> seconds_left = std::nullopt);
 
 // Seconds the progress line shows: while running, the time since the run's start
 // (0 until the run has recorded it); afterwards the finished run's own time, when the

@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "tests/support/wait_until.h"
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
 #include "ui/app_state.h"
@@ -41,6 +42,8 @@ TEST(ProgressText, ShowsTilesPercentageAndSeconds) {
     EXPECT_EQ(progress_text(510, 2040, progress_fraction(510, 2040), 12.5),
               "510 / 2040 tiles  |  25.0%  |  12.5s");
     EXPECT_EQ(progress_text(0, 0, progress_fraction(0, 0), 0.0), "0 / 0 tiles  |  0.0%  |  0.0s");
+    EXPECT_EQ(progress_text(510, 2040, progress_fraction(510, 2040), 12.5, 37.6),
+              "510 / 2040 tiles  |  25.0%  |  12.5s  |  38s left");
 }
 
 TEST(ProgressSeconds, RunningCountsFromTheRecordedStartAndZeroBeforeIt) {
@@ -214,6 +217,20 @@ TEST_F(PreviewPanelTest, FinishedRunShowsItsOwnTimeAfterItIsCollectedUntilTheNex
     // A new start from the panel forgets it; that run counts its own time.
     ASSERT_TRUE(gui.click_text("Single-Core", centre_with_benchmark_panel)) << gui.all_text();
     EXPECT_FALSE(app->finished_run_seconds.has_value());
+}
+
+// The estimate appears with the first finished tile and goes with the run.
+TEST_F(PreviewPanelTest, RunningLineSaysTheTimeLeft) {
+    start(long_run_settings());
+    EXPECT_TRUE(wait_until([&] {
+        draw();
+        return gui.has_text("s left");
+    })) << gui.all_text();
+    app->engine.cancel();
+    ASSERT_TRUE(wait_until_stopped());
+    draw();
+    EXPECT_TRUE(gui.has_text(" tiles  |  ")) << gui.all_text();
+    EXPECT_FALSE(gui.has_text(" left"));
 }
 
 TEST_F(PreviewPanelTest, WithoutABackendDrawsThePlaceholderEvenWhileRunning) {
