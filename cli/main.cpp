@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
         // Report: custom runs are labelled as such and never saved or submitted.
         const BenchmarkResult& result = finished->result;
         const std::string line = options.json ? result_json(result, run.config, run.custom, finished->verdict)
-                                              : result_text(result, run.custom);
+                                              : result_text(result, run.custom, finished->verdict);
         std::printf("%s\n", line.c_str());
         // In JSON mode stdout carries only the run objects.
         std::fputs(verdict_report(finished->verdict).c_str(), options.json ? stderr : stdout);

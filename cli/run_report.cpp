@@ -1,13 +1,16 @@
 #include "cli/run_report.h"
 
 #include <cstdio>
+#include <string>
 
 #include <nlohmann/json.hpp>
 
-std::string result_text(const BenchmarkResult& result, bool custom) {
+std::string result_text(const BenchmarkResult& result, bool custom, const ImageVerdict& verdict) {
+    const std::string score =
+        verdict.status == ImageStatus::Mismatch ? "no valid score" : "score " + std::to_string(result.score);
     char text[256];
-    std::snprintf(text, sizeof text, "%s%s  score %d  time %.3f s  threads %d  date %s", result.type.c_str(),
-                  custom ? " (custom)" : "", result.score, result.time_seconds, result.threads,
+    std::snprintf(text, sizeof text, "%s%s  %s  time %.3f s  threads %d  date %s", result.type.c_str(),
+                  custom ? " (custom)" : "", score.c_str(), result.time_seconds, result.threads,
                   result.date.c_str());
     return text;
 }
@@ -20,6 +23,7 @@ std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& co
         {"height", config.height},       {"samples", config.samples}, {"max_depth", config.max_depth},
         {"tile_size", config.tile_size}, {"custom", custom},
     };
+    if (verdict.status == ImageStatus::Mismatch) object["score"] = nullptr;
     object["image_sha256"] = digest_hex(verdict.sha256);
     if (verdict.status == ImageStatus::Unchecked)
         object["verified"] = nullptr;

@@ -6,12 +6,13 @@
 #include "engine/benchmark_result.h"
 #include "verify/image_verdict.h"
 
-// One finished run as a line of text: type, score, seconds, threads and date.
-std::string result_text(const BenchmarkResult& result, bool custom);
+// One finished run as a line of text: type, score, seconds, threads and date. A run whose image
+// is wrong has no score: "no valid score" stands in its place.
+std::string result_text(const BenchmarkResult& result, bool custom, const ImageVerdict& verdict);
 
 // One finished run as a single-line JSON object, with the run's settings, the
 // image's "image_sha256" and "verified" (true, false, or null when nothing is
-// known about the image).
+// known about the image). A wrong image's run has "score": null; its time stays.
 std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& config, bool custom,
                         const ImageVerdict& verdict);
 

@@ -368,6 +368,8 @@ TEST_F(CliEndToEnd, PresetImageIsVerifiedAndAWrongOneIsRefusedWithExit3) {
     ASSERT_EQ(lines.size(), 1u) << "the runs end at the first wrong image\n" << wrong.out;
     const auto object = nlohmann::json::parse(lines[0]);
     EXPECT_EQ(object["verified"], false);
+    EXPECT_TRUE(object["score"].is_null()) << "no score for a wrong image";
+    EXPECT_GT(object["time_seconds"].get<double>(), 0.0) << "the time is kept for diagnosis";
     EXPECT_EQ(object["image_sha256"].get<std::string>().size(), 64u);
     EXPECT_NE(wrong.err.find(
                   "Image mismatch: this machine computed a wrong image (unstable overclock, faulty memory "
@@ -377,6 +379,13 @@ TEST_F(CliEndToEnd, PresetImageIsVerifiedAndAWrongOneIsRefusedWithExit3) {
     EXPECT_NE(wrong.err.find("Wrong tiles: tile 1 (worker 0)"), std::string::npos) << wrong.err;
     EXPECT_EQ(read_all(dir / "history.json"), history_before) << "neither stored";
     EXPECT_EQ(logged(server, "POST /api.php"), 0u) << "nor submitted\n" << server.log_text();
+
+    setenv("VORNMARK_TEST_FAULT_TILE", "1", 1);
+    const Outcome text = run({"--single"});
+    unsetenv("VORNMARK_TEST_FAULT_TILE");
+    EXPECT_EQ(text.exit_code, 3) << text.err;
+    EXPECT_NE(text.out.find("single  no valid score  time "), std::string::npos) << text.out;
+    EXPECT_FALSE(std::regex_search(text.out, std::regex("score -?[0-9]"))) << "no score line\n" << text.out;
 }
 
 TEST_F(CliEndToEnd, CustomRunPrintsItsDigestWithNothingToVerify) {
