@@ -194,7 +194,11 @@ int main(int argc, char** argv) {
         engine.start(run.config);
         follow_run(engine, run_type_for(run.config.threads), launched_ns);
 
-        if (stop_requested()) return exit_stopped();
+        if (stop_requested()) {
+            std::fprintf(options.json ? stderr : stdout, "%s\n",
+                         cancelled_text(engine.tiles_done, engine.tiles_total).c_str());
+            return exit_stopped();
+        }
         const SequenceStep step = sequence.next_step(engine_state(engine));
         const std::optional<FinishedRun> finished = take_verified_run(engine, run.config, known_images);
         if (step == SequenceStep::Abandon || !finished) {

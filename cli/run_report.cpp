@@ -58,3 +58,8 @@ std::string run_heading(const BenchmarkConfig& config, bool custom) {
                   config.threads == 1 ? "" : "s");
     return text;
 }
+
+std::string cancelled_text(std::int32_t tiles_done, std::int32_t tiles_total) {
+    return "Cancelled after " + std::to_string(tiles_done) + " of " + std::to_string(tiles_total) +
+           " tiles; nothing stored";
+}

@@ -22,3 +22,6 @@ std::string verdict_report(const ImageVerdict& verdict);
 
 // The line announcing a run before it starts.
 std::string run_heading(const BenchmarkConfig& config, bool custom);
+
+// A run stopped by Ctrl-C or SIGTERM: "Cancelled after 211 of 2040 tiles; nothing stored".
+std::string cancelled_text(std::int32_t tiles_done, std::int32_t tiles_total);

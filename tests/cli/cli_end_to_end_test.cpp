@@ -218,19 +218,25 @@ TEST_F(CliEndToEnd, HelpPrintsUsageAndExits0) {
     EXPECT_NE(outcome.out.find("--threads"), std::string::npos);
 }
 
-TEST_F(CliEndToEnd, InterruptCancelsTheRunAndExitsWith130) {
-    // Minutes of work in small tiles, so only the tile in flight is waited for.
-    const pid_t pid = spawn({"--threads", "1", "--width", "320", "--height", "180", "--samples", "1000",
-                             "--tile", "4", "--json"});
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (read_all(dir / "err").find("Running") == std::string::npos &&
-           std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ASSERT_EQ(kill(pid, SIGINT), 0);
-    const Outcome outcome = finish(pid, std::chrono::seconds(120));
-    EXPECT_EQ(outcome.exit_code, 130) << outcome.err;
-    EXPECT_EQ(outcome.out, "");
+// Ctrl-C and SIGTERM cancel the run in progress: one line says how far it got and that nothing was
+// stored, and the exit code is the signal's.
+TEST_F(CliEndToEnd, StopSignalCancelsTheRunSaysSoAndExitsWithTheSignalsCode) {
+    for (const auto& [signal, code] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        // Minutes of work in small tiles, so only the tile in flight is waited for.
+        const pid_t pid = spawn(
+            {"--threads", "1", "--width", "320", "--height", "180", "--samples", "1000", "--tile", "4"});
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (read_all(dir / "err").find("Running") == std::string::npos &&
+               std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ASSERT_EQ(kill(pid, signal), 0);
+        const Outcome outcome = finish(pid, std::chrono::seconds(120));
+        EXPECT_EQ(outcome.exit_code, code) << outcome.err;
+        EXPECT_TRUE(std::regex_match(outcome.out,
+                                     std::regex("Cancelled after [0-9]+ of 3600 tiles; nothing stored\n")))
+            << outcome.out;
+    }
 }
 
 TEST_F(CliEndToEnd, CustomRunsAreNeverSavedToTheHistory) {
