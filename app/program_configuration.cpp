@@ -5,3 +5,5 @@
 std::unique_ptr<AppState> make_app_state() {
     return std::make_unique<AppState>();
 }
+
+void frame_drawn(const AppState&, double) {}

@@ -1,14 +1,18 @@
 // The end-to-end program: by default a tiny benchmark instead of the preset (or
 // WIDTHxHEIGHTxSAMPLES from VORNMARK_TEST_RUN). The tests name their leaderboard server on
 // loopback as users do (VORNMARK_LEADERBOARD_URL, VORNMARK_LEADERBOARD_CA). The history stays
-// beside the executable.
-#include "app/program_configuration.h"
-
+// beside the executable. With VORNMARK_TEST_FRAME_LOG set, each frame adds a line to that file:
+// the wall-clock time (Unix seconds), whether a run is in progress, its tiles done and in all,
+// the window's processor seconds so far, and the progress line as the frame showed it.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "app/program_configuration.h"
+#include "engine/steady_clock.h"
 #include "ui/app_state.h"
+#include "ui/preview_panel.h"
 
 namespace {
 
@@ -58,4 +62,25 @@ std::unique_ptr<AppState> make_app_state() {
                      "not \"%s\"; using the tiny run\n",
                      run.c_str());
     return app;
+}
+
+void frame_drawn(const AppState& app, double window_cpu_seconds) {
+    static std::FILE* log = [] {
+        const std::string path = environment("VORNMARK_TEST_FRAME_LOG", "");
+        return path.empty() ? nullptr : std::fopen(path.c_str(), "w");
+    }();
+    if (log == nullptr) return;
+    const double unix_seconds =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    const bool running = app.engine.running.load();
+    const std::int32_t done = app.engine.tiles_done.load();
+    const std::int32_t total = app.engine.tiles_total.load();
+    const std::string line =
+        running
+            ? progress_text(done, total, progress_fraction(done, total),
+                            progress_seconds(true, app.engine.start_time.load(), steady_now_ns(), false, 0.0))
+            : "-";
+    std::fprintf(log, "%.6f %d %d %d %.6f %s\n", unix_seconds, running ? 1 : 0, done, total,
+                 window_cpu_seconds, line.c_str());
+    std::fflush(log);
 }

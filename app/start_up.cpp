@@ -14,3 +14,8 @@ void prepare_app_state(AppState& app, const std::vector<GraphicsAdapter>& gl_ada
     app.leaderboard_client.fetch_standings("single");
     app.leaderboard_client.fetch_standings("multi");
 }
+
+void stop_background_work(AppState& app) {
+    app.leaderboard_client.shutdown();
+    app.engine.cancel();
+}

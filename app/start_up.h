@@ -11,3 +11,7 @@ struct AppState;
 // first (the history's best of each type), and background fetches of the
 // "single" and then the "multi" standings.
 void prepare_app_state(AppState& app, const std::vector<GraphicsAdapter>& gl_adapters);
+
+// Before the window closes: the leaderboard's background requests are joined, then a run
+// in progress is told to stop (the engine joins it when it is destroyed).
+void stop_background_work(AppState& app);

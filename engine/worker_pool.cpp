@@ -7,6 +7,19 @@ namespace {
 
 thread_local std::int32_t this_worker = -1;
 
+std::atomic<void (*)()> observe_start{nullptr};
+std::atomic<void (*)()> observe_end{nullptr};
+
+// Tells the observer of the end on every way out of a worker.
+struct ObservedWorker {
+    ObservedWorker() {
+        if (auto started = observe_start.load()) started();
+    }
+    ~ObservedWorker() {
+        if (auto ending = observe_end.load()) ending();
+    }
+};
+
 }  // namespace
 
 WorkerPool::WorkerPool(std::int32_t thread_count) {
@@ -44,8 +57,14 @@ std::int32_t WorkerPool::current_worker() {
     return this_worker;
 }
 
+void WorkerPool::set_thread_observer(ThreadObserver observer) {
+    observe_start = observer.started;
+    observe_end = observer.ending;
+}
+
 void WorkerPool::worker_loop(std::stop_token stop, std::int32_t number) {
     this_worker = number;
+    const ObservedWorker observed;
     for (;;) {
         Job job;
         {

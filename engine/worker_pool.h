@@ -38,6 +38,15 @@ public:
     // workers were started. Outside any pool's worker: -1.
     static std::int32_t current_worker();
 
+    // Called on each worker of every pool as it starts and just before it ends, for a program
+    // that accounts the workers' processor time apart from its own. Process-wide; either may be
+    // null. Set it while no pool exists.
+    struct ThreadObserver {
+        void (*started)() = nullptr;
+        void (*ending)() = nullptr;
+    };
+    static void set_thread_observer(ThreadObserver observer);
+
 private:
     void worker_loop(std::stop_token stop, std::int32_t number);
     void shut_down() noexcept;

@@ -6,6 +6,8 @@
 # "both": Run Both) where the screenshot shows it, waits until history.json holds
 # RUNS runs, and takes WORKDIR/after.png. The button's position is read from the
 # screenshot: the start buttons are the only areas of their colour in the left column.
+# BUTTON "cancel" clicks Single-Core, lets the run go on for 4 s, clicks Cancel and waits
+# until the frame log (VORNMARK_TEST_FRAME_LOG) shows the run ended.
 set -euo pipefail
 program=$1
 workdir=$2
@@ -36,7 +38,7 @@ import -window root before.png
 
 # Single-Core and Multi-Core (0.0, 0.5, 0.4) = #008066; Run Both (0.6, 0.25, 0.1) = #99401A.
 case "$button" in
-    single) colour="#008066" ;;
+    single|cancel) colour="#008066" ;;
     both) colour="#99401A" ;;
     *) echo "unknown button $button"; exit 2 ;;
 esac
@@ -52,6 +54,21 @@ echo "clicking $button at $x,$y"
 xdotool mousemove "$x" "$y"
 sleep 0.3
 xdotool click 1
+
+if [ "$button" = cancel ]; then
+    sleep 4
+    # Cancel's centre: below the three start buttons (35 px high, 6 apart) and a spacing
+    # of 6, it is 30 px high.
+    xdotool mousemove "$x" "$((y + 127))"
+    sleep 0.3
+    xdotool click 1
+    for _ in $(seq 1 600); do
+        [ "$(tail -n1 "$VORNMARK_TEST_FRAME_LOG" | cut -d' ' -f2)" = 0 ] && break
+        sleep 0.1
+    done
+    import -window root after.png
+    exit 0
+fi
 
 for _ in $(seq 1 600); do
     if [ -f history.json ] && [ "$(grep -c '"type"' history.json || true)" -ge "$runs" ]; then

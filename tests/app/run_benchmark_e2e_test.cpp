@@ -4,8 +4,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -43,7 +45,8 @@ int count_teal(const fs::path& png, const std::string& geometry) {
 // The test build copied into `dir`, so that its history.json and imgui.ini are the
 // test's own, then one session of run_benchmark_e2e.sh under a fresh X server.
 CommandResult run_session(const LeaderboardServerProcess& server, const fs::path& dir,
-                          const std::string& button, int runs) {
+                          const std::string& button, int runs,
+                          const std::vector<std::string>& environment = {}) {
     const fs::path program = dir / "vornmark-e2e";
     fs::copy_file(VORNMARK_E2E_PROGRAM, program, fs::copy_options::overwrite_existing);
     setenv("VORNMARK_LEADERBOARD_URL", server.url().c_str(), 1);
@@ -52,9 +55,12 @@ CommandResult run_session(const LeaderboardServerProcess& server, const fs::path
     // Two xvfb-run -a started at the same moment (other end-to-end tests) can pick the
     // same display number; the loser's X server fails to start and it is tried again.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        result = run_command({"xvfb-run", "-a", "-s", "-screen 0 1920x1080x24", "bash", VORNMARK_E2E_SCRIPT,
-                              program.string(), dir.string(), button, std::to_string(runs)},
-                             std::chrono::seconds(120));
+        std::vector<std::string> command = {"env"};
+        command.insert(command.end(), environment.begin(), environment.end());
+        command.insert(command.end(),
+                       {"xvfb-run", "-a", "-s", "-screen 0 1920x1080x24", "bash", VORNMARK_E2E_SCRIPT,
+                        program.string(), dir.string(), button, std::to_string(runs)});
+        result = run_command(command, std::chrono::seconds(120));
         if (result.output.find("Xvfb failed to start") == std::string::npos) break;
     }
     return result;
@@ -100,4 +106,53 @@ TEST(WindowEndToEnd, SingleCoreClickStoresSubmitsAndShowsTheRun) {
     const int right_before = count_teal(before, right_column);
     EXPECT_GT(count_teal(after, left_column), left_before + 50) << left_before;
     EXPECT_GT(count_teal(after, right_column), right_before + 5) << right_before;
+}
+
+// One line of the end-to-end program's frame log (see app/program_configuration.h).
+struct LoggedFrame {
+    double time = 0.0;
+    bool running = false;
+    std::string progress_line;
+};
+
+std::vector<LoggedFrame> read_frame_log(const fs::path& path) {
+    std::vector<LoggedFrame> frames;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        LoggedFrame frame;
+        int running = 0;
+        std::string skip;
+        fields >> frame.time >> running >> skip >> skip >> skip;
+        std::getline(fields >> std::ws, frame.progress_line);
+        frame.running = running != 0;
+        frames.push_back(frame);
+    }
+    return frames;
+}
+
+TEST(WindowEndToEnd, DuringARunTheProgressLineMovesTwiceASecondAndCancelEndsTheRun) {
+    LeaderboardServerProcess server;
+    TempDir dir;
+    // A run far longer than the 4 s before Cancel on any machine.
+    const CommandResult session =
+        run_session(server, dir.path(), "cancel", 0,
+                    {"VORNMARK_TEST_RUN=960x540x128", "VORNMARK_TEST_FRAME_LOG=frames.log"});
+    ASSERT_EQ(session.exit_code, 0) << session.output;
+
+    const std::vector<LoggedFrame> frames = read_frame_log(dir.path() / "frames.log");
+    std::vector<LoggedFrame> during;
+    for (const LoggedFrame& frame : frames)
+        if (frame.running) during.push_back(frame);
+    ASSERT_GE(during.size(), 2u) << session.output;
+    int changes = 0;
+    for (std::size_t i = 1; i < during.size(); ++i)
+        changes += during[i].progress_line != during[i - 1].progress_line;
+    const double seconds = during.back().time - during.front().time;
+    EXPECT_GE(seconds, 3.0);
+    EXPECT_GE(changes, 2.0 * seconds) << changes << " changes in " << seconds << " s";
+
+    // Cancelled: the window shows the run ended, and nothing was stored.
+    EXPECT_FALSE(frames.back().running) << session.output;
+    EXPECT_FALSE(fs::exists(dir.path() / "history.json"));
 }

@@ -52,11 +52,8 @@ x=$((${hit%,*} + 40)) y=$((${hit#*,} + 17))
 echo "clicking Single-Core at $x,$y"
 xdotool mousemove "$x" "$y"
 sleep 0.3
-# Held for a few frames: the GUI library's Win32 backend sees only the button's state at each
-# frame, so a press and release within one frame would go unseen.
-xdotool mousedown 1
-sleep 0.2
-xdotool mouseup 1
+# An instant press and release, both between two frames: the window must still count the click.
+xdotool click 1
 
 for _ in $(seq 1 600); do
     [[ -f history.json ]] && grep -q '"type": "single"' history.json && break

@@ -103,6 +103,29 @@ TEST(WorkerPool, ThreadCountBelowOneStillRunsJobs) {
     }
 }
 
+namespace observed {
+std::atomic<int> started_on_worker{0};
+std::atomic<int> ended_on_worker{0};
+void started() {
+    started_on_worker += WorkerPool::current_worker() >= 0;
+}
+void ending() {
+    ended_on_worker += WorkerPool::current_worker() >= 0;
+}
+}  // namespace observed
+
+TEST(WorkerPool, ThreadObserverSeesEachWorkerStartAndEndOnThatWorker) {
+    WorkerPool::set_thread_observer({observed::started, observed::ending});
+    {
+        WorkerPool pool(3);
+        pool.enqueue([] {});
+        pool.wait_idle();
+    }
+    WorkerPool::set_thread_observer({});
+    EXPECT_EQ(observed::started_on_worker.load(), 3);
+    EXPECT_EQ(observed::ended_on_worker.load(), 3);
+}
+
 TEST(PoolJob, MovesOwnershipAndDestroysCapturesOnce) {
     auto shared = std::make_shared<int>(7);
     {

@@ -1,0 +1,50 @@
+#include "app/frame_loop.h"
+
+#include <imgui.h>
+
+#include <thread>
+
+#include "app/frame_pacing.h"
+#include "app/shell.h"
+#include "app/window_cpu_clock.h"
+#include "engine/steady_clock.h"
+#include "session/stop_signal.h"
+#include "ui/app_state.h"
+#include "ui/main_layout.h"
+
+namespace {
+
+void draw_frame(AppState& app, Shell& shell) {
+    shell.new_frame();
+    ImGui::NewFrame();
+    if (app.font_ui != nullptr) ImGui::PushFont(app.font_ui);
+    draw_main_layout(app);
+    if (app.font_ui != nullptr) ImGui::PopFont();
+    shell.keep_minimum_size(static_cast<int>(app.minimum_window_size.x),
+                            static_cast<int>(app.minimum_window_size.y));
+    ImGui::Render();
+    shell.present_frame();
+}
+
+}  // namespace
+
+void run_frame_loop(AppState& app, Shell& shell, FrameObserver frame_drawn) {
+    const WindowCpuClock window_cpu;
+    FramePacer pacer(shell.refresh_rate_hz(), static_cast<int>(std::thread::hardware_concurrency()));
+    while (shell.handle_events() && !stop_requested()) {
+        const double now = steady_now_seconds();
+        const double wait =
+            pacer.wait_before_frame({.now = now,
+                                     .window_cpu = window_cpu.seconds(),
+                                     .run_in_progress = app.engine.running.load(),
+                                     .input = shell.take_input(),
+                                     .pending_requests = app.leaderboard_client.pending_request_count()});
+        if (wait > 0.0) {
+            shell.wait_for_events(wait);
+            continue;
+        }
+        draw_frame(app, shell);
+        pacer.frame_drawn(now);
+        if (frame_drawn != nullptr) frame_drawn(app, window_cpu.seconds());
+    }
+}
