@@ -11,6 +11,7 @@
 
 #include "app/program_configuration.h"
 #include "engine/steady_clock.h"
+#include "session/time_left.h"
 #include "ui/app_state.h"
 #include "ui/preview_panel.h"
 
@@ -75,11 +76,10 @@ void frame_drawn(const AppState& app, double window_cpu_seconds) {
     const bool running = app.engine.running.load();
     const std::int32_t done = app.engine.tiles_done.load();
     const std::int32_t total = app.engine.tiles_total.load();
-    const std::string line =
-        running
-            ? progress_text(done, total, progress_fraction(done, total),
-                            progress_seconds(true, app.engine.start_time.load(), steady_now_ns(), false, 0.0))
-            : "-";
+    const double seconds = progress_seconds(true, app.engine.start_time.load(), steady_now_ns(), false, 0.0);
+    const std::string line = running ? progress_text(done, total, progress_fraction(done, total), seconds,
+                                                     estimated_seconds_left(done, total, seconds))
+                                     : "-";
     std::fprintf(log, "%.6f %d %d %d %.6f %s\n", unix_seconds, running ? 1 : 0, done, total,
                  window_cpu_seconds, line.c_str());
     std::fflush(log);

@@ -53,7 +53,8 @@ CommandResult run_session(const LeaderboardServerProcess& server, const fs::path
     setenv("VORNMARK_LEADERBOARD_CA", server.ca_file().c_str(), 1);
     CommandResult result;
     // Two xvfb-run -a started at the same moment (other end-to-end tests) can pick the
-    // same display number; the loser's X server fails to start and it is tried again.
+    // same display number; the loser's X server fails to start (or the program finds no
+    // display) and it is tried again.
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::vector<std::string> command = {"env"};
         command.insert(command.end(), environment.begin(), environment.end());
@@ -61,7 +62,9 @@ CommandResult run_session(const LeaderboardServerProcess& server, const fs::path
                        {"xvfb-run", "-a", "-s", "-screen 0 1920x1080x24", "bash", VORNMARK_E2E_SCRIPT,
                         program.string(), dir.string(), button, std::to_string(runs)});
         result = run_command(command, std::chrono::seconds(120));
-        if (result.output.find("Xvfb failed to start") == std::string::npos) break;
+        const bool display_lost = result.output.find("Xvfb failed to start") != std::string::npos ||
+                                  result.output.find("cannot open the window system") != std::string::npos;
+        if (!display_lost) break;
     }
     return result;
 }
