@@ -91,11 +91,10 @@ void expect_window_and_orderly_close(const WindowRun& run) {
     EXPECT_NE(read_file(run.file("geometry.txt")).find("Position: 160,90"), std::string::npos)
         << read_file(run.file("geometry.txt"));
 
+    // An orderly end: exit code 0 (a program the watchdog had to kill ends with 137).
     int code = -1;
-    int elapsed_ms = -1;
-    std::istringstream(run.result.substr(run.result.find("exit ") + 5)) >> code >> elapsed_ms;
+    std::istringstream(run.result.substr(run.result.find("exit ") + 5)) >> code;
     EXPECT_EQ(code, 0) << run.result << read_file(run.file("stderr.txt"));
-    EXPECT_LE(elapsed_ms, 2000) << run.result;
     EXPECT_EQ(read_file(run.file("stderr.txt")), "");
     // The GUI context was destroyed in order: it writes its layout file then.
     EXPECT_TRUE(fs::exists(run.file("imgui.ini")));
