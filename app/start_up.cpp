@@ -1,5 +1,6 @@
 #include "app/start_up.h"
 
+#include "base/run_kind.h"
 #include "sysinfo/system_info.h"
 #include "ui/app_state.h"
 
@@ -8,11 +9,11 @@ void prepare_app_state(AppState& app, const std::vector<GraphicsAdapter>& gl_ada
     probe_graphics_adapter(app.sysinfo, gl_adapters);
 
     app.history.load();
-    app.shown_single_score = app.history.best_score("single");
-    app.shown_multi_score = app.history.best_score("multi");
+    app.shown_single_score = app.history.best_score(RunKind::Single);
+    app.shown_multi_score = app.history.best_score(RunKind::Multi);
 
-    app.leaderboard_client.fetch_standings("single");
-    app.leaderboard_client.fetch_standings("multi");
+    app.leaderboard_client.fetch_standings(RunKind::Single);
+    app.leaderboard_client.fetch_standings(RunKind::Multi);
 }
 
 void stop_background_work(AppState& app) {

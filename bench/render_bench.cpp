@@ -48,7 +48,7 @@ constexpr std::int32_t image_width = 1920;
 constexpr std::int32_t image_height = 1080;
 
 const BenchmarkScene& scene() {
-    static const BenchmarkScene built = build_benchmark_scene();
+    static const BenchmarkScene built = prepare_scene(image_width, image_height);
     return built;
 }
 
@@ -66,8 +66,8 @@ void BM_RenderTile(benchmark::State& state) {
     std::uint64_t allocations = 0;
     for (auto _ : state) {
         const std::uint64_t before = allocation_count.load(std::memory_order_relaxed);
-        render_tile(reinterpret_cast<std::uint8_t*>(pixels.data()), image_width, image_height, x0, y0, tile,
-                    tile, samples, 50, s.camera, s.world, static_cast<std::uint32_t>(tile_index * 7919 + 42));
+        render_tile(ImageBuffer{reinterpret_cast<std::uint8_t*>(pixels.data()), image_width, image_height},
+                    PixelRect{x0, y0, tile, tile}, samples, 50, s.camera, s.world, tile_seed(tile_index));
         allocations += allocation_count.load(std::memory_order_relaxed) - before;
         benchmark::DoNotOptimize(pixels.data());
     }

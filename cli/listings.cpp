@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/run_kind.h"
 #include "history/history_report.h"
 #include "sysinfo/system_info_rows.h"
 
@@ -41,8 +42,8 @@ std::string history_listing(const HistoryStore& history) {
                       entry.score, entry.time_seconds, entry.date.c_str(), entry.cpu.c_str());
         text += line;
     }
-    const std::int32_t best_single = history.best_score("single");
-    const std::int32_t best_multi = history.best_score("multi");
+    const std::int32_t best_single = history.best_score(RunKind::Single);
+    const std::int32_t best_multi = history.best_score(RunKind::Multi);
     text +=
         "\nBest single-core: " + (best_single > 0 ? std::to_string(best_single) : std::string("---")) + "\n";
     text += "Best multi-core:  " + (best_multi > 0 ? std::to_string(best_multi) : std::string("---")) + "\n";

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/run_kind.h"
 #include "cli/image_writer.h"
 #include "cli/listings.h"
 #include "cli/options.h"
@@ -93,17 +94,19 @@ int show_history() {
 
 int show_leaderboard(const LeaderboardSetting& leaderboard) {
     LeaderboardClient client(leaderboard);
-    client.fetch_standings("single");
-    client.fetch_standings("multi");
+    client.fetch_standings(RunKind::Single);
+    client.fetch_standings(RunKind::Multi);
     wait_for_requests(client);
     if (stop_requested()) return exit_stopped();
 
     const std::string own_cpu = probe_system_info().cpu_name;
-    const FetchOutcome single = client.fetch_outcome("single");
-    const FetchOutcome multi = client.fetch_outcome("multi");
-    std::fputs(standings_listing("Single-Core", client.standings("single"), single, own_cpu).c_str(), stdout);
+    const FetchOutcome single = client.fetch_outcome(RunKind::Single);
+    const FetchOutcome multi = client.fetch_outcome(RunKind::Multi);
+    std::fputs(standings_listing("Single-Core", client.standings(RunKind::Single), single, own_cpu).c_str(),
+               stdout);
     std::fputs("\n", stdout);
-    std::fputs(standings_listing("Multi-Core", client.standings("multi"), multi, own_cpu).c_str(), stdout);
+    std::fputs(standings_listing("Multi-Core", client.standings(RunKind::Multi), multi, own_cpu).c_str(),
+               stdout);
     return single.error.empty() && multi.error.empty() ? exit_ok : exit_run_failed;
 }
 
@@ -192,7 +195,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", run_heading(run.config, run.custom).c_str());
         const std::int64_t launched_ns = steady_now_ns();
         engine.start(run.config);
-        follow_run(engine, run_type_for(run.config.threads), launched_ns);
+        follow_run(engine, std::string(run_kind_text(run_kind_for(run.config.threads))), launched_ns);
 
         if (stop_requested()) {
             std::fprintf(options.json ? stderr : stdout, "%s\n",
@@ -230,7 +233,8 @@ int main(int argc, char** argv) {
         }
 
         {
-            const std::string kind = result.type + (run.custom ? " (custom)" : "");
+            const std::string kind =
+                std::string(run_kind_text(result.type)) + (run.custom ? " (custom)" : "");
             auto entry = std::find_if(scores_by_kind.begin(), scores_by_kind.end(),
                                       [&](const auto& item) { return item.first == kind; });
             if (entry == scores_by_kind.end())

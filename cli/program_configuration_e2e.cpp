@@ -2,8 +2,7 @@
 #include <string>
 
 #include "cli/program_configuration.h"
-#include "engine/render/benchmark_scene.h"
-#include "engine/render/render_tile.h"
+#include "engine/render_image.h"
 #include "engine/tile_plan.h"
 #include "verify/image_digest.h"
 
@@ -44,18 +43,7 @@ void fit_planned_runs(std::vector<PlannedRun>& runs) {
 
 std::vector<KnownImage> runner_known_images() {
     const BenchmarkConfig config = test_preset();
-    BenchmarkScene scene = build_benchmark_scene();
-    scene.camera.image_width = config.width;
-    scene.camera.image_height = config.height;
-    scene.camera.prepare();
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(config.width) *
-                                      static_cast<std::size_t>(config.height));
-    auto* bytes = reinterpret_cast<std::uint8_t*>(pixels.data());
-    for (const Tile& tile : plan_tiles(config))
-        render_tile(bytes, config.width, config.height, tile.x, tile.y, tile.width, tile.height,
-                    config.samples, config.max_depth, scene.camera, scene.world,
-                    static_cast<std::uint32_t>(tile.index) * 7919u + 42u);
-    return {known_image_of(config, bytes)};
+    return {known_image_of(config, render_image(config).data())};
 }
 
 BenchmarkEngine::TileHook tile_fault() {

@@ -5,23 +5,32 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/run_kind.h"
+
 std::string result_text(const BenchmarkResult& result, bool custom, const ImageVerdict& verdict) {
     const std::string score =
         verdict.status == ImageStatus::Mismatch ? "no valid score" : "score " + std::to_string(result.score);
     char text[256];
-    std::snprintf(text, sizeof text, "%s%s  %s  time %.3f s  threads %d  date %s", result.type.c_str(),
-                  custom ? " (custom)" : "", score.c_str(), result.time_seconds, result.threads,
-                  result.date.c_str());
+    std::snprintf(text, sizeof text, "%s%s  %s  time %.3f s  threads %d  date %s",
+                  std::string(run_kind_text(result.type)).c_str(), custom ? " (custom)" : "", score.c_str(),
+                  result.time_seconds, result.threads, result.date.c_str());
     return text;
 }
 
 std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& config, bool custom,
                         const ImageVerdict& verdict) {
     nlohmann::ordered_json object = {
-        {"type", result.type},           {"score", result.score},     {"time_seconds", result.time_seconds},
-        {"threads", result.threads},     {"date", result.date},       {"width", config.width},
-        {"height", config.height},       {"samples", config.samples}, {"max_depth", config.max_depth},
-        {"tile_size", config.tile_size}, {"custom", custom},
+        {"type", run_kind_text(result.type)},
+        {"score", result.score},
+        {"time_seconds", result.time_seconds},
+        {"threads", result.threads},
+        {"date", result.date},
+        {"width", config.width},
+        {"height", config.height},
+        {"samples", config.samples},
+        {"max_depth", config.max_depth},
+        {"tile_size", config.tile_size},
+        {"custom", custom},
     };
     if (verdict.status == ImageStatus::Mismatch) object["score"] = nullptr;
     object["image_sha256"] = digest_hex(verdict.sha256);
@@ -53,9 +62,9 @@ std::string verdict_report(const ImageVerdict& verdict) {
 std::string run_heading(const BenchmarkConfig& config, bool custom) {
     char text[256];
     std::snprintf(text, sizeof text, "Running %s%s: %dx%d, %d samples, depth %d, tile %d, %d thread%s",
-                  run_type_for(config.threads).c_str(), custom ? " (custom)" : "", config.width,
-                  config.height, config.samples, config.max_depth, config.tile_size, config.threads,
-                  config.threads == 1 ? "" : "s");
+                  std::string(run_kind_text(run_kind_for(config.threads))).c_str(), custom ? " (custom)" : "",
+                  config.width, config.height, config.samples, config.max_depth, config.tile_size,
+                  config.threads, config.threads == 1 ? "" : "s");
     return text;
 }
 

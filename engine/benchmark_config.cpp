@@ -5,8 +5,15 @@
 #include <limits>
 #include <thread>
 
+#include "base/preset.h"
+
 BenchmarkConfig preset_config(std::int32_t threads) {
-    return BenchmarkConfig{128, 50, 32, threads, 1920, 1080};
+    return BenchmarkConfig{.samples = preset_samples,
+                           .max_depth = preset_max_depth,
+                           .tile_size = preset_tile_size,
+                           .threads = threads,
+                           .width = preset_width,
+                           .height = preset_height};
 }
 
 BenchmarkConfig single_core_preset() {

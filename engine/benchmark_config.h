@@ -12,7 +12,7 @@ struct BenchmarkConfig {
     std::int32_t height;
 };
 
-// 128 samples, depth 50, tile 32, 1920 x 1080 with the given number of workers.
+// The preset (base/preset.h: 128 samples, depth 50, tile 32, 1920 x 1080) on `threads` workers.
 BenchmarkConfig preset_config(std::int32_t threads);
 
 BenchmarkConfig single_core_preset();

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/render/render_tile.h"
+#include "engine/render_image.h"
 #include "engine/steady_clock.h"
 #include "engine/worker_pool.h"
 
@@ -160,14 +160,8 @@ void BenchmarkEngine::set_error(std::string text) {
 }
 
 void BenchmarkEngine::run_thread_main(BenchmarkConfig config) {
-    {
-        BenchmarkScene fresh = build_benchmark_scene();
-        scene.world.objects = std::move(fresh.world.objects);
-        scene.camera = fresh.camera;
-    }
-    scene.camera.image_width = config.width;
-    scene.camera.image_height = config.height;
-    scene.camera.prepare();
+    // Releases the previous run's scene.
+    scene = prepare_scene(config.width, config.height);
 
     {
         std::lock_guard lock(tile_mutex);
@@ -205,7 +199,7 @@ void BenchmarkEngine::run_thread_main(BenchmarkConfig config) {
     }
 
     const double seconds = elapsed_seconds(end_time - start_time);
-    result.type = run_type_for(config.threads);
+    result.type = run_kind_for(config.threads);
     result.score = score_for_time(seconds);
     result.time_seconds = seconds;
     result.threads = config.threads;
@@ -226,9 +220,7 @@ void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config
     }
     // The plan does not change while jobs exist, so the rectangle is read unlocked.
     const Tile& tile = tiles[position];
-    const auto seed = static_cast<std::uint32_t>(index) * 7919u + 42u;
-    render_tile(reinterpret_cast<std::uint8_t*>(pixels.data()), config.width, config.height, tile.x, tile.y,
-                tile.width, tile.height, config.samples, config.max_depth, scene.camera, scene.world, seed);
+    render_benchmark_tile(reinterpret_cast<std::uint8_t*>(pixels.data()), config, scene, tile);
     if (tile_hook != nullptr)
         tile_hook(tile_hook_context, tile, reinterpret_cast<std::uint8_t*>(pixels.data()), config.width);
     {

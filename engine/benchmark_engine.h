@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/preset.h"
 #include "engine/benchmark_config.h"
 #include "engine/benchmark_result.h"
 #include "engine/render/benchmark_scene.h"
@@ -74,8 +75,8 @@ public:
     std::atomic<std::int32_t> tiles_total{0};
     // Increased by every accepted start, so readers can tell one run from the next.
     std::atomic<std::uint32_t> run_serial{0};
-    std::int32_t width = 1920;
-    std::int32_t height = 1080;
+    std::int32_t width = preset_width;
+    std::int32_t height = preset_height;
 
 private:
     // Whole pixels (R | G << 8 | B << 16 | A << 24), so that every pixel can be

@@ -15,10 +15,6 @@ std::int32_t score_for_time(double seconds) {
     return static_cast<std::int32_t>(quotient);
 }
 
-std::string run_type_for(std::int32_t threads) {
-    return threads == 1 ? "single" : "multi";
-}
-
 std::string format_local_date(std::time_t time) {
     std::tm local{};
     if (localtime_r(&time, &local) == nullptr) return {};

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/benchmark_config.h"
+#include "engine/render/render_tile.h"
 
 // Where a tile is in its run; only the engine's tile job changes it after planning.
 enum class TileState : std::int32_t { Pending = 0, Rendering = 1, Done = 2 };
@@ -16,6 +17,8 @@ struct Tile {
     std::int32_t index;
     TileState state;
     std::int32_t worker = -1;  // the pool worker that rendered it, -1 until one took it
+
+    PixelRect area() const { return {x, y, width, height}; }
 };
 
 // Row-major square tiles of config.tile_size, clipped at the right and bottom

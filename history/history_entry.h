@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <string>
 
-// Every run the program records renders the preset image; these are fixed, not taken from the run.
-inline constexpr std::int32_t history_resolution_w = 1920;
-inline constexpr std::int32_t history_resolution_h = 1080;
-inline constexpr std::int32_t history_samples = 128;
+#include "base/preset.h"
 
-// One finished run as stored in "history.json".
+// One finished run as stored in "history.json". Every run the program records renders the preset
+// image, so the image settings are the preset's, not taken from the run. The type is kept as the
+// file has it: the program writes run_kind_text, but a file may hold other texts, which are shown
+// and kept, never counted as either kind.
 struct HistoryEntry {
     std::string date;
     std::string cpu;
@@ -16,9 +16,9 @@ struct HistoryEntry {
     std::int32_t score = 0;
     double time_seconds = 0.0;
     std::int32_t threads = 0;
-    std::int32_t resolution_w = history_resolution_w;
-    std::int32_t resolution_h = history_resolution_h;
-    std::int32_t samples = history_samples;
+    std::int32_t resolution_w = preset_width;
+    std::int32_t resolution_h = preset_height;
+    std::int32_t samples = preset_samples;
 
     friend bool operator==(const HistoryEntry&, const HistoryEntry&) = default;
 };

@@ -130,10 +130,10 @@ void HistoryStore::remove(std::size_t index) {
     });
 }
 
-std::int32_t HistoryStore::best_score(std::string_view type) const {
+std::int32_t HistoryStore::best_score(RunKind kind) const {
     std::int32_t best = 0;
     for (const HistoryEntry& entry : entries_) {
-        if (entry.type == type) best = std::max(best, entry.score);
+        if (parse_run_kind(entry.type) == kind) best = std::max(best, entry.score);
     }
     return best;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/run_kind.h"
 #include "history/history_entry.h"
 #include "history/history_path.h"
 
@@ -52,8 +53,8 @@ public:
     // different one. Out-of-range indices change and save nothing.
     void remove(std::size_t index);
 
-    // Highest score among entries of exactly this type; 0 when there is none.
-    std::int32_t best_score(std::string_view type) const;
+    // Highest score among entries whose type is exactly this kind's text; 0 when there is none.
+    std::int32_t best_score(RunKind kind) const;
 
     const std::vector<HistoryEntry>& entries() const;
     const std::string& path() const;

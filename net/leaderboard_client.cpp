@@ -15,9 +15,8 @@ using json = nlohmann::json;
 
 constexpr const char* api_path = "/api.php";
 
-std::string standings_path(const std::string& type) {
-    // The run type goes into the query unchanged.
-    return std::string(api_path) + "?type=" + type;
+std::string standings_path(RunKind kind) {
+    return std::string(api_path) + "?type=" + std::string(run_kind_text(kind));
 }
 
 // The reply must be one JSON value, white space around it allowed.
@@ -46,14 +45,14 @@ LeaderboardClient::~LeaderboardClient() {
     shutdown();
 }
 
-void LeaderboardClient::fetch_standings(std::string type) {
-    start_task([this, type = std::move(type)] { fetch_task(type); });
+void LeaderboardClient::fetch_standings(RunKind kind) {
+    start_task([this, kind] { fetch_task(kind); });
 }
 
-void LeaderboardClient::submit_result(std::string cpu_name, std::string type, std::int32_t score,
+void LeaderboardClient::submit_result(std::string cpu_name, RunKind kind, std::int32_t score,
                                       std::int32_t threads) {
-    start_task([this, cpu_name = std::move(cpu_name), type = std::move(type), score, threads] {
-        submit_task(cpu_name, type, score, threads);
+    start_task([this, cpu_name = std::move(cpu_name), kind, score, threads] {
+        submit_task(cpu_name, kind, score, threads);
     });
 }
 
@@ -112,14 +111,14 @@ const HttpEndpoint& LeaderboardClient::endpoint() const {
     return setting_.endpoint;
 }
 
-std::vector<LeaderboardEntry> LeaderboardClient::download_standings(const std::string& type) const {
-    json reply = parse_reply(http_get(endpoint(), standings_path(type)));
+std::vector<LeaderboardEntry> LeaderboardClient::download_standings(RunKind kind) const {
+    json reply = parse_reply(http_get(endpoint(), standings_path(kind)));
     return read_standings(reply);
 }
 
-void LeaderboardClient::store_standings(const std::string& type, std::vector<LeaderboardEntry> rows) {
+void LeaderboardClient::store_standings(RunKind kind, std::vector<LeaderboardEntry> rows) {
     std::lock_guard lock(standings_lock);
-    (type == "single" ? single_standings : multi_standings) = std::move(rows);
+    (kind == RunKind::Single ? single_standings : multi_standings) = std::move(rows);
 }
 
 std::string LeaderboardClient::failure_text(const std::exception& error) const {
@@ -132,8 +131,8 @@ std::string LeaderboardClient::failure_text(const std::exception& error) const {
     return error.what();
 }
 
-FetchOutcome& LeaderboardClient::fetch_outcome_of(std::string_view type) {
-    return type == "single" ? single_fetch : multi_fetch;
+FetchOutcome& LeaderboardClient::fetch_outcome_of(RunKind kind) {
+    return kind == RunKind::Single ? single_fetch : multi_fetch;
 }
 
 void LeaderboardClient::set_submit_status(std::string text) {
@@ -142,36 +141,37 @@ void LeaderboardClient::set_submit_status(std::string text) {
     submit_status_outcome = ++outcomes;
 }
 
-void LeaderboardClient::fetch_task(const std::string& type) {
+void LeaderboardClient::fetch_task(RunKind kind) {
     try {
-        store_standings(type, download_standings(type));
+        store_standings(kind, download_standings(kind));
         std::lock_guard lock(status_lock);
         fetch_error.clear();
-        fetch_outcome_of(type) = FetchOutcome{true, {}};
+        fetch_outcome_of(kind) = FetchOutcome{true, {}};
         fetch_outcome_number = ++outcomes;
     } catch (const std::exception& error) {
         std::string message = failure_text(error);
         std::lock_guard lock(status_lock);
         fetch_error = message;
-        fetch_outcome_of(type).error = std::move(message);
+        fetch_outcome_of(kind).error = std::move(message);
         fetch_outcome_number = ++outcomes;
     }
 }
 
-void LeaderboardClient::submit_task(const std::string& cpu_name, const std::string& type, std::int32_t score,
+void LeaderboardClient::submit_task(const std::string& cpu_name, RunKind kind, std::int32_t score,
                                     std::int32_t threads) {
     try {
+        const std::string type(run_kind_text(kind));
         const json request = {{"cpu_name", cpu_name}, {"score", score}, {"threads", threads}, {"type", type}};
         set_submit_status("Submitting...");
         // Compact, and the keys come out in ascending order.
         const std::string raw_reply = http_post_json(endpoint(), api_path, request.dump());
         check_accepted(parse_reply(raw_reply), raw_reply, endpoint());
 
-        store_standings(type, download_standings(type));
+        store_standings(kind, download_standings(kind));
         {
             // The list is the server's again; the fetch error of either type is left alone.
             std::lock_guard lock(status_lock);
-            fetch_outcome_of(type) = FetchOutcome{true, {}};
+            fetch_outcome_of(kind) = FetchOutcome{true, {}};
         }
         set_submit_status("Submitted OK (" + type + " " + std::to_string(score) + ")");
     } catch (const std::exception& error) {
@@ -179,9 +179,9 @@ void LeaderboardClient::submit_task(const std::string& cpu_name, const std::stri
     }
 }
 
-std::vector<LeaderboardEntry> LeaderboardClient::standings(std::string_view type) const {
+std::vector<LeaderboardEntry> LeaderboardClient::standings(RunKind kind) const {
     std::lock_guard lock(standings_lock);
-    return type == "single" ? single_standings : multi_standings;
+    return kind == RunKind::Single ? single_standings : multi_standings;
 }
 
 std::string LeaderboardClient::submit_status_text() const {
@@ -194,9 +194,9 @@ std::string LeaderboardClient::fetch_error_text() const {
     return fetch_error;
 }
 
-FetchOutcome LeaderboardClient::fetch_outcome(std::string_view type) const {
+FetchOutcome LeaderboardClient::fetch_outcome(RunKind kind) const {
     std::lock_guard lock(status_lock);
-    return type == "single" ? single_fetch : multi_fetch;
+    return kind == RunKind::Single ? single_fetch : multi_fetch;
 }
 
 LatestOutcome LeaderboardClient::latest_outcome() const {

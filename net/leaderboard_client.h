@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/run_kind.h"
 #include "net/http.h"
 #include "net/leaderboard_entry.h"
 #include "net/leaderboard_setting.h"
@@ -44,18 +45,18 @@ public:
     LeaderboardClient& operator=(const LeaderboardClient&) = delete;
 
     // Both start a request and return at once.
-    void fetch_standings(std::string type);
-    void submit_result(std::string cpu_name, std::string type, std::int32_t score, std::int32_t threads);
+    void fetch_standings(RunKind kind);
+    void submit_result(std::string cpu_name, RunKind kind, std::int32_t score, std::int32_t threads);
 
     // Waits for every request started so far; called once after the frame loop and by the destructor.
     void shutdown();
 
     // Copies taken under the matching lock.
-    std::vector<LeaderboardEntry> standings(std::string_view type) const;
+    std::vector<LeaderboardEntry> standings(RunKind kind) const;
     std::string submit_status_text() const;
     // The message of the last failed fetch of either type; emptied by any fetch that works.
     std::string fetch_error_text() const;
-    FetchOutcome fetch_outcome(std::string_view type) const;
+    FetchOutcome fetch_outcome(RunKind kind) const;
     LatestOutcome latest_outcome() const;
     // Fetches and submissions running now.
     std::int32_t pending_request_count() const { return pending_requests.load(); }
@@ -81,14 +82,13 @@ public:
 private:
     template <typename Task>
     void start_task(Task task);
-    void fetch_task(const std::string& type);
-    void submit_task(const std::string& cpu_name, const std::string& type, std::int32_t score,
-                     std::int32_t threads);
-    std::vector<LeaderboardEntry> download_standings(const std::string& type) const;
-    void store_standings(const std::string& type, std::vector<LeaderboardEntry> rows);
+    void fetch_task(RunKind kind);
+    void submit_task(const std::string& cpu_name, RunKind kind, std::int32_t score, std::int32_t threads);
+    std::vector<LeaderboardEntry> download_standings(RunKind kind) const;
+    void store_standings(RunKind kind, std::vector<LeaderboardEntry> rows);
     std::string failure_text(const std::exception& error) const;
     // Under status_lock.
-    FetchOutcome& fetch_outcome_of(std::string_view type);
+    FetchOutcome& fetch_outcome_of(RunKind kind);
     void set_submit_status(std::string text);
 
     const HttpEndpoint& endpoint() const;

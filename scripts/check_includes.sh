@@ -7,26 +7,28 @@ cd "${1:-$(dirname "$0")/..}"
 # The folders as layers: each may include itself and the folders named here, never one above it.
 # docs/ARCHITECTURE.md tells why.
 declare -A may_include=(
-  [engine/render]=""
-  [engine]="engine/render"
-  [verify]="engine engine/render"
-  [history]=""
-  [net]=""
-  [sysinfo]=""
-  [session]="verify engine engine/render history net sysinfo"
-  [ui]="session verify engine history net sysinfo"
-  [app]="ui session verify engine history net sysinfo"
-  [cli]="session verify engine engine/render history net sysinfo"
+  [base]=""
+  [engine/render]="base"
+  [engine]="base engine/render"
+  [verify]="base engine engine/render"
+  [history]="base"
+  [net]="base"
+  [sysinfo]="base"
+  [session]="base verify engine engine/render history net sysinfo"
+  [ui]="base session verify engine history net sysinfo"
+  [app]="base ui session verify engine history net sysinfo"
+  [cli]="base session verify engine engine/render history net sysinfo"
   [server]=""
-  [bench]="app engine engine/render server tests/support"
+  [bench]="base app engine engine/render server tests/support"
   [packaging]="app"
-  [tests/support]="engine/render history sysinfo"
+  [tests/support]="base engine/render history sysinfo"
 )
 # Third-party headers only the window's folders may use: everything else builds without a display.
 gui_headers='^(imgui|imgui_internal\.h|backends/|GLFW/|GL/|X11/)'
 gui_folders=" ui app bench packaging tests/ui tests/app "
-# The kernel and the engine use the standard library alone (no header with a dot or a slash).
-std_only_folders=" engine/render engine "
+# The shared words, the kernel and the engine use the standard library alone (no header with a dot
+# or a slash).
+std_only_folders=" base engine/render engine "
 
 # The folder (layer) a path lies in: the longest name above that starts it.
 layer_of() {

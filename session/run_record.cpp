@@ -1,5 +1,7 @@
 #include "session/run_record.h"
 
+#include "base/preset.h"
+
 std::optional<BenchmarkResult> take_result(BenchmarkEngine& engine) {
     // running before result_ready: the engine sets result_ready before it clears running, so
     // once running reads false the outcome of the run is in place.
@@ -13,13 +15,13 @@ HistoryEntry history_entry_from_result(const BenchmarkResult& result, const std:
     HistoryEntry entry;
     entry.date = result.date;
     entry.cpu = cpu;
-    entry.type = result.type;
+    entry.type = run_kind_text(result.type);
     entry.score = result.score;
     entry.time_seconds = result.time_seconds;
     entry.threads = result.threads;
-    entry.resolution_w = history_resolution_w;
-    entry.resolution_h = history_resolution_h;
-    entry.samples = history_samples;
+    entry.resolution_w = preset_width;
+    entry.resolution_h = preset_height;
+    entry.samples = preset_samples;
     return entry;
 }
 
@@ -27,6 +29,6 @@ HistoryEntry record_run(const BenchmarkResult& result, const std::string& cpu, H
                         LeaderboardClient* leaderboard) {
     HistoryEntry entry = history_entry_from_result(result, cpu);
     history.append(entry);
-    if (leaderboard) leaderboard->submit_result(entry.cpu, entry.type, entry.score, entry.threads);
+    if (leaderboard) leaderboard->submit_result(entry.cpu, result.type, entry.score, entry.threads);
     return entry;
 }

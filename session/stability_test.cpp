@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/render/render_tile.h"
+#include "engine/render_image.h"
 #include "verify/image_digest.h"
 
 namespace {
@@ -15,12 +15,7 @@ StabilityTest::StabilityTest(BenchmarkConfig run_config, const std::vector<Known
     : config(run_config) {
     if (const KnownImage* image = find_known_image(known, run_config)) known_image = *image;
     config.threads = std::max<std::int32_t>(config.threads, 1);
-    BenchmarkScene fresh = build_benchmark_scene();
-    scene.world.objects = std::move(fresh.world.objects);
-    scene.camera = fresh.camera;
-    scene.camera.image_width = config.width;
-    scene.camera.image_height = config.height;
-    scene.camera.prepare();
+    scene = prepare_scene(config.width, config.height);
     plan = plan_tiles(config);
     // A known image whose tile list does not fit the plan cannot be compared tile by tile.
     if (known_image && known_image->tiles.size() != plan.size()) known_image.reset();
@@ -86,9 +81,7 @@ void StabilityTest::worker_loop(std::int32_t worker) {
     std::size_t next = count * static_cast<std::size_t>(worker) / static_cast<std::size_t>(config.threads);
     while (!stop_requested) {
         const Tile& tile = plan[next];
-        render_tile(pixels, config.width, config.height, tile.x, tile.y, tile.width, tile.height,
-                    config.samples, config.max_depth, scene.camera, scene.world,
-                    static_cast<std::uint32_t>(tile.index) * 7919u + 42u);
+        render_benchmark_tile(pixels, config, scene, tile);
         if (tile_hook != nullptr) tile_hook(tile_hook_context, tile, pixels, config.width);
         check(worker, tile, tile_sha256(pixels, config.width, tile));
         next = (next + 1) % count;

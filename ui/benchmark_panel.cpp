@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "base/run_kind.h"
 #include "session/run_record.h"
 #include "session/run_sequence.h"
 #include "session/verified_run.h"
@@ -39,7 +40,7 @@ void collect_result(AppState& app, ShownScore shown) {
     if (!finished) return;
     const BenchmarkResult* result = &finished->result;
     const bool single =
-        shown == ShownScore::Single || (shown == ShownScore::ByType && result->type == "single");
+        shown == ShownScore::Single || (shown == ShownScore::ByType && result->type == RunKind::Single);
     if (single)
         app.shown_single_score = result->score;
     else

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/run_kind.h"
 #include "history/history_report.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
@@ -98,7 +99,7 @@ void draw_history_panel(AppState& app) {
         ImGui::TableSetColumnIndex(0);
         ImGui::Text("%d", i + 1);
         ImGui::TableSetColumnIndex(1);
-        if (entry.type == "single")
+        if (parse_run_kind(entry.type) == RunKind::Single)
             ImGui::TextColored(teal, "SC");
         else
             ImGui::TextColored(orange, "MC");

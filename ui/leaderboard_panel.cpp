@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/run_kind.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
 #include "ui/leaderboard_status.h"
@@ -36,20 +37,21 @@ void draw_leaderboard_panel(AppState& app) {
         ImGui::SetCursorPosX(refresh_x);
     }
     if (ImGui::SmallButton(refresh_label)) {
-        client.fetch_standings("single");
-        client.fetch_standings("multi");
+        client.fetch_standings(RunKind::Single);
+        client.fetch_standings(RunKind::Multi);
     }
     draw_leaderboard_setting(client.setting());
     ImGui::Spacing();
 
     if (ImGui::BeginTabBar("##lb_type")) {
         if (ImGui::BeginTabItem("Single-Core")) {
-            draw_standings_table(client.standings("single"), client.fetch_outcome("single"), app,
-                                 "##lb_single");
+            draw_standings_table(client.standings(RunKind::Single), client.fetch_outcome(RunKind::Single),
+                                 app, "##lb_single");
             ImGui::EndTabItem();
         }
         if (ImGui::BeginTabItem("Multi-Core")) {
-            draw_standings_table(client.standings("multi"), client.fetch_outcome("multi"), app, "##lb_multi");
+            draw_standings_table(client.standings(RunKind::Multi), client.fetch_outcome(RunKind::Multi), app,
+                                 "##lb_multi");
             ImGui::EndTabItem();
         }
         ImGui::EndTabBar();

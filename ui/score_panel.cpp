@@ -1,5 +1,6 @@
 #include "ui/score_panel.h"
 
+#include "base/run_kind.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
 
@@ -49,8 +50,8 @@ void draw_score_panel(AppState& app, ImFont* large) {
     draw_image_verdict(app.shown_verdict);
 
     if (app.history.entries().empty()) return;
-    const std::int32_t best_single = app.history.best_score("single");
-    const std::int32_t best_multi = app.history.best_score("multi");
+    const std::int32_t best_single = app.history.best_score(RunKind::Single);
+    const std::int32_t best_multi = app.history.best_score(RunKind::Multi);
     if (best_single < 1 && best_multi < 1) return;
 
     ImGui::Spacing();

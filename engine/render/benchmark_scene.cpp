@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/preset.h"
 #include "engine/render/checker_board.h"
 #include "engine/render/dielectric.h"
 #include "engine/render/emissive.h"
@@ -68,12 +69,20 @@ BenchmarkScene build_benchmark_scene() {
     scene.world.add(
         std::make_shared<Sphere>(Vec3(0.0, 3.5, -2.0), 0.5, std::make_shared<Emissive>(Vec3(4.0, 2.0, 0.5))));
 
-    scene.camera.image_width = 1920;
-    scene.camera.image_height = 1080;
+    scene.camera.image_width = preset_width;
+    scene.camera.image_height = preset_height;
     scene.camera.vertical_fov = 20.0;
     scene.camera.position = Vec3(13.0, 2.0, 3.0);
     scene.camera.target = Vec3(0.0, 0.0, 0.0);
     scene.camera.up = Vec3(0.0, 1.0, 0.0);
+    scene.camera.prepare();
+    return scene;
+}
+
+BenchmarkScene prepare_scene(std::int32_t width, std::int32_t height) {
+    BenchmarkScene scene = build_benchmark_scene();
+    scene.camera.image_width = width;
+    scene.camera.image_height = height;
     scene.camera.prepare();
     return scene;
 }

@@ -45,18 +45,19 @@ Vec3 trace_ray(const Ray& ray, const Hittable& world, std::int32_t depth, Rng& r
     return emitted;
 }
 
-void render_tile(std::uint8_t* pixels, std::int32_t width, std::int32_t height, std::int32_t x0,
-                 std::int32_t y0, std::int32_t tile_width, std::int32_t tile_height, std::int32_t samples,
-                 std::int32_t max_depth, const Camera& camera, const Hittable& world, std::uint32_t seed) {
+void render_tile(ImageBuffer image, PixelRect area, std::int32_t samples, std::int32_t max_depth,
+                 const Camera& camera, const Hittable& world, std::uint32_t seed) {
     Rng rng(seed);
+    std::uint8_t* const pixels = image.pixels;
+    const std::int32_t width = image.width;
 
     // The rectangle is also cut to the image on the left and top, and its end
     // is computed without 32-bit overflow, so no call can write outside the
     // buffer.
-    const std::int64_t x_end = std::min<std::int64_t>(width, std::int64_t{x0} + tile_width);
-    const std::int64_t y_end = std::min<std::int64_t>(height, std::int64_t{y0} + tile_height);
-    const std::int64_t x_begin = std::max<std::int64_t>(x0, 0);
-    const std::int64_t y_begin = std::max<std::int64_t>(y0, 0);
+    const std::int64_t x_end = std::min<std::int64_t>(width, std::int64_t{area.x} + area.width);
+    const std::int64_t y_end = std::min<std::int64_t>(image.height, std::int64_t{area.y} + area.height);
+    const std::int64_t x_begin = std::max<std::int64_t>(area.x, 0);
+    const std::int64_t y_begin = std::max<std::int64_t>(area.y, 0);
     const double scale = samples > 0 ? 1.0 / static_cast<double>(samples) : 0.0;
 
     for (std::int64_t y = y_begin; y < y_end; ++y) {

@@ -11,11 +11,32 @@
 // Linear radiance arriving along ray, following at most depth bounces.
 Vec3 trace_ray(const Ray& ray, const Hittable& world, std::int32_t depth, Rng& rng);
 
-// Renders the pixels x0 <= x < min(width, x0 + tile_width),
-// y0 <= y < min(height, y0 + tile_height) of the RGBA buffer `pixels` (rows of
-// 4 * width bytes, at least 4-byte aligned) and writes nothing else. Each pixel
-// is one relaxed 32-bit atomic store, so readers may snapshot the buffer while
-// tiles are rendered. Allocates nothing.
-void render_tile(std::uint8_t* pixels, std::int32_t width, std::int32_t height, std::int32_t x0,
-                 std::int32_t y0, std::int32_t tile_width, std::int32_t tile_height, std::int32_t samples,
-                 std::int32_t max_depth, const Camera& camera, const Hittable& world, std::uint32_t seed);
+// An RGBA image in memory: width x height pixels of 4 bytes (red, green, blue, alpha), rows of
+// 4 * width bytes top to bottom, at least 4-byte aligned.
+struct ImageBuffer {
+    std::uint8_t* pixels;
+    std::int32_t width;
+    std::int32_t height;
+};
+
+// Columns x to x + width - 1 and rows y to y + height - 1 of an image.
+struct PixelRect {
+    std::int32_t x;
+    std::int32_t y;
+    std::int32_t width;
+    std::int32_t height;
+};
+
+// The generator seed of the tile at `index` of a plan: index * 7919 + 42 in 32-bit unsigned
+// arithmetic. Seeded by its index alone, a tile's pixels are the same whichever worker renders it,
+// and whenever.
+constexpr std::uint32_t tile_seed(std::int32_t index) {
+    return static_cast<std::uint32_t>(index) * 7919u + 42u;
+}
+
+// Renders the pixels of `area` that lie inside `image` with `samples` samples per pixel, each
+// path at most `max_depth` bounces, from a generator seeded with `seed`, and writes nothing else.
+// Each pixel is one relaxed 32-bit atomic store, so readers may snapshot the buffer while tiles
+// are rendered. Allocates nothing.
+void render_tile(ImageBuffer image, PixelRect area, std::int32_t samples, std::int32_t max_depth,
+                 const Camera& camera, const Hittable& world, std::uint32_t seed);

@@ -49,8 +49,8 @@ TEST(StartUp, SeedsTheShownScoresFromTheHistoryAndFetchesBothStandings) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(app.leaderboard_client.pending_request_count(), 0);
     EXPECT_EQ(app.leaderboard_client.fetch_error_text(), "");
-    const auto single = app.leaderboard_client.standings("single");
-    const auto multi = app.leaderboard_client.standings("multi");
+    const auto single = app.leaderboard_client.standings(RunKind::Single);
+    const auto multi = app.leaderboard_client.standings(RunKind::Multi);
     ASSERT_EQ(single.size(), 1u);
     ASSERT_EQ(multi.size(), 1u);
     EXPECT_EQ(single[0].avg_score, 1500);

@@ -60,7 +60,7 @@ TEST(BenchmarkEngine, CompletedRunIsReadyWhenRunningFirstSeenFalse) {
 
     const BenchmarkResult result = engine.result;
     EXPECT_TRUE(engine.result_ready.exchange(false));
-    EXPECT_EQ(result.type, "multi");
+    EXPECT_EQ(result.type, RunKind::Multi);
     EXPECT_EQ(result.threads, 2);
     EXPECT_GT(result.time_seconds, 0.0);
     EXPECT_EQ(result.score, score_for_time(result.time_seconds));
@@ -74,7 +74,7 @@ TEST(BenchmarkEngine, ThreadsBelowOneRunOnOneWorkerAsSingle) {
     ASSERT_TRUE(engine.result_ready);
     EXPECT_EQ(engine.tiles_done, 12);
     EXPECT_EQ(engine.result.threads, 1);
-    EXPECT_EQ(engine.result.type, "single");
+    EXPECT_EQ(engine.result.type, RunKind::Single);
 }
 
 TEST(BenchmarkEngine, SecondStartDuringRunChangesNothing) {

@@ -4,8 +4,7 @@
 
 #include <cstring>
 
-#include "engine/render/benchmark_scene.h"
-#include "engine/render/render_tile.h"
+#include "engine/render_image.h"
 #include "tests/support/wait_until.h"
 
 namespace {
@@ -25,22 +24,6 @@ std::vector<std::uint8_t> finished_image(BenchmarkConfig config) {
     return std::vector<std::uint8_t>(engine.pixel_data(), engine.pixel_data() + size);
 }
 
-// The same tiles rendered directly, without the engine.
-std::vector<std::uint8_t> reference_image(const BenchmarkConfig& config) {
-    BenchmarkScene scene = build_benchmark_scene();
-    scene.camera.image_width = config.width;
-    scene.camera.image_height = config.height;
-    scene.camera.prepare();
-    std::vector<std::uint32_t> words(static_cast<std::size_t>(config.width * config.height), 0u);
-    auto* pixels = reinterpret_cast<std::uint8_t*>(words.data());
-    for (const Tile& tile : plan_tiles(config)) {
-        render_tile(pixels, config.width, config.height, tile.x, tile.y, tile.width, tile.height,
-                    config.samples, config.max_depth, scene.camera, scene.world,
-                    static_cast<std::uint32_t>(tile.index) * 7919u + 42u);
-    }
-    return std::vector<std::uint8_t>(pixels, pixels + words.size() * 4);
-}
-
 }  // namespace
 
 TEST(EngineImage, OneAndFourWorkersRenderIdenticalBytes) {
@@ -48,7 +31,7 @@ TEST(EngineImage, OneAndFourWorkersRenderIdenticalBytes) {
     const std::vector<std::uint8_t> four = finished_image(image_config(4));
     ASSERT_EQ(one.size(), 70u * 38u * 4u);
     EXPECT_TRUE(one == four);
-    EXPECT_TRUE(one == reference_image(image_config(1)));
+    EXPECT_TRUE(one == render_image(image_config(1))) << "the same tiles rendered without the engine";
     for (std::size_t i = 3; i < one.size(); i += 4)
         ASSERT_EQ(one[i], 255) << "every pixel rendered, pixel " << i / 4;
 }

@@ -255,16 +255,16 @@ TEST(HistoryStoreBestScore, ExactTypeOnlyAndNeverBelowZero) {
     TempDir dir;
     HistoryStore store(dir.file("history.json"));
     store.load();
-    EXPECT_EQ(store.best_score("single"), 0);
+    EXPECT_EQ(store.best_score(RunKind::Single), 0);
     store.append(sample_run("single", 900));
     store.append(sample_run("single", 1200));
     store.append(sample_run("Single", 5000));
     store.append(sample_run("single ", 6000));
     store.append(sample_run("multi", -40));
-    EXPECT_EQ(store.best_score("single"), 1200);
-    EXPECT_EQ(store.best_score("multi"), 0);
-    EXPECT_EQ(store.best_score("SINGLE"), 0);
-    EXPECT_EQ(store.best_score(""), 0);
+    store.append(sample_run("SINGLE", 7000));
+    store.append(sample_run("", 8000));
+    EXPECT_EQ(store.best_score(RunKind::Single), 1200);
+    EXPECT_EQ(store.best_score(RunKind::Multi), 0);
 }
 
 TEST(HistoryStoreUnreadableFile, IsKeptAsideAtLoadAndNamed) {

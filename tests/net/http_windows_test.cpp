@@ -131,7 +131,7 @@ TEST_F(WinInetAgainstServer, RegistrySettingReachesTheServer) {
 
     LeaderboardClient client;
     EXPECT_EQ(client.setting().description(), url + " (from HKEY_LOCAL_MACHINE\\Software\\Vornmark)");
-    client.submit_result("Registry Test CPU", "single", 2000, 1);
+    client.submit_result("Registry Test CPU", RunKind::Single, 2000, 1);
     EXPECT_TRUE(wait_until([&] { return client.pending_request_count() == 0; }));
     EXPECT_EQ(client.submit_status_text(), "Submitted OK (single 2000)");
     ::RegDeleteValueA(key, "LeaderboardUrl");

@@ -27,33 +27,33 @@ TEST(LeaderboardClientWithServer, FetchOfAnEmptyBoardGivesNoRowsAndNoError) {
     LeaderboardServerProcess server;
     LeaderboardClient client(endpoint_of(server));
 
-    client.fetch_standings("single");
-    client.fetch_standings("multi");
+    client.fetch_standings(RunKind::Single);
+    client.fetch_standings(RunKind::Multi);
     ASSERT_TRUE(wait_until_idle(client));
 
     EXPECT_EQ(client.fetch_error_text(), "");
-    EXPECT_TRUE(client.standings("single").empty());
-    EXPECT_TRUE(client.standings("multi").empty());
+    EXPECT_TRUE(client.standings(RunKind::Single).empty());
+    EXPECT_TRUE(client.standings(RunKind::Multi).empty());
 }
 
 TEST(LeaderboardClientWithServer, SubmissionShowsUpInTheRefreshedStandings) {
     LeaderboardServerProcess server;
     LeaderboardClient client(endpoint_of(server));
 
-    client.submit_result("Test CPU 3000", "single", 4321, 1);
+    client.submit_result("Test CPU 3000", RunKind::Single, 4321, 1);
     ASSERT_TRUE(wait_until_idle(client));
     ASSERT_EQ(client.submit_status_text(), "Submitted OK (single 4321)");
-    auto rows = client.standings("single");
+    auto rows = client.standings(RunKind::Single);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].cpu, "Test CPU 3000");
     EXPECT_EQ(rows[0].avg_score, 4321);
     EXPECT_EQ(rows[0].runs, 1);
-    EXPECT_TRUE(client.standings("multi").empty());
+    EXPECT_TRUE(client.standings(RunKind::Multi).empty());
 
-    client.submit_result("Test CPU 3000", "single", 4000, 1);
+    client.submit_result("Test CPU 3000", RunKind::Single, 4000, 1);
     ASSERT_TRUE(wait_until_idle(client));
     EXPECT_EQ(client.submit_status_text(), "Submitted OK (single 4000)");
-    rows = client.standings("single");
+    rows = client.standings(RunKind::Single);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].runs, 2);
     EXPECT_GE(rows[0].avg_score, 4000);
@@ -65,12 +65,12 @@ TEST(LeaderboardClientWithServer, RejectedSubmissionShowsTheServersReply) {
     LeaderboardClient client(endpoint_of(server));
 
     // A multi-core run with one thread is not a run the server takes.
-    client.submit_result("Test CPU", "multi", 4321, 1);
+    client.submit_result("Test CPU", RunKind::Multi, 4321, 1);
     ASSERT_TRUE(wait_until_idle(client));
 
     EXPECT_EQ(client.submit_status_text().rfind("Submit error: Server rejected: {", 0), 0u)
         << client.submit_status_text();
-    EXPECT_TRUE(client.standings("multi").empty());
+    EXPECT_TRUE(client.standings(RunKind::Multi).empty());
 }
 
 TEST(LeaderboardClientWithServer, ConcurrentRequestsAllFinish) {
@@ -78,9 +78,9 @@ TEST(LeaderboardClientWithServer, ConcurrentRequestsAllFinish) {
     LeaderboardClient client(endpoint_of(server));
 
     for (int i = 0; i < 3; ++i) {
-        client.submit_result("Multi CPU " + std::to_string(i), "multi", 1000 * (i + 1), 8);
-        client.fetch_standings("single");
-        client.fetch_standings("multi");
+        client.submit_result("Multi CPU " + std::to_string(i), RunKind::Multi, 1000 * (i + 1), 8);
+        client.fetch_standings(RunKind::Single);
+        client.fetch_standings(RunKind::Multi);
     }
     ASSERT_TRUE(wait_until_idle(client));
 
@@ -90,9 +90,9 @@ TEST(LeaderboardClientWithServer, ConcurrentRequestsAllFinish) {
         << client.submit_status_text();
 
     // Whatever order those finished in, a fresh fetch sees all three runs.
-    client.fetch_standings("multi");
+    client.fetch_standings(RunKind::Multi);
     ASSERT_TRUE(wait_until_idle(client));
-    EXPECT_EQ(client.standings("multi").size(), 3u);
+    EXPECT_EQ(client.standings(RunKind::Multi).size(), 3u);
 }
 
 TEST(LeaderboardClientWithServer, TransportVerifiesTheServersCertificate) {
@@ -138,7 +138,7 @@ TEST(LeaderboardClientWithServer, SettingFromEachPlaceReachesTheServerAndABadOne
         set_environment_variable("XDG_CONFIG_HOME", dir.file("config"));
 
         LeaderboardClient client(leaderboard_setting(flags));
-        client.submit_result("Setting Test CPU", "single", 1000, 1);
+        client.submit_result("Setting Test CPU", RunKind::Single, 1000, 1);
         ASSERT_TRUE(wait_until_idle(client));
         const std::string status = client.submit_status_text();
         if (place == Place::Refused) {
@@ -153,9 +153,9 @@ TEST(LeaderboardClientWithServer, SettingFromEachPlaceReachesTheServerAndABadOne
         }
     }
     LeaderboardClient reader(HttpEndpoint{server.host(), server.port(), server.ca_file()});
-    reader.fetch_standings("single");
+    reader.fetch_standings(RunKind::Single);
     ASSERT_TRUE(wait_until_idle(reader));
-    ASSERT_EQ(reader.standings("single").size(), 1u);
-    EXPECT_EQ(reader.standings("single")[0].runs, stored)
+    ASSERT_EQ(reader.standings(RunKind::Single).size(), 1u);
+    EXPECT_EQ(reader.standings(RunKind::Single)[0].runs, stored)
         << "each good place stored one run, the others none";
 }

@@ -63,29 +63,21 @@ private:
 
 TEST(LeaderboardClient, FetchFillsTheListOfItsTypeInTheServersOrder) {
     ScriptedTlsServer server(
-        reply_by_route({{"GET /api.php?type=single", http_response(200, two_rows)},
-                        {"GET /api.php?type=Single",
-                         http_response(200, R"({"leaderboard":[{"cpu":"X","avg_score":1,"runs":1}]})")}}));
+        reply_by_route({{"GET /api.php?type=single", http_response(200, two_rows)}}));
 
     LeaderboardClient client(server.endpoint());
-    client.fetch_standings("single");
+    client.fetch_standings(RunKind::Single);
     ASSERT_TRUE(wait_until_idle(client));
 
-    const auto single = client.standings("single");
+    const auto single = client.standings(RunKind::Single);
     ASSERT_EQ(single.size(), 2u);
     EXPECT_EQ(single[0].cpu, "Zen 4");
     EXPECT_EQ(single[0].avg_score, 5000);
     EXPECT_EQ(single[0].runs, 3);
     EXPECT_EQ(single[1].cpu, "Core i9");
     EXPECT_EQ(single[1].avg_score, 1234);
-    EXPECT_TRUE(client.standings("multi").empty());
+    EXPECT_TRUE(client.standings(RunKind::Multi).empty());
     EXPECT_EQ(client.fetch_error_text(), "");
-
-    // Any type other than exactly "single" selects the multi-core list.
-    client.fetch_standings("Single");
-    ASSERT_TRUE(wait_until_idle(client));
-    EXPECT_EQ(cpus(client.standings("multi")), std::vector<std::string>{"X"});
-    EXPECT_EQ(cpus(client.standings("single")), (std::vector<std::string>{"Zen 4", "Core i9"}));
 }
 
 TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows) {
@@ -119,15 +111,15 @@ TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows) {
     for (const auto& [reply, message] : failures) replies.push_back(reply);
     ScriptedTlsServer server(reply_in_order(replies));
     LeaderboardClient client(server.endpoint());
-    client.fetch_standings("single");
+    client.fetch_standings(RunKind::Single);
     ASSERT_TRUE(wait_until_idle(client));
 
     for (const auto& [reply, message] : failures) {
-        client.fetch_standings("single");
+        client.fetch_standings(RunKind::Single);
         ASSERT_TRUE(wait_until_idle(client));
         EXPECT_EQ(client.fetch_error_text(), message + at(server));
-        EXPECT_EQ(client.fetch_outcome("single").error, message + at(server));
-        EXPECT_EQ(cpus(client.standings("single")), (std::vector<std::string>{"Zen 4", "Core i9"}))
+        EXPECT_EQ(client.fetch_outcome(RunKind::Single).error, message + at(server));
+        EXPECT_EQ(cpus(client.standings(RunKind::Single)), (std::vector<std::string>{"Zen 4", "Core i9"}))
             << message;
     }
     EXPECT_EQ(client.submit_status_text(), "");
@@ -143,10 +135,10 @@ TEST(LeaderboardClient, ReplyLongerThanOneReadIsReadWhole) {
     ScriptedTlsServer server(reply_always(http_response(200, body)));
     LeaderboardClient client(server.endpoint());
 
-    client.fetch_standings("single");
+    client.fetch_standings(RunKind::Single);
     ASSERT_TRUE(wait_until_idle(client));
 
-    const auto rows = client.standings("single");
+    const auto rows = client.standings(RunKind::Single);
     ASSERT_EQ(rows.size(), 300u);
     EXPECT_EQ(rows.back().cpu, "Processor number 299");
     EXPECT_EQ(rows.back().avg_score, 9701);
@@ -159,18 +151,18 @@ TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsTy
                         {"GET /api.php?type=multi", http_response(200, two_rows)},
                         {"GET /api.php?type=single", http_response(500, "")}}));
     LeaderboardClient client(server.endpoint());
-    client.fetch_standings("single");
+    client.fetch_standings(RunKind::Single);
     ASSERT_TRUE(wait_until_idle(client));
     ASSERT_EQ(client.fetch_error_text(), "HTTP 500" + at(server));
 
     std::string cpu = "AMD \"Ryzen\" 9 7950X";
-    client.submit_result(cpu, "multi", 4321, 32);
+    client.submit_result(cpu, RunKind::Multi, 4321, 32);
     cpu.assign("changed by the caller");
     ASSERT_TRUE(wait_until_idle(client));
 
     EXPECT_EQ(client.submit_status_text(), "Submitted OK (multi 4321)");
-    EXPECT_EQ(cpus(client.standings("multi")), (std::vector<std::string>{"Zen 4", "Core i9"}));
-    EXPECT_TRUE(client.standings("single").empty());
+    EXPECT_EQ(cpus(client.standings(RunKind::Multi)), (std::vector<std::string>{"Zen 4", "Core i9"}));
+    EXPECT_TRUE(client.standings(RunKind::Single).empty());
     EXPECT_EQ(client.fetch_error_text(),
               "HTTP 500" + at(server));  // a submission leaves the fetch error alone
 
@@ -218,11 +210,11 @@ TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows) {
         LeaderboardClient client(server.endpoint());
         client.set_results_for_testing({.single_standings = {LeaderboardEntry{"Old row", 1, 1}}});
 
-        client.submit_result("Test CPU", "single", 4321, 1);
+        client.submit_result("Test CPU", RunKind::Single, 4321, 1);
         ASSERT_TRUE(wait_until_idle(client));
 
         EXPECT_EQ(client.submit_status_text(), c.status + at(server));
-        EXPECT_EQ(cpus(client.standings("single")), std::vector<std::string>{"Old row"}) << c.status;
+        EXPECT_EQ(cpus(client.standings(RunKind::Single)), std::vector<std::string>{"Old row"}) << c.status;
         EXPECT_EQ(client.fetch_error_text(), "");
     }
 }
@@ -231,8 +223,8 @@ TEST(LeaderboardClient, UnreachableServerFailsEveryRequest) {
     const HttpEndpoint nowhere{"127.0.0.1", 1, loopback_identity().cert_file};
     LeaderboardClient client(nowhere);
 
-    client.fetch_standings("single");
-    client.submit_result("Test CPU", "single", 100, 1);
+    client.fetch_standings(RunKind::Single);
+    client.submit_result("Test CPU", RunKind::Single, 100, 1);
     ASSERT_TRUE(wait_until_idle(client));
 
     const std::string refused = "HttpSendRequest failed: connection refused (127.0.0.1:1)";
@@ -249,22 +241,22 @@ TEST(LeaderboardClient, NewestOutcomeAndEachTypesOwnFetchAreKept) {
     LeaderboardClient client(server.endpoint());
     using Source = LatestOutcome::Source;
 
-    client.submit_result("Test CPU", "single", 100, 1);
+    client.submit_result("Test CPU", RunKind::Single, 100, 1);
     ASSERT_TRUE(wait_until_idle(client));
     EXPECT_EQ(client.latest_outcome().source, Source::Submission);
     EXPECT_EQ(client.latest_outcome().text, "Submit error: HTTP 500" + at(server));
 
-    client.fetch_standings("single");
+    client.fetch_standings(RunKind::Single);
     ASSERT_TRUE(wait_until_idle(client));
     EXPECT_EQ(client.latest_outcome().source, Source::Fetch) << "a later refresh failure shows";
     EXPECT_EQ(client.latest_outcome().text, "HTTP 503" + at(server));
 
-    client.fetch_standings("multi");
+    client.fetch_standings(RunKind::Multi);
     ASSERT_TRUE(wait_until_idle(client));
     EXPECT_EQ(client.latest_outcome().text, "") << "the newest request worked";
-    EXPECT_EQ(client.fetch_outcome("single").error, "HTTP 503" + at(server));
-    EXPECT_FALSE(client.fetch_outcome("single").received);
-    EXPECT_TRUE(client.fetch_outcome("multi").received);
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error, "HTTP 503" + at(server));
+    EXPECT_FALSE(client.fetch_outcome(RunKind::Single).received);
+    EXPECT_TRUE(client.fetch_outcome(RunKind::Multi).received);
 }
 
 TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight) {
@@ -275,9 +267,9 @@ TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight) {
                         {"GET /api.php?type=multi", http_response(200, R"({"leaderboard":[]})")}})));
     LeaderboardClient client(server.endpoint());
 
-    client.fetch_standings("single");
-    client.fetch_standings("multi");
-    client.submit_result("Zen 4", "single", 5000, 1);
+    client.fetch_standings(RunKind::Single);
+    client.fetch_standings(RunKind::Multi);
+    client.submit_result("Zen 4", RunKind::Single, 5000, 1);
     EXPECT_EQ(client.pending_request_count(), 3);
     ASSERT_TRUE(wait_for([&] { return server.raw_requests().size() == 3; }));
     EXPECT_EQ(client.pending_request_count(), 3);
@@ -287,7 +279,7 @@ TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight) {
     ASSERT_TRUE(wait_until_idle(client));
     EXPECT_EQ(client.submit_status_text(), "Submitted OK (single 5000)");
     EXPECT_EQ(client.fetch_error_text(), "");
-    EXPECT_EQ(client.standings("single").size(), 2u);
+    EXPECT_EQ(client.standings(RunKind::Single).size(), 2u);
 }
 
 TEST(LeaderboardClient, ConcurrentFetchesEachStoreTheirOwnType) {
@@ -298,14 +290,14 @@ TEST(LeaderboardClient, ConcurrentFetchesEachStoreTheirOwnType) {
     LeaderboardClient client(server.endpoint());
 
     for (int press = 0; press < 4; ++press) {
-        client.fetch_standings("single");
-        client.fetch_standings("multi");
+        client.fetch_standings(RunKind::Single);
+        client.fetch_standings(RunKind::Multi);
     }
     ASSERT_TRUE(wait_until_idle(client));
 
     EXPECT_EQ(server.raw_requests().size(), 8u);
-    EXPECT_EQ(cpus(client.standings("single")), (std::vector<std::string>{"Zen 4", "Core i9"}));
-    EXPECT_EQ(cpus(client.standings("multi")), std::vector<std::string>{"M"});
+    EXPECT_EQ(cpus(client.standings(RunKind::Single)), (std::vector<std::string>{"Zen 4", "Core i9"}));
+    EXPECT_EQ(cpus(client.standings(RunKind::Multi)), std::vector<std::string>{"M"});
     EXPECT_EQ(client.fetch_error_text(), "");
 }
 
@@ -313,12 +305,12 @@ TEST(LeaderboardClient, FinishedRequestThreadsAreCollectedByTheNextStart) {
     ReplyGate gate;
     ScriptedTlsServer server(gate.holding(reply_always(http_response(200, "{}"))));
     LeaderboardClient client(server.endpoint());
-    for (int i = 0; i < 3; ++i) client.fetch_standings("single");
+    for (int i = 0; i < 3; ++i) client.fetch_standings(RunKind::Single);
     gate.open();
     ASSERT_TRUE(wait_until_idle(client));
     EXPECT_EQ(client.task_count(), 3u);
 
-    client.fetch_standings("multi");
+    client.fetch_standings(RunKind::Multi);
     EXPECT_EQ(client.task_count(), 1u);
 
     client.shutdown();
@@ -330,7 +322,7 @@ TEST(LeaderboardClient, ShutdownWaitsForTheRequestsInFlight) {
     ReplyGate gate;
     ScriptedTlsServer server(gate.holding(reply_always(http_response(200, two_rows))));
     LeaderboardClient client(server.endpoint());
-    client.fetch_standings("multi");
+    client.fetch_standings(RunKind::Multi);
     ASSERT_TRUE(wait_for([&] { return server.raw_requests().size() == 1; }));
 
     std::jthread opener([&gate] {
@@ -340,5 +332,5 @@ TEST(LeaderboardClient, ShutdownWaitsForTheRequestsInFlight) {
     client.shutdown();
 
     EXPECT_EQ(client.pending_request_count(), 0);
-    EXPECT_EQ(client.standings("multi").size(), 2u);
+    EXPECT_EQ(client.standings(RunKind::Multi).size(), 2u);
 }

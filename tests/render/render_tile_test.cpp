@@ -144,14 +144,6 @@ struct CountingWorld : Hittable {
     mutable int queries = 0;
 };
 
-BenchmarkScene scene_at(std::int32_t width, std::int32_t height) {
-    BenchmarkScene scene = build_benchmark_scene();
-    scene.camera.image_width = width;
-    scene.camera.image_height = height;
-    scene.camera.prepare();
-    return scene;
-}
-
 std::uint64_t fnv1a(const std::uint8_t* data, std::size_t size) {
     std::uint64_t hash = 14695981039346656037ull;
     for (std::size_t i = 0; i < size; ++i) {
@@ -206,7 +198,7 @@ TEST(RenderTile, WritesOnlyItsRectangleClippedAtTheImageEdges) {
     const HittableList empty;
     const Camera camera = looking_down_minus_z(10, 7);
     Image image(10, 7);
-    render_tile(image.bytes(), 10, 7, 6, 4, 8, 8, 1, 5, camera, empty, 9);
+    render_tile({image.bytes(), 10, 7}, {6, 4, 8, 8}, 1, 5, camera, empty, 9);
     for (std::int32_t y = 0; y < 7; ++y) {
         for (std::int32_t x = 0; x < 10; ++x) {
             const bool inside = x >= 6 && y >= 4;
@@ -225,11 +217,11 @@ TEST(RenderTile, TileOutsideTheImageWritesNothing) {
     const HittableList empty;
     const Camera camera = looking_down_minus_z(8, 8);
     Image image(8, 8);
-    render_tile(image.bytes(), 8, 8, 8, 0, 4, 4, 1, 5, camera, empty, 1);
-    render_tile(image.bytes(), 8, 8, 0, 8, 4, 4, 1, 5, camera, empty, 1);
-    render_tile(image.bytes(), 8, 8, 100, 100, 4, 4, 1, 5, camera, empty, 1);
-    render_tile(image.bytes(), 8, 8, 2, 2, 0, 4, 1, 5, camera, empty, 1);
-    render_tile(image.bytes(), 8, 8, 2, 2, 4, -3, 1, 5, camera, empty, 1);
+    render_tile({image.bytes(), 8, 8}, {8, 0, 4, 4}, 1, 5, camera, empty, 1);
+    render_tile({image.bytes(), 8, 8}, {0, 8, 4, 4}, 1, 5, camera, empty, 1);
+    render_tile({image.bytes(), 8, 8}, {100, 100, 4, 4}, 1, 5, camera, empty, 1);
+    render_tile({image.bytes(), 8, 8}, {2, 2, 0, 4}, 1, 5, camera, empty, 1);
+    render_tile({image.bytes(), 8, 8}, {2, 2, 4, -3}, 1, 5, camera, empty, 1);
     for (std::uint32_t word : image.words) EXPECT_EQ(word, canary);
 }
 
@@ -239,8 +231,8 @@ TEST(RenderTile, RectangleIsCutAtTheLeftAndTopAndNeverOverflows) {
     // Two rows of guard words before and after the image.
     std::vector<std::uint32_t> guarded(6 * 10, canary);
     std::uint8_t* image = reinterpret_cast<std::uint8_t*>(guarded.data() + 12);
-    render_tile(image, 6, 6, -2, -1, 4, 3, 1, 5, camera, empty, 1);
-    render_tile(image, 6, 6, 5, 5, INT32_MAX, INT32_MAX, 1, 5, camera, empty, 1);
+    render_tile({image, 6, 6}, {-2, -1, 4, 3}, 1, 5, camera, empty, 1);
+    render_tile({image, 6, 6}, {5, 5, INT32_MAX, INT32_MAX}, 1, 5, camera, empty, 1);
     for (std::size_t i = 0; i < guarded.size(); ++i) {
         const std::size_t row = i / 6 - 2;
         const std::size_t column = i % 6;
@@ -254,7 +246,7 @@ TEST(RenderTile, NoSamplesGivesOpaqueBlack) {
     const Camera camera = looking_down_minus_z(4, 4);
     for (std::int32_t samples : {0, -5}) {
         Image image(4, 4);
-        render_tile(image.bytes(), 4, 4, 1, 1, 2, 2, samples, 5, camera, world, 1);
+        render_tile({image.bytes(), 4, 4}, {1, 1, 2, 2}, samples, 5, camera, world, 1);
         EXPECT_EQ(image.at(1, 1), opaque_black);
         EXPECT_EQ(image.at(2, 2), opaque_black);
         EXPECT_EQ(image.at(0, 0), canary);
@@ -269,7 +261,7 @@ TEST(RenderTile, BytesAreGammaCorrectedAndClamped) {
     const HittableList world = inside_light(Vec3(0.25, 3.0, 0.0));
     const Camera camera = looking_down_minus_z(3, 2);
     Image image(3, 2);
-    render_tile(image.bytes(), 3, 2, 0, 0, 3, 2, 4, 5, camera, world, 5);
+    render_tile({image.bytes(), 3, 2}, {0, 0, 3, 2}, 4, 5, camera, world, 5);
     for (std::int32_t y = 0; y < 2; ++y) {
         for (std::int32_t x = 0; x < 3; ++x) {
             const std::uint8_t* p = image.pixel(x, y);
@@ -282,12 +274,12 @@ TEST(RenderTile, BytesAreGammaCorrectedAndClamped) {
 }
 
 TEST(RenderTile, SameSeedGivesSameBytesOnAnyThread) {
-    const BenchmarkScene scene = scene_at(32, 18);
+    const BenchmarkScene scene = prepare_scene(32, 18);
     const auto render = [&](Image& image, std::int32_t tile) {
         const std::int32_t x0 = (tile % 2) * 16;
         const std::int32_t y0 = (tile / 2) * 16;
-        render_tile(image.bytes(), 32, 18, x0, y0, 16, 16, 2, 10, scene.camera, scene.world,
-                    static_cast<std::uint32_t>(tile * 7919 + 42));
+        render_tile({image.bytes(), 32, 18}, {x0, y0, 16, 16}, 2, 10, scene.camera, scene.world,
+                    tile_seed(tile));
     };
     Image sequential(32, 18);
     for (std::int32_t tile = 0; tile < 4; ++tile) render(sequential, tile);
@@ -311,12 +303,18 @@ TEST(RenderTile, SameSeedGivesSameBytesOnAnyThread) {
     for (std::uint32_t word : sequential.words) EXPECT_EQ(word >> 24, 255u);
 }
 
+TEST(TileSeed, IsTheIndexTimes7919Plus42In32Bits) {
+    const std::pair<std::int32_t, std::uint32_t> seeds[] = {
+        {0, 42u}, {1, 7961u}, {2039, 16146883u}, {542353, 42u + 7919u * 542353u}};
+    for (const auto& [index, seed] : seeds) EXPECT_EQ(tile_seed(index), seed) << index;
+}
+
 TEST(RenderTile, DifferentSeedsGiveDifferentNoise) {
-    const BenchmarkScene scene = scene_at(32, 18);
+    const BenchmarkScene scene = prepare_scene(32, 18);
     Image a(32, 18);
     Image b(32, 18);
-    render_tile(a.bytes(), 32, 18, 0, 0, 32, 18, 1, 10, scene.camera, scene.world, 1);
-    render_tile(b.bytes(), 32, 18, 0, 0, 32, 18, 1, 10, scene.camera, scene.world, 2);
+    render_tile({a.bytes(), 32, 18}, {0, 0, 32, 18}, 1, 10, scene.camera, scene.world, 1);
+    render_tile({b.bytes(), 32, 18}, {0, 0, 32, 18}, 1, 10, scene.camera, scene.world, 2);
     EXPECT_NE(a.words, b.words);
 }
 
@@ -328,13 +326,13 @@ TEST(RenderTile, BenchmarkSceneGoldenImage) {
     constexpr std::int32_t width = 48;
     constexpr std::int32_t height = 27;
     constexpr std::int32_t tile_size = 16;
-    const BenchmarkScene scene = scene_at(width, height);
+    const BenchmarkScene scene = prepare_scene(width, height);
     Image image(width, height);
     std::int32_t index = 0;
     for (std::int32_t y0 = 0; y0 < height; y0 += tile_size) {
         for (std::int32_t x0 = 0; x0 < width; x0 += tile_size) {
-            render_tile(image.bytes(), width, height, x0, y0, tile_size, tile_size, 4, 8, scene.camera,
-                        scene.world, static_cast<std::uint32_t>(index * 7919 + 42));
+            render_tile({image.bytes(), width, height}, {x0, y0, tile_size, tile_size}, 4, 8, scene.camera,
+                        scene.world, tile_seed(index));
             ++index;
         }
     }
@@ -343,10 +341,10 @@ TEST(RenderTile, BenchmarkSceneGoldenImage) {
 }
 
 TEST(RenderTile, AllocatesNothingOnTheHeap) {
-    const BenchmarkScene scene = scene_at(32, 18);
+    const BenchmarkScene scene = prepare_scene(32, 18);
     Image image(32, 18);
     const std::size_t before = allocation_count.load();
-    render_tile(image.bytes(), 32, 18, 8, 4, 16, 16, 4, 20, scene.camera, scene.world, 123);
+    render_tile({image.bytes(), 32, 18}, {8, 4, 16, 16}, 4, 20, scene.camera, scene.world, 123);
     const std::size_t after = allocation_count.load();
     EXPECT_EQ(after, before);
     EXPECT_NE(image.at(8, 4), canary);

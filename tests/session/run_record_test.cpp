@@ -8,7 +8,7 @@
 
 namespace {
 
-const BenchmarkResult sample_result{"multi", 3200, 37.5, 16, "2026-04-18T07:40:53"};
+const BenchmarkResult sample_result{RunKind::Multi, 3200, 37.5, 16, "2026-04-18T07:40:53"};
 const std::string sample_cpu = "AMD Ryzen 7 5700G with Radeon Graphics";
 
 TEST(TakeResult, GivesAFinishedRunOnceAndNothingWhileRunningOrWithoutResult) {
@@ -32,7 +32,7 @@ TEST(TakeResult, GivesAFinishedRunOnceAndNothingWhileRunningOrWithoutResult) {
     ASSERT_TRUE(wait_until([&] { return !engine.running.load(); }));
     const auto result = take_result(engine);
     ASSERT_TRUE(result);
-    EXPECT_EQ(result->type, "single");
+    EXPECT_EQ(result->type, RunKind::Single);
     EXPECT_EQ(result->threads, 1);
     EXPECT_FALSE(engine.result_ready.load());
     EXPECT_FALSE(take_result(engine)) << "taken once";

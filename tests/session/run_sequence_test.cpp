@@ -101,7 +101,7 @@ TEST_F(RunSequenceWithEngine, RunBothCollectsEachHalfOnceAndEnds) {
     EXPECT_EQ(settled_step(), SequenceStep::CollectAndStartNext);
     const auto first = take_result(engine);
     ASSERT_TRUE(first);
-    EXPECT_EQ(first->type, "single");
+    EXPECT_EQ(first->type, RunKind::Single);
     EXPECT_FALSE(take_result(engine)) << "collected once";
     sequence.advance(SequenceStep::CollectAndStartNext);
 
@@ -109,7 +109,7 @@ TEST_F(RunSequenceWithEngine, RunBothCollectsEachHalfOnceAndEnds) {
     EXPECT_EQ(settled_step(), SequenceStep::CollectAndFinish);
     const auto second = take_result(engine);
     ASSERT_TRUE(second);
-    EXPECT_EQ(second->type, "multi");
+    EXPECT_EQ(second->type, RunKind::Multi);
     sequence.advance(SequenceStep::CollectAndFinish);
     EXPECT_FALSE(sequence.active());
     EXPECT_EQ(sequence.next_step(engine_state(engine)), SequenceStep::Wait);

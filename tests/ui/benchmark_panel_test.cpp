@@ -174,7 +174,7 @@ TEST_F(BenchmarkPanelTest, RunBothCollectsSingleStartsMultiInTheSameFrameAndEnds
     const HistoryEntry second = app->history.entries()[1];
     EXPECT_EQ(first.type, "single");
     EXPECT_EQ(second.threads, std::max(hardware, 1));
-    EXPECT_EQ(second.type, run_type_for(std::max(hardware, 1)));
+    EXPECT_EQ(second.type, run_kind_text(run_kind_for(std::max(hardware, 1))));
     EXPECT_EQ(app->shown_single_score, first.score);
     EXPECT_EQ(app->shown_multi_score, second.score);
     EXPECT_FALSE(second_half());
@@ -279,19 +279,6 @@ TEST_F(BenchmarkPanelTest, RunBothWhoseSecondStartIsRefusedEndsAfterTheFirstResu
     ASSERT_TRUE(frames_until([&] { return app->history.entries().size() == 2; }));
     EXPECT_EQ(app->shown_multi_score, 0);
     EXPECT_EQ(app->shown_single_score, app->history.entries()[1].score);
-}
-
-TEST_F(BenchmarkPanelTest, ResultOfAnotherTypeOutsideRunBothShowsAsMultiCore) {
-    // A result as the engine leaves it, without rendering anything.
-    app->engine.result = BenchmarkResult{"quad", 4321, 27.8, 4, "2024-05-01T10:00:00"};
-    app->engine.result_ready = true;
-    frame();
-    frame();
-    EXPECT_EQ(app->shown_multi_score, 4321);
-    EXPECT_EQ(app->shown_single_score, 0);
-    ASSERT_EQ(app->history.entries().size(), 1u);
-    EXPECT_EQ(app->history.entries()[0].type, "quad");
-    EXPECT_FALSE(app->engine.result_ready.load());
 }
 
 TEST_F(BenchmarkPanelTest, MultiCoreButtonNamesAndUsesTheHardwareThreads) {

@@ -233,7 +233,7 @@ TEST_F(LeaderboardPanelTest, SettingLineNamesTheServerOrWhyThereIsNone) {
         choose_leaderboard_setting({flag_source({"http://127.0.0.1:1", std::nullopt})});
     ASSERT_TRUE(refused.refused());
     app = std::make_unique<AppState>(refused, dir.file("history.json"));
-    app->leaderboard_client.fetch_standings("single");
+    app->leaderboard_client.fetch_standings(RunKind::Single);
     ASSERT_TRUE(wait_for_leaderboard(app->leaderboard_client));
     settle();
     const auto status = gui.find_text("the leaderboard setting is refused");

@@ -4,13 +4,12 @@
 
 #include <vector>
 
-#include "engine/render/benchmark_scene.h"
-#include "engine/render/render_tile.h"
+#include "engine/render_image.h"
 #include "engine/tile_plan.h"
 #include "verify/image_digest.h"
 
 // The built-in digests were generated from one full render by the engine. A few
-// preset tiles rendered here straight through the kernel, without the engine,
+// preset tiles rendered here one by one, without the engine,
 // must match them: the first, one from the middle and the clipped last one.
 TEST(PresetDigests, SampleTilesRenderedByTheKernelMatchTheBuiltInDigests) {
     if (built_in_known_images().empty()) GTEST_SKIP() << "this build has no generated preset digests";
@@ -22,18 +21,13 @@ TEST(PresetDigests, SampleTilesRenderedByTheKernelMatchTheBuiltInDigests) {
     EXPECT_EQ(preset.config.width, 1920);
     EXPECT_TRUE(preset.rendered_by(preset_config(16)));
 
-    BenchmarkScene scene = build_benchmark_scene();
-    scene.camera.image_width = config.width;
-    scene.camera.image_height = config.height;
-    scene.camera.prepare();
+    const BenchmarkScene scene = prepare_scene(config.width, config.height);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(config.width) *
                                       static_cast<std::size_t>(config.height));
     auto* bytes = reinterpret_cast<std::uint8_t*>(pixels.data());
     for (const std::size_t index : {std::size_t{0}, std::size_t{1017}, std::size_t{2039}}) {
         const Tile& tile = plan[index];
-        render_tile(bytes, config.width, config.height, tile.x, tile.y, tile.width, tile.height,
-                    config.samples, config.max_depth, scene.camera, scene.world,
-                    static_cast<std::uint32_t>(tile.index) * 7919u + 42u);
+        render_benchmark_tile(bytes, config, scene, tile);
         EXPECT_EQ(digest_hex(tile_sha256(bytes, config.width, tile)), digest_hex(preset.tiles[index]))
             << "tile " << index;
     }
