@@ -45,6 +45,9 @@ void run_frame_loop(AppState& app, Shell& shell, FrameObserver frame_drawn) {
         }
         draw_frame(app, shell);
         pacer.frame_drawn(now);
-        if (frame_drawn != nullptr) frame_drawn(app, window_cpu.seconds());
+        if (frame_drawn != nullptr) {
+            const Shell::Buffer buffer = shell.back_buffer();
+            frame_drawn(app, {window_cpu.seconds(), buffer.width, buffer.height, buffer.resizes});
+        }
     }
 }

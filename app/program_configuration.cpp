@@ -6,4 +6,4 @@ std::unique_ptr<AppState> make_app_state() {
     return std::make_unique<AppState>();
 }
 
-void frame_drawn(const AppState&, double) {}
+void frame_drawn(const AppState&, const FrameFacts&) {}

@@ -12,6 +12,7 @@ struct AppState;
 // The application state the window starts with.
 std::unique_ptr<AppState> make_app_state();
 
-// After each frame the window drew, with the window's processor time so far (seconds):
-// nothing in the product; the end-to-end program logs the frame.
-void frame_drawn(const AppState& app, double window_cpu_seconds);
+struct FrameFacts;
+
+// After each frame the window drew: nothing in the product; the end-to-end program logs it.
+void frame_drawn(const AppState& app, const FrameFacts& facts);

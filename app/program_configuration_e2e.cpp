@@ -1,14 +1,19 @@
 // The end-to-end program: by default a tiny benchmark instead of the preset (or
 // WIDTHxHEIGHTxSAMPLES from VORNMARK_TEST_RUN). The tests name their leaderboard server on
 // loopback as users do (VORNMARK_LEADERBOARD_URL, VORNMARK_LEADERBOARD_CA). The history stays
-// beside the executable. With VORNMARK_TEST_FRAME_LOG set, each frame adds a line to that file:
+// beside the executable. With VORNMARK_TEST_FRAME_LOG set, that file starts with a line
+// "# gui ..." (the scale, a style size and the fonts as loaded), then each frame adds a line:
 // the wall-clock time (Unix seconds), whether a run is in progress, its tiles done and in all,
-// the window's processor seconds so far, and the progress line as the frame showed it.
+// the window's processor seconds so far, the back buffer's WIDTHxHEIGHT, the number of resizes
+// applied to it, and the progress line as the frame showed it.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include <imgui.h>
+
+#include "app/frame_loop.h"
 #include "app/program_configuration.h"
 #include "engine/steady_clock.h"
 #include "session/time_left.h"
@@ -45,6 +50,23 @@ bool parse_test_run(const std::string& text, BenchmarkConfig& config) {
     return true;
 }
 
+// "segoeui.ttf:24.0": the face's file (the GUI's built-in font is "ProggyClean.ttf") and size.
+std::string font_fact(const ImFont* font) {
+    if (font == nullptr) return "none";
+    const std::string name = font->GetDebugName();
+    char size[32];
+    std::snprintf(size, sizeof size, ":%.1f", static_cast<double>(font->FontSize));
+    return name.substr(0, name.find(',')) + size;
+}
+
+// The frame log's first line, about the GUI as set up: its scale, a style size, the fonts.
+void log_gui(std::FILE* log, const AppState& app) {
+    std::fprintf(log, "# gui scale=%.2f padding=%.1f ui=%s heading=%s mono=%s mono_large=%s\n",
+                 static_cast<double>(app.dpi_scale), static_cast<double>(ImGui::GetStyle().WindowPadding.x),
+                 font_fact(app.font_ui).c_str(), font_fact(app.font_heading).c_str(),
+                 font_fact(app.font_mono).c_str(), font_fact(app.font_mono_large).c_str());
+}
+
 }  // namespace
 
 std::unique_ptr<AppState> make_app_state() {
@@ -65,12 +87,15 @@ std::unique_ptr<AppState> make_app_state() {
     return app;
 }
 
-void frame_drawn(const AppState& app, double window_cpu_seconds) {
+void frame_drawn(const AppState& app, const FrameFacts& facts) {
     static std::FILE* log = [] {
         const std::string path = environment("VORNMARK_TEST_FRAME_LOG", "");
         return path.empty() ? nullptr : std::fopen(path.c_str(), "w");
     }();
     if (log == nullptr) return;
+    static bool gui_logged = false;
+    if (!gui_logged) log_gui(log, app);
+    gui_logged = true;
     const double unix_seconds =
         std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     const bool running = app.engine.running.load();
@@ -80,7 +105,8 @@ void frame_drawn(const AppState& app, double window_cpu_seconds) {
     const std::string line = running ? progress_text(done, total, progress_fraction(done, total), seconds,
                                                      estimated_seconds_left(done, total, seconds))
                                      : "-";
-    std::fprintf(log, "%.6f %d %d %d %.6f %s\n", unix_seconds, running ? 1 : 0, done, total,
-                 window_cpu_seconds, line.c_str());
+    std::fprintf(log, "%.6f %d %d %d %.6f %dx%d %d %s\n", unix_seconds, running ? 1 : 0, done, total,
+                 facts.window_cpu_seconds, facts.buffer_width, facts.buffer_height, facts.resizes,
+                 line.c_str());
     std::fflush(log);
 }

@@ -31,6 +31,14 @@ public:
     // monitor's work area allows, and grows now when it is smaller.
     virtual void keep_minimum_size(int width, int height) = 0;
 
+    // The back buffer's size and how many resizes were applied to it so far.
+    struct Buffer {
+        int width = 0;
+        int height = 0;
+        int resizes = 0;
+    };
+    virtual Buffer back_buffer() const = 0;
+
     // The preview texture's home, and the window's scale relative to 96 DPI.
     virtual IGpuBackend& gpu() = 0;
     virtual float dpi_scale() const = 0;

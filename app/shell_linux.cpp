@@ -176,6 +176,7 @@ void GlfwShell::new_frame() {
     if (resize_pending_) {
         resize_pending_ = false;
         glViewport(0, 0, static_cast<GLsizei>(resize_width_), static_cast<GLsizei>(resize_height_));
+        buffer_ = {static_cast<int>(resize_width_), static_cast<int>(resize_height_), buffer_.resizes + 1};
     }
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplGlfw_NewFrame();

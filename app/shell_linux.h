@@ -36,6 +36,7 @@ public:
     void new_frame() override;
     void present_frame() override;
     void keep_minimum_size(int width, int height) override;
+    Buffer back_buffer() const override { return buffer_; }
     IGpuBackend& gpu() override { return gpu_; }
     float dpi_scale() const override;
 
@@ -51,6 +52,7 @@ private:
     InputSeen input_ = InputSeen::none;
     // A framebuffer size seen by the callback, applied by the next frame.
     bool resize_pending_ = false;
+    Buffer buffer_;  // the viewport last applied
     std::uint32_t resize_width_ = 0;
     std::uint32_t resize_height_ = 0;
     // The minimum size last applied, and whether a resize came since (without a window

@@ -282,6 +282,7 @@ void Win32Shell::apply_pending_resize() {
     }
     gpu_.swap_chain->ResizeBuffers(0, resize_width_, resize_height_, DXGI_FORMAT_UNKNOWN, 0);
     gpu_.create_render_target();
+    ++resizes_;
 }
 
 void Win32Shell::new_frame() {
@@ -324,4 +325,11 @@ void Win32Shell::keep_minimum_size(int width, int height) {
     if (current_width < outer.cx || current_height < outer.cy)
         ::SetWindowPos(window_, nullptr, 0, 0, std::max(current_width, outer.cx),
                        std::max(current_height, outer.cy), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+Shell::Buffer Win32Shell::back_buffer() const {
+    DXGI_SWAP_CHAIN_DESC description{};
+    if (gpu_.swap_chain == nullptr || FAILED(gpu_.swap_chain->GetDesc(&description))) return {0, 0, resizes_};
+    return {static_cast<int>(description.BufferDesc.Width), static_cast<int>(description.BufferDesc.Height),
+            resizes_};
 }

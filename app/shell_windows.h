@@ -34,6 +34,7 @@ public:
     void new_frame() override;
     void present_frame() override;
     void keep_minimum_size(int width, int height) override;
+    Buffer back_buffer() const override;
     IGpuBackend& gpu() override { return gpu_; }
     float dpi_scale() const override;
 
@@ -56,6 +57,7 @@ private:
     MSG held_releases_[ClickLatch::buttons] = {};
     // Written by the window procedure, applied by the next frame.
     bool resize_pending_ = false;
+    int resizes_ = 0;
     UINT resize_width_ = 0;
     UINT resize_height_ = 0;
     // The smallest window (frame included) the layout keeps its content in, for

@@ -106,15 +106,15 @@ wait_for_history() {
 }
 
 # The first frame after time $2 whose run state is $3, in seconds after $2.
-frame_after() { awk -v t="$2" -v r="$3" '$1 > t && $2 == r { printf "%.3f", $1 - t; exit }' "$1"; }
+frame_after() { awk -v t="$2" -v r="$3" '/^#/ { next } $1 > t && $2 == r { printf "%.3f", $1 - t; exit }' "$1"; }
 
 # The frames of the run that began after time $2: updates per second (mean, fewest in a whole
 # second), the window's processor share of one core.
 frames_during_run() {
-    awk -v t="$2" '$1 > t && $2 == 1 {
+    awk -v t="$2" '/^#/ { next } $1 > t && $2 == 1 {
             if (!n) { first = $1; cpu0 = $5 }
             last = $1; cpu1 = $5; n++
-            text = $0; sub(/^([^ ]+ ){5}/, "", text)
+            text = $0; sub(/^([^ ]+ ){7}/, "", text)
             if (text != line) { changes++; second[int($1 - first)]++ }
             line = text
         }
@@ -180,7 +180,7 @@ measure_platform() {
         echo "speed:   round $round: window ${window_seconds} s, headless ${headless} s"
         sleep 2
     done
-    tiles=$(awk '$2 == 1 { t = $4 } END { print t }' "$dir/frames.log")
+    tiles=$(awk '/^#/ { next } $2 == 1 { t = $4 } END { print t }' "$dir/frames.log")
     echo "cancel:  ${cancel_line} s from the click to the first frame without the run; one tile takes $(awk -v w="$window_seconds" -v n="$threads" -v t="$tiles" 'BEGIN { printf "%.3f", w * n / t }') s on one worker"
     echo "speed:   from the window relative to headless (headless time / window time):$ratios"
     stop_window

@@ -122,11 +122,12 @@ std::vector<LoggedFrame> read_frame_log(const fs::path& path) {
     std::vector<LoggedFrame> frames;
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) {
+        if (line.starts_with('#')) continue;
         std::istringstream fields(line);
         LoggedFrame frame;
         int running = 0;
         std::string skip;
-        fields >> frame.time >> running >> skip >> skip >> skip;
+        fields >> frame.time >> running >> skip >> skip >> skip >> skip >> skip;
         std::getline(fields >> std::ws, frame.progress_line);
         frame.running = running != 0;
         frames.push_back(frame);
