@@ -3,24 +3,36 @@
 
 #include <imgui.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/fonts.h"
+#include "history/read_whole_file.h"
+#include "history/wide_text_windows.h"
 
 namespace {
 
-// "<Windows folder>\Fonts\<name>" (normally C:\Windows\Fonts).
+// "<Windows folder>\Fonts\<name>" (normally C:\Windows\Fonts), as UTF-8 whatever the folder's name.
 std::string windows_font_file(const char* name) {
-    char folder[MAX_PATH] = {};
-    const UINT length = ::GetWindowsDirectoryA(folder, MAX_PATH);
-    const std::string windows = length > 0 && length < MAX_PATH ? folder : "C:\\Windows";
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = ::GetWindowsDirectoryW(folder, MAX_PATH);
+    const std::string windows = length > 0 && length < MAX_PATH ? utf8_from_wide(folder) : "C:\\Windows";
     return windows + "\\Fonts\\" + name;
 }
 
 ImFont* add_font_file(const std::string& path, float size) {
-    // ImGui asserts on a file it cannot open; a missing font counts as none.
-    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return nullptr;
-    return ImGui::GetIO().Fonts->AddFontFromFileTTF(path.c_str(), size);
+    // Read here rather than by ImGui, which opens files with the C library's narrow fopen under
+    // MinGW, and asserts on a file it cannot open; a missing font counts as none.
+    std::string bytes;
+    if (!read_whole_file(path, bytes) || bytes.empty()) return nullptr;
+    void* data = IM_ALLOC(bytes.size());  // the atlas owns and frees it
+    std::memcpy(data, bytes.data(), bytes.size());
+    // Named as ImGui names a font it loads from a file: "segoeui.ttf, 16px".
+    ImFontConfig config;
+    const std::string file = path.substr(path.find_last_of("\\/") + 1);
+    std::snprintf(config.Name, sizeof config.Name, "%s, %.0fpx", file.c_str(), static_cast<double>(size));
+    return ImGui::GetIO().Fonts->AddFontFromMemoryTTF(data, static_cast<int>(bytes.size()), size, &config);
 }
 
 }  // namespace

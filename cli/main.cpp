@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/run_kind.h"
+#include "cli/console.h"
 #include "cli/image_writer.h"
 #include "cli/listings.h"
 #include "cli/options.h"
@@ -113,8 +114,9 @@ int show_leaderboard(const LeaderboardSetting& leaderboard) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const Utf8Console console;
     // Arguments: nothing runs unless all of them are understood.
-    const ParsedOptions parsed = parse_options(std::vector<std::string>(argv + 1, argv + argc));
+    const ParsedOptions parsed = parse_options(command_line_arguments(argc, argv));
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "vornmark-cli: %s\n", parsed.error.c_str());
         return exit_bad_argument;

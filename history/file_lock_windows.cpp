@@ -3,6 +3,7 @@
 #include <string>
 
 #include "history/file_lock.h"
+#include "history/wide_text_windows.h"
 
 namespace {
 
@@ -13,13 +14,14 @@ std::string last_error_text() {
 }  // namespace
 
 FileLock::FileLock(const std::string& lock_path) {
+    const std::wstring wide_path = wide_from_utf8(lock_path);
     // Every kind of sharing, so other takers can open the file to wait on the lock.
-    HANDLE file = ::CreateFileA(lock_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+    HANDLE file = ::CreateFileW(wide_path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     // A lock file left read-only still serves: LockFileEx needs only a handle.
     if (file == INVALID_HANDLE_VALUE)
-        file = ::CreateFileA(lock_path.c_str(), GENERIC_READ,
+        file = ::CreateFileW(wide_path.c_str(), GENERIC_READ,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

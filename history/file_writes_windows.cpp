@@ -3,16 +3,18 @@
 
 #include <algorithm>
 #include <atomic>
-#include <exception>
+#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "history/read_whole_file.h"
 #include "history/replace_file.h"
 #include "history/unreadable_copy.h"
+#include "history/utf8_path.h"
+#include "history/wide_text_windows.h"
 
 namespace {
 
@@ -42,8 +44,8 @@ HANDLE create_temporary_beside(const std::string& path, std::string& temporary) 
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary =
             path + ".tmp-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++);
-        const HANDLE file = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE file = ::CreateFileW(wide_from_utf8(temporary).c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) return file;
         if (::GetLastError() != ERROR_FILE_EXISTS) return INVALID_HANDLE_VALUE;
     }
@@ -55,14 +57,39 @@ std::string existing_copy_with(const std::string& path, const std::string& text)
     const std::string directory = directory_of(path);
     const std::string prefix = path.substr(path.find_last_of("\\/") + 1) + ".unreadable-";
     std::error_code error;
-    for (const auto& item : std::filesystem::directory_iterator(directory, error)) {
-        const std::string name = item.path().filename().string();
+    for (const auto& item : std::filesystem::directory_iterator(path_from_utf8(directory), error)) {
+        const std::string name = utf8_from_path(item.path().filename());
         if (name.rfind(prefix, 0) != 0) continue;
         const std::string candidate = directory + "\\" + name;
         std::string other;
         if (read_whole_file(candidate, other) && other == text) return candidate;
     }
     return {};
+}
+
+// Another program that has the file open without delete sharing (a virus scanner, the search
+// indexer, a cloud-sync client) makes the replacement fail for as long as it holds the file, usually
+// a few milliseconds. Windows reports a sharing violation; Wine reports access denied.
+bool held_by_another_program(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
+}
+
+// MoveFileExW, tried again for about a second in all while another program holds the target.
+bool move_over(const std::wstring& from, const std::wstring& to) {
+    using namespace std::chrono;
+    const auto give_up = steady_clock::now() + milliseconds(1000);
+    auto pause = milliseconds(5);
+    for (;;) {
+        if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = ::GetLastError();
+        if (!held_by_another_program(error) || steady_clock::now() + pause > give_up) {
+            ::SetLastError(error);
+            return false;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, milliseconds(100));
+    }
 }
 
 }  // namespace
@@ -83,7 +110,8 @@ bool replace_file_contents(const std::string& path, std::string_view content, st
         if (error) *error = why;
         return false;
     };
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const std::wstring wide_path = wide_from_utf8(path);
+    const DWORD attributes = ::GetFileAttributesW(wide_path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) return fail(path + " is a directory, not a file");
         if (attributes & FILE_ATTRIBUTE_READONLY) return fail(path + " is read-only");
@@ -102,17 +130,18 @@ bool replace_file_contents(const std::string& path, std::string_view content, st
     bool ok = step(write_all(file, content));
     ok = ok && step(::FlushFileBuffers(file));
     ok = step(::CloseHandle(file)) && ok;
-    ok = ok && step(::MoveFileExA(temporary.c_str(), path.c_str(),
-                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    const std::wstring wide_temporary = wide_from_utf8(temporary);
+    ok = ok && step(move_over(wide_temporary, wide_path));
     if (!ok) {
-        ::DeleteFileA(temporary.c_str());
+        ::DeleteFileW(wide_temporary.c_str());
         return fail("cannot write " + path + ": " + last_error_text(failure));
     }
     return true;
 }
 
 bool keep_file_aside(const std::string& path, std::time_t when, std::string* kept_as) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    const std::wstring wide_path = wide_from_utf8(path);
+    const DWORD attributes = ::GetFileAttributesW(wide_path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = ::GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -125,7 +154,7 @@ bool keep_file_aside(const std::string& path, std::time_t when, std::string* kep
     }
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const std::string name = unreadable_copy_name(path, when, attempt);
-        if (::CopyFileA(path.c_str(), name.c_str(), TRUE)) {
+        if (::CopyFileW(wide_path.c_str(), wide_from_utf8(name).c_str(), TRUE)) {
             if (kept_as) *kept_as = name;
             return true;
         }

@@ -10,20 +10,22 @@
 #include <system_error>
 
 #include "history/history_json.h"
+#include "history/utf8_path.h"
 
 namespace fs = std::filesystem;
 
 HistoryFileRead read_history_file(const std::string& path, std::vector<HistoryEntry>& entries) {
     entries.clear();
     try {
+        const fs::path file = path_from_utf8(path);
         std::error_code error;
-        const fs::file_status status = fs::status(path, error);
+        const fs::file_status status = fs::status(file, error);
         if (status.type() == fs::file_type::not_found) return {HistoryFileState::Missing, {}};
         if (error) return {HistoryFileState::CannotRead, error.message()};
         if (status.type() == fs::file_type::directory)
             return {HistoryFileState::CannotRead, "it is a directory, not a file"};
 
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(file, std::ios::binary);
         if (!in) return {HistoryFileState::CannotRead, std::strerror(errno)};
         std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         if (in.bad()) return {HistoryFileState::CannotRead, "the file could not be read to its end"};
@@ -45,13 +47,13 @@ HistoryFileRead read_history_file(const std::string& path, std::vector<HistoryEn
 }
 
 std::string resolve_write_target(const std::string& path) {
-    fs::path current = path;
+    fs::path current = path_from_utf8(path);
     // The kernel's own limit on links followed in one lookup.
     for (int hops = 0; hops < 40; ++hops) {
         std::error_code error;
-        if (!fs::is_symlink(fs::symlink_status(current, error)) || error) return current.string();
+        if (!fs::is_symlink(fs::symlink_status(current, error)) || error) return utf8_from_path(current);
         const fs::path target = fs::read_symlink(current, error);
-        if (error) return current.string();
+        if (error) return utf8_from_path(current);
         current = target.is_absolute() ? target : current.parent_path() / target;
     }
     return path;

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Where history.json lies. One implementation per platform: history_path_linux.cpp,
 // history_path_windows.cpp.
@@ -20,6 +21,9 @@ std::string history_path_beside(std::string_view executable_path);
 // Whether a new file can be made in the directory.
 bool directory_is_writable(const std::string& directory);
 
+// Whether the existing file may be opened for writing.
+bool file_is_writable(const std::string& path);
+
 // Linux only (the XDG data directory):
 
 // $XDG_DATA_HOME/vornmark/history.json, or ~/.local/share/vornmark/history.json when XDG_DATA_HOME is
@@ -35,6 +39,17 @@ bool is_system_program_directory(std::string_view directory);
 std::string choose_history_path(std::string_view executable_path, bool executable_directory_writable,
                                 std::string_view xdg_data_home, std::string_view home);
 
-// The path for this process: Linux: choose_history_path with its environment; Windows: beside
-// the executable, or %LOCALAPPDATA%\Vornmark\history.json when that directory is not writable.
+// Windows only:
+
+// %LOCALAPPDATA%\Vornmark\history.json for an installed program (one that lies in one of the
+// `program_folders`, such as C:\Program Files, even when that folder is writable) and for one whose
+// folder is not writable; beside the executable otherwise (the portable program), or when no
+// LOCALAPPDATA is known. Pure: every input is given. Letter case and the kind of slash do not matter.
+std::string choose_windows_history_path(std::string_view executable_path, bool executable_directory_writable,
+                                        std::string_view local_app_data,
+                                        const std::vector<std::string>& program_folders);
+
+// The path for this process: Linux: choose_history_path with its environment; Windows:
+// choose_windows_history_path with its environment (LOCALAPPDATA, ProgramFiles, ProgramW6432,
+// ProgramFiles(x86)). Paths are UTF-8 on both.
 std::string default_history_path();

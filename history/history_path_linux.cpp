@@ -56,6 +56,10 @@ bool directory_is_writable(const std::string& directory) {
     return ::access(checked.c_str(), W_OK | X_OK) == 0;
 }
 
+bool file_is_writable(const std::string& path) {
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
 std::string default_history_path() {
     const std::string executable = executable_path();
     const char* xdg_data_home = std::getenv("XDG_DATA_HOME");

@@ -12,16 +12,17 @@
 #include "history/history_json.h"
 #include "history/replace_file.h"
 #include "history/unreadable_copy.h"
+#include "history/utf8_path.h"
 
 namespace {
 
 // Empty when the directory exists or was made; otherwise why not.
 std::string create_parent_directory(const std::string& path) {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    const std::filesystem::path parent = path_from_utf8(path).parent_path();
     if (parent.empty()) return {};
     std::error_code error;
     std::filesystem::create_directories(parent, error);
-    if (error) return "cannot create the folder " + parent.string() + ": " + error.message();
+    if (error) return "cannot create the folder " + utf8_from_path(parent) + ": " + error.message();
     return {};
 }
 

@@ -5,9 +5,11 @@
 #include <iterator>
 #include <string>
 
+#include "history/utf8_path.h"
+
 bool read_whole_file(const std::string& path, std::string& text) {
     try {
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(path_from_utf8(path), std::ios::binary);
         if (!in) return false;
         // The stream buffer throws on a read error instead of setting a flag.
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

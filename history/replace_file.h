@@ -15,4 +15,6 @@ std::string text_file_content(std::string_view text);
 // directory is flushed. On failure `path` is untouched, the temporary file is removed, false is returned
 // and `error` (when given) receives one line saying why. An existing file's permission bits are kept.
 // A file that is not writable, or a directory, is never replaced: writing it in place would fail too.
+// On Windows a file that another program holds open without delete sharing (a virus scanner, the
+// search indexer) is tried again for about a second before the replacement fails. Paths are UTF-8.
 bool replace_file_contents(const std::string& path, std::string_view content, std::string* error = nullptr);

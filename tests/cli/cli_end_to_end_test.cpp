@@ -41,14 +41,17 @@ std::string read_all(const std::filesystem::path& path) {
 
 class CliEndToEnd : public testing::Test {
 protected:
+    // Every test runs in a folder whose name is not ASCII, as a user's often is.
     void SetUp() override {
         char pattern[] = "/tmp/vornmark-cli-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        root = pattern;
+        dir = root / "Jürgen ベンチ";
+        std::filesystem::create_directory(dir);
         // The user's own configuration stays out of the tests.
         setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    void TearDown() override { std::filesystem::remove_all(root); }
 
     // Starts the binary with stdout and stderr going to files in the test's directory.
     pid_t spawn(const std::vector<std::string>& args) {
@@ -112,6 +115,7 @@ protected:
 
     const ScopedEnvironment environment{"VORNMARK_LEADERBOARD_URL", "VORNMARK_LEADERBOARD_CA",
                                         "XDG_CONFIG_HOME"};
+    std::filesystem::path root;
     std::filesystem::path dir;
     std::string program = VORNMARK_CLI_PATH;
 };

@@ -1,12 +1,55 @@
-// The history file as the Windows build keeps it: beside the .exe, joined by a backslash, written
-// with CR LF line breaks and read back with either.
+// The history file as the Windows build keeps it: beside the portable .exe or in the user's
+// profile for an installed one, written with CR LF line breaks and read back with either, and
+// replaced even while another program briefly holds it.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
+#include "history/replace_file.h"
 #include "history/history_path.h"
 #include "history/history_store.h"
+#include "history/wide_text_windows.h"
 #include "tests/history/test_files.h"
+
+namespace {
+
+// A handle on the file without delete sharing, as a virus scanner or the search indexer opens it.
+HANDLE hold_without_delete_sharing(const std::string& path) {
+    return ::CreateFileW(wide_from_utf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+TEST(WindowsHistoryPath, InstalledProgramsKeepItInTheProfilePortableOnesBesideThemselves) {
+    const std::string profile = "C:\\users\\Jürgen ベンチ\\AppData\\Local";
+    const std::string in_profile = profile + "\\Vornmark\\history.json";
+    const std::vector<std::string> folders = {"C:\\Program Files", "", "C:\\Program Files (x86)\\"};
+    struct Case {
+        const char* executable;
+        bool writable;
+        std::string local_app_data;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"C:\\Program Files\\Vornmark\\vornmark-cli.exe", true, profile, in_profile},
+        {"c:/program files/Vornmark/Vornmark.exe", true, profile, in_profile},
+        {"C:\\Program Files (x86)\\Vornmark\\Vornmark.exe", true, profile, in_profile},
+        {"D:\\Tools\\Vornmark\\Vornmark.exe", false, profile, in_profile},
+        {"D:\\Tools\\Jürgen ベンチ\\Vornmark.exe", true, profile, "D:\\Tools\\Jürgen ベンチ\\history.json"},
+        {"C:\\Program Files Portable\\Vornmark.exe", true, profile,
+         "C:\\Program Files Portable\\history.json"},
+        {"C:\\Program Files\\Vornmark\\Vornmark.exe", true, "", "C:\\Program Files\\Vornmark\\history.json"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(choose_windows_history_path(c.executable, c.writable, c.local_app_data, folders),
+                  c.expected)
+            << c.executable;
+}
 
 TEST(WindowsHistoryPath, LiesBesideTheExecutableJoinedByABackslash) {
     EXPECT_EQ(history_path_beside("C:\\Program Files\\Vornmark\\Vornmark.exe"),
@@ -54,4 +97,34 @@ TEST(WindowsHistoryFile, IsWrittenWithCrLfAndReadsBackEitherWay) {
     for (const std::string& name : names_in(dir.path())) {
         EXPECT_TRUE(name == "history.json" || name == "history.json.lock") << "left behind: " << name;
     }
+}
+
+TEST(WindowsFileReplace, WaitsForAnotherProgramThatHoldsTheFileBriefly) {
+    TempDir dir;
+    const std::string path = dir.file("history.json");
+    write_text(path, "old");
+    const HANDLE held = hold_without_delete_sharing(path);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::jthread release([held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ::CloseHandle(held);
+    });
+    std::string error;
+    EXPECT_TRUE(replace_file_contents(path, "new", &error)) << error;
+    release.join();
+    EXPECT_EQ(read_text(path), "new");
+}
+
+TEST(WindowsFileReplace, GivesUpOnAFileHeldForLongAndKeepsIt) {
+    TempDir dir;
+    const std::string path = dir.file("history.json");
+    write_text(path, "old");
+    const HANDLE held = hold_without_delete_sharing(path);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::string error;
+    EXPECT_FALSE(replace_file_contents(path, "new", &error));
+    ::CloseHandle(held);
+    EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+    EXPECT_EQ(read_text(path), "old");
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"history.json"}) << "no temporary file left";
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "history/replace_file.h"
+#include "history/utf8_path.h"
 #include "tests/history/test_files.h"
 #include "tests/support/sample_records.h"
 
@@ -441,4 +442,34 @@ TEST(HistoryStoreLoad, DirectoryInItsPlaceIsAFailedLoadNotACrash) {
     EXPECT_TRUE(store.last_load().failed);
     EXPECT_NE(store.last_load().reason.find("directory"), std::string::npos);
     EXPECT_TRUE(store.last_load().kept_aside.empty());
+}
+
+TEST(HistoryStoreChange, AnyFolderNameHoldsTheFileItsLockAndItsKeptCopy) {
+    TempDir dir;
+    const std::string folder = dir.file("Jürgen ベンチ");
+    const std::string path = utf8_from_path(path_from_utf8(folder) / "history.json");
+    HistoryStore store(path);
+    store.load();
+    store.append(sample_run("single", 1));
+    EXPECT_TRUE(store.last_save().saved) << store.last_save().reason;
+
+    write_text(path, "{\"runs\": [");
+    HistoryStore again(path);
+    again.load();
+    EXPECT_TRUE(again.last_load().failed);
+    again.append(sample_run("single", 2));
+    EXPECT_TRUE(again.last_save().saved) << again.last_save().reason;
+
+    HistoryStore reloaded(path);
+    reloaded.load();
+    ASSERT_EQ(reloaded.entries().size(), 1u) << reloaded.last_load().reason;
+    EXPECT_EQ(reloaded.entries()[0].score, 2);
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"Jürgen ベンチ"})
+        << "no look-alike folder beside it";
+    std::vector<std::string> names = names_in(path_from_utf8(folder));
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[0], "history.json");
+    EXPECT_EQ(names[1], "history.json.lock");
+    EXPECT_EQ(utf8_from_path(path_from_utf8(again.last_load().kept_aside).filename()), names[2]);
 }

@@ -7,6 +7,8 @@
 #include <system_error>
 #include <utility>
 
+#include "history/utf8_path.h"
+
 // A fresh directory under the system's temporary directory, removed with everything in it.
 class TempDir {
 public:
@@ -32,7 +34,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    // The UTF-8 path of `name` (UTF-8) in the directory.
+    std::string file(const std::string& name) const { return utf8_from_path(path_ / path_from_utf8(name)); }
 
 private:
     std::filesystem::path path_;
