@@ -30,6 +30,7 @@ test_packages=(
   libx11-dev xvfb xauth xdotool imagemagick
   desktop-file-utils adduser curl
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64
+  wixl msitools zip unzip  # the Windows installer and the portable archive (scripts/package-windows.sh)
 )
 
 purpose=${1:-test}
