@@ -9,21 +9,11 @@
 #include <string>
 #include <thread>
 
-#include "history/replace_file.h"
 #include "history/history_path.h"
 #include "history/history_store.h"
+#include "history/replace_file.h"
 #include "history/wide_text_windows.h"
 #include "tests/history/test_files.h"
-
-namespace {
-
-// A handle on the file without delete sharing, as a virus scanner or the search indexer opens it.
-HANDLE hold_without_delete_sharing(const std::string& path) {
-    return ::CreateFileW(wide_from_utf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-}  // namespace
 
 TEST(WindowsHistoryPath, InstalledProgramsKeepItInTheProfilePortableOnesBesideThemselves) {
     const std::string profile = "C:\\users\\Jürgen ベンチ\\AppData\\Local";
@@ -99,31 +89,42 @@ TEST(WindowsHistoryFile, IsWrittenWithCrLfAndReadsBackEitherWay) {
     }
 }
 
-TEST(WindowsFileReplace, WaitsForAnotherProgramThatHoldsTheFileBriefly) {
+// A history file "old" that another program holds open without delete sharing, as a virus
+// scanner or the search indexer does, until release().
+class WindowsFileReplace : public testing::Test {
+protected:
+    void SetUp() override {
+        write_text(path, "old");
+        held = ::CreateFileW(wide_from_utf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    }
+    void TearDown() override { release(); }
+    void release() {
+        if (held != INVALID_HANDLE_VALUE) ::CloseHandle(held);
+        held = INVALID_HANDLE_VALUE;
+    }
+
     TempDir dir;
     const std::string path = dir.file("history.json");
-    write_text(path, "old");
-    const HANDLE held = hold_without_delete_sharing(path);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    std::jthread release([held] {
+    HANDLE held = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(WindowsFileReplace, WaitsForAnotherProgramThatHoldsTheFileBriefly) {
+    std::jthread other_program([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        ::CloseHandle(held);
+        release();
     });
     std::string error;
     EXPECT_TRUE(replace_file_contents(path, "new", &error)) << error;
-    release.join();
+    other_program.join();
     EXPECT_EQ(read_text(path), "new");
 }
 
-TEST(WindowsFileReplace, GivesUpOnAFileHeldForLongAndKeepsIt) {
-    TempDir dir;
-    const std::string path = dir.file("history.json");
-    write_text(path, "old");
-    const HANDLE held = hold_without_delete_sharing(path);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+TEST_F(WindowsFileReplace, GivesUpOnAFileHeldForLongAndKeepsIt) {
     std::string error;
     EXPECT_FALSE(replace_file_contents(path, "new", &error));
-    ::CloseHandle(held);
+    release();
     EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
     EXPECT_EQ(read_text(path), "old");
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"history.json"}) << "no temporary file left";
