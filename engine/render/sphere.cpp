@@ -14,7 +14,11 @@ bool Sphere::hit(const Ray& ray, Interval window, HitRecord& record) const {
 
     const double discriminant = h * h - a * c;
     if (!(discriminant >= 0.0)) return false;  // also rejects NaN
+    return finish_hit(ray, window, record, a, h, discriminant);
+}
 
+bool Sphere::finish_hit(const Ray& ray, Interval window, HitRecord& record, double a, double h,
+                        double discriminant) const {
     const double s = std::sqrt(discriminant);
     const double inv = 1.0 / a;
 
