@@ -78,11 +78,16 @@ void WorkerPool::worker_loop(std::stop_token stop, std::int32_t number) {
 
         job();
 
+        // Only the job that leaves the pool idle wakes the owner. Waking it after every job would
+        // make it compete with the workers for the processors, and under Wine each wake-up goes
+        // through the Wine server and switches the worker out: the run would then measure that.
+        bool now_idle = false;
         {
             std::lock_guard lock(pool_mutex);
             --active_jobs;
+            now_idle = active_jobs == 0 && jobs.empty();
         }
-        idle.notify_all();
+        if (now_idle) idle.notify_all();
         job.reset();
     }
 }
