@@ -16,7 +16,9 @@
 #   cancel   a second run, Cancel clicked after 3 s: from the click to the first frame that
 #            shows the run ended; target 0.3 s plus the tiles in flight (a tile's mean time
 #            on one worker is printed beside it)
-# ROUNDS=N repeats the speed pair N times, alternating which goes first. Needs Xvfb, xdotool,
+# ROUNDS=N repeats the speed pair N times, alternating which goes first (0: no speed pair).
+# WINE_CSMT=off turns off Wine's Direct3D command thread in the bench's Wine prefix (it spins
+# while it waits), to tell Wine's share of a frame from the program's. Needs Xvfb, xdotool,
 # ImageMagick and (for Windows) wine; builds nothing. Other load skews the figures: the load
 # average is printed before and after.
 set -euo pipefail
@@ -80,7 +82,7 @@ start_window() {
 
 stop_window() {
     kill -TERM "$window_pid" 2>/dev/null || true
-    [ "$platform" = windows ] && wineserver -k 2>/dev/null
+    if [ "$platform" = windows ]; then wineserver -k 2>/dev/null || true; fi
     wait "$window_pid" 2>/dev/null || true
     window_pid=""
 }
@@ -108,10 +110,10 @@ wait_for_history() {
 # The first frame after time $2 whose run state is $3, in seconds after $2.
 frame_after() { awk -v t="$2" -v r="$3" '/^#/ { next } $1 > t && $2 == r { printf "%.3f", $1 - t; exit }' "$1"; }
 
-# The frames of the run that began after time $2: updates per second (mean, fewest in a whole
+# The frames of a run between the times $2 and $3: updates per second (mean, fewest in a whole
 # second), the window's processor share of one core.
 frames_during_run() {
-    awk -v t="$2" '/^#/ { next } $1 > t && $2 == 1 {
+    awk -v t="$2" -v end="$3" '/^#/ { next } $1 > t && $1 < end && $2 == 1 {
             if (!n) { first = $1; cpu0 = $5 }
             last = $1; cpu1 = $5; n++
             text = $0; sub(/^([^ ]+ ){7}/, "", text)
@@ -163,10 +165,11 @@ measure_platform() {
         sleep 0.1
     done
     echo "click:   $(frame_after "$dir/frames.log" "$started" 1) s from the click to the first frame of the run"
+    if ((rounds == 0)); then echo "frames:  $(frames_during_run "$dir/frames.log" "$started" "$clicked") (3 s of a run)"; fi
     local cancel_line=$cancel_seconds
     sleep 2
 
-    local round ratios="" window_seconds headless tiles
+    local round ratios="" window_seconds="" headless tiles
     for round in $(seq 1 "$rounds"); do
         if ((round % 2 == 0)); then headless=$(headless_seconds "$cli"); fi
         rm -f "$dir/history.json"
@@ -174,15 +177,18 @@ measure_platform() {
         local run_started=$clicked
         wait_for_history "$dir"
         window_seconds=$(window_run_seconds "$dir")
-        [ "$round" = 1 ] && echo "frames:  $(frames_during_run "$dir/frames.log" "$run_started")"
+        if [ "$round" = 1 ]; then echo "frames:  $(frames_during_run "$dir/frames.log" "$run_started" "$(now)")"; fi
         if ((round % 2 == 1)); then headless=$(headless_seconds "$cli"); fi
         ratios="$ratios $(awk -v h="$headless" -v w="$window_seconds" 'BEGIN { printf "%.3f", h / w }')"
         echo "speed:   round $round: window ${window_seconds} s, headless ${headless} s"
         sleep 2
     done
     tiles=$(awk '/^#/ { next } $2 == 1 { t = $4 } END { print t }' "$dir/frames.log")
-    echo "cancel:  ${cancel_line} s from the click to the first frame without the run; one tile takes $(awk -v w="$window_seconds" -v n="$threads" -v t="$tiles" 'BEGIN { printf "%.3f", w * n / t }') s on one worker"
-    echo "speed:   from the window relative to headless (headless time / window time):$ratios"
+    echo "cancel:  ${cancel_line} s from the click to the first frame without the run"
+    if [ -n "$window_seconds" ]; then
+        echo "         one tile takes $(awk -v w="$window_seconds" -v n="$threads" -v t="$tiles" 'BEGIN { printf "%.3f", w * n / t }') s on one worker"
+        echo "speed:   from the window relative to headless (headless time / window time):$ratios"
+    fi
     stop_window
 }
 
@@ -204,6 +210,10 @@ if [ -f "$windows_build/bin/Vornmark-e2e.exe" ] && [ -f "$windows_build/bin/vorn
     cp "$windows_build/bin/Vornmark-e2e.exe" "$work/windows/"
     cp "$windows_build/bin/vornmark-cli.exe" "$work/windows/"
     cli=$work/windows/vornmark-cli.exe
+    if [ "${WINE_CSMT:-}" = off ]; then
+        wine reg add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0 /f >/dev/null 2>&1
+        echo "(Wine's Direct3D command thread turned off)"
+    fi
     measure_platform
 else
     echo "== windows: no $windows_build/bin/Vornmark-e2e.exe or vornmark-cli.exe (or no wine), skipped"
