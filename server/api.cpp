@@ -1,14 +1,35 @@
 #include "server/api.h"
 
+#include <atomic>
+#include <chrono>
+
 #include <nlohmann/json.hpp>
 
 #include "server/log.h"
 #include "server/store.h"
+#include "server/store_workers.h"
 #include "server/submission.h"
+#include "server/timer.h"
 
 namespace {
 
 constexpr std::string_view api_path = "/api.php";
+
+// The store did not answer in time: nothing was stored, and the client may try again.
+ApiReply unavailable_reply() {
+    ApiReply reply = error_reply(503, reason_for(503));
+    reply.retry_after = std::to_string(store_call_timeout.count());
+    return reply;
+}
+
+ApiReply standings_reply(const Standings& standings) {
+    if (!standings.body) return unavailable_reply();
+    ApiReply reply;
+    reply.body = *standings.body;
+    const auto age = std::chrono::steady_clock::now() - standings.read_at;
+    reply.age = std::to_string(std::chrono::duration_cast<std::chrono::seconds>(age).count());
+    return reply;
+}
 
 }  // namespace
 
@@ -40,50 +61,101 @@ const char* reason_for(int status) {
         return "request headers larger than 16384 bytes";
     case 501:
         return "not implemented";
+    case 503:
+        return "the leaderboard's database is not answering; try again shortly";
     default:
         return status >= 500 ? "internal server error" : "request refused";
     }
 }
 
-ApiReply Api::handle(const ApiRequest& request) {
-    if (request.path != api_path) return error_reply(404, reason_for(404));
-    try {
-        if (request.method == "GET" || request.method == "HEAD") return get_standings(request);
-        if (request.method == "POST") return post_submission(request);
-    } catch (const StoreError& e) {
-        log_line(std::string("store error: ") + e.what());
-        return error_reply(500, "storage error");
+// A submission from the moment its body is read until it is answered, shared by the
+// worker that stores it and the timer that gives up on it while it waits in the queue.
+struct Api::PendingSubmission {
+    enum State { queued, started, given_up };
+    std::atomic<int> state{queued};
+    SubmissionCheck check;
+    std::string address;
+    Deadline deadline;
+    Respond respond;
+
+    // Only the first of the worker, the timer and a stop gets to answer.
+    bool claim(State to) {
+        int expected = queued;
+        return state.compare_exchange_strong(expected, to);
     }
+};
+
+std::optional<ApiReply> Api::handle(const ApiRequest& request, Respond respond) {
+    if (request.path != api_path) return error_reply(404, reason_for(404));
+    if (request.method == "GET" || request.method == "HEAD")
+        return get_standings(request, std::move(respond));
+    if (request.method == "POST") return post_submission(request, std::move(respond));
     ApiReply reply = error_reply(405, reason_for(405));
     reply.allow = "GET, HEAD, POST";
     return reply;
 }
 
-ApiReply Api::get_standings(const ApiRequest& request) {
+std::optional<ApiReply> Api::get_standings(const ApiRequest& request, Respond respond) {
     if (request.type != "single" && request.type != "multi") {
         return error_reply(400, "type must be \"single\" or \"multi\"");
     }
-    ApiReply reply;
-    reply.body = *standings_.reply_for(*request.type);
-    return reply;
+    std::optional<Standings> now =
+        standings_.get(*request.type, [respond](Standings later) { respond(standings_reply(later)); });
+    if (!now) return std::nullopt;
+    return standings_reply(*now);
 }
 
-ApiReply Api::post_submission(const ApiRequest& request) {
+std::optional<ApiReply> Api::post_submission(const ApiRequest& request, Respond respond) {
     if (request.body.size() > max_body_bytes) return error_reply(413, reason_for(413));
-    if (!store_.allow_submission(request.remote_address)) {
-        ApiReply reply = error_reply(429, "too many submissions from this address; try again in a minute");
-        reply.retry_after = "60";
+    auto pending = std::make_shared<PendingSubmission>();
+    // Checked here: reading JSON needs no store. The reply waits for the rate limit.
+    pending->check = parse_submission(request.body);
+    pending->address = request.remote_address;
+    pending->deadline = store_call_deadline();
+    pending->respond = std::move(respond);
+
+    workers_.post({[this, pending] {
+                       if (pending->claim(PendingSubmission::started))
+                           pending->respond(store_submission(*pending));
+                   },
+                   [pending] {
+                       if (pending->claim(PendingSubmission::given_up)) pending->respond(unavailable_reply());
+                   }});
+    timer_.at(pending->deadline, [pending] {
+        if (pending->claim(PendingSubmission::given_up)) pending->respond(unavailable_reply());
+    });
+    return std::nullopt;
+}
+
+ApiReply Api::store_submission(PendingSubmission& pending) {
+    try {
+        if (!store_.allow_submission(pending.address, pending.deadline)) {
+            ApiReply reply =
+                error_reply(429, "too many submissions from this address; try again in a minute");
+            reply.retry_after = "60";
+            return reply;
+        }
+        if (!pending.check.ok()) {
+            ApiReply reply;
+            reply.body = nlohmann::json{{"ok", false}, {"error", pending.check.error}}.dump(
+                -1, ' ', false, nlohmann::json::error_handler_t::replace);
+            return reply;
+        }
+        store_.add(pending.check.submission, pending.deadline);
+        standings_.forget(pending.check.submission.type);
+        ApiReply reply;
+        reply.body = R"({"ok":true})";
         return reply;
-    }
-    ApiReply reply;
-    SubmissionCheck check = parse_submission(request.body);
-    if (!check.ok()) {
-        reply.body = nlohmann::json{{"ok", false}, {"error", check.error}}.dump(
-            -1, ' ', false, nlohmann::json::error_handler_t::replace);
+    } catch (const StoreOutcomeUnknown& e) {
+        log_line(std::string("store: whether a run was stored is not known: ") + e.what());
+        ApiReply reply;
+        reply.close_without_reply = true;
         return reply;
+    } catch (const StoreUnavailable& e) {
+        log_line(std::string("store unavailable: ") + e.what());
+        return unavailable_reply();
+    } catch (const StoreError& e) {
+        log_line(std::string("store error: ") + e.what());
+        return error_reply(500, "storage error");
     }
-    store_.add(check.submission);
-    standings_.forget(check.submission.type);
-    reply.body = R"({"ok":true})";
-    return reply;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,6 +9,8 @@
 #include "server/standings_cache.h"
 
 class Store;
+class StoreWorkers;
+class Timer;
 
 // Largest request body the server reads; bigger ones get status 413.
 inline constexpr std::size_t max_body_bytes = 4096;
@@ -25,23 +28,44 @@ struct ApiReply {
     int status = 200;
     std::string body;         // always JSON
     std::string allow;        // the Allow header of a 405, else empty
-    std::string retry_after;  // the Retry-After header of a 429, else empty
+    std::string retry_after;  // the Retry-After header of a 429 or 503, else empty
+    std::string age;          // the Age header of the standings: seconds since they were read
+    // Whether a submission was stored is not known (the database stopped answering
+    // during its commit): the connection is closed without a reply rather than telling
+    // the client either way.
+    bool close_without_reply = false;
 };
 
+// Called once with the reply of a request that waited for the store.
+using Respond = std::function<void(ApiReply)>;
+
 // The leaderboard on "/api.php": GET the standings of a run type, POST a submission;
-// JSON error bodies for every other outcome. Free of any HTTP library. Safe to call
-// from several threads; the store must outlive it.
+// JSON error bodies for every other outcome. Free of any HTTP library. The store is
+// only ever called on the workers, never on the caller's thread. Safe to call from
+// several threads; store, workers and timer must outlive it.
 class Api {
 public:
-    explicit Api(Store& store) : store_(store), standings_(store) {}
+    Api(Store& store, StoreWorkers& workers, Timer& timer)
+        : store_(store), workers_(workers), timer_(timer), standings_(store, workers, timer) {}
 
-    ApiReply handle(const ApiRequest& request);
+    // Reads the standings once at start-up (on the caller's thread); throws StoreError.
+    void fill_standings() { standings_.fill(); }
+
+    // The reply, at once, when the request needs no store call (or the standings are at
+    // hand); otherwise nothing, and `respond` is called exactly once later, from another
+    // thread: within about 5 s, a little longer only while a commit is in doubt.
+    std::optional<ApiReply> handle(const ApiRequest& request, Respond respond);
 
 private:
-    ApiReply get_standings(const ApiRequest& request);
-    ApiReply post_submission(const ApiRequest& request);
+    struct PendingSubmission;
+
+    std::optional<ApiReply> get_standings(const ApiRequest& request, Respond respond);
+    std::optional<ApiReply> post_submission(const ApiRequest& request, Respond respond);
+    ApiReply store_submission(PendingSubmission& pending);
 
     Store& store_;
+    StoreWorkers& workers_;
+    Timer& timer_;
     StandingsCache standings_;
 };
 

@@ -38,3 +38,19 @@ std::string printable_for_log(std::string_view text, std::size_t limit) {
     if (text.size() > limit) out += "...";
     return out;
 }
+
+std::string one_line(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n' && text[i] != '\r') {
+            out.push_back(text[i]);
+            continue;
+        }
+        while (i + 1 < text.size() && (text[i + 1] == '\n' || text[i + 1] == '\r' || text[i + 1] == ' ' ||
+                                       text[i + 1] == '\t')) {
+            ++i;
+        }
+        if (i + 1 < text.size()) out += "; ";
+    }
+    return out;
+}

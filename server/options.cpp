@@ -1,9 +1,10 @@
 #include "server/options.h"
 
-#include "server/store.h"
-
 #include <charconv>
 #include <optional>
+#include <string_view>
+
+#include "server/store.h"
 
 namespace {
 
@@ -34,130 +35,204 @@ bool parse_listen(const std::string& text, std::string& host, int& port) {
     return true;
 }
 
+// What a flag does with its value; the error is one line, empty when the value is taken.
+using Apply = std::string (*)(ServerOptions&, const std::string& flag, const std::string& value);
+
+struct Flag {
+    std::string_view name = {};
+    std::string_view value = {};  // the value's name in the usage text; empty for a switch
+    std::string_view help = {};   // may run over several lines
+    // Whole-number flags: where the number goes and the values accepted.
+    int ServerOptions::*number = nullptr;
+    int lowest = 0;
+    int highest = 0;
+    Apply apply = nullptr;              // every other flag that takes a value
+    bool ServerOptions::*on = nullptr;  // switches
+};
+
+constexpr Flag flags[] = {
+    {.name = "--listen",
+     .value = "HOST:PORT",
+     .help = "address to listen on (default 127.0.0.1:8443; port 0 takes any free port)",
+     .apply = [](ServerOptions& o, const std::string& flag, const std::string& value) -> std::string {
+         if (parse_listen(value, o.host, o.port)) return {};
+         return flag + " wants HOST:PORT with a port from 0 to 65535, got \"" + value + "\"";
+     }},
+    {.name = "--cert",
+     .value = "FILE",
+     .help = "PEM certificate chain for HTTPS",
+     .apply =
+         [](ServerOptions& o, const std::string&, const std::string& value) {
+             o.cert_file = value;
+             return std::string();
+         }},
+    {.name = "--key",
+     .value = "FILE",
+     .help = "PEM private key for HTTPS",
+     .apply =
+         [](ServerOptions& o, const std::string&, const std::string& value) {
+             o.key_file = value;
+             return std::string();
+         }},
+    {.name = "--db",
+     .value = "FILE|URI",
+     .help = "SQLite database file (default leaderboard.db in the working directory),\n"
+             "or a PostgreSQL connection URI postgresql://USER@HOST:PORT/DATABASE",
+     .apply = [](ServerOptions& o, const std::string& flag, const std::string& value) -> std::string {
+         if (value.empty()) return flag + " needs a file name or a postgresql:// URI";
+         o.db_path = value;
+         return {};
+     }},
+    {.name = "--http",
+     .help = "plain HTTP, for use behind a TLS-terminating proxy",
+     .on = &ServerOptions::plain_http},
+    {.name = "--rate-limit",
+     .value = "N",
+     .help = "submissions per minute from one address",
+     .number = &ServerOptions::rate_limit,
+     .lowest = 1,
+     .highest = 1000000},
+    {.name = "--trust-forwarded-for",
+     .help = "take the client address from the X-Forwarded-For header the\n"
+             "proxy in front adds (only when the proxy is the sole way in)",
+     .on = &ServerOptions::trust_forwarded_for},
+    {.name = "--max-connections",
+     .value = "N",
+     .help = "connections open at once in total",
+     .number = &ServerOptions::max_connections,
+     .lowest = 1,
+     .highest = 100000},
+    {.name = "--connections-per-address",
+     .value = "N",
+     .help = "connections open at once from one address\n"
+             "(raise it behind a proxy, where every client has its address)",
+     .number = &ServerOptions::connections_per_address,
+     .lowest = 1,
+     .highest = 100000},
+    {.name = "--request-timeout",
+     .value = "S",
+     .help = "seconds a client has to send a request's head, and then its body",
+     .number = &ServerOptions::request_seconds,
+     .lowest = 1,
+     .highest = 600},
+    {.name = "--import-sqlite",
+     .value = "FILE",
+     .help = "copy every run of the SQLite file FILE into the PostgreSQL database\n"
+             "of --db (which must hold no runs yet), then exit",
+     .apply = [](ServerOptions& o, const std::string& flag, const std::string& value) -> std::string {
+         if (value.empty()) return flag + " needs a value";
+         o.import_sqlite = value;
+         return {};
+     }},
+    {.name = "--help", .help = "this text", .on = &ServerOptions::show_help},
+};
+
+const Flag* find_flag(std::string_view name) {
+    if (name == "-h") name = "--help";
+    for (const Flag& flag : flags) {
+        if (flag.name == name) return &flag;
+    }
+    return nullptr;
+}
+
+std::string apply_value(const Flag& flag, ServerOptions& options, const std::string& value) {
+    const std::string name(flag.name);
+    if (flag.number) {
+        auto number = parse_int(value, flag.lowest, flag.highest);
+        if (!number) {
+            return name + " wants a whole number from " + std::to_string(flag.lowest) + " to " +
+                   std::to_string(flag.highest) + ", got \"" + value + "\"";
+        }
+        options.*flag.number = *number;
+        return {};
+    }
+    return flag.apply(options, name, value);
+}
+
+// Rules between flags, once every flag is read.
+std::string combination_error(const ServerOptions& options, bool cert_given, bool key_given) {
+    if (options.show_help) return {};
+    if (!options.import_sqlite.empty()) {
+        // Nothing is served, so no certificate is needed.
+        if (!is_postgresql_location(options.db_path))
+            return "--import-sqlite needs --db postgresql://... to copy into";
+        return {};
+    }
+    if (options.plain_http && (cert_given || key_given)) return "--cert and --key do not go with --http";
+    if (!options.plain_http && (options.cert_file.empty() || options.key_file.empty())) {
+        return "HTTPS needs --cert FILE and --key FILE (or --http for plain HTTP)";
+    }
+    return {};
+}
+
 }  // namespace
 
 ParsedOptions parse_options(const std::vector<std::string>& args) {
     ParsedOptions parsed;
-    ServerOptions& options = parsed.options;
     bool cert_given = false;
     bool key_given = false;
-
     for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string flag = args[i];
+        std::string name = args[i];
         std::optional<std::string> inline_value;
-        if (std::size_t eq = flag.find('='); flag.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inline_value = flag.substr(eq + 1);
-            flag = flag.substr(0, eq);
+        if (std::size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inline_value = name.substr(eq + 1);
+            name.resize(eq);
         }
-
-        auto take_value = [&](std::string& out) {
-            if (inline_value) {
-                out = *inline_value;
-                return true;
-            }
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
-        auto missing_value = [&] {
-            parsed.error = flag + " needs a value";
-            return parsed;
-        };
-
-        std::string value;
-        if (flag == "--help" || flag == "-h") {
-            if (inline_value) {
-                parsed.error = flag + " takes no value";
-                return parsed;
-            }
-            options.show_help = true;
-        } else if (flag == "--http") {
-            if (inline_value) {
-                parsed.error = flag + " takes no value";
-                return parsed;
-            }
-            options.plain_http = true;
-        } else if (flag == "--trust-forwarded-for") {
-            if (inline_value) {
-                parsed.error = flag + " takes no value";
-                return parsed;
-            }
-            options.trust_forwarded_for = true;
-        } else if (flag == "--listen") {
-            if (!take_value(value)) return missing_value();
-            if (!parse_listen(value, options.host, options.port)) {
-                parsed.error = "--listen wants HOST:PORT with a port from 0 to 65535, got \"" + value + "\"";
-                return parsed;
-            }
-        } else if (flag == "--cert") {
-            if (!take_value(options.cert_file)) return missing_value();
-            cert_given = true;
-        } else if (flag == "--key") {
-            if (!take_value(options.key_file)) return missing_value();
-            key_given = true;
-        } else if (flag == "--db") {
-            if (!take_value(options.db_path)) return missing_value();
-            if (options.db_path.empty()) {
-                parsed.error = "--db needs a file name or a postgresql:// URI";
-                return parsed;
-            }
-        } else if (flag == "--rate-limit") {
-            if (!take_value(value)) return missing_value();
-            auto limit = parse_int(value, 1, 1000000);
-            if (!limit) {
-                parsed.error = "--rate-limit wants a whole number from 1 to 1000000, got \"" + value + "\"";
-                return parsed;
-            }
-            options.rate_limit = *limit;
-        } else if (flag == "--import-sqlite") {
-            if (!take_value(options.import_sqlite) || options.import_sqlite.empty()) return missing_value();
-        } else if (flag == "--max-connections" || flag == "--connections-per-address") {
-            if (!take_value(value)) return missing_value();
-            auto limit = parse_int(value, 1, 100000);
-            if (!limit) {
-                parsed.error = flag + " wants a whole number from 1 to 100000, got \"" + value + "\"";
-                return parsed;
-            }
-            (flag == "--max-connections" ? options.max_connections : options.connections_per_address) =
-                *limit;
-        } else {
-            parsed.error = "unknown flag " + flag;
+        const Flag* flag = find_flag(name);
+        if (!flag) {
+            parsed.error = "unknown flag " + name;
             return parsed;
         }
-    }
-
-    if (options.show_help) return parsed;
-    if (!options.import_sqlite.empty()) {
-        if (!is_postgresql_location(options.db_path)) {
-            parsed.error = "--import-sqlite needs --db postgresql://... to copy into";
+        if (flag->value.empty()) {
+            if (inline_value) {
+                parsed.error = name + " takes no value";
+                return parsed;
+            }
+            parsed.options.*flag->on = true;
+            continue;
         }
-        return parsed;  // no certificate needed: nothing is served
+        if (!inline_value && i + 1 >= args.size()) {
+            parsed.error = name + " needs a value";
+            return parsed;
+        }
+        const std::string value = inline_value ? *inline_value : args[++i];
+        parsed.error = apply_value(*flag, parsed.options, value);
+        if (!parsed.error.empty()) return parsed;
+        cert_given = cert_given || flag->name == "--cert";
+        key_given = key_given || flag->name == "--key";
     }
-    if (options.plain_http && (cert_given || key_given)) {
-        parsed.error = "--cert and --key do not go with --http";
-    } else if (!options.plain_http && (options.cert_file.empty() || options.key_file.empty())) {
-        parsed.error = "HTTPS needs --cert FILE and --key FILE (or --http for plain HTTP)";
-    }
+    parsed.error = combination_error(parsed.options, cert_given, key_given);
     return parsed;
 }
 
 std::string usage_text() {
-    return "Usage: vornmark-leaderboard [flags]\n"
-           "Serves the Vornmark leaderboard: GET /api.php?type=single|multi, POST /api.php.\n"
-           "\n"
-           "  --listen HOST:PORT  address to listen on (default 127.0.0.1:8443; port 0 takes any free port)\n"
-           "  --cert FILE         PEM certificate chain for HTTPS\n"
-           "  --key FILE          PEM private key for HTTPS\n"
-           "  --db FILE|URI       SQLite database file (default leaderboard.db in the working directory),\n"
-           "                      or a PostgreSQL connection URI postgresql://USER@HOST:PORT/DATABASE\n"
-           "  --http              plain HTTP, for use behind a TLS-terminating proxy\n"
-           "  --rate-limit N      submissions per minute from one address (default 30)\n"
-           "  --trust-forwarded-for        take the client address from the X-Forwarded-For header the\n"
-           "                               proxy in front adds (only when the proxy is the sole way in)\n"
-           "  --max-connections N          connections open at once in total (default 1000)\n"
-           "  --connections-per-address N  connections open at once from one address (default 64;\n"
-           "                               raise it behind a proxy, where every client has its address)\n"
-           "  --import-sqlite FILE copy every run of the SQLite file FILE into the PostgreSQL database\n"
-           "                      of --db (which must hold no runs yet), then exit\n"
-           "  --help              this text\n";
+    constexpr std::size_t help_column = 31;
+    std::string text = "Usage: vornmark-leaderboard [flags]\n"
+                       "Serves the Vornmark leaderboard: GET /api.php?type=single|multi, POST /api.php.\n"
+                       "\n";
+    for (const Flag& flag : flags) {
+        std::string head = "  ";
+        head += flag.name;
+        if (!flag.value.empty()) {
+            head += ' ';
+            head += flag.value;
+        }
+        head.append(head.size() + 1 < help_column ? help_column - head.size() : 1, ' ');
+        const std::string_view first_line = flag.help.substr(0, flag.help.find('\n'));
+        std::string help(first_line);
+        // The accepted values, on the first line.
+        if (flag.number) {
+            help += " (" + std::to_string(flag.lowest) + " to " + std::to_string(flag.highest) +
+                    ", default " + std::to_string(ServerOptions{}.*flag.number) + ")";
+        }
+        help += flag.help.substr(first_line.size());
+        for (std::size_t start = 0; start < help.size();) {
+            std::size_t end = help.find('\n', start);
+            if (end == std::string::npos) end = help.size();
+            text +=
+                (start == 0 ? head : std::string(help_column, ' ')) + help.substr(start, end - start) + "\n";
+            start = end + 1;
+        }
+    }
+    return text;
 }

@@ -14,6 +14,7 @@ struct ServerOptions {
     int rate_limit = 30;               // submissions per minute and client address
     int max_connections = 1000;        // open at once in total
     int connections_per_address = 64;  // open at once from one client address
+    int request_seconds = 10;          // to send a request's head, and then its body
     bool trust_forwarded_for = false;  // client address from X-Forwarded-For (behind a proxy)
     bool show_help = false;
     // Set: copy every run of this SQLite file into the --db store (which must hold no

@@ -1,10 +1,12 @@
 #include "server/postgres_store.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <ctime>
 #include <memory>
 
-#include <libpq-fe.h>
-#include <poll.h>
+#include "server/pg_connection.h"
 
 namespace {
 
@@ -38,7 +40,16 @@ const char* const create_schema =
     "NULL);"
     "CREATE INDEX IF NOT EXISTS submission_attempts_by_address ON submission_attempts (address, at);";
 
-// One statement, so one transaction: the run and its processor's totals together.
+// Privileges and a writable database, checked at start: a role that may read but not
+// write would otherwise start and then fail every submission.
+const char* const may_write =
+    "SELECT NOT current_setting('transaction_read_only')::bool"
+    " AND has_table_privilege('submissions', 'INSERT')"
+    " AND has_sequence_privilege(pg_get_serial_sequence('submissions', 'id'), 'USAGE')"
+    " AND has_table_privilege('standings_totals', 'INSERT, UPDATE')"
+    " AND has_table_privilege('submission_attempts', 'INSERT, DELETE')";
+
+// The run and its processor's totals together, inside BEGIN ... COMMIT.
 const char* const add_run =
     "WITH run AS (INSERT INTO submissions (cpu_name, type, score, threads, submitted_at)"
     " VALUES ($1, $2, $3, $4, $5))"
@@ -86,49 +97,8 @@ const char* const forget_quiet_addresses =
 
 }  // namespace sql
 
-using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
-
-std::string message_of(PGconn* connection) {
-    std::string text = PQerrorMessage(connection);
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    return text;
-}
-
-// Runs a statement with text parameters and checks its outcome.
-Result run(PGconn* connection, const char* what, const char* statement,
-           std::initializer_list<std::string> params, ExecStatusType expected) {
-    std::vector<const char*> values;
-    for (const std::string& p : params) values.push_back(p.c_str());
-    Result result(params.size() == 0 ? PQexec(connection, statement)
-                                     : PQexecParams(connection, statement, static_cast<int>(values.size()),
-                                                    nullptr, values.data(), nullptr, nullptr, 0),
-                  &PQclear);
-    if (!result || PQresultStatus(result.get()) != expected) {
-        throw StoreError(std::string(what) + ": " + message_of(connection));
-    }
-    return result;
-}
-
-Result command(PGconn* connection, const char* what, const char* statement,
-               std::initializer_list<std::string> params = {}) {
-    return run(connection, what, statement, params, PGRES_COMMAND_OK);
-}
-
-Result query(PGconn* connection, const char* what, const char* statement,
-             std::initializer_list<std::string> params = {}) {
-    return run(connection, what, statement, params, PGRES_TUPLES_OK);
-}
-
 std::int64_t integer_at(const PGresult* result, int row, int column) {
     return std::stoll(PQgetvalue(result, row, column));
-}
-
-// An idle connection is sent nothing unasked (this store listens for no notifications),
-// so anything to read on it is the database ending it: a restart, an idle time-out.
-bool usable_when_idle(PGconn* connection) {
-    if (PQstatus(connection) != CONNECTION_OK) return false;
-    pollfd p{PQsocket(connection), POLLIN, 0};
-    return poll(&p, 1, 0) == 0;
 }
 
 // A field of COPY's text format: backslash, tab and line ends escaped.
@@ -153,77 +123,93 @@ void append_copy_field(std::string& out, const std::string& text) {
     }
 }
 
+// Opening the store: connecting and creating the schema, together at most this long.
+constexpr auto opening_time = std::chrono::seconds(10);
+
+// A COMMIT that was sent is waited for at least this long, past the call's deadline:
+// giving up on it leaves unknown whether the run was stored.
+constexpr auto commit_patience = std::chrono::seconds(5);
+
 }  // namespace
 
 // A connection taken from the pool for one call; returned on destruction, or closed
-// when the call left it in a failed state or inside a transaction.
+// when the call broke it or left a transaction open.
 class PostgresStore::Lease {
 public:
-    explicit Lease(PostgresStore& store) : store_(store), connection_(store.acquire()) {}
-    ~Lease() {
-        if (PQstatus(connection_) != CONNECTION_OK || PQtransactionStatus(connection_) != PQTRANS_IDLE) {
-            PQfinish(connection_);
-            connection_ = nullptr;
-        }
-        store_.release(connection_);
-    }
+    Lease(PostgresStore& store, Deadline deadline) : store_(store), connection_(store.acquire(deadline)) {}
+    ~Lease() { store_.release(std::move(connection_)); }
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;
 
-    PGconn* get() const { return connection_; }
+    PgConnection& operator*() const { return *connection_; }
+    PgConnection* operator->() const { return connection_.get(); }
 
 private:
     PostgresStore& store_;
-    PGconn* connection_;
+    std::unique_ptr<PgConnection> connection_;
 };
 
 PostgresStore::PostgresStore(const std::string& uri, int per_minute, int connections)
     : uri_(uri), per_minute_(per_minute > 0 ? per_minute : 1),
       max_connections_(connections > 0 ? static_cast<std::size_t>(connections) : 1) {
-    Lease lease(*this);
-    PGconn* c = lease.get();
-    command(c, "begin", "BEGIN");
+    stop_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stop_fd_ < 0) throw StoreError("eventfd failed");
     try {
-        query(c, "schema lock", sql::schema_lock);
-        command(c, "create schema", sql::create_schema);
-        command(c, "commit", "COMMIT");
+        const Deadline deadline = std::chrono::steady_clock::now() + opening_time;
+        Lease c(*this, deadline);
+        try {
+            c->command("begin", "BEGIN", {}, deadline);
+            c->query("schema lock", sql::schema_lock, {}, deadline);
+            c->command("create schema", sql::create_schema, {}, deadline);
+            PgResult writable = c->query("write check", sql::may_write, {}, deadline);
+            if (std::string(PQgetvalue(writable.get(), 0, 0)) != "t") {
+                throw StoreError(
+                    "the database is read-only, or the role may not change the leaderboard's tables");
+            }
+            c->command("commit", "COMMIT", {}, deadline);
+        } catch (const StoreError& e) {
+            throw StoreError("cannot use " + redacted_location(uri_) + ": " + e.what());
+        }
     } catch (...) {
-        PQclear(PQexec(c, "ROLLBACK"));
+        idle_.clear();
+        close(stop_fd_);
         throw;
     }
 }
 
 PostgresStore::~PostgresStore() {
-    for (PGconn* c : idle_) PQfinish(c);
+    idle_.clear();
+    close(stop_fd_);
 }
 
-PGconn* PostgresStore::connect() {
-    PGconn* connection = PQconnectdb(uri_.c_str());
-    if (PQstatus(connection) != CONNECTION_OK) {
-        std::string message = connection ? message_of(connection) : "out of memory";
-        PQfinish(connection);
-        throw StoreError("cannot connect to " + redacted_location(uri_) + ": " + message);
-    }
-    // Server messages in English whatever the database's locale; quiet notices.
-    PQclear(PQexec(connection, "SET client_min_messages TO warning"));
-    return connection;
+void PostgresStore::interrupt() {
+    interrupted_ = true;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t written = write(stop_fd_, &one, sizeof one);
+    std::lock_guard lock(mutex_);
+    returned_.notify_all();
 }
 
-PGconn* PostgresStore::acquire() {
+std::unique_ptr<PgConnection> PostgresStore::acquire(Deadline deadline) {
     std::unique_lock lock(mutex_);
-    returned_.wait(lock, [this] { return !idle_.empty() || open_ < max_connections_; });
+    auto may_go = [this] { return interrupted_ || !idle_.empty() || open_ < max_connections_; };
+    if (deadline == no_deadline) {
+        returned_.wait(lock, may_go);
+    } else if (!returned_.wait_until(lock, deadline, may_go)) {
+        throw StoreUnavailable("no connection to the database became free in time");
+    }
+    if (interrupted_) throw StoreUnavailable("the server is stopping");
     while (!idle_.empty()) {
-        PGconn* connection = idle_.back();
+        std::unique_ptr<PgConnection> connection = std::move(idle_.back());
         idle_.pop_back();
         // One the database closed while it was idle is replaced instead of failing a call.
-        if (usable_when_idle(connection)) return connection;
-        PQfinish(connection);
+        if (connection->reusable()) return connection;
         --open_;
     }
     ++open_;
     lock.unlock();
     try {
-        return connect();
+        return std::make_unique<PgConnection>(uri_, deadline, stop_fd_);
     } catch (...) {
         lock.lock();
         --open_;
@@ -232,11 +218,14 @@ PGconn* PostgresStore::acquire() {
     }
 }
 
-void PostgresStore::release(PGconn* connection) {
+void PostgresStore::release(std::unique_ptr<PgConnection> connection) {
+    const bool keep = connection && !connection->broken() && PQstatus(connection->get()) == CONNECTION_OK &&
+                      PQtransactionStatus(connection->get()) == PQTRANS_IDLE;
+    if (!keep) connection.reset();  // closed outside the lock
     {
         std::lock_guard lock(mutex_);
-        if (connection) {
-            idle_.push_back(connection);
+        if (keep) {
+            idle_.push_back(std::move(connection));
         } else {
             --open_;
         }
@@ -244,27 +233,43 @@ void PostgresStore::release(PGconn* connection) {
     returned_.notify_one();
 }
 
-void PostgresStore::add(const Submission& s) {
-    Lease lease(*this);
-    // Without an explicit transaction the statement commits on its own; its result
-    // arrives only after the commit.
-    command(lease.get(), "insert", sql::add_run,
-            {s.cpu_name, s.type, std::to_string(s.score), std::to_string(s.threads),
-             std::to_string(static_cast<std::int64_t>(std::time(nullptr)))});
+void PostgresStore::add(const Submission& s, Deadline deadline) {
+    Lease c(*this, deadline);
+    c->command("begin", "BEGIN", {}, deadline);
+    c->command("insert", sql::add_run,
+               {s.cpu_name, s.type, std::to_string(s.score), std::to_string(s.threads),
+                std::to_string(static_cast<std::int64_t>(std::time(nullptr)))},
+               deadline);
+    // Until here nothing can have been stored: a transaction whose COMMIT was never sent
+    // is rolled back when its connection closes.
+    try {
+        c->command("commit", "COMMIT", {},
+                   std::max(deadline, std::chrono::steady_clock::now() + commit_patience));
+    } catch (const StoreUnavailable& e) {
+        if (c->broken()) throw StoreOutcomeUnknown(e.what());
+        throw;
+    }
 }
 
 void PostgresStore::add_many(const std::vector<StoredRun>& runs) {
-    Lease lease(*this);
-    PGconn* c = lease.get();
-    command(c, "begin", "BEGIN");
+    Lease lease(*this, store_call_deadline());
+    PGconn* c = lease->get();
+    // A bulk load has no deadline; COPY is simplest on a blocking connection.
+    PQsetnonblocking(c, 0);
+    auto fail = [&](const char* what) -> StoreError {
+        return StoreError(std::string(what) + ": " + lease->message());
+    };
+    auto exec = [&](const char* what, const char* statement, ExecStatusType expected) {
+        PgResult result(PQexec(c, statement), &PQclear);
+        if (PQresultStatus(result.get()) != expected) throw fail(what);
+    };
+    exec("begin", "BEGIN", PGRES_COMMAND_OK);
     try {
-        command(c, "create staging table", sql::create_incoming);
-        run(c, "copy", sql::copy_incoming, {}, PGRES_COPY_IN);
+        exec("create staging table", sql::create_incoming, PGRES_COMMAND_OK);
+        exec("copy", sql::copy_incoming, PGRES_COPY_IN);
         std::string chunk;
         auto flush = [&] {
-            if (PQputCopyData(c, chunk.data(), static_cast<int>(chunk.size())) != 1) {
-                throw StoreError("copy: " + message_of(c));
-            }
+            if (PQputCopyData(c, chunk.data(), static_cast<int>(chunk.size())) != 1) throw fail("copy");
             chunk.clear();
         };
         for (const StoredRun& r : runs) {
@@ -274,16 +279,18 @@ void PostgresStore::add_many(const std::vector<StoredRun>& runs) {
             if (chunk.size() > 256 * 1024) flush();
         }
         if (!chunk.empty()) flush();
-        if (PQputCopyEnd(c, nullptr) != 1) throw StoreError("copy: " + message_of(c));
-        Result copied(PQgetResult(c), &PQclear);
-        if (PQresultStatus(copied.get()) != PGRES_COMMAND_OK) throw StoreError("copy: " + message_of(c));
+        if (PQputCopyEnd(c, nullptr) != 1) throw fail("copy");
+        PgResult copied(PQgetResult(c), &PQclear);
+        if (PQresultStatus(copied.get()) != PGRES_COMMAND_OK) throw fail("copy");
         while (PGresult* rest = PQgetResult(c)) PQclear(rest);
-        command(c, "store runs", sql::store_incoming);
-        command(c, "commit", "COMMIT");
+        exec("store runs", sql::store_incoming, PGRES_COMMAND_OK);
+        exec("commit", "COMMIT", PGRES_COMMAND_OK);
     } catch (...) {
         PQclear(PQexec(c, "ROLLBACK"));
+        PQsetnonblocking(c, 1);
         throw;
     }
+    PQsetnonblocking(c, 1);
 }
 
 void PostgresStore::for_each_batch(std::size_t batch_size,
@@ -292,9 +299,9 @@ void PostgresStore::for_each_batch(std::size_t batch_size,
     for (;;) {
         std::vector<StoredRun> batch;
         {
-            Lease lease(*this);
-            Result rows = query(lease.get(), "read runs", sql::runs_after,
-                                {std::to_string(last_id), std::to_string(batch_size)});
+            Lease c(*this, store_call_deadline());
+            PgResult rows = c->query("read runs", sql::runs_after,
+                                     {std::to_string(last_id), std::to_string(batch_size)}, no_deadline);
             for (int i = 0; i < PQntuples(rows.get()); ++i) {
                 last_id = integer_at(rows.get(), i, 0);
                 StoredRun r;
@@ -312,15 +319,15 @@ void PostgresStore::for_each_batch(std::size_t batch_size,
 }
 
 std::int64_t PostgresStore::run_count() {
-    Lease lease(*this);
-    Result rows = query(lease.get(), "count runs", sql::run_count);
+    Lease c(*this, store_call_deadline());
+    PgResult rows = c->query("count runs", sql::run_count, {}, no_deadline);
     return integer_at(rows.get(), 0, 0);
 }
 
-std::vector<StandingsRow> PostgresStore::standings(std::string_view type) {
-    Lease lease(*this);
-    Result rows = query(lease.get(), "standings", sql::standings,
-                        {std::string(type), std::to_string(max_standings_rows)});
+std::vector<StandingsRow> PostgresStore::standings(std::string_view type, Deadline deadline) {
+    Lease c(*this, deadline);
+    PgResult rows = c->query("standings", sql::standings,
+                             {std::string(type), std::to_string(max_standings_rows)}, deadline);
     std::vector<StandingsRow> out;
     for (int i = 0; i < PQntuples(rows.get()); ++i) {
         out.push_back(
@@ -329,7 +336,7 @@ std::vector<StandingsRow> PostgresStore::standings(std::string_view type) {
     return out;
 }
 
-bool PostgresStore::allow_submission(const std::string& address) {
+bool PostgresStore::allow_submission(const std::string& address, Deadline deadline) {
     bool sweep = false;
     {
         std::lock_guard lock(mutex_);
@@ -339,31 +346,13 @@ bool PostgresStore::allow_submission(const std::string& address) {
             sweep = true;
         }
     }
-    Lease lease(*this);
-    PGconn* c = lease.get();
+    Lease c(*this, deadline);
     // Addresses that went quiet are dropped now and then, so the table cannot grow
     // with every client ever seen.
-    if (sweep) command(c, "forget quiet addresses", sql::forget_quiet_addresses);
-    command(c, "begin", sql::attempt_begin);
-    try {
-        query(c, "rate limit lock", sql::attempt_lock, {address});
-        Result counted = query(c, "rate limit", sql::attempt, {address, std::to_string(per_minute_)});
-        command(c, "commit", "COMMIT");
-        return PQntuples(counted.get()) == 1;
-    } catch (...) {
-        PQclear(PQexec(c, "ROLLBACK"));
-        throw;
-    }
-}
-
-std::string redacted_location(const std::string& location) {
-    std::size_t scheme = location.find("://");
-    if (scheme == std::string::npos) return location;
-    std::size_t start = scheme + 3;
-    std::size_t at = location.find('@', start);
-    std::size_t slash = location.find('/', start);
-    if (at == std::string::npos || (slash != std::string::npos && slash < at)) return location;
-    std::size_t colon = location.find(':', start);
-    if (colon == std::string::npos || colon > at) return location;
-    return location.substr(0, colon) + ":***" + location.substr(at);
+    if (sweep) c->command("forget quiet addresses", sql::forget_quiet_addresses, {}, deadline);
+    c->command("begin", sql::attempt_begin, {}, deadline);
+    c->query("rate limit lock", sql::attempt_lock, {address}, deadline);
+    PgResult counted = c->query("rate limit", sql::attempt, {address, std::to_string(per_minute_)}, deadline);
+    c->command("commit", "COMMIT", {}, deadline);
+    return PQntuples(counted.get()) == 1;
 }

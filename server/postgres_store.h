@@ -1,53 +1,58 @@
 #pragma once
 
-#include <chrono>
+#include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "server/store.h"
 
-struct pg_conn;
+class PgConnection;
 
 // The runs in a PostgreSQL database, reached through libpq with a few connections
 // that calls take in turn. Several server processes may share the database: the
 // schema is created under a lock, and the rate limit lives in the database too, so it
-// holds across processes.
+// holds across processes. No call waits for the database past its deadline: a run is
+// stored in an explicit transaction, so one whose COMMIT was never sent is certainly
+// not stored.
 class PostgresStore final : public Store {
 public:
     // `uri`: a libpq connection URI, "postgresql://user@host:port/database".
-    // Connects once at once, so that a wrong URI fails here.
+    // Connects at once and checks that the tables can be written, so that a wrong URI,
+    // a database that does not answer (within about 10 s) or a role without the rights
+    // fails here.
     PostgresStore(const std::string& uri, int per_minute = 30, int connections = 4);
     ~PostgresStore() override;
     PostgresStore(const PostgresStore&) = delete;
     PostgresStore& operator=(const PostgresStore&) = delete;
 
-    void add(const Submission& submission) override;
+    void add(const Submission& submission, Deadline deadline = store_call_deadline()) override;
     void add_many(const std::vector<StoredRun>& runs) override;
     void for_each_batch(std::size_t batch_size,
                         const std::function<void(const std::vector<StoredRun>&)>& visit) override;
     std::int64_t run_count() override;
-    std::vector<StandingsRow> standings(std::string_view type) override;
-    bool allow_submission(const std::string& address) override;
+    std::vector<StandingsRow> standings(std::string_view type,
+                                        Deadline deadline = store_call_deadline()) override;
+    bool allow_submission(const std::string& address, Deadline deadline = store_call_deadline()) override;
+    void interrupt() override;
 
 private:
     class Lease;
 
-    pg_conn* connect();
-    pg_conn* acquire();
-    void release(pg_conn* connection);
+    std::unique_ptr<PgConnection> acquire(Deadline deadline);
+    void release(std::unique_ptr<PgConnection> connection);
 
     const std::string uri_;
     const int per_minute_;
     const std::size_t max_connections_;
+    int stop_fd_ = -1;  // readable once interrupt() was called; every wait watches it
+    std::atomic<bool> interrupted_{false};
 
     std::mutex mutex_;
     std::condition_variable returned_;
-    std::vector<pg_conn*> idle_;
+    std::vector<std::unique_ptr<PgConnection>> idle_;
     std::size_t open_ = 0;
     std::chrono::steady_clock::time_point last_sweep_{};
 };
-
-// The URI without its password, for messages and logs.
-std::string redacted_location(const std::string& location);

@@ -1,6 +1,7 @@
 #include "server/sqlite_store.h"
 
 #include <ctime>
+#include <thread>
 
 #include <sqlite3.h>
 
@@ -78,8 +79,41 @@ std::string column_text(sqlite3_stmt* statement, int index) {
 
 }  // namespace
 
-SqliteStore::SqliteStore(const std::string& path, int per_minute, int busy_timeout_ms)
-    : limiter_(per_minute) {
+// One call's hold on the connection: waits for its turn until the deadline, which the
+// busy handler then applies to the locks of other connections.
+class SqliteStore::Turn {
+public:
+    Turn(SqliteStore& store, Deadline deadline) : store_(store), lock_(store.mutex_, std::defer_lock) {
+        if (store.interrupted_) throw StoreUnavailable("the server is stopping");
+        if (deadline == no_deadline) {
+            lock_.lock();
+        } else if (!lock_.try_lock_until(deadline)) {
+            throw StoreUnavailable("the database was busy for longer than the time allowed");
+        }
+        store.call_deadline_ = deadline;
+    }
+    Turn(const Turn&) = delete;
+    Turn& operator=(const Turn&) = delete;
+
+private:
+    SqliteStore& store_;
+    std::unique_lock<std::timed_mutex> lock_;
+};
+
+int SqliteStore::on_busy(void* store_pointer, int attempts) {
+    auto& store = *static_cast<SqliteStore*>(store_pointer);
+    if (store.interrupted_ || std::chrono::steady_clock::now() >= store.call_deadline_) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(attempts < 10 ? 1 : 5));
+    return 1;
+}
+
+void SqliteStore::interrupt() {
+    interrupted_ = true;
+    // Safe from any thread while the connection is open; ends a statement in progress.
+    sqlite3_interrupt(db_);
+}
+
+SqliteStore::SqliteStore(const std::string& path, int per_minute) : limiter_(per_minute) {
     int rc = sqlite3_open_v2(path.c_str(), &db_,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
@@ -89,7 +123,9 @@ SqliteStore::SqliteStore(const std::string& path, int per_minute, int busy_timeo
         throw StoreError("cannot open " + path + ": " + message);
     }
     try {
-        sqlite3_busy_timeout(db_, busy_timeout_ms);
+        if (sqlite3_db_readonly(db_, "main") == 1) throw StoreError("the file is read-only");
+        sqlite3_busy_handler(db_, &SqliteStore::on_busy, this);
+        call_deadline_ = store_call_deadline();
         execute("PRAGMA journal_mode=WAL");
         // FULL: the commit is synced before the reply goes out.
         execute("PRAGMA synchronous=FULL");
@@ -97,9 +133,13 @@ SqliteStore::SqliteStore(const std::string& path, int per_minute, int busy_timeo
         commit_ = prepare("COMMIT");
         rollback_ = prepare("ROLLBACK");
         upgrade_schema();
+        call_deadline_ = no_deadline;
         insert_run_ = prepare(sql::insert_run);
         add_to_totals_ = prepare(sql::add_to_totals);
         standings_ = prepare(sql::standings);
+    } catch (const StoreError& e) {
+        close();
+        throw StoreError("cannot use " + path + ": " + e.what());
     } catch (...) {
         close();
         throw;
@@ -119,16 +159,16 @@ void SqliteStore::close() {
 }
 
 void SqliteStore::fail(const char* what) {
-    throw StoreError(std::string(what) + ": " + sqlite3_errmsg(db_));
+    std::string message = std::string(what) + ": " + sqlite3_errmsg(db_);
+    const int code = sqlite3_errcode(db_) & 0xFF;
+    // Another connection's lock held past the deadline, or stopping: nothing was changed.
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_INTERRUPT)
+        throw StoreUnavailable(message);
+    throw StoreError(message);
 }
 
 void SqliteStore::execute(const char* statement) {
-    char* message = nullptr;
-    if (sqlite3_exec(db_, statement, nullptr, nullptr, &message) != SQLITE_OK) {
-        std::string text = message ? message : sqlite3_errmsg(db_);
-        sqlite3_free(message);
-        throw StoreError(std::string(statement) + ": " + text);
-    }
+    if (sqlite3_exec(db_, statement, nullptr, nullptr, nullptr) != SQLITE_OK) fail(statement);
 }
 
 sqlite3_stmt* SqliteStore::prepare(const char* statement_text) {
@@ -155,13 +195,15 @@ void SqliteStore::in_transaction(Work work) {
     }
     StatementUse use(commit_);
     if (sqlite3_step(commit_) != SQLITE_DONE) {
-        std::string message = sqlite3_errmsg(db_);
+        const std::string message = std::string("commit: ") + sqlite3_errmsg(db_);
+        const int code = sqlite3_errcode(db_) & 0xFF;
         // A failed COMMIT may leave the transaction open; close it so the next one can begin.
         if (!sqlite3_get_autocommit(db_)) {
             StatementUse undo(rollback_);
             sqlite3_step(rollback_);
         }
-        throw StoreError("commit: " + message);
+        if (code == SQLITE_BUSY || code == SQLITE_LOCKED) throw StoreUnavailable(message);
+        throw StoreError(message);
     }
 }
 
@@ -171,12 +213,15 @@ void SqliteStore::upgrade_schema() {
         int version = 0;
         if (sqlite3_step(version_query) == SQLITE_ROW) version = sqlite3_column_int(version_query, 0);
         sqlite3_finalize(version_query);
-        if (version >= sql::schema_version) return;
-        execute(sql::create_runs);
-        execute(sql::create_totals);
-        execute(sql::create_ranking);
-        execute("DELETE FROM standings_totals");
-        execute(sql::fill_totals);
+        if (version < sql::schema_version) {
+            execute(sql::create_runs);
+            execute(sql::create_totals);
+            execute(sql::create_ranking);
+            execute("DELETE FROM standings_totals");
+            execute(sql::fill_totals);
+        }
+        // Written on every opening, so that a file the server cannot write is found now
+        // rather than by the first submission.
         execute(("PRAGMA user_version=" + std::to_string(sql::schema_version)).c_str());
     });
 }
@@ -199,14 +244,14 @@ void SqliteStore::insert_run(const StoredRun& run) {
     if (sqlite3_step(add_to_totals_) != SQLITE_DONE) fail("update totals");
 }
 
-void SqliteStore::add(const Submission& submission) {
-    std::lock_guard lock(mutex_);
+void SqliteStore::add(const Submission& submission, Deadline deadline) {
+    Turn turn(*this, deadline);
     StoredRun run{submission, static_cast<std::int64_t>(std::time(nullptr))};
     in_transaction([&] { insert_run(run); });
 }
 
 void SqliteStore::add_many(const std::vector<StoredRun>& runs) {
-    std::lock_guard lock(mutex_);
+    Turn turn(*this, no_deadline);
     in_transaction([&] {
         for (const StoredRun& run : runs) insert_run(run);
     });
@@ -214,7 +259,7 @@ void SqliteStore::add_many(const std::vector<StoredRun>& runs) {
 
 void SqliteStore::for_each_batch(std::size_t batch_size,
                                  const std::function<void(const std::vector<StoredRun>&)>& visit) {
-    std::lock_guard lock(mutex_);
+    Turn turn(*this, no_deadline);
     sqlite3_stmt* query = prepare(sql::all_runs);
     std::vector<StoredRun> batch;
     try {
@@ -243,7 +288,7 @@ void SqliteStore::for_each_batch(std::size_t batch_size,
 }
 
 std::int64_t SqliteStore::run_count() {
-    std::lock_guard lock(mutex_);
+    Turn turn(*this, no_deadline);
     sqlite3_stmt* query = prepare(sql::run_count);
     std::int64_t count = sqlite3_step(query) == SQLITE_ROW ? sqlite3_column_int64(query, 0) : -1;
     sqlite3_finalize(query);
@@ -251,8 +296,8 @@ std::int64_t SqliteStore::run_count() {
     return count;
 }
 
-std::vector<StandingsRow> SqliteStore::standings(std::string_view type) {
-    std::lock_guard lock(mutex_);
+std::vector<StandingsRow> SqliteStore::standings(std::string_view type, Deadline deadline) {
+    Turn turn(*this, deadline);
     StatementUse use(standings_);
     sqlite3_bind_text(standings_, 1, type.data(), static_cast<int>(type.size()), SQLITE_TRANSIENT);
     sqlite3_bind_int(standings_, 2, max_standings_rows);
@@ -267,6 +312,7 @@ std::vector<StandingsRow> SqliteStore::standings(std::string_view type) {
     return rows;
 }
 
-bool SqliteStore::allow_submission(const std::string& address) {
+bool SqliteStore::allow_submission(const std::string& address, Deadline) {
+    if (interrupted_) throw StoreUnavailable("the server is stopping");
     return limiter_.allow(address);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -11,26 +12,30 @@ struct sqlite3_stmt;
 
 // The runs in one SQLite file, on one connection that every call takes in turn.
 // The rate limit lives in this process's memory: an SQLite leaderboard is served by
-// one process.
+// one process. A call waits for another connection's lock, or for its turn on this
+// one, until its deadline.
 class SqliteStore final : public Store {
 public:
-    // `busy_timeout_ms`: how long a write waits for another connection's lock before failing.
-    explicit SqliteStore(const std::string& path, int per_minute = 30, int busy_timeout_ms = 5000);
+    // Opens or creates the file and checks that it can be written (one small commit).
+    explicit SqliteStore(const std::string& path, int per_minute = 30);
     ~SqliteStore() override;
     SqliteStore(const SqliteStore&) = delete;
     SqliteStore& operator=(const SqliteStore&) = delete;
 
-    void add(const Submission& submission) override;
+    void add(const Submission& submission, Deadline deadline = store_call_deadline()) override;
     void add_many(const std::vector<StoredRun>& runs) override;
     void for_each_batch(std::size_t batch_size,
                         const std::function<void(const std::vector<StoredRun>&)>& visit) override;
     std::int64_t run_count() override;
-    std::vector<StandingsRow> standings(std::string_view type) override;
-    bool allow_submission(const std::string& address) override;
+    std::vector<StandingsRow> standings(std::string_view type,
+                                        Deadline deadline = store_call_deadline()) override;
+    bool allow_submission(const std::string& address, Deadline deadline = store_call_deadline()) override;
+    void interrupt() override;
 
 private:
-    struct Statements;
+    class Turn;
 
+    static int on_busy(void* store, int attempts);
     void execute(const char* sql);
     sqlite3_stmt* prepare(const char* sql);
     void upgrade_schema();
@@ -40,7 +45,9 @@ private:
     [[noreturn]] void fail(const char* what);
     void close();
 
-    std::mutex mutex_;
+    std::timed_mutex mutex_;
+    Deadline call_deadline_ = no_deadline;  // of the call holding mutex_; read by on_busy
+    std::atomic<bool> interrupted_{false};
     sqlite3* db_ = nullptr;
     sqlite3_stmt* begin_ = nullptr;
     sqlite3_stmt* commit_ = nullptr;

@@ -1,12 +1,14 @@
 #include "server/standings_cache.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <limits>
 
 #include <nlohmann/json.hpp>
 
-#include "server/store.h"
+#include "server/store_workers.h"
+#include "server/timer.h"
 
 namespace {
 
@@ -16,9 +18,9 @@ std::int64_t clamp_to_int32(std::int64_t value) {
 
 }  // namespace
 
-std::string standings_json(Store& store, std::string_view type) {
+std::string standings_json(Store& store, std::string_view type, Deadline deadline) {
     nlohmann::json rows = nlohmann::json::array();
-    for (const StandingsRow& row : store.standings(type)) {
+    for (const StandingsRow& row : store.standings(type, deadline)) {
         rows.push_back({{"cpu", row.cpu},
                         {"avg_score", clamp_to_int32(row.avg_score)},
                         {"runs", clamp_to_int32(row.runs)}});
@@ -28,38 +30,109 @@ std::string standings_json(Store& store, std::string_view type) {
                                                                  nlohmann::json::error_handler_t::replace);
 }
 
-std::shared_ptr<const std::string> StandingsCache::reply_for(std::string_view type, Clock::time_point now) {
-    Entry& entry = entry_for(type);
-    auto fresh = [&]() -> std::shared_ptr<const std::string> {
-        std::lock_guard lock(entry.value_mutex);
-        if (entry.valid && now - entry.read_at < lifetime) return entry.body;
-        return nullptr;
-    };
-    if (auto body = fresh()) return body;
+struct StandingsCache::Waiter {
+    std::atomic<bool> answered{false};
+    unsigned generation = 0;  // a read from this generation on answers it
+    std::function<void(Standings)> answer;
 
-    std::lock_guard refreshing(entry.refresh);
-    if (auto body = fresh()) return body;  // another thread refreshed it meanwhile
-    // The time was taken before the read, so a run stored during it is never hidden
-    // for longer than the lifetime.
-    Clock::time_point read_at = now;
-    unsigned generation = 0;
-    {
-        std::lock_guard lock(entry.value_mutex);
-        generation = entry.generation;
+    void answer_once(const Standings& standings) {
+        if (!answered.exchange(true)) answer(standings);
     }
-    auto body = std::make_shared<const std::string>(standings_json(store_, type));
-    std::lock_guard lock(entry.value_mutex);
-    if (generation == entry.generation) {
-        entry.body = body;
-        entry.read_at = read_at;
-        entry.valid = true;
+};
+
+void StandingsCache::fill() {
+    for (Entry* entry : {&single_, &multi_}) {
+        const Clock::time_point started = Clock::now();
+        auto body = std::make_shared<const std::string>(standings_json(store_, entry->type));
+        std::lock_guard lock(entry->mutex);
+        entry->last_good = {std::move(body), started};
+        entry->last_good_generation = entry->generation;
     }
-    return body;
+}
+
+std::optional<Standings> StandingsCache::get(std::string_view type, std::function<void(Standings)> later,
+                                             Clock::time_point now) {
+    Entry& entry = entry_for(type);
+    std::lock_guard lock(entry.mutex);
+    const bool fresh = entry.last_good.body && entry.last_good_generation == entry.generation &&
+                       now - entry.last_good.read_at < lifetime;
+    if (fresh) return entry.last_good;
+    // After a failed read the store is given a moment before the next one is tried.
+    if (!entry.reading && now - entry.last_failure >= patience) start_read(entry, now);
+    if (!entry.reading || now - entry.read_started >= patience) return entry.last_good;
+
+    auto waiter = std::make_shared<Waiter>();
+    waiter->generation = entry.generation;
+    waiter->answer = std::move(later);
+    entry.waiters.push_back(waiter);
+    timer_.at(entry.read_started + patience, [&entry, waiter] {
+        Standings last_good;
+        {
+            std::lock_guard lock(entry.mutex);
+            last_good = entry.last_good;
+        }
+        waiter->answer_once(last_good);
+    });
+    return std::nullopt;
 }
 
 void StandingsCache::forget(std::string_view type) {
     Entry& entry = entry_for(type);
-    std::lock_guard lock(entry.value_mutex);
-    entry.valid = false;
+    std::lock_guard lock(entry.mutex);
     ++entry.generation;
+}
+
+void StandingsCache::start_read(Entry& entry, Clock::time_point now) {
+    entry.reading = true;
+    entry.read_started = now;
+    // Before the submissions waiting for the store: a read answers many requests.
+    workers_.post({[this, &entry] { read(entry); }, [this, &entry] { read_failed(entry); }}, /*urgent=*/true);
+}
+
+void StandingsCache::read(Entry& entry) {
+    unsigned generation = 0;
+    {
+        std::lock_guard lock(entry.mutex);
+        generation = entry.generation;
+    }
+    // The time is taken before the read, so a run stored during it is never hidden for
+    // longer than the lifetime.
+    const Clock::time_point started = Clock::now();
+    std::shared_ptr<const std::string> body;
+    try {
+        body = std::make_shared<const std::string>(standings_json(store_, entry.type));
+    } catch (const StoreError&) {
+        read_failed(entry);
+        return;
+    }
+    std::vector<std::shared_ptr<Waiter>> answered;
+    {
+        std::lock_guard lock(entry.mutex);
+        if (generation >= entry.last_good_generation) {
+            entry.last_good = {body, started};
+            entry.last_good_generation = generation;
+        }
+        entry.reading = false;
+        // Requests that came after a run was stored here need a read begun after it.
+        std::vector<std::shared_ptr<Waiter>> still_waiting;
+        for (auto& waiter : entry.waiters) {
+            (waiter->generation <= generation ? answered : still_waiting).push_back(std::move(waiter));
+        }
+        entry.waiters = std::move(still_waiting);
+        if (!entry.waiters.empty()) start_read(entry, Clock::now());
+    }
+    for (auto& waiter : answered) waiter->answer_once({body, started});
+}
+
+void StandingsCache::read_failed(Entry& entry) {
+    std::vector<std::shared_ptr<Waiter>> waiting;
+    Standings last_good;
+    {
+        std::lock_guard lock(entry.mutex);
+        entry.reading = false;
+        entry.last_failure = Clock::now();
+        waiting.swap(entry.waiters);
+        last_good = entry.last_good;
+    }
+    for (auto& waiter : waiting) waiter->answer_once(last_good);
 }

@@ -1,45 +1,79 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-class Store;
+#include "server/store.h"
 
-// The JSON replies of the two standings, each kept for about a second: under load the
-// store is asked at most once a second per type and process, and a submission shows
-// at once in the process that stored it (other processes see it within the second).
+class StoreWorkers;
+class Timer;
+
+// A standings reply and when it was read from the store. No body when the store has
+// never answered.
+struct Standings {
+    std::shared_ptr<const std::string> body;
+    std::chrono::steady_clock::time_point read_at{};
+};
+
+// The JSON replies of the two standings. A reply is kept for about a second: under load
+// the store is read at most once a second per type and process, and a run stored by
+// this process shows in its next reply (other processes show it within the second).
+// Reads happen on the store's workers. A request waits for a fresh read at most
+// `patience`; while the store is slow or down it gets the last good reply at once.
 class StandingsCache {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr auto lifetime = std::chrono::seconds(1);
+    static constexpr auto patience = std::chrono::seconds(1);
 
-    explicit StandingsCache(Store& store) : store_(store) {}
+    StandingsCache(Store& store, StoreWorkers& workers, Timer& timer)
+        : store_(store), workers_(workers), timer_(timer) {}
 
-    // The reply body for "single" or "multi"; reads the store when the kept one is
-    // older than `lifetime`. Throws StoreError as the store does.
-    std::shared_ptr<const std::string> reply_for(std::string_view type, Clock::time_point now = Clock::now());
+    // Reads both types now, on the caller's thread (at start-up), so that there is a
+    // last good reply from the start. Throws StoreError as the store does.
+    void fill();
 
-    // Drops the kept reply of the type, after this process stored a run of it.
+    // The standings of "single" or "multi": returned at once when they are fresh, or
+    // when waiting would not help; otherwise nothing is returned and `later` is called
+    // once, from another thread, within `patience`.
+    std::optional<Standings> get(std::string_view type, std::function<void(Standings)> later,
+                                 Clock::time_point now = Clock::now());
+
+    // Marks the kept reply of the type as old, after this process stored a run of it.
     void forget(std::string_view type);
 
 private:
+    struct Waiter;
     struct Entry {
-        std::mutex refresh;  // one refresh at a time; the others wait for its result
-        std::mutex value_mutex;
-        std::shared_ptr<const std::string> body;
-        Clock::time_point read_at{};
-        bool valid = false;
-        unsigned generation = 0;  // counts forget(), so a read begun before it is not kept
+        explicit Entry(std::string run_type) : type(std::move(run_type)) {}
+        const std::string type;
+        std::mutex mutex;
+        Standings last_good;
+        unsigned last_good_generation = 0;
+        unsigned generation = 0;  // counts forget(), so a read begun before it is not fresh
+        bool reading = false;
+        Clock::time_point read_started{};
+        Clock::time_point last_failure{};
+        std::vector<std::shared_ptr<Waiter>> waiters;
     };
+
     Entry& entry_for(std::string_view type) { return type == "single" ? single_ : multi_; }
+    void start_read(Entry& entry, Clock::time_point now);  // with entry.mutex held
+    void read(Entry& entry);
+    void read_failed(Entry& entry);
 
     Store& store_;
-    Entry single_;
-    Entry multi_;
+    StoreWorkers& workers_;
+    Timer& timer_;
+    Entry single_{"single"};
+    Entry multi_{"multi"};
 };
 
 // {"leaderboard":[{"cpu":...,"avg_score":...,"runs":...},...]} of the store's rows.
-std::string standings_json(Store& store, std::string_view type);
+std::string standings_json(Store& store, std::string_view type, Deadline deadline = store_call_deadline());

@@ -11,3 +11,15 @@ std::unique_ptr<Store> open_store(const std::string& location, int per_minute) {
     if (is_postgresql_location(location)) return std::make_unique<PostgresStore>(location, per_minute);
     return std::make_unique<SqliteStore>(location, per_minute);
 }
+
+std::string redacted_location(const std::string& location) {
+    std::size_t scheme = location.find("://");
+    if (scheme == std::string::npos) return location;
+    std::size_t start = scheme + 3;
+    std::size_t at = location.find('@', start);
+    std::size_t slash = location.find('/', start);
+    if (at == std::string::npos || (slash != std::string::npos && slash < at)) return location;
+    std::size_t colon = location.find(':', start);
+    if (colon == std::string::npos || colon > at) return location;
+    return location.substr(0, colon) + ":***" + location.substr(at);
+}

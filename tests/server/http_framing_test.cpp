@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -68,6 +69,19 @@ public:
     }
     bool closed_by_server() const { return closed_; }
 
+    // Sends `text` a byte every `pause` (starting over when it runs out) until the server
+    // closes the connection; gives up after `bound`. Returns whether the server closed it.
+    bool drip_until_closed(const std::string& text, std::chrono::milliseconds pause,
+                           std::chrono::seconds bound) {
+        const auto give_up = std::chrono::steady_clock::now() + bound;
+        for (std::size_t i = 0; std::chrono::steady_clock::now() < give_up; ++i) {
+            if (!text.empty() && !send_text(text.substr(i % text.size(), 1))) return true;
+            receive(pause);
+            if (closed_) return true;
+        }
+        return false;
+    }
+
 private:
     int fd_ = -1;
     bool connected_ = false;
@@ -96,6 +110,10 @@ LeaderboardServerProcess plain_server() {
     return LeaderboardServerProcess(options);
 }
 
+void expect_clean_stop(LeaderboardServerProcess& server) {
+    EXPECT_EQ(server.stop(), 0) << server.log_text();
+}
+
 std::string standings_text(const LeaderboardServerProcess& server) {
     TestRequest request;
     request.url = server.url() + "/api.php?type=single";
@@ -104,32 +122,66 @@ std::string standings_text(const LeaderboardServerProcess& server) {
 
 }  // namespace
 
-TEST(HttpFraming, AmbiguousLengthsAreRefusedWith400AndNothingIsStored) {
+TEST(HttpFraming, RequestsThatBreakTheRulesGetOneJsonErrorAndACloseAndNothingIsStored) {
     LeaderboardServerProcess server = plain_server();
+    const std::string length = content_length(valid_body.size());
+    auto get_with = [](const std::string& target, const std::string& headers) {
+        return "GET " + target + " HTTP/1.1\r\n" + headers + "\r\n";
+    };
     struct Case {
         const char* what;
         std::string request;
         int status;
     };
     const Case cases[] = {
-        {"two different lengths",
-         post_with_headers(content_length(valid_body.size()) + "Content-Length: 5\r\n"), 400},
-        {"the same length twice",
-         post_with_headers(content_length(valid_body.size()) + content_length(valid_body.size())), 400},
-        {"a length that is no number", post_with_headers("Content-Length: abc\r\n"), 400},
-        {"a negative length", post_with_headers("Content-Length: -1\r\n"), 400},
-        {"a length beside chunked coding",
-         post_with_headers(content_length(valid_body.size()) + "Transfer-Encoding: chunked\r\n"), 400},
+        {"two different lengths", post_with_headers(length + "Content-Length: 5\r\n"), 400},
+        {"the same length twice", post_with_headers(length + length), 400},
+        {"a length beside chunked coding", post_with_headers(length + "Transfer-Encoding: chunked\r\n"), 400},
         // Refused on the declared length alone: the body is never sent.
         {"a declared length over the limit", post_with_headers("Content-Length: 100000\r\n", ""), 413},
+        {"a space before the colon",
+         post_with_headers("Content-Length : " + std::to_string(valid_body.size()) + "\r\n"), 400},
+        {"a coding other than chunked", post_with_headers("Transfer-Encoding: gzip, chunked\r\n", ""), 501},
+        {"identity coding", post_with_headers("Transfer-Encoding: identity\r\n"), 501},
+        {"HTTP/1.1 without Host", get_with("/api.php?type=single", ""), 400},
+        {"two Hosts", get_with("/api.php?type=single", "Host: a\r\nHost: b\r\n"), 400},
+        {"a header name that is no token", get_with("/api.php?type=single", "Host: a\r\nX(A): 1\r\n"), 400},
+        {"a control character in a value", get_with("/api.php?type=single", "Host: a\r\nX-A: 1\x01\r\n"),
+         400},
+        // The request line counts toward the head's 16 KiB.
+        {"a long request target",
+         get_with("/api.php?type=single&x=" + std::string(17 * 1024, 'a'), "Host: a\r\n"), 414},
+        {"long headers",
+         get_with("/api.php?type=single", "Host: a\r\nX-F: " + std::string(17 * 1024, 'a') + "\r\n"), 431},
     };
     for (const Case& c : cases) {
         RawConnection connection(server.port());
         ASSERT_TRUE(connection.connected());
         ASSERT_TRUE(connection.send_text(c.request)) << c.what;
-        std::string reply = connection.receive();
+        const std::string reply = connection.receive();
         EXPECT_EQ(status_of(reply), c.status) << c.what << ": " << reply;
+        // One reply, ours, with a JSON body.
+        EXPECT_EQ(reply.find("\nHTTP/1."), std::string::npos) << c.what << ": " << reply;
+        EXPECT_NE(reply.find("Content-Type: application/json"), std::string::npos) << c.what << ": " << reply;
+        const std::size_t body = reply.find("\r\n\r\n");
+        EXPECT_TRUE(body != std::string::npos &&
+                    nlohmann::json::parse(reply.substr(body + 4), nullptr, false).contains("error"))
+            << c.what << ": " << reply;
         EXPECT_TRUE(connection.closed_by_server()) << c.what;
+    }
+    // The HTTP library refuses a few heads itself before they reach the checks (with a
+    // page of its own): a Content-Length it cannot read, a line without a colon, an
+    // unknown protocol version. They get 400 and a close all the same.
+    for (const std::string& request :
+         {post_with_headers("Content-Length: abc\r\n"), post_with_headers("Content-Length: -1\r\n"),
+          post_with_headers("Content-Length: +" + std::to_string(valid_body.size()) + "\r\n"),
+          get_with("/api.php?type=single", "Host: a\r\nNo colon here\r\n"),
+          std::string("GET /api.php?type=single HTTP/7.1\r\nHost: a\r\n\r\n")}) {
+        RawConnection connection(server.port());
+        ASSERT_TRUE(connection.send_text(request));
+        const std::string reply = connection.receive();
+        EXPECT_GE(status_of(reply), 400) << request << ": " << reply;
+        EXPECT_TRUE(connection.closed_by_server()) << request;
     }
     EXPECT_EQ(standings_text(server), R"({"leaderboard":[]})");
 }
@@ -202,6 +254,57 @@ TEST(HttpFraming, SlowAndSilentClientsDoNotStopService) {
     }
     EXPECT_GE(closed, 200 - 64);
     EXPECT_EQ(server.stop(), 0) << server.log_text();
+}
+
+TEST(HttpFraming, ARequestThatArrivesTooSlowlyIsClosedAtItsDeadline) {
+    LeaderboardServerOptions options;
+    options.plain_http = true;
+    options.extra_args = {"--request-timeout", "1"};
+    LeaderboardServerProcess server(options);
+    const std::string get = "GET /api.php?type=single HTTP/1.1\r\nHost: localhost\r\n\r\n";
+    struct Case {
+        const char* what;
+        std::string sent_at_once;
+        std::string dripped;
+    };
+    const Case cases[] = {
+        {"a head sent a byte at a time", "", get},
+        {"a body sent a byte at a time", post_with_headers(content_length(valid_body.size()), ""),
+         valid_body},
+        {"nothing at all", "", ""},
+        {"nothing after a reply", get, ""},
+    };
+    for (const Case& c : cases) {
+        RawConnection connection(server.port());
+        ASSERT_TRUE(connection.send_text(c.sent_at_once)) << c.what;
+        // Each byte would keep an idle timer going for ever; the deadline does not move.
+        EXPECT_TRUE(
+            connection.drip_until_closed(c.dripped, std::chrono::milliseconds(100), std::chrono::seconds(30)))
+            << c.what;
+    }
+    expect_clean_stop(server);
+}
+
+TEST(HttpFraming, AtTheConnectionLimitTheConnectionWaitingLongestMakesRoom) {
+    LeaderboardServerOptions options;
+    options.plain_http = true;
+    options.extra_args = {"--max-connections", "8", "--request-timeout", "600"};
+    LeaderboardServerProcess server(options);
+    std::vector<std::unique_ptr<RawConnection>> waiting;
+    waiting.push_back(std::make_unique<RawConnection>(server.port(), "127.0.0.2"));
+    // The first one has clearly waited longest.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    for (int i = 1; i < 8; ++i)
+        waiting.push_back(std::make_unique<RawConnection>(server.port(), "127.0.0.2"));
+    // Without room made, this would wait for ten minutes.
+    EXPECT_EQ(standings_text(server), R"({"leaderboard":[]})");
+    std::vector<int> closed;
+    for (int i = 0; i < 8; ++i) {
+        waiting[i]->receive(std::chrono::milliseconds(1));
+        if (waiting[i]->closed_by_server()) closed.push_back(i);
+    }
+    EXPECT_EQ(closed, std::vector<int>{0});
+    expect_clean_stop(server);
 }
 
 TEST(LeaderboardServerCommandLine, ASecondServerOnAPortInUseExitsWithOneLine) {

@@ -1,19 +1,29 @@
 // The real vornmark-leaderboard process, over verified TLS on loopback.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <sqlite3.h>
 #include <thread>
 #include <vector>
 
+#include <libpq-fe.h>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "server/postgres_store.h"
+#include "server/sqlite_store.h"
 #include "tests/server/store_fixture.h"
 #include "tests/server/test_http_client.h"
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -72,6 +82,35 @@ void expect_accepted(const TestReply& reply) {
     EXPECT_EQ(reply.status, 200) << reply.error;
     EXPECT_EQ(json_of(reply), nlohmann::json({{"ok", true}})) << reply.body;
 }
+
+// A connection of the test's own to the server's PostgreSQL database.
+class PgSession {
+public:
+    explicit PgSession(const std::string& uri) : connection_(PQconnectdb(uri.c_str())) {
+        EXPECT_EQ(PQstatus(connection_), CONNECTION_OK) << PQerrorMessage(connection_);
+    }
+    ~PgSession() { PQfinish(connection_); }
+    PgSession(const PgSession&) = delete;
+    PgSession& operator=(const PgSession&) = delete;
+
+    void run(const std::string& statements) {
+        PGresult* result = PQexec(connection_, statements.c_str());
+        EXPECT_TRUE(PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK)
+            << statements << ": " << PQerrorMessage(connection_);
+        PQclear(result);
+    }
+    // Statements of other sessions waiting for a lock.
+    int count_waiting_for_locks() {
+        PGresult* result =
+            PQexec(connection_, "SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'");
+        int count = PQresultStatus(result) == PGRES_TUPLES_OK ? std::atoi(PQgetvalue(result, 0, 0)) : -1;
+        PQclear(result);
+        return count;
+    }
+
+private:
+    PGconn* connection_;
+};
 
 // The same server against each store: an SQLite file of its own or a fresh database
 // on the test's PostgreSQL.
@@ -323,22 +362,108 @@ TEST(LeaderboardServer, SigintStopsItCleanlyToo) {
     EXPECT_NE(server.log_text().find("SIGINT"), std::string::npos) << server.log_text();
 }
 
-TEST(LeaderboardServer, ALockedDatabaseGives500AndTheServerCarriesOn) {
+TEST(LeaderboardServer, ALockedDatabaseGives503WithRetryAfterAndTheServerCarriesOn) {
     LeaderboardServerProcess server;
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(server.db_path().c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
 
-    // Waits out the server's busy time-out (5 s), then fails.
+    // Waits out the store's deadline (5 s), then gives up: nothing was stored.
     TestReply failed = post(server, submission("Blocked CPU", 10));
-    EXPECT_EQ(failed.status, 500) << failed.error << failed.body;
+    EXPECT_EQ(failed.status, 503) << failed.error << failed.body;
+    EXPECT_EQ(failed.header("Retry-After"), "5") << failed.headers;
     EXPECT_TRUE(json_of(failed).contains("error")) << failed.body;
-    EXPECT_NE(server.log_text().find("store error"), std::string::npos) << server.log_text();
 
     ASSERT_EQ(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(other);
     expect_accepted(post(server, submission("Free CPU", 20)));
     ASSERT_EQ(standings(server, "single").size(), 1u);
+    expect_clean_stop(server);
+}
+
+TEST(LeaderboardServerStalledDatabase, GetsComeFromTheLastGoodStandingsPostsGet503AndSigtermStillStopsIt) {
+    LeaderboardServerOptions options;
+    options.database = shared_postgres().create_database();
+    LeaderboardServerProcess server(options);
+    expect_accepted(post(server, submission("Before CPU", 100)));
+    const std::string last_good = get(server, "/api.php?type=single").body;
+
+    PgSession lock(options.database);
+    lock.run("BEGIN; LOCK TABLE standings_totals IN ACCESS EXCLUSIVE MODE");
+    PgSession watcher(options.database);
+    // Every read of the standings now waits: requests get the last good ones, older and older.
+    TestReply stale;
+    ASSERT_TRUE(wait_until(
+        [&] {
+            stale = get(server, "/api.php?type=single");
+            return stale.status != 200 || std::atoi(stale.header("Age").c_str()) >= 1;
+        },
+        std::chrono::seconds(60)));
+    EXPECT_EQ(stale.status, 200) << stale.error;
+    EXPECT_EQ(stale.body, last_good);
+
+    // A submission that cannot be stored in time; requests that need no database are
+    // answered meanwhile.
+    std::atomic<bool> refused_yet{false};
+    TestReply refused;
+    std::thread poster([&] {
+        refused = post(server, submission("Stalled CPU", 200));
+        refused_yet = true;
+    });
+    ASSERT_TRUE(wait_until([&] { return watcher.count_waiting_for_locks() > 0; }))
+        << "the run never reached the database";
+    EXPECT_EQ(get(server, "/nothing-here").status, 404);
+    EXPECT_FALSE(refused_yet);
+    poster.join();
+    EXPECT_EQ(refused.status, 503) << refused.error << refused.body;
+    EXPECT_EQ(refused.header("Retry-After"), "5") << refused.headers;
+
+    // SIGTERM while a submission waits for the database: the server stops all the same.
+    std::thread stopped_poster([&] { post(server, submission("Stalled CPU", 300)); });
+    ASSERT_TRUE(wait_until([&] { return watcher.count_waiting_for_locks() > 0; }));
+    EXPECT_EQ(server.stop(), 0) << server.log_text();
+    stopped_poster.join();
+
+    lock.run("ROLLBACK");
+    server.restart();
+    nlohmann::json single = standings(server, "single");
+    ASSERT_EQ(single.size(), 1u) << single.dump();
+    EXPECT_EQ(single[0]["runs"], 1);
+    expect_clean_stop(server);
+}
+
+TEST(LeaderboardServerStalledDatabase, ARunWhoseCommitGoesUnansweredIsNeverReportedAsLost) {
+    // A database of its own, whose commits are made to wait for a standby that does not exist.
+    PostgresServer postgres;
+    LeaderboardServerOptions options;
+    options.database = postgres.create_database();
+    LeaderboardServerProcess server(options);
+    PgSession admin(options.database);
+    admin.run("ALTER SYSTEM SET synchronous_standby_names = 'nobody'");
+    admin.run("SELECT pg_reload_conf()");
+
+    // Until the setting reaches the database's processes, runs are still stored at once.
+    int posted = 0;
+    TestReply doubtful;
+    ASSERT_TRUE(wait_until([&] {
+        doubtful = post(server, submission("Doubtful CPU", 100));
+        ++posted;
+        return doubtful.status != 200;
+    }));
+    // Neither "stored" nor "not stored": the connection closes without a reply.
+    EXPECT_EQ(doubtful.status, 0) << doubtful.body;
+    EXPECT_NE(server.log_text().find("closed without a reply"), std::string::npos) << server.log_text();
+
+    admin.run("ALTER SYSTEM RESET synchronous_standby_names");
+    admin.run("SELECT pg_reload_conf()");
+    // The run was committed after all, and shows once the commit completes.
+    nlohmann::json single;
+    EXPECT_TRUE(wait_until([&] {
+        single = standings(server, "single");
+        return !single.empty() && single[0]["runs"] == posted;
+    }));
+    ASSERT_EQ(single.size(), 1u) << single.dump();
+    EXPECT_EQ(single[0]["runs"], posted);
     expect_clean_stop(server);
 }
 
@@ -372,16 +497,71 @@ TEST(LeaderboardServerCommandLine, ABadFlagGivesOneLineAndExitCode2) {
     EXPECT_NE(no_cert.output.find("--cert"), std::string::npos) << no_cert.output;
 }
 
-TEST(LeaderboardServerCommandLine, UnusableCertificateOrDatabaseEndsWithAMessage) {
-    TempDir dir;
-    CommandResult bad_cert =
-        run_command({leaderboard_binary_path(), "--listen", "127.0.0.1:0", "--cert", "/nonexistent/cert.pem",
-                     "--key", "/nonexistent/key.pem", "--db", dir.file("board.db")});
-    EXPECT_EQ(bad_cert.exit_code, 1);
-    EXPECT_NE(bad_cert.output.find("/nonexistent/cert.pem"), std::string::npos) << bad_cert.output;
+// A TCP port that takes connections and never says a word, like a database that has stopped.
+class SilentPort {
+public:
+    SilentPort() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(fd_, 16);
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentPort() { close(fd_); }
+    int port() const { return port_; }
 
-    CommandResult bad_db = run_command({leaderboard_binary_path(), "--http", "--listen", "127.0.0.1:0",
-                                        "--db", "/nonexistent/dir/board.db"});
-    EXPECT_EQ(bad_db.exit_code, 1);
-    EXPECT_NE(bad_db.output.find("/nonexistent/dir/board.db"), std::string::npos) << bad_db.output;
+private:
+    int fd_;
+    int port_ = 0;
+};
+
+TEST(LeaderboardServerCommandLine, AStoreItCannotUseEndsStartUpWithOneLineAndExitCode1) {
+    TempDir dir;
+    SilentPort stopped_database;
+    const std::string silent_uri =
+        "postgresql://someone@127.0.0.1:" + std::to_string(stopped_database.port()) + "/board";
+
+    // A file the server's user may read but not write (root may write anything, so as root
+    // the server runs as nobody).
+    const std::string read_only = dir.file("read-only.db");
+    SqliteStore{read_only};
+    chmod(dir.path().c_str(), 0755);
+    chmod(read_only.c_str(), geteuid() == 0 ? 0644 : 0444);
+    std::vector<std::string> as_reader;
+    if (geteuid() == 0) as_reader = {"runuser", "-u", "nobody", "--"};
+
+    // A role that may read the leaderboard's tables but not change them.
+    const std::string database = shared_postgres().create_database();
+    PostgresStore{database};
+    const std::string role = "reader" + std::to_string(getpid());
+    PgSession(database).run("CREATE ROLE " + role +
+                            " LOGIN; GRANT SELECT ON ALL TABLES IN SCHEMA public TO " + role);
+    std::string reader_uri = database;
+    reader_uri.replace(reader_uri.find("postgres@"), 8, role);
+
+    struct Case {
+        std::vector<std::string> prefix;
+        std::vector<std::string> flags;
+        std::string named;
+    };
+    const Case cases[] = {
+        {{}, {"--cert", "/nonexistent/cert.pem", "--key", "/nonexistent/key.pem"}, "/nonexistent/cert.pem"},
+        {{}, {"--http", "--db", "/nonexistent/dir/board.db"}, "/nonexistent/dir/board.db"},
+        {{}, {"--http", "--db", silent_uri}, silent_uri},
+        {as_reader, {"--http", "--db", read_only}, "read-only"},
+        {{}, {"--http", "--db", reader_uri}, reader_uri},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> command = c.prefix;
+        command.push_back(leaderboard_binary_path());
+        command.insert(command.end(), {"--listen", "127.0.0.1:0"});
+        command.insert(command.end(), c.flags.begin(), c.flags.end());
+        CommandResult result = run_command(command, std::chrono::seconds(60));
+        EXPECT_EQ(result.exit_code, 1) << c.named << ": " << result.output;
+        EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1) << result.output;
+        EXPECT_NE(result.output.find(c.named), std::string::npos) << result.output;
+    }
 }

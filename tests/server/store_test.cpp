@@ -147,14 +147,16 @@ TEST(PostgresStore, AnUnreachableDatabaseFailsWithAMessageWithoutThePassword) {
 
 TEST(SqliteStore, ALockedDatabaseFailsTheWriteAndTheStoreRecovers) {
     TempDir dir;
-    SqliteStore store(dir.file("board.db"), 30, /*busy_timeout_ms=*/50);
+    SqliteStore store(dir.file("board.db"));
     store.add(run("Before", 10));
 
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(dir.file("board.db").c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
 
-    EXPECT_THROW(store.add(run("Blocked", 20)), StoreError);
+    EXPECT_THROW(
+        store.add(run("Blocked", 20), std::chrono::steady_clock::now() + std::chrono::milliseconds(50)),
+        StoreUnavailable);
     // Readers still get through in WAL mode.
     EXPECT_EQ(store.standings("single").size(), 1u);
 

@@ -27,12 +27,25 @@ std::size_t read_body(char* buffer, std::size_t size, std::size_t count, void* c
     return n;
 }
 
+std::size_t append_header(char* data, std::size_t size, std::size_t count, void* out) {
+    static_cast<std::string*>(out)->append(data, size * count);
+    return size * count;
+}
+
 void global_init_once() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
 }  // namespace
+
+std::string TestReply::header(const std::string& name) const {
+    const std::string start = "\r\n" + name + ": ";
+    std::size_t at = headers.find(start);
+    if (at == std::string::npos) return {};
+    at += start.size();
+    return headers.substr(at, headers.find("\r\n", at) - at);
+}
 
 TestHttpSession::TestHttpSession() {
     global_init_once();
@@ -66,6 +79,8 @@ TestReply TestHttpSession::send(const TestRequest& request) {
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 20000L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, append_body);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, append_header);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply.headers);
     if (!request.ca_file.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, request.ca_file.c_str());
 
     if (request.method == "POST" && request.chunked) {

@@ -8,7 +8,11 @@
 struct TestReply {
     long status = 0;  // 0 when the exchange failed
     std::string body;
-    std::string error;  // curl's message when the exchange failed
+    std::string error;    // curl's message when the exchange failed
+    std::string headers;  // the response's header block as received
+
+    // The value of the named response header (the name as the server spells it); empty if absent.
+    std::string header(const std::string& name) const;
 };
 
 struct TestRequest {

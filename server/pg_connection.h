@@ -1,0 +1,58 @@
+#pragma once
+
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include <libpq-fe.h>
+
+#include "server/store.h"
+
+using PgResult = std::unique_ptr<PGresult, decltype(&PQclear)>;
+
+// One libpq connection driven without blocking calls, so that every wait for the
+// database ends at a deadline, or at once when `stop_fd` (an eventfd or pipe the
+// store owns) becomes readable. A wait that ends that way leaves the connection
+// unusable (`broken()`), since the database may still be working on the statement.
+class PgConnection {
+public:
+    // Connects and prepares the session (English messages, the server-side statement
+    // time-out). Throws StoreUnavailable when the database cannot be reached in time,
+    // StoreError when it refuses (a wrong password, no such database).
+    PgConnection(const std::string& uri, Deadline deadline, int stop_fd);
+    ~PgConnection();
+    PgConnection(const PgConnection&) = delete;
+    PgConnection& operator=(const PgConnection&) = delete;
+
+    // Runs one statement (several when there are no parameters) and checks that its
+    // last result has the expected status. `what` names it in messages. Throws
+    // StoreUnavailable when no answer came by the deadline or the connection broke,
+    // StoreError when the database refused the statement (StoreUnavailable when it
+    // cancelled it on its own statement time-out).
+    PgResult run(const char* what, const char* statement, std::initializer_list<std::string> params,
+                 ExecStatusType expected, Deadline deadline);
+    PgResult command(const char* what, const char* statement, std::initializer_list<std::string> params,
+                     Deadline deadline) {
+        return run(what, statement, params, PGRES_COMMAND_OK, deadline);
+    }
+    PgResult query(const char* what, const char* statement, std::initializer_list<std::string> params,
+                   Deadline deadline) {
+        return run(what, statement, params, PGRES_TUPLES_OK, deadline);
+    }
+
+    // Usable for another call: not broken, no transaction left open, and nothing
+    // arrived while idle (which would be the database ending the connection).
+    bool reusable();
+    bool broken() const { return broken_; }
+    PGconn* get() const { return connection_; }
+    std::string message() const;
+
+private:
+    enum class Wait { ready, timed_out, stopped };
+    Wait wait_for(short events, Deadline deadline);
+    [[noreturn]] void give_up(const char* what, Wait why);
+
+    PGconn* connection_ = nullptr;
+    int stop_fd_;
+    bool broken_ = false;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+
+// Runs short tasks at given times on one thread of its own: the deadlines of requests
+// that wait for the database, and the server's periodic sweeps.
+class Timer {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    Timer();
+    // stop().
+    ~Timer();
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+
+    // Runs `task` on the timer's thread at `when` (at once when it has passed). Tasks
+    // must be quick; they may schedule further tasks.
+    void at(Clock::time_point when, std::function<void()> task);
+
+    // Ends the thread. Tasks still waiting are dropped, later ones ignored; whoever
+    // scheduled them must answer for them some other way.
+    void stop();
+
+private:
+    void loop();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::multimap<Clock::time_point, std::function<void()>> tasks_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
