@@ -46,8 +46,8 @@ std::string one_line(std::string_view text) {
             out.push_back(text[i]);
             continue;
         }
-        while (i + 1 < text.size() && (text[i + 1] == '\n' || text[i + 1] == '\r' || text[i + 1] == ' ' ||
-                                       text[i + 1] == '\t')) {
+        while (i + 1 < text.size() &&
+               (text[i + 1] == '\n' || text[i + 1] == '\r' || text[i + 1] == ' ' || text[i + 1] == '\t')) {
             ++i;
         }
         if (i + 1 < text.size()) out += "; ";

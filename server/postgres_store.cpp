@@ -6,7 +6,9 @@
 #include <ctime>
 #include <memory>
 
+#include "server/cpu_name.h"
 #include "server/pg_connection.h"
+#include "server/standings_totals.h"
 
 namespace {
 
@@ -24,21 +26,35 @@ const char* const create_schema =
     " score integer NOT NULL CHECK (score > 0),"
     " threads integer NOT NULL CHECK (threads > 0),"
     " submitted_at bigint NOT NULL);"
-    // Per processor and run type: sum and count of the scores, and their truncated mean
-    // beside them so that the ranking is read in index order, 100 rows at most.
-    "CREATE TABLE IF NOT EXISTS standings_totals ("
-    " type text NOT NULL,"
-    " cpu_name text COLLATE \"C\" NOT NULL,"
-    " score_sum bigint NOT NULL,"
-    " runs bigint NOT NULL,"
-    " avg_score bigint NOT NULL,"
-    " PRIMARY KEY (type, cpu_name));"
-    "CREATE INDEX IF NOT EXISTS standings_totals_ranked ON standings_totals (type, avg_score DESC, cpu_name);"
+    "CREATE TABLE IF NOT EXISTS leaderboard_meta (name text PRIMARY KEY, value text NOT NULL);"
     // Submission attempts of the last minute per address, for the rate limit. Unlogged:
     // after a crash of the database they start empty, which only forgives a minute.
     "CREATE UNLOGGED TABLE IF NOT EXISTS submission_attempts (address text NOT NULL, at timestamptz NOT "
     "NULL);"
     "CREATE INDEX IF NOT EXISTS submission_attempts_by_address ON submission_attempts (address, at);";
+
+// Per run type and look-alike key: the name shown (the first spelling seen), sum and
+// count of the scores, and their truncated mean beside them so that the ranking is read
+// in index order, 100 rows at most. Made anew (from the runs) when the name keys change.
+const char* const create_totals =
+    "DROP TABLE IF EXISTS standings_totals;"
+    "CREATE TABLE standings_totals ("
+    " type text NOT NULL,"
+    " cpu_key text COLLATE \"C\" NOT NULL,"
+    " cpu_name text COLLATE \"C\" NOT NULL,"
+    " score_sum bigint NOT NULL,"
+    " runs bigint NOT NULL,"
+    " avg_score bigint NOT NULL,"
+    " PRIMARY KEY (type, cpu_key));"
+    "CREATE INDEX standings_totals_ranked ON standings_totals (type, avg_score DESC, cpu_name);";
+const char* const name_key_version = "SELECT value FROM leaderboard_meta WHERE name = 'name_keys'";
+const char* const set_name_key_version = "INSERT INTO leaderboard_meta (name, value) VALUES ('name_keys', $1)"
+                                         " ON CONFLICT (name) DO UPDATE SET value = excluded.value";
+const char* const totals_by_name = "SELECT type, cpu_name, SUM(score), COUNT(*), MIN(id) FROM submissions"
+                                   " GROUP BY type, cpu_name";
+const char* const insert_totals =
+    "INSERT INTO standings_totals (type, cpu_key, cpu_name, score_sum, runs, avg_score)"
+    " VALUES ($1, $2, $3, $4::bigint, $5::bigint, $4::bigint / $5::bigint)";
 
 // Privileges and a writable database, checked at start: a role that may read but not
 // write would otherwise start and then fail every submission.
@@ -49,12 +65,14 @@ const char* const may_write =
     " AND has_table_privilege('standings_totals', 'INSERT, UPDATE')"
     " AND has_table_privilege('submission_attempts', 'INSERT, DELETE')";
 
-// The run and its processor's totals together, inside BEGIN ... COMMIT.
+// The run and its processor's totals together, inside BEGIN ... COMMIT. The name of an
+// existing row stays.
 const char* const add_run =
     "WITH run AS (INSERT INTO submissions (cpu_name, type, score, threads, submitted_at)"
     " VALUES ($1, $2, $3, $4, $5))"
-    " INSERT INTO standings_totals (type, cpu_name, score_sum, runs, avg_score) VALUES ($2, $1, $3, 1, $3)"
-    " ON CONFLICT (type, cpu_name) DO UPDATE SET score_sum = standings_totals.score_sum + excluded.score_sum,"
+    " INSERT INTO standings_totals (type, cpu_key, cpu_name, score_sum, runs, avg_score)"
+    " VALUES ($2, $6, $1, $3, 1, $3)"
+    " ON CONFLICT (type, cpu_key) DO UPDATE SET score_sum = standings_totals.score_sum + excluded.score_sum,"
     " runs = standings_totals.runs + 1,"
     " avg_score = (standings_totals.score_sum + excluded.score_sum) / (standings_totals.runs + 1)";
 
@@ -66,14 +84,7 @@ const char* const copy_incoming =
     "COPY incoming_runs (cpu_name, type, score, threads, submitted_at) FROM STDIN";
 const char* const store_incoming =
     "INSERT INTO submissions (cpu_name, type, score, threads, submitted_at)"
-    " SELECT cpu_name, type, score, threads, submitted_at FROM incoming_runs ORDER BY n;"
-    "INSERT INTO standings_totals (type, cpu_name, score_sum, runs, avg_score)"
-    " SELECT type, cpu_name, SUM(score), COUNT(*), SUM(score) / COUNT(*) FROM incoming_runs"
-    " GROUP BY type, cpu_name"
-    " ON CONFLICT (type, cpu_name) DO UPDATE SET score_sum = standings_totals.score_sum + excluded.score_sum,"
-    " runs = standings_totals.runs + excluded.runs,"
-    " avg_score = (standings_totals.score_sum + excluded.score_sum) / (standings_totals.runs + "
-    "excluded.runs)";
+    " SELECT cpu_name, type, score, threads, submitted_at FROM incoming_runs ORDER BY n";
 
 const char* const standings = "SELECT cpu_name, avg_score, runs FROM standings_totals WHERE type = $1"
                               " ORDER BY avg_score DESC, cpu_name ASC LIMIT $2";
@@ -161,6 +172,11 @@ PostgresStore::PostgresStore(const std::string& uri, int per_minute, int connect
             c->command("begin", "BEGIN", {}, deadline);
             c->query("schema lock", sql::schema_lock, {}, deadline);
             c->command("create schema", sql::create_schema, {}, deadline);
+            PgResult keyed_by = c->query("name keys", sql::name_key_version, {}, deadline);
+            if (PQntuples(keyed_by.get()) == 0 ||
+                cpu_name_key_version() != PQgetvalue(keyed_by.get(), 0, 0)) {
+                rebuild_totals(*c, deadline);
+            }
             PgResult writable = c->query("write check", sql::may_write, {}, deadline);
             if (std::string(PQgetvalue(writable.get(), 0, 0)) != "t") {
                 throw StoreError(
@@ -234,11 +250,12 @@ void PostgresStore::release(std::unique_ptr<PgConnection> connection) {
 }
 
 void PostgresStore::add(const Submission& s, Deadline deadline) {
+    const std::string name = canonical_cpu_name(s.cpu_name);
     Lease c(*this, deadline);
     c->command("begin", "BEGIN", {}, deadline);
     c->command("insert", sql::add_run,
-               {s.cpu_name, s.type, std::to_string(s.score), std::to_string(s.threads),
-                std::to_string(static_cast<std::int64_t>(std::time(nullptr)))},
+               {name, s.type, std::to_string(s.score), std::to_string(s.threads),
+                std::to_string(static_cast<std::int64_t>(std::time(nullptr))), cpu_name_key(name)},
                deadline);
     // Until here nothing can have been stored: a transaction whose COMMIT was never sent
     // is rolled back when its connection closes.
@@ -273,7 +290,7 @@ void PostgresStore::add_many(const std::vector<StoredRun>& runs) {
             chunk.clear();
         };
         for (const StoredRun& r : runs) {
-            append_copy_field(chunk, r.submission.cpu_name);
+            append_copy_field(chunk, canonical_cpu_name(r.submission.cpu_name));
             chunk += '\t' + r.submission.type + '\t' + std::to_string(r.submission.score) + '\t' +
                      std::to_string(r.submission.threads) + '\t' + std::to_string(r.submitted_at) + '\n';
             if (chunk.size() > 256 * 1024) flush();
@@ -284,13 +301,33 @@ void PostgresStore::add_many(const std::vector<StoredRun>& runs) {
         if (PQresultStatus(copied.get()) != PGRES_COMMAND_OK) throw fail("copy");
         while (PGresult* rest = PQgetResult(c)) PQclear(rest);
         exec("store runs", sql::store_incoming, PGRES_COMMAND_OK);
-        exec("commit", "COMMIT", PGRES_COMMAND_OK);
+        PQsetnonblocking(c, 1);
+        rebuild_totals(*lease, no_deadline);
+        lease->command("commit", "COMMIT", {}, no_deadline);
     } catch (...) {
+        PQsetnonblocking(c, 0);
         PQclear(PQexec(c, "ROLLBACK"));
         PQsetnonblocking(c, 1);
         throw;
     }
-    PQsetnonblocking(c, 1);
+}
+
+void PostgresStore::rebuild_totals(PgConnection& c, Deadline deadline) {
+    std::vector<NameTotals> names;
+    PgResult rows = c.query("read totals", sql::totals_by_name, {}, deadline);
+    for (int i = 0; i < PQntuples(rows.get()); ++i) {
+        names.push_back({PQgetvalue(rows.get(), i, 0), PQgetvalue(rows.get(), i, 1),
+                         integer_at(rows.get(), i, 2), integer_at(rows.get(), i, 3),
+                         integer_at(rows.get(), i, 4)});
+    }
+    c.command("make totals", sql::create_totals, {}, deadline);
+    for (const KeyedTotals& row : merge_look_alikes(std::move(names))) {
+        c.command(
+            "store totals", sql::insert_totals,
+            {row.type, row.cpu_key, row.cpu_name, std::to_string(row.score_sum), std::to_string(row.runs)},
+            deadline);
+    }
+    c.command("mark the name keys", sql::set_name_key_version, {cpu_name_key_version()}, deadline);
 }
 
 void PostgresStore::for_each_batch(std::size_t batch_size,

@@ -42,6 +42,8 @@ private:
     class Lease;
 
     std::unique_ptr<PgConnection> acquire(Deadline deadline);
+    // Keys the standings rows anew from the runs, inside the caller's transaction.
+    void rebuild_totals(PgConnection& connection, Deadline deadline);
     void release(std::unique_ptr<PgConnection> connection);
 
     const std::string uri_;

@@ -5,10 +5,14 @@
 
 #include <sqlite3.h>
 
+#include "server/cpu_name.h"
+#include "server/standings_totals.h"
+
 namespace {
 
-// Every statement this store runs. Schema version 1 added standings_totals; opening
-// an older file fills it from the runs once.
+// Every statement this store runs. Schema version 1 added standings_totals; version 2
+// keys its rows by look-alike name (cpu_key). Opening an older file, or one keyed by
+// other rules, builds the totals anew from the runs.
 namespace sql {
 
 const char* const create_runs = "CREATE TABLE IF NOT EXISTS submissions ("
@@ -19,28 +23,38 @@ const char* const create_runs = "CREATE TABLE IF NOT EXISTS submissions ("
                                 " threads INTEGER NOT NULL CHECK (threads > 0),"
                                 " submitted_at INTEGER NOT NULL)";
 
-// Per processor and run type: sum and count of the scores, and their truncated mean
-// kept beside them so that the ranking is read in index order, 100 rows at most.
-const char* const create_totals = "CREATE TABLE IF NOT EXISTS standings_totals ("
+// Per run type and look-alike key: the name shown (the first spelling seen), sum and
+// count of the scores, and their truncated mean kept beside them so that the ranking is
+// read in index order, 100 rows at most.
+const char* const create_totals = "CREATE TABLE standings_totals ("
                                   " type TEXT NOT NULL,"
+                                  " cpu_key TEXT NOT NULL,"
                                   " cpu_name TEXT NOT NULL,"
                                   " score_sum INTEGER NOT NULL,"
                                   " runs INTEGER NOT NULL,"
                                   " avg_score INTEGER NOT NULL,"
-                                  " PRIMARY KEY (type, cpu_name)) WITHOUT ROWID";
+                                  " PRIMARY KEY (type, cpu_key)) WITHOUT ROWID";
 const char* const create_ranking =
-    "CREATE INDEX IF NOT EXISTS standings_totals_ranked ON standings_totals (type, avg_score DESC, cpu_name)";
-const char* const fill_totals = "INSERT INTO standings_totals (type, cpu_name, score_sum, runs, avg_score)"
-                                " SELECT type, cpu_name, SUM(score), COUNT(*), SUM(score) / COUNT(*)"
-                                " FROM submissions GROUP BY type, cpu_name";
-const int schema_version = 1;
+    "CREATE INDEX standings_totals_ranked ON standings_totals (type, avg_score DESC, cpu_name)";
+const char* const create_meta =
+    "CREATE TABLE IF NOT EXISTS leaderboard_meta (name TEXT PRIMARY KEY, value TEXT NOT NULL)";
+const char* const name_key_version = "SELECT value FROM leaderboard_meta WHERE name = 'name_keys'";
+const char* const set_name_key_version = "INSERT INTO leaderboard_meta (name, value) VALUES ('name_keys', ?1)"
+                                         " ON CONFLICT (name) DO UPDATE SET value = excluded.value";
+const char* const totals_by_name = "SELECT type, cpu_name, SUM(score), COUNT(*), MIN(id) FROM submissions"
+                                   " GROUP BY type, cpu_name";
+const char* const insert_totals =
+    "INSERT INTO standings_totals (type, cpu_key, cpu_name, score_sum, runs, avg_score)"
+    " VALUES (?1, ?2, ?3, ?4, ?5, ?4 / ?5)";
+const int schema_version = 2;
 
 const char* const insert_run = "INSERT INTO submissions (cpu_name, type, score, threads, submitted_at)"
                                " VALUES (?1, ?2, ?3, ?4, ?5)";
-// Integer division: the mean is truncated.
+// Integer division: the mean is truncated. The name of an existing row stays.
 const char* const add_to_totals =
-    "INSERT INTO standings_totals (type, cpu_name, score_sum, runs, avg_score) VALUES (?1, ?2, ?3, 1, ?3)"
-    " ON CONFLICT (type, cpu_name) DO UPDATE SET score_sum = score_sum + excluded.score_sum,"
+    "INSERT INTO standings_totals (type, cpu_key, cpu_name, score_sum, runs, avg_score)"
+    " VALUES (?1, ?2, ?3, ?4, 1, ?4)"
+    " ON CONFLICT (type, cpu_key) DO UPDATE SET score_sum = score_sum + excluded.score_sum,"
     " runs = runs + 1, avg_score = (score_sum + excluded.score_sum) / (runs + 1)";
 const char* const standings = "SELECT cpu_name, avg_score, runs FROM standings_totals WHERE type = ?1"
                               " ORDER BY avg_score DESC, cpu_name ASC LIMIT ?2";
@@ -83,21 +97,30 @@ std::string column_text(sqlite3_stmt* statement, int index) {
 // busy handler then applies to the locks of other connections.
 class SqliteStore::Turn {
 public:
-    Turn(SqliteStore& store, Deadline deadline) : store_(store), lock_(store.mutex_, std::defer_lock) {
-        if (store.interrupted_) throw StoreUnavailable("the server is stopping");
+    Turn(SqliteStore& store, Deadline deadline) : store_(store) {
+        std::unique_lock lock(store.turn_mutex_);
+        auto free = [&store] { return !store.busy_ || store.interrupted_; };
         if (deadline == no_deadline) {
-            lock_.lock();
-        } else if (!lock_.try_lock_until(deadline)) {
+            store.turn_free_.wait(lock, free);
+        } else if (!store.turn_free_.wait_until(lock, deadline, free)) {
             throw StoreUnavailable("the database was busy for longer than the time allowed");
         }
+        if (store.interrupted_) throw StoreUnavailable("the server is stopping");
+        store.busy_ = true;
         store.call_deadline_ = deadline;
+    }
+    ~Turn() {
+        {
+            std::lock_guard lock(store_.turn_mutex_);
+            store_.busy_ = false;
+        }
+        store_.turn_free_.notify_one();
     }
     Turn(const Turn&) = delete;
     Turn& operator=(const Turn&) = delete;
 
 private:
     SqliteStore& store_;
-    std::unique_lock<std::timed_mutex> lock_;
 };
 
 int SqliteStore::on_busy(void* store_pointer, int attempts) {
@@ -108,7 +131,11 @@ int SqliteStore::on_busy(void* store_pointer, int attempts) {
 }
 
 void SqliteStore::interrupt() {
-    interrupted_ = true;
+    {
+        std::lock_guard lock(turn_mutex_);
+        interrupted_ = true;
+    }
+    turn_free_.notify_all();
     // Safe from any thread while the connection is open; ends a statement in progress.
     sqlite3_interrupt(db_);
 }
@@ -209,28 +236,65 @@ void SqliteStore::in_transaction(Work work) {
 
 void SqliteStore::upgrade_schema() {
     in_transaction([this] {
-        sqlite3_stmt* version_query = prepare("PRAGMA user_version");
         int version = 0;
-        if (sqlite3_step(version_query) == SQLITE_ROW) version = sqlite3_column_int(version_query, 0);
-        sqlite3_finalize(version_query);
-        if (version < sql::schema_version) {
-            execute(sql::create_runs);
-            execute(sql::create_totals);
-            execute(sql::create_ranking);
-            execute("DELETE FROM standings_totals");
-            execute(sql::fill_totals);
+        std::string keyed_by;
+        {
+            sqlite3_stmt* query = prepare("PRAGMA user_version");
+            if (sqlite3_step(query) == SQLITE_ROW) version = sqlite3_column_int(query, 0);
+            sqlite3_finalize(query);
         }
+        execute(sql::create_runs);
+        execute(sql::create_meta);
+        {
+            sqlite3_stmt* query = prepare(sql::name_key_version);
+            if (sqlite3_step(query) == SQLITE_ROW) keyed_by = column_text(query, 0);
+            sqlite3_finalize(query);
+        }
+        if (version < sql::schema_version || keyed_by != cpu_name_key_version()) rebuild_totals();
         // Written on every opening, so that a file the server cannot write is found now
         // rather than by the first submission.
         execute(("PRAGMA user_version=" + std::to_string(sql::schema_version)).c_str());
     });
 }
 
+void SqliteStore::rebuild_totals() {
+    std::vector<NameTotals> names;
+    sqlite3_stmt* query = prepare(sql::totals_by_name);
+    for (int rc = sqlite3_step(query); rc == SQLITE_ROW; rc = sqlite3_step(query)) {
+        names.push_back({column_text(query, 0), column_text(query, 1), sqlite3_column_int64(query, 2),
+                         sqlite3_column_int64(query, 3), sqlite3_column_int64(query, 4)});
+    }
+    sqlite3_finalize(query);
+    execute("DROP TABLE IF EXISTS standings_totals");
+    execute(sql::create_totals);
+    execute(sql::create_ranking);
+    sqlite3_stmt* insert = prepare(sql::insert_totals);
+    for (const KeyedTotals& row : merge_look_alikes(std::move(names))) {
+        StatementUse use(insert);
+        bind_text(insert, 1, row.type);
+        bind_text(insert, 2, row.cpu_key);
+        bind_text(insert, 3, row.cpu_name);
+        sqlite3_bind_int64(insert, 4, row.score_sum);
+        sqlite3_bind_int64(insert, 5, row.runs);
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            sqlite3_finalize(insert);
+            fail("rebuild totals");
+        }
+    }
+    sqlite3_finalize(insert);
+    sqlite3_stmt* mark = prepare(sql::set_name_key_version);
+    bind_text(mark, 1, cpu_name_key_version());
+    const int rc = sqlite3_step(mark);
+    sqlite3_finalize(mark);
+    if (rc != SQLITE_DONE) fail("mark the name keys");
+}
+
 void SqliteStore::insert_run(const StoredRun& run) {
     const Submission& s = run.submission;
+    const std::string name = canonical_cpu_name(s.cpu_name);
     {
         StatementUse use(insert_run_);
-        bind_text(insert_run_, 1, s.cpu_name);
+        bind_text(insert_run_, 1, name);
         bind_text(insert_run_, 2, s.type);
         sqlite3_bind_int64(insert_run_, 3, s.score);
         sqlite3_bind_int64(insert_run_, 4, s.threads);
@@ -239,8 +303,9 @@ void SqliteStore::insert_run(const StoredRun& run) {
     }
     StatementUse use(add_to_totals_);
     bind_text(add_to_totals_, 1, s.type);
-    bind_text(add_to_totals_, 2, s.cpu_name);
-    sqlite3_bind_int64(add_to_totals_, 3, s.score);
+    bind_text(add_to_totals_, 2, cpu_name_key(name));
+    bind_text(add_to_totals_, 3, name);
+    sqlite3_bind_int64(add_to_totals_, 4, s.score);
     if (sqlite3_step(add_to_totals_) != SQLITE_DONE) fail("update totals");
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 
@@ -39,14 +40,19 @@ private:
     void execute(const char* sql);
     sqlite3_stmt* prepare(const char* sql);
     void upgrade_schema();
+    void rebuild_totals();
     void insert_run(const StoredRun& run);
     template <typename Work>
     void in_transaction(Work work);
     [[noreturn]] void fail(const char* what);
     void close();
 
-    std::timed_mutex mutex_;
-    Deadline call_deadline_ = no_deadline;  // of the call holding mutex_; read by on_busy
+    // One call at a time has the connection (its turn); the others wait until theirs or
+    // their deadline.
+    std::mutex turn_mutex_;
+    std::condition_variable turn_free_;
+    bool busy_ = false;
+    Deadline call_deadline_ = no_deadline;  // of the call whose turn it is; read by on_busy
     std::atomic<bool> interrupted_{false};
     sqlite3* db_ = nullptr;
     sqlite3_stmt* begin_ = nullptr;

@@ -1,6 +1,10 @@
 #include "server/submission.h"
 
-#include "server/name_rules.h"
+#include "server/cpu_name.h"
+
+#include <optional>
+#include <set>
+#include <vector>
 
 namespace {
 
@@ -88,13 +92,14 @@ SubmissionCheck check_submission(const nlohmann::json& body) {
     auto name = body.find("cpu_name");
     if (name == body.end()) return failed("missing member \"cpu_name\"");
     if (!name->is_string()) return failed("\"cpu_name\" must be a string");
-    s.cpu_name = name->get<std::string>();
-    if (s.cpu_name.empty()) return failed("\"cpu_name\" must not be empty");
-    if (s.cpu_name.size() > max_cpu_name_bytes) {
+    const std::string& sent = name->get_ref<const std::string&>();
+    if (sent.empty()) return failed("\"cpu_name\" must not be empty");
+    if (sent.size() > max_cpu_name_bytes) {
         return failed("\"cpu_name\" must be at most " + std::to_string(max_cpu_name_bytes) + " bytes");
     }
-    if (!is_valid_utf8(s.cpu_name)) return failed("\"cpu_name\" must be valid UTF-8");
-    if (has_control_characters(s.cpu_name)) return failed("\"cpu_name\" must not contain control characters");
+    if (!is_valid_utf8(sent)) return failed("\"cpu_name\" must be valid UTF-8");
+    if (has_control_characters(sent)) return failed("\"cpu_name\" must not contain control characters");
+    s.cpu_name = canonical_cpu_name(sent);
     if (std::string rule = cpu_name_rule_broken(s.cpu_name); !rule.empty()) {
         return failed("\"cpu_name\" must " + rule);
     }
@@ -115,7 +120,23 @@ SubmissionCheck check_submission(const nlohmann::json& body) {
 }
 
 SubmissionCheck parse_submission(std::string_view body) {
-    nlohmann::json document = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
+    // The parser takes a NUL byte for the end of the text and would ignore what follows.
+    if (body.find('\0') != std::string_view::npos) return failed("body is not valid JSON");
+    // The parser keeps the last of two equal keys; a proxy or a log reader may keep the
+    // first, so neither is trusted.
+    std::vector<std::set<std::string>> keys_of_open_objects;
+    std::optional<std::string> repeated;
+    auto watch_keys = [&](int, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
+        if (event == nlohmann::json::parse_event_t::object_start) keys_of_open_objects.emplace_back();
+        if (event == nlohmann::json::parse_event_t::object_end) keys_of_open_objects.pop_back();
+        if (event == nlohmann::json::parse_event_t::key &&
+            !keys_of_open_objects.back().insert(parsed.get<std::string>()).second && !repeated) {
+            repeated = parsed.get<std::string>();
+        }
+        return true;
+    };
+    nlohmann::json document = nlohmann::json::parse(body, watch_keys, /*allow_exceptions=*/false);
     if (document.is_discarded()) return failed("body is not valid JSON");
+    if (repeated) return failed("body must not repeat a member (\"" + *repeated + "\")");
     return check_submission(document);
 }

@@ -24,8 +24,9 @@ struct SubmissionCheck {
     bool ok() const { return error.empty(); }
 };
 
-// Checks a request body: a JSON object with "cpu_name", "score", "threads" and "type".
-// Other members are ignored. The error names the first problem found.
+// Checks a request body: exactly one JSON object, no member repeated, with "cpu_name",
+// "score", "threads" and "type"; other members are ignored. The error names the first
+// problem found. The name comes back in its canonical form (canonical_cpu_name).
 SubmissionCheck parse_submission(std::string_view body);
 SubmissionCheck check_submission(const nlohmann::json& body);
 

@@ -1,5 +1,6 @@
 #include "server/store.h"
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <gtest/gtest.h>
@@ -21,6 +22,24 @@ protected:
 
     FreshLocation where_{GetParam()};
 };
+
+// Statements run on the location with the database's own client library.
+void run_sql(const std::string& location, const std::string& statements) {
+    if (is_postgresql_location(location)) {
+        PGconn* connection = PQconnectdb(location.c_str());
+        PGresult* result = PQexec(connection, statements.c_str());
+        EXPECT_EQ(PQresultStatus(result), PGRES_COMMAND_OK) << PQerrorMessage(connection);
+        PQclear(result);
+        PQfinish(connection);
+        return;
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(location.c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, statements.c_str(), nullptr, nullptr, &error), SQLITE_OK) << error;
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
 
 std::vector<std::string> names_of(const std::vector<StandingsRow>& rows) {
     std::vector<std::string> names;
@@ -84,7 +103,8 @@ TEST_P(EveryStore, BulkAndSingleRunsAddUpAndSurviveReopening) {
     EXPECT_EQ(rows[0].cpu, "Kept \xC2\xAE");
     EXPECT_EQ(rows[0].avg_score, 1500);
     EXPECT_EQ(rows[0].runs, 2);
-    EXPECT_EQ(names_of(reopened->standings("multi")), (std::vector<std::string>{"Back\\slash\ttab"}));
+    // Names are kept in their canonical form: the tab is white space, made a space.
+    EXPECT_EQ(names_of(reopened->standings("multi")), (std::vector<std::string>{"Back\\slash tab"}));
 
     // Every run comes back, in the order stored.
     EXPECT_EQ(reopened->run_count(), 3);
@@ -96,7 +116,7 @@ TEST_P(EveryStore, BulkAndSingleRunsAddUpAndSurviveReopening) {
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[0].submission.score, 1000);
     EXPECT_EQ(all[1].submitted_at, 1700000000);
-    EXPECT_EQ(all[2].submission.cpu_name, "Back\\slash\ttab");
+    EXPECT_EQ(all[2].submission.cpu_name, "Back\\slash tab");
     EXPECT_EQ(all[2].submission.threads, 8);
 }
 
@@ -105,6 +125,56 @@ TEST_P(EveryStore, RateLimitCountsAttemptsPerAddress) {
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(store->allow_submission("10.0.0.1")) << i;
     EXPECT_FALSE(store->allow_submission("10.0.0.1"));
     EXPECT_TRUE(store->allow_submission("10.0.0.2"));
+}
+
+TEST_P(EveryStore, LookAlikeNamesShareOneRowUnderTheFirstSpelling) {
+    auto store = open();
+    store->add(run("Caf\xC3\xA9 CPU", 100));
+    store->add(run("Cafe\xCC\x81 CPU ", 200));  // a combining accent, a trailing space
+    store->add(run("\xC2\xA0"
+                   "Caf\xC3\xA9  CPU",
+                   300));  // a no-break space first, two spaces within
+    store->add(run("Cafe CPU", 50));
+    store->add(run("\xEF\xBC\xA3"
+                   "afe CPU",
+                   70));  // fullwidth C
+    std::vector<StandingsRow> rows = store->standings("single");
+    ASSERT_EQ(names_of(rows), (std::vector<std::string>{"Caf\xC3\xA9 CPU", "Cafe CPU"}));
+    EXPECT_EQ(rows[0].avg_score, 200);
+    EXPECT_EQ(rows[0].runs, 3);
+    EXPECT_EQ(rows[1].avg_score, 60);
+    EXPECT_EQ(rows[1].runs, 2);
+}
+
+TEST_P(EveryStore, AnOlderLeaderboardIsKeyedAnewOnceAndKeepsEveryRun) {
+    // The tables as the previous version made them, with a row of its own per spelling.
+    const bool sqlite = GetParam() == StoreKind::sqlite;
+    run_sql(
+        where_.location(),
+        std::string(sqlite ? "CREATE TABLE submissions (id INTEGER PRIMARY KEY,"
+                           : "CREATE TABLE submissions (id bigserial PRIMARY KEY,") +
+            " cpu_name TEXT NOT NULL, type TEXT NOT NULL, score INTEGER NOT NULL, threads INTEGER NOT NULL,"
+            " submitted_at BIGINT NOT NULL);"
+            "CREATE TABLE standings_totals (type TEXT NOT NULL, cpu_name TEXT NOT NULL,"
+            " score_sum BIGINT NOT NULL, runs BIGINT NOT NULL, avg_score BIGINT NOT NULL,"
+            " PRIMARY KEY (type, cpu_name));"
+            "INSERT INTO submissions (cpu_name, type, score, threads, submitted_at) VALUES"
+            " ('Caf\xC3\xA9 CPU', 'single', 100, 1, 0), ('Cafe\xCC\x81 CPU', 'single', 200, 1, 0),"
+            " (' Caf\xC3\xA9 CPU', 'single', 300, 1, 0), ('Other', 'multi', 5, 4, 0);"
+            "INSERT INTO standings_totals VALUES ('single', 'Caf\xC3\xA9 CPU', 100, 1, 100),"
+            " ('single', 'Cafe\xCC\x81 CPU', 200, 1, 200), ('single', ' Caf\xC3\xA9 CPU', 300, 1, 300),"
+            " ('multi', 'Other', 5, 1, 5);" +
+            (sqlite ? "PRAGMA user_version = 1;" : ""));
+    for (int opening = 0; opening < 2; ++opening) {
+        auto store = open();
+        std::vector<StandingsRow> rows = store->standings("single");
+        ASSERT_EQ(names_of(rows), std::vector<std::string>{"Caf\xC3\xA9 CPU"}) << opening;
+        EXPECT_EQ(rows[0].avg_score, 200);
+        EXPECT_EQ(rows[0].runs, 3 + opening);
+        EXPECT_EQ(names_of(store->standings("multi")), std::vector<std::string>{"Other"});
+        store->add(run("Cafe\xCC\x81 CPU", 200));
+        EXPECT_EQ(store->standings("single")[0].runs, 4 + opening) << opening;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(, EveryStore, testing::Values(StoreKind::sqlite, StoreKind::postgresql),

@@ -160,10 +160,19 @@ TEST(Submission, CpuNameMustShowSomethingAndHideNothing) {
         {"\xE4\xB8\xAD\xE6\x96\x87 CPU", ""},              // CJK
         {"\xD7\xA2\xD7\x91\xD7\xA8\xD7\x99\xD7\xAA", ""},  // right-to-left script by itself
         {"e\xCC\x81", ""},                                 // combining accent on a letter
+        {"Line\xE2\x80\xA8"
+         "break",
+         ""},  // a line separator is white space, made one space
         {" ", "visible"},
         {"   ", "visible"},
         {"\xC2\xA0\xE3\x80\x80", "visible"},  // no-break and ideographic spaces
-        {"\xE3\x85\xA4", "visible"},          // Hangul filler
+        {"\xE2\xA0\x80", "visible"},          // Braille blank
+        {"\xE3\x85\xA4", "show nothing"},     // Hangul filler
+        {"Intel\xEF\xB8\x8F", "U+FE0F"},      // variation selector
+        {"\xCC\x81", "combining mark"},       // a combining accent and nothing else
+        {"\xCC\x81"
+         "Cafe",
+         "U+0301"},  // a name that starts with one
         {"AMD\xE2\x80\xAE"
          "X7",
          "format"},  // right-to-left override U+202E
@@ -184,11 +193,7 @@ TEST(Submission, CpuNameMustShowSomethingAndHideNothing) {
          "U+FEFF"},                         // byte-order mark
         {"Intel\xC2\xAD", "format"},        // soft hyphen
         {"Tag\xF3\xA0\x80\x81", "format"},  // language tag U+E0001
-        {"Line\xE2\x80\xA8"
-         "break",
-         "line or paragraph"},           // U+2028
-        {"Para\xE2\x80\xA9", "U+2029"},  // U+2029
-        {"\xE2\x80\x8B", "format"},      // invisible only: the hidden character is named
+        {"\xE2\x80\x8B", "format"},         // invisible only: the hidden character is named
     };
     for (const Case& c : cases) {
         nlohmann::json body = valid_body();
@@ -201,4 +206,46 @@ TEST(Submission, CpuNameMustShowSomethingAndHideNothing) {
                 << nlohmann::json(c.name).dump() << ": " << error;
         }
     }
+}
+
+TEST(Submission, CpuNameIsTrimmedWithWhiteSpaceFoldedAndComposed) {
+    const std::pair<std::string, std::string> cases[] = {
+        {" Caf\xC3\xA9  CPU ", "Caf\xC3\xA9 CPU"},
+        {"Cafe\xCC\x81 CPU", "Caf\xC3\xA9 CPU"},  // composed (NFC)
+        {"\xC2\xA0"
+         "Cafe\xE2\x80\x83\xE3\x80\x80"
+         "CPU\xE2\x80\xA8",
+         "Cafe CPU"},                // any Unicode space
+        {"Ｃafe CPU", "Ｃafe CPU"},  // look-alikes are kept as sent
+    };
+    for (const auto& [sent, stored] : cases) {
+        nlohmann::json body = valid_body();
+        body["cpu_name"] = sent;
+        SubmissionCheck check = check_submission(body);
+        ASSERT_TRUE(check.ok()) << check.error;
+        EXPECT_EQ(check.submission.cpu_name, stored) << nlohmann::json(sent).dump();
+    }
+}
+
+TEST(Submission, RepeatedMembersAndBytesAfterTheObjectAreRefused) {
+    const std::string body = R"({"cpu_name":"X","score":100,"threads":1,"type":"single"})";
+    struct Case {
+        std::string text;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {R"({"cpu_name":"X","score":100,"threads":1,"type":"single","score":5000000})", "\"score\""},
+        {R"({"cpu_name":"X","score":100,"threads":1,"type":"single","extra":{"a":1,"a":2}})", "\"a\""},
+        {body + std::string("\0garbage", 8), "not valid JSON"},
+        {body + std::string(1, '\0'), "not valid JSON"},
+        {body + "}", "not valid JSON"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_TRUE(mentions(parse_submission(c.text).error, c.reason))
+            << c.text << ": " << parse_submission(c.text).error;
+    }
+    // The same key in sibling objects is no repetition.
+    EXPECT_TRUE(parse_submission(R"({"cpu_name":"X","score":100,"threads":1,"type":"single",)"
+                                 R"("a":{"k":1},"b":{"k":2}})")
+                    .ok());
 }

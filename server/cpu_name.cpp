@@ -1,0 +1,137 @@
+#include "server/cpu_name.h"
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/uspoof.h>
+#include <unicode/utf8.h>
+#include <unicode/uversion.h>
+
+namespace {
+
+// Bumped when canonical_cpu_name or cpu_name_key change their results.
+constexpr const char* rules_version = "1";
+
+// Calls `visit` with each code point of valid UTF-8.
+template <typename Visit>
+void for_each_code_point(std::string_view text, Visit visit) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    const auto length = static_cast<std::int32_t>(text.size());
+    for (std::int32_t i = 0; i < length;) {
+        UChar32 code = 0;
+        U8_NEXT(bytes, i, length, code);
+        visit(code);
+    }
+}
+
+void append_utf8(std::string& out, UChar32 code) {
+    std::uint8_t buffer[U8_MAX_LENGTH];
+    std::int32_t length = 0;
+    UBool error = false;
+    U8_APPEND(buffer, length, U8_MAX_LENGTH, code, error);
+    if (!error) out.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length));
+}
+
+std::string code_point_name(UChar32 code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(code));
+    return text;
+}
+
+bool is_combining_mark(UChar32 code) {
+    const auto category = static_cast<UCharCategory>(u_charType(code));
+    return category == U_NON_SPACING_MARK || category == U_COMBINING_SPACING_MARK ||
+           category == U_ENCLOSING_MARK;
+}
+
+// The spoof checker, opened once; its skeletons may be taken from several threads at once.
+const USpoofChecker& spoof_checker() {
+    static const std::unique_ptr<USpoofChecker, decltype(&uspoof_close)> checker = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<USpoofChecker, decltype(&uspoof_close)> opened(uspoof_open(&status), &uspoof_close);
+        if (U_FAILURE(status))
+            throw std::runtime_error(std::string("ICU spoof checker: ") + u_errorName(status));
+        return opened;
+    }();
+    return *checker;
+}
+
+}  // namespace
+
+std::string canonical_cpu_name(std::string_view name) {
+    std::string folded;
+    bool pending_space = false;
+    for_each_code_point(name, [&](UChar32 code) {
+        if (u_isUWhiteSpace(code)) {
+            pending_space = !folded.empty();
+            return;
+        }
+        if (pending_space) folded.push_back(' ');
+        pending_space = false;
+        append_utf8(folded, code);
+    });
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status)) return folded;
+    icu::UnicodeString normalised = nfc->normalize(icu::UnicodeString::fromUTF8(folded), status);
+    if (U_FAILURE(status)) return folded;
+    std::string out;
+    normalised.toUTF8String(out);
+    return out;
+}
+
+std::string cpu_name_rule_broken(std::string_view canonical_name) {
+    std::string broken;
+    bool visible = false;
+    bool first = true;
+    for_each_code_point(canonical_name, [&](UChar32 code) {
+        if (!broken.empty()) return;
+        if (first && is_combining_mark(code)) {
+            broken = "not start with a combining mark (found " + code_point_name(code) + ")";
+        } else if (u_charType(code) == U_FORMAT_CHAR) {
+            broken = "not contain invisible format characters such as bidi controls or zero-width characters "
+                     "(found " +
+                     code_point_name(code) + ")";
+        } else if (u_hasBinaryProperty(code, UCHAR_DEFAULT_IGNORABLE_CODE_POINT)) {
+            broken =
+                "not contain characters that show nothing, such as fillers and variation selectors (found " +
+                code_point_name(code) + ")";
+        }
+        // The Braille blank draws nothing either, though Unicode counts it as a symbol.
+        if (!u_isUWhiteSpace(code) && code != 0x2800) visible = true;
+        first = false;
+    });
+    if (!broken.empty()) return broken;
+    if (!visible) return "contain a visible character";
+    return {};
+}
+
+std::string cpu_name_key(std::string_view canonical_name) {
+    UErrorCode status = U_ZERO_ERROR;
+    const auto length = static_cast<std::int32_t>(canonical_name.size());
+    std::string key(canonical_name.size() * 2 + 16, '\0');
+    std::int32_t written = uspoof_getSkeletonUTF8(&spoof_checker(), 0, canonical_name.data(), length,
+                                                  key.data(), static_cast<std::int32_t>(key.size()), &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) {
+        status = U_ZERO_ERROR;
+        key.assign(static_cast<std::size_t>(written) + 1, '\0');
+        written = uspoof_getSkeletonUTF8(&spoof_checker(), 0, canonical_name.data(), length, key.data(),
+                                         static_cast<std::int32_t>(key.size()), &status);
+    }
+    // Only text that is not UTF-8 fails; it is its own key then.
+    if (U_FAILURE(status)) return std::string(canonical_name);
+    key.resize(static_cast<std::size_t>(written));
+    return key;
+}
+
+std::string cpu_name_key_version() {
+    UVersionInfo icu_version;
+    u_getVersion(icu_version);
+    char text[U_MAX_VERSION_STRING_LENGTH];
+    u_versionToString(icu_version, text);
+    return std::string("rules ") + rules_version + ", ICU " + text;
+}
