@@ -1,6 +1,7 @@
 #include "app/start_up.h"
 
 #include "base/run_kind.h"
+#include "session/stop_signal.h"
 #include "sysinfo/system_info.h"
 #include "ui/app_state.h"
 
@@ -17,6 +18,8 @@ void prepare_app_state(AppState& app, const std::vector<GraphicsAdapter>& gl_ada
 }
 
 void stop_background_work(AppState& app) {
+    // A stop signal ends the requests in flight at once; closing the window lets them finish.
+    if (stop_requested()) app.leaderboard_client.abort();
     app.leaderboard_client.shutdown();
     app.engine.cancel();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <stop_token>
 #include <string>
 
 // Where the leaderboard server lives. The program's own endpoint is fixed at build time
@@ -19,8 +21,14 @@ HttpEndpoint default_endpoint();
 // followed by the status, then says why and where (net/exchange_failure.h).
 std::string http_get(const std::string& path);
 std::string http_post_json(const std::string& path, const std::string& body);
-std::string http_get(const HttpEndpoint& endpoint, const std::string& path);
-std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path, const std::string& body);
+// An exchange takes at most exchange_time_limit in all, however slowly the server sends, and a
+// stop requested on `stop` ends it at once; both fail it with "HttpSendRequest failed".
+std::string http_get(const HttpEndpoint& endpoint, const std::string& path, std::stop_token stop = {});
+std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path, const std::string& body,
+                           std::stop_token stop = {});
+
+// Longest one exchange may take, connecting, sending and reading together.
+inline constexpr std::chrono::seconds exchange_time_limit{15};
 
 // Largest response body accepted; a longer one fails the exchange ("HttpSendRequest failed: answer too large").
 inline constexpr std::size_t max_response_body_bytes = 1024 * 1024;

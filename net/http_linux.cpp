@@ -67,6 +67,9 @@ void initialize_curl_once() {
 struct EasyHandleDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
+struct MultiHandleDeleter {
+    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+};
 struct UrlDeleter {
     void operator()(CURLU* url) const { curl_url_cleanup(url); }
 };
@@ -74,6 +77,7 @@ struct HeaderListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyHandleDeleter>;
+using MultiHandle = std::unique_ptr<CURLM, MultiHandleDeleter>;
 using Url = std::unique_ptr<CURLU, UrlDeleter>;
 using HeaderList = std::unique_ptr<curl_slist, HeaderListDeleter>;
 
@@ -160,7 +164,29 @@ HeaderList request_headers(bool with_json_body, const HttpEndpoint& endpoint) {
     return HeaderList(list);
 }
 
-std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body) {
+// Runs the transfer, ending it at once when a stop is requested (the stop wakes the wait).
+// Returns curl's result; CURLE_ABORTED_BY_CALLBACK when stopped.
+CURLcode perform(CURL* curl, const std::stop_token& stop) {
+    MultiHandle multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), curl) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+    CURLcode result = CURLE_ABORTED_BY_CALLBACK;
+    {
+        std::stop_callback wake(stop, [&multi] { curl_multi_wakeup(multi.get()); });
+        for (int running = 1; running > 0 && !stop.stop_requested();) {
+            if (curl_multi_perform(multi.get(), &running) != CURLM_OK) break;
+            if (running > 0 && curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr) != CURLM_OK) break;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+            if (message->msg == CURLMSG_DONE && !stop.stop_requested()) result = message->data.result;
+        }
+    }
+    curl_multi_remove_handle(multi.get(), curl);
+    return result;
+}
+
+std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body,
+                     const std::stop_token& stop) {
     initialize_curl_once();
     EasyHandle handle(curl_easy_init());
     if (!handle)
@@ -182,6 +208,8 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
     set(curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https"));
     set(curl_easy_setopt(curl, CURLOPT_USERAGENT, user_agent));
     set(curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, connect_timeout_ms));
+    set(curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS,
+                         static_cast<long>(std::chrono::milliseconds(exchange_time_limit).count())));
     set(curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, receive_stall_bytes_per_second));
     set(curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, receive_stall_seconds));
     set(curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L));
@@ -209,7 +237,8 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
         fail_exchange("HttpOpenRequest failed", ExchangeCause::Unknown, endpoint,
                       "the HTTP library refused a setting");
 
-    const CURLcode result = curl_easy_perform(curl);
+    const CURLcode result = perform(curl, stop);
+    if (stop.stop_requested()) fail_exchange("HttpSendRequest failed", ExchangeCause::Unknown, endpoint, "stopped");
     const long status = response_status(curl);
 
     if (state.body_too_large)
@@ -227,10 +256,11 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
 
 }  // namespace
 
-std::string http_get(const HttpEndpoint& endpoint, const std::string& path) {
-    return exchange(endpoint, path, nullptr);
+std::string http_get(const HttpEndpoint& endpoint, const std::string& path, std::stop_token stop) {
+    return exchange(endpoint, path, nullptr, stop);
 }
 
-std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path, const std::string& body) {
-    return exchange(endpoint, path, &body);
+std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path, const std::string& body,
+                           std::stop_token stop) {
+    return exchange(endpoint, path, &body, stop);
 }

@@ -3,8 +3,11 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "net/exchange_failure.h"
 #include "net/http.h"
@@ -73,7 +76,40 @@ private:
     HINTERNET handle_;
 };
 
-std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body) {
+// The request's handle, closed once: when the exchange ends, or earlier from another thread (a
+// stop, the time limit) to end a blocking call on it at once, as WinINet allows.
+class RequestHandle {
+public:
+    enum class Ended { no, stopped, timed_out };
+
+    explicit RequestHandle(HINTERNET handle) : handle_(handle) {}
+    ~RequestHandle() { close(Ended::no); }
+    RequestHandle(const RequestHandle&) = delete;
+    RequestHandle& operator=(const RequestHandle&) = delete;
+
+    HINTERNET get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    void close(Ended why) {
+        std::lock_guard lock(mutex_);
+        if (handle_ && !closed_) ::InternetCloseHandle(handle_);
+        closed_ = true;
+        if (ended_ == Ended::no) ended_ = why;
+    }
+    // Why the handle was closed before the exchange ended, if it was.
+    Ended ended_early() {
+        std::lock_guard lock(mutex_);
+        return ended_;
+    }
+
+private:
+    std::mutex mutex_;
+    HINTERNET handle_;
+    bool closed_ = false;
+    Ended ended_ = Ended::no;
+};
+
+std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body,
+                     const std::stop_token& stop) {
     InternetHandle root(::InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!root) fail_with_last_error("InternetOpen failed", endpoint);
     DWORD connect_timeout = connect_timeout_ms;
@@ -92,11 +128,35 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
 
     if (!is_valid_request_path(path))
         fail_exchange("HttpOpenRequest failed", ExchangeCause::BadRequestPath, endpoint);
-    InternetHandle request(::HttpOpenRequestA(connection.get(), post_body ? "POST" : "GET", path.c_str(),
-                                              nullptr, nullptr, nullptr, request_flags, 0));
+    RequestHandle request(::HttpOpenRequestA(connection.get(), post_body ? "POST" : "GET", path.c_str(), nullptr,
+                                             nullptr, nullptr, request_flags, 0));
     if (!request) fail_with_last_error("HttpOpenRequest failed", endpoint);
 
+    // A stop, or the time limit running out, closes the request's handle: the call waiting on it
+    // fails at once, and so does the exchange.
+    std::stop_callback on_stop(stop, [&request] { request.close(RequestHandle::Ended::stopped); });
+    std::jthread time_limit([&request](std::stop_token finished) {
+        std::mutex mutex;
+        std::condition_variable_any never;
+        std::unique_lock lock(mutex);
+        never.wait_for(lock, finished, exchange_time_limit, [] { return false; });
+        if (!finished.stop_requested()) request.close(RequestHandle::Ended::timed_out);
+    });
+    // Raises the step's message; after an early end, its reason rather than the call's error.
+    auto fail_step = [&](const char* fixed_text) {
+        switch (request.ended_early()) {
+        case RequestHandle::Ended::stopped:
+            fail_exchange(fixed_text, ExchangeCause::Unknown, endpoint, "stopped");
+        case RequestHandle::Ended::timed_out:
+            fail_exchange(fixed_text, ExchangeCause::TimedOut, endpoint);
+        case RequestHandle::Ended::no:
+            break;
+        }
+        fail_with_last_error(fixed_text, endpoint);
+    };
+
     BOOL sent = FALSE;
+    if (request.ended_early() != RequestHandle::Ended::no) fail_step("HttpSendRequest failed");
     if (post_body) {
         if (post_body->size() > 0xFFFFFFFFu)
             fail_exchange("HttpSendRequest failed", ExchangeCause::Unknown, endpoint, "request too large");
@@ -106,8 +166,9 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
     } else {
         sent = ::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0);
     }
-    if (!sent) fail_with_last_error("HttpSendRequest failed", endpoint);
+    if (!sent) fail_step("HttpSendRequest failed");
 
+    if (request.ended_early() != RequestHandle::Ended::no) fail_step("HttpSendRequest failed");
     DWORD status = 0;
     DWORD status_size = sizeof status;
     ::HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &status_size,
@@ -118,9 +179,9 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
     char chunk[4096];
     for (;;) {
         DWORD got = 0;
+        if (request.ended_early() != RequestHandle::Ended::no) fail_step("HttpSendRequest failed");
         // A body that breaks off is a failed exchange, not a shorter body (as on Linux).
-        if (!::InternetReadFile(request.get(), chunk, sizeof chunk, &got))
-            fail_with_last_error("HttpSendRequest failed", endpoint);
+        if (!::InternetReadFile(request.get(), chunk, sizeof chunk, &got)) fail_step("HttpSendRequest failed");
         if (got == 0) break;
         // A reply larger than any the leaderboard sends is refused rather than held in memory.
         if (got > max_response_body_bytes - body.size())
@@ -132,10 +193,11 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
 
 }  // namespace
 
-std::string http_get(const HttpEndpoint& endpoint, const std::string& path) {
-    return exchange(endpoint, path, nullptr);
+std::string http_get(const HttpEndpoint& endpoint, const std::string& path, std::stop_token stop) {
+    return exchange(endpoint, path, nullptr, stop);
 }
 
-std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path, const std::string& body) {
-    return exchange(endpoint, path, &body);
+std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path, const std::string& body,
+                           std::stop_token stop) {
+    return exchange(endpoint, path, &body, stop);
 }

@@ -1,10 +1,12 @@
 #include "net/leaderboard_client.h"
 
 #include "net/exchange_failure.h"
+#include "net/printable_text.h"
 #include "net/standings.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <utility>
@@ -19,8 +21,11 @@ std::string standings_path(RunKind kind) {
     return std::string(api_path) + "?type=" + std::string(run_kind_text(kind));
 }
 
-// The reply must be one JSON value, white space around it allowed.
-json parse_reply(const std::string& body) {
+// The reply must be one JSON value, white space around it allowed. The parser would take a NUL
+// byte for the end of the text and ignore what follows; read as the control character it is,
+// it gets the parser's own error instead.
+json parse_reply(std::string body) {
+    std::replace(body.begin(), body.end(), '\0', '\x01');
     return json::parse(body);
 }
 
@@ -42,17 +47,18 @@ LeaderboardClient::LeaderboardClient(HttpEndpoint endpoint)
     : setting_(LeaderboardSetting{std::move(endpoint), "", ""}) {}
 
 LeaderboardClient::~LeaderboardClient() {
+    abort();
     shutdown();
 }
 
 void LeaderboardClient::fetch_standings(RunKind kind) {
-    start_task([this, kind] { fetch_task(kind); });
+    start_task([this, kind](const std::stop_token& stop) { fetch_task(kind, stop); });
 }
 
 void LeaderboardClient::submit_result(std::string cpu_name, RunKind kind, std::int32_t score,
                                       std::int32_t threads) {
-    start_task([this, cpu_name = std::move(cpu_name), kind, score, threads] {
-        submit_task(cpu_name, kind, score, threads);
+    start_task([this, cpu_name = std::move(cpu_name), kind, score, threads](const std::stop_token& stop) {
+        submit_task(cpu_name, kind, score, threads, stop);
     });
 }
 
@@ -83,8 +89,8 @@ void LeaderboardClient::start_task(Task task) {
     try {
         // The tasks turn every failure into a status text, so both steps below always run. The flag
         // is set first: once `pending_requests` reads 0, every thread can be collected.
-        tasks.emplace_back([this, task = std::move(task), finished] {
-            task();
+        tasks.emplace_back([this, task = std::move(task), finished](std::stop_token stop) {
+            task(stop);
             finished->store(true);
             pending_requests.fetch_sub(1);
         });
@@ -98,11 +104,14 @@ void LeaderboardClient::start_task(Task task) {
 void LeaderboardClient::shutdown() {
     std::lock_guard lock(tasks_lock);
     for (std::jthread& task : tasks)
-        if (task.joinable()) task.request_stop();
-    for (std::jthread& task : tasks)
         if (task.joinable()) task.join();
     tasks.clear();
     task_finished.clear();
+}
+
+void LeaderboardClient::abort() {
+    std::lock_guard lock(tasks_lock);
+    for (std::jthread& task : tasks) task.request_stop();
 }
 
 const HttpEndpoint& LeaderboardClient::endpoint() const {
@@ -111,9 +120,12 @@ const HttpEndpoint& LeaderboardClient::endpoint() const {
     return setting_.endpoint;
 }
 
-std::vector<LeaderboardEntry> LeaderboardClient::download_standings(RunKind kind) const {
-    json reply = parse_reply(http_get(endpoint(), standings_path(kind)));
-    return read_standings(reply);
+std::vector<LeaderboardEntry> LeaderboardClient::download_standings(RunKind kind, const std::stop_token& stop) const {
+    json reply = parse_reply(http_get(endpoint(), standings_path(kind), stop));
+    std::vector<LeaderboardEntry> rows = read_standings(reply);
+    // The names are the server's text: safe to print wherever they are shown.
+    for (LeaderboardEntry& row : rows) row.cpu = printable_text(row.cpu);
+    return rows;
 }
 
 void LeaderboardClient::store_standings(RunKind kind, std::vector<LeaderboardEntry> rows) {
@@ -123,12 +135,12 @@ void LeaderboardClient::store_standings(RunKind kind, std::vector<LeaderboardEnt
 
 std::string LeaderboardClient::failure_text(const std::exception& error) const {
     // The transport's messages already say why and where; a reply that could not be read is
-    // named as such, after the reader's own reason.
+    // named as such, after the reader's own reason. Any of them may quote the server's reply.
     if (dynamic_cast<const json::exception*>(&error) != nullptr)
-        return exchange_failure_text(error.what(), "answer not understood", setting_.endpoint);
+        return printable_text(exchange_failure_text(error.what(), "answer not understood", setting_.endpoint));
     if (dynamic_cast<const ImpossibleStandings*>(&error) != nullptr)
-        return exchange_failure_text("Answer not understood", error.what(), setting_.endpoint);
-    return error.what();
+        return printable_text(exchange_failure_text("Answer not understood", error.what(), setting_.endpoint));
+    return printable_text(error.what());
 }
 
 FetchOutcome& LeaderboardClient::fetch_outcome_of(RunKind kind) {
@@ -141,9 +153,9 @@ void LeaderboardClient::set_submit_status(std::string text) {
     submit_status_outcome = ++outcomes;
 }
 
-void LeaderboardClient::fetch_task(RunKind kind) {
+void LeaderboardClient::fetch_task(RunKind kind, const std::stop_token& stop) {
     try {
-        store_standings(kind, download_standings(kind));
+        store_standings(kind, download_standings(kind, stop));
         std::lock_guard lock(status_lock);
         fetch_error.clear();
         fetch_outcome_of(kind) = FetchOutcome{true, {}};
@@ -158,16 +170,16 @@ void LeaderboardClient::fetch_task(RunKind kind) {
 }
 
 void LeaderboardClient::submit_task(const std::string& cpu_name, RunKind kind, std::int32_t score,
-                                    std::int32_t threads) {
+                                    std::int32_t threads, const std::stop_token& stop) {
     try {
         const std::string type(run_kind_text(kind));
         const json request = {{"cpu_name", cpu_name}, {"score", score}, {"threads", threads}, {"type", type}};
         set_submit_status("Submitting...");
         // Compact, and the keys come out in ascending order.
-        const std::string raw_reply = http_post_json(endpoint(), api_path, request.dump());
+        const std::string raw_reply = http_post_json(endpoint(), api_path, request.dump(), stop);
         check_accepted(parse_reply(raw_reply), raw_reply, endpoint());
 
-        store_standings(kind, download_standings(kind));
+        store_standings(kind, download_standings(kind, stop));
         {
             // The list is the server's again; the fetch error of either type is left alone.
             std::lock_guard lock(status_lock);

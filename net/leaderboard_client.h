@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -31,7 +32,8 @@ struct LatestOutcome {
 
 // Fetches the standings and submits finished runs on background threads, one thread per request.
 // The window reads the results on later frames through the accessors, which copy under the
-// matching lock (never both locks at once).
+// matching lock (never both locks at once). Text from the server (processor names, messages that
+// quote a reply) is kept printable (printable_text).
 class LeaderboardClient {
 public:
     // The leaderboard this program is set to (leaderboard_setting()).
@@ -48,8 +50,12 @@ public:
     void fetch_standings(RunKind kind);
     void submit_result(std::string cpu_name, RunKind kind, std::int32_t score, std::int32_t threads);
 
-    // Waits for every request started so far; called once after the frame loop and by the destructor.
+    // Waits for every request started so far (each ends within exchange_time_limit per exchange);
+    // called once after the frame loop.
     void shutdown();
+    // Ends every request in flight at once, as failed (a stop by Ctrl-C or SIGTERM); returns without
+    // waiting. The destructor aborts, then waits.
+    void abort();
 
     // Copies taken under the matching lock.
     std::vector<LeaderboardEntry> standings(RunKind kind) const;
@@ -82,9 +88,10 @@ public:
 private:
     template <typename Task>
     void start_task(Task task);
-    void fetch_task(RunKind kind);
-    void submit_task(const std::string& cpu_name, RunKind kind, std::int32_t score, std::int32_t threads);
-    std::vector<LeaderboardEntry> download_standings(RunKind kind) const;
+    void fetch_task(RunKind kind, const std::stop_token& stop);
+    void submit_task(const std::string& cpu_name, RunKind kind, std::int32_t score, std::int32_t threads,
+                     const std::stop_token& stop);
+    std::vector<LeaderboardEntry> download_standings(RunKind kind, const std::stop_token& stop) const;
     void store_standings(RunKind kind, std::vector<LeaderboardEntry> rows);
     std::string failure_text(const std::exception& error) const;
     // Under status_lock.

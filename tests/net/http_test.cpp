@@ -13,6 +13,10 @@
 #include <algorithm>
 #include <set>
 #include <stdexcept>
+#include <stop_token>
+#include <thread>
+
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -198,4 +202,31 @@ TEST(Http, PathThatWouldAlterTheRequestFailsToOpen) {
         EXPECT_EQ(outcome_of([&] { return http_post_json(server.endpoint(), path, "{}"); }), refused);
     }
     EXPECT_TRUE(server.raw_requests().empty());
+}
+
+TEST(Http, AReplyDrippedForEverEndsAtTheTimeLimitAndAStopEndsItAtOnce) {
+    using namespace std::chrono_literals;
+    // Two bytes every half second: never slow enough to count as a stall, and 100 s in all.
+    const ReplyPace drip{2, 500ms};
+    ScriptedTlsServer dripping(reply_always(http_response(200, std::string(400, ' '))), loopback_identity(),
+                               drip);
+    EXPECT_EQ(outcome_of([&] { return http_get(dripping.endpoint(), "/api.php?type=single"); }),
+              "HttpSendRequest failed: timed out" + at(dripping.endpoint()));
+    EXPECT_TRUE(wait_until([&] { return dripping.replies_cut_short() == 1; }));
+
+    ScriptedTlsServer stopped(reply_always(http_response(200, std::string(400, ' '))), loopback_identity(),
+                              drip);
+    std::stop_source stop;
+    std::string outcome;
+    std::thread caller([&] {
+        outcome = outcome_of(
+            [&] { return http_get(stopped.endpoint(), "/api.php?type=single", stop.get_token()); });
+    });
+    ASSERT_TRUE(wait_until([&] { return stopped.raw_requests().size() == 1; }));
+    stop.request_stop();
+    caller.join();
+    EXPECT_EQ(outcome, "HttpSendRequest failed: stopped" + at(stopped.endpoint()));
+    EXPECT_TRUE(wait_until([&] { return stopped.replies_cut_short() == 1; }));
+    // Well before the time limit would have ended it (30 pieces by then).
+    EXPECT_LT(stopped.pieces_sent(), 15);
 }

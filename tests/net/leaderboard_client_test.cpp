@@ -90,6 +90,9 @@ TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows) {
         {http_response(200, ""), parse_error_of("") + not_understood},
         {http_response(200, R"({"leaderboard":[]} x)"),
          parse_error_of(R"({"leaderboard":[]} x)") + not_understood},
+        // A NUL byte does not end the reply: what follows it counts.
+        {http_response(200, std::string(R"({"leaderboard":[]})") + '\0' + "x"),
+         parse_error_of(std::string(R"({"leaderboard":[]})") + '\x01' + "x") + not_understood},
         {http_response(200,
                        R"({"leaderboard":[{"cpu":"A","avg_score":1,"runs":1},{"avg_score":2,"runs":2}]})"),
          "[json.exception.type_error.302] type must be string, but is null" + not_understood},
@@ -195,7 +198,8 @@ TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows) {
         {http_response(200, R"({"okay":true})"), follow_up_ok,
          R"(Submit error: Server rejected: {"okay":true})"},
         {http_response(200, "[true]"), follow_up_ok, "Submit error: Server rejected: [true]"},
-        {http_response(200, "true\n"), follow_up_ok, "Submit error: Server rejected: true\n"},
+        // The reply as received, made printable: its line break cannot start a line of its own.
+        {http_response(200, "true\n"), follow_up_ok, "Submit error: Server rejected: true?"},
         {http_response(200, ""), follow_up_ok, "Submit error: " + parse_error_of("") + not_understood},
         {http_response(200, R"({"ok":true}{)"), follow_up_ok,
          "Submit error: " + parse_error_of(R"({"ok":true}{)") + not_understood},
@@ -333,4 +337,39 @@ TEST(LeaderboardClient, ShutdownWaitsForTheRequestsInFlight) {
 
     EXPECT_EQ(client.pending_request_count(), 0);
     EXPECT_EQ(client.standings(RunKind::Multi).size(), 2u);
+}
+
+TEST(LeaderboardClient, TextFromTheServerIsKeptPrintable) {
+    const std::string hostile_rows =
+        R"({"leaderboard":[{"cpu":"\u001b[2J\u001b[31mRed","avg_score":3,"runs":1},)"
+        R"({"cpu":"A\r\nFake line: 1. Winner 99999","avg_score":2,"runs":1},)"
+        R"({"cpu":"\u001b]0;Title\u0007\u009b1m\u202eTxet","avg_score":1,"runs":1}]})";
+    ScriptedTlsServer server(
+        reply_by_route({{"GET /api.php?type=single", http_response(200, hostile_rows)},
+                        {"POST /api.php", http_response(200, "{\"ok\":false,\"why\":\"\\u001b\"} \r\n")}}));
+    LeaderboardClient client(server.endpoint());
+    client.fetch_standings(RunKind::Single);
+    ASSERT_TRUE(wait_until_idle(client));
+    EXPECT_EQ(
+        cpus(client.standings(RunKind::Single)),
+        (std::vector<std::string>{"?[2J?[31mRed", "A??Fake line: 1. Winner 99999", "?]0;Title??1m?Txet"}));
+    client.submit_result("Mine", RunKind::Single, 1, 1);
+    ASSERT_TRUE(wait_until_idle(client));
+    EXPECT_EQ(client.submit_status_text(),
+              "Submit error: Server rejected: {\"ok\":false,\"why\":\"\\u001b\"} ??" + at(server));
+}
+
+TEST(LeaderboardClient, AbortEndsTheRequestsInFlightAtOnce) {
+    using namespace std::chrono_literals;
+    // A reply dripped two bytes every half second, so slowly that only the time limit would end it.
+    ScriptedTlsServer server(reply_always(http_response(200, std::string(400, ' '))), loopback_identity(),
+                             {2, 500ms});
+    LeaderboardClient client(server.endpoint());
+    client.fetch_standings(RunKind::Single);
+    ASSERT_TRUE(wait_for([&] { return server.raw_requests().size() == 1; }));
+    client.abort();
+    ASSERT_TRUE(wait_until_idle(client));
+    EXPECT_EQ(client.fetch_error_text(), "HttpSendRequest failed: stopped" + at(server));
+    // Well before the time limit would have ended it (30 pieces by then).
+    EXPECT_LT(server.pieces_sent(), 15);
 }

@@ -139,8 +139,8 @@ RecordedRequest parse_request(const std::string& raw) {
     return request;
 }
 
-ScriptedTlsServer::ScriptedTlsServer(Script script, TlsIdentity identity)
-    : script(std::move(script)), identity(std::move(identity)) {
+ScriptedTlsServer::ScriptedTlsServer(Script script, TlsIdentity identity, ReplyPace pace)
+    : script(std::move(script)), pace(pace), identity(std::move(identity)) {
     // A client that hangs up early must not end the test program.
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -220,7 +220,7 @@ void ScriptedTlsServer::serve(int socket) {
                 received.push_back(*request);
             }
             if (const std::optional<std::string> reply = script(parse_request(*request))) {
-                write_all(ssl.get(), *reply);
+                send_paced(ssl.get(), *reply);
                 SSL_shutdown(ssl.get());
             } else {
                 std::unique_lock guard(lock);
@@ -230,6 +230,23 @@ void ScriptedTlsServer::serve(int socket) {
     }
     ssl.reset();
     close(socket);
+}
+
+void ScriptedTlsServer::send_paced(SSL* ssl, const std::string& reply) {
+    if (pace.bytes == 0) {
+        write_all(ssl, reply);
+        return;
+    }
+    for (std::size_t sent = 0; sent < reply.size(); sent += pace.bytes) {
+        const std::string piece = reply.substr(sent, pace.bytes);
+        if (SSL_write(ssl, piece.data(), static_cast<int>(piece.size())) <= 0) {
+            ++cut_short;
+            return;
+        }
+        ++pieces;
+        std::unique_lock guard(lock);
+        if (stopped.wait_for(guard, pace.pause, [this] { return stopping.load(); })) return;
+    }
 }
 
 ScriptedTlsServer::Script reply_always(std::string response) {

@@ -9,6 +9,7 @@
 #include <openssl/ssl.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -47,13 +48,20 @@ struct RecordedRequest {
 
 RecordedRequest parse_request(const std::string& raw);
 
+// How the scripted server sends a reply: all at once, or `bytes` at a time with a pause after each.
+struct ReplyPace {
+    std::size_t bytes = 0;
+    std::chrono::milliseconds pause{0};
+};
+
 class ScriptedTlsServer {
 public:
     // Gives the raw bytes to send back for one request, or nothing to keep the connection open
     // without ever answering. Called on the connection's own thread.
     using Script = std::function<std::optional<std::string>(const RecordedRequest& request)>;
 
-    explicit ScriptedTlsServer(Script script, TlsIdentity identity = loopback_identity());
+    explicit ScriptedTlsServer(Script script, TlsIdentity identity = loopback_identity(),
+                               ReplyPace pace = {});
     ~ScriptedTlsServer();
 
     ScriptedTlsServer(const ScriptedTlsServer&) = delete;
@@ -65,12 +73,19 @@ public:
 
     std::vector<std::string> raw_requests() const;
     std::vector<RecordedRequest> requests() const;
+    // Replies the client hung up on before they were all sent, and the paced pieces sent in all.
+    int replies_cut_short() const { return cut_short.load(); }
+    int pieces_sent() const { return pieces.load(); }
 
 private:
     void accept_loop();
     void serve(int socket);
+    void send_paced(SSL* ssl, const std::string& reply);
 
     Script script;
+    ReplyPace pace;
+    std::atomic<int> cut_short{0};
+    std::atomic<int> pieces{0};
     SSL_CTX* context = nullptr;
     TlsIdentity identity;
     int listener = -1;
