@@ -6,7 +6,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <utility>
@@ -19,14 +18,6 @@ constexpr const char* api_path = "/api.php";
 
 std::string standings_path(RunKind kind) {
     return std::string(api_path) + "?type=" + std::string(run_kind_text(kind));
-}
-
-// The reply must be one JSON value, white space around it allowed. The parser would take a NUL
-// byte for the end of the text and ignore what follows; read as the control character it is,
-// it gets the parser's own error instead.
-json parse_reply(std::string body) {
-    std::replace(body.begin(), body.end(), '\0', '\x01');
-    return json::parse(body);
 }
 
 // Accepted only when the reply is an object whose "ok" is the boolean true.
@@ -121,11 +112,7 @@ const HttpEndpoint& LeaderboardClient::endpoint() const {
 }
 
 std::vector<LeaderboardEntry> LeaderboardClient::download_standings(RunKind kind, const std::stop_token& stop) const {
-    json reply = parse_reply(http_get(endpoint(), standings_path(kind), stop));
-    std::vector<LeaderboardEntry> rows = read_standings(reply);
-    // The names are the server's text: safe to print wherever they are shown.
-    for (LeaderboardEntry& row : rows) row.cpu = printable_text(row.cpu);
-    return rows;
+    return standings_from_reply(http_get(endpoint(), standings_path(kind), stop));
 }
 
 void LeaderboardClient::store_standings(RunKind kind, std::vector<LeaderboardEntry> rows) {

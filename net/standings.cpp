@@ -1,5 +1,7 @@
 #include "net/standings.h"
 
+#include "net/printable_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -66,5 +68,18 @@ std::vector<LeaderboardEntry> read_standings(json& reply) {
     if (!board.is_array()) throw ImpossibleStandings("\"leaderboard\" is not a list");
     std::vector<LeaderboardEntry> rows;
     for (json& row : board) rows.push_back(read_row(row, rows.size() + 1));
+    return rows;
+}
+
+json parse_reply(std::string body) {
+    // The parser would take a NUL byte for the end of the text and ignore what follows.
+    std::replace(body.begin(), body.end(), '\0', '\x01');
+    return json::parse(body);
+}
+
+std::vector<LeaderboardEntry> standings_from_reply(const std::string& body) {
+    json reply = parse_reply(body);
+    std::vector<LeaderboardEntry> rows = read_standings(reply);
+    for (LeaderboardEntry& row : rows) row.cpu = printable_text(row.cpu);
     return rows;
 }

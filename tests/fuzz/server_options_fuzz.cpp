@@ -1,0 +1,28 @@
+// The server's flags, one argument per line: an error is one line, and accepted numbers are in range.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "server/options.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::string> args(1);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == '\n') {
+            args.emplace_back();
+        } else {
+            args.back().push_back(static_cast<char>(data[i]));
+        }
+    }
+    const ParsedOptions parsed = parse_options(args);
+    if (parsed.error.find('\n') != std::string::npos) std::abort();
+    if (parsed.error.empty()) {
+        const ServerOptions& o = parsed.options;
+        if (o.port < 0 || o.port > 65535 || o.rate_limit < 1 || o.max_connections < 1 ||
+            o.connections_per_address < 1 || o.request_seconds < 1) {
+            std::abort();
+        }
+    }
+    return 0;
+}
