@@ -1,17 +1,22 @@
-// leaderboard_load: the leaderboard server under load and under attack, on loopback.
+// leaderboard_load: the leaderboard server under load, under attack and with faults, on loopback.
 //
-// For each store (SQLite, PostgreSQL of its own) and each size (1,000 and 1,000,000
-// stored runs, loaded in bulk), GET and POST at 1, 8 and 64 concurrent clients over
-// TLS, with kept-alive connections and with a new connection per request; then two
-// attacks: slow-header TLS clients with silent TCP connections while an ordinary
-// client keeps asking, and a flood of oversized headers while the server's memory is
-// watched. Prints requests per second and p50/p99 latency. Every scenario is bounded
-// in requests and time; nothing leaves the machine.
+// load: for each store (SQLite, PostgreSQL of its own) and each size (1,000 and 1,000,000
+// stored runs, loaded in bulk), GET and POST at 1, 8 and 64 concurrent clients over TLS, with
+// kept-alive connections and with a new connection per request. Prints requests per second,
+// p50/p99 latency and the server's CPU time per request.
+// attacks (against the largest SQLite board): slow-header TLS clients with silent TCP
+// connections; a flood of oversized headers while the server's memory is watched; 1,000
+// connections dripping a byte every 3 s from 20 addresses; a lone head and a lone body dripped a
+// byte every 5 s; silent connections up to the limit. An ordinary client keeps asking throughout.
+// faults: PostgreSQL stopped for 10 s under load, then SIGTERM while it is stopped; kill -9
+// during a POST burst on each store; a database that never answers at start-up.
+// Every scenario is bounded in requests and time; nothing leaves the machine.
 //
-// Usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick]
+// Usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick] [--only load|attacks|faults]
 //   --seconds S         length of each load scenario (default 3)
-//   --attack-seconds S  length of the slow-client attack (default 60)
-//   --quick             1,000 runs only, SQLite only, short attack (a smoke run)
+//   --attack-seconds S  length of the slow-client attack and the drip flood (default 60)
+//   --quick             1,000 runs only, SQLite only, short attacks (a smoke run)
+//   --only GROUP        one group of scenarios
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -38,6 +43,8 @@
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 
+#include "bench/leaderboard_bench.h"
+#include "bench/leaderboard_scenarios.h"
 #include "server/store.h"
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/postgres_server.h"
@@ -45,15 +52,15 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using Ms = std::chrono::duration<double, std::milli>;
-
 constexpr std::size_t max_requests_per_scenario = 200000;
 
 struct Settings {
     double seconds = 3;
     double attack_seconds = 60;
     bool quick = false;
+    std::string only;  // empty: every group
+
+    bool runs(const char* group) const { return only.empty() || only == group; }
 };
 
 // ---- stored runs -------------------------------------------------------------
@@ -92,18 +99,6 @@ struct LoadResult {
     std::size_t failures = 0;
     double seconds = 0;
     std::vector<double> latencies_ms;
-};
-
-double percentile(std::vector<double>& values, double p) {
-    if (values.empty()) return 0;
-    std::size_t at = std::min(values.size() - 1, static_cast<std::size_t>(p * values.size()));
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(at), values.end());
-    return values[at];
-}
-
-struct Target {
-    std::string base_url;  // https://localhost:PORT
-    std::string ca_file;
 };
 
 void set_common(CURL* curl, const Target& target, const std::string& url, bool post,
@@ -183,216 +178,6 @@ void print_load(const std::string& store, int runs, bool post, int clients, bool
     std::fflush(stdout);
 }
 
-// ---- attackers ---------------------------------------------------------------
-
-int connect_from(const char* from, int port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    inet_pton(AF_INET, from, &local.sin_addr);
-    bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    sockaddr_in server{};
-    server.sin_family = AF_INET;
-    server.sin_port = htons(static_cast<std::uint16_t>(port));
-    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool closed_by_peer(int fd) {
-    pollfd p{fd, POLLIN | POLLRDHUP, 0};
-    if (poll(&p, 1, 0) <= 0) return false;
-    char byte;
-    return (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) || recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
-}
-
-// A TLS client that finishes the handshake, then sends its headers a byte at a time.
-struct SlowClient {
-    std::string from;
-    int fd = -1;
-    SSL* ssl = nullptr;
-    std::size_t sent = 0;
-    int reconnects = 0;
-
-    void drop() {
-        if (ssl) SSL_free(ssl);
-        if (fd >= 0) close(fd);
-        ssl = nullptr;
-        fd = -1;
-    }
-    void open(SSL_CTX* context, int port) {
-        drop();
-        fd = connect_from(from.c_str(), port);
-        if (fd < 0) return;
-        ssl = SSL_new(context);
-        SSL_set_fd(ssl, fd);
-        SSL_set_tlsext_host_name(ssl, "localhost");
-        timeval timeout{2, 0};
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        if (SSL_connect(ssl) != 1) drop();
-        sent = 0;
-    }
-    void step(SSL_CTX* context, int port) {
-        static const std::string request =
-            "GET /api.php?type=single HTTP/1.1\r\nHost: localhost\r\nX-Slow: " + std::string(100000, 'a');
-        if (fd < 0 || closed_by_peer(fd)) {
-            ++reconnects;
-            open(context, port);
-            if (fd < 0) return;
-        }
-        if (SSL_write(ssl, request.data() + (sent % request.size()), 1) == 1) ++sent;
-    }
-};
-
-void slow_client_attack(const Target& target, int port, double seconds) {
-    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
-    std::vector<SlowClient> slow(16);
-    for (std::size_t i = 0; i < slow.size(); ++i) {
-        slow[i].from = "127.0.2." + std::to_string(i + 1);
-        slow[i].open(context, port);
-    }
-    std::vector<int> silent;
-    std::vector<std::string> silent_from;
-    for (int i = 0; i < 200; ++i) {
-        silent_from.push_back("127.0.3." + std::to_string(i + 1));
-        silent.push_back(connect_from(silent_from.back().c_str(), port));
-    }
-    int silent_reconnects = 0;
-
-    std::vector<double> latencies;
-    std::size_t failures = 0;
-    double worst = 0;
-    const auto begin = Clock::now();
-    auto next_byte = begin;
-    while (Clock::now() - begin < std::chrono::duration<double>(seconds)) {
-        if (Clock::now() >= next_byte) {
-            for (SlowClient& s : slow) s.step(context, port);
-            for (std::size_t i = 0; i < silent.size(); ++i) {
-                if (silent[i] < 0 || closed_by_peer(silent[i])) {
-                    if (silent[i] >= 0) close(silent[i]);
-                    silent[i] = connect_from(silent_from[i].c_str(), port);
-                    ++silent_reconnects;
-                }
-            }
-            next_byte += std::chrono::seconds(1);
-        }
-        // The ordinary client: a new TLS connection per request, as the program makes.
-        CURL* curl = curl_easy_init();
-        set_common(curl, target, target.base_url + "/api.php?type=single", false, "");
-        auto t0 = Clock::now();
-        CURLcode rc = curl_easy_perform(curl);
-        long status = 0;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-        double ms = Ms(Clock::now() - t0).count();
-        curl_easy_cleanup(curl);
-        latencies.push_back(ms);
-        worst = std::max(worst, ms);
-        if (rc != CURLE_OK || status != 200) ++failures;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    int slow_reconnects = 0;
-    std::size_t slow_bytes = 0;
-    for (SlowClient& s : slow) {
-        slow_reconnects += s.reconnects;
-        slow_bytes += s.sent;
-        s.drop();
-    }
-    for (int fd : silent) {
-        if (fd >= 0) close(fd);
-    }
-    SSL_CTX_free(context);
-    std::size_t over_100ms = static_cast<std::size_t>(
-        std::count_if(latencies.begin(), latencies.end(), [](double v) { return v >= 100; }));
-    std::printf("slow-client attack, %.0f s: 16 slow-header TLS clients (%zu bytes sent, %d reconnects), "
-                "200 silent TCP connections (%d reconnects)\n",
-                seconds, slow_bytes, slow_reconnects, silent_reconnects);
-    std::printf(
-        "  ordinary GETs, new TLS connection each: %zu, failed %zu, p50 %.2f ms, p99 %.2f ms, worst %.2f "
-        "ms, %zu at or over 100 ms\n",
-        latencies.size(), failures, percentile(latencies, 0.5), percentile(latencies, 0.99), worst,
-        over_100ms);
-    std::fflush(stdout);
-}
-
-// CPU time the process has used so far, user and system, in milliseconds.
-double cpu_ms(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i >= 14) ticks += std::atof(field.c_str());
-    }
-    return ticks * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-long resident_kib(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-    }
-    return -1;
-}
-
-// 100 requests, each announcing 200 MB of headers; sending stops when the server
-// answers or closes.
-void header_flood(int port, pid_t server_pid) {
-    long before = resident_kib(server_pid);
-    long peak = before;
-    std::vector<double> answer_ms;
-    int got_431 = 0, closed = 0;
-    const std::string chunk = "X-Flood-" + std::string(8000, 'f') + ": " + std::string(56000, 'v') + "\r\n";
-    SSL_CTX* context = SSL_CTX_new(TLS_client_method());
-    for (int i = 0; i < 100; ++i) {
-        int fd = connect_from("127.0.4.1", port);
-        if (fd < 0) continue;
-        SSL* ssl = SSL_new(context);
-        SSL_set_fd(ssl, fd);
-        timeval timeout{5, 0};
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-        if (SSL_connect(ssl) == 1) {
-            auto t0 = Clock::now();
-            std::string head = "GET /api.php?type=single HTTP/1.1\r\nHost: localhost\r\n";
-            SSL_write(ssl, head.data(), static_cast<int>(head.size()));
-            std::size_t sent = 0;
-            const std::size_t total = 200u * 1024 * 1024;
-            while (sent < total) {
-                if (SSL_write(ssl, chunk.data(), static_cast<int>(chunk.size())) <= 0) break;
-                sent += chunk.size();
-                pollfd p{fd, POLLIN, 0};
-                if (poll(&p, 1, 0) > 0) break;  // the server answered or closed
-                if (sent % (16 * chunk.size()) == 0) peak = std::max(peak, resident_kib(server_pid));
-            }
-            char reply[512] = {0};
-            int n = SSL_read(ssl, reply, sizeof reply - 1);
-            answer_ms.push_back(Ms(Clock::now() - t0).count());
-            if (n > 0 && std::strstr(reply, " 431 ")) {
-                ++got_431;
-            } else {
-                ++closed;
-            }
-        }
-        SSL_free(ssl);
-        close(fd);
-        peak = std::max(peak, resident_kib(server_pid));
-    }
-    SSL_CTX_free(context);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    long after = resident_kib(server_pid);
-    std::printf("header flood: 100 requests announcing 200 MB of headers each: %d got 431, %d closed; "
-                "answer after p50 %.2f ms, p99 %.2f ms\n",
-                got_431, closed, percentile(answer_ms, 0.5), percentile(answer_ms, 0.99));
-    std::printf("  server resident memory: %.1f MB before, %.1f MB at most during, %.1f MB after\n",
-                before / 1024.0, peak / 1024.0, after / 1024.0);
-    std::fflush(stdout);
-}
-
 Settings parse(int argc, char** argv) {
     Settings s;
     for (int i = 1; i < argc; ++i) {
@@ -404,8 +189,13 @@ Settings parse(int argc, char** argv) {
         } else if (a == "--quick") {
             s.quick = true;
             s.attack_seconds = 5;
+        } else if (a == "--only" && i + 1 < argc &&
+                   (std::string(argv[i + 1]) == "load" || std::string(argv[i + 1]) == "attacks" ||
+                    std::string(argv[i + 1]) == "faults")) {
+            s.only = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick]\n");
+            std::fprintf(stderr, "usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick] "
+                                 "[--only load|attacks|faults]\n");
             std::exit(2);
         }
     }
@@ -429,6 +219,8 @@ int main(int argc, char** argv) {
     bool attacked = false;
     for (const std::string& store_name : stores) {
         for (int runs : sizes) {
+            const bool attack_here = settings.runs("attacks") && !attacked && runs == sizes.back();
+            if (!settings.runs("load") && !attack_here) continue;
             TempDir dir;
             std::string location;
             if (store_name == "SQLite") {
@@ -443,7 +235,7 @@ int main(int argc, char** argv) {
                 load_runs(*store, runs);
             }
             std::printf("%s: %d runs loaded in bulk in %.1f s\n", store_name.c_str(), runs,
-                        std::chrono::duration<double>(Clock::now() - load_begin).count());
+                        seconds_since(load_begin));
 
             LeaderboardServerOptions options;
             options.rate_limit = 1000000;  // raised for the benchmark
@@ -453,6 +245,7 @@ int main(int argc, char** argv) {
             for (bool post : {false, true}) {
                 for (bool keep_alive : {true, false}) {
                     for (int clients : {1, 8, 64}) {
+                        if (!settings.runs("load")) continue;
                         double cpu_before = cpu_ms(server.pid());
                         LoadResult result = run_load(target, post, clients, keep_alive, settings.seconds);
                         print_load(store_name, runs, post, clients, keep_alive, std::move(result),
@@ -460,13 +253,24 @@ int main(int argc, char** argv) {
                     }
                 }
             }
-            if (!attacked && runs == sizes.back()) {
+            if (attack_here) {
                 slow_client_attack(target, server.port(), settings.attack_seconds);
                 header_flood(server.port(), server.pid());
+                drip_flood(target, server.port(), settings.attack_seconds);
+                lone_drips(server.port());
+                idle_connections_at_the_limit(target, server.port());
                 attacked = true;
             }
             server.stop();
         }
+    }
+    if (settings.runs("faults")) {
+        if (!postgres) postgres = std::make_unique<PostgresServer>(/*durable=*/true);
+        stalled_database(*postgres, 10);
+        TempDir dir;
+        kill_during_post_burst("SQLite", dir.file("burst.db"));
+        kill_during_post_burst("PostgreSQL", postgres->create_database());
+        unreachable_database_at_start();
     }
     curl_global_cleanup();
     return 0;

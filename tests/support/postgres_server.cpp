@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -144,4 +147,28 @@ std::string PostgresServer::create_database() {
     run_as_owner({command_path("createdb"), "--host", "127.0.0.1", "--port", std::to_string(port_),
                   "--username", "postgres", name});
     return uri(name);
+}
+
+std::vector<pid_t> PostgresServer::process_ids() const {
+    std::ifstream pid_file(directory_ + "/data/postmaster.pid");
+    pid_t postmaster = 0;
+    pid_file >> postmaster;
+    if (postmaster <= 0) return {};
+    std::vector<pid_t> pids{postmaster};
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        // "PID (NAME) STATE PPID ...": the name may hold spaces, so read after its last ')'.
+        const std::size_t close = text.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream fields(text.substr(close + 2));
+        char state = 0;
+        pid_t parent = 0;
+        fields >> state >> parent;
+        if (parent == postmaster) pids.push_back(static_cast<pid_t>(std::stoi(name)));
+    }
+    return pids;
 }

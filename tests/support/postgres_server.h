@@ -6,6 +6,8 @@
 // run as root, so under root its commands run as the `postgres` user the package
 // creates. Free of any test framework.
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -26,6 +28,8 @@ public:
     void restart();
     // Creates an empty database with a fresh name and returns its URI.
     std::string create_database();
+    // The server's processes (the postmaster and its children), for stopping them in place.
+    std::vector<pid_t> process_ids() const;
 
 private:
     std::string command_path(const std::string& name) const;
