@@ -22,6 +22,8 @@ declare -A may_include=(
   [bench]="base app engine engine/render server tests/support"
   [packaging]="app"
   [tests/support]="base engine/render history sysinfo"
+  # The fuzz targets feed the parsers of the programs (not the window's) with made-up input.
+  [tests/fuzz]="base cli session verify engine engine/render history net sysinfo server"
 )
 # Third-party headers only the window's folders may use: everything else builds without a display.
 gui_headers='^(imgui|imgui_internal\.h|backends/|GLFW/|GL/|X11/)'
@@ -46,7 +48,7 @@ layer_of() {
 # include, and the shared test support.
 allowed_for() {
   local layer=$1
-  if [[ $layer == tests/support ]]; then echo "tests/support ${may_include[tests/support]}"; return; fi
+  if [[ $layer == tests/support || $layer == tests/fuzz ]]; then echo "$layer ${may_include[$layer]}"; return; fi
   if [[ $layer == tests/* ]]; then
     local subject=${layer#tests/}
     [[ $subject == render ]] && subject=engine/render
