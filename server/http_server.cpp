@@ -36,9 +36,11 @@ namespace {
 
 using Context = HttpServer::Context;
 
-// Memory of one connection: read buffer, parsed headers and the reply's header block.
-// A head up to here reaches the checks below; beyond it the library refuses it itself.
-constexpr std::size_t connection_memory = 2 * max_header_bytes;
+// Memory of one connection at most: read buffer, parsed headers and the reply's header block.
+// A head up to here reaches the checks below (and gets their JSON refusal); beyond it the library
+// refuses it itself. The pages are only taken as a connection fills them, so a silent or slow
+// connection costs a page or two, not this.
+constexpr std::size_t connection_memory = 16 * max_header_bytes;
 // A body past the limit is read and thrown away up to this much, so that the client
 // gets its 413; beyond it the connection is closed.
 constexpr std::size_t discard_limit = 1024 * 1024;
