@@ -11,10 +11,13 @@
 #include "session/stop_signal.h"
 #include "ui/app_state.h"
 #include "ui/main_layout.h"
+#include "ui/run_updates.h"
 
 namespace {
 
 void draw_frame(AppState& app, Shell& shell) {
+    // What the runs did since the last frame, before any panel reads their state.
+    poll_runs(app);
     shell.new_frame();
     ImGui::NewFrame();
     if (app.font_ui != nullptr) ImGui::PushFont(app.font_ui);
@@ -36,7 +39,7 @@ void run_frame_loop(AppState& app, Shell& shell, FrameObserver frame_drawn) {
         const double wait =
             pacer.wait_before_frame({.now = now,
                                      .window_cpu = window_cpu.seconds(),
-                                     .run_in_progress = app.engine.running.load(),
+                                     .run_in_progress = app.runs.busy(),
                                      .input = shell.take_input(),
                                      .pending_requests = app.leaderboard_client.pending_request_count()});
         if (wait > 0.0) {

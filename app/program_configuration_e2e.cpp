@@ -15,8 +15,6 @@
 
 #include "app/frame_loop.h"
 #include "app/program_configuration.h"
-#include "engine/steady_clock.h"
-#include "session/time_left.h"
 #include "ui/app_state.h"
 #include "ui/preview_panel.h"
 
@@ -74,16 +72,18 @@ std::unique_ptr<AppState> make_app_state() {
     auto app = std::make_unique<AppState>();
     // By default a run of a fraction of a second; the score stays far below what
     // the server still accepts as plausible.
-    app->run_settings.width = 64;
-    app->run_settings.height = 36;
-    app->run_settings.samples = 4;
+    BenchmarkConfig settings = app->runs.settings();
+    settings.width = 64;
+    settings.height = 36;
+    settings.samples = 4;
     // A benchmark may time a real run in the window: VORNMARK_TEST_RUN=640x360x32.
     const std::string run = environment("VORNMARK_TEST_RUN", "");
-    if (!run.empty() && !parse_test_run(run, app->run_settings))
+    if (!run.empty() && !parse_test_run(run, settings))
         std::fprintf(stderr,
                      "vornmark-e2e: VORNMARK_TEST_RUN must be WIDTHxHEIGHTxSAMPLES (1 to 100000 each), "
                      "not \"%s\"; using the tiny run\n",
                      run.c_str());
+    app->runs.set_settings(settings);
     return app;
 }
 
@@ -98,15 +98,10 @@ void frame_drawn(const AppState& app, const FrameFacts& facts) {
     gui_logged = true;
     const double unix_seconds =
         std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-    const bool running = app.engine.running.load();
-    const std::int32_t done = app.engine.tiles_done.load();
-    const std::int32_t total = app.engine.tiles_total.load();
-    const double seconds = progress_seconds(true, app.engine.start_time.load(), steady_now_ns(), false, 0.0);
-    const std::string line = running ? progress_text(done, total, progress_fraction(done, total), seconds,
-                                                     estimated_seconds_left(done, total, seconds))
-                                     : "-";
-    std::fprintf(log, "%.6f %d %d %d %.6f %dx%d %d %s\n", unix_seconds, running ? 1 : 0, done, total,
-                 facts.window_cpu_seconds, facts.buffer_width, facts.buffer_height, facts.resizes,
-                 line.c_str());
+    const RunProgress& progress = app.runs.progress();
+    const std::string line = progress.running ? progress_line(progress) : "-";
+    std::fprintf(log, "%.6f %d %d %d %.6f %dx%d %d %s\n", unix_seconds, progress.running ? 1 : 0,
+                 progress.tiles_done, progress.tiles_total, facts.window_cpu_seconds, facts.buffer_width,
+                 facts.buffer_height, facts.resizes, line.c_str());
     std::fflush(log);
 }

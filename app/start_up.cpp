@@ -21,5 +21,5 @@ void stop_background_work(AppState& app) {
     // A stop signal ends the requests in flight at once; closing the window lets them finish.
     if (stop_requested()) app.leaderboard_client.abort();
     app.leaderboard_client.shutdown();
-    app.engine.cancel();
+    app.runs.cancel();
 }

@@ -17,9 +17,8 @@ BenchmarkConfig reduced_config(std::int32_t threads) {
 // Seconds of the engine's own timed span for one completed run.
 double timed_run(BenchmarkEngine& engine, std::int32_t threads) {
     engine.start(reduced_config(threads));
-    while (engine.running) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    engine.result_ready.exchange(false);
-    return engine.result.time_seconds;
+    while (engine.running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return engine.take_result().value_or(BenchmarkResult{}).time_seconds;
 }
 
 std::int32_t hardware_threads() {

@@ -28,15 +28,16 @@ void snapshot_and_upload(benchmark::State& state) {
     // An idle engine holds the preset's 1920 x 1080 buffer from construction on.
     BenchmarkEngine engine;
     GlGpuBackend gl;
-    gl.create_texture(engine.width, engine.height);
+    gl.create_texture(engine.width(), engine.height());
     std::vector<std::uint8_t> snapshot;
     for (auto _ : state) {
         engine.snapshot_pixels(snapshot);
-        gl.update_texture(snapshot.data(), engine.width, engine.height);
+        gl.update_texture(snapshot.data(), engine.width(), engine.height());
         // Wait for the driver to take the data, as the next frame's draw would.
         glFinish();
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * engine.width * engine.height * 4);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * engine.width() * engine.height() *
+                            4);
     gl.release();
 }
 
@@ -47,7 +48,8 @@ void snapshot_only(benchmark::State& state) {
         engine.snapshot_pixels(snapshot);
         benchmark::DoNotOptimize(snapshot.data());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * engine.width * engine.height * 4);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * engine.width() * engine.height() *
+                            4);
 }
 
 }  // namespace

@@ -6,6 +6,6 @@ std::vector<KnownImage> runner_known_images() {
     return built_in_known_images();
 }
 
-BenchmarkEngine::TileHook tile_fault() {
+TileHook tile_fault() {
     return nullptr;
 }

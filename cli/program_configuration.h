@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "engine/benchmark_engine.h"
+#include "engine/tile_plan.h"
 #include "verify/known_image.h"
 
 // What sets the runner users get apart from the one the end-to-end tests run. Each executable
@@ -23,4 +23,4 @@ std::vector<KnownImage> runner_known_images();
 // Null in the product. The end-to-end program with VORNMARK_TEST_FAULT_TILE=N: a hook that
 // corrupts tile N after rendering it, as a faulty core would, so the tests can see a wrong
 // image refused.
-BenchmarkEngine::TileHook tile_fault();
+TileHook tile_fault();

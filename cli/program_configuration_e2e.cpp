@@ -46,7 +46,7 @@ std::vector<KnownImage> runner_known_images() {
     return {known_image_of(config, render_image(config).data())};
 }
 
-BenchmarkEngine::TileHook tile_fault() {
+TileHook tile_fault() {
     const std::string tile = environment("VORNMARK_TEST_FAULT_TILE", "");
     if (tile.empty()) return nullptr;
     fault_tile = std::atoi(tile.c_str());

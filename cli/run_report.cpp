@@ -59,13 +59,17 @@ std::string verdict_report(const ImageVerdict& verdict) {
     return text;
 }
 
-std::string run_heading(const BenchmarkConfig& config, bool custom) {
+std::string run_description(const BenchmarkConfig& config, bool custom) {
     char text[256];
-    std::snprintf(text, sizeof text, "Running %s%s: %dx%d, %d samples, depth %d, tile %d, %d thread%s",
+    std::snprintf(text, sizeof text, "%s%s: %dx%d, %d samples, depth %d, tile %d, %d thread%s",
                   std::string(run_kind_text(run_kind_for(config.threads))).c_str(), custom ? " (custom)" : "",
                   config.width, config.height, config.samples, config.max_depth, config.tile_size,
                   config.threads, config.threads == 1 ? "" : "s");
     return text;
+}
+
+std::string run_heading(const BenchmarkConfig& config, bool custom) {
+    return "Running " + run_description(config, custom);
 }
 
 std::string cancelled_text(std::int32_t tiles_done, std::int32_t tiles_total) {

@@ -20,7 +20,10 @@ std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& co
 // the mismatch message with the wrong tiles, or that nothing is known to compare with.
 std::string verdict_report(const ImageVerdict& verdict);
 
-// The line announcing a run before it starts.
+// A run's kind and settings: "single: 1920x1080, 128 samples, depth 50, tile 32, 1 thread".
+std::string run_description(const BenchmarkConfig& config, bool custom);
+
+// The line announcing a run as it starts: "Running " and its description.
 std::string run_heading(const BenchmarkConfig& config, bool custom);
 
 // A run stopped by Ctrl-C or SIGTERM: "Cancelled after 211 of 2040 tiles; nothing stored".

@@ -8,13 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/exit_codes.h"
 #include "session/stop_signal.h"
 
 namespace {
-
-constexpr int exit_ok = 0;
-constexpr int exit_failed = 1;
-constexpr int exit_wrong_image = 3;
 
 std::string clock_text(double seconds) {
     const auto whole = static_cast<long>(seconds);
@@ -34,7 +31,7 @@ int run_stability_test(StabilityTest& test, double minutes, bool json) {
     } catch (const std::system_error& failure) {
         std::fprintf(stderr, "vornmark-cli: could not start the stability test's workers: %s\n",
                      failure.what());
-        return exit_failed;
+        return exit_run_failed;
     }
 
     const auto begin = std::chrono::steady_clock::now();
@@ -80,7 +77,7 @@ int run_stability_test(StabilityTest& test, double minutes, bool json) {
         std::fputs(stability_text(report, first, last).c_str(), stdout);
     std::fflush(stdout);
     if (report.errors > 0) return exit_wrong_image;
-    return stop_requested() ? 128 + stop_signal() : exit_ok;
+    return stop_requested() ? exit_stopped() : exit_ok;
 }
 
 std::string stability_text(const StabilityReport& report, double first_minute, double last_minute) {

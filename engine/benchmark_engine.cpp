@@ -29,10 +29,10 @@ std::string config_problem(const BenchmarkConfig& config) {
 }  // namespace
 
 BenchmarkEngine::BenchmarkEngine()
-    : pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u) {}
+    : pixels(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0u) {}
 
 BenchmarkEngine::~BenchmarkEngine() {
-    // Join before any member goes: start_time and the error text are declared after
+    // Join before any member goes: start_time_ and the error text are declared after
     // run_thread and would otherwise be destroyed while the run can still use them.
     if (run_thread.joinable()) {
         run_thread.request_stop();
@@ -41,7 +41,7 @@ BenchmarkEngine::~BenchmarkEngine() {
 }
 
 void BenchmarkEngine::start(BenchmarkConfig config) {
-    if (running) return;
+    if (running_) return;
 
     if (std::string problem = config_problem(config); !problem.empty()) {
         set_error(std::move(problem));
@@ -52,36 +52,45 @@ void BenchmarkEngine::start(BenchmarkConfig config) {
     config.threads = std::max<std::int32_t>(config.threads, 1);
     set_error({});
 
-    width = config.width;
-    height = config.height;
+    width_ = config.width;
+    height_ = config.height;
     // No run is active, so no worker touches the buffer; resize keeps the storage
     // when it is large enough.
-    pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    pixels.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
     std::fill(pixels.begin(), pixels.end(), 0u);
     reset_finish_log(config);
 
-    tiles_done = 0;
-    cancel_requested = false;
-    result_ready = false;
-    ++run_serial;
-    running = true;
+    tiles_done_ = 0;
+    cancel_requested_ = false;
+    result_ready_ = false;
+    ++run_serial_;
+    running_ = true;
 
     try {
         // Move-assigning a jthread joins the previous run thread, which has
-        // already cleared running and is at most returning.
+        // already cleared running_ and is at most returning.
         run_thread = std::jthread([this, config] { run_thread_main(config); });
     } catch (const std::system_error& failure) {
         set_error(std::string("Could not start the benchmark thread: ") + failure.what());
-        running = false;
+        running_ = false;
     }
 }
 
 void BenchmarkEngine::cancel() {
-    cancel_requested.exchange(true);
+    cancel_requested_.exchange(true);
+}
+
+std::optional<BenchmarkResult> BenchmarkEngine::take_result() {
+    // running before result_ready: a run sets result_ready before it clears running, so once
+    // running reads false the outcome of the run is in place.
+    if (running_.load() || !result_ready_.load()) return std::nullopt;
+    BenchmarkResult result = result_;
+    result_ready_.exchange(false);
+    return result;
 }
 
 void BenchmarkEngine::snapshot_pixels(std::vector<std::uint8_t>& out) const {
-    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const std::size_t count = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
     out.resize(count * 4);
     // The loads do not modify the pixels; atomic_ref needs a non-const object.
     auto* source = const_cast<std::uint32_t*>(pixels.data());
@@ -98,7 +107,7 @@ void BenchmarkEngine::snapshot_region(const Tile& area, std::vector<std::uint8_t
     auto* source = const_cast<std::uint32_t*>(pixels.data());
     std::uint8_t* target = out.data();
     for (std::int32_t y = area.y; y < area.y + area.height; ++y) {
-        const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
         for (std::size_t x = 0; x < columns; ++x) {
             const std::uint32_t word =
                 std::atomic_ref<std::uint32_t>(source[row + static_cast<std::size_t>(area.x) + x])
@@ -131,7 +140,7 @@ void BenchmarkEngine::tiles_finished_since(std::int32_t& cursor, std::vector<std
 }
 
 void BenchmarkEngine::set_tile_hook(TileHook hook, void* context) {
-    if (running) return;
+    if (running_) return;
     tile_hook = hook;
     tile_hook_context = context;
 }
@@ -166,16 +175,16 @@ void BenchmarkEngine::run_thread_main(BenchmarkConfig config) {
     {
         std::lock_guard lock(tile_mutex);
         tiles = plan_tiles(config);
-        tiles_total = static_cast<std::int32_t>(tiles.size());
+        tiles_total_ = static_cast<std::int32_t>(tiles.size());
     }
-    tiles_done = 0;
+    tiles_done_ = 0;
 
-    start_time = steady_now_ns();
+    start_time_ = steady_now_ns();
     try {
         WorkerPool pool(config.threads);
-        const std::int32_t total = tiles_total;
+        const std::int32_t total = tiles_total_;
         for (std::int32_t i = 0; i < total; ++i) {
-            if (cancel_requested) break;
+            if (cancel_requested_) break;
             // 24 bytes: fits PoolJob's inline storage, so no allocation per tile.
             pool.enqueue([this, i, &config] { run_tile(i, config); });
         }
@@ -183,34 +192,34 @@ void BenchmarkEngine::run_thread_main(BenchmarkConfig config) {
     } catch (const std::system_error& failure) {
         // The pool has already stopped and joined the workers it had started.
         set_error(std::string("Could not start the benchmark's worker threads: ") + failure.what());
-        running = false;
+        running_ = false;
         return;
     } catch (const std::exception& failure) {
         // Out of memory while queueing: the pool drained and joined on the way out.
         set_error(std::string("The benchmark run failed: ") + failure.what());
-        running = false;
+        running_ = false;
         return;
     }
     const std::int64_t end_time = steady_now_ns();
 
-    if (cancel_requested) {
-        running = false;
+    if (cancel_requested_) {
+        running_ = false;
         return;
     }
 
-    const double seconds = elapsed_seconds(end_time - start_time);
-    result.type = run_kind_for(config.threads);
-    result.score = score_for_time(seconds);
-    result.time_seconds = seconds;
-    result.threads = config.threads;
-    result.date = format_local_date(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
+    const double seconds = elapsed_seconds(end_time - start_time_);
+    result_.type = run_kind_for(config.threads);
+    result_.score = score_for_time(seconds);
+    result_.time_seconds = seconds;
+    result_.threads = config.threads;
+    result_.date = format_local_date(std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
 
-    result_ready = true;
-    running = false;
+    result_ready_ = true;
+    running_ = false;
 }
 
 void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config) {
-    if (cancel_requested) return;
+    if (cancel_requested_) return;
 
     const auto position = static_cast<std::size_t>(index);
     {
@@ -229,5 +238,5 @@ void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config
     }
     const std::int32_t slot = finish_next.fetch_add(1);
     finish_log[static_cast<std::size_t>(slot)].store(index, std::memory_order_release);
-    ++tiles_done;
+    ++tiles_done_;
 }

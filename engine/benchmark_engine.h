@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,12 +16,12 @@
 #include "engine/tile_plan.h"
 
 // Runs one benchmark at a time on a background thread. Only one thread (the
-// GUI or the command-line runner) calls its operations; the flags, counters
-// and the result are read directly, see the comments below.
+// controller's: the GUI thread or the runner's main thread) calls its operations;
+// the others only read what the run publishes through the accessors.
 class BenchmarkEngine {
 public:
     BenchmarkEngine();
-    // Joins the run thread; set cancel_requested first to end a run early.
+    // Joins the run thread; cancel() first to end a run early.
     ~BenchmarkEngine();
 
     BenchmarkEngine(const BenchmarkEngine&) = delete;
@@ -33,7 +34,29 @@ public:
     // stays idle and error() says why. threads below 1 runs on one worker.
     void start(BenchmarkConfig config);
 
+    // The current run ends early: tiles in flight are finished, the rest skipped,
+    // and the run leaves no result. Without effect when no run is going.
     void cancel();
+
+    // A run is in progress; cleared by the run as its very last act.
+    bool running() const { return running_.load(); }
+    // The finished run's result, exactly once: nothing while a run is going, after
+    // a cancelled or failed run, or when it was taken already.
+    std::optional<BenchmarkResult> take_result();
+
+    // The current run's counters. Right after start, tiles_total and start_time
+    // still hold the previous run's values until the run has planned its tiles
+    // and begun its timed span.
+    std::int32_t tiles_done() const { return tiles_done_.load(); }
+    std::int32_t tiles_total() const { return tiles_total_.load(); }
+    // Steady-clock nanoseconds at which the current run's timed span began.
+    std::int64_t start_time() const { return start_time_.load(); }
+    // Increased by every accepted start, so readers can tell one run from the next.
+    std::uint32_t run_serial() const { return run_serial_.load(); }
+
+    // Size of the image of the current or last run.
+    std::int32_t width() const { return width_; }
+    std::int32_t height() const { return height_; }
 
     // Copies the image (width * height * 4 bytes) race-free while workers write it.
     void snapshot_pixels(std::vector<std::uint8_t>& out) const;
@@ -59,26 +82,29 @@ public:
     // are complete when it is reported.
     void tiles_finished_since(std::int32_t& cursor, std::vector<std::int32_t>& out) const;
 
-    // Test seam: called on the worker right after a tile has been rendered, before
-    // it counts as finished; pixels is the engine's whole image. Set only while
-    // no run is active; null (the program's case) costs one comparison per tile.
-    using TileHook = void (*)(void* context, const Tile& tile, std::uint8_t* pixels,
-                              std::int32_t image_width);
+    // Test seam (see TileHook): set only while no run is active; null (the
+    // program's case) costs one comparison per tile.
     void set_tile_hook(TileHook hook, void* context);
 
-    // Collecting a result: see running false and result_ready true, copy
-    // result, then result_ready.exchange(false).
-    std::atomic<bool> running{false};
-    std::atomic<bool> cancel_requested{false};
-    std::atomic<bool> result_ready{false};
-    std::atomic<std::int32_t> tiles_done{0};
-    std::atomic<std::int32_t> tiles_total{0};
-    // Increased by every accepted start, so readers can tell one run from the next.
-    std::atomic<std::uint32_t> run_serial{0};
-    std::int32_t width = preset_width;
-    std::int32_t height = preset_height;
-
 private:
+    void run_thread_main(BenchmarkConfig config);
+    void run_tile(std::int32_t index, const BenchmarkConfig& config);
+    void set_error(std::string text);
+    void reset_finish_log(const BenchmarkConfig& config);
+
+    // Published by the run, read without locks (sequentially consistent): the run
+    // sets result_ready_ before it clears running_, so whoever sees running_ false
+    // finds the outcome in place.
+    std::atomic<bool> running_{false};
+    std::atomic<bool> cancel_requested_{false};
+    std::atomic<bool> result_ready_{false};
+    std::atomic<std::int32_t> tiles_done_{0};
+    std::atomic<std::int32_t> tiles_total_{0};
+    std::atomic<std::uint32_t> run_serial_{0};
+    // Written by start only, on the controlling thread.
+    std::int32_t width_ = preset_width;
+    std::int32_t height_ = preset_height;
+
     // Whole pixels (R | G << 8 | B << 16 | A << 24), so that every pixel can be
     // written and read as one relaxed 32-bit atomic access.
     std::vector<std::uint32_t> pixels;
@@ -95,22 +121,11 @@ private:
     TileHook tile_hook = nullptr;
     void* tile_hook_context = nullptr;
 
-public:
-    BenchmarkResult result;
-
-private:
+    // Written by the run before it sets result_ready_.
+    BenchmarkResult result_;
     BenchmarkScene scene;
     std::jthread run_thread;
-
-public:
-    // Steady-clock nanoseconds at which the current run's timed span began.
-    std::atomic<std::int64_t> start_time{0};
-
-private:
-    void run_thread_main(BenchmarkConfig config);
-    void run_tile(std::int32_t index, const BenchmarkConfig& config);
-    void set_error(std::string text);
-    void reset_finish_log(const BenchmarkConfig& config);
+    std::atomic<std::int64_t> start_time_{0};
 
     // Guards only the error text; never taken on the workers' path.
     mutable std::mutex error_mutex;

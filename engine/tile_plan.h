@@ -21,6 +21,10 @@ struct Tile {
     PixelRect area() const { return {x, y, width, height}; }
 };
 
+// Test seam for injecting a fault: called on the worker right after a tile has been
+// rendered, before it counts as finished; pixels is the whole image the tile lies in.
+using TileHook = void (*)(void* context, const Tile& tile, std::uint8_t* pixels, std::int32_t image_width);
+
 // Row-major square tiles of config.tile_size, clipped at the right and bottom
 // edges; tile i has index i. Expects tile_size >= 1.
 std::vector<Tile> plan_tiles(const BenchmarkConfig& config);

@@ -21,13 +21,16 @@ declare -A may_include=(
   [server]=""
   [bench]="base app engine engine/render server tests/support"
   [packaging]="app"
-  [tests/support]="base engine/render history sysinfo"
+  [tests/support]="base engine engine/render history sysinfo"
   # The fuzz targets feed the parsers of the programs (not the window's) with made-up input.
   [tests/fuzz]="base cli session verify engine engine/render history net sysinfo server"
 )
 # Third-party headers only the window's folders may use: everything else builds without a display.
 gui_headers='^(imgui|imgui_internal\.h|backends/|GLFW/|GL/|X11/)'
 gui_folders=" ui app bench packaging tests/ui tests/app "
+# A panel reaches the runs through the run controller, never the engine itself.
+panel_file='^ui/[a-z_]+_panel\.(h|cpp)$'
+panel_refused='engine/benchmark_engine.h'
 # The shared words, the kernel and the engine use the standard library alone (no header with a dot
 # or a slash).
 std_only_folders=" base engine/render engine "
@@ -75,6 +78,9 @@ while IFS= read -r file; do
       to=$(layer_of "$target")
       if [[ $allowed != *" $to "* ]]; then
         echo "$file:$line: '$layer' may not include \"$target\" (it may include:$(sed 's/ \+/ /g' <<<"$allowed"))"
+        failures=$((failures + 1))
+      elif [[ $file =~ $panel_file && $target == "$panel_refused" ]]; then
+        echo "$file:$line: a panel reads the runs through session/run_controller.h, not \"$target\""
         failures=$((failures + 1))
       fi
     elif [[ $text =~ \#[[:space:]]*include[[:space:]]*\<([^\>]+)\> ]]; then

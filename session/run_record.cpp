@@ -2,15 +2,6 @@
 
 #include "base/preset.h"
 
-std::optional<BenchmarkResult> take_result(BenchmarkEngine& engine) {
-    // running before result_ready: the engine sets result_ready before it clears running, so
-    // once running reads false the outcome of the run is in place.
-    if (engine.running.load() || !engine.result_ready.load()) return std::nullopt;
-    BenchmarkResult result = engine.result;
-    engine.result_ready.exchange(false);
-    return result;
-}
-
 HistoryEntry history_entry_from_result(const BenchmarkResult& result, const std::string& cpu) {
     HistoryEntry entry;
     entry.date = result.date;

@@ -1,18 +1,11 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
-#include "engine/benchmark_engine.h"
 #include "engine/benchmark_result.h"
 #include "history/history_entry.h"
 #include "history/history_store.h"
 #include "net/leaderboard_client.h"
-
-// The engine's finished run, taken exactly once: nothing while a run is going or when no result
-// waits; otherwise a copy of the result, after which result_ready is clear. Call it from the one
-// thread that starts the engine's runs.
-std::optional<BenchmarkResult> take_result(BenchmarkEngine& engine);
 
 // The stored form of a run: the result's own fields, the processor's name, and the preset's
 // image settings (every recorded run renders the preset image).

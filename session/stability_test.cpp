@@ -33,7 +33,7 @@ StabilityTest::~StabilityTest() {
     workers.clear();  // joins
 }
 
-void StabilityTest::set_tile_hook(BenchmarkEngine::TileHook hook, void* context) {
+void StabilityTest::set_tile_hook(TileHook hook, void* context) {
     tile_hook = hook;
     tile_hook_context = context;
 }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "engine/benchmark_config.h"
-#include "engine/benchmark_engine.h"
 #include "engine/render/benchmark_scene.h"
 #include "engine/tile_plan.h"
 #include "verify/image_verdict.h"
@@ -54,8 +53,8 @@ public:
 
     StabilityCounts counts() const { return {tiles_checked.load(), errors.load()}; }
 
-    // Test seam, as BenchmarkEngine::set_tile_hook: called on the worker right after a tile is rendered.
-    void set_tile_hook(BenchmarkEngine::TileHook hook, void* context);
+    // Test seam (see TileHook).
+    void set_tile_hook(TileHook hook, void* context);
 
 private:
     void worker_loop(std::int32_t worker);
@@ -65,7 +64,7 @@ private:
     std::optional<KnownImage> known_image;  // a copy: the caller's list may go
     BenchmarkScene scene;
     std::vector<Tile> plan;
-    BenchmarkEngine::TileHook tile_hook = nullptr;
+    TileHook tile_hook = nullptr;
     void* tile_hook_context = nullptr;
 
     std::atomic<bool> stop_requested{false};

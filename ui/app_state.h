@@ -8,12 +8,10 @@
 
 #include <imgui.h>
 
-#include "engine/benchmark_config.h"
-#include "engine/benchmark_engine.h"
 #include "history/history_store.h"
 #include "net/leaderboard_client.h"
 #include "net/leaderboard_setting.h"
-#include "session/run_sequence.h"
+#include "session/run_controller.h"
 #include "sysinfo/system_info.h"
 #include "ui/cpu_monitor.h"
 #include "ui/gpu_backend.h"
@@ -31,13 +29,13 @@ struct AppState {
     AppState& operator=(const AppState&) = delete;
 
     SystemInfo sysinfo;
-    BenchmarkEngine engine;
+    // The benchmark runs; the panels read its state and never the engine's. Its settings are the
+    // preset's; the end-to-end program and the tests shrink them.
+    RunController runs;
     HistoryStore history;
     IGpuBackend* gpu = nullptr;
     std::int32_t shown_single_score = 0;
     std::int32_t shown_multi_score = 0;
-    // "Run Both": the single-core run, then the multi-core one.
-    RunSequence run_both;
     ImFont* font_ui = nullptr;
     ImFont* font_mono = nullptr;
     ImFont* font_mono_large = nullptr;
@@ -46,19 +44,12 @@ struct AppState {
     CpuMonitor cpu_monitor;
     LeaderboardClient leaderboard_client;
 
-    // Settings of every run started from the window: the benchmark preset, with the
-    // thread count filled in per button. Test builds shrink the image and samples.
-    BenchmarkConfig run_settings = preset_config(1);
     // The verdict on the image of the run collected last (within "Run Both", a
     // wrong image of its first run stays); Unchecked until then.
     ImageVerdict shown_verdict;
-    // The images runs are checked against; tests put in their own.
-    const std::vector<KnownImage>* known_images = &built_in_known_images();
     // What the preview texture already shows of the current run.
     PreviewUploads preview_uploads;
     // The smallest window in which the three columns keep their content, in the fonts in use;
     // measured by the main layout every frame, applied by the shell. Zero until the first frame.
     ImVec2 minimum_window_size{0.0f, 0.0f};
-    // The time of the last run collected, which the progress line shows until the next run starts.
-    std::optional<double> finished_run_seconds;
 };

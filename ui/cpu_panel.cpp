@@ -75,7 +75,7 @@ float cpu_panel_width(ImFont* mono) {
 
 void draw_cpu_panel(AppState& app, ImFont* mono) {
     CpuMonitor& m = app.cpu_monitor;
-    const bool running = app.engine.running.load();
+    const bool running = app.runs.busy();
     cpu_monitor_sample(m, running, steady_now_seconds(),
                        [](SystemTimes& reading) { return read_system_times(reading); });
 

@@ -55,7 +55,7 @@ void draw_main_layout(AppState& app) {
     }
     // Only joined to the header line when something is drawn there: a SameLine
     // without an item would pull the separator below up onto the header.
-    const bool running = app.engine.running.load();
+    const bool running = app.runs.busy();
     if (running) {
         ImGui::SameLine(ImGui::GetWindowWidth() - running_label_inset);
         ImGui::TextColored(teal, "RUNNING...");

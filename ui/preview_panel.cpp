@@ -65,17 +65,13 @@ std::string progress_text(std::int32_t done, std::int32_t total, float fraction,
     return text;
 }
 
-double progress_seconds(bool running, std::int64_t start_time_ns, std::int64_t now_ns, bool result_ready,
-                        double result_seconds) {
-    if (running) {
-        // The run records its start only after building the scene; until then the
-        // clock reading is none (0) and there is nothing to show yet.
-        if (start_time_ns <= 0 || now_ns < start_time_ns) {
-            return 0.0;
-        }
-        return static_cast<double>(now_ns - start_time_ns) * 1e-9;
-    }
-    return result_ready ? result_seconds : 0.0;
+std::string progress_line(const RunProgress& progress) {
+    const std::int32_t done = progress.tiles_done;
+    const std::int32_t total = progress.tiles_total;
+    // Estimated as the runner does, from the tiles done so far.
+    return progress_text(done, total, progress_fraction(done, total), progress.seconds,
+                         progress.running ? estimated_seconds_left(done, total, progress.seconds)
+                                          : std::nullopt);
 }
 
 float preview_panel_width(ImFont* mono) {
@@ -102,8 +98,7 @@ void draw_preview_panel(AppState& app) {
     // Only the tiles finished since the last upload, at most 30 times a second
     // while running; the tiles that finish last are uploaded in the frame after.
     if (app.gpu != nullptr) {
-        upload_preview(app.preview_uploads, app.engine, *app.gpu,
-                       static_cast<double>(steady_now_ns()) * 1e-9);
+        upload_preview(app.preview_uploads, app.runs, *app.gpu, static_cast<double>(steady_now_ns()) * 1e-9);
     }
 
     if (app.gpu != nullptr && app.gpu->has_texture()) {
@@ -133,26 +128,15 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
     ImGui::Spacing();
     ImGui::Spacing();
 
-    const BenchmarkEngine& engine = app.engine;
-    const bool running = engine.running.load();
-    const std::int32_t done = engine.tiles_done.load();
-    const std::int32_t total = engine.tiles_total.load();
-    const float p = progress_fraction(done, total);
-    // The result is only read once the run has ended and published it. The benchmark panel, drawn
-    // earlier in the frame, collects it at once; from then on its time is kept in the app state.
-    const bool result_ready = !running && engine.result_ready.load();
-    const bool finished = result_ready || app.finished_run_seconds.has_value();
-    const double seconds =
-        progress_seconds(running, engine.start_time.load(), steady_now_ns(), finished,
-                         result_ready ? engine.result.time_seconds : app.finished_run_seconds.value_or(0.0));
+    const RunProgress& progress = app.runs.progress();
+    const bool running = progress.running;
+    const float p = progress_fraction(progress.tiles_done, progress.tiles_total);
 
     if (running || p > 0.0f) {
         if (mono != nullptr) {
             ImGui::PushFont(mono);
         }
-        // Estimated as the runner does, from the tiles done so far.
-        const std::string line = progress_text(
-            done, total, p, seconds, running ? estimated_seconds_left(done, total, seconds) : std::nullopt);
+        const std::string line = progress_line(progress);
         ImGui::TextColored(light_grey, "%s", line.c_str());
         if (mono != nullptr) {
             ImGui::PopFont();

@@ -6,6 +6,8 @@
 
 #include <imgui.h>
 
+#include "session/run_controller.h"
+
 struct AppState;
 
 // The image being rendered (or a placeholder before the first run), then the
@@ -35,11 +37,9 @@ float progress_fraction(std::int32_t done, std::int32_t total);
 std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds,
                           std::optional<double> seconds_left = std::nullopt);
 
-// Seconds the progress line shows: while running, the time since the run's start
-// (0 until the run has recorded it); afterwards the finished run's own time, when the
-// last run finished, else 0.
-double progress_seconds(bool running, std::int64_t start_time_ns, std::int64_t now_ns, bool finished,
-                        double finished_seconds);
+// The progress line as the window shows it: progress_text of the runs' progress, with the time
+// left while a run is going.
+std::string progress_line(const RunProgress& progress);
 
 // Opacity of the highlight that sweeps the bar, for its position u in [0, 1):
 // 40 in the middle of the sweep, 0 at its ends.

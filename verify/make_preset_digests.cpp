@@ -44,14 +44,14 @@ std::string read_ppm(const std::string& path, std::int32_t width, std::int32_t h
 std::string render_preset(std::int32_t workers, std::vector<std::uint8_t>& rgba) {
     BenchmarkEngine engine;
     engine.start(preset_config(workers));
-    while (engine.running) {
-        std::fprintf(stderr, "\r%d / %d tiles", engine.tiles_done.load(), engine.tiles_total.load());
+    while (engine.running()) {
+        std::fprintf(stderr, "\r%d / %d tiles", engine.tiles_done(), engine.tiles_total());
         std::this_thread::sleep_for(std::chrono::seconds(1));
     }
     std::fputs("\n", stderr);
-    if (!engine.result_ready) return "the render did not finish: " + engine.error();
+    if (!engine.take_result()) return "the render did not finish: " + engine.error();
     const std::size_t size =
-        static_cast<std::size_t>(engine.width) * static_cast<std::size_t>(engine.height) * 4;
+        static_cast<std::size_t>(engine.width()) * static_cast<std::size_t>(engine.height()) * 4;
     rgba.assign(engine.pixel_data(), engine.pixel_data() + size);
     return {};
 }

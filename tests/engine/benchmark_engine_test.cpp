@@ -5,35 +5,27 @@
 #include <chrono>
 #include <limits>
 #include <memory>
+#include <optional>
 
+#include "tests/support/test_configs.h"
 #include "tests/support/wait_until.h"
 
 namespace {
 
-// 12 tiles, a fraction of a second even under a sanitizer.
-BenchmarkConfig small_config(std::int32_t threads) {
-    return BenchmarkConfig{2, 5, 16, threads, 64, 36};
-}
-
-// Many small, slow tiles: long enough to cancel in the middle.
-BenchmarkConfig long_config() {
-    return BenchmarkConfig{64, 10, 8, 1, 256, 144};
-}
-
 bool idle(const BenchmarkEngine& engine) {
-    return !engine.running;
+    return !engine.running();
 }
 
 }  // namespace
 
 TEST(BenchmarkEngine, StartsIdleWithPresetSizedBlackImage) {
     BenchmarkEngine engine;
-    EXPECT_FALSE(engine.running);
-    EXPECT_FALSE(engine.result_ready);
-    EXPECT_EQ(engine.width, 1920);
-    EXPECT_EQ(engine.height, 1080);
-    EXPECT_EQ(engine.tiles_total, 0);
-    EXPECT_EQ(engine.start_time, 0);
+    EXPECT_FALSE(engine.running());
+    EXPECT_FALSE(engine.take_result());
+    EXPECT_EQ(engine.width(), 1920);
+    EXPECT_EQ(engine.height(), 1080);
+    EXPECT_EQ(engine.tiles_total(), 0);
+    EXPECT_EQ(engine.start_time(), 0);
     EXPECT_TRUE(engine.error().empty());
     std::vector<std::uint8_t> image;
     engine.snapshot_pixels(image);
@@ -44,22 +36,22 @@ TEST(BenchmarkEngine, StartsIdleWithPresetSizedBlackImage) {
 TEST(BenchmarkEngine, CompletedRunIsReadyWhenRunningFirstSeenFalse) {
     BenchmarkEngine engine;
     engine.start(small_config(2));
-    EXPECT_EQ(engine.width, 64);
-    EXPECT_EQ(engine.height, 36);
-    bool ready_when_stopped = false;
+    EXPECT_EQ(engine.width(), 64);
+    EXPECT_EQ(engine.height(), 36);
+    std::optional<BenchmarkResult> taken;
     ASSERT_TRUE(wait_until([&] {
-        if (engine.running) return false;
-        ready_when_stopped = engine.result_ready;
+        if (engine.running()) return false;
+        taken = engine.take_result();
         return true;
     }));
-    EXPECT_TRUE(ready_when_stopped);
-    EXPECT_EQ(engine.tiles_total, 12);
-    EXPECT_EQ(engine.tiles_done, 12);
-    EXPECT_GT(engine.start_time, 0);
+    ASSERT_TRUE(taken) << "the result is in place when running is first seen false";
+    EXPECT_FALSE(engine.take_result()) << "taken once";
+    EXPECT_EQ(engine.tiles_total(), 12);
+    EXPECT_EQ(engine.tiles_done(), 12);
+    EXPECT_GT(engine.start_time(), 0);
     EXPECT_TRUE(engine.error().empty());
 
-    const BenchmarkResult result = engine.result;
-    EXPECT_TRUE(engine.result_ready.exchange(false));
+    const BenchmarkResult& result = *taken;
     EXPECT_EQ(result.type, RunKind::Multi);
     EXPECT_EQ(result.threads, 2);
     EXPECT_GT(result.time_seconds, 0.0);
@@ -71,19 +63,20 @@ TEST(BenchmarkEngine, ThreadsBelowOneRunOnOneWorkerAsSingle) {
     BenchmarkEngine engine;
     engine.start(small_config(0));
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
-    ASSERT_TRUE(engine.result_ready);
-    EXPECT_EQ(engine.tiles_done, 12);
-    EXPECT_EQ(engine.result.threads, 1);
-    EXPECT_EQ(engine.result.type, RunKind::Single);
+    const std::optional<BenchmarkResult> result = engine.take_result();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(engine.tiles_done(), 12);
+    EXPECT_EQ(result->threads, 1);
+    EXPECT_EQ(result->type, RunKind::Single);
 }
 
 TEST(BenchmarkEngine, SecondStartDuringRunChangesNothing) {
     BenchmarkEngine engine;
     engine.start(long_config());
     engine.start(small_config(1));
-    EXPECT_EQ(engine.width, 256);
-    EXPECT_EQ(engine.height, 144);
-    ASSERT_TRUE(wait_until([&] { return engine.tiles_total == 576; }));
+    EXPECT_EQ(engine.width(), 256);
+    EXPECT_EQ(engine.height(), 144);
+    ASSERT_TRUE(wait_until([&] { return engine.tiles_total() == 576; }));
     engine.cancel();
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
 }
@@ -92,21 +85,17 @@ TEST(BenchmarkEngine, CancelDuringRunLeavesNoResult) {
     BenchmarkEngine engine;
     engine.start(small_config(1));
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
-    const BenchmarkResult earlier = engine.result;
-    ASSERT_TRUE(engine.result_ready.exchange(false));
+    ASSERT_TRUE(engine.take_result());
 
     engine.start(long_config());
-    ASSERT_TRUE(wait_until([&] { return engine.tiles_done >= 1; }));
+    ASSERT_TRUE(wait_until([&] { return engine.tiles_done() >= 1; }));
     engine.cancel();
-    EXPECT_TRUE(engine.running) << "the tile in flight is still being finished";
+    EXPECT_TRUE(engine.running()) << "the tile in flight is still being finished";
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
-    EXPECT_FALSE(engine.result_ready);
-    EXPECT_TRUE(engine.cancel_requested);
-    EXPECT_EQ(engine.tiles_total, 576);
-    EXPECT_LT(engine.tiles_done, 576);
-    EXPECT_GE(engine.tiles_done, 1);
-    EXPECT_EQ(engine.result.date, earlier.date);
-    EXPECT_EQ(engine.result.time_seconds, earlier.time_seconds);
+    EXPECT_FALSE(engine.take_result());
+    EXPECT_EQ(engine.tiles_total(), 576);
+    EXPECT_LT(engine.tiles_done(), 576);
+    EXPECT_GE(engine.tiles_done(), 1);
     EXPECT_TRUE(engine.error().empty());
 }
 
@@ -115,8 +104,8 @@ TEST(BenchmarkEngine, CancelBeforeTilesAreQueuedEndsWithNoTilesDone) {
     engine.start(long_config());
     engine.cancel();
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
-    EXPECT_FALSE(engine.result_ready);
-    EXPECT_LT(engine.tiles_done, engine.tiles_total);
+    EXPECT_FALSE(engine.take_result());
+    EXPECT_LT(engine.tiles_done(), engine.tiles_total());
 }
 
 TEST(BenchmarkEngine, StartAfterCancelIsIgnoredUntilRunningClears) {
@@ -124,19 +113,18 @@ TEST(BenchmarkEngine, StartAfterCancelIsIgnoredUntilRunningClears) {
     BenchmarkConfig slow = long_config();
     slow.tile_size = 16;  // longer tiles in flight keep the cancelled run busy for a while
     engine.start(slow);
-    ASSERT_TRUE(wait_until([&] { return engine.tiles_done >= 1; }));
+    ASSERT_TRUE(wait_until([&] { return engine.tiles_done() >= 1; }));
     engine.cancel();
     engine.start(small_config(1));
-    EXPECT_EQ(engine.width, 256) << "start during the cancelled run must be ignored";
+    EXPECT_EQ(engine.width(), 256) << "start during the cancelled run must be ignored";
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
-    EXPECT_FALSE(engine.result_ready);
+    EXPECT_FALSE(engine.take_result());
 
     engine.start(small_config(1));
-    EXPECT_FALSE(engine.cancel_requested);
-    EXPECT_EQ(engine.tiles_done, 0);
+    EXPECT_EQ(engine.tiles_done(), 0);
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
-    EXPECT_TRUE(engine.result_ready);
-    EXPECT_EQ(engine.tiles_done, 12);
+    EXPECT_TRUE(engine.take_result()) << "the new start cleared the cancel";
+    EXPECT_EQ(engine.tiles_done(), 12);
 }
 
 TEST(BenchmarkEngine, CancelWhileIdleDoesNotAffectTheNextRun) {
@@ -144,15 +132,17 @@ TEST(BenchmarkEngine, CancelWhileIdleDoesNotAffectTheNextRun) {
     engine.cancel();
     engine.start(small_config(1));
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
-    EXPECT_TRUE(engine.result_ready);
+    EXPECT_TRUE(engine.take_result());
 }
 
 TEST(BenchmarkEngine, DestructionAfterCancelSkipsTheRemainingTiles) {
     // The whole run would take many minutes; only the tiles in flight are finished.
     auto engine = std::make_unique<BenchmarkEngine>();
-    engine->start(BenchmarkConfig{128, 50, 16, 1, 1920, 1080});
-    ASSERT_TRUE(wait_until([&] { return engine->tiles_total == 8160; }));
-    engine->cancel_requested = true;
+    BenchmarkConfig preset = preset_config(1);
+    preset.tile_size = 16;
+    engine->start(preset);
+    ASSERT_TRUE(wait_until([&] { return engine->tiles_total() == 8160; }));
+    engine->cancel();
     const auto before = std::chrono::steady_clock::now();
     engine.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(60));
@@ -163,32 +153,41 @@ TEST(BenchmarkEngine, RefusesConfigsItCannotRunAndStaysIdle) {
         BenchmarkConfig config;
         const char* reason;
     };
+    const auto sized = [](std::int32_t tile_size, std::int32_t width, std::int32_t height) {
+        BenchmarkConfig config = small_config();
+        config.tile_size = tile_size;
+        config.width = width;
+        config.height = height;
+        return config;
+    };
     const Case cases[] = {
-        {{2, 5, 0, 1, 64, 36}, "tile size"},        {{2, 5, -3, 1, 64, 36}, "tile size"},
-        {{2, 5, 16, 1, -1, 36}, "negative"},        {{2, 5, 16, 1, 64, -36}, "negative"},
-        {{2, 5, 16, 1, 32768, 16385}, "too large"}, {{2, 5, 16, 1, 2147483647, 2147483647}, "too large"},
+        {sized(0, 64, 36), "tile size"},        {sized(-3, 64, 36), "tile size"},
+        {sized(16, -1, 36), "negative"},        {sized(16, 64, -36), "negative"},
+        {sized(16, 32768, 16385), "too large"}, {sized(16, 2147483647, 2147483647), "too large"},
     };
     BenchmarkEngine engine;
     for (const Case& c : cases) {
         engine.start(c.config);
-        EXPECT_FALSE(engine.running);
-        EXPECT_FALSE(engine.result_ready);
+        EXPECT_FALSE(engine.running());
+        EXPECT_FALSE(engine.take_result());
         EXPECT_NE(engine.error().find(c.reason), std::string::npos) << engine.error();
-        EXPECT_EQ(engine.width, 1920) << "a refused start leaves the image alone";
+        EXPECT_EQ(engine.width(), 1920) << "a refused start leaves the image alone";
     }
     engine.start(small_config(1));
     EXPECT_TRUE(engine.error().empty()) << "an accepted start clears the error";
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
-    EXPECT_TRUE(engine.result_ready);
+    EXPECT_TRUE(engine.take_result());
 }
 
 TEST(BenchmarkEngine, EmptyImageCompletesWithNoTiles) {
     BenchmarkEngine engine;
-    engine.start(BenchmarkConfig{2, 5, 16, 2, 0, 36});
+    BenchmarkConfig empty = small_config(2);
+    empty.width = 0;
+    engine.start(empty);
     ASSERT_TRUE(wait_until([&] { return idle(engine); }));
-    EXPECT_TRUE(engine.result_ready);
-    EXPECT_EQ(engine.tiles_total, 0);
-    EXPECT_EQ(engine.tiles_done, 0);
+    EXPECT_TRUE(engine.take_result());
+    EXPECT_EQ(engine.tiles_total(), 0);
+    EXPECT_EQ(engine.tiles_done(), 0);
     std::vector<std::uint8_t> image(5);
     engine.snapshot_pixels(image);
     EXPECT_TRUE(image.empty());

@@ -12,6 +12,7 @@
 
 #include "engine/benchmark_engine.h"
 #include "engine/worker_pool.h"
+#include "tests/support/test_configs.h"
 #include "tests/support/wait_until.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -48,9 +49,9 @@ void cap_address_space(long headroom_mib) {
 [[noreturn]] void engine_reports_worker_failure() {
     BenchmarkEngine engine;
     cap_address_space(100);
-    engine.start(BenchmarkConfig{1, 2, 16, 256, 64, 36});
-    if (!wait_until([&] { return !engine.running; })) std::_Exit(4);
-    if (engine.result_ready) std::_Exit(5);
+    engine.start(small_config(256));
+    if (!wait_until([&] { return !engine.running(); })) std::_Exit(4);
+    if (engine.take_result()) std::_Exit(5);
     if (engine.error().find("worker") == std::string::npos) std::_Exit(6);
     std::fprintf(stderr, "%s\n", engine.error().c_str());
     std::_Exit(0);
@@ -59,9 +60,9 @@ void cap_address_space(long headroom_mib) {
 [[noreturn]] void engine_reports_run_thread_failure() {
     BenchmarkEngine engine;
     cap_address_space(1);
-    engine.start(BenchmarkConfig{1, 2, 16, 1, 64, 36});
-    if (engine.running) std::_Exit(7);
-    if (engine.result_ready) std::_Exit(8);
+    engine.start(small_config(1));
+    if (engine.running()) std::_Exit(7);
+    if (engine.take_result()) std::_Exit(8);
     if (engine.error().find("benchmark thread") == std::string::npos) std::_Exit(9);
     std::fprintf(stderr, "%s\n", engine.error().c_str());
     std::_Exit(0);

@@ -8,12 +8,13 @@
 
 #include "engine/benchmark_engine.h"
 #include "engine/worker_pool.h"
+#include "tests/support/test_configs.h"
 #include "tests/support/wait_until.h"
 
 namespace {
 
 // 5 x 3 tiles with clipped edges.
-constexpr BenchmarkConfig small_run{2, 5, 16, 2, 70, 38};
+const BenchmarkConfig small_run = clipped_config(2);
 
 }  // namespace
 
@@ -24,7 +25,7 @@ TEST(TileRecord, FinishedTilesAreReportedOnceEachWithCompletePixels) {
     std::vector<std::int32_t> finished;
     std::vector<std::uint8_t> region;
     std::vector<std::pair<Tile, std::vector<std::uint8_t>>> regions;
-    while (engine.running) {
+    while (engine.running()) {
         const std::size_t before = finished.size();
         engine.tiles_finished_since(cursor, finished);
         if (finished.size() == before) continue;
@@ -39,7 +40,7 @@ TEST(TileRecord, FinishedTilesAreReportedOnceEachWithCompletePixels) {
             regions.emplace_back(tile, region);
         }
     }
-    ASSERT_TRUE(engine.result_ready);
+    ASSERT_TRUE(engine.take_result());
     engine.tiles_finished_since(cursor, finished);
     EXPECT_EQ(cursor, 15);
     for (const auto& [tile, pixels] : regions) {
@@ -59,11 +60,10 @@ TEST(TileRecord, FinishedTilesAreReportedOnceEachWithCompletePixels) {
     // Nothing more once the run is over; a new run starts its log over.
     engine.tiles_finished_since(cursor, finished);
     EXPECT_EQ(finished.size(), 15u);
-    const std::uint32_t serial = engine.run_serial;
-    engine.result_ready.exchange(false);
+    const std::uint32_t serial = engine.run_serial();
     engine.start(small_run);
-    EXPECT_EQ(engine.run_serial, serial + 1);
-    ASSERT_TRUE(wait_until([&] { return !engine.running; }));
+    EXPECT_EQ(engine.run_serial(), serial + 1);
+    ASSERT_TRUE(wait_until([&] { return !engine.running(); }));
     std::int32_t fresh = 0;
     std::vector<std::int32_t> again;
     engine.tiles_finished_since(fresh, again);
@@ -73,7 +73,7 @@ TEST(TileRecord, FinishedTilesAreReportedOnceEachWithCompletePixels) {
 TEST(TileRecord, EveryTileNamesTheWorkerThatRenderedIt) {
     BenchmarkEngine engine;
     engine.start(small_run);
-    ASSERT_TRUE(wait_until([&] { return !engine.running; }));
+    ASSERT_TRUE(wait_until([&] { return !engine.running(); }));
     const std::vector<Tile> plan = engine.tile_plan();
     ASSERT_EQ(plan.size(), 15u);
     for (const Tile& tile : plan) {
@@ -97,7 +97,7 @@ TEST(TileRecord, TileHookSeesEachTileOnItsWorkerBeforeItCounts) {
         },
         &seen);
     engine.start(small_run);
-    ASSERT_TRUE(wait_until([&] { return !engine.running; }));
+    ASSERT_TRUE(wait_until([&] { return !engine.running(); }));
     EXPECT_EQ(seen.calls, 15);
     EXPECT_TRUE(seen.on_worker);
 }

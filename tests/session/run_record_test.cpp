@@ -2,41 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/benchmark_config.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/wait_until.h"
 
 namespace {
 
 const BenchmarkResult sample_result{RunKind::Multi, 3200, 37.5, 16, "2026-04-18T07:40:53"};
 const std::string sample_cpu = "AMD Ryzen 7 5700G with Radeon Graphics";
-
-TEST(TakeResult, GivesAFinishedRunOnceAndNothingWhileRunningOrWithoutResult) {
-    BenchmarkEngine engine;
-    EXPECT_FALSE(take_result(engine)) << "no run yet";
-
-    BenchmarkConfig config = preset_config(1);
-    config.width = 640;
-    config.height = 360;
-    config.samples = 64;
-    engine.start(config);
-    EXPECT_FALSE(take_result(engine)) << "still running";
-    engine.cancel();
-    ASSERT_TRUE(wait_until([&] { return !engine.running.load(); }));
-    EXPECT_FALSE(take_result(engine)) << "a cancelled run leaves nothing";
-
-    config.width = 16;
-    config.height = 16;
-    config.samples = 1;
-    engine.start(config);
-    ASSERT_TRUE(wait_until([&] { return !engine.running.load(); }));
-    const auto result = take_result(engine);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->type, RunKind::Single);
-    EXPECT_EQ(result->threads, 1);
-    EXPECT_FALSE(engine.result_ready.load());
-    EXPECT_FALSE(take_result(engine)) << "taken once";
-}
 
 TEST(HistoryEntryFromResult, TakesTheRunAndFixedImageSettings) {
     const HistoryEntry entry = history_entry_from_result(sample_result, sample_cpu);

@@ -7,19 +7,18 @@
 #include <chrono>
 #include <thread>
 
+#include "engine/render_image.h"
 #include "tests/support/wait_until.h"
 #include "verify/image_digest.h"
 
 namespace {
 
 // 4 x 3 tiles of 8 pixels.
-constexpr BenchmarkConfig small_run{1, 3, 8, 2, 32, 24};
+constexpr BenchmarkConfig small_run{
+    .samples = 1, .max_depth = 3, .tile_size = 8, .threads = 2, .width = 32, .height = 24};
 
 KnownImage reference_of(const BenchmarkConfig& config) {
-    BenchmarkEngine engine;
-    engine.start(config);
-    EXPECT_TRUE(wait_until([&] { return !engine.running.load(); }));
-    return known_image_of(config, engine.pixel_data());
+    return known_image_of(config, render_image(config).data());
 }
 
 // Runs until every tile has been rendered by both workers.

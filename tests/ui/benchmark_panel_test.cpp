@@ -4,11 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/benchmark_result.h"
+#include "engine/render_image.h"
 #include "history/history_store.h"
 #include "tests/support/wait_until.h"
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
+#include "ui/run_updates.h"
 #include "ui/score_panel.h"
 #include "verify/image_digest.h"
 
@@ -33,10 +34,12 @@ protected:
 
     void TearDown() override {
         // A run still going ends at its tiles in flight instead of running to the end.
-        app->engine.cancel();
+        app->runs.cancel();
     }
 
+    // A frame as the window draws it: the runs polled, then the panels.
     void draw() {
+        poll_runs(*app);
         draw_benchmark_panel(*app);
         draw_score_panel(*app, gui.large_font());
     }
@@ -46,8 +49,7 @@ protected:
     void frame() { gui.frame(panel()); }
     bool click(std::string_view label) { return gui.click_text(label, panel()); }
     bool frames_until(const std::function<bool()>& done) { return ::frames_until(gui, panel(), done); }
-    bool second_half() const { return app->run_both.active() && app->run_both.current() == 1; }
-    bool idle() const { return !app->engine.running.load() && !app->engine.result_ready.load(); }
+    bool idle() const { return !app->runs.busy(); }
 
     // The submission of the last run reached the server (or, without one, failed in transport).
     void expect_submitted(const std::string& type, std::int32_t score) {
@@ -74,31 +76,30 @@ protected:
 };
 
 TEST_F(BenchmarkPanelTest, SingleCoreClickStartsARunAndShowsCancelFromTheNextFrame) {
-    app->run_settings = long_run_settings();
+    app->runs.set_settings(long_run_settings());
     frame();
     ASSERT_TRUE(gui.has_text("Single-Core")) << gui.all_text();
     EXPECT_FALSE(gui.has_text("Cancel"));
 
     ASSERT_TRUE(click("Single-Core"));
-    EXPECT_TRUE(app->engine.running.load());
-    ASSERT_EQ(gpu.created.size(), 1u);
-    EXPECT_EQ(gpu.created[0], (FakeGpuBackend::Size{640, 360}));
-    EXPECT_EQ(app->run_settings.threads, 1);
-    EXPECT_FALSE(gui.has_text("Cancel")) << "the click frame decided from the flag read before the click";
+    EXPECT_TRUE(app->runs.busy());
+    EXPECT_FALSE(gui.has_text("Cancel")) << "the click frame decided from the state read before the click";
 
     frame();
     EXPECT_TRUE(gui.has_text("Cancel"));
+    ASSERT_EQ(gpu.created.size(), 1u) << "a fresh texture for the run";
+    EXPECT_EQ(gpu.created[0], (FakeGpuBackend::Size{640, 360}));
+    EXPECT_TRUE(app->runs.progress().running);
 
     // The start buttons are disabled while the run goes on.
     ASSERT_TRUE(click("Run Both"));
-    EXPECT_FALSE(app->run_both.active());
     EXPECT_EQ(gpu.created.size(), 1u);
 
     ASSERT_TRUE(click("Cancel"));
-    ASSERT_TRUE(frames_until([&] { return !app->engine.running.load(); }));
+    ASSERT_TRUE(frames_until([&] { return idle(); }));
     frame();
     EXPECT_FALSE(gui.has_text("Cancel"));
-    EXPECT_FALSE(app->engine.result_ready.load());
+    EXPECT_EQ(app->runs.progress().ended, RunEvent::Cancelled);
     EXPECT_TRUE(app->history.entries().empty());
     EXPECT_EQ(app->shown_single_score, 0);
     EXPECT_TRUE(gui.has_text("---"));
@@ -138,35 +139,19 @@ TEST_F(BenchmarkPanelTest, FinishedRunIsCollectedOnceIntoScoreHistoryFileAndLead
     expect_submitted("single", entry.score);
 }
 
-TEST_F(BenchmarkPanelTest, RunBothCollectsSingleStartsMultiInTheSameFrameAndEndsIdle) {
+TEST_F(BenchmarkPanelTest, RunBothRecordsTheSingleRunThenStartsTheMultiRunAndEndsIdle) {
     const std::int32_t hardware = static_cast<std::int32_t>(std::thread::hardware_concurrency());
     frame();
     ASSERT_TRUE(click("Run Both"));
-    EXPECT_TRUE(app->run_both.active());
-    EXPECT_FALSE(second_half());
 
-    // Watch the frame in which the single-core result is collected.
-    bool second_started_with_first_collected = false;
-    std::int32_t single_shown_then = -1;
-    std::int32_t multi_shown_then = -1;
-    auto watched = in_window(ImVec2(280.0f, 700.0f), [&] {
-        const std::size_t before = app->history.entries().size();
-        draw_benchmark_panel(*app);
-        if (before == 0 && app->history.entries().size() == 1) {
-            second_started_with_first_collected =
-                gpu.created.size() == 2 && (app->engine.running.load() || app->engine.result_ready.load());
-            single_shown_then = app->shown_single_score;
-            multi_shown_then = app->shown_multi_score;
-        }
-        draw_score_panel(*app, gui.large_font());
-    });
-    ASSERT_TRUE(::frames_until(gui, watched, [&] { return !app->history.entries().empty(); }));
-    EXPECT_TRUE(second_started_with_first_collected);
-    EXPECT_TRUE(second_half());
-    EXPECT_EQ(single_shown_then, app->history.entries()[0].score);
-    EXPECT_EQ(multi_shown_then, 0);
+    // The frame in which the single-core run is recorded shows its score, and the sequence goes on.
+    ASSERT_TRUE(frames_until([&] { return !app->history.entries().empty(); }));
+    EXPECT_EQ(app->shown_single_score, app->history.entries()[0].score);
+    EXPECT_EQ(app->shown_multi_score, 0);
+    EXPECT_TRUE(app->runs.busy());
+    EXPECT_TRUE(gui.has_text("Cancel"));
 
-    ASSERT_TRUE(frames_until([&] { return !app->run_both.active(); }));
+    ASSERT_TRUE(frames_until([&] { return idle(); }));
     gui.frames(3, panel());
 
     ASSERT_EQ(app->history.entries().size(), 2u);
@@ -177,7 +162,6 @@ TEST_F(BenchmarkPanelTest, RunBothCollectsSingleStartsMultiInTheSameFrameAndEnds
     EXPECT_EQ(second.type, run_kind_text(run_kind_for(std::max(hardware, 1))));
     EXPECT_EQ(app->shown_single_score, first.score);
     EXPECT_EQ(app->shown_multi_score, second.score);
-    EXPECT_FALSE(second_half());
     EXPECT_TRUE(idle());
     EXPECT_FALSE(gui.has_text("Cancel"));
     EXPECT_EQ(gpu.created.size(), 2u);
@@ -193,17 +177,14 @@ TEST_F(BenchmarkPanelTest, RunBothCollectsSingleStartsMultiInTheSameFrameAndEnds
 }
 
 TEST_F(BenchmarkPanelTest, CancelDuringTheFirstHalfEndsRunBothWithNothingCollected) {
-    app->run_settings = long_run_settings();
+    app->runs.set_settings(long_run_settings());
     frame();
     ASSERT_TRUE(click("Run Both"));
     frame();
     ASSERT_TRUE(click("Cancel"));
-    EXPECT_FALSE(app->run_both.active());
-    ASSERT_TRUE(frames_until([&] { return !app->engine.running.load(); }));
+    ASSERT_TRUE(frames_until([&] { return idle(); }));
     gui.frames(3, panel());
 
-    EXPECT_TRUE(idle());
-    EXPECT_FALSE(app->run_both.active());
     EXPECT_TRUE(app->history.entries().empty());
     EXPECT_EQ(gpu.created.size(), 1u) << "no second half was started";
     EXPECT_EQ(app->shown_single_score, 0);
@@ -212,26 +193,25 @@ TEST_F(BenchmarkPanelTest, CancelDuringTheFirstHalfEndsRunBothWithNothingCollect
 }
 
 TEST_F(BenchmarkPanelTest, CancelDuringTheSecondHalfKeepsOnlyTheFirstResult) {
+    // The second run's tiles wait until the test lets them go (the first run has 4): it is surely
+    // still going when Cancel is clicked.
+    TileGate gate(4);
+    gate.install(app->runs);
     frame();
     ASSERT_TRUE(click("Run Both"));
-    // The first run copied its settings; the second one will be long.
-    app->run_settings = long_run_settings();
-    ASSERT_TRUE(frames_until([&] { return second_half(); }));
+    ASSERT_TRUE(frames_until([&] { return gpu.created.size() == 2; })) << "the second half started";
     ASSERT_EQ(app->history.entries().size(), 1u);
-    frame();
     ASSERT_TRUE(click("Cancel"));
-    ASSERT_TRUE(frames_until([&] { return !app->engine.running.load(); }));
+    gate.open();
+    ASSERT_TRUE(frames_until([&] { return idle(); }));
     gui.frames(3, panel());
 
-    EXPECT_TRUE(idle());
-    EXPECT_FALSE(app->run_both.active());
     ASSERT_EQ(app->history.entries().size(), 1u);
     EXPECT_EQ(app->history.entries()[0].type, "single");
     EXPECT_EQ(app->shown_multi_score, 0);
     expect_submitted("single", app->history.entries()[0].score);
 
     // A later single run is collected as an ordinary run again.
-    app->run_settings = tiny_run_settings();
     ASSERT_TRUE(click("Single-Core"));
     ASSERT_TRUE(frames_until([&] { return app->history.entries().size() == 2; }));
     EXPECT_EQ(app->shown_single_score, app->history.entries()[1].score);
@@ -239,11 +219,13 @@ TEST_F(BenchmarkPanelTest, CancelDuringTheSecondHalfKeepsOnlyTheFirstResult) {
 }
 
 TEST_F(BenchmarkPanelTest, RefusedStartShowsTheEngineErrorInRedUntilTheNextStart) {
-    app->run_settings.tile_size = 0;
+    BenchmarkConfig refused = tiny_run_settings();
+    refused.tile_size = 0;
+    app->runs.set_settings(refused);
     frame();
     ASSERT_TRUE(click("Single-Core"));
     frame();
-    EXPECT_FALSE(app->engine.running.load());
+    EXPECT_TRUE(idle());
     const auto message = gui.find_text("Invalid benchmark settings");
     ASSERT_TRUE(message) << gui.all_text();
     EXPECT_EQ(message->color, packed(error_red));
@@ -254,31 +236,13 @@ TEST_F(BenchmarkPanelTest, RefusedStartShowsTheEngineErrorInRedUntilTheNextStart
     // "Run Both" refused: the sequence does not wait for a run that never comes.
     ASSERT_TRUE(click("Run Both"));
     frame();
-    EXPECT_FALSE(app->run_both.active());
+    EXPECT_TRUE(idle());
 
-    app->run_settings = tiny_run_settings();
+    app->runs.set_settings(tiny_run_settings());
     ASSERT_TRUE(click("Single-Core"));
     frame();
     EXPECT_FALSE(gui.has_text("Invalid benchmark settings"));
     ASSERT_TRUE(frames_until([&] { return app->history.entries().size() == 1; }));
-}
-
-TEST_F(BenchmarkPanelTest, RunBothWhoseSecondStartIsRefusedEndsAfterTheFirstResult) {
-    frame();
-    ASSERT_TRUE(click("Run Both"));
-    app->run_settings.tile_size = 0;
-    ASSERT_TRUE(frames_until([&] { return !app->run_both.active(); }));
-    frame();
-    EXPECT_EQ(app->history.entries().size(), 1u);
-    EXPECT_FALSE(second_half());
-    EXPECT_TRUE(gui.has_text("Invalid benchmark settings"));
-
-    // The next plain run is not mistaken for a second half.
-    app->run_settings = tiny_run_settings();
-    ASSERT_TRUE(click("Single-Core"));
-    ASSERT_TRUE(frames_until([&] { return app->history.entries().size() == 2; }));
-    EXPECT_EQ(app->shown_multi_score, 0);
-    EXPECT_EQ(app->shown_single_score, app->history.entries()[1].score);
 }
 
 TEST_F(BenchmarkPanelTest, MultiCoreButtonNamesAndUsesTheHardwareThreads) {
@@ -287,7 +251,6 @@ TEST_F(BenchmarkPanelTest, MultiCoreButtonNamesAndUsesTheHardwareThreads) {
     const std::string label = "Multi-Core (" + std::to_string(hardware) + "T)";
     ASSERT_TRUE(gui.has_text(label)) << gui.all_text();
     ASSERT_TRUE(click(label));
-    EXPECT_EQ(app->run_settings.threads, hardware);
     ASSERT_TRUE(frames_until([&] { return app->history.entries().size() == 1; }));
     EXPECT_EQ(app->history.entries()[0].threads, std::max(hardware, 1));
 }
@@ -305,13 +268,8 @@ void corrupt_first_tile(void*, const Tile& tile, std::uint8_t* pixels, std::int3
 
 TEST_F(BenchmarkPanelTest, KnownImageShowsVerifiedInTealAndAWrongOneIsRefusedInRed) {
     // The tiny run's image, known as the preset's is in the program.
-    BenchmarkEngine reference;
-    BenchmarkConfig config = app->run_settings;
-    config.threads = 1;
-    reference.start(config);
-    ASSERT_TRUE(wait_until([&] { return !reference.running.load(); }));
-    const std::vector<KnownImage> known{known_image_of(config, reference.pixel_data())};
-    app->known_images = &known;
+    const BenchmarkConfig config = app->runs.settings();
+    app->runs.set_known_images({known_image_of(config, render_image(config).data())});
 
     frame();
     ASSERT_TRUE(click("Single-Core"));
@@ -321,8 +279,9 @@ TEST_F(BenchmarkPanelTest, KnownImageShowsVerifiedInTealAndAWrongOneIsRefusedInR
     ASSERT_TRUE(verified) << gui.all_text();
     EXPECT_EQ(verified->color, packed(teal));
 
-    app->engine.set_tile_hook(&corrupt_first_tile, nullptr);
+    app->runs.set_tile_hook(&corrupt_first_tile, nullptr);
     ASSERT_TRUE(click("Single-Core"));
+    frame();
     EXPECT_FALSE(gui.has_text("Verified")) << "a new run clears the last verdict";
     ASSERT_TRUE(frames_until([&] { return idle(); }));
     frame();

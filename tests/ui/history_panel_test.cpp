@@ -190,7 +190,7 @@ TEST_F(HistoryPanelTest, RunThatCouldNotBeSavedIsNotShownAsStored) {
     write_file(dir.file("history.json"), R"({"runs":[]})");
     std::filesystem::permissions(dir.file("history.json"), std::filesystem::perms::owner_read);
     app->history.load();
-    const auto layout = [this] { draw_main_layout(*app); };
+    const auto layout = window_frame(*app);
     gui.frames(2, layout);
     ASSERT_TRUE(gui.click_text("Single-Core", layout)) << gui.all_text();
     ASSERT_TRUE(frames_until(gui, layout, [&] { return app->shown_single_score > 0; }));

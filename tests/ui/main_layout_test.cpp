@@ -55,7 +55,7 @@ protected:
         style.AntiAliasedLinesUseTex = false;
     }
     void TearDown() override {
-        app->engine.cancel();
+        app->runs.cancel();
         app->leaderboard_client.shutdown();
         app.reset();
     }
@@ -67,15 +67,7 @@ protected:
         app->font_mono_large = gui.large_font();
         app->font_heading = gui.large_font();
     }
-    void draw() {
-        gui.frame([&] { draw_main_layout(*app); });
-    }
-    bool wait_until_stopped() {
-        for (int i = 0; i < 6000 && app->engine.running.load(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return !app->engine.running.load();
-    }
+    void draw() { gui.frame(window_frame(*app)); }
     // Lowest point of the separator lines drawn by "##main" itself (no border of its
     // own; the columns draw their borders in their own lists).
     float separator_y() {
@@ -159,7 +151,7 @@ TEST_F(MainLayoutTest, HeaderNamesTheProgramAndEveryPanelIsDrawnInItsColumn) {
 }
 
 TEST_F(MainLayoutTest, OnlyTheSelectedTabIsDrawnStartingWithHistory) {
-    const auto draw_fn = [&] { draw_main_layout(*app); };
+    const auto draw_fn = window_frame(*app);
     draw();
     draw();
     EXPECT_TRUE(gui.has_text("RESULTS HISTORY")) << gui.all_text();
@@ -175,12 +167,12 @@ TEST_F(MainLayoutTest, OnlyTheSelectedTabIsDrawnStartingWithHistory) {
     EXPECT_TRUE(gui.has_text("RESULTS HISTORY"));
 }
 
-TEST_F(MainLayoutTest, RunningLabelOnlyWhileTheEngineRunsAt200FromTheRightEdge) {
+TEST_F(MainLayoutTest, RunningLabelOnlyWhileARunGoesOnAt200FromTheRightEdge) {
     draw();
     const float separator_idle = separator_y();
 
-    app->engine.start(long_run_settings());
-    ASSERT_TRUE(app->engine.error().empty());
+    app->runs.set_settings(long_run_settings());
+    app->runs.start(RunKind::Single);
     draw();
     const auto label = gui.find_text("RUNNING...");
     ASSERT_TRUE(label) << gui.all_text();
@@ -188,15 +180,16 @@ TEST_F(MainLayoutTest, RunningLabelOnlyWhileTheEngineRunsAt200FromTheRightEdge) 
     EXPECT_NEAR(label->min.x, 1600.0f - 200.0f, 2.0f);
     EXPECT_FLOAT_EQ(separator_y(), separator_idle);
 
-    app->engine.cancel();
-    ASSERT_TRUE(wait_until_stopped());
+    app->runs.cancel();
+    ASSERT_TRUE(wait_for_runs_to_end(*app));
     draw();
     EXPECT_FALSE(gui.has_text("RUNNING..."));
 }
 
 TEST_F(MainLayoutTest, RunningLabelStays200PixelsInAtAnyScale) {
     app->dpi_scale = 2.0f;
-    app->engine.start(long_run_settings());
+    app->runs.set_settings(long_run_settings());
+    app->runs.start(RunKind::Single);
     draw();
     const auto label = gui.find_text("RUNNING...");
     ASSERT_TRUE(label);
@@ -220,7 +213,7 @@ TEST_F(MainLayoutTest, EveryColumnKeepsItsContentAtDefaultHighDpiAndSmallSizes) 
         {"800 x 600", {800.0f, 600.0f}, 1.0f, gui.ui_font()},
     };
     const ImGuiStyle unscaled = ImGui::GetStyle();
-    const auto layout = [&] { draw_main_layout(*app); };
+    const auto layout = [&] { window_frame (*app)(); };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir case_dir;

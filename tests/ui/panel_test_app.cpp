@@ -8,7 +8,10 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/support/leaderboard_server.h"
+#include "tests/support/wait_until.h"
 #include "tests/ui/gui_test_context.h"
+#include "ui/main_layout.h"
+#include "ui/run_updates.h"
 
 const HttpEndpoint* test_leaderboard_endpoint() {
     static std::unique_ptr<LeaderboardServerProcess> server;
@@ -55,7 +58,7 @@ std::unique_ptr<AppState> make_test_app(const TempDir& dir, const HttpEndpoint& 
     auto app = std::make_unique<AppState>(LeaderboardSetting{endpoint, "the test's server", ""},
                                           dir.file("history.json"));
     app->sysinfo.cpu_name = cpu_name;
-    app->run_settings = tiny_run_settings();
+    app->runs.set_settings(tiny_run_settings());
     return app;
 }
 
@@ -81,6 +84,25 @@ bool frames_until(GuiTestContext& gui, const std::function<void()>& draw, const 
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+void TileGate::hold(void* context, const Tile&, std::uint8_t*, std::int32_t) {
+    auto* gate = static_cast<TileGate*>(context);
+    if (++gate->tiles_ > gate->free_tiles_) wait_until([gate] { return gate->open_.load(); });
+}
+
+std::function<void()> window_frame(AppState& app) {
+    return [&app] {
+        poll_runs(app);
+        draw_main_layout(app);
+    };
+}
+
+bool wait_for_runs_to_end(AppState& app) {
+    return wait_until([&app] {
+        poll_runs(app);
+        return !app.runs.busy();
+    });
 }
 
 ImU32 packed(const ImVec4& colour) {

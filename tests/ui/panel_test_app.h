@@ -4,6 +4,7 @@
 // tiny benchmark, the real leaderboard server on loopback (started once per test
 // program), and frames run until something happens.
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -36,6 +37,28 @@ std::unique_ptr<AppState> make_test_app(const TempDir& dir, const HttpEndpoint& 
 // Wraps a panel's drawing in a borderless window of `size` at (0, 0), the way it sits
 // in a column of the main layout; the result is a frame's draw callback.
 std::function<void()> in_window(ImVec2 size, std::function<void()> draw);
+
+// A tile hook that holds every tile after the first `free_tiles` until open() (or its
+// destruction): a run is then surely still going where a test needs it to be.
+class TileGate {
+public:
+    explicit TileGate(int free_tiles) : free_tiles_(free_tiles) {}
+    ~TileGate() { open(); }
+    void install(RunController& runs) { runs.set_tile_hook(&TileGate::hold, this); }
+    void open() { open_ = true; }
+
+private:
+    static void hold(void* context, const Tile& tile, std::uint8_t* pixels, std::int32_t image_width);
+    const int free_tiles_;
+    std::atomic<int> tiles_{0};
+    std::atomic<bool> open_{false};
+};
+
+// A frame of the window as the frame loop draws it: the runs polled, then the main layout.
+std::function<void()> window_frame(AppState& app);
+
+// Polls the runs as the frame loop does, without drawing, until they are over; false on time-out.
+bool wait_for_runs_to_end(AppState& app);
 
 // Runs frames until `done` holds; false after `timeout`.
 bool frames_until(GuiTestContext& gui, const std::function<void()>& draw, const std::function<bool()>& done,

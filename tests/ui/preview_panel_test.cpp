@@ -10,7 +10,7 @@
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
 #include "ui/app_state.h"
-#include "ui/benchmark_panel.h"
+#include "ui/run_updates.h"
 
 namespace {
 
@@ -46,17 +46,6 @@ TEST(ProgressText, ShowsTilesPercentageAndSeconds) {
               "510 / 2040 tiles  |  25.0%  |  12.5s  |  38s left");
 }
 
-TEST(ProgressSeconds, RunningCountsFromTheRecordedStartAndZeroBeforeIt) {
-    EXPECT_DOUBLE_EQ(progress_seconds(true, 1'000'000'000, 13'500'000'000, false, 0.0), 12.5);
-    // The run has not recorded its start yet: no stale or boot-time figure.
-    EXPECT_DOUBLE_EQ(progress_seconds(true, 0, 13'500'000'000, false, 0.0), 0.0);
-}
-
-TEST(ProgressSeconds, AfterTheRunShowsItsTimeUntilCollected) {
-    EXPECT_DOUBLE_EQ(progress_seconds(false, 1, 2, true, 42.25), 42.25);
-    EXPECT_DOUBLE_EQ(progress_seconds(false, 1, 2, false, 42.25), 0.0);
-}
-
 TEST(HighlightAlpha, BrightestMidSweepInvisibleAtTheEnds) {
     EXPECT_EQ(highlight_alpha(0.5f), 40);
     EXPECT_EQ(highlight_alpha(0.0f), 0);
@@ -71,27 +60,24 @@ protected:
         app->gpu = &gpu;
     }
     void TearDown() override {
-        app->engine.cancel();
+        app->runs.cancel();
         app.reset();
     }
 
-    // The centre column: preview above progress, as the main layout draws them.
+    // The centre column: preview above progress, as the main layout draws them after the runs
+    // were polled.
     void draw() {
         gui.window_frame(ImVec2(800.0f, 900.0f), [&] {
+            poll_runs(*app);
             draw_preview_panel(*app);
             draw_progress_panel(*app, gui.mono_font());
         });
     }
+    // Starts a run and takes its start as the frame loop would (a fresh texture).
     void start(BenchmarkConfig config) {
-        gpu.create_texture(config.width, config.height);
-        app->engine.start(config);
-        ASSERT_TRUE(app->engine.error().empty()) << app->engine.error();
-    }
-    bool wait_until_stopped() {
-        for (int i = 0; i < 6000 && app->engine.running.load(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return !app->engine.running.load();
+        app->runs.start_sequence({config});
+        poll_runs(*app);
+        ASSERT_TRUE(app->runs.progress().running) << app->runs.error();
     }
 
     GuiTestContext gui;
@@ -121,7 +107,7 @@ TEST_F(PreviewPanelTest, WhileRunningUploadsTheWholeImageOnceThenTilesAndDrawsTh
     draw();
     EXPECT_EQ(gpu.update_calls, 1);
     // The engine's race-free copy, never its live buffer.
-    EXPECT_NE(gpu.last_pixels, app->engine.pixel_data());
+    EXPECT_NE(gpu.last_pixels, app->runs.pixel_data());
     EXPECT_EQ(gpu.last_update_size, (FakeGpuBackend::Size{640, 360}));
     EXPECT_EQ(gpu.last_upload.size(), 640u * 360u * 4u);
 
@@ -137,12 +123,12 @@ TEST_F(PreviewPanelTest, WhileRunningUploadsTheWholeImageOnceThenTilesAndDrawsTh
     EXPECT_TRUE(gui.has_text("RENDER PREVIEW"));
     EXPECT_TRUE(gui.has_text(" tiles  |  ")) << gui.all_text();
 
-    app->engine.cancel();
-    ASSERT_TRUE(wait_until_stopped());
+    app->runs.cancel();
+    ASSERT_TRUE(wait_for_runs_to_end(*app));
     // The frame after the run ends uploads the tiles the run still finished; the
     // texture then holds the image as the run left it, and nothing more is uploaded.
     draw();
-    const std::uint8_t* final_pixels = app->engine.pixel_data();
+    const std::uint8_t* final_pixels = app->runs.pixel_data();
     EXPECT_TRUE(std::equal(gpu.content.begin(), gpu.content.end(), final_pixels));
     const int region_uploads = gpu.region_uploads;
     draw();
@@ -155,25 +141,25 @@ TEST_F(PreviewPanelTest, WhileRunningUploadsTheWholeImageOnceThenTilesAndDrawsTh
 TEST_F(PreviewPanelTest, FinishedImageIsUploadedWholeAfterTheLastTile) {
     start(tiny_run_settings());
     draw();
-    ASSERT_TRUE(wait_until_stopped());
+    ASSERT_TRUE(wait_for_runs_to_end(*app));
     draw();
-    const std::size_t bytes = static_cast<std::size_t>(app->engine.width) * app->engine.height * 4;
+    const std::size_t bytes =
+        static_cast<std::size_t>(app->runs.image_width()) * app->runs.image_height() * 4;
     ASSERT_EQ(gpu.content.size(), bytes);
-    EXPECT_TRUE(std::equal(gpu.content.begin(), gpu.content.end(), app->engine.pixel_data()));
+    EXPECT_TRUE(std::equal(gpu.content.begin(), gpu.content.end(), app->runs.pixel_data()));
     for (std::size_t alpha = 3; alpha < bytes; alpha += 4)
         ASSERT_EQ(gpu.content[alpha], 255) << "every pixel of the finished image is rendered";
 }
 
 TEST_F(PreviewPanelTest, ProgressLineAndFillFollowTheTilesDone) {
     start(long_run_settings());
-    for (int i = 0; i < 6000 && app->engine.tiles_done.load() < 3; ++i) {
+    ASSERT_TRUE(wait_until([&] {
         draw();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_GE(app->engine.tiles_done.load(), 3);
-    draw();
-    const int done = app->engine.tiles_done.load();
-    const int total = app->engine.tiles_total.load();
+        return app->runs.progress().tiles_done >= 3;
+    }));
+    // What the frame drew, as the poll before it left it.
+    const int done = app->runs.progress().tiles_done;
+    const int total = app->runs.progress().tiles_total;
     ASSERT_GT(total, 0);
     const auto line = gui.find_text(" / " + std::to_string(total) + " tiles");
     ASSERT_TRUE(line) << gui.all_text();
@@ -185,38 +171,29 @@ TEST_F(PreviewPanelTest, ProgressLineAndFillFollowTheTilesDone) {
     ASSERT_TRUE(fill);
     const float bar_width = bar->max.x - bar->min.x;
     const float expected = bar_width * static_cast<float>(done) / static_cast<float>(total);
-    // Tiles may finish between the frame and the read above.
-    EXPECT_GE(fill->max.x - fill->min.x, expected * 0.5f - 2.0f);
-    EXPECT_LE(fill->max.x - fill->min.x, bar_width);
+    EXPECT_NEAR(fill->max.x - fill->min.x, expected, 1.0f);
     EXPECT_NEAR(bar->max.y - bar->min.y, 20.0f, 1.5f);
 }
 
-TEST_F(PreviewPanelTest, FinishedRunShowsItsOwnTimeAfterItIsCollectedUntilTheNextStart) {
+TEST_F(PreviewPanelTest, FinishedRunShowsItsOwnTimeUntilTheNextStart) {
     start(tiny_run_settings());
-    ASSERT_TRUE(wait_until_stopped());
-    ASSERT_TRUE(app->engine.result_ready.load());
-    const double seconds = app->engine.result.time_seconds;
-    const int total = app->engine.tiles_total.load();
-    draw();
-    const std::string expected = progress_text(total, total, 1.0f, seconds);
-    EXPECT_TRUE(gui.has_text(expected)) << expected << "\n" << gui.all_text();
-    EXPECT_TRUE(gui.shape_bounds(fill_idle));
-
-    // As in the main layout: the benchmark panel, drawn first, collects the result in the frame.
-    const auto centre_with_benchmark_panel = in_window(ImVec2(800.0f, 900.0f), [&] {
-        draw_benchmark_panel(*app);
-        draw_preview_panel(*app);
-        draw_progress_panel(*app, gui.mono_font());
-    });
+    ASSERT_TRUE(wait_for_runs_to_end(*app));
+    const RunProgress finished = app->runs.progress();
+    ASSERT_EQ(finished.ended, RunEvent::Finished);
+    const std::string expected =
+        progress_text(finished.tiles_total, finished.tiles_total, 1.0f, finished.seconds);
     for (int frame = 0; frame < 3; ++frame) {
-        gui.frame(centre_with_benchmark_panel);
-        EXPECT_FALSE(app->engine.result_ready.load());
-        EXPECT_TRUE(gui.has_text(expected)) << "frame " << frame << "\n" << gui.all_text();
+        draw();
+        EXPECT_TRUE(gui.has_text(expected)) << "frame " << frame << "\n"
+                                            << expected << "\n"
+                                            << gui.all_text();
+        EXPECT_TRUE(gui.shape_bounds(fill_idle));
     }
 
-    // A new start from the panel forgets it; that run counts its own time.
-    ASSERT_TRUE(gui.click_text("Single-Core", centre_with_benchmark_panel)) << gui.all_text();
-    EXPECT_FALSE(app->finished_run_seconds.has_value());
+    // The next run counts its own tiles and time.
+    start(long_run_settings());
+    draw();
+    EXPECT_FALSE(gui.has_text(expected)) << gui.all_text();
 }
 
 // The estimate appears with the first finished tile and goes with the run.
@@ -226,8 +203,8 @@ TEST_F(PreviewPanelTest, RunningLineSaysTheTimeLeft) {
         draw();
         return gui.has_text("s left");
     })) << gui.all_text();
-    app->engine.cancel();
-    ASSERT_TRUE(wait_until_stopped());
+    app->runs.cancel();
+    ASSERT_TRUE(wait_for_runs_to_end(*app));
     draw();
     EXPECT_TRUE(gui.has_text(" tiles  |  ")) << gui.all_text();
     EXPECT_FALSE(gui.has_text(" left"));
@@ -235,7 +212,7 @@ TEST_F(PreviewPanelTest, RunningLineSaysTheTimeLeft) {
 
 TEST_F(PreviewPanelTest, WithoutABackendDrawsThePlaceholderEvenWhileRunning) {
     app->gpu = nullptr;
-    app->engine.start(long_run_settings());
+    start(long_run_settings());
     draw();
     EXPECT_TRUE(gui.has_text("Start a benchmark to render"));
     EXPECT_TRUE(gui.has_text(" tiles  |  ")) << gui.all_text();

@@ -6,14 +6,16 @@
 #include <vector>
 
 #include "engine/benchmark_engine.h"
+#include "engine/render_image.h"
 #include "engine/worker_pool.h"
+#include "tests/support/test_configs.h"
 #include "tests/support/wait_until.h"
 #include "verify/image_digest.h"
 
 namespace {
 
 // 5 x 3 tiles, the edge ones clipped.
-constexpr BenchmarkConfig small_run{2, 5, 16, 2, 70, 38};
+const BenchmarkConfig small_run = clipped_config(2);
 
 // Flips one bit of one tile's first pixel, as a faulty core would, and notes the worker.
 struct CorruptOneTile {
@@ -39,8 +41,8 @@ CheckedRun run_and_verify(const BenchmarkConfig& config, const std::vector<Known
     BenchmarkEngine engine;
     if (fault != nullptr) engine.set_tile_hook(&CorruptOneTile::hook, fault);
     engine.start(config);
-    EXPECT_TRUE(wait_until([&] { return !engine.running; }));
-    EXPECT_TRUE(engine.result_ready);
+    EXPECT_TRUE(wait_until([&] { return !engine.running(); }));
+    EXPECT_TRUE(engine.take_result());
     CheckedRun run;
     run.plan = engine.tile_plan();
     run.verdict = verify_image(config, engine.pixel_data(), run.plan, known);
@@ -48,10 +50,7 @@ CheckedRun run_and_verify(const BenchmarkConfig& config, const std::vector<Known
 }
 
 KnownImage clean_reference(const BenchmarkConfig& config) {
-    BenchmarkEngine engine;
-    engine.start(config);
-    EXPECT_TRUE(wait_until([&] { return !engine.running; }));
-    return known_image_of(config, engine.pixel_data());
+    return known_image_of(config, render_image(config).data());
 }
 
 }  // namespace

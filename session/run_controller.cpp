@@ -1,0 +1,199 @@
+#include "session/run_controller.h"
+
+#include <utility>
+
+#include "engine/benchmark_engine.h"
+#include "engine/benchmark_result.h"
+#include "engine/steady_clock.h"
+
+RunController::RunController()
+    : engine_(std::make_unique<BenchmarkEngine>()), settings_(single_core_preset()),
+      known_images_(built_in_known_images()) {}
+
+RunController::~RunController() {
+    engine_->cancel();
+}
+
+void RunController::set_known_images(std::vector<KnownImage> images) {
+    known_images_ = std::move(images);
+}
+
+void RunController::set_tile_hook(TileHook hook, void* context) {
+    engine_->set_tile_hook(hook, context);
+}
+
+void RunController::start(RunKind kind) {
+    BenchmarkConfig config = settings_;
+    config.threads = kind == RunKind::Single ? 1 : multi_core_preset().threads;
+    start_sequence({config});
+}
+
+void RunController::start_both() {
+    if (busy()) return;
+    BenchmarkConfig single = settings_;
+    single.threads = 1;
+    BenchmarkConfig multi = settings_;
+    multi.threads = multi_core_preset().threads;
+    start_sequence({single, multi});
+    run_both_ = true;
+}
+
+void RunController::start_sequence(std::vector<BenchmarkConfig> runs) {
+    if (busy() || runs.empty()) return;
+    queue_ = std::move(runs);
+    run_both_ = false;
+    next_ = 0;
+    cancelled_ = false;
+    launch_next();
+    started_unreported_ = current_;
+}
+
+void RunController::cancel() {
+    if (!busy()) return;
+    cancelled_ = true;
+    next_ = queue_.size();
+    if (current_)
+        engine_->cancel();
+    else if (!refused_)
+        cancelled_between_runs_ = true;
+}
+
+void RunController::launch_next() {
+    current_index_ = next_++;
+    error_.clear();
+    const std::uint32_t serial = engine_->run_serial();
+    launched_ns_ = steady_now_ns();
+    engine_->start(queue_[current_index_]);
+    if (engine_->run_serial() == serial) {
+        // Refused before it began (settings the engine cannot run): nothing to wait for.
+        refused_ = engine_->error();
+        next_ = queue_.size();
+        return;
+    }
+    current_ = true;
+    refresh_progress();
+}
+
+RunUpdate RunController::poll() {
+    if (refused_) return report_refused();
+    if (started_unreported_) {
+        started_unreported_ = false;
+        refresh_progress();
+        return update_of(RunEvent::Started);
+    }
+    if (current_) {
+        if (!engine_->running()) return end_current();
+        refresh_progress();
+        return update_of(RunEvent::None);
+    }
+    if (cancelled_between_runs_) {
+        cancelled_between_runs_ = false;
+        progress_.seconds = 0.0;
+        progress_.ended = RunEvent::Cancelled;
+        return update_of(RunEvent::Cancelled);
+    }
+    if (next_ < queue_.size()) {
+        launch_next();
+        return refused_ ? report_refused() : update_of(RunEvent::Started);
+    }
+    return update_of(RunEvent::None);
+}
+
+RunUpdate RunController::report_refused() {
+    error_ = std::move(*refused_);
+    refused_.reset();
+    progress_.running = false;
+    progress_.timing = false;
+    progress_.seconds = 0.0;
+    progress_.ended = RunEvent::Failed;
+    RunUpdate update = update_of(RunEvent::Failed);
+    update.error = error_;
+    return update;
+}
+
+RunUpdate RunController::end_current() {
+    current_ = false;
+    progress_.running = false;
+    progress_.timing = false;
+    progress_.tiles_done = engine_->tiles_done();
+    progress_.tiles_total = engine_->tiles_total();
+    progress_.seconds = 0.0;
+
+    std::optional<BenchmarkResult> result = engine_->take_result();
+    if (result) {
+        // No run is going now, so the image and the plan are final.
+        const BenchmarkConfig& config = queue_[current_index_];
+        FinishedRun run{std::move(*result),
+                        verify_image(config, engine_->pixel_data(), engine_->tile_plan(), known_images_)};
+        progress_.seconds = run.result.time_seconds;
+        progress_.ended = RunEvent::Finished;
+        RunUpdate update = update_of(RunEvent::Finished);
+        update.finished = std::move(run);
+        return update;
+    }
+    next_ = queue_.size();
+    if (cancelled_) {
+        progress_.ended = RunEvent::Cancelled;
+        return update_of(RunEvent::Cancelled);
+    }
+    error_ = engine_->error();
+    progress_.ended = RunEvent::Failed;
+    RunUpdate update = update_of(RunEvent::Failed);
+    update.error = error_;
+    return update;
+}
+
+RunUpdate RunController::update_of(RunEvent event) const {
+    RunUpdate update;
+    update.event = event;
+    if (!queue_.empty()) update.config = queue_[current_index_];
+    update.index = current_index_;
+    update.count = queue_.size();
+    update.run_both = run_both_;
+    update.progress = progress_;
+    return update;
+}
+
+void RunController::refresh_progress() {
+    progress_.running = engine_->running();
+    progress_.tiles_done = engine_->tiles_done();
+    progress_.tiles_total = engine_->tiles_total();
+    // Until the run has begun its timed span, the clock reading is the previous run's.
+    const std::int64_t started = engine_->start_time();
+    progress_.timing = progress_.running && started >= launched_ns_;
+    const std::int64_t now = steady_now_ns();
+    progress_.seconds = progress_.timing && now > started ? elapsed_seconds(now - started) : 0.0;
+    progress_.ended = RunEvent::None;
+}
+
+std::uint32_t RunController::run_serial() const {
+    return engine_->run_serial();
+}
+
+std::int32_t RunController::image_width() const {
+    return engine_->width();
+}
+
+std::int32_t RunController::image_height() const {
+    return engine_->height();
+}
+
+void RunController::snapshot_pixels(std::vector<std::uint8_t>& out) const {
+    engine_->snapshot_pixels(out);
+}
+
+void RunController::snapshot_region(const Tile& area, std::vector<std::uint8_t>& out) const {
+    engine_->snapshot_region(area, out);
+}
+
+std::vector<Tile> RunController::tile_plan() const {
+    return engine_->tile_plan();
+}
+
+void RunController::tiles_finished_since(std::int32_t& cursor, std::vector<std::int32_t>& out) const {
+    engine_->tiles_finished_since(cursor, out);
+}
+
+const std::uint8_t* RunController::pixel_data() const {
+    return engine_->pixel_data();
+}

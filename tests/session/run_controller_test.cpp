@@ -1,0 +1,173 @@
+#include "session/run_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "engine/render_image.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_configs.h"
+#include "tests/support/wait_until.h"
+#include "verify/image_digest.h"
+
+namespace {
+
+// Changes one colour byte of one tile after it is rendered, as a faulty core would.
+void corrupt_tile_14(void*, const Tile& tile, std::uint8_t* pixels, std::int32_t image_width) {
+    if (tile.index != 14) return;
+    pixels[(static_cast<std::size_t>(tile.y) * static_cast<std::size_t>(image_width) +
+            static_cast<std::size_t>(tile.x)) *
+           4] ^= 0x01;
+}
+
+class RunControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The clipped image is known to these tests as if it were a preset.
+        controller.set_known_images(
+            {known_image_of(clipped_config(), render_image(clipped_config()).data())});
+        controller.set_settings(clipped_config());
+    }
+
+    // Polls, as a front end does every frame, until the runs are over; the events seen.
+    std::vector<RunUpdate> events_until_idle() {
+        std::vector<RunUpdate> events;
+        EXPECT_TRUE(wait_until([&] {
+            RunUpdate update = controller.poll();
+            if (update.event != RunEvent::None) events.push_back(std::move(update));
+            return !controller.busy();
+        }));
+        return events;
+    }
+    // Polls until the run going has rendered a tile.
+    void until_a_tile_is_done() {
+        ASSERT_TRUE(wait_until([&] {
+            const RunUpdate update = controller.poll();
+            EXPECT_NE(update.event, RunEvent::Finished) << "the run is meant to be cancelled";
+            return update.progress.tiles_done >= 1;
+        }));
+    }
+    static std::vector<RunEvent> kinds(const std::vector<RunUpdate>& events) {
+        std::vector<RunEvent> seen;
+        for (const RunUpdate& update : events) seen.push_back(update.event);
+        return seen;
+    }
+
+    RunController controller;
+};
+
+using enum RunEvent;
+
+TEST_F(RunControllerTest, RunIsStartedFinishedCheckedAndReportedOnce) {
+    controller.start(RunKind::Single);
+    EXPECT_TRUE(controller.busy());
+    const std::vector<RunUpdate> events = events_until_idle();
+    ASSERT_EQ(kinds(events), (std::vector<RunEvent>{Started, Finished}));
+    EXPECT_EQ(events[0].config.threads, 1);
+    EXPECT_TRUE(events[0].progress.running);
+
+    const RunUpdate& finished = events[1];
+    ASSERT_TRUE(finished.finished);
+    const BenchmarkResult& result = finished.finished->result;
+    EXPECT_EQ(result.type, RunKind::Single);
+    EXPECT_EQ(result.threads, 1);
+    EXPECT_EQ(finished.finished->verdict.status, ImageStatus::Verified);
+    EXPECT_EQ(finished.index, 0u);
+    EXPECT_EQ(finished.count, 1u);
+
+    const RunProgress& progress = controller.progress();
+    EXPECT_FALSE(progress.running);
+    EXPECT_EQ(progress.ended, Finished);
+    EXPECT_EQ(progress.tiles_done, 15);
+    EXPECT_EQ(progress.tiles_total, 15);
+    EXPECT_EQ(progress.seconds, result.time_seconds) << "the finished run's own time";
+    EXPECT_EQ(controller.poll().event, None) << "reported once";
+}
+
+TEST_F(RunControllerTest, RunBothAndSequencesStartEachRunAfterTheOneBeforeIsReported) {
+    controller.start_both();
+    controller.start(RunKind::Single);  // ignored while busy
+    std::vector<RunUpdate> events = events_until_idle();
+    ASSERT_EQ(kinds(events), (std::vector<RunEvent>{Started, Finished, Started, Finished}));
+    EXPECT_EQ(events[1].finished->result.type, RunKind::Single);
+    EXPECT_EQ(events[3].index, 1u);
+    EXPECT_EQ(events[3].count, 2u);
+    EXPECT_TRUE(events[3].run_both);
+    EXPECT_EQ(events[3].finished->result.threads, std::max(multi_core_preset().threads, 1));
+
+    // Any settings, as the runner starts them.
+    BenchmarkConfig unknown = clipped_config(2);
+    unknown.samples = 1;
+    controller.start_sequence({clipped_config(1), unknown, clipped_config(3)});
+    events = events_until_idle();
+    ASSERT_EQ(events.size(), 6u);
+    for (std::size_t run = 0; run < 3; ++run) {
+        EXPECT_EQ(events[2 * run].event, Started);
+        EXPECT_EQ(events[2 * run + 1].event, Finished);
+        EXPECT_EQ(events[2 * run + 1].index, run);
+    }
+    EXPECT_FALSE(events[3].run_both);
+    EXPECT_EQ(events[3].finished->verdict.status, ImageStatus::Unchecked) << "nothing known to compare with";
+    EXPECT_EQ(events[5].finished->result.threads, 3);
+}
+
+TEST_F(RunControllerTest, CancelEndsTheSequenceWhereverItStands) {
+    enum class When { DuringFirstRun, BetweenRuns, DuringSecondRun };
+    for (const When when : {When::DuringFirstRun, When::BetweenRuns, When::DuringSecondRun}) {
+        SCOPED_TRACE(static_cast<int>(when));
+        std::vector<RunEvent> expected{Started};
+        if (when == When::DuringFirstRun) {
+            controller.start_sequence({long_config(), clipped_config()});
+        } else {
+            controller.start_sequence({clipped_config(), long_config()});
+            ASSERT_TRUE(wait_until([&] { return controller.poll().event == Finished; }));
+            expected.push_back(Finished);
+            if (when == When::DuringSecondRun) {
+                ASSERT_EQ(controller.poll().event, Started);
+                expected.push_back(Started);
+            }
+        }
+        if (when != When::BetweenRuns) until_a_tile_is_done();
+        controller.cancel();
+        EXPECT_TRUE(controller.busy()) << "until a poll reports the end";
+        const std::vector<RunUpdate> events = events_until_idle();
+        ASSERT_EQ(kinds(events).back(), Cancelled);
+        EXPECT_EQ(controller.progress().ended, Cancelled);
+        EXPECT_EQ(controller.progress().seconds, 0.0);
+        if (when != When::BetweenRuns) {
+            EXPECT_GE(controller.progress().tiles_done, 1);
+            EXPECT_LT(controller.progress().tiles_done, 576) << "the rest of the tiles skipped";
+        }
+        EXPECT_EQ(controller.poll().event, None) << "no run after the cancelled one";
+    }
+}
+
+TEST_F(RunControllerTest, RefusedRunFailsWithTheReasonUntilTheNextStart) {
+    BenchmarkConfig refused = clipped_config();
+    refused.tile_size = 0;
+    controller.start_sequence({refused, clipped_config()});
+    const std::vector<RunUpdate> events = events_until_idle();
+    ASSERT_EQ(kinds(events), (std::vector<RunEvent>{Failed}));
+    EXPECT_NE(events[0].error.find("tile size"), std::string::npos) << events[0].error;
+    EXPECT_EQ(controller.error(), events[0].error);
+    EXPECT_EQ(controller.progress().ended, Failed);
+
+    controller.start(RunKind::Single);
+    EXPECT_TRUE(controller.error().empty());
+    EXPECT_EQ(kinds(events_until_idle()), (std::vector<RunEvent>{Started, Finished}));
+}
+
+TEST_F(RunControllerTest, WrongImageIsCaughtAndItsTileNamed) {
+    controller.set_tile_hook(&corrupt_tile_14, nullptr);  // the clipped bottom-right tile
+    controller.start(RunKind::Multi);
+    const std::vector<RunUpdate> events = events_until_idle();
+    ASSERT_EQ(kinds(events), (std::vector<RunEvent>{Started, Finished}));
+    const FinishedRun& run = *events[1].finished;
+    EXPECT_EQ(run.verdict.status, ImageStatus::Mismatch);
+    EXPECT_FALSE(run.has_valid_score());
+    ASSERT_EQ(run.verdict.wrong_tiles.size(), 1u);
+    EXPECT_EQ(run.verdict.wrong_tiles[0].index, 14);
+}
+
+}  // namespace
