@@ -3,24 +3,12 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <string_view>
 
+#include "base/preset.h"
 #include "cli/image_writer.h"
 
 namespace {
-
-struct IntOption {
-    const char* name;
-    std::optional<std::int32_t> Options::*field;
-    std::int32_t min;
-    std::int32_t max;
-};
-
-// Depth is capped so that the recursion of a path stays well within a thread's stack.
-constexpr IntOption int_options[] = {
-    {"--width", &Options::width, 1, 32768},       {"--height", &Options::height, 1, 32768},
-    {"--samples", &Options::samples, 1, 1000000}, {"--depth", &Options::depth, 1, 1000},
-    {"--tile", &Options::tile, 1, 32768},         {"--threads", &Options::threads, 1, 4096},
-};
 
 std::optional<std::int32_t> parse_int(const std::string& text) {
     std::int32_t value = 0;
@@ -40,10 +28,234 @@ std::optional<double> parse_minutes(const std::string& text) {
     return value;
 }
 
+// What the options read so far; the combinations are checked once all are read.
+struct ParseState {
+    Options& options;
+    bool single = false;
+    bool multi = false;
+};
+
+struct OptionSpec;
+// Takes an option's value (none for one without a value, or when the command line ends where the
+// value should be) into the state; returns why it is refused, or nothing.
+using ApplyOption = std::string (*)(const OptionSpec& spec, const std::optional<std::string>& value,
+                                    ParseState& state);
+
+enum class Section { Main, Development };
+
+// One option of the runner: how it is written, what the usage text says of it, and what it does.
+struct OptionSpec {
+    const char* name;
+    const char* alias;  // another spelling ("-h"), or null
+    const char* value;  // the value's name in the usage text; null for an option without one
+    Section section;
+    const char* help;  // usage text; "{range}" and "{default}" are filled in, '\n' continues
+    ApplyOption apply;
+    std::int32_t min = 0;  // whole-number options: the accepted range
+    std::int32_t max = 0;
+    std::optional<std::int32_t> Options::*setting = nullptr;  // development settings
+    std::int32_t preset = 0;                                  // development settings: the preset's value
+};
+
+std::string range_text(const OptionSpec& spec) {
+    return std::to_string(spec.min) + " to " + std::to_string(spec.max);
+}
+
+std::string apply_help(const OptionSpec&, const std::optional<std::string>&, ParseState& state) {
+    state.options.help = true;
+    return {};
+}
+
+std::string apply_selection(const OptionSpec& spec, const std::optional<std::string>&, ParseState& state) {
+    (std::string_view(spec.name) == "--single" ? state.single : state.multi) = true;
+    return {};
+}
+
+std::string apply_command(const OptionSpec& spec, const std::optional<std::string>&, ParseState& state) {
+    const std::string_view name = spec.name;
+    const Command command = name == "--info"      ? Command::Info
+                            : name == "--history" ? Command::History
+                                                  : Command::Leaderboard;
+    if (state.options.command != Command::Run && state.options.command != command)
+        return "--info, --history and --leaderboard cannot be combined; give one of them";
+    state.options.command = command;
+    return {};
+}
+
+std::string apply_json(const OptionSpec&, const std::optional<std::string>&, ParseState& state) {
+    state.options.json = true;
+    return {};
+}
+
+std::string apply_no_submit(const OptionSpec&, const std::optional<std::string>&, ParseState& state) {
+    state.options.no_submit = true;
+    return {};
+}
+
+std::string apply_runs(const OptionSpec& spec, const std::optional<std::string>& text, ParseState& state) {
+    const std::optional<std::int32_t> value = text ? parse_int(*text) : std::nullopt;
+    if (!value || *value < spec.min || *value > spec.max)
+        return std::string(spec.name) + " needs a whole number from " + range_text(spec);
+    state.options.runs = *value;
+    return {};
+}
+
+std::string apply_minutes(const OptionSpec&, const std::optional<std::string>& text, ParseState& state) {
+    const std::optional<double> value = text ? parse_minutes(*text) : std::nullopt;
+    // Also refuses NaN: every comparison with it is false.
+    if (!value || !(*value > 0.0 && *value <= 10080.0))
+        return "--minutes needs a number of minutes above 0 and at most 10080 (a week), e.g. 0.5";
+    state.options.minutes = *value;
+    return {};
+}
+
+std::string apply_leaderboard_url(const OptionSpec& spec, const std::optional<std::string>& text,
+                                  ParseState& state) {
+    if (!text || text->empty())
+        return std::string(spec.name) + " needs a URL such as https://bench.example.org:8443";
+    state.options.leaderboard.url = *text;
+    return {};
+}
+
+std::string apply_leaderboard_ca(const OptionSpec& spec, const std::optional<std::string>& text,
+                                 ParseState& state) {
+    if (!text || text->empty()) return std::string(spec.name) + " needs the path of a CA file (PEM)";
+    state.options.leaderboard.ca_file = *text;
+    return {};
+}
+
+std::string apply_image(const OptionSpec&, const std::optional<std::string>& path, ParseState& state) {
+    if (!path || path->empty()) return "--image needs a file path ending in .png or .ppm";
+    if (image_format_for_path(*path) == ImageFormat::Unknown)
+        return "--image '" + *path + "': the file name must end in .png or .ppm";
+    if (const std::string problem = image_path_problem(*path); !problem.empty())
+        return "--image '" + *path + "': " + problem;
+    state.options.image_path = *path;
+    return {};
+}
+
+std::string apply_setting(const OptionSpec& spec, const std::optional<std::string>& text, ParseState& state) {
+    const std::string range = range_text(spec);
+    if (!text) return std::string(spec.name) + " needs a whole number from " + range;
+    const std::optional<std::int32_t> value = parse_int(*text);
+    if (!value || *value < spec.min || *value > spec.max)
+        return std::string(spec.name) + " '" + *text + "': expected a whole number from " + range;
+    state.options.*(spec.setting) = *value;
+    return {};
+}
+
+// Every option, in the order the usage text lists them; the same table reads the command line and
+// names the accepted options when one is not understood. Depth is capped so that the recursion of
+// a path stays well within a thread's stack.
+const OptionSpec option_table[] = {
+    {"--single", nullptr, nullptr, Section::Main, "run only the single-core preset (one worker)",
+     apply_selection},
+    {"--multi", nullptr, nullptr, Section::Main,
+     "run only the multi-core preset (one worker per hardware thread)", apply_selection},
+    {"--json", nullptr, nullptr, Section::Main, "print one JSON object per finished run instead of text",
+     apply_json},
+    {"--image", nullptr, "PATH", Section::Main, "write the finished image; PATH must end in .png or .ppm",
+     apply_image},
+    {"--runs", nullptr, "N", Section::Main,
+     "N runs of each chosen kind, then their median, minimum,\nmaximum and spread ({range})", apply_runs, 1,
+     1000},
+    {"--minutes", nullptr, "M", Section::Main,
+     "stability test instead of runs: all workers of the chosen\nconfiguration (the multi-core preset unless "
+     "--single or\n--threads) render its tiles round and round for M minutes\n(fractions allowed), every "
+     "tile "
+     "checked; exit 3 on any error",
+     apply_minutes},
+    {"--no-submit", nullptr, nullptr, Section::Main,
+     "keep preset runs in the history only; send nothing to the leaderboard", apply_no_submit},
+    {"--info", nullptr, nullptr, Section::Main, "describe this machine and exit", apply_command},
+    {"--history", nullptr, nullptr, Section::Main, "list the stored runs, newest first, with the best scores",
+     apply_command},
+    {"--leaderboard", nullptr, nullptr, Section::Main,
+     "show the leaderboard's single-core and multi-core standings", apply_command},
+    {"--leaderboard-url", nullptr, "URL", Section::Main,
+     "the leaderboard to use, https://HOST or https://HOST:PORT", apply_leaderboard_url},
+    {"--leaderboard-ca", nullptr, "FILE", Section::Main,
+     "with --leaderboard-url, on Linux: the CA file (PEM) that signs\nits certificate", apply_leaderboard_ca},
+    {"--help", "-h", nullptr, Section::Main, "show this help", apply_help},
+    {"--width", nullptr, "W", Section::Development, "image width, {range} (default {default})", apply_setting,
+     1, 32768, &Options::width, preset_width},
+    {"--height", nullptr, "H", Section::Development, "image height, {range} (default {default})",
+     apply_setting, 1, 32768, &Options::height, preset_height},
+    {"--samples", nullptr, "S", Section::Development, "samples per pixel, {range} (default {default})",
+     apply_setting, 1, 1000000, &Options::samples, preset_samples},
+    {"--depth", nullptr, "D", Section::Development, "maximum ray depth, {range} (default {default})",
+     apply_setting, 1, 1000, &Options::depth, preset_max_depth},
+    {"--tile", nullptr, "T", Section::Development, "tile edge in pixels, {range} (default {default})",
+     apply_setting, 1, 32768, &Options::tile, preset_tile_size},
+    {"--threads", nullptr, "N", Section::Development, "make exactly one run with N workers, {range}",
+     apply_setting, 1, 4096, &Options::threads},
+};
+
+const OptionSpec* find_option(const std::string& name) {
+    for (const OptionSpec& spec : option_table)
+        if (name == spec.name || (spec.alias != nullptr && name == spec.alias)) return &spec;
+    return nullptr;
+}
+
+std::string accepted_options() {
+    std::string names;
+    for (const OptionSpec& spec : option_table) names += std::string(names.empty() ? "" : ", ") + spec.name;
+    return names;
+}
+
+void replace_all(std::string& text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+// The usage lines of one section: the option and its value in a column of 20, the help beside it.
+std::string option_lines(Section section) {
+    constexpr std::size_t column = 20;
+    std::string lines;
+    for (const OptionSpec& spec : option_table) {
+        if (spec.section != section) continue;
+        std::string help = spec.help;
+        replace_all(help, "{range}", range_text(spec));
+        replace_all(help, "{default}", std::to_string(spec.preset));
+        replace_all(help, "\n", "\n  " + std::string(column, ' '));
+        const std::string written =
+            std::string(spec.name) + (spec.value != nullptr ? std::string(" ") + spec.value : "");
+        lines += "  " + written +
+                 std::string(written.size() + 2 <= column ? column - written.size() : 2, ' ') + help + "\n";
+    }
+    return lines;
+}
+
 ParsedOptions failure(std::string message) {
     ParsedOptions parsed;
     parsed.error = std::move(message);
     return parsed;
+}
+
+// Why the options cannot go together; empty when they can.
+std::string combination_problem(const ParseState& state) {
+    const Options& options = state.options;
+    if (state.single && state.multi)
+        return "--single and --multi cannot be combined; give one of them, or neither for both runs";
+    if (options.command != Command::Run &&
+        (state.single || state.multi || options.json || options.no_submit || !options.image_path.empty() ||
+         options.custom() || options.runs != 1 || options.minutes))
+        return "--info, --history and --leaderboard take no run options; give them alone";
+    if (options.minutes && options.runs != 1)
+        return "--minutes and --runs cannot be combined; give one of them";
+    if (options.minutes && !options.image_path.empty())
+        return "--minutes writes no image; --image goes with benchmark runs";
+    if (options.leaderboard.url || options.leaderboard.ca_file) {
+        if (options.command == Command::History)
+            return "--history does not use the leaderboard; give it without --leaderboard-url";
+        const LeaderboardSetting chosen = choose_leaderboard_setting({flag_source(options.leaderboard)});
+        if (chosen.refused()) return chosen.error;
+    }
+    const std::int64_t bytes =
+        std::int64_t{options.width.value_or(preset_width)} * options.height.value_or(preset_height) * 4;
+    if (bytes > std::numeric_limits<std::int32_t>::max())
+        return "--width x --height too large: width x height x 4 must stay below 2147483648";
+    return {};
 }
 
 }  // namespace
@@ -54,10 +266,7 @@ bool Options::custom() const {
 
 ParsedOptions parse_options(const std::vector<std::string>& args) {
     ParsedOptions parsed;
-    Options& options = parsed.options;
-    bool single = false;
-    bool multi = false;
-
+    ParseState state{parsed.options};
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> inline_value;
@@ -66,108 +275,21 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             inline_value = name.substr(equals + 1);
             name.resize(equals);
         }
-        // Fetches the value of an option that takes one, from "=value" or the next argument.
-        auto take_value = [&]() -> std::optional<std::string> {
-            if (inline_value) return inline_value;
-            if (i + 1 < args.size()) return args[++i];
-            return std::nullopt;
-        };
-        auto refuse_value = [&]() { return inline_value.has_value(); };
-
-        if (name == "--help" || name == "-h") {
-            if (refuse_value()) return failure(name + " takes no value");
-            options.help = true;
-        } else if (name == "--single" || name == "--multi") {
-            if (refuse_value()) return failure(name + " takes no value");
-            (name == "--single" ? single : multi) = true;
-        } else if (name == "--info" || name == "--history" || name == "--leaderboard") {
-            if (refuse_value()) return failure(name + " takes no value");
-            const Command command = name == "--info"      ? Command::Info
-                                    : name == "--history" ? Command::History
-                                                          : Command::Leaderboard;
-            if (options.command != Command::Run && options.command != command)
-                return failure("--info, --history and --leaderboard cannot be combined; give one of them");
-            options.command = command;
-        } else if (name == "--json") {
-            if (refuse_value()) return failure("--json takes no value");
-            options.json = true;
-        } else if (name == "--no-submit") {
-            if (refuse_value()) return failure("--no-submit takes no value");
-            options.no_submit = true;
-        } else if (name == "--runs") {
-            const std::optional<std::string> text = take_value();
-            const std::optional<std::int32_t> value = text ? parse_int(*text) : std::nullopt;
-            if (!value || *value < 1 || *value > 1000)
-                return failure("--runs needs a whole number from 1 to 1000");
-            options.runs = *value;
-        } else if (name == "--minutes") {
-            const std::optional<std::string> text = take_value();
-            const std::optional<double> value = text ? parse_minutes(*text) : std::nullopt;
-            // Also refuses NaN: every comparison with it is false.
-            if (!value || !(*value > 0.0 && *value <= 10080.0))
-                return failure(
-                    "--minutes needs a number of minutes above 0 and at most 10080 (a week), e.g. 0.5");
-            options.minutes = *value;
-        } else if (name == "--leaderboard-url" || name == "--leaderboard-ca") {
-            const std::optional<std::string> text = take_value();
-            if (!text || text->empty())
-                return failure(name + (name == "--leaderboard-url"
-                                           ? " needs a URL such as https://bench.example.org:8443"
-                                           : " needs the path of a CA file (PEM)"));
-            (name == "--leaderboard-url" ? options.leaderboard.url : options.leaderboard.ca_file) = *text;
-        } else if (name == "--image") {
-            const std::optional<std::string> path = take_value();
-            if (!path || path->empty()) return failure("--image needs a file path ending in .png or .ppm");
-            if (image_format_for_path(*path) == ImageFormat::Unknown)
-                return failure("--image '" + *path + "': the file name must end in .png or .ppm");
-            if (const std::string problem = image_path_problem(*path); !problem.empty())
-                return failure("--image '" + *path + "': " + problem);
-            options.image_path = *path;
-        } else {
-            const IntOption* matched = nullptr;
-            for (const IntOption& candidate : int_options) {
-                if (name == candidate.name) matched = &candidate;
-            }
-            if (matched == nullptr)
-                return failure(
-                    "unknown argument '" + args[i] +
-                    "'; accepted: --single, --multi, --width, --height, --samples, --depth, --tile, "
-                    "--threads, --runs, --minutes, --json, --image, --no-submit, --info, --history, "
-                    "--leaderboard, --leaderboard-url, --leaderboard-ca, --help");
-            const std::string range = std::to_string(matched->min) + " to " + std::to_string(matched->max);
-            const std::optional<std::string> text = take_value();
-            if (!text) return failure(std::string(matched->name) + " needs a whole number from " + range);
-            const std::optional<std::int32_t> value = parse_int(*text);
-            if (!value || *value < matched->min || *value > matched->max)
-                return failure(std::string(matched->name) + " '" + *text +
-                               "': expected a whole number from " + range);
-            options.*(matched->field) = *value;
-        }
+        const OptionSpec* spec = find_option(name);
+        if (spec == nullptr)
+            return failure("unknown argument '" + args[i] + "'; accepted: " + accepted_options());
+        if (spec->value == nullptr && inline_value) return failure(name + " takes no value");
+        // A value from "=value" or the next argument.
+        std::optional<std::string> value = inline_value;
+        if (spec->value != nullptr && !value && i + 1 < args.size()) value = args[++i];
+        if (std::string problem = spec->apply(*spec, value, state); !problem.empty())
+            return failure(std::move(problem));
     }
-
-    if (single && multi)
-        return failure("--single and --multi cannot be combined; give one of them, or neither for both runs");
-    if (options.command != Command::Run &&
-        (single || multi || options.json || options.no_submit || !options.image_path.empty() ||
-         options.custom() || options.runs != 1 || options.minutes))
-        return failure("--info, --history and --leaderboard take no run options; give them alone");
-    if (options.minutes && options.runs != 1)
-        return failure("--minutes and --runs cannot be combined; give one of them");
-    if (options.minutes && !options.image_path.empty())
-        return failure("--minutes writes no image; --image goes with benchmark runs");
-    if (options.leaderboard.url || options.leaderboard.ca_file) {
-        if (options.command == Command::History)
-            return failure("--history does not use the leaderboard; give it without --leaderboard-url");
-        const LeaderboardSetting chosen = choose_leaderboard_setting({flag_source(options.leaderboard)});
-        if (chosen.refused()) return failure(chosen.error);
-    }
-    options.selection = single ? RunSelection::Single : multi ? RunSelection::Multi : RunSelection::Both;
-
-    const BenchmarkConfig preset = single_core_preset();
-    const std::int64_t bytes =
-        std::int64_t{options.width.value_or(preset.width)} * options.height.value_or(preset.height) * 4;
-    if (bytes > std::numeric_limits<std::int32_t>::max())
-        return failure("--width x --height too large: width x height x 4 must stay below 2147483648");
+    if (std::string problem = combination_problem(state); !problem.empty())
+        return failure(std::move(problem));
+    parsed.options.selection = state.single  ? RunSelection::Single
+                               : state.multi ? RunSelection::Multi
+                                             : RunSelection::Both;
     return parsed;
 }
 
@@ -196,25 +318,8 @@ std::string usage_text() {
            "\n"
            "Runs the Vornmark CPU benchmark without a window. With no options it runs\n"
            "the single-core preset and then the multi-core preset.\n"
-           "\n"
-           "  --single            run only the single-core preset (one worker)\n"
-           "  --multi             run only the multi-core preset (one worker per hardware thread)\n"
-           "  --json              print one JSON object per finished run instead of text\n"
-           "  --image PATH        write the finished image; PATH must end in .png or .ppm\n"
-           "  --runs N            N runs of each chosen kind, then their median, minimum,\n"
-           "                      maximum and spread (1 to 1000)\n"
-           "  --minutes M         stability test instead of runs: all workers of the chosen\n"
-           "                      configuration (the multi-core preset unless --single or\n"
-           "                      --threads) render its tiles round and round for M minutes\n"
-           "                      (fractions allowed), every tile checked; exit 3 on any error\n"
-           "  --no-submit         keep preset runs in the history only; send nothing to the leaderboard\n"
-           "  --info              describe this machine and exit\n"
-           "  --history           list the stored runs, newest first, with the best scores\n"
-           "  --leaderboard       show the leaderboard's single-core and multi-core standings\n"
-           "  --leaderboard-url URL  the leaderboard to use, https://HOST or https://HOST:PORT\n"
-           "  --leaderboard-ca FILE  with --leaderboard-url, on Linux: the CA file (PEM) that signs\n"
-           "                      its certificate\n"
-           "  --help              show this help\n"
+           "\n" +
+           option_lines(Section::Main) +
            "\n"
            "Every finished preset run is added to the history and, unless --no-submit is\n"
            "given, submitted to the leaderboard. Each run's image is checked against the\n"
@@ -227,13 +332,8 @@ std::string usage_text() {
            "(exit 2); the server's certificate is always verified.\n"
            "\n"
            "Development settings (a run with any of them is labelled custom and is\n"
-           "never saved or submitted):\n"
-           "  --width W           image width, 1 to 32768 (default 1920)\n"
-           "  --height H          image height, 1 to 32768 (default 1080)\n"
-           "  --samples S         samples per pixel, 1 to 1000000 (default 128)\n"
-           "  --depth D           maximum ray depth, 1 to 1000 (default 50)\n"
-           "  --tile T            tile edge in pixels, 1 to 32768 (default 32)\n"
-           "  --threads N         make exactly one run with N workers, 1 to 4096\n"
+           "never saved or submitted):\n" +
+           option_lines(Section::Development) +
            "\n"
            "Ctrl-C cancels the run in progress (exit code 130; SIGTERM: 143). Bad arguments exit with 2;\n"
            "a run that cannot take place, a preset run that cannot be saved in the history\n"

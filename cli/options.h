@@ -54,4 +54,5 @@ struct PlannedRun {
 // that many workers; otherwise --single, --multi, or both presets.
 std::vector<PlannedRun> plan_runs(const Options& options, std::int32_t hardware_threads);
 
+// The usage text; it lists the options from the same table that reads them.
 std::string usage_text();

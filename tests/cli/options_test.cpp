@@ -159,3 +159,21 @@ TEST(CliOptions, CommandsRefuseRunOptionsAndEachOther) {
     EXPECT_NE(parse({"--info", "--samples", "4"}).error, "");
     EXPECT_NE(parse({"--info=yes"}).error, "");
 }
+
+TEST(CliOptions, UsageListsExactlyTheAcceptedOptions) {
+    const std::string error = parse({"--nope"}).error;
+    const std::string accepted = error.substr(error.find("accepted: ") + 10);
+    const std::string usage = usage_text();
+    std::size_t listed = 0;
+    for (std::size_t at = 0; at < accepted.size();) {
+        const std::size_t end = std::min(accepted.find(", ", at), accepted.size());
+        const std::string name = accepted.substr(at, end - at);
+        EXPECT_NE(usage.find("\n  " + name + " "), std::string::npos) << name;
+        ++listed;
+        at = end + 2;
+    }
+    std::size_t lines = 0;
+    for (std::size_t at = usage.find("\n  --"); at != std::string::npos; at = usage.find("\n  --", at + 1))
+        ++lines;
+    EXPECT_EQ(listed, lines) << "each option on one line of its own";
+}
