@@ -22,6 +22,7 @@
 #include "cli/stability_run.h"
 #include "history/history_report.h"
 #include "history/history_store.h"
+#include "session/cancelled_run.h"
 #include "session/run_controller.h"
 #include "session/stability_test.h"
 #include "session/stop_signal.h"

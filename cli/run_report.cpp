@@ -71,8 +71,3 @@ std::string run_description(const BenchmarkConfig& config, bool custom) {
 std::string run_heading(const BenchmarkConfig& config, bool custom) {
     return "Running " + run_description(config, custom);
 }
-
-std::string cancelled_text(std::int32_t tiles_done, std::int32_t tiles_total) {
-    return "Cancelled after " + std::to_string(tiles_done) + " of " + std::to_string(tiles_total) +
-           " tiles; nothing stored";
-}

@@ -25,6 +25,3 @@ std::string run_description(const BenchmarkConfig& config, bool custom);
 
 // The line announcing a run as it starts: "Running " and its description.
 std::string run_heading(const BenchmarkConfig& config, bool custom);
-
-// A run stopped by Ctrl-C or SIGTERM: "Cancelled after 211 of 2040 tiles; nothing stored".
-std::string cancelled_text(std::int32_t tiles_done, std::int32_t tiles_total);

@@ -36,6 +36,9 @@ struct AppState {
     IGpuBackend* gpu = nullptr;
     std::int32_t shown_single_score = 0;
     std::int32_t shown_multi_score = 0;
+    // The run shown in that place computed a wrong image: it has no score, the mismatch stands there.
+    bool shown_single_wrong = false;
+    bool shown_multi_wrong = false;
     ImFont* font_ui = nullptr;
     ImFont* font_mono = nullptr;
     ImFont* font_mono_large = nullptr;

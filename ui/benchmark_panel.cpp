@@ -8,6 +8,7 @@
 #include "session/run_controller.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
+#include "ui/wrapped_text.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ void draw_benchmark_panel(AppState& app) {
     if (!error.empty()) {
         ImGui::Spacing();
         ImGui::PushStyleColor(ImGuiCol_Text, error_red);
-        ImGui::TextWrapped("%s", error.c_str());
+        text_wrapped_at_blanks(error);
         ImGui::PopStyleColor();
     }
 }

@@ -4,8 +4,10 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "engine/steady_clock.h"
+#include "session/cancelled_run.h"
 #include "session/time_left.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
@@ -75,10 +77,13 @@ std::string progress_line(const RunProgress& progress) {
 }
 
 float preview_panel_width(ImFont* mono) {
-    const std::string longest_line = progress_text(9999, 9999, 1.0f, 99999.9, 99999.0);
     ImFont* line_font = mono != nullptr ? mono : ImGui::GetFont();
-    const float line =
-        line_font->CalcTextSizeA(line_font->FontSize, FLT_MAX, 0.0f, longest_line.c_str()).x + bar_margin;
+    float line = 0.0f;
+    for (const std::string& longest :
+         {progress_text(9999, 9999, 1.0f, 99999.9, 99999.0), cancelled_text(9999, 9999)})
+        line =
+            std::max(line, line_font->CalcTextSizeA(line_font->FontSize, FLT_MAX, 0.0f, longest.c_str()).x);
+    line += bar_margin;
     return std::max(line, ImGui::CalcTextSize(placeholder_hint).x + image_margin_x);
 }
 
@@ -132,12 +137,19 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
     const bool running = progress.running;
     const float p = progress_fraction(progress.tiles_done, progress.tiles_total);
 
-    if (running || p > 0.0f) {
+    // A cancelled run keeps saying so, with the tiles it got done, until the next one starts.
+    const bool cancelled = !running && progress.ended == RunEvent::Cancelled;
+    if (running || p > 0.0f || cancelled) {
         if (mono != nullptr) {
             ImGui::PushFont(mono);
         }
-        const std::string line = progress_line(progress);
-        ImGui::TextColored(light_grey, "%s", line.c_str());
+        if (cancelled) {
+            const std::string line = cancelled_text(progress.tiles_done, progress.tiles_total);
+            ImGui::TextColored(orange, "%s", line.c_str());
+        } else {
+            const std::string line = progress_line(progress);
+            ImGui::TextColored(light_grey, "%s", line.c_str());
+        }
         if (mono != nullptr) {
             ImGui::PopFont();
         }

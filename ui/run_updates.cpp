@@ -12,7 +12,9 @@ void show_and_record(AppState& app, const RunUpdate& update) {
     // whatever their types (with one hardware thread both are "single"); a lone run by its type.
     const bool run_both = update.run_both;
     const bool single = run_both ? update.index == 0 : run.result.type == RunKind::Single;
-    (single ? app.shown_single_score : app.shown_multi_score) = run.result.score;
+    // A wrong image's run has no score to show: its place shows the mismatch instead.
+    (single ? app.shown_single_score : app.shown_multi_score) = run.has_valid_score() ? run.result.score : 0;
+    (single ? app.shown_single_wrong : app.shown_multi_wrong) = !run.has_valid_score();
     // The second run of "Run Both" does not hide a wrong image of the first.
     if (!(run_both && update.index == 1 && app.shown_verdict.status == ImageStatus::Mismatch))
         app.shown_verdict = run.verdict;

@@ -3,32 +3,41 @@
 #include "base/run_kind.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
+#include "ui/wrapped_text.h"
 
 namespace {
 
-void draw_score_line(const char* label, std::int32_t score, const ImVec4& digits) {
+// "SC:" or "MC:" in the large font, then the score; for a run whose image was wrong, the mismatch
+// in the score's place, in the body font and wrapped beside the label.
+void draw_score_line(const char* label, std::int32_t score, bool wrong_image, const ImVec4& digits,
+                     ImFont* large) {
+    if (large) ImGui::PushFont(large);
     ImGui::TextColored(label_grey, "%s", label);
     ImGui::SameLine();
+    if (wrong_image) {
+        if (large) ImGui::PopFont();
+        ImGui::PushStyleColor(ImGuiCol_Text, error_red);
+        text_wrapped_at_blanks(mismatch_text);
+        ImGui::PopStyleColor();
+        return;
+    }
     if (score < 1)
         ImGui::TextColored(placeholder_grey, "---");
     else
         ImGui::TextColored(digits, "%d", score);
+    if (large) ImGui::PopFont();
 }
 
-// Under the scores: whether the last run's image was the known-good one. Nothing
-// for an image nothing is known about.
+// Under the scores: whether the last run's image was the known-good one, or which tiles were
+// wrong (the mismatch itself stands in the score's place). Nothing for an image nothing is known
+// about.
 void draw_image_verdict(const ImageVerdict& verdict) {
     if (verdict.status == ImageStatus::Verified) {
         ImGui::TextColored(teal, "%s", verified_text);
-    } else if (verdict.status == ImageStatus::Mismatch) {
-        ImGui::PushStyleColor(ImGuiCol_Text, error_red);
-        ImGui::TextWrapped("%s", mismatch_text);
+    } else if (verdict.status == ImageStatus::Mismatch && !verdict.wrong_tiles.empty()) {
+        ImGui::PushStyleColor(ImGuiCol_Text, muted_grey);
+        text_wrapped_at_blanks("Wrong tiles: " + wrong_tiles_text(verdict.wrong_tiles));
         ImGui::PopStyleColor();
-        if (!verdict.wrong_tiles.empty()) {
-            ImGui::PushStyleColor(ImGuiCol_Text, muted_grey);
-            ImGui::TextWrapped("Wrong tiles: %s", wrong_tiles_text(verdict.wrong_tiles).c_str());
-            ImGui::PopStyleColor();
-        }
     }
 }
 
@@ -43,10 +52,8 @@ void draw_score_panel(AppState& app, ImFont* large) {
     ImGui::Separator();
     ImGui::Spacing();
 
-    if (large) ImGui::PushFont(large);
-    draw_score_line("SC:", app.shown_single_score, teal);
-    draw_score_line("MC:", app.shown_multi_score, orange);
-    if (large) ImGui::PopFont();
+    draw_score_line("SC:", app.shown_single_score, app.shown_single_wrong, teal, large);
+    draw_score_line("MC:", app.shown_multi_score, app.shown_multi_wrong, orange, large);
     draw_image_verdict(app.shown_verdict);
 
     if (app.history.entries().empty()) return;

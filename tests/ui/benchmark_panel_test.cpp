@@ -286,9 +286,13 @@ TEST_F(BenchmarkPanelTest, KnownImageShowsVerifiedInTealAndAWrongOneIsRefusedInR
     ASSERT_TRUE(frames_until([&] { return idle(); }));
     frame();
     EXPECT_FALSE(gui.has_text("Verified"));
-    const auto mismatch = gui.find_text("Image mismatch: this machine computed");  // wrapped: the first line
-    ASSERT_TRUE(mismatch) << gui.all_text();
+    // No score for it: the mismatch stands in the single-core score's place, beside "SC:".
+    const auto mismatch = gui.find_text("Image mismatch:");  // wrapped: the first line
+    const auto label = gui.find_text("SC:");
+    ASSERT_TRUE(mismatch && label) << gui.all_text();
     EXPECT_EQ(mismatch->color, packed(error_red));
+    EXPECT_GT(mismatch->min.x, label->max.x);
+    EXPECT_LT(mismatch->min.y, label->max.y);
     EXPECT_TRUE(gui.has_text("tile 0 (worker 0)")) << gui.all_text();
     // Neither stored nor submitted: the server holds the first run only.
     EXPECT_EQ(app->history.entries().size(), 1u);

@@ -196,8 +196,9 @@ TEST_F(PreviewPanelTest, FinishedRunShowsItsOwnTimeUntilTheNextStart) {
     EXPECT_FALSE(gui.has_text(expected)) << gui.all_text();
 }
 
-// The estimate appears with the first finished tile and goes with the run.
-TEST_F(PreviewPanelTest, RunningLineSaysTheTimeLeft) {
+// While running the line estimates the time left (from the first finished tile on); a cancelled run
+// says so, with the tiles it got done, until the next run starts.
+TEST_F(PreviewPanelTest, RunningLineSaysTheTimeLeftAndACancelledOneSaysSo) {
     start(long_run_settings());
     EXPECT_TRUE(wait_until([&] {
         draw();
@@ -205,9 +206,18 @@ TEST_F(PreviewPanelTest, RunningLineSaysTheTimeLeft) {
     })) << gui.all_text();
     app->runs.cancel();
     ASSERT_TRUE(wait_for_runs_to_end(*app));
+    for (int frame = 0; frame < 2; ++frame) {
+        draw();
+        const RunProgress& progress = app->runs.progress();
+        const std::string expected = "Cancelled after " + std::to_string(progress.tiles_done) + " of " +
+                                     std::to_string(progress.tiles_total) + " tiles; nothing stored";
+        EXPECT_TRUE(gui.has_text(expected)) << expected << "\n" << gui.all_text();
+        EXPECT_FALSE(gui.has_text(" left"));
+    }
+
+    start(long_run_settings());
     draw();
-    EXPECT_TRUE(gui.has_text(" tiles  |  ")) << gui.all_text();
-    EXPECT_FALSE(gui.has_text(" left"));
+    EXPECT_FALSE(gui.has_text("Cancelled")) << gui.all_text();
 }
 
 TEST_F(PreviewPanelTest, WithoutABackendDrawsThePlaceholderEvenWhileRunning) {
