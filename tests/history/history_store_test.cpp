@@ -420,19 +420,6 @@ TEST(HistoryStoreChange, UnwritablePlacesKeepTheOldFileAndSayWhy) {
     }
 }
 
-TEST(HistoryStoreChange, DeleteThatCannotBeWrittenKeepsTheRun) {
-    TempDir dir;
-    write_text(dir.file("history.json"), R"({"runs": [{"score": 11}]})");
-    std::filesystem::permissions(dir.file("history.json"), std::filesystem::perms::owner_read);
-    HistoryStore store(dir.file("history.json"));
-    store.load();
-    store.remove(0);
-    EXPECT_FALSE(store.last_save().saved);
-    EXPECT_EQ(store.last_save().change, HistoryChange::Remove);
-    ASSERT_EQ(store.entries().size(), 1u);
-    EXPECT_EQ(store.entries()[0].score, 11);
-}
-
 TEST(HistoryStoreLoad, DirectoryInItsPlaceIsAFailedLoadNotACrash) {
     TempDir dir;
     std::filesystem::create_directory(dir.file("history.json"));

@@ -98,9 +98,6 @@ TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows) {
          "[json.exception.type_error.302] type must be string, but is null" + not_understood},
         // Replies no leaderboard server gives: refused rather than shown as an empty or odd board.
         {http_response(200, R"({"other":1})"), R"(Answer not understood: no "leaderboard" list)"},
-        {http_response(200, "null"), R"(Answer not understood: no "leaderboard" list)"},
-        {http_response(200, R"({"leaderboard":{"a":{"cpu":"A","avg_score":1,"runs":1}}})"),
-         R"(Answer not understood: "leaderboard" is not a list)"},
         {http_response(
              200,
              R"({"leaderboard":[{"cpu":"A","avg_score":1,"runs":1},{"cpu":"B","avg_score":-5,"runs":1}]})"),
