@@ -8,6 +8,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/check.h"
 #include "engine/render_image.h"
 #include "engine/steady_clock.h"
 #include "engine/worker_pool.h"
@@ -102,6 +103,8 @@ void BenchmarkEngine::snapshot_pixels(std::vector<std::uint8_t>& out) const {
 }
 
 void BenchmarkEngine::snapshot_region(const Tile& area, std::vector<std::uint8_t>& out) const {
+    DCHECK(area.x >= 0 && area.y >= 0 && area.width >= 0 && area.height >= 0);
+    DCHECK(area.x + area.width <= width_ && area.y + area.height <= height_);
     const auto columns = static_cast<std::size_t>(area.width);
     out.resize(columns * static_cast<std::size_t>(area.height) * 4);
     auto* source = const_cast<std::uint32_t*>(pixels.data());
@@ -119,6 +122,7 @@ void BenchmarkEngine::snapshot_region(const Tile& area, std::vector<std::uint8_t
 }
 
 const std::uint8_t* BenchmarkEngine::pixel_data() const {
+    DCHECK(!running());
     return reinterpret_cast<const std::uint8_t*>(pixels.data());
 }
 
@@ -140,6 +144,7 @@ void BenchmarkEngine::tiles_finished_since(std::int32_t& cursor, std::vector<std
 }
 
 void BenchmarkEngine::set_tile_hook(TileHook hook, void* context) {
+    DCHECK(!running());
     if (running_) return;
     tile_hook = hook;
     tile_hook_context = context;
@@ -222,6 +227,7 @@ void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config
     if (cancel_requested_) return;
 
     const auto position = static_cast<std::size_t>(index);
+    DCHECK(position < tiles.size());
     {
         std::lock_guard lock(tile_mutex);
         tiles[position].state = TileState::Rendering;
@@ -237,6 +243,7 @@ void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config
         tiles[position].state = TileState::Done;
     }
     const std::int32_t slot = finish_next.fetch_add(1);
+    DCHECK(static_cast<std::size_t>(slot) < finish_log_size);
     finish_log[static_cast<std::size_t>(slot)].store(index, std::memory_order_release);
     ++tiles_done_;
 }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/check.h"
 #include "engine/benchmark_engine.h"
 #include "engine/benchmark_result.h"
 #include "engine/steady_clock.h"
@@ -59,6 +60,7 @@ void RunController::cancel() {
 }
 
 void RunController::launch_next() {
+    DCHECK(!current_ && next_ < queue_.size());
     current_index_ = next_++;
     error_.clear();
     const std::uint32_t serial = engine_->run_serial();
@@ -112,6 +114,7 @@ RunUpdate RunController::report_refused() {
 }
 
 RunUpdate RunController::end_current() {
+    DCHECK(current_ && current_index_ < queue_.size());
     current_ = false;
     progress_.running = false;
     progress_.timing = false;

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "base/check.h"
+
 namespace {
 
 // Feeds rows of one rectangle to the hash, dropping alpha.
@@ -32,6 +34,8 @@ Sha256Digest image_sha256(const std::uint8_t* rgba, std::int32_t width, std::int
 }
 
 Sha256Digest tile_sha256(const std::uint8_t* rgba, std::int32_t image_width, const Tile& tile) {
+    DCHECK(tile.x >= 0 && tile.y >= 0 && tile.width >= 0 && tile.height >= 0);
+    DCHECK(tile.x + tile.width <= image_width);
     return rectangle_sha256(rgba, image_width, tile.x, tile.y, tile.width, tile.height);
 }
 

@@ -5,7 +5,9 @@
 #include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
+#include "base/check.h"
 #include "engine/render/interval.h"
 #include "engine/render/material.h"
 
@@ -47,6 +49,8 @@ Vec3 trace_ray(const Ray& ray, const Hittable& world, std::int32_t depth, Rng& r
 
 void render_tile(ImageBuffer image, PixelRect area, std::int32_t samples, std::int32_t max_depth,
                  const Camera& camera, const Hittable& world, std::uint32_t seed) {
+    // Each pixel is stored as one aligned 32-bit word.
+    DCHECK(reinterpret_cast<std::uintptr_t>(image.pixels) % alignof(std::uint32_t) == 0);
     Rng rng(seed);
     std::uint8_t* const pixels = image.pixels;
     const std::int32_t width = image.width;

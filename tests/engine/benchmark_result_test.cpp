@@ -39,21 +39,6 @@ TEST(ScoreForTime, TinyOrNonPositiveTimesSaturate) {
     EXPECT_LT(score_for_time(120000.0 / 2147483000.0), max);
 }
 
-TEST(RunKind, OnlyExactlyOneThreadIsSingle) {
-    EXPECT_EQ(run_kind_for(1), RunKind::Single);
-    EXPECT_EQ(run_kind_for(2), RunKind::Multi);
-    EXPECT_EQ(run_kind_for(64), RunKind::Multi);
-}
-
-TEST(RunKind, TextRoundTripsAndAnyOtherTextNamesNoKind) {
-    for (const RunKind kind : {RunKind::Single, RunKind::Multi})
-        EXPECT_EQ(parse_run_kind(run_kind_text(kind)), kind);
-    EXPECT_EQ(run_kind_text(RunKind::Single), "single");
-    EXPECT_EQ(run_kind_text(RunKind::Multi), "multi");
-    for (const char* other : {"", "Single", "MULTI", "single ", "multi-core", "quad"})
-        EXPECT_FALSE(parse_run_kind(other).has_value()) << other;
-}
-
 TEST(Presets, ShareEverySettingButThreads) {
     const BenchmarkConfig single = single_core_preset();
     EXPECT_EQ(single.samples, 128);
