@@ -21,7 +21,7 @@ declare -A may_include=(
   [server]=""
   [bench]="base app engine engine/render server tests/support"
   [packaging]="app"
-  [tests/support]="base engine engine/render history sysinfo"
+  [tests/support]="base engine engine/render history net sysinfo"
   # The fuzz targets feed the parsers of the programs (not the window's) with made-up input.
   [tests/fuzz]="base cli session verify engine engine/render history net sysinfo server"
 )

@@ -14,6 +14,7 @@
 
 #include "history/history_store.h"
 #include "net/http.h"
+#include "tests/support/endpoints.h"
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -70,7 +71,7 @@ CommandResult run_session(const LeaderboardServerProcess& server, const fs::path
 }
 
 int server_runs(const LeaderboardServerProcess& server, const std::string& type, const std::string& cpu) {
-    const HttpEndpoint endpoint{server.host(), server.port(), server.ca_file()};
+    const HttpEndpoint endpoint = endpoint_of(server);
     const nlohmann::json reply = nlohmann::json::parse(http_get(endpoint, "/api.php?type=" + type));
     int runs = 0;
     for (const auto& row : reply.at("leaderboard"))

@@ -9,15 +9,13 @@
 
 #include "app/start_up.h"
 #include "net/http.h"
+#include "tests/support/endpoints.h"
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 #include "ui/app_state.h"
 
 namespace {
-
-HttpEndpoint endpoint_of(const LeaderboardServerProcess& server) {
-    return HttpEndpoint{server.host(), server.port(), server.ca_file()};
-}
 
 TEST(StartUp, SeedsTheShownScoresFromTheHistoryAndFetchesBothStandings) {
     LeaderboardServerProcess server;
@@ -44,10 +42,7 @@ TEST(StartUp, SeedsTheShownScoresFromTheHistoryAndFetchesBothStandings) {
     EXPECT_EQ(app.shown_single_score, 1200);
     EXPECT_EQ(app.shown_multi_score, 0) << "\"Multi\" is not \"multi\"";
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (app.leaderboard_client.pending_request_count() > 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_EQ(app.leaderboard_client.pending_request_count(), 0);
+    ASSERT_TRUE(wait_until([&] { return app.leaderboard_client.pending_request_count() == 0; }));
     EXPECT_EQ(app.leaderboard_client.fetch_error_text(), "");
     const auto single = app.leaderboard_client.standings(RunKind::Single);
     const auto multi = app.leaderboard_client.standings(RunKind::Multi);

@@ -21,8 +21,10 @@
 
 #include "net/http.h"
 #include "sysinfo/system_info.h"
+#include "tests/support/endpoints.h"
 #include "tests/support/environment.h"
 #include "tests/support/leaderboard_server.h"
+#include "tests/support/wait_until.h"
 
 extern char** environ;
 
@@ -76,16 +78,11 @@ protected:
 
     // Waits for the process, killing it if it outlives a generous deadline.
     Outcome finish(pid_t pid, std::chrono::seconds deadline = std::chrono::seconds(240)) {
-        const auto end = std::chrono::steady_clock::now() + deadline;
         int status = 0;
-        while (waitpid(pid, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > end) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                ADD_FAILURE() << "vornmark-cli did not finish in time";
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (!wait_until([&] { return waitpid(pid, &status, WNOHANG) != 0; }, deadline)) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            ADD_FAILURE() << "vornmark-cli did not finish in time";
         }
         Outcome outcome;
         if (WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
@@ -229,10 +226,7 @@ TEST_F(CliEndToEnd, StopSignalCancelsTheRunSaysSoAndExitsWithTheSignalsCode) {
         // Minutes of work in small tiles, so only the tile in flight is waited for.
         const pid_t pid = spawn(
             {"--threads", "1", "--width", "320", "--height", "180", "--samples", "1000", "--tile", "4"});
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (read_all(dir / "err").find("Running") == std::string::npos &&
-               std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_TRUE(wait_until([&] { return read_all(dir / "err").find("Running") != std::string::npos; }));
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         ASSERT_EQ(kill(pid, signal), 0);
         const Outcome outcome = finish(pid, std::chrono::seconds(120));
@@ -302,7 +296,7 @@ TEST_F(CliEndToEnd, LeaderboardShowsTheStandingsOrWhyNot) {
     const std::string own = probe_system_info().cpu_name;
     ASSERT_FALSE(own.empty());
     http_post_json(
-        {server.host(), server.port(), server.ca_file()}, "/api.php",
+        endpoint_of(server), "/api.php",
         nlohmann::json{{"cpu_name", own}, {"score", 1234}, {"threads", 1}, {"type", "single"}}.dump());
     use_copy_of_e2e_program(server);
 

@@ -5,7 +5,8 @@
 namespace {
 
 BenchmarkConfig sized(std::int32_t width, std::int32_t height, std::int32_t tile_size) {
-    return BenchmarkConfig{1, 1, tile_size, 1, width, height};
+    return {
+        .samples = 1, .max_depth = 1, .tile_size = tile_size, .threads = 1, .width = width, .height = height};
 }
 
 void expect_tile(const Tile& tile, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {

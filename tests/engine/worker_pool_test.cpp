@@ -17,16 +17,20 @@ namespace {
 struct Gate {
     std::atomic<bool> open{false};
     void wait() const {
-        while (!open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        wait_until([this] { return open.load(); });
     }
 };
 
 }  // namespace
 
-TEST(WorkerPool, WaitIdleOnPoolWithoutJobsReturnsAtOnce) {
+TEST(WorkerPool, PoolWithoutJobsIsIdleAtOnceAndStillTakesJobsAfterwards) {
     WorkerPool pool(2);
     pool.wait_idle();
-    SUCCEED();
+    pool.wait_idle();
+    std::atomic<int> ran{0};
+    pool.enqueue([&ran] { ++ran; });
+    pool.wait_idle();
+    EXPECT_EQ(ran.load(), 1);
 }
 
 TEST(WorkerPool, OneWorkerRunsJobsOneAfterAnotherInQueueOrder) {

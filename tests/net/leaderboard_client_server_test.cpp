@@ -4,6 +4,7 @@
 #include "net/leaderboard_client.h"
 
 #include "tests/net/wait_for_requests.h"
+#include "tests/support/endpoints.h"
 #include "tests/support/environment.h"
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/temp_dir.h"
@@ -15,13 +16,7 @@
 #include <fstream>
 #include <stdexcept>
 
-namespace {
-
-HttpEndpoint endpoint_of(const LeaderboardServerProcess& server) {
-    return HttpEndpoint{server.host(), server.port(), server.ca_file()};
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(LeaderboardClientWithServer, FetchOfAnEmptyBoardGivesNoRowsAndNoError) {
     LeaderboardServerProcess server;
@@ -152,7 +147,7 @@ TEST(LeaderboardClientWithServer, SettingFromEachPlaceReachesTheServerAndABadOne
             ++stored;
         }
     }
-    LeaderboardClient reader(HttpEndpoint{server.host(), server.port(), server.ca_file()});
+    LeaderboardClient reader(endpoint_of(server));
     reader.fetch_standings(RunKind::Single);
     ASSERT_TRUE(wait_until_idle(reader));
     ASSERT_EQ(reader.standings(RunKind::Single).size(), 1u);

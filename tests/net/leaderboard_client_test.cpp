@@ -62,8 +62,7 @@ private:
 }  // namespace
 
 TEST(LeaderboardClient, FetchFillsTheListOfItsTypeInTheServersOrder) {
-    ScriptedTlsServer server(
-        reply_by_route({{"GET /api.php?type=single", http_response(200, two_rows)}}));
+    ScriptedTlsServer server(reply_by_route({{"GET /api.php?type=single", http_response(200, two_rows)}}));
 
     LeaderboardClient client(server.endpoint());
     client.fetch_standings(RunKind::Single);
@@ -272,7 +271,7 @@ TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight) {
     client.fetch_standings(RunKind::Multi);
     client.submit_result("Zen 4", RunKind::Single, 5000, 1);
     EXPECT_EQ(client.pending_request_count(), 3);
-    ASSERT_TRUE(wait_for([&] { return server.raw_requests().size() == 3; }));
+    ASSERT_TRUE(wait_until([&] { return server.raw_requests().size() == 3; }));
     EXPECT_EQ(client.pending_request_count(), 3);
     EXPECT_EQ(client.submit_status_text(), "Submitting...");
 
@@ -324,7 +323,7 @@ TEST(LeaderboardClient, ShutdownWaitsForTheRequestsInFlight) {
     ScriptedTlsServer server(gate.holding(reply_always(http_response(200, two_rows))));
     LeaderboardClient client(server.endpoint());
     client.fetch_standings(RunKind::Multi);
-    ASSERT_TRUE(wait_for([&] { return server.raw_requests().size() == 1; }));
+    ASSERT_TRUE(wait_until([&] { return server.raw_requests().size() == 1; }));
 
     std::jthread opener([&gate] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -363,7 +362,7 @@ TEST(LeaderboardClient, AbortEndsTheRequestsInFlightAtOnce) {
                              {2, 500ms});
     LeaderboardClient client(server.endpoint());
     client.fetch_standings(RunKind::Single);
-    ASSERT_TRUE(wait_for([&] { return server.raw_requests().size() == 1; }));
+    ASSERT_TRUE(wait_until([&] { return server.raw_requests().size() == 1; }));
     client.abort();
     ASSERT_TRUE(wait_until_idle(client));
     EXPECT_EQ(client.fetch_error_text(), "HttpSendRequest failed: stopped" + at(server));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/endpoints.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -19,7 +20,7 @@ TEST(RecordRun, AppendsToTheSavedHistoryThenSubmits) {
     TempDir dir;
     HistoryStore history(dir.file("history.json"));
     // Nothing listens on port 1 of loopback: the submission fails at once, which shows it was made.
-    LeaderboardClient leaderboard(HttpEndpoint{"127.0.0.1", 1, ""});
+    LeaderboardClient leaderboard(unreachable_endpoint());
 
     const HistoryEntry kept_only = record_run(sample_result, sample_cpu, history, nullptr);
     const HistoryEntry submitted = record_run(sample_result, sample_cpu, history, &leaderboard);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/endpoints.h"
 #include "tests/support/temp_dir.h"
 
 // A run is recorded (history, then the leaderboard) unless its image is wrong.
@@ -23,7 +24,7 @@ TEST(RecordVerifiedRun, RecordsEveryRunButOneWithAWrongImage) {
         TempDir dir;
         HistoryStore history(dir.file("history.json"));
         // Nothing listens on port 1, so a submission shows as a task that fails.
-        LeaderboardClient leaderboard(HttpEndpoint{"127.0.0.1", 1, ""});
+        LeaderboardClient leaderboard(unreachable_endpoint());
         FinishedRun run{BenchmarkResult{RunKind::Single, 1234, 97.2, 1, "2026-04-18T07:40:53"}, {}};
         run.verdict.status = c.status;
 

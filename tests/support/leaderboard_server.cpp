@@ -20,6 +20,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/wait_until.h"
+
 extern char** environ;
 
 namespace {
@@ -77,21 +79,15 @@ pid_t spawn(const std::vector<std::string>& argv, FileActions& files) {
 
 // Waits for the child up to `timeout`; returns the exit code, or nothing if it still runs.
 bool wait_for_exit(pid_t pid, std::chrono::milliseconds timeout, int& exit_code) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        int status = 0;
-        pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid) {
-            exit_code = status_to_exit_code(status);
-            return true;
-        }
-        if (r < 0 && errno != EINTR) {
-            exit_code = -1;
-            return true;
-        }
-        if (Clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    return wait_until(
+        [&] {
+            int status = 0;
+            const pid_t r = waitpid(pid, &status, WNOHANG);
+            if (r == pid) exit_code = status_to_exit_code(status);
+            if (r < 0 && errno != EINTR) exit_code = -1;
+            return r == pid || (r < 0 && errno != EINTR);
+        },
+        timeout);
 }
 
 std::string read_file(const std::string& path) {
@@ -299,27 +295,31 @@ void LeaderboardServerProcess::start() {
     posix_spawn_file_actions_adddup2(&files.actions, STDOUT_FILENO, STDERR_FILENO);
     pid_ = spawn(argv, files);
 
-    const auto deadline = Clock::now() + options_.start_timeout;
-    for (;;) {
-        int exit_code = 0;
-        if (wait_for_exit(pid_, std::chrono::milliseconds(0), exit_code)) {
-            pid_ = -1;
-            throw std::runtime_error("vornmark-leaderboard exited with " + std::to_string(exit_code) +
-                                     " while starting: " + log_text().substr(log_offset));
-        }
-        std::string log = log_text();
-        int port = announced_port(log.size() > log_offset ? log.substr(log_offset) : std::string());
-        if (port > 0 && accepts_connections(port)) {
-            port_ = port;
-            return;
-        }
-        if (Clock::now() >= deadline) {
-            kill_hard();
-            throw std::runtime_error("vornmark-leaderboard did not listen in time: " +
-                                     (log.size() > log_offset ? log.substr(log_offset) : std::string()));
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    int exit_code = 0;
+    bool exited = false;
+    int listening = 0;  // the port this run announced, once it accepts connections
+    wait_until(
+        [&] {
+            exited = wait_for_exit(pid_, std::chrono::milliseconds(0), exit_code);
+            if (exited) return true;
+            const std::string log = log_text();
+            const int port = announced_port(log.size() > log_offset ? log.substr(log_offset) : std::string());
+            if (port > 0 && accepts_connections(port)) listening = port;
+            return listening > 0;
+        },
+        options_.start_timeout);
+    const std::string log = log_text();
+    const std::string since_start = log.size() > log_offset ? log.substr(log_offset) : std::string();
+    if (exited) {
+        pid_ = -1;
+        throw std::runtime_error("vornmark-leaderboard exited with " + std::to_string(exit_code) +
+                                 " while starting: " + since_start);
     }
+    if (listening == 0) {
+        kill_hard();
+        throw std::runtime_error("vornmark-leaderboard did not listen in time: " + since_start);
+    }
+    port_ = listening;
 }
 
 int LeaderboardServerProcess::stop() {

@@ -3,9 +3,10 @@
 #include <chrono>
 #include <thread>
 
-// Polls until pred() holds or a generous deadline passes; returns pred()'s last value.
+// The tests' one way to wait for something another thread or process does: polls until pred()
+// holds or a generous deadline passes, and returns pred()'s last value. Never a measure of speed.
 template <class Predicate>
-bool wait_until(Predicate pred, std::chrono::seconds deadline = std::chrono::seconds(120)) {
+bool wait_until(Predicate pred, std::chrono::milliseconds deadline = std::chrono::seconds(120)) {
     const auto end = std::chrono::steady_clock::now() + deadline;
     while (!pred()) {
         if (std::chrono::steady_clock::now() > end) return pred();

@@ -8,16 +8,13 @@
 #include "history/history_store.h"
 #include "tests/support/wait_until.h"
 #include "tests/ui/gui_test_context.h"
+#include "tests/ui/palette.h"
 #include "tests/ui/panel_test_app.h"
 #include "ui/run_updates.h"
 #include "ui/score_panel.h"
 #include "verify/image_digest.h"
 
 namespace {
-
-const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
-const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
-const ImVec4 error_red(0.8f, 0.2f, 0.2f, 1.0f);
 
 // The left column's two lower panels, as the main layout draws them.
 class BenchmarkPanelTest : public ::testing::Test {
@@ -128,7 +125,7 @@ TEST_F(BenchmarkPanelTest, FinishedRunIsCollectedOnceIntoScoreHistoryFileAndLead
     EXPECT_EQ(app->shown_multi_score, 0);
     const auto digits = gui.find_text(std::to_string(entry.score));
     ASSERT_TRUE(digits) << gui.all_text();
-    EXPECT_EQ(digits->color, packed(teal));
+    EXPECT_EQ(digits->color, packed(palette::teal));
     EXPECT_TRUE(gui.has_text("Best:"));
 
     HistoryStore saved(app->history.path());
@@ -168,7 +165,7 @@ TEST_F(BenchmarkPanelTest, RunBothRecordsTheSingleRunThenStartsTheMultiRunAndEnd
 
     const auto multi_digits = gui.find_text(std::to_string(second.score));
     ASSERT_TRUE(multi_digits);
-    EXPECT_EQ(multi_digits->color, packed(orange));
+    EXPECT_EQ(multi_digits->color, packed(palette::orange));
 
     HistoryStore saved(app->history.path());
     saved.load();
@@ -228,7 +225,7 @@ TEST_F(BenchmarkPanelTest, RefusedStartShowsTheEngineErrorInRedUntilTheNextStart
     EXPECT_TRUE(idle());
     const auto message = gui.find_text("Invalid benchmark settings");
     ASSERT_TRUE(message) << gui.all_text();
-    EXPECT_EQ(message->color, packed(error_red));
+    EXPECT_EQ(message->color, packed(palette::error_red));
     const auto button = gui.find_text("Run Both");
     ASSERT_TRUE(button);
     EXPECT_GT(message->min.y, button->max.y) << "the message sits under the buttons";
@@ -277,7 +274,7 @@ TEST_F(BenchmarkPanelTest, KnownImageShowsVerifiedInTealAndAWrongOneIsRefusedInR
     frame();
     const auto verified = gui.find_text("Verified");
     ASSERT_TRUE(verified) << gui.all_text();
-    EXPECT_EQ(verified->color, packed(teal));
+    EXPECT_EQ(verified->color, packed(palette::teal));
 
     app->runs.set_tile_hook(&corrupt_first_tile, nullptr);
     ASSERT_TRUE(click("Single-Core"));
@@ -290,7 +287,7 @@ TEST_F(BenchmarkPanelTest, KnownImageShowsVerifiedInTealAndAWrongOneIsRefusedInR
     const auto mismatch = gui.find_text("Image mismatch:");  // wrapped: the first line
     const auto label = gui.find_text("SC:");
     ASSERT_TRUE(mismatch && label) << gui.all_text();
-    EXPECT_EQ(mismatch->color, packed(error_red));
+    EXPECT_EQ(mismatch->color, packed(palette::error_red));
     EXPECT_GT(mismatch->min.x, label->max.x);
     EXPECT_LT(mismatch->min.y, label->max.y);
     EXPECT_TRUE(gui.has_text("tile 0 (worker 0)")) << gui.all_text();

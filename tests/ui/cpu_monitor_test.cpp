@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/ui/gui_test_context.h"
+#include "tests/ui/palette.h"
 #include "tests/ui/panel_test_app.h"
 #include "ui/cpu_panel.h"
 
@@ -275,7 +276,7 @@ TEST_F(CpuPanelTest, AfterARunShowsTheAverageAndTheGraphFillingTheRest) {
 
     const auto title = gui.find_text("CPU UTILIZATION");
     ASSERT_TRUE(title) << gui.all_text();
-    EXPECT_EQ(title->color, packed(ImVec4(0.0f, 0.831f, 0.667f, 1.0f)));
+    EXPECT_EQ(title->color, packed(palette::teal));
     const auto average = gui.find_text("avg 65%");
     ASSERT_TRUE(average) << gui.all_text();
     EXPECT_EQ(average->color, packed(ImVec4(0.5f, 0.5f, 0.5f, 1.0f)));

@@ -15,6 +15,7 @@
 #include "history/history_store.h"
 #include "tests/support/sample_records.h"
 #include "tests/ui/gui_test_context.h"
+#include "tests/ui/palette.h"
 #include "tests/ui/panel_test_app.h"
 #include "ui/main_layout.h"
 
@@ -28,10 +29,6 @@ std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-
-const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
-const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
-const ImVec4 empty_grey(0.4f, 0.4f, 0.4f, 1.0f);
 
 class HistoryPanelTest : public ::testing::Test {
 protected:
@@ -82,7 +79,7 @@ TEST_F(HistoryPanelTest, EmptyHistoryShowsNoResultsYet) {
     EXPECT_TRUE(gui.has_text("RESULTS HISTORY"));
     const auto empty = gui.find_text("No results yet");
     ASSERT_TRUE(empty);
-    EXPECT_EQ(empty->color, packed(empty_grey));
+    EXPECT_EQ(empty->color, packed(palette::muted_grey));
 }
 
 TEST_F(HistoryPanelTest, RowsNewestFirstWithTypeScoreTimeAndCalendarDate) {
@@ -104,11 +101,11 @@ TEST_F(HistoryPanelTest, RowsNewestFirstWithTypeScoreTimeAndCalendarDate) {
     for (const TextRun* row : rows()) {
         if (const std::size_t at = row->text.find(" SC "); at != std::string::npos) {
             ++sc;
-            EXPECT_EQ(row->char_color[at + 1], packed(teal));
+            EXPECT_EQ(row->char_color[at + 1], packed(palette::teal));
         }
         if (const std::size_t at = row->text.find(" MC "); at != std::string::npos) {
             ++mc;
-            EXPECT_EQ(row->char_color[at + 1], packed(orange));
+            EXPECT_EQ(row->char_color[at + 1], packed(palette::orange));
         }
     }
     EXPECT_EQ(sc, 1);

@@ -7,16 +7,11 @@
 #include <imgui_internal.h>
 
 #include "tests/ui/gui_test_context.h"
+#include "tests/ui/palette.h"
 #include "tests/ui/panel_test_app.h"
 #include "ui/leaderboard_status.h"
 
 namespace {
-
-const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
-const ImVec4 submit_red(0.8f, 0.2f, 0.2f, 1.0f);
-const ImVec4 status_grey(0.5f, 0.5f, 0.5f, 1.0f);
-const ImVec4 fetch_red(0.6f, 0.2f, 0.2f, 1.0f);
-const ImVec4 no_data_grey(0.4f, 0.4f, 0.4f, 1.0f);
 
 bool same_colour(const ImVec4& a, const ImVec4& b) {
     return a.x == b.x && a.y == b.y && a.z == b.z && a.w == b.w;
@@ -33,16 +28,19 @@ TEST(LeaderboardStatusLine, LoadingElseTheNewestOutcome) {
         ImVec4 colour;
     };
     const Case cases[] = {
-        {3, {Source::Submission, "Submit error: HTTP 500"}, "Loading...", teal},
+        {3, {Source::Submission, "Submit error: HTTP 500"}, "Loading...", palette::teal},
         {0,
          {Source::Submission, "Submit error: Server rejected: {}"},
          "Submit error: Server rejected: {}",
-         submit_red},
-        {0, {Source::Submission, "error"}, "error", submit_red},
-        {0, {Source::Submission, "Submitting..."}, "Submitting...", status_grey},
-        {0, {Source::Submission, "Submitted OK (single 4321)"}, "Submitted OK (single 4321)", status_grey},
-        {0, {Source::Submission, "Submit Error: x"}, "Submit Error: x", status_grey},
-        {0, {Source::Fetch, "HTTP 503 (host:443)"}, "HTTP 503 (host:443)", fetch_red},
+         palette::error_red},
+        {0, {Source::Submission, "error"}, "error", palette::error_red},
+        {0, {Source::Submission, "Submitting..."}, "Submitting...", palette::label_grey},
+        {0,
+         {Source::Submission, "Submitted OK (single 4321)"},
+         "Submitted OK (single 4321)",
+         palette::label_grey},
+        {0, {Source::Submission, "Submit Error: x"}, "Submit Error: x", palette::label_grey},
+        {0, {Source::Fetch, "HTTP 503 (host:443)"}, "HTTP 503 (host:443)", palette::dim_error_red},
         {0, {Source::Fetch, ""}, nullptr, {}},
         {0, {}, nullptr, {}},
     };
@@ -100,7 +98,7 @@ TEST_F(LeaderboardPanelTest, EmptyStandingsShowNoDataYetAndNoStatus) {
     EXPECT_TRUE(gui.has_text("Multi-Core"));
     const auto empty = gui.find_text("No data yet");
     ASSERT_TRUE(empty);
-    EXPECT_EQ(empty->color, packed(no_data_grey));
+    EXPECT_EQ(empty->color, packed(palette::muted_grey));
     EXPECT_FALSE(gui.has_text("Loading..."));
 }
 
@@ -110,10 +108,10 @@ TEST_F(LeaderboardPanelTest, OwnProcessorRowIsTintedAndItsNameTeal) {
     settle();
     const auto own = gui.find_text("Own Test CPU 9000");
     ASSERT_TRUE(own) << gui.all_text();
-    EXPECT_EQ(own->color, packed(teal));
+    EXPECT_EQ(own->color, packed(palette::teal));
     const auto lower = gui.find_text("own test cpu 9000");
     ASSERT_TRUE(lower);
-    EXPECT_NE(lower->color, packed(teal)) << "letter case matters";
+    EXPECT_NE(lower->color, packed(palette::teal)) << "letter case matters";
     const auto other = gui.find_text("Other CPU");
     ASSERT_TRUE(other);
     EXPECT_LT(other->min.y, own->min.y) << "rows keep the server's order";
@@ -132,7 +130,7 @@ TEST_F(LeaderboardPanelTest, StatusLineShowsTheNewestOutcome) {
     settle();
     auto shown = gui.find_text("HTTP 503");
     ASSERT_TRUE(shown);
-    EXPECT_EQ(shown->color, packed(fetch_red));
+    EXPECT_EQ(shown->color, packed(palette::dim_error_red));
     const auto refresh = gui.find_text("Refresh");
     ASSERT_TRUE(refresh);
     EXPECT_LT(std::fabs(refresh->center().y - shown->center().y), 3.0f) << "Refresh sits on the status line";
@@ -143,7 +141,7 @@ TEST_F(LeaderboardPanelTest, StatusLineShowsTheNewestOutcome) {
     EXPECT_FALSE(gui.has_text("HTTP 503"));
     shown = gui.find_text("Submit error: HTTP 500");
     ASSERT_TRUE(shown);
-    EXPECT_EQ(shown->color, packed(submit_red));
+    EXPECT_EQ(shown->color, packed(palette::error_red));
 }
 
 // A long message wraps at blanks in the room left of Refresh; no line runs under the button.
@@ -156,7 +154,7 @@ TEST_F(LeaderboardPanelTest, LongErrorWrapsBesideRefresh) {
     ASSERT_TRUE(refresh);
     int lines = 0;
     for (const TextRun& run : gui.texts()) {
-        if (run.color != packed(submit_red)) continue;
+        if (run.color != packed(palette::error_red)) continue;
         ++lines;
         EXPECT_LT(run.max.x, refresh->min.x) << run.text;
     }
@@ -226,7 +224,7 @@ TEST_F(LeaderboardPanelTest, SettingLineNamesTheServerOrWhyThereIsNone) {
     settle();
     const auto server = gui.find_text("Server: https://127.0.0.1:" + std::to_string(endpoint.port));
     ASSERT_TRUE(server) << gui.all_text();
-    EXPECT_EQ(server->color, packed(status_grey));
+    EXPECT_EQ(server->color, packed(palette::label_grey));
     EXPECT_NE(gui.all_text().find("--leaderboard-url"), std::string::npos) << "where the setting came from";
 
     const LeaderboardSetting refused =
@@ -238,10 +236,10 @@ TEST_F(LeaderboardPanelTest, SettingLineNamesTheServerOrWhyThereIsNone) {
     settle();
     const auto status = gui.find_text("the leaderboard setting is refused");
     ASSERT_TRUE(status) << gui.all_text();
-    EXPECT_EQ(status->color, packed(fetch_red));
+    EXPECT_EQ(status->color, packed(palette::dim_error_red));
     const auto reason = gui.find_text("--leaderboard-url 'http://127.0.0.1:1'");
     ASSERT_TRUE(reason) << gui.all_text();
-    EXPECT_EQ(reason->color, packed(submit_red));
+    EXPECT_EQ(reason->color, packed(palette::error_red));
     EXPECT_GT(reason->min.y, status->min.y) << "the reason sits under the status line";
 }
 

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/endpoints.h"
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/wait_until.h"
 #include "tests/ui/gui_test_context.h"
@@ -21,17 +22,12 @@ const HttpEndpoint* test_leaderboard_endpoint() {
         tried = true;
         try {
             server = std::make_unique<LeaderboardServerProcess>();
-            endpoint = HttpEndpoint{server->host(), server->port(), server->ca_file()};
+            endpoint = endpoint_of(*server);
         } catch (const std::exception&) {
             server.reset();
         }
     }
     return server ? &endpoint : nullptr;
-}
-
-HttpEndpoint unreachable_endpoint() {
-    // Port 1 on loopback: nothing listens there and connecting is refused at once.
-    return HttpEndpoint{"127.0.0.1", 1, ""};
 }
 
 BenchmarkConfig tiny_run_settings() {
@@ -77,13 +73,13 @@ std::function<void()> in_window(ImVec2 size, std::function<void()> draw) {
 
 bool frames_until(GuiTestContext& gui, const std::function<void()>& draw, const std::function<bool()>& done,
                   std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        gui.frame(draw);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return wait_until(
+        [&] {
+            if (done()) return true;
+            gui.frame(draw);
+            return false;
+        },
+        timeout);
 }
 
 void TileGate::hold(void* context, const Tile&, std::uint8_t*, std::int32_t) {
@@ -110,13 +106,11 @@ ImU32 packed(const ImVec4& colour) {
 }
 
 bool wait_for_leaderboard(const LeaderboardClient& client, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (client.pending_request_count() == 0 && client.submit_status_text() != "Submitting...")
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
+    return wait_until(
+        [&client] {
+            return client.pending_request_count() == 0 && client.submit_status_text() != "Submitting...";
+        },
+        timeout);
 }
 
 std::vector<ServerRow> server_standings(const HttpEndpoint& endpoint, const std::string& type) {

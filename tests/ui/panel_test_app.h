@@ -13,6 +13,7 @@
 #include <imgui.h>
 
 #include "net/http.h"
+#include "tests/support/endpoints.h"
 #include "tests/support/temp_dir.h"
 #include "ui/app_state.h"
 
@@ -21,8 +22,6 @@ class GuiTestContext;
 // The leaderboard server for this test program, started on first use; nullptr when
 // it cannot be started here (its binary not built).
 const HttpEndpoint* test_leaderboard_endpoint();
-// An endpoint on loopback where nothing listens.
-HttpEndpoint unreachable_endpoint();
 
 // Benchmark settings that finish in a few dozen milliseconds, slow enough for a
 // score the server accepts.

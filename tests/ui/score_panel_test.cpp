@@ -4,14 +4,10 @@
 
 #include "tests/support/sample_records.h"
 #include "tests/ui/gui_test_context.h"
+#include "tests/ui/palette.h"
 #include "tests/ui/panel_test_app.h"
 
 namespace {
-
-const ImVec4 teal(0.0f, 0.831f, 0.667f, 1.0f);
-const ImVec4 orange(1.0f, 0.42f, 0.208f, 1.0f);
-const ImVec4 placeholder(0.3f, 0.3f, 0.3f, 1.0f);
-const ImVec4 best_grey(0.4f, 0.4f, 0.4f, 1.0f);
 
 class ScorePanelTest : public ::testing::Test {
 protected:
@@ -31,7 +27,7 @@ TEST_F(ScorePanelTest, EmptyHistoryShowsPlaceholdersAndNoBestLine) {
         const std::size_t at = text.text.find("---");
         if (at != std::string::npos) {
             ++placeholders;
-            EXPECT_EQ(text.char_color[at], packed(placeholder));
+            EXPECT_EQ(text.char_color[at], packed(palette::placeholder_grey));
         }
     }
     EXPECT_EQ(placeholders, 2) << gui.all_text();
@@ -48,15 +44,15 @@ TEST_F(ScorePanelTest, ShownScoresInTheirColoursAndBestLinesFromTheHistory) {
 
     const auto single = gui.find_text("700");
     ASSERT_TRUE(single) << gui.all_text();
-    EXPECT_EQ(single->color, packed(teal));
+    EXPECT_EQ(single->color, packed(palette::teal));
     const auto multi = gui.find_text("2400");
     ASSERT_TRUE(multi);
-    EXPECT_EQ(multi->color, packed(orange));
+    EXPECT_EQ(multi->color, packed(palette::orange));
     EXPECT_GT(multi->min.y, single->max.y - 1.0f);
 
     const auto best = gui.find_text("Best:");
     ASSERT_TRUE(best);
-    EXPECT_EQ(best->color, packed(best_grey));
+    EXPECT_EQ(best->color, packed(palette::muted_grey));
     EXPECT_TRUE(gui.has_text("SC: 1200"));
     int mc_lines = 0;
     for (const TextRun& text : gui.texts()) mc_lines += text.text.find("MC:") != std::string::npos;

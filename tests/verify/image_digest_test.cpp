@@ -42,7 +42,8 @@ TEST(ImageDigest, TilesCoverTheirOwnRectangleOnly) {
     const std::vector<std::uint8_t> rgb = rgb_of(rgba, 5, tile);
     EXPECT_EQ(tile_sha256(rgba.data(), 5, tile), sha256_of(rgb.data(), rgb.size()));
 
-    const BenchmarkConfig config{1, 1, 2, 1, 5, 3};
+    const BenchmarkConfig config{
+        .samples = 1, .max_depth = 1, .tile_size = 2, .threads = 1, .width = 5, .height = 3};
     const KnownImage known = known_image_of(config, rgba.data());
     ASSERT_EQ(known.tiles.size(), 6u);
     EXPECT_EQ(known.tiles[4], tile_sha256(rgba.data(), 5, tile));
