@@ -4,16 +4,20 @@
 #include "ui/gpu_backend.h"
 
 int upload_preview(PreviewUploads& uploads, const RunController& runs, IGpuBackend& gpu, double now) {
-    if (!gpu.has_texture()) return 0;
+    const std::uint32_t serial = runs.run_serial();
+    const bool new_run = serial != uploads.run_serial;
+    if (new_run) gpu.create_texture(runs.image_width(), runs.image_height());
+    if (!gpu.has_texture()) {
+        uploads.run_serial = serial;  // no second try for the same run
+        return 0;
+    }
     const bool running = runs.progress().running;
 
-    // A new run, or a texture of another size: start over from the whole image,
-    // which also clears what the previous run left in the texture.
-    const bool new_run = runs.run_serial() != uploads.run_serial;
+    // A new run, or a texture of another size: start over from the whole image.
     const bool resized =
         gpu.texture_width() != runs.image_width() || gpu.texture_height() != runs.image_height();
     if (new_run || resized) {
-        uploads.run_serial = runs.run_serial();
+        uploads.run_serial = serial;
         uploads.cursor = 0;
         uploads.plan.clear();
         // Tiles reported before the copy is taken are whole in it.

@@ -8,10 +8,11 @@
 class IGpuBackend;
 class RunController;
 
-// Keeps the preview texture in step with the runs at little cost: once per run
-// the whole (empty) image, then only the tiles finished since the last upload,
-// at most 30 times a second while the run is going. Tiles that finish at the end
-// are uploaded by the first call after the run, so the finished image is complete.
+// Keeps the preview texture in step with the runs at little cost: a fresh texture
+// for each run, filled once with the whole (empty) image, then only the tiles
+// finished since the last upload, at most 30 times a second while the run is
+// going. Tiles that finish at the end are uploaded by the first call after the
+// run, so the finished image is complete. Before the first run there is no texture.
 struct PreviewUploads {
     static constexpr double min_interval = 1.0 / 30.0;
 

@@ -23,14 +23,11 @@ void show_and_record(AppState& app, const RunUpdate& update) {
 
 }  // namespace
 
-void poll_runs(AppState& app) {
-    const RunUpdate update = app.runs.poll();
+RunUpdate poll_runs(AppState& app) {
+    RunUpdate update = app.runs.poll();
     switch (update.event) {
     case RunEvent::Started:
         if (update.index == 0) app.shown_verdict = ImageVerdict{};
-        // A fresh texture for every run, filled from the whole image at the next upload.
-        if (app.gpu != nullptr) app.gpu->create_texture(update.config.width, update.config.height);
-        app.preview_uploads = PreviewUploads{};
         break;
     case RunEvent::Finished:
         show_and_record(app, update);
@@ -40,4 +37,5 @@ void poll_runs(AppState& app) {
     case RunEvent::Cancelled:
         break;
     }
+    return update;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "session/run_controller.h"
+
 struct AppState;
 
 // Once per frame, before any panel is drawn: polls the run controller and acts on what it
-// reports. A run that starts gets a fresh preview texture; a finished run is shown (its score and
-// the verdict on its image) and recorded (history, then the leaderboard) unless its image is
-// wrong. The panels then draw from the state this leaves.
-void poll_runs(AppState& app);
+// reports. A finished run is shown (its score and the verdict on its image) and recorded
+// (history, then the leaderboard) unless its image is wrong; a new start clears the verdict. The
+// panels then draw from the state this leaves. Returns the poll's report.
+RunUpdate poll_runs(AppState& app);

@@ -73,7 +73,7 @@ protected:
             draw_progress_panel(*app, gui.mono_font());
         });
     }
-    // Starts a run and takes its start as the frame loop would (a fresh texture).
+    // Starts a run and takes its start as the frame loop would.
     void start(BenchmarkConfig config) {
         app->runs.start_sequence({config});
         poll_runs(*app);
@@ -105,6 +105,7 @@ TEST_F(PreviewPanelTest, WhileRunningUploadsTheWholeImageOnceThenTilesAndDrawsTh
     start(long_run_settings());
     draw();
     draw();
+    EXPECT_EQ(gpu.created, (std::vector<FakeGpuBackend::Size>{{640, 360}})) << "a fresh texture for the run";
     EXPECT_EQ(gpu.update_calls, 1);
     EXPECT_EQ(gpu.last_update_size, (FakeGpuBackend::Size{640, 360}));
     EXPECT_EQ(gpu.last_upload.size(), 640u * 360u * 4u);

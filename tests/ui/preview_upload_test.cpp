@@ -10,18 +10,20 @@
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
 
-TEST(PreviewUpload, WholeImageOnceThenOnlyNewTilesAtMostThirtyTimesASecond) {
+TEST(PreviewUpload, FreshTextureWithTheWholeImageOnceThenOnlyNewTilesAtMostThirtyTimesASecond) {
     RunController runs;
     FakeGpuBackend gpu;
     PreviewUploads uploads;
     TileGate gate(2);  // two tiles, then the run waits mid-way
     gate.install(runs);
     const BenchmarkConfig config = clipped_config();
-    gpu.create_texture(config.width, config.height);
-    runs.start_sequence({config});
-
     double now = 100.0;
+    EXPECT_EQ(upload_preview(uploads, runs, gpu, now), 0) << "no texture before the first run";
+    EXPECT_TRUE(gpu.created.empty());
+
+    runs.start_sequence({config});
     EXPECT_EQ(upload_preview(uploads, runs, gpu, now), 1);
+    EXPECT_EQ(gpu.created, (std::vector<FakeGpuBackend::Size>{{config.width, config.height}}));
     EXPECT_EQ(gpu.uploads, 1) << "the run begins with the whole (empty) image";
 
     ASSERT_TRUE(wait_until([&] { return runs.poll().progress.tiles_done >= 2; }));
@@ -45,22 +47,27 @@ TEST(PreviewUpload, WholeImageOnceThenOnlyNewTilesAtMostThirtyTimesASecond) {
     EXPECT_EQ(gpu.region_uploads, 15);
     EXPECT_EQ(upload_preview(uploads, runs, gpu, now + 1.0), 0);
 
-    // The next run starts over with the whole image, clearing the last one.
+    // The next run starts over in a fresh texture with the whole image.
     runs.start_sequence({config});
     runs.cancel();
     EXPECT_EQ(upload_preview(uploads, runs, gpu, now + 2.0), 1);
+    EXPECT_EQ(gpu.created.size(), 2u);
     EXPECT_EQ(gpu.uploads, 2);
 }
 
-TEST(PreviewUpload, NothingWithoutATexture) {
+TEST(PreviewUpload, TextureThatCannotBeMadeGetsNothingAndIsNotTriedAgain) {
     RunController runs;
     FakeGpuBackend gpu;
     PreviewUploads uploads;
-    runs.start_sequence({small_config()});
+    BenchmarkConfig empty = small_config();
+    empty.width = 0;
+    runs.start_sequence({empty});
     ASSERT_TRUE(wait_until([&] {
         runs.poll();
         return !runs.busy();
     }));
     EXPECT_EQ(upload_preview(uploads, runs, gpu, 1.0), 0);
+    EXPECT_EQ(upload_preview(uploads, runs, gpu, 2.0), 0);
+    EXPECT_EQ(gpu.created.size(), 1u);
     EXPECT_EQ(gpu.update_calls + gpu.region_uploads, 0);
 }
