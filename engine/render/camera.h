@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/preset.h"
+
 #include "engine/render/ray.h"
 #include "engine/render/vec3.h"
 
@@ -9,8 +11,8 @@
 // Call prepare() after changing any setting and before use.
 struct Camera {
     // Settings.
-    std::int32_t image_width = 1920;
-    std::int32_t image_height = 1080;
+    std::int32_t image_width = preset_width;
+    std::int32_t image_height = preset_height;
     double vertical_fov = 20.0;  // degrees
     Vec3 position{13.0, 2.0, 3.0};
     Vec3 target{0.0, 0.0, 0.0};
