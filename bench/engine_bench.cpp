@@ -1,4 +1,5 @@
-// Whole benchmark runs at a reduced size, and the preview's snapshot copy.
+// Whole benchmark runs at a reduced size, the engine against a bare loop over the same tiles, and
+// the preview's snapshot copy.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -6,6 +7,11 @@
 #include <vector>
 
 #include "engine/benchmark_engine.h"
+#include "engine/benchmark_result.h"
+#include "engine/render/benchmark_scene.h"
+#include "engine/render_image.h"
+#include "engine/steady_clock.h"
+#include "engine/tile_plan.h"
 
 namespace {
 
@@ -48,6 +54,37 @@ void BM_ReducedRun(benchmark::State& state) {
     }
 }
 
+// Seconds for every tile of the one-worker run, rendered one after another on this thread with
+// nothing around them: the work the engine's timed span should measure.
+double bare_loop_seconds(const BenchmarkConfig& config, const BenchmarkScene& scene,
+                         std::vector<std::uint32_t>& pixels) {
+    const std::vector<Tile> plan = plan_tiles(config);
+    const std::int64_t start = steady_now_ns();
+    for (const Tile& tile : plan)
+        render_benchmark_tile(reinterpret_cast<std::uint8_t*>(pixels.data()), config, scene, tile);
+    return elapsed_seconds(steady_now_ns() - start);
+}
+
+// The engine's one-worker run and the bare loop, in turn: engine_over_bare near 1.0 says the
+// engine measures the render, not how often its threads wake and sleep.
+void BM_EngineAgainstBareLoop(benchmark::State& state) {
+    const BenchmarkConfig config = reduced_config(1);
+    const BenchmarkScene scene = prepare_scene(config.width, config.height);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(config.width) * config.height);
+    BenchmarkEngine engine;
+    double engine_total = 0.0;
+    double bare_total = 0.0;
+    for (auto _ : state) {
+        engine_total += timed_run(engine, 1);
+        const double bare = bare_loop_seconds(config, scene, pixels);
+        bare_total += bare;
+        state.SetIterationTime(bare);
+    }
+    state.counters["engine_seconds"] = engine_total / static_cast<double>(state.iterations());
+    state.counters["bare_seconds"] = bare_total / static_cast<double>(state.iterations());
+    state.counters["engine_over_bare"] = engine_total / bare_total;
+}
+
 void BM_SnapshotPixels1920x1080(benchmark::State& state) {
     BenchmarkEngine engine;  // its idle buffer has the preset size
     std::vector<std::uint8_t> snapshot;
@@ -67,6 +104,7 @@ BENCHMARK(BM_ReducedRun)
     ->Iterations(2)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);
+BENCHMARK(BM_EngineAgainstBareLoop)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_SnapshotPixels1920x1080)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

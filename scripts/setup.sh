@@ -32,6 +32,7 @@ test_packages=(
   desktop-file-utils adduser curl
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64
   wixl msitools zip unzip  # the Windows installer and the portable archive (scripts/package-windows.sh)
+  time  # bench/windows_vs_linux.sh: the processes' CPU seconds
 )
 
 purpose=${1:-test}
