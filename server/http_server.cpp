@@ -36,11 +36,10 @@ namespace {
 
 using Context = HttpServer::Context;
 
-// Memory of one connection at most: read buffer, parsed headers and the reply's header block.
-// A head up to here reaches the checks below (and gets their JSON refusal); beyond it the library
-// refuses it itself. The pages are only taken as a connection fills them, so a silent or slow
-// connection costs a page or two, not this.
-constexpr std::size_t connection_memory = 16 * max_header_bytes;
+// Memory of one connection: read buffer, parsed headers and the reply's header block. A head up
+// to here reaches the checks below (and gets their JSON refusal); beyond it the library refuses it
+// itself. Kept small: the library clears a connection's memory for every request it reads.
+constexpr std::size_t connection_memory = 2 * max_header_bytes;
 // A body past the limit is read and thrown away up to this much, so that the client
 // gets its 413; beyond it the connection is closed.
 constexpr std::size_t discard_limit = 1024 * 1024;
@@ -62,6 +61,7 @@ struct RequestState {
     std::size_t received = 0;
 
     // Handed to the Api, which answers from another thread when it needs the store.
+    MHD_Connection* connection = nullptr;
     bool handed_over = false;
     std::mutex mutex;
     std::optional<ApiReply> reply;
@@ -166,15 +166,14 @@ bool refused_before_body(const Context& context, MHD_Connection* connection, con
 
 // The Api's answer to a request it set aside: kept with the request, and the library
 // told to take the connection up again.
-Respond answer_later(Context& context, MHD_Connection* connection, RequestState& state) {
-    return [&context, connection, &state](ApiReply reply) {
+Respond answer_later(RequestState& state) {
+    return [&state](ApiReply reply) {
         std::lock_guard lock(state.mutex);
         state.reply = std::move(reply);
         if (state.suspended) {
             state.suspended = false;
-            MHD_resume_connection(connection);
+            MHD_resume_connection(state.connection);
         }
-        (void)context;
     };
 }
 
@@ -217,7 +216,8 @@ MHD_Result on_request(void* context_pointer, MHD_Connection* connection, const c
         }
         request.body = state.body;
         request.remote_address = client_address(context, connection);
-        std::optional<ApiReply> now = context.api->handle(request, answer_later(context, connection, state));
+        state.connection = connection;
+        std::optional<ApiReply> now = context.api->handle(request, answer_later(state));
         if (now) return send_reply(context, connection, method, url, *now);
 
         std::lock_guard lock(state.mutex);
