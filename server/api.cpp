@@ -99,8 +99,10 @@ std::optional<ApiReply> Api::get_standings(const ApiRequest& request, Respond re
     if (request.type != "single" && request.type != "multi") {
         return error_reply(400, "type must be \"single\" or \"multi\"");
     }
-    std::optional<Standings> now =
-        standings_.get(*request.type, [respond](Standings later) { respond(standings_reply(later)); });
+    // Most requests find the kept reply fresh: no callback is made for them.
+    if (std::optional<Standings> fresh = standings_.fresh(*request.type)) return standings_reply(*fresh);
+    std::optional<Standings> now = standings_.get(
+        *request.type, [respond = std::move(respond)](Standings later) { respond(standings_reply(later)); });
     if (!now) return std::nullopt;
     return standings_reply(*now);
 }

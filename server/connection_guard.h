@@ -36,7 +36,8 @@ public:
     Connection* opened(int fd, Clock::time_point now = Clock::now());
     void closed(Connection* connection);
 
-    // Where the connection's current request stands.
+    // Where the connection's current request stands; from the connection's own thread, without
+    // taking the guard's lock.
     void head_received(Connection* connection, Clock::time_point now = Clock::now());
     void request_received(Connection* connection);
     void reply_sent(Connection* connection, Clock::time_point now = Clock::now());

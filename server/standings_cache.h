@@ -39,6 +39,9 @@ public:
     // last good reply from the start. Throws StoreError as the store does.
     void fill();
 
+    // The standings of "single" or "multi" when they are fresh; nothing otherwise.
+    std::optional<Standings> fresh(std::string_view type, Clock::time_point now = Clock::now());
+
     // The standings of "single" or "multi": returned at once when they are fresh, or
     // when waiting would not help; otherwise nothing is returned and `later` is called
     // once, from another thread, within `patience`.
@@ -64,7 +67,8 @@ private:
     };
 
     Entry& entry_for(std::string_view type) { return type == "single" ? single_ : multi_; }
-    void start_read(Entry& entry, Clock::time_point now);  // with entry.mutex held
+    static bool is_fresh(const Entry& entry, Clock::time_point now);  // with entry.mutex held
+    void start_read(Entry& entry, Clock::time_point now);             // with entry.mutex held
     void read(Entry& entry);
     void read_failed(Entry& entry);
 
