@@ -77,6 +77,7 @@ struct Api::PendingSubmission {
     std::string address;
     Deadline deadline;
     Respond respond;
+    Timer::Task give_up;  // the deadline's task, cancelled when a worker starts
 
     // Only the first of the worker, the timer and a stop gets to answer.
     bool claim(State to) {
@@ -116,16 +117,18 @@ std::optional<ApiReply> Api::post_submission(const ApiRequest& request, Respond 
     pending->deadline = store_call_deadline();
     pending->respond = std::move(respond);
 
+    // The deadline is set before the job is queued, so that the worker finds it to cancel.
+    pending->give_up = timer_.at(pending->deadline, [pending] {
+        if (pending->claim(PendingSubmission::given_up)) pending->respond(unavailable_reply());
+    });
     workers_.post({[this, pending] {
-                       if (pending->claim(PendingSubmission::started))
-                           pending->respond(store_submission(*pending));
+                       if (!pending->claim(PendingSubmission::started)) return;
+                       timer_.cancel(pending->give_up);
+                       pending->respond(store_submission(*pending));
                    },
                    [pending] {
                        if (pending->claim(PendingSubmission::given_up)) pending->respond(unavailable_reply());
                    }});
-    timer_.at(pending->deadline, [pending] {
-        if (pending->claim(PendingSubmission::given_up)) pending->respond(unavailable_reply());
-    });
     return std::nullopt;
 }
 

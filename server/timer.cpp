@@ -6,11 +6,20 @@ Timer::~Timer() {
     stop();
 }
 
-void Timer::at(Clock::time_point when, std::function<void()> task) {
+Timer::Task Timer::at(Clock::time_point when, std::function<void()> task) {
     std::lock_guard lock(mutex_);
-    if (stopping_) return;
-    tasks_.emplace(when, std::move(task));
-    changed_.notify_one();
+    const Task name{when, ++scheduled_};
+    if (stopping_) return name;
+    // The thread sleeps until the earliest task; only a new earliest one needs to wake it.
+    const bool earliest = tasks_.empty() || name < tasks_.begin()->first;
+    tasks_.emplace(name, std::move(task));
+    if (earliest) changed_.notify_one();
+    return name;
+}
+
+void Timer::cancel(const Task& task) {
+    std::lock_guard lock(mutex_);
+    tasks_.erase(task);
 }
 
 void Timer::stop() {
@@ -34,8 +43,8 @@ void Timer::loop() {
             continue;
         }
         auto first = tasks_.begin();
-        if (first->first > Clock::now()) {
-            changed_.wait_until(lock, first->first);
+        if (first->first.first > Clock::now()) {
+            changed_.wait_until(lock, first->first.first);
             continue;
         }
         std::function<void()> task = std::move(first->second);
