@@ -91,56 +91,88 @@ void PgConnection::give_up(const char* what, Wait why) {
                                                  : "no answer from the database within the time allowed"));
 }
 
-PgResult PgConnection::run(const char* what, const char* statement, std::initializer_list<std::string> params,
-                           ExecStatusType expected, Deadline deadline) {
-    if (broken_) throw StoreUnavailable(std::string(what) + ": the connection broke earlier");
+void PgConnection::broke(const char* what) {
+    broken_ = true;
+    throw StoreUnavailable(std::string(what) + ": " + message());
+}
+
+void PgConnection::send(const char* what, const char* statement, std::initializer_list<std::string> params) {
     std::vector<const char*> values;
     for (const std::string& p : params) values.push_back(p.c_str());
-    const int sent = params.size() == 0
+    const int sent = params.size() == 0 && PQpipelineStatus(connection_) == PQ_PIPELINE_OFF
                          ? PQsendQuery(connection_, statement)
                          : PQsendQueryParams(connection_, statement, static_cast<int>(values.size()), nullptr,
                                              values.data(), nullptr, nullptr, 0);
-    auto broke = [&] {
-        broken_ = true;
-        throw StoreUnavailable(std::string(what) + ": " + message());
-    };
-    if (!sent) broke();
+    if (!sent) broke(what);
+}
+
+void PgConnection::flush(const char* what, Deadline deadline) {
     for (;;) {
         const int flushed = PQflush(connection_);
-        if (flushed == 0) break;
-        if (flushed < 0) broke();
+        if (flushed == 0) return;
+        if (flushed < 0) broke(what);
         if (Wait w = wait_for(POLLIN | POLLOUT, deadline); w != Wait::ready) give_up(what, w);
-        if (!PQconsumeInput(connection_)) broke();
+        if (!PQconsumeInput(connection_)) broke(what);
     }
+}
 
+PgResult PgConnection::next_result(const char* what, Deadline deadline) {
+    while (PQisBusy(connection_)) {
+        if (Wait w = wait_for(POLLIN, deadline); w != Wait::ready) give_up(what, w);
+        if (!PQconsumeInput(connection_)) broke(what);
+    }
+    return PgResult(PQgetResult(connection_), &PQclear);
+}
+
+void PgConnection::refused(const char* what, const PGresult* result) {
+    const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    // The primary message alone: the full one runs over several lines.
+    const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+    std::string text = primary ? primary : message();
+    if (PQstatus(connection_) != CONNECTION_OK) broke(what);
+    if (state && std::strcmp(state, query_canceled) == 0)
+        throw StoreUnavailable(std::string(what) + ": " + text);
+    throw StoreError(std::string(what) + ": " + text);
+}
+
+PgResult PgConnection::run(const char* what, const char* statement, std::initializer_list<std::string> params,
+                           ExecStatusType expected, Deadline deadline) {
+    if (broken_) throw StoreUnavailable(std::string(what) + ": the connection broke earlier");
+    send(what, statement, params);
+    flush(what, deadline);
+    // Several statements give several results: keep the first failure, else the last.
     PgResult outcome(nullptr, &PQclear);
-    for (;;) {
-        while (PQisBusy(connection_)) {
-            if (Wait w = wait_for(POLLIN, deadline); w != Wait::ready) give_up(what, w);
-            if (!PQconsumeInput(connection_)) broke();
-        }
-        PGresult* result = PQgetResult(connection_);
-        if (result == nullptr) break;
-        // Several statements give several results: keep the first failure, else the last.
-        const bool failed_already = outcome && PQresultStatus(outcome.get()) != expected;
-        if (failed_already) {
-            PQclear(result);
-        } else {
-            outcome.reset(result);
-        }
+    while (PgResult result = next_result(what, deadline)) {
+        if (!outcome || PQresultStatus(outcome.get()) == expected) outcome = std::move(result);
     }
-    if (!outcome) broke();
-    if (PQresultStatus(outcome.get()) != expected) {
-        const char* state = PQresultErrorField(outcome.get(), PG_DIAG_SQLSTATE);
-        // The primary message alone: the full one runs over several lines.
-        const char* primary = PQresultErrorField(outcome.get(), PG_DIAG_MESSAGE_PRIMARY);
-        std::string text = primary ? primary : message();
-        if (PQstatus(connection_) != CONNECTION_OK) broke();
-        if (state && std::strcmp(state, query_canceled) == 0)
-            throw StoreUnavailable(std::string(what) + ": " + text);
-        throw StoreError(std::string(what) + ": " + text);
-    }
+    if (!outcome) broke(what);
+    if (PQresultStatus(outcome.get()) != expected) refused(what, outcome.get());
     return outcome;
+}
+
+void PgConnection::run_together(std::initializer_list<Statement> statements, Deadline deadline) {
+    const char* what = statements.begin()->what;
+    if (broken_) throw StoreUnavailable(std::string(what) + ": the connection broke earlier");
+    if (PQenterPipelineMode(connection_) != 1) broke(what);
+    for (const Statement& s : statements) send(s.what, s.statement, s.params);
+    if (PQpipelineSync(connection_) != 1) broke(what);
+    flush(what, deadline);
+    // Each statement's results end with nothing; a failure makes the later ones "aborted".
+    PgResult failure(nullptr, &PQclear);
+    const char* failed = what;
+    for (const Statement& s : statements) {
+        while (PgResult result = next_result(s.what, deadline)) {
+            if (!failure && PQresultStatus(result.get()) != s.expected) {
+                failure = std::move(result);
+                failed = s.what;
+            }
+        }
+    }
+    const PgResult sync = next_result(what, deadline);
+    if (!sync || PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC || PQexitPipelineMode(connection_) != 1) {
+        broke(what);
+    }
+    if (failure) refused(failed, failure.get());
 }
 
 bool PgConnection::reusable() {

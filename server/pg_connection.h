@@ -40,6 +40,17 @@ public:
         return run(what, statement, params, PGRES_TUPLES_OK, deadline);
     }
 
+    // Statements sent together and answered together (libpq's pipeline mode): one round trip
+    // for statements that need no answer in between. Throws as run() does for the first that
+    // fails.
+    struct Statement {
+        const char* what;
+        const char* statement;
+        std::initializer_list<std::string> params;
+        ExecStatusType expected;
+    };
+    void run_together(std::initializer_list<Statement> statements, Deadline deadline);
+
     // Usable for another call: not broken, no transaction left open, and nothing
     // arrived while idle (which would be the database ending the connection).
     bool reusable();
@@ -51,6 +62,12 @@ private:
     enum class Wait { ready, timed_out, stopped };
     Wait wait_for(short events, Deadline deadline);
     [[noreturn]] void give_up(const char* what, Wait why);
+    [[noreturn]] void broke(const char* what);
+    [[noreturn]] void refused(const char* what, const PGresult* result);
+    void send(const char* what, const char* statement, std::initializer_list<std::string> params);
+    void flush(const char* what, Deadline deadline);
+    // The next result, nothing when the statement's results have ended.
+    PgResult next_result(const char* what, Deadline deadline);
 
     PGconn* connection_ = nullptr;
     int stop_fd_;

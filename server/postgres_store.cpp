@@ -251,12 +251,15 @@ void PostgresStore::release(std::unique_ptr<PgConnection> connection) {
 
 void PostgresStore::add(const Submission& s, Deadline deadline) {
     const std::string name = canonical_cpu_name(s.cpu_name);
+    const std::string score = std::to_string(s.score);
+    const std::string threads = std::to_string(s.threads);
+    const std::string now = std::to_string(static_cast<std::int64_t>(std::time(nullptr)));
+    const std::string key = cpu_name_key(name);
     Lease c(*this, deadline);
-    c->command("begin", "BEGIN", {}, deadline);
-    c->command("insert", sql::add_run,
-               {name, s.type, std::to_string(s.score), std::to_string(s.threads),
-                std::to_string(static_cast<std::int64_t>(std::time(nullptr))), cpu_name_key(name)},
-               deadline);
+    // BEGIN and the insert in one round trip; the COMMIT only once both are known to have worked.
+    c->run_together({{"begin", "BEGIN", {}, PGRES_COMMAND_OK},
+                     {"insert", sql::add_run, {name, s.type, score, threads, now, key}, PGRES_COMMAND_OK}},
+                    deadline);
     // Until here nothing can have been stored: a transaction whose COMMIT was never sent
     // is rolled back when its connection closes.
     try {
