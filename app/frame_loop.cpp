@@ -39,7 +39,7 @@ void run_frame_loop(AppState& app, Shell& shell, FrameObserver frame_drawn) {
         const double wait =
             pacer.wait_before_frame({.now = now,
                                      .window_cpu = window_cpu.seconds(),
-                                     .run_in_progress = app.runs.busy(),
+                                     .run_in_progress = app.runs.busy() && !app.runs.run_has_ended(),
                                      .input = shell.take_input(),
                                      .pending_requests = app.leaderboard_client.pending_request_count()});
         if (wait > 0.0) {

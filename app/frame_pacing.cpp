@@ -46,8 +46,9 @@ double FramePacer::wait_before_frame(const PacingInputs& in) {
 
     const double wait = next_frame_due(in) - in.now;
     if (wait <= 0.0) return 0.0;
-    // Without a run nothing but input wakes the loop: look at the requests now and then.
-    return in.run_in_progress ? wait : std::min(wait, idle_check_seconds);
+    // Nothing but input wakes the loop: during a run look for its end often, without one at
+    // the requests now and then.
+    return std::min(wait, in.run_in_progress ? run_end_check_seconds : idle_check_seconds);
 }
 
 void FramePacer::frame_drawn(double frame_start) {

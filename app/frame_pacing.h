@@ -28,7 +28,7 @@ enum class InputSeen : std::uint8_t {
 struct PacingInputs {
     double now = 0.0;         // seconds of a monotonic clock
     double window_cpu = 0.0;  // the window's processor time so far, seconds (WindowCpuClock)
-    bool run_in_progress = false;
+    bool run_in_progress = false;  // false from the moment the run ends, before it is reported
     InputSeen input = InputSeen::none;
     std::int32_t pending_requests = 0;  // leaderboard requests in flight
 };
@@ -42,6 +42,9 @@ public:
     static constexpr double budget_memory_seconds = 0.5;
     // During a run a frame comes at least this often, whatever it costs.
     static constexpr double max_run_interval = 0.4;
+    // During a run the loop looks this often whether the run has ended, so that the frame
+    // that shows the end (a Cancel's above all) comes at once.
+    static constexpr double run_end_check_seconds = 0.05;
     // Without a run the loop looks at the leaderboard requests this often, and draws a
     // frame this often even when nothing seems to have changed.
     static constexpr double idle_check_seconds = 0.5;

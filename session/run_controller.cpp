@@ -76,6 +76,10 @@ void RunController::launch_next() {
     refresh_progress();
 }
 
+bool RunController::run_has_ended() const {
+    return current_ && !engine_->running();
+}
+
 RunUpdate RunController::poll() {
     if (refused_) return report_refused();
     if (started_unreported_) {

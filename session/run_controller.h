@@ -91,6 +91,9 @@ public:
     bool busy() const {
         return current_ || next_ < queue_.size() || cancelled_between_runs_ || refused_.has_value();
     }
+    // The run going has ended (its last tile done, or cancelled) and the next poll reports it;
+    // read at any time, so that a loop that sleeps between polls can wake for it.
+    bool run_has_ended() const;
     const RunProgress& progress() const { return progress_; }
     // Why the last run failed, one line; empty once a run has started.
     const std::string& error() const { return error_; }

@@ -131,7 +131,10 @@ TEST_F(RunControllerTest, CancelEndsTheSequenceWhereverItStands) {
         if (when != When::BetweenRuns) until_a_tile_is_done();
         controller.cancel();
         EXPECT_TRUE(controller.busy()) << "until a poll reports the end";
+        // The end is seen without a poll, so that a loop asleep between polls can wake for it.
+        if (when != When::BetweenRuns) EXPECT_TRUE(wait_until([&] { return controller.run_has_ended(); }));
         const std::vector<RunUpdate> events = events_until_idle();
+        EXPECT_FALSE(controller.run_has_ended());
         ASSERT_EQ(kinds(events).back(), Cancelled);
         EXPECT_EQ(controller.progress().ended, Cancelled);
         EXPECT_EQ(controller.progress().seconds, 0.0);
