@@ -17,7 +17,8 @@ namespace {
 
 // 384 x 216, 16 samples: 1/64 of the preset's pixel-samples, the same scene and depth.
 BenchmarkConfig reduced_config(std::int32_t threads) {
-    return BenchmarkConfig{16, 50, 32, threads, 384, 216};
+    return BenchmarkConfig{
+        .samples = 16, .max_depth = 50, .tile_size = 32, .threads = threads, .width = 384, .height = 216};
 }
 
 // Seconds of the engine's own timed span for one completed run.
