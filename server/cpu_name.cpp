@@ -60,6 +60,17 @@ const USpoofChecker& spoof_checker() {
     return *checker;
 }
 
+// ICU makes its normaliser once, behind synchronisation of its own; taking it once here makes
+// every request thread's use ordered after that making, visibly to the thread sanitizer too.
+const icu::Normalizer2* nfc_normaliser() {
+    static const icu::Normalizer2* const nfc = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Normalizer2* instance = icu::Normalizer2::getNFCInstance(status);
+        return U_SUCCESS(status) ? instance : nullptr;
+    }();
+    return nfc;
+}
+
 }  // namespace
 
 std::string canonical_cpu_name(std::string_view name) {
@@ -74,9 +85,9 @@ std::string canonical_cpu_name(std::string_view name) {
         pending_space = false;
         append_utf8(folded, code);
     });
+    const icu::Normalizer2* nfc = nfc_normaliser();
+    if (nfc == nullptr) return folded;
     UErrorCode status = U_ZERO_ERROR;
-    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
-    if (U_FAILURE(status)) return folded;
     icu::UnicodeString normalised = nfc->normalize(icu::UnicodeString::fromUTF8(folded), status);
     if (U_FAILURE(status)) return folded;
     std::string out;
