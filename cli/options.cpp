@@ -35,16 +35,16 @@ struct ParseState {
     bool multi = false;
 };
 
-struct OptionSpec;
+struct OptionRow;
 // Takes an option's value (none for one without a value, or when the command line ends where the
 // value should be) into the state; returns why it is refused, or nothing.
-using ApplyOption = std::string (*)(const OptionSpec& spec, const std::optional<std::string>& value,
+using ApplyOption = std::string (*)(const OptionRow& row, const std::optional<std::string>& value,
                                     ParseState& state);
 
 enum class Section { Main, Development };
 
 // One option of the runner: how it is written, what the usage text says of it, and what it does.
-struct OptionSpec {
+struct OptionRow {
     const char* name;
     const char* alias;  // another spelling ("-h"), or null
     const char* value;  // the value's name in the usage text; null for an option without one
@@ -57,22 +57,22 @@ struct OptionSpec {
     std::int32_t preset = 0;                                  // development settings: the preset's value
 };
 
-std::string range_text(const OptionSpec& spec) {
-    return std::to_string(spec.min) + " to " + std::to_string(spec.max);
+std::string range_text(const OptionRow& row) {
+    return std::to_string(row.min) + " to " + std::to_string(row.max);
 }
 
-std::string apply_help(const OptionSpec&, const std::optional<std::string>&, ParseState& state) {
+std::string apply_help(const OptionRow&, const std::optional<std::string>&, ParseState& state) {
     state.options.help = true;
     return {};
 }
 
-std::string apply_selection(const OptionSpec& spec, const std::optional<std::string>&, ParseState& state) {
-    (std::string_view(spec.name) == "--single" ? state.single : state.multi) = true;
+std::string apply_selection(const OptionRow& row, const std::optional<std::string>&, ParseState& state) {
+    (std::string_view(row.name) == "--single" ? state.single : state.multi) = true;
     return {};
 }
 
-std::string apply_command(const OptionSpec& spec, const std::optional<std::string>&, ParseState& state) {
-    const std::string_view name = spec.name;
+std::string apply_command(const OptionRow& row, const std::optional<std::string>&, ParseState& state) {
+    const std::string_view name = row.name;
     const Command command = name == "--info"      ? Command::Info
                             : name == "--history" ? Command::History
                                                   : Command::Leaderboard;
@@ -82,25 +82,25 @@ std::string apply_command(const OptionSpec& spec, const std::optional<std::strin
     return {};
 }
 
-std::string apply_json(const OptionSpec&, const std::optional<std::string>&, ParseState& state) {
+std::string apply_json(const OptionRow&, const std::optional<std::string>&, ParseState& state) {
     state.options.json = true;
     return {};
 }
 
-std::string apply_no_submit(const OptionSpec&, const std::optional<std::string>&, ParseState& state) {
+std::string apply_no_submit(const OptionRow&, const std::optional<std::string>&, ParseState& state) {
     state.options.no_submit = true;
     return {};
 }
 
-std::string apply_runs(const OptionSpec& spec, const std::optional<std::string>& text, ParseState& state) {
+std::string apply_runs(const OptionRow& row, const std::optional<std::string>& text, ParseState& state) {
     const std::optional<std::int32_t> value = text ? parse_int(*text) : std::nullopt;
-    if (!value || *value < spec.min || *value > spec.max)
-        return std::string(spec.name) + " needs a whole number from " + range_text(spec);
+    if (!value || *value < row.min || *value > row.max)
+        return std::string(row.name) + " needs a whole number from " + range_text(row);
     state.options.runs = *value;
     return {};
 }
 
-std::string apply_minutes(const OptionSpec&, const std::optional<std::string>& text, ParseState& state) {
+std::string apply_minutes(const OptionRow&, const std::optional<std::string>& text, ParseState& state) {
     const std::optional<double> value = text ? parse_minutes(*text) : std::nullopt;
     // Also refuses NaN: every comparison with it is false.
     if (!value || !(*value > 0.0 && *value <= 10080.0))
@@ -109,22 +109,22 @@ std::string apply_minutes(const OptionSpec&, const std::optional<std::string>& t
     return {};
 }
 
-std::string apply_leaderboard_url(const OptionSpec& spec, const std::optional<std::string>& text,
+std::string apply_leaderboard_url(const OptionRow& row, const std::optional<std::string>& text,
                                   ParseState& state) {
     if (!text || text->empty())
-        return std::string(spec.name) + " needs a URL such as https://bench.example.org:8443";
+        return std::string(row.name) + " needs a URL such as https://bench.example.org:8443";
     state.options.leaderboard.url = *text;
     return {};
 }
 
-std::string apply_leaderboard_ca(const OptionSpec& spec, const std::optional<std::string>& text,
+std::string apply_leaderboard_ca(const OptionRow& row, const std::optional<std::string>& text,
                                  ParseState& state) {
-    if (!text || text->empty()) return std::string(spec.name) + " needs the path of a CA file (PEM)";
+    if (!text || text->empty()) return std::string(row.name) + " needs the path of a CA file (PEM)";
     state.options.leaderboard.ca_file = *text;
     return {};
 }
 
-std::string apply_image(const OptionSpec&, const std::optional<std::string>& path, ParseState& state) {
+std::string apply_image(const OptionRow&, const std::optional<std::string>& path, ParseState& state) {
     if (!path || path->empty()) return "--image needs a file path ending in .png or .ppm";
     if (image_format_for_path(*path) == ImageFormat::Unknown)
         return "--image '" + *path + "': the file name must end in .png or .ppm";
@@ -134,20 +134,20 @@ std::string apply_image(const OptionSpec&, const std::optional<std::string>& pat
     return {};
 }
 
-std::string apply_setting(const OptionSpec& spec, const std::optional<std::string>& text, ParseState& state) {
-    const std::string range = range_text(spec);
-    if (!text) return std::string(spec.name) + " needs a whole number from " + range;
+std::string apply_setting(const OptionRow& row, const std::optional<std::string>& text, ParseState& state) {
+    const std::string range = range_text(row);
+    if (!text) return std::string(row.name) + " needs a whole number from " + range;
     const std::optional<std::int32_t> value = parse_int(*text);
-    if (!value || *value < spec.min || *value > spec.max)
-        return std::string(spec.name) + " '" + *text + "': expected a whole number from " + range;
-    state.options.*(spec.setting) = *value;
+    if (!value || *value < row.min || *value > row.max)
+        return std::string(row.name) + " '" + *text + "': expected a whole number from " + range;
+    state.options.*(row.setting) = *value;
     return {};
 }
 
 // Every option, in the order the usage text lists them; the same table reads the command line and
 // names the accepted options when one is not understood. Depth is capped so that the recursion of
 // a path stays well within a thread's stack.
-const OptionSpec option_table[] = {
+const OptionRow option_table[] = {
     {"--single", nullptr, nullptr, Section::Main, "run only the single-core preset (one worker)",
      apply_selection},
     {"--multi", nullptr, nullptr, Section::Main,
@@ -191,15 +191,15 @@ const OptionSpec option_table[] = {
      apply_setting, 1, 4096, &Options::threads},
 };
 
-const OptionSpec* find_option(const std::string& name) {
-    for (const OptionSpec& spec : option_table)
-        if (name == spec.name || (spec.alias != nullptr && name == spec.alias)) return &spec;
+const OptionRow* find_option(const std::string& name) {
+    for (const OptionRow& row : option_table)
+        if (name == row.name || (row.alias != nullptr && name == row.alias)) return &row;
     return nullptr;
 }
 
 std::string accepted_options() {
     std::string names;
-    for (const OptionSpec& spec : option_table) names += std::string(names.empty() ? "" : ", ") + spec.name;
+    for (const OptionRow& row : option_table) names += std::string(names.empty() ? "" : ", ") + row.name;
     return names;
 }
 
@@ -212,14 +212,14 @@ void replace_all(std::string& text, const std::string& from, const std::string& 
 std::string option_lines(Section section) {
     constexpr std::size_t column = 20;
     std::string lines;
-    for (const OptionSpec& spec : option_table) {
-        if (spec.section != section) continue;
-        std::string help = spec.help;
-        replace_all(help, "{range}", range_text(spec));
-        replace_all(help, "{default}", std::to_string(spec.preset));
+    for (const OptionRow& row : option_table) {
+        if (row.section != section) continue;
+        std::string help = row.help;
+        replace_all(help, "{range}", range_text(row));
+        replace_all(help, "{default}", std::to_string(row.preset));
         replace_all(help, "\n", "\n  " + std::string(column, ' '));
         const std::string written =
-            std::string(spec.name) + (spec.value != nullptr ? std::string(" ") + spec.value : "");
+            std::string(row.name) + (row.value != nullptr ? std::string(" ") + row.value : "");
         lines += "  " + written +
                  std::string(written.size() + 2 <= column ? column - written.size() : 2, ' ') + help + "\n";
     }
@@ -275,14 +275,14 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             inline_value = name.substr(equals + 1);
             name.resize(equals);
         }
-        const OptionSpec* spec = find_option(name);
-        if (spec == nullptr)
+        const OptionRow* row = find_option(name);
+        if (row == nullptr)
             return failure("unknown argument '" + args[i] + "'; accepted: " + accepted_options());
-        if (spec->value == nullptr && inline_value) return failure(name + " takes no value");
+        if (row->value == nullptr && inline_value) return failure(name + " takes no value");
         // A value from "=value" or the next argument.
         std::optional<std::string> value = inline_value;
-        if (spec->value != nullptr && !value && i + 1 < args.size()) value = args[++i];
-        if (std::string problem = spec->apply(*spec, value, state); !problem.empty())
+        if (row->value != nullptr && !value && i + 1 < args.size()) value = args[++i];
+        if (std::string problem = row->apply(*row, value, state); !problem.empty())
             return failure(std::move(problem));
     }
     if (std::string problem = combination_problem(state); !problem.empty())
