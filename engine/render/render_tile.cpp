@@ -10,6 +10,7 @@
 #include "base/check.h"
 #include "engine/render/interval.h"
 #include "engine/render/material.h"
+#include "engine/render/vector_state.h"
 
 static_assert(std::endian::native == std::endian::little,
               "the packed pixel word must have the bytes R, G, B, A in memory order");
@@ -66,6 +67,7 @@ void render_tile(ImageBuffer image, PixelRect area, std::int32_t samples, std::i
 
     for (std::int64_t y = y_begin; y < y_end; ++y) {
         for (std::int64_t x = x_begin; x < x_end; ++x) {
+            settle_vector_state();
             Vec3 sum(0.0, 0.0, 0.0);
             for (std::int32_t s = 0; s < samples; ++s) {
                 const double oy = rng.next_unit() - 0.5;
