@@ -7,18 +7,30 @@ Sphere::Sphere(const Vec3& center_, double radius_, std::shared_ptr<Material> ma
     : center(center_), radius(radius_), material(std::move(material_)) {}
 
 bool Sphere::hit(const Ray& ray, Interval window, HitRecord& record) const {
-    const Vec3 oc = center - ray.origin;
-    const double a = length_squared(ray.direction);
-    const double h = dot(ray.direction, oc);
-    const double c = length_squared(oc) - radius * radius;
-
+    // a, h, c and the discriminant as dot() and length_squared() give them (the same operations
+    // in the same order, so the same values), h and c taken axis by axis and a last: on Windows
+    // the miss path then saves one vector register instead of two, and Linux code is unchanged
+    // in speed.
+    const Vec3& direction = ray.direction;
+    const double ocx = center.x - ray.origin.x;
+    double h = direction.x * ocx;
+    double c = ocx * ocx;
+    const double ocy = center.y - ray.origin.y;
+    h = h + direction.y * ocy;
+    c = c + ocy * ocy;
+    const double ocz = center.z - ray.origin.z;
+    h = h + direction.z * ocz;
+    c = c + ocz * ocz;
+    c = c - radius * radius;
+    const double a = length_squared(direction);
     const double discriminant = h * h - a * c;
     if (!(discriminant >= 0.0)) return false;  // also rejects NaN
-    return finish_hit(ray, window, record, a, h, discriminant);
+    return finish_hit(ray, record, window.min, window.max, a, h, discriminant);
 }
 
-bool Sphere::finish_hit(const Ray& ray, Interval window, HitRecord& record, double a, double h,
-                        double discriminant) const {
+bool Sphere::finish_hit(const Ray& ray, HitRecord& record, double window_min, double window_max, double a,
+                        double h, double discriminant) const {
+    const Interval window(window_min, window_max);
     const double s = std::sqrt(discriminant);
     const double inv = 1.0 / a;
 
