@@ -1,8 +1,5 @@
 // The scenarios that break the database or the server process (see leaderboard_scenarios.h).
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -15,6 +12,7 @@
 #include "bench/leaderboard_scenarios.h"
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/postgres_server.h"
+#include "tests/support/silent_port.h"
 
 namespace {
 
@@ -152,22 +150,13 @@ void kill_during_post_burst(const std::string& store_name, const std::string& lo
 }
 
 void unreachable_database_at_start() {
-    // A port that takes connections and never says a word.
-    const int silent = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(silent, 16);
-    getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    const SilentPort silent;
     const auto start = Clock::now();
     const CommandResult result =
         run_command({leaderboard_binary_path(), "--http", "--listen", "127.0.0.1:0", "--db",
-                     "postgresql://someone@127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/board"},
+                     "postgresql://someone@127.0.0.1:" + std::to_string(silent.port()) + "/board"},
                     std::chrono::seconds(120));
     std::printf("a database that never answers, at start-up: exit %d after %.2f s\n", result.exit_code,
                 seconds_since(start));
     std::fflush(stdout);
-    close(silent);
 }

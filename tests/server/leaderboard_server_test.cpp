@@ -1,9 +1,6 @@
 // The real vornmark-leaderboard process, over verified TLS on loopback.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +19,7 @@
 #include "tests/server/store_fixture.h"
 #include "tests/server/test_http_client.h"
 #include "tests/support/leaderboard_server.h"
+#include "tests/support/silent_port.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 
@@ -496,27 +494,6 @@ TEST(LeaderboardServerCommandLine, ABadFlagGivesOneLineAndExitCode2) {
     EXPECT_EQ(no_cert.exit_code, 2);
     EXPECT_NE(no_cert.output.find("--cert"), std::string::npos) << no_cert.output;
 }
-
-// A TCP port that takes connections and never says a word, like a database that has stopped.
-class SilentPort {
-public:
-    SilentPort() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(fd_, 16);
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-    }
-    ~SilentPort() { close(fd_); }
-    int port() const { return port_; }
-
-private:
-    int fd_;
-    int port_ = 0;
-};
 
 TEST(LeaderboardServerCommandLine, AStoreItCannotUseEndsStartUpWithOneLineAndExitCode1) {
     TempDir dir;
