@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <sqlite3.h>
 #include <thread>
 #include <vector>
@@ -509,6 +510,11 @@ TEST(LeaderboardServerCommandLine, AStoreItCannotUseEndsStartUpWithOneLineAndExi
     chmod(read_only.c_str(), geteuid() == 0 ? 0644 : 0444);
     std::vector<std::string> as_reader;
     if (geteuid() == 0) as_reader = {"runuser", "-u", "nobody", "--"};
+    // A copy of the server that nobody may run too, wherever the build tree is (a clone in a
+    // private temporary folder, say).
+    const std::string server = dir.file("vornmark-leaderboard");
+    std::filesystem::copy_file(leaderboard_binary_path(), server);
+    chmod(server.c_str(), 0755);
 
     // A role that may read the leaderboard's tables but not change them.
     const std::string database = shared_postgres().create_database();
@@ -533,7 +539,7 @@ TEST(LeaderboardServerCommandLine, AStoreItCannotUseEndsStartUpWithOneLineAndExi
     };
     for (const Case& c : cases) {
         std::vector<std::string> command = c.prefix;
-        command.push_back(leaderboard_binary_path());
+        command.push_back(server);
         command.insert(command.end(), {"--listen", "127.0.0.1:0"});
         command.insert(command.end(), c.flags.begin(), c.flags.end());
         CommandResult result = run_command(command, std::chrono::seconds(60));
