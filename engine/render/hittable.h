@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/render/interval.h"
+#include "engine/render/kernel_call.h"
 #include "engine/render/ray.h"
 #include "engine/render/vec3.h"
 
@@ -23,5 +24,5 @@ public:
 
     // True when hit at some t with window.surrounds(t); record then holds the
     // nearest such hit. On false, record is left exactly as it was.
-    virtual bool hit(const Ray& ray, Interval window, HitRecord& record) const = 0;
+    KERNEL_CALL virtual bool hit(const Ray& ray, Interval window, HitRecord& record) const = 0;
 };

@@ -11,7 +11,7 @@ class HittableList : public Hittable {
 public:
     void add(std::shared_ptr<Hittable> object);
 
-    bool hit(const Ray& ray, Interval window, HitRecord& record) const override;
+    KERNEL_CALL bool hit(const Ray& ray, Interval window, HitRecord& record) const override;
 
     std::vector<std::shared_ptr<Hittable>> objects;
 };

@@ -7,10 +7,8 @@ Sphere::Sphere(const Vec3& center_, double radius_, std::shared_ptr<Material> ma
     : center(center_), radius(radius_), material(std::move(material_)) {}
 
 bool Sphere::hit(const Ray& ray, Interval window, HitRecord& record) const {
-    // a, h, c and the discriminant as dot() and length_squared() give them (the same operations
-    // in the same order, so the same values), h and c taken axis by axis and a last: on Windows
-    // the miss path then saves one vector register instead of two, and Linux code is unchanged
-    // in speed.
+    // a, h, c and the discriminant as dot() and length_squared() give them: the same operations
+    // in the same order, so the same values, with h and c taken axis by axis and a last.
     const Vec3& direction = ray.direction;
     const double ocx = center.x - ray.origin.x;
     double h = direction.x * ocx;

@@ -17,6 +17,7 @@
 #include "engine/render/hittable_list.h"
 #include "engine/render/metal.h"
 #include "engine/render/sphere.h"
+#include "tests/render/counting_world.h"
 #include "tests/support/vec_near.h"
 
 // Every heap allocation of this test program is counted, to prove that
@@ -135,14 +136,6 @@ HittableList inside_light(const Vec3& emission) {
     world.add(std::make_shared<Sphere>(Vec3(0, 0, 0), 100.0, std::make_shared<Emissive>(emission)));
     return world;
 }
-
-struct CountingWorld : Hittable {
-    bool hit(const Ray&, Interval, HitRecord&) const override {
-        ++queries;
-        return false;
-    }
-    mutable int queries = 0;
-};
 
 std::uint64_t fnv1a(const std::uint8_t* data, std::size_t size) {
     std::uint64_t hash = 14695981039346656037ull;
