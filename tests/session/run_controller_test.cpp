@@ -132,7 +132,9 @@ TEST_F(RunControllerTest, CancelEndsTheSequenceWhereverItStands) {
         controller.cancel();
         EXPECT_TRUE(controller.busy()) << "until a poll reports the end";
         // The end is seen without a poll, so that a loop asleep between polls can wake for it.
-        if (when != When::BetweenRuns) EXPECT_TRUE(wait_until([&] { return controller.run_has_ended(); }));
+        if (when != When::BetweenRuns) {
+            EXPECT_TRUE(wait_until([&] { return controller.run_has_ended(); }));
+        }
         const std::vector<RunUpdate> events = events_until_idle();
         EXPECT_FALSE(controller.run_has_ended());
         ASSERT_EQ(kinds(events).back(), Cancelled);
