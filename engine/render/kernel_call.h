@@ -5,6 +5,7 @@
 // an Interval through memory, so each sphere test on Windows would save vector registers and
 // copy its window; the System V convention passes the window in two registers and saves none.
 // It changes how values travel, never what is computed: the image is the same byte for byte.
+// On Windows, GCC gives such functions no unwind information: nothing may throw through them.
 #if defined(__x86_64__)
 #define KERNEL_CALL __attribute__((sysv_abi))
 #else
