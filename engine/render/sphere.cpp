@@ -23,12 +23,11 @@ bool Sphere::hit(const Ray& ray, Interval window, HitRecord& record) const {
     const double a = length_squared(direction);
     const double discriminant = h * h - a * c;
     if (!(discriminant >= 0.0)) return false;  // also rejects NaN
-    return finish_hit(ray, record, window.min, window.max, a, h, discriminant);
+    return finish_hit(ray, window, record, a, h, discriminant);
 }
 
-bool Sphere::finish_hit(const Ray& ray, HitRecord& record, double window_min, double window_max, double a,
-                        double h, double discriminant) const {
-    const Interval window(window_min, window_max);
+bool Sphere::finish_hit(const Ray& ray, Interval window, HitRecord& record, double a, double h,
+                        double discriminant) const {
     const double s = std::sqrt(discriminant);
     const double inv = 1.0 / a;
 

@@ -18,7 +18,6 @@ private:
     // The rest of the test once the ray is known to meet the sphere's surface: the roots, the
     // window and the record. Most rays miss most spheres, so hit() only rejects misses, in a short
     // leaf that needs few registers and saves none.
-    [[gnu::noinline]] KERNEL_CALL bool finish_hit(const Ray& ray, HitRecord& record, double window_min,
-                                                  double window_max, double a, double h,
-                                                  double discriminant) const;
+    [[gnu::noinline]] KERNEL_CALL bool finish_hit(const Ray& ray, Interval window, HitRecord& record, double a,
+                                                  double h, double discriminant) const;
 };
