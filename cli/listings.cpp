@@ -4,6 +4,7 @@
 
 #include "base/run_kind.h"
 #include "history/history_report.h"
+#include "net/printable_text.h"
 #include "sysinfo/system_info_rows.h"
 
 std::string info_listing(const SystemInfo& info) {
@@ -12,7 +13,8 @@ std::string info_listing(const SystemInfo& info) {
         if (!row.label.empty()) {
             text += row.label;
             text.append(row.label.size() < 7 ? 7 - row.label.size() : 1, ' ');
-            text += row.value;
+            // Probed names (a hypervisor chooses the processor's) are kept printable too.
+            text += printable_text(row.value);
         }
         text += '\n';
     }
@@ -37,9 +39,11 @@ std::string history_listing(const HistoryStore& history) {
     std::string text = "   #  Type    Score      Time  Date                 CPU\n";
     char line[512];
     for (std::size_t i = entries.size(); i-- > 0;) {
+        // The file may come from anywhere: its text is printed as printable text only.
         const HistoryEntry& entry = entries[i];
-        std::snprintf(line, sizeof line, "%4zu  %-6s %6d %8.1fs  %-19s  %s\n", i + 1, entry.type.c_str(),
-                      entry.score, entry.time_seconds, entry.date.c_str(), entry.cpu.c_str());
+        std::snprintf(line, sizeof line, "%4zu  %-6s %6d %8.1fs  %-19s  %s\n", i + 1,
+                      printable_text(entry.type).c_str(), entry.score, entry.time_seconds,
+                      printable_text(entry.date).c_str(), printable_text(entry.cpu).c_str());
         text += line;
     }
     const std::int32_t best_single = history.best_score(RunKind::Single);

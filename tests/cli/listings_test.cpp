@@ -13,6 +13,10 @@ TEST(Listings, InfoShowsThePanelsRowsWithGapsAfterCachesAndMemory) {
     EXPECT_NE(text.find("Freq   3.60 GHz\n"), std::string::npos) << text;
     EXPECT_NE(text.find("L3     32 MB\n\nGPU"), std::string::npos) << text;
     EXPECT_NE(text.find("RAM    32768 MB\n\nOS"), std::string::npos) << text;
+
+    SystemInfo odd = sample_machine();
+    odd.cpu_name = "QEMU\x1b[31m CPU\r\n";
+    EXPECT_NE(info_listing(odd).find("CPU    QEMU?[31m CPU??\n"), std::string::npos) << info_listing(odd);
 }
 
 TEST(Listings, HistoryNumbersRunsInStoredOrderAndShowsNewestFirst) {
@@ -31,6 +35,16 @@ TEST(Listings, HistoryNumbersRunsInStoredOrderAndShowsNewestFirst) {
     EXPECT_NE(first, std::string::npos) << text;
     EXPECT_LT(second, first);
     EXPECT_NE(text.find("Best single-core: 900\nBest multi-core:  4100\n"), std::string::npos) << text;
+
+    // A history file may come from anywhere: no escape sequence or line break of its own.
+    HistoryEntry forged = sample_run("multi\x1b[2J", 100, 1.0, "2026-01-03\rFake line");
+    forged.cpu = "Evil\x1b]0;title\x07 CPU\nFake line: 1. Winner 99999";
+    history.append(forged);
+    const std::string hostile = history_listing(history);
+    EXPECT_EQ(hostile.find('\x1b'), std::string::npos) << hostile;
+    EXPECT_EQ(hostile.find('\r'), std::string::npos) << hostile;
+    EXPECT_EQ(hostile.find("\nFake line"), std::string::npos) << hostile;
+    EXPECT_NE(hostile.find("Evil?]0;title? CPU?Fake line: 1. Winner 99999\n"), std::string::npos) << hostile;
     std::filesystem::remove_all(dir);
 }
 
