@@ -3,8 +3,12 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <chrono>
 #include <condition_variable>
+#include <exception>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -76,40 +80,80 @@ private:
     HINTERNET handle_;
 };
 
-// The request's handle, closed once: when the exchange ends, or earlier from another thread (a
-// stop, the time limit) to end a blocking call on it at once, as WinINet allows.
-class RequestHandle {
+// One exchange, shared by the thread that runs it and the caller that waits for it. The caller
+// may give up on a stop or at the time limit: it closes the request's handle, which ends a
+// blocking WinINet call at once where WinINet honours that (Windows does; Wine does not during
+// the TLS handshake), and returns without waiting. The exchange's thread then ends on its own,
+// touching nothing but this.
+class SharedExchange {
 public:
-    enum class Ended { no, stopped, timed_out };
+    enum class Abandoned { no, stopped, timed_out };
 
-    explicit RequestHandle(HINTERNET handle) : handle_(handle) {}
-    ~RequestHandle() { close(Ended::no); }
-    RequestHandle(const RequestHandle&) = delete;
-    RequestHandle& operator=(const RequestHandle&) = delete;
-
-    HINTERNET get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    void close(Ended why) {
+    // The request's handle, to be closed on abandoning; false (and the handle closed) if the
+    // caller gave up already.
+    bool adopt_request(HINTERNET handle) {
         std::lock_guard lock(mutex_);
-        if (handle_ && !closed_) ::InternetCloseHandle(handle_);
-        closed_ = true;
-        if (ended_ == Ended::no) ended_ = why;
+        request_ = handle;
+        if (abandoned_ == Abandoned::no) return true;
+        close_request_locked();
+        return false;
     }
-    // Why the handle was closed before the exchange ended, if it was.
-    Ended ended_early() {
+    // Closes the request's handle, unless the caller did already.
+    void close_request() {
         std::lock_guard lock(mutex_);
-        return ended_;
+        close_request_locked();
+    }
+    Abandoned abandoned() {
+        std::lock_guard lock(mutex_);
+        return abandoned_;
+    }
+    void finish(std::string body, std::exception_ptr failure) {
+        {
+            std::lock_guard lock(mutex_);
+            body_ = std::move(body);
+            failure_ = std::move(failure);
+            finished_ = true;
+        }
+        finished_changed_.notify_all();
+    }
+
+    // Waits for the exchange to finish, a stop or the time limit; the body, or raises the
+    // exchange's failure or why it was given up.
+    std::string wait(const std::stop_token& stop, const HttpEndpoint& endpoint) {
+        std::unique_lock lock(mutex_);
+        const bool finished = finished_changed_.wait_until(
+            lock, stop, std::chrono::steady_clock::now() + exchange_time_limit, [this] { return finished_; });
+        if (finished) {
+            if (failure_) std::rethrow_exception(failure_);
+            return std::move(body_);
+        }
+        abandoned_ = stop.stop_requested() ? Abandoned::stopped : Abandoned::timed_out;
+        close_request_locked();
+        lock.unlock();
+        if (abandoned_ == Abandoned::stopped)
+            fail_exchange("HttpSendRequest failed", ExchangeCause::Unknown, endpoint, "stopped");
+        fail_exchange("HttpSendRequest failed", ExchangeCause::TimedOut, endpoint);
     }
 
 private:
+    void close_request_locked() {
+        if (request_ != nullptr) ::InternetCloseHandle(request_);
+        request_ = nullptr;
+    }
+
     std::mutex mutex_;
-    HINTERNET handle_;
-    bool closed_ = false;
-    Ended ended_ = Ended::no;
+    std::condition_variable_any finished_changed_;
+    HINTERNET request_ = nullptr;
+    Abandoned abandoned_ = Abandoned::no;
+    bool finished_ = false;
+    std::string body_;
+    std::exception_ptr failure_;
 };
 
-std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body,
-                     const std::stop_token& stop) {
+// The WinINet calls of one exchange, on the exchange's own thread; the request's handle belongs
+// to `shared`.
+std::string run_exchange(SharedExchange& shared, const HttpEndpoint& endpoint, const std::string& path,
+                         const std::string* post_body) {
     InternetHandle root(::InternetOpenA(user_agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!root) fail_with_last_error("InternetOpen failed", endpoint);
     DWORD connect_timeout = connect_timeout_ms;
@@ -128,60 +172,43 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
 
     if (!is_valid_request_path(path))
         fail_exchange("HttpOpenRequest failed", ExchangeCause::BadRequestPath, endpoint);
-    RequestHandle request(::HttpOpenRequestA(connection.get(), post_body ? "POST" : "GET", path.c_str(), nullptr,
-                                             nullptr, nullptr, request_flags, 0));
+    const HINTERNET request = ::HttpOpenRequestA(connection.get(), post_body ? "POST" : "GET", path.c_str(),
+                                                 nullptr, nullptr, nullptr, request_flags, 0);
     if (!request) fail_with_last_error("HttpOpenRequest failed", endpoint);
-
-    // A stop, or the time limit running out, closes the request's handle: the call waiting on it
-    // fails at once, and so does the exchange.
-    std::stop_callback on_stop(stop, [&request] { request.close(RequestHandle::Ended::stopped); });
-    std::jthread time_limit([&request](std::stop_token finished) {
-        std::mutex mutex;
-        std::condition_variable_any never;
-        std::unique_lock lock(mutex);
-        never.wait_for(lock, finished, exchange_time_limit, [] { return false; });
-        if (!finished.stop_requested()) request.close(RequestHandle::Ended::timed_out);
-    });
-    // Raises the step's message; after an early end, its reason rather than the call's error.
-    auto fail_step = [&](const char* fixed_text) {
-        switch (request.ended_early()) {
-        case RequestHandle::Ended::stopped:
-            fail_exchange(fixed_text, ExchangeCause::Unknown, endpoint, "stopped");
-        case RequestHandle::Ended::timed_out:
-            fail_exchange(fixed_text, ExchangeCause::TimedOut, endpoint);
-        case RequestHandle::Ended::no:
-            break;
-        }
-        fail_with_last_error(fixed_text, endpoint);
-    };
+    // Once the caller has given up, nobody reads what the calls below say. The request's handle
+    // is closed before its connection's.
+    if (!shared.adopt_request(request)) return {};
+    struct CloseRequest {
+        SharedExchange& shared;
+        ~CloseRequest() { shared.close_request(); }
+    } const close_at_end{shared};
 
     BOOL sent = FALSE;
-    if (request.ended_early() != RequestHandle::Ended::no) fail_step("HttpSendRequest failed");
     if (post_body) {
         if (post_body->size() > 0xFFFFFFFFu)
             fail_exchange("HttpSendRequest failed", ExchangeCause::Unknown, endpoint, "request too large");
         sent =
-            ::HttpSendRequestA(request.get(), json_header, sizeof json_header - 1,
+            ::HttpSendRequestA(request, json_header, sizeof json_header - 1,
                                const_cast<char*>(post_body->data()), static_cast<DWORD>(post_body->size()));
     } else {
-        sent = ::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0);
+        sent = ::HttpSendRequestA(request, nullptr, 0, nullptr, 0);
     }
-    if (!sent) fail_step("HttpSendRequest failed");
+    if (shared.abandoned() != SharedExchange::Abandoned::no) return {};
+    if (!sent) fail_with_last_error("HttpSendRequest failed", endpoint);
 
-    if (request.ended_early() != RequestHandle::Ended::no) fail_step("HttpSendRequest failed");
     DWORD status = 0;
     DWORD status_size = sizeof status;
-    ::HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &status_size,
-                     nullptr);
+    ::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &status_size, nullptr);
     if (status != 200) fail_exchange("HTTP " + std::to_string(status), ExchangeCause::Unknown, endpoint);
 
     std::string body;
     char chunk[4096];
     for (;;) {
         DWORD got = 0;
-        if (request.ended_early() != RequestHandle::Ended::no) fail_step("HttpSendRequest failed");
+        const BOOL read = ::InternetReadFile(request, chunk, sizeof chunk, &got);
+        if (shared.abandoned() != SharedExchange::Abandoned::no) return {};
         // A body that breaks off is a failed exchange, not a shorter body (as on Linux).
-        if (!::InternetReadFile(request.get(), chunk, sizeof chunk, &got)) fail_step("HttpSendRequest failed");
+        if (!read) fail_with_last_error("HttpSendRequest failed", endpoint);
         if (got == 0) break;
         // A reply larger than any the leaderboard sends is refused rather than held in memory.
         if (got > max_response_body_bytes - body.size())
@@ -189,6 +216,26 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
         body.append(chunk, got);
     }
     return body;
+}
+
+// Runs the exchange on a thread of its own, which owns copies of everything it uses, and waits
+// for it at most exchange_time_limit or until a stop.
+std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body,
+                     const std::stop_token& stop) {
+    auto shared = std::make_shared<SharedExchange>();
+    std::optional<std::string> body_copy;
+    if (post_body) body_copy = *post_body;
+    std::thread([shared, endpoint, path, body = std::move(body_copy)] {
+        std::string reply;
+        std::exception_ptr failure;
+        try {
+            reply = run_exchange(*shared, endpoint, path, body ? &*body : nullptr);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        shared->finish(std::move(reply), std::move(failure));
+    }).detach();
+    return shared->wait(stop, endpoint);
 }
 
 }  // namespace

@@ -2,14 +2,18 @@
 // The server's throw-away CA is added to the trusted roots of this test's own Wine prefix
 // (before the process's first exchange: the certificate chain engine keeps the roots it saw first).
 // A child process run before that must fail to reach the server, so certificate checking is on.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
+#include <thread>
 
 #include "net/http.h"
 #include "net/leaderboard_client.h"
@@ -65,6 +69,71 @@ DWORD run_untrusted_child() {
     return code;
 }
 
+// A loopback server that takes one connection and answers its TLS hello with a 16 KiB handshake
+// record, two bytes every half second, for at most a minute: never slow enough to look stalled,
+// and never done, unless the client hangs up.
+class DrippingHandshake {
+public:
+    DrippingHandshake() {
+        WSADATA data;
+        ::WSAStartup(MAKEWORD(2, 2), &data);
+        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+        int length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 4);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ::ntohs(address.sin_port);
+        server_ = std::thread([this] { serve(); });
+    }
+    ~DrippingHandshake() {
+        done_ = true;
+        ::closesocket(listener_);
+        server_.join();
+        ::WSACleanup();
+    }
+    DrippingHandshake(const DrippingHandshake&) = delete;
+    DrippingHandshake& operator=(const DrippingHandshake&) = delete;
+
+    HttpEndpoint endpoint() const { return {"localhost", port_, ""}; }
+    int pieces_sent() const { return pieces_.load(); }
+    // Every piece sent, without the client hanging up.
+    bool finished_dripping() const { return pieces_.load() == max_pieces; }
+
+private:
+    static constexpr int max_pieces = 120;
+
+    void serve() {
+        const SOCKET client = ::accept(listener_, nullptr, nullptr);
+        if (client == INVALID_SOCKET) return;
+        // A handshake record (type 22, TLS 1.2, 16 KiB) holding a server hello of nearly as much.
+        std::string record("\x16\x03\x03\x40\x00\x02\x00\x3f\xfc", 9);
+        record.resize(2 * max_pieces, '\0');
+        for (int piece = 0; piece < max_pieces && !done_; ++piece) {
+            if (::send(client, record.data() + 2 * piece, 2, 0) != 2) break;
+            ++pieces_;
+            // Half a second, or less when the client speaks or hangs up.
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(client, &readable);
+            timeval pause{0, 500000};
+            if (::select(0, &readable, nullptr, nullptr, &pause) == 1) {
+                char bytes[4096];
+                if (::recv(client, bytes, sizeof bytes, 0) <= 0) break;
+            }
+        }
+        ::closesocket(client);
+    }
+
+    SOCKET listener_ = INVALID_SOCKET;
+    int port_ = 0;
+    std::thread server_;
+    std::atomic<bool> done_{false};
+    std::atomic<int> pieces_{0};
+};
+
 class WinInetAgainstServer : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { trusted = trust_root_certificate(environment("VORNMARK_TEST_SERVER_CA")); }
@@ -116,6 +185,28 @@ TEST_F(WinInetAgainstServer, FailuresSayWhatWentWrongAndWhere) {
               "InternetConnect failed: not a valid host name and port" + at(no_host));
     EXPECT_EQ(failure_of([&] { http_get(server(), "no slash"); }),
               "HttpOpenRequest failed: not a valid request path" + at(server()));
+}
+
+// The time limit ends an exchange however slowly the server sends, and a stop ends it at once.
+// Wine, unlike Windows, does not end a handshake whose request handle is closed: the exchange
+// must not wait for WinINet to give up (the server would drip on for a minute).
+TEST(WinInetAgainstADrip, TheTimeLimitEndsAnEndlessHandshakeAndAStopEndsItAtOnce) {
+    DrippingHandshake limited;
+    EXPECT_EQ(failure_of([&] { http_get(limited.endpoint(), "/api.php?type=single"); }),
+              "HttpSendRequest failed: timed out" + at(limited.endpoint()));
+    // Ended by the limit, not by the server (which drips for 60 s).
+    EXPECT_FALSE(limited.finished_dripping());
+
+    DrippingHandshake stopped;
+    std::stop_source stop;
+    std::string outcome;
+    std::thread exchange(
+        [&] { outcome = failure_of([&] { http_get(stopped.endpoint(), "/api.php", stop.get_token()); }); });
+    ASSERT_TRUE(wait_until([&] { return stopped.pieces_sent() >= 2; }));
+    stop.request_stop();
+    exchange.join();
+    // Not "timed out": the stop ended it before the limit.
+    EXPECT_EQ(outcome, "HttpSendRequest failed: stopped" + at(stopped.endpoint()));
 }
 
 // The machine's setting, as the installer writes it, takes the client to the server.
