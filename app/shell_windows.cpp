@@ -38,8 +38,8 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM w, LPARAM l)
                             : ::DefWindowProcW(window, message, w, l);
 }
 
-// The button (0 to 4) of a press or release message, -1 for any other message.
-int button_of(UINT message, WPARAM w) {
+// The latched input (InputLatch) a press or release message is about, -1 for any other message.
+int latched_input_of(UINT message, WPARAM w) {
     switch (message) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
@@ -53,6 +53,12 @@ int button_of(UINT message, WPARAM w) {
     case WM_XBUTTONDOWN:
     case WM_XBUTTONUP:
         return GET_XBUTTON_WPARAM(w) == XBUTTON1 ? 3 : 4;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+        // The GUI backend keeps the state of the virtual keys below 256 only.
+        return w < 256 ? InputLatch::key_input(static_cast<int>(w)) : -1;
     default:
         return -1;
     }
@@ -60,7 +66,7 @@ int button_of(UINT message, WPARAM w) {
 
 bool is_release(UINT message) {
     return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP ||
-           message == WM_XBUTTONUP;
+           message == WM_XBUTTONUP || message == WM_KEYUP || message == WM_SYSKEYUP;
 }
 
 // What a message tells the frame loop; system timers, cursor queries and the like are no input.
@@ -203,13 +209,17 @@ void Win32Shell::close() {
 
 LRESULT Win32Shell::handle_message(HWND window, UINT message, WPARAM w, LPARAM l) {
     input_ = std::max(input_, input_of(message));
-    const int button = button_of(message, w);
-    if (button >= 0 && is_release(message) && latch_.hold_release(button)) {
-        held_releases_[button] = MSG{window, message, w, l, 0, {}};
-        return 0;
+    // A release held back reaches the GUI with the next frame; Windows' own handling of it
+    // (DefWindowProc) goes on now.
+    const int latched = latched_input_of(message, w);
+    bool held = false;
+    if (latched >= 0 && is_release(message)) {
+        held = latch_.hold_release(latched);
+        if (held) held_releases_[latched] = MSG{window, message, w, l, 0, {}};
+    } else if (latched >= 0) {
+        latch_.pressed(latched);
     }
-    if (button >= 0 && !is_release(message)) latch_.pressed(button);
-    if (ImGui::GetCurrentContext() != nullptr && ImGui_ImplWin32_WndProcHandler(window, message, w, l))
+    if (!held && ImGui::GetCurrentContext() != nullptr && ImGui_ImplWin32_WndProcHandler(window, message, w, l))
         return 1;
     switch (message) {
     case WM_SIZE:
@@ -286,10 +296,10 @@ void Win32Shell::apply_pending_resize() {
 }
 
 void Win32Shell::new_frame() {
-    const std::uint32_t due = latch_.releases_due();
-    for (int button = 0; button < ClickLatch::buttons; ++button) {
-        const MSG& release = held_releases_[button];
-        if (due & (1u << button))
+    const InputLatch::Inputs due = latch_.releases_due();
+    for (int input = 0; due.any() && input < InputLatch::inputs; ++input) {
+        const MSG& release = held_releases_[input];
+        if (due.test(static_cast<std::size_t>(input)))
             ImGui_ImplWin32_WndProcHandler(window_, release.message, release.wParam, release.lParam);
     }
     apply_pending_resize();

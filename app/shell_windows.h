@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/click_latch.h"
+#include "app/input_latch.h"
 #include "app/dx11_gpu_backend.h"
 #include "app/shell.h"
 
@@ -52,9 +52,9 @@ private:
     bool gui_ready_ = false;
     Dx11GpuBackend gpu_;
     InputSeen input_ = InputSeen::none;
-    // Button releases held back until a frame has seen their press.
-    ClickLatch latch_;
-    MSG held_releases_[ClickLatch::buttons] = {};
+    // Button and key releases held back from the GUI until a frame has seen their press.
+    InputLatch latch_;
+    MSG held_releases_[InputLatch::inputs] = {};
     // Written by the window procedure, applied by the next frame.
     bool resize_pending_ = false;
     int resizes_ = 0;
