@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/input_latch.h"
 #include "app/dx11_gpu_backend.h"
+#include "app/input_latch.h"
 #include "app/shell.h"
 
 // The Windows shell: a per-monitor DPI aware Win32 window of class "VornmarkWindowClass",
