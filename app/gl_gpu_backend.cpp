@@ -2,9 +2,46 @@
 
 #include <cstdint>
 
+#include <imgui.h>
+
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
+
+namespace {
+
+// Clears the command's clip rectangle to the colour the callback was given. Runs inside
+// the ImGui renderer, which sets the scissor box again for every later draw.
+void clear_clip_rectangle(const ImDrawList*, const ImDrawCmd* command) {
+    const ImDrawData* data = ImGui::GetDrawData();
+    if (data == nullptr) return;
+    // Framebuffer pixels, y up, rounded as the renderer rounds its scissor boxes.
+    const ImVec2 origin = data->DisplayPos;
+    const ImVec2 scale = data->FramebufferScale;
+    const ImVec4 clip = command->ClipRect;
+    const float left = (clip.x - origin.x) * scale.x;
+    const float top = (clip.y - origin.y) * scale.y;
+    const float right = (clip.z - origin.x) * scale.x;
+    const float bottom = (clip.w - origin.y) * scale.y;
+    if (right <= left || bottom <= top) return;
+    const float framebuffer_height = data->DisplaySize.y * scale.y;
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(static_cast<GLint>(left), static_cast<GLint>(framebuffer_height - bottom),
+              static_cast<GLsizei>(right - left), static_cast<GLsizei>(bottom - top));
+    const auto colour = static_cast<ImU32>(reinterpret_cast<std::uintptr_t>(command->UserCallbackData));
+    const ImVec4 rgba = ImGui::ColorConvertU32ToFloat4(colour);
+    glClearColor(rgba.x, rgba.y, rgba.z, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+}  // namespace
+
+void GlGpuBackend::add_opaque_fill(ImDrawList& list, ImVec2 min, ImVec2 max, ImU32 colour) {
+    // The clip rectangle carries the rectangle, the callback's pointer the colour.
+    list.PushClipRect(min, max, true);
+    list.AddCallback(&clear_clip_rectangle, reinterpret_cast<void*>(static_cast<std::uintptr_t>(colour)));
+    list.PopClipRect();
+}
 
 void GlGpuBackend::create_texture(std::int32_t w, std::int32_t h) {
     release();

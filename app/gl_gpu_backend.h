@@ -22,6 +22,8 @@ public:
     bool has_texture() const override;
     std::int32_t texture_width() const override;
     std::int32_t texture_height() const override;
+    // A scissored glClear, run as a draw callback.
+    void add_opaque_fill(ImDrawList& list, ImVec2 min, ImVec2 max, ImU32 colour) override;
 
     // Deletes the preview texture; has_texture() is false afterwards.
     void release();

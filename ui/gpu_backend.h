@@ -4,8 +4,8 @@
 
 #include <imgui.h>
 
-// The preview texture as the panels see it. The window's graphics layer implements
-// it; the panels never touch a graphics API directly.
+// The preview texture, and the cheapest way to fill a rectangle, as the panels see them.
+// The window's graphics layer implements it; the panels never touch a graphics API directly.
 class IGpuBackend {
 public:
     virtual ~IGpuBackend() = default;
@@ -25,4 +25,12 @@ public:
     virtual bool has_texture() const = 0;
     virtual std::int32_t texture_width() const = 0;
     virtual std::int32_t texture_height() const = 0;
+
+    // Fills the rectangle [min, max) of the frame, clipped as `list` is, with an opaque colour,
+    // in its place among the list's draws. A software renderer clears a rectangle many times
+    // faster than it shades and blends one, and large fills are most of what a frame costs
+    // it; a graphics layer that can clear does so. The default draws it like any rectangle.
+    virtual void add_opaque_fill(ImDrawList& list, ImVec2 min, ImVec2 max, ImU32 colour) {
+        list.AddRectFilled(min, max, colour);
+    }
 };

@@ -7,8 +7,10 @@
 
 #include "ui/app_state.h"
 #include "ui/benchmark_panel.h"
+#include "ui/column_background.h"
 #include "ui/colours.h"
 #include "ui/cpu_panel.h"
+#include "ui/gpu_backend.h"
 #include "ui/history_panel.h"
 #include "ui/leaderboard_panel.h"
 #include "ui/preview_panel.h"
@@ -20,6 +22,23 @@ namespace {
 
 // From the window's right edge, in pixels at any scale.
 constexpr float running_label_inset = 200.0f;
+
+// A column: a bordered child window of `width` down to the window's bottom padding,
+// whose background the parent window draws first, so that the graphics layer fills it
+// the cheap way (see draw_column_background). ImGui draws a child's border into the
+// parent's list as the child begins, and a transparent background colour keeps it.
+void begin_column(const char* id, float width, IGpuBackend* gpu) {
+    // The size BeginChild gives (width, -1): a size of 0 or less counts from the space left.
+    const ImVec2 space = ImGui::GetContentRegionAvail();
+    const float floored = std::floor(width);
+    const ImVec2 size(floored > 0.0f ? floored : std::max(space.x + floored, 4.0f), std::max(space.y - 1.0f, 4.0f));
+    const ImVec2 min = ImGui::GetCursorScreenPos();
+    draw_column_background(*ImGui::GetWindowDrawList(), gpu, min, ImVec2(min.x + size.x, min.y + size.y),
+                           ImGui::GetColorU32(ImGuiCol_ChildBg), ImGui::GetStyle().ChildRounding);
+    ImGui::PushStyleColor(ImGuiCol_ChildBg, IM_COL32(0, 0, 0, 0));
+    ImGui::BeginChild(id, size, true);
+    ImGui::PopStyleColor();
+}
 
 }  // namespace
 
@@ -71,7 +90,7 @@ void draw_main_layout(AppState& app) {
         column_widths(available, app.dpi_scale, history_panel_width(app.dpi_scale) + column_frame);
     const float columns_top = ImGui::GetCursorPosY();
 
-    ImGui::BeginChild("##left", ImVec2(widths.left, -1.0f), true);
+    begin_column("##left", widths.left, app.gpu);
     draw_system_info_panel(app, app.font_mono);
     draw_benchmark_panel(app);
     draw_score_panel(app, app.font_mono_large);
@@ -81,14 +100,14 @@ void draw_main_layout(AppState& app) {
     ImGui::EndChild();
     ImGui::SameLine();
 
-    ImGui::BeginChild("##center", ImVec2(widths.center, -1.0f), true);
+    begin_column("##center", widths.center, app.gpu);
     draw_preview_panel(app);
     draw_progress_panel(app, app.font_mono);
     draw_cpu_panel(app, app.font_mono);
     ImGui::EndChild();
     ImGui::SameLine();
 
-    ImGui::BeginChild("##right", ImVec2(widths.right, -1.0f), true);
+    begin_column("##right", widths.right, app.gpu);
     if (ImGui::BeginTabBar("##right_tabs")) {
         if (ImGui::BeginTabItem("History")) {
             draw_history_panel(app);

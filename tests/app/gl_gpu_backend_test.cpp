@@ -7,11 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <backends/imgui_impl_opengl3.h>
+#include <imgui.h>
+
 #include <algorithm>
 #include <array>
-
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+#include "ui/column_background.h"
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
@@ -156,6 +161,91 @@ TEST_F(GlGpuBackendTest, ImageStaysUntilReleased) {
     gl.release();
     EXPECT_FALSE(gl.has_texture());
     EXPECT_FALSE(glIsTexture(name));
+}
+
+// ImGui's renderer drawing into a 64 x 64 offscreen framebuffer of the test's context.
+class ImGuiOverGl {
+public:
+    static constexpr int size = 64;
+
+    ImGuiOverGl() {
+        ImGui::CreateContext();
+        ImGuiIO& io = ImGui::GetIO();
+        io.IniFilename = nullptr;
+        io.DisplaySize = ImVec2(size, size);
+        io.DeltaTime = 1.0f / 60.0f;
+        io.Fonts->AddFontDefault();
+        ImGui_ImplOpenGL3_Init("#version 330");
+        glGenTextures(1, &colour_);
+        glBindTexture(GL_TEXTURE_2D, colour_);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, size, size, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glGenFramebuffers(1, &framebuffer_);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour_, 0);
+        glViewport(0, 0, size, size);
+    }
+    ~ImGuiOverGl() {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glDeleteFramebuffers(1, &framebuffer_);
+        glDeleteTextures(1, &colour_);
+        ImGui_ImplOpenGL3_Shutdown();
+        ImGui::DestroyContext();
+    }
+    ImGuiOverGl(const ImGuiOverGl&) = delete;
+    ImGuiOverGl& operator=(const ImGuiOverGl&) = delete;
+
+    // One frame on a dark grey ground, with draw() filling the background list; RGBA rows
+    // bottom to top, as GL reads them.
+    std::vector<std::uint8_t> frame(const std::function<void(ImDrawList&)>& draw) {
+        ImGui_ImplOpenGL3_NewFrame();
+        ImGui::NewFrame();
+        draw(*ImGui::GetBackgroundDrawList());
+        ImGui::Render();
+        glDisable(GL_SCISSOR_TEST);
+        glClearColor(0.05f, 0.05f, 0.05f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(size) * size * 4);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glReadPixels(0, 0, size, size, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+
+private:
+    GLuint colour_ = 0;
+    GLuint framebuffer_ = 0;
+};
+
+TEST_F(GlGpuBackendTest, ColumnBackgroundThroughTheBackendLooksLikeImGuisOwnAndKeepsItsPlace) {
+    ImGuiOverGl imgui;
+    const ImU32 fill = IM_COL32(20, 20, 20, 255);
+    const ImU32 later = IM_COL32(200, 40, 40, 255);
+    struct Case {
+        ImVec2 min, max;
+        float rounding;
+    };
+    // Rounded and square; inside the frame, and reaching past its edges (the clears are
+    // clipped and turned upside down as the renderer's scissor boxes are).
+    const Case cases[] = {{{5, 6}, {50, 40}, 4.0f}, {{5, 6}, {50, 40}, 0.0f}, {{-10, 30}, {30, 90}, 4.0f}};
+    for (const Case& c : cases) {
+        // A shape drawn after the background must lie on top of it.
+        const auto after = [&](ImDrawList& list) {
+            list.AddRectFilled(ImVec2(20, 20), ImVec2(28, 44), later);
+        };
+        const auto imgui_own = imgui.frame([&](ImDrawList& list) {
+            list.AddRectFilled(c.min, c.max, fill, c.rounding);
+            after(list);
+        });
+        const auto through_backend = imgui.frame([&](ImDrawList& list) {
+            draw_column_background(list, &gl, c.min, c.max, fill, c.rounding);
+            after(list);
+        });
+        EXPECT_EQ(through_backend, imgui_own) << c.min.x << "," << c.min.y << " rounding " << c.rounding;
+        // And the background was drawn at all: the middle of it has its colour.
+        const int mid_x = 10;
+        const int mid_y = ImGuiOverGl::size - 1 - 34;
+        EXPECT_EQ(through_backend[(mid_y * ImGuiOverGl::size + mid_x) * 4], 20) << c.min.x << "," << c.min.y;
+    }
 }
 
 }  // namespace
