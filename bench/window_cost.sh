@@ -16,7 +16,8 @@
 #   cancel   a second run, Cancel clicked after 3 s: from the click to the first frame that
 #            shows the run ended; target 0.3 s plus the tiles in flight (a tile's mean time
 #            on one worker is printed beside it)
-# ROUNDS=N repeats the speed pair N times, alternating which goes first (0: no speed pair).
+# ROUNDS=N repeats the speed pair N times, alternating which goes first, and prints the
+# ratios' median (0: no speed pair).
 # WINE_CSMT=off turns off Wine's Direct3D command thread in the bench's Wine prefix (it spins
 # while it waits), to tell Wine's share of a frame from the program's. Needs Xvfb, xdotool,
 # ImageMagick and (for Windows) wine; builds nothing. Other load skews the figures: the load
@@ -137,6 +138,8 @@ headless_seconds() {
     fi | grep -o '"time_seconds":[0-9.e+-]*' | head -n1 | sed 's/.*://'
 }
 
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
 window_run_seconds() { grep -o '"time_seconds": *[0-9.e+-]*' "$1/history.json" | head -n1 | sed 's/.*: *//'; }
 
 measure_platform() {
@@ -188,6 +191,7 @@ measure_platform() {
     if [ -n "$window_seconds" ]; then
         echo "         one tile takes $(awk -v w="$window_seconds" -v n="$threads" -v t="$tiles" 'BEGIN { printf "%.3f", w * n / t }') s on one worker"
         echo "speed:   from the window relative to headless (headless time / window time):$ratios"
+        if ((rounds > 1)); then echo "         median $(median $ratios)"; fi
     fi
     stop_window
 }
