@@ -163,15 +163,11 @@ std::string run_exchange(SharedExchange& shared, const HttpEndpoint& endpoint, c
     ::InternetSetOptionA(root.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &receive_timeout,
                          sizeof receive_timeout);
 
-    if (endpoint.host.empty() || endpoint.port < 1 || endpoint.port > 65535)
-        fail_exchange("InternetConnect failed", ExchangeCause::BadEndpoint, endpoint);
     InternetHandle connection(::InternetConnectA(root.get(), endpoint.host.c_str(),
                                                  static_cast<INTERNET_PORT>(endpoint.port), nullptr, nullptr,
                                                  INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) fail_with_last_error("InternetConnect failed", endpoint);
 
-    if (!is_valid_request_path(path))
-        fail_exchange("HttpOpenRequest failed", ExchangeCause::BadRequestPath, endpoint);
     const HINTERNET request = ::HttpOpenRequestA(connection.get(), post_body ? "POST" : "GET", path.c_str(),
                                                  nullptr, nullptr, nullptr, request_flags, 0);
     if (!request) fail_with_last_error("HttpOpenRequest failed", endpoint);
@@ -218,10 +214,21 @@ std::string run_exchange(SharedExchange& shared, const HttpEndpoint& endpoint, c
     return body;
 }
 
+// Refuses an endpoint or a path that no request could use, in the words of the WinINet step that
+// would have failed on it.
+void check_request(const HttpEndpoint& endpoint, const std::string& path) {
+    if (endpoint.host.empty() || endpoint.port < 1 || endpoint.port > 65535)
+        fail_exchange("InternetConnect failed", ExchangeCause::BadEndpoint, endpoint);
+    if (!is_valid_request_path(path))
+        fail_exchange("HttpOpenRequest failed", ExchangeCause::BadRequestPath, endpoint);
+}
+
 // Runs the exchange on a thread of its own, which owns copies of everything it uses, and waits
-// for it at most exchange_time_limit or until a stop.
+// for it at most exchange_time_limit or until a stop. A bad request fails at once, before any
+// thread or WinINet call, whatever an earlier exchange that was given up is still doing there.
 std::string exchange(const HttpEndpoint& endpoint, const std::string& path, const std::string* post_body,
                      const std::stop_token& stop) {
+    check_request(endpoint, path);
     auto shared = std::make_shared<SharedExchange>();
     std::optional<std::string> body_copy;
     if (post_body) body_copy = *post_body;
