@@ -11,10 +11,7 @@ class CountingWorld : public Hittable {
 public:
     explicit CountingWorld(const Hittable& world) : world_(world) {}
 
-    KERNEL_CALL bool hit(const Ray& ray, Interval window, HitRecord& record) const override {
-        ++rays;
-        return world_.hit(ray, window, record);
-    }
+    KERNEL_CALL bool hit(const Ray& ray, Interval window, HitRecord& record) const override;
 
     mutable std::uint64_t rays = 0;
 
