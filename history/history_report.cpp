@@ -11,7 +11,10 @@ std::string history_load_problem(const HistoryStore& history) {
 std::string history_change_problem(const HistoryStore& history) {
     const HistorySaveOutcome& save = history.last_save();
     if (save.saved) return {};
-    const std::string why = " (" + save.reason + "); " + history.path() + " is unchanged";
+    // The path once: most reasons name the file already.
+    const bool reason_names_file = save.reason.find(history.path()) != std::string::npos;
+    const std::string why = " (" + save.reason + "); " +
+                            (reason_names_file ? std::string("the file") : history.path()) + " is unchanged";
     switch (save.change) {
     case HistoryChange::Append:
         return "History: the run could not be saved" + why + ", and the run is not kept";
