@@ -330,6 +330,10 @@ TEST(HistoryStoreUnreadableFile, FileBrokenAfterTheLoadIsKeptBeforeItIsReplaced)
     ASSERT_EQ(unreadable_copies(dir).size(), 1u);
     EXPECT_EQ(store.last_save().kept_aside, dir.file(unreadable_copies(dir)[0]));
     EXPECT_EQ(store.entries().size(), 2u) << "this process's runs are written anew";
+    // The window's notice names the copy and the file, the file's path once.
+    const std::string notice = history_notice(store);
+    EXPECT_NE(notice.find(" as " + unreadable_copies(dir)[0] + ";"), std::string::npos) << notice;
+    EXPECT_EQ(notice.find(store.path()), notice.rfind(store.path())) << notice;
 }
 
 TEST(HistoryStoreChange, StoreThatNeverLoadedAppendsToWhatTheFileHolds) {
