@@ -1,11 +1,10 @@
 #include "session/run_work.h"
 
 #include "engine/tile_plan.h"
-#include "verify/preset_digests.h"
 #include "verify/preset_work.h"
 
 void RunWork::begin(const BenchmarkConfig& config) {
-    weighted_ = preset_work_known() && preset_known_image().rendered_by(config);
+    weighted_ = preset_work_known() && renders_preset_image(config);
     done_ = 0.0;
     total_ = static_cast<double>(plan_tiles(config).size());
 }

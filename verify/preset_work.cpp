@@ -32,6 +32,13 @@ const std::array<double, preset_tiles>& relative_work() {
 
 }  // namespace
 
+bool renders_preset_image(const BenchmarkConfig& config) {
+    const BenchmarkConfig preset = preset_config(config.threads);
+    return config.samples == preset.samples && config.max_depth == preset.max_depth &&
+           config.tile_size == preset.tile_size && config.width == preset.width &&
+           config.height == preset.height;
+}
+
 bool preset_work_known() {
     return std::size(preset_tile_ray_counts) == preset_tiles;
 }

@@ -2,9 +2,14 @@
 
 #include <cstdint>
 
+#include "engine/benchmark_config.h"
+
 // How much of the preset image's work each of its 2040 tiles holds. The scene is fixed, so a tile's
 // share is the same on every machine: the table counts the rays each tile traces, from one
 // instrumented render of the preset (vornmark-preset-work writes verify/preset_work.inc).
+
+// True when `config` renders the preset image (any number of workers): the runs the table is for.
+bool renders_preset_image(const BenchmarkConfig& config);
 
 // True when this build has the table; without it every function below answers as if all tiles
 // were alike (1.0 each).

@@ -53,6 +53,10 @@ TEST(PresetWork, TilesWeighTheirShareOfTheRaysAndAddUpToTheTileCount) {
     EXPECT_NEAR(sum, 2040.0, 1e-6);
     EXPECT_DOUBLE_EQ(preset_tile_work(7),
                      static_cast<double>(preset_tile_rays(7)) * 2040.0 / static_cast<double>(rays));
+    EXPECT_TRUE(renders_preset_image(preset_config(7)));
+    BenchmarkConfig other = preset_config(1);
+    other.samples = 64;
+    EXPECT_FALSE(renders_preset_image(other));
     for (const std::int32_t outside : {-1, 2040}) {
         EXPECT_EQ(preset_tile_work(outside), 0.0);
         EXPECT_EQ(preset_tile_rays(outside), 0u);
