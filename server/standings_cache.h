@@ -9,15 +9,17 @@
 #include <string_view>
 #include <vector>
 
+#include "server/page_data.h"
 #include "server/store.h"
 
 class StoreWorkers;
 class Timer;
 
-// A standings reply and when it was read from the store. No body when the store has
-// never answered.
+// A standings reply, the rows it was made from (for the web pages) and when they were read from
+// the store. No body and no rows when the store has never answered.
 struct Standings {
     std::shared_ptr<const std::string> body;
+    std::shared_ptr<const std::vector<PageRow>> rows;
     std::chrono::steady_clock::time_point read_at{};
 };
 
@@ -79,5 +81,5 @@ private:
     Entry multi_{"multi"};
 };
 
-// {"leaderboard":[{"cpu":...,"avg_score":...,"runs":...},...]} of the store's rows.
-std::string standings_json(Store& store, std::string_view type, Deadline deadline = store_call_deadline());
+// {"leaderboard":[{"cpu":...,"avg_score":...,"runs":...},...]} of the rows.
+std::string standings_json(const std::vector<PageRow>& rows);
