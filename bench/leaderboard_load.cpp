@@ -11,8 +11,9 @@
 // faults: PostgreSQL stopped for 10 s under load, then SIGTERM while it is stopped; kill -9
 // during a POST burst on each store; a database that never answers at start-up.
 // pages (SQLite and PostgreSQL, 10,000 rows per run type): the web pages at 1, 8 and 64 kept-alive
-// clients: the standings page "/", one processor's page asked again and again, and every request
-// another processor's page (each one read from the store); with the size of each page.
+// clients: the JSON standings (for comparison), the standings page "/", one processor's page asked
+// again and again ("/cpu"), and every request another processor's page ("/cpu*", each one read from
+// the store); with the size of each page.
 // Every scenario is bounded in requests and time; nothing leaves the machine.
 //
 // Usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick] [--only load|attacks|faults|pages]
@@ -50,6 +51,7 @@
 
 #include "bench/leaderboard_bench.h"
 #include "bench/leaderboard_scenarios.h"
+#include "server/gzip.h"
 #include "server/store.h"
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/postgres_server.h"
@@ -174,6 +176,8 @@ LoadResult run_load(const Target& target, bool post, int clients, bool keep_aliv
                                                                 : std::string("/api.php?type=single"));
                 if (keep_alive) curl_easy_reset(curl);
                 set_common(curl, target, url, post, body);
+                // The pages' scenarios ask as a browser does: any coding curl can decode.
+                if (get_path) curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
                 // Each client from a loopback address of its own, as separate machines would be.
                 curl_easy_setopt(curl, CURLOPT_INTERFACE, source.c_str());
                 curl_easy_setopt(curl, CURLOPT_HTTPHEADER, post ? headers : nullptr);
@@ -235,14 +239,16 @@ void page_scenarios(const std::string& store_name, const std::string& location, 
         const char* label;
         GetPath path;
     } pages[] = {
+        // The JSON standings beside them, as the measure of what this machine gives now.
+        {"json", [](int, int) { return std::string("/api.php?type=single"); }},
         {"/", [](int, int) { return std::string("/"); }},
         {"/cpu", [&](int, int) { return page_of(names / 2); }},
         {"/cpu*", [&](int c, int n) { return page_of((c * 7919 + n * 104729) % names); }},
     };
     for (const auto& page : {std::pair{"/", std::string("/")}, std::pair{"/cpu", page_of(names / 2)}}) {
         const Reply reply = one_request(target, page.second);
-        std::printf("%s: %s is %zu bytes (status %ld)\n", store_name.c_str(), page.first, reply.body.size(),
-                    reply.status);
+        std::printf("%s: %s is %zu bytes, %zu gzipped (status %ld)\n", store_name.c_str(), page.first,
+                    reply.body.size(), gzip_compressed(reply.body).size(), reply.status);
     }
     for (const auto& page : pages) {
         for (int clients : {1, 8, 64}) {

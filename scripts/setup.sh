@@ -13,7 +13,7 @@ run_packages=(
   build-essential cmake pkg-config
   nlohmann-json3-dev libcurl4-openssl-dev libssl-dev
   libsqlite3-dev libpq-dev
-  libmicrohttpd-dev libgnutls28-dev libicu-dev
+  libmicrohttpd-dev libgnutls28-dev libicu-dev zlib1g-dev
   libstb-dev libfontconfig-dev fonts-dejavu-core
   libpci-dev pci.ids
   libimgui-dev libglfw3-dev libgl-dev

@@ -25,6 +25,7 @@ struct ApiRequest {
     std::string_view path;
     std::optional<std::string> type;  // the query parameter "type"
     std::optional<std::string> cpu;   // the query parameter "cpu" (a processor's page)
+    bool accepts_gzip = false;        // Accept-Encoding takes gzip (for the standings page)
     std::string_view body;
     std::string remote_address;
 };

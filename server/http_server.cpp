@@ -18,6 +18,7 @@
 
 #include "server/api.h"
 #include "server/connection_guard.h"
+#include "server/gzip.h"
 #include "server/log.h"
 #include "server/request_head.h"
 
@@ -224,6 +225,8 @@ MHD_Result on_request(void* context_pointer, MHD_Connection* connection, const c
             cpu) {
             request.cpu = std::string(cpu, cpu_bytes);
         }
+        request.accepts_gzip = accepts_gzip(
+            MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT_ENCODING));
         request.body = state.body;
         request.remote_address = client_address(context, connection);
         state.connection = connection;

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "server/cpu_name.h"
+#include "server/gzip.h"
 #include "server/log.h"
 #include "server/page_assets.h"
 #include "server/page_data.h"
@@ -110,14 +111,14 @@ std::optional<ApiReply> Pages::handle(const ApiRequest& request, Respond respond
         reply.allow = "GET, HEAD";
         return reply;
     }
-    if (standings) return standings_page(std::move(respond));
+    if (standings) return standings_page(request.accepts_gzip, std::move(respond));
     return processor_page(request, std::move(respond));
 }
 
-std::optional<ApiReply> Pages::standings_page(Respond respond) {
+std::optional<ApiReply> Pages::standings_page(bool gzip, Respond respond) {
     auto both = std::make_shared<BothStandings>();
-    both->make = [this](const Standings& single, const Standings& multi) {
-        return standings_reply(single, multi);
+    both->make = [this, gzip](const Standings& single, const Standings& multi) {
+        return standings_reply(single, multi, gzip);
     };
     both->respond = std::move(respond);
     for (int i = 0; i < 2; ++i) {
@@ -128,21 +129,29 @@ std::optional<ApiReply> Pages::standings_page(Respond respond) {
     return both->settle();
 }
 
-ApiReply Pages::standings_reply(const Standings& single, const Standings& multi) {
+ApiReply Pages::standings_reply(const Standings& single, const Standings& multi, bool gzip) {
     if (!single.rows || !multi.rows) return unavailable_page();
-    std::shared_ptr<const std::string> html;
+    std::shared_ptr<const std::string> html, compressed;
     {
         std::lock_guard lock(standings_mutex_);
-        if (single.body == made_from_single_ && multi.body == made_from_multi_) html = standings_html_;
+        if (single.body == made_from_single_ && multi.body == made_from_multi_) {
+            html = standings_html_;
+            compressed = standings_gzip_;
+        }
     }
     if (!html) {
+        // Made once per change of the standings (at most about once a second), however many read it.
         html = std::make_shared<const std::string>(standings_page_html(*single.rows, *multi.rows));
+        compressed = std::make_shared<const std::string>(gzip_compressed(*html));
         std::lock_guard lock(standings_mutex_);
         made_from_single_ = single.body;
         made_from_multi_ = multi.body;
         standings_html_ = html;
+        standings_gzip_ = compressed;
     }
-    ApiReply reply = page_reply(200, *html);
+    ApiReply reply = page_reply(200, gzip ? *compressed : *html);
+    if (gzip) reply.headers.emplace_back("Content-Encoding", "gzip");
+    reply.headers.emplace_back("Vary", "Accept-Encoding");
     reply.age = age_of(std::min(single.read_at, multi.read_at));
     return reply;
 }

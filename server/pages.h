@@ -43,8 +43,8 @@ private:
         Clock::time_point read_at{};
     };
 
-    std::optional<ApiReply> standings_page(Respond respond);
-    ApiReply standings_reply(const Standings& single, const Standings& multi);
+    std::optional<ApiReply> standings_page(bool gzip, Respond respond);
+    ApiReply standings_reply(const Standings& single, const Standings& multi, bool gzip);
     std::optional<ApiReply> processor_page(const ApiRequest& request, Respond respond);
     Kept read_processor_page(const std::string& type, const std::string& cpu_key,
                              const std::string& cpu_shown, const Standings& listed, Deadline deadline);
@@ -56,9 +56,9 @@ private:
     Timer& timer_;
     StandingsCache& standings_;
 
-    // The last standings page and the two replies it was made from.
+    // The last standings page, gzipped too, and the two replies it was made from.
     std::mutex standings_mutex_;
-    std::shared_ptr<const std::string> made_from_single_, made_from_multi_, standings_html_;
+    std::shared_ptr<const std::string> made_from_single_, made_from_multi_, standings_html_, standings_gzip_;
 
     std::mutex kept_mutex_;
     std::unordered_map<std::string, Kept> kept_;  // by type and cpu_name_key

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "server/cpu_name.h"
+#include "server/gzip.h"
 #include "server/html_text.h"
 #include "server/page_assets.h"
 #include "server/pages_html.h"
@@ -83,6 +84,29 @@ TEST(HtmlText, OutsideTextBecomesTextWhereverItIsWritten) {
     for (int b = 0; b < 256; ++b) every_byte += static_cast<char>(b);
     const std::string escaped = html_escaped(every_byte);
     EXPECT_EQ(escaped.find_first_of("<>\"'"), std::string::npos) << escaped;
+}
+
+TEST(Gzip, TakenOnlyWhereAcceptEncodingTakesIt) {
+    struct Case {
+        const char* header;
+        bool gzip;
+    };
+    const std::vector<Case> cases = {
+        {nullptr, false},
+        {"", false},
+        {"gzip", true},
+        {"deflate, GZIP", true},
+        {"br;q=1, gzip;q=0.5", true},
+        {"x-gzip", true},
+        {"gzip;q=0", false},
+        {"gzip; q=0.000", false},
+        {"identity", false},
+        {"*", false},
+        {"gzipped", false},
+        {"br, gzip ; q=1.0", true},
+    };
+    for (const Case& c : cases) EXPECT_EQ(accepts_gzip(c.header), c.gzip) << (c.header ? c.header : "(none)");
+    EXPECT_EQ(gzip_compressed("page").substr(0, 2), "\x1f\x8b");
 }
 
 TEST(HtmlText, QueryValuesKeepOnlyUnreservedBytes) {
@@ -177,6 +201,13 @@ TEST(Pages, EveryPageCarriesTheSecurityHeadersAndTheHashesOfItsOwnStyleAndScript
             EXPECT_NE(policy.find(csp_hash(between(reply.body, "<script>", "</script>"))), std::string::npos);
         }
     }
+    // The standings page, gzipped for a client that takes it; the same page either way.
+    TestRequest compressed = request_to(server, "/");
+    compressed.headers = {"Accept-Encoding: gzip"};
+    const TestReply gzipped = send_request(compressed);
+    EXPECT_EQ(gzipped.header("Content-Encoding"), "gzip");
+    EXPECT_EQ(gzipped.header("Vary"), "Accept-Encoding");
+    EXPECT_EQ(gzipped.body, gzip_compressed(get(server, "/").body));
     const TestReply json = get(server, "/api.php?type=single");
     EXPECT_EQ(json.body, R"({"leaderboard":[{"avg_score":100,"cpu":"Known CPU","runs":1}]})");
     EXPECT_EQ(json.header("Content-Type"), "application/json");
