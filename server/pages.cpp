@@ -133,21 +133,18 @@ ApiReply Pages::standings_reply(const Standings& single, const Standings& multi,
     if (!single.rows || !multi.rows) return unavailable_page();
     std::shared_ptr<const std::string> html, compressed;
     {
+        // Made once per change of the standings (at most about once a second), however many
+        // requests wait for it: the first makes it while the others wait here, then take it.
         std::lock_guard lock(standings_mutex_);
-        if (single.body == made_from_single_ && multi.body == made_from_multi_) {
-            html = standings_html_;
-            compressed = standings_gzip_;
+        if (single.body != made_from_single_ || multi.body != made_from_multi_) {
+            standings_html_ =
+                std::make_shared<const std::string>(standings_page_html(*single.rows, *multi.rows));
+            standings_gzip_ = std::make_shared<const std::string>(gzip_compressed(*standings_html_));
+            made_from_single_ = single.body;
+            made_from_multi_ = multi.body;
         }
-    }
-    if (!html) {
-        // Made once per change of the standings (at most about once a second), however many read it.
-        html = std::make_shared<const std::string>(standings_page_html(*single.rows, *multi.rows));
-        compressed = std::make_shared<const std::string>(gzip_compressed(*html));
-        std::lock_guard lock(standings_mutex_);
-        made_from_single_ = single.body;
-        made_from_multi_ = multi.body;
-        standings_html_ = html;
-        standings_gzip_ = compressed;
+        html = standings_html_;
+        compressed = standings_gzip_;
     }
     ApiReply reply = page_reply(200, gzip ? *compressed : *html);
     if (gzip) reply.headers.emplace_back("Content-Encoding", "gzip");
