@@ -9,6 +9,7 @@
 #include <imgui.h>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -51,14 +52,33 @@ void set_window_icon(GLFWwindow* window) {
     glfwSetWindowIcon(window, 2, images);
 }
 
-void centre_on_primary_monitor(GLFWwindow* window) {
+// The primary monitor's work area (the screen less panels and docks), or nothing without one.
+std::optional<WindowArea> primary_work_area() {
     GLFWmonitor* monitor = glfwGetPrimaryMonitor();
-    const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
-    if (mode == nullptr) return;
-    int x = 0;
-    int y = 0;
-    glfwGetMonitorPos(monitor, &x, &y);
-    glfwSetWindowPos(window, x + (mode->width - window_width) / 2, y + (mode->height - window_height) / 2);
+    if (monitor == nullptr) return std::nullopt;
+    WindowArea area;
+    glfwGetMonitorWorkarea(monitor, &area.x, &area.y, &area.width, &area.height);
+    if (area.width <= 0 || area.height <= 0) return std::nullopt;
+    return area;
+}
+
+struct FrameSize {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+FrameSize frame_size(GLFWwindow* window) {
+    FrameSize frame;
+    glfwGetWindowFrameSize(window, &frame.left, &frame.top, &frame.right, &frame.bottom);
+    return frame;
+}
+
+// GLFW places and sizes the window's content area, not its frame.
+void place_window(GLFWwindow* window, const WindowArea& content) {
+    glfwSetWindowSize(window, content.width, content.height);
+    glfwSetWindowPos(window, content.x, content.y);
 }
 
 }  // namespace
@@ -86,7 +106,7 @@ bool GlfwShell::open(std::string& error) {
         close();
         return false;
     }
-    centre_on_primary_monitor(window_);
+    fit_to_work_area();
     set_window_icon(window_);
     glfwSetWindowUserPointer(window_, this);
     install_input_callbacks(window_);
@@ -189,31 +209,41 @@ void GlfwShell::present_frame() {
     glfwSwapBuffers(window_);
 }
 
+void GlfwShell::fit_to_work_area() {
+    const std::optional<WindowArea> area = primary_work_area();
+    if (!area) return;
+    const FrameSize frame = frame_size(window_);
+    const WindowArea outer = fitted_window(*area, window_width + frame.left + frame.right,
+                                           window_height + frame.top + frame.bottom);
+    place_window(window_, {outer.x + frame.left, outer.y + frame.top, outer.width - frame.left - frame.right,
+                           outer.height - frame.top - frame.bottom});
+}
+
 void GlfwShell::keep_minimum_size(int width, int height) {
     if (width == kept_width_ && height == kept_height_ && !resized_since_kept_) return;
     kept_width_ = width;
     kept_height_ = height;
     resized_since_kept_ = false;
-    if (GLFWmonitor* monitor = glfwGetPrimaryMonitor()) {
-        int area_x = 0;
-        int area_y = 0;
-        int area_width = 0;
-        int area_height = 0;
-        glfwGetMonitorWorkarea(monitor, &area_x, &area_y, &area_width, &area_height);
-        int left = 0;
-        int top = 0;
-        int right = 0;
-        int bottom = 0;
-        glfwGetWindowFrameSize(window_, &left, &top, &right, &bottom);
-        if (area_width > 0 && area_height > 0) {
-            width = std::min(width, area_width - left - right);
-            height = std::min(height, area_height - top - bottom);
-        }
+    const std::optional<WindowArea> area = primary_work_area();
+    const FrameSize frame = frame_size(window_);
+    if (area) {
+        width = std::min(width, area->width - frame.left - frame.right);
+        height = std::min(height, area->height - frame.top - frame.bottom);
     }
     glfwSetWindowSizeLimits(window_, width, height, GLFW_DONT_CARE, GLFW_DONT_CARE);
     int current_width = 0;
     int current_height = 0;
     glfwGetWindowSize(window_, &current_width, &current_height);
-    if (current_width < width || current_height < height)
-        glfwSetWindowSize(window_, std::max(current_width, width), std::max(current_height, height));
+    if (current_width >= width && current_height >= height) return;
+    // Grown to the minimum, and moved back into the work area if that pushed it over an edge.
+    WindowArea content{0, 0, std::max(current_width, width), std::max(current_height, height)};
+    glfwGetWindowPos(window_, &content.x, &content.y);
+    if (area) {
+        const WindowArea outer = kept_in_area(*area, {content.x - frame.left, content.y - frame.top,
+                                                      content.width + frame.left + frame.right,
+                                                      content.height + frame.top + frame.bottom});
+        content.x = outer.x + frame.left;
+        content.y = outer.y + frame.top;
+    }
+    place_window(window_, content);
 }

@@ -5,6 +5,7 @@
 
 #include "app/gl_gpu_backend.h"
 #include "app/shell.h"
+#include "app/window_placement.h"
 #include "vornmark_version.h"
 
 struct GLFWwindow;
@@ -13,7 +14,8 @@ inline constexpr int window_width = 1600;
 inline constexpr int window_height = 900;
 inline constexpr const char* window_title = "Vornmark v" VORNMARK_VERSION " - CPU Benchmark";
 
-// The Linux shell: a GLFW window centred on the primary monitor with an OpenGL 3.3 core
+// The Linux shell: a GLFW window of 1600 x 900, or as large as fits the primary monitor's work area,
+// centred in that area, with an OpenGL 3.3 core
 // context (swap interval 1), the GUI's GLFW and OpenGL 3 backends, the preview texture.
 class GlfwShell : public Shell {
 public:
@@ -45,6 +47,8 @@ public:
     void resized(int width, int height);
 
 private:
+    void fit_to_work_area();
+
     bool glfw_ready_ = false;
     GLFWwindow* window_ = nullptr;
     bool gui_ready_ = false;

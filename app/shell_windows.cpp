@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "app/gui_set_up.h"
+#include "app/window_placement.h"
 #include "vornmark_version.h"
 
 extern IMGUI_IMPL_API LRESULT ImGui_ImplWin32_WndProcHandler(HWND window, UINT message, WPARAM w, LPARAM l);
@@ -100,6 +101,19 @@ InputSeen input_of(UINT message) {
     }
 }
 
+WindowArea area_of(const RECT& rect) {
+    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// The work area (the screen less the taskbar) of the monitor `monitor`.
+WindowArea work_area_of(HMONITOR monitor) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (monitor == nullptr || !::GetMonitorInfoW(monitor, &info))
+        return {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    return area_of(info.rcWork);
+}
+
 }  // namespace
 
 Win32Shell::~Win32Shell() {
@@ -120,10 +134,12 @@ bool Win32Shell::open(int show_command, std::string& error) {
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     window_class.lpszClassName = window_class_name;
     class_registered_ = ::RegisterClassExW(&window_class) != 0;
-    const int x = (::GetSystemMetrics(SM_CXSCREEN) - window_width) / 2;
-    const int y = (::GetSystemMetrics(SM_CYSCREEN) - window_height) / 2;
-    window_ = ::CreateWindowExW(0, window_class_name, window_title, WS_OVERLAPPEDWINDOW, x, y, window_width,
-                                window_height, nullptr, nullptr, instance_, this);
+    // 1600 x 900 (the frame included) centred in the primary monitor's work area, or as large as
+    // fits there.
+    const WindowArea placed = fitted_window(
+        work_area_of(::MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY)), window_width, window_height);
+    window_ = ::CreateWindowExW(0, window_class_name, window_title, WS_OVERLAPPEDWINDOW, placed.x, placed.y,
+                                placed.width, placed.height, nullptr, nullptr, instance_, this);
     if (window_ == nullptr) {
         error = "cannot create the window";
         close();
@@ -219,7 +235,8 @@ LRESULT Win32Shell::handle_message(HWND window, UINT message, WPARAM w, LPARAM l
     } else if (latched >= 0) {
         latch_.pressed(latched);
     }
-    if (!held && ImGui::GetCurrentContext() != nullptr && ImGui_ImplWin32_WndProcHandler(window, message, w, l))
+    if (!held && ImGui::GetCurrentContext() != nullptr &&
+        ImGui_ImplWin32_WndProcHandler(window, message, w, l))
         return 1;
     switch (message) {
     case WM_SIZE:
@@ -320,21 +337,20 @@ void Win32Shell::keep_minimum_size(int width, int height) {
     kept_client_ = SIZE{width, height};
     RECT frame{0, 0, width, height};
     ::AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0, ::GetDpiForWindow(window_));
-    SIZE outer{frame.right - frame.left, frame.bottom - frame.top};
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    if (::GetMonitorInfoW(::MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        outer.cx = std::min(outer.cx, monitor.rcWork.right - monitor.rcWork.left);
-        outer.cy = std::min(outer.cy, monitor.rcWork.bottom - monitor.rcWork.top);
-    }
+    const WindowArea work = work_area_of(::MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST));
+    const SIZE outer{std::min<LONG>(frame.right - frame.left, work.width),
+                     std::min<LONG>(frame.bottom - frame.top, work.height)};
     minimum_window_ = outer;
     RECT now{};
-    if (::IsIconic(window_) || !::GetWindowRect(window_, &now)) return;
-    const LONG current_width = now.right - now.left;
-    const LONG current_height = now.bottom - now.top;
-    if (current_width < outer.cx || current_height < outer.cy)
-        ::SetWindowPos(window_, nullptr, 0, 0, std::max(current_width, outer.cx),
-                       std::max(current_height, outer.cy), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (::IsIconic(window_) || ::IsZoomed(window_) || !::GetWindowRect(window_, &now)) return;
+    WindowArea window = area_of(now);
+    if (window.width >= outer.cx && window.height >= outer.cy) return;
+    // Grown to the minimum, and moved back into the work area if that pushed it over an edge.
+    window.width = std::max<int>(window.width, outer.cx);
+    window.height = std::max<int>(window.height, outer.cy);
+    window = kept_in_area(work, window);
+    ::SetWindowPos(window_, nullptr, window.x, window.y, window.width, window.height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 Shell::Buffer Win32Shell::back_buffer() const {

@@ -9,7 +9,7 @@
 #include "app/shell.h"
 
 // The Windows shell: a per-monitor DPI aware Win32 window of class "VornmarkWindowClass",
-// 1600 x 900 and centred, a Direct3D 11 device with its swap chain (presented with sync
+// 1600 x 900 or as large as fits the primary monitor's work area, centred in it, a Direct3D 11 device with its swap chain (presented with sync
 // interval 1), the GUI's Win32 and Direct3D 11 backends, and a high-resolution waitable
 // timer for the loop's waits.
 class Win32Shell : public Shell {

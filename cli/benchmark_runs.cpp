@@ -113,8 +113,9 @@ std::optional<int> finish_run(const Options& options, const PlannedRun& run, con
         records.some_run_unsaved = records.some_run_unsaved || !records.history.last_save().saved;
         if (submissions) wait_for_requests(*submissions);
         if (stop_requested()) return exit_stopped();
-        const std::string submitted =
-            submissions ? submissions->submit_status_text() : "not submitted (--no-submit)";
+        const std::string submitted = submissions         ? submissions->submit_status_text()
+                                      : options.no_submit ? "not submitted (--no-submit)"
+                                                          : "not submitted (no leaderboard set)";
         std::fprintf(notes, "%s\nLeaderboard: %s\n", history_save_line(records.history).c_str(),
                      submitted.c_str());
         std::fflush(stdout);
@@ -170,7 +171,11 @@ int run_benchmarks(const Options& options, const LeaderboardSetting& leaderboard
         records.history.load();
         if (const std::string problem = history_load_problem(records.history); !problem.empty())
             std::fprintf(stderr, "vornmark-cli: %s\n", problem.c_str());
-        if (!options.no_submit) records.submissions.emplace(leaderboard);
+        // Without a leaderboard the runs are stored all the same; one line says how to set one.
+        if (leaderboard.none() && !options.no_submit)
+            std::fprintf(stderr, "%s\n", no_leaderboard_line().c_str());
+        else if (!options.no_submit)
+            records.submissions.emplace(leaderboard);
     }
 
     RunController controller;

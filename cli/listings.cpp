@@ -23,6 +23,7 @@ std::string info_listing(const SystemInfo& info) {
 }
 
 std::string leaderboard_listing(const LeaderboardSetting& setting) {
+    if (setting.none()) return "\n" + no_leaderboard_line() + "\n";
     return std::string(setting.refused() ? "\nLeaderboard refused: " : "\nLeaderboard ") +
            setting.description() + "\n";
 }

@@ -14,7 +14,8 @@
 std::string info_listing(const SystemInfo& info);
 
 // The leaderboard in use and where that setting came from, in the listing's form; for a refused
-// setting, why. scripts/run.sh looks for "(built-in default)" in it.
+// setting, why; without one, no_leaderboard_line(). scripts/run.sh looks for "(built-in default)" and
+// "No leaderboard set" in it.
 std::string leaderboard_listing(const LeaderboardSetting& setting);
 
 // The stored runs, newest first, numbered in stored order, then the best score of each type. When

@@ -33,6 +33,10 @@ int show_history() {
 }
 
 int show_leaderboard(const LeaderboardSetting& leaderboard) {
+    if (leaderboard.none()) {
+        std::fprintf(stderr, "%s\n", no_leaderboard_line().c_str());
+        return exit_run_failed;
+    }
     LeaderboardClient client(leaderboard);
     client.fetch_standings(RunKind::Single);
     client.fetch_standings(RunKind::Multi);

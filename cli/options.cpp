@@ -328,8 +328,9 @@ std::string usage_text() {
            "The leaderboard is the first one set by: --leaderboard-url (and --leaderboard-ca);\n"
            "the environment (VORNMARK_LEADERBOARD_URL, VORNMARK_LEADERBOARD_CA);\n" +
            platform_sources_help() +
-           ";\nor else the build's default. --info shows which. A malformed setting is refused\n"
-           "(exit 2); the server's certificate is always verified.\n"
+           ";\nor else the build's default, when it has one. --info shows which. A malformed setting\n"
+           "is refused (exit 2); the server's certificate is always verified. With no leaderboard\n"
+           "set, runs are stored but not submitted, and --leaderboard exits with 1.\n"
            "\n"
            "Development settings (a run with any of them is labelled custom and is\n"
            "never saved or submitted):\n" +

@@ -9,7 +9,8 @@
 // The last load found a file it could not read: why, and where its content was kept.
 std::string history_load_problem(const HistoryStore& history);
 
-// The last change could not be written: what was lost, why, and that the file is unchanged.
+// The last change could not be written: what was lost, why, and that the file is unchanged, naming
+// the file's path once.
 std::string history_change_problem(const HistoryStore& history);
 
 // The line a window keeps showing: the last change's problem; else, when a change replaced an

@@ -56,10 +56,17 @@ void HistoryStore::change(HistoryChange kind, const std::function<bool(std::vect
             save_.saved = false;
             save_.reason = std::move(reason);
         };
+        // Without the lock the list still shows what the file holds now, not what it held once.
+        auto drop_change_unlocked = [&](std::string reason) {
+            drop_change(std::move(reason));
+            std::vector<HistoryEntry> runs;
+            const HistoryFileState state = read_history_file(target, runs).state;
+            if (state != HistoryFileState::NotUnderstood) entries_ = std::move(runs);
+        };
         if (std::string problem = create_parent_directory(target); !problem.empty())
-            return drop_change(std::move(problem));
+            return drop_change_unlocked(std::move(problem));
         const FileLock lock(target + ".lock");
-        if (!lock.held()) return drop_change(lock.error());
+        if (!lock.held()) return drop_change_unlocked(lock.error());
 
         std::vector<HistoryEntry> runs;
         const HistoryFileRead read = read_history_file(target, runs);
@@ -68,6 +75,8 @@ void HistoryStore::change(HistoryChange kind, const std::function<bool(std::vect
         case HistoryFileState::Read:
             break;
         case HistoryFileState::CannotRead:
+            // No runs can be read there now (a directory in its place, no permission): none are listed.
+            entries_.clear();
             return drop_change(target + " cannot be read: " + read.reason);
         case HistoryFileState::NotUnderstood:
             // Not a history any more (or never was): keep its bytes, then write what this process has.

@@ -64,7 +64,8 @@ public:
 private:
     // Applies `edit` to the file's current runs under the lock and writes the result. `edit` returns
     // false when there is nothing to change. When the file cannot be read, locked or written, the
-    // change is dropped and the list stays as it was.
+    // change is dropped and the list shows what the file holds now: nothing when it cannot be read.
+    // (A file that is not a history leaves the list as it was: its runs are this process's only copy.)
     void change(HistoryChange kind, const std::function<bool(std::vector<HistoryEntry>&)>& edit);
 
     std::string path_;

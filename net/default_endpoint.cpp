@@ -1,3 +1,5 @@
+#include <stdexcept>
+
 #include "net/http.h"
 #include "net/leaderboard_setting.h"
 #include "net/leaderboard_url.h"
@@ -12,6 +14,7 @@
 
 SettingSource build_default_source() {
     SettingSource source;
+    if (*VORNMARK_DEFAULT_LEADERBOARD_URL == '\0') return source;
     source.url =
         SettingValue{VORNMARK_DEFAULT_LEADERBOARD_URL, "the build's VORNMARK_DEFAULT_LEADERBOARD_URL"};
     if (*VORNMARK_DEFAULT_LEADERBOARD_CA != '\0')
@@ -26,10 +29,20 @@ HttpEndpoint default_endpoint() {
     return endpoint;
 }
 
+namespace {
+
+const HttpEndpoint& default_endpoint_in_use() {
+    static const HttpEndpoint endpoint = default_endpoint();
+    if (endpoint.host.empty()) throw std::runtime_error(no_leaderboard_text);
+    return endpoint;
+}
+
+}  // namespace
+
 std::string http_get(const std::string& path) {
-    return http_get(default_endpoint(), path);
+    return http_get(default_endpoint_in_use(), path);
 }
 
 std::string http_post_json(const std::string& path, const std::string& body) {
-    return http_post_json(default_endpoint(), path, body);
+    return http_post_json(default_endpoint_in_use(), path, body);
 }

@@ -12,6 +12,7 @@ struct HttpEndpoint {
     std::string ca_file;  // empty: the system trust store
 };
 
+// The build's default leaderboard; an empty host when the build has none.
 HttpEndpoint default_endpoint();
 
 // One blocking HTTPS exchange each, with nothing kept between calls (http_linux.cpp: libcurl,
@@ -19,6 +20,7 @@ HttpEndpoint default_endpoint();
 // std::runtime_error otherwise. Its message starts with one of "InternetOpen failed",
 // "InternetConnect failed", "HttpOpenRequest failed", "HttpSendRequest failed" or "HTTP "
 // followed by the status, then says why and where (net/exchange_failure.h).
+// Against default_endpoint(); without one they raise std::runtime_error("No leaderboard set").
 std::string http_get(const std::string& path);
 std::string http_post_json(const std::string& path, const std::string& body);
 // An exchange takes at most exchange_time_limit in all, however slowly the server sends, and a

@@ -35,7 +35,7 @@ LeaderboardClient::LeaderboardClient() : LeaderboardClient(leaderboard_setting()
 LeaderboardClient::LeaderboardClient(LeaderboardSetting setting) : setting_(std::move(setting)) {}
 
 LeaderboardClient::LeaderboardClient(HttpEndpoint endpoint)
-    : setting_(LeaderboardSetting{std::move(endpoint), "", ""}) {}
+    : setting_(LeaderboardSetting{std::move(endpoint), "", "", ""}) {}
 
 LeaderboardClient::~LeaderboardClient() {
     abort();
@@ -43,11 +43,13 @@ LeaderboardClient::~LeaderboardClient() {
 }
 
 void LeaderboardClient::fetch_standings(RunKind kind) {
+    if (!setting_.in_use()) return;
     start_task([this, kind](const std::stop_token& stop) { fetch_task(kind, stop); });
 }
 
 void LeaderboardClient::submit_result(std::string cpu_name, RunKind kind, std::int32_t score,
                                       std::int32_t threads) {
+    if (!setting_.in_use()) return;
     start_task([this, cpu_name = std::move(cpu_name), kind, score, threads](const std::stop_token& stop) {
         submit_task(cpu_name, kind, score, threads, stop);
     });
@@ -106,12 +108,11 @@ void LeaderboardClient::abort() {
 }
 
 const HttpEndpoint& LeaderboardClient::endpoint() const {
-    // The reason is the setting's own text, which the window shows beside the status.
-    if (setting_.refused()) throw std::runtime_error("the leaderboard setting is refused");
     return setting_.endpoint;
 }
 
-std::vector<LeaderboardEntry> LeaderboardClient::download_standings(RunKind kind, const std::stop_token& stop) const {
+std::vector<LeaderboardEntry> LeaderboardClient::download_standings(RunKind kind,
+                                                                    const std::stop_token& stop) const {
     return standings_from_reply(http_get(endpoint(), standings_path(kind), stop));
 }
 
@@ -124,9 +125,11 @@ std::string LeaderboardClient::failure_text(const std::exception& error) const {
     // The transport's messages already say why and where; a reply that could not be read is
     // named as such, after the reader's own reason. Any of them may quote the server's reply.
     if (dynamic_cast<const json::exception*>(&error) != nullptr)
-        return printable_text(exchange_failure_text(error.what(), "answer not understood", setting_.endpoint));
+        return printable_text(
+            exchange_failure_text(error.what(), "answer not understood", setting_.endpoint));
     if (dynamic_cast<const ImpossibleStandings*>(&error) != nullptr)
-        return printable_text(exchange_failure_text("Answer not understood", error.what(), setting_.endpoint));
+        return printable_text(
+            exchange_failure_text("Answer not understood", error.what(), setting_.endpoint));
     return printable_text(error.what());
 }
 

@@ -38,7 +38,8 @@ class LeaderboardClient {
 public:
     // The leaderboard this program is set to (leaderboard_setting()).
     LeaderboardClient();
-    // With a refused setting every request fails at once, without touching the network.
+    // With a refused setting, or none, requests are not started at all: the setting's own line says
+    // why there is no leaderboard, and nothing else is reported.
     explicit LeaderboardClient(LeaderboardSetting setting);
     explicit LeaderboardClient(HttpEndpoint endpoint);
     ~LeaderboardClient();
@@ -46,7 +47,7 @@ public:
     LeaderboardClient(const LeaderboardClient&) = delete;
     LeaderboardClient& operator=(const LeaderboardClient&) = delete;
 
-    // Both start a request and return at once.
+    // Both start a request and return at once; without a leaderboard in use they do nothing.
     void fetch_standings(RunKind kind);
     void submit_result(std::string cpu_name, RunKind kind, std::int32_t score, std::int32_t threads);
 

@@ -4,7 +4,7 @@
 
 LeaderboardPage leaderboard_page(const LeaderboardSetting& setting, std::optional<RunKind> kind) {
     LeaderboardPage page;
-    if (setting.refused()) return page;
+    if (!setting.in_use()) return page;
     page.url = leaderboard_url_of(setting.endpoint) + "/";
     if (kind) {
         page.url += '#';

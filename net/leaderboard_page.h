@@ -10,7 +10,7 @@
 // leaderboard in use, at the table of one run type when one is given.
 struct LeaderboardPage {
     // "https://bench.example.org:8443/#multi" ("https://bench.example.org:8443/" without a type); empty
-    // when no leaderboard is in use (a refused setting).
+    // when no leaderboard is in use (none set, or a refused setting).
     std::string url;
     // Whether a browser is likely to open it without a certificate warning. A leaderboard checked
     // against a CA file of its own (scripts/run.sh's local leaderboard, or --leaderboard-ca) is

@@ -12,12 +12,13 @@ namespace {
 
 constexpr const char* url_variable = "VORNMARK_LEADERBOARD_URL";
 constexpr const char* ca_variable = "VORNMARK_LEADERBOARD_CA";
+constexpr const char* started_by_variable = "VORNMARK_LEADERBOARD_STARTED_BY";
 constexpr const char* url_key = "leaderboard_url";
 constexpr const char* ca_key = "leaderboard_ca";
 
-LeaderboardSetting refusal(const std::string& source, std::string error) {
+LeaderboardSetting refusal(const SettingSource& source, std::string error) {
     LeaderboardSetting setting;
-    setting.source = source;
+    setting.source = source.where;
     setting.error = std::move(error);
     return setting;
 }
@@ -41,14 +42,15 @@ std::string ca_file_problem(const SettingValue& ca) {
 LeaderboardSetting setting_from(const SettingSource& source) {
     const ParsedLeaderboardUrl parsed = parse_leaderboard_url(source.url->text);
     if (!parsed.problem.empty())
-        return refusal(source.name, source.url->label + " " + quoted_for_message(source.url->text) +
-                                        " is not a leaderboard URL: " + parsed.problem);
+        return refusal(source, source.url->label + " " + quoted_for_message(source.url->text) +
+                                   " is not a leaderboard URL: " + parsed.problem);
     LeaderboardSetting setting;
-    setting.source = source.name;
+    setting.source = source.where;
+    setting.label = source.label;
     setting.endpoint = parsed.endpoint;
     if (source.ca_file) {
         if (std::string problem = ca_file_problem(*source.ca_file); !problem.empty())
-            return refusal(source.name, std::move(problem));
+            return refusal(source, std::move(problem));
         setting.endpoint.ca_file = source.ca_file->text;
     }
     return setting;
@@ -68,22 +70,35 @@ std::optional<SettingValue> absolute(std::optional<SettingValue> value) {
 
 std::string LeaderboardSetting::description() const {
     if (refused()) return error;
+    if (none()) return no_leaderboard_text;
+    if (!label.empty()) return label + ", " + leaderboard_url_of(endpoint);
     std::string text = leaderboard_url_of(endpoint);
-    text += source.empty() ? " (built-in default" : " (from " + source;
+    text += source.empty() ? " (built-in default" : " (" + source;
     if (!endpoint.ca_file.empty()) text += "; CA file " + endpoint.ca_file;
     return text + ")";
 }
 
+std::string how_to_set_a_leaderboard() {
+    return "To use one, " + platform_setting_example() +
+           " (the README's \"Pointing the program at your server\" says more).";
+}
+
+std::string no_leaderboard_line() {
+    return std::string(no_leaderboard_text) + ". " + how_to_set_a_leaderboard();
+}
+
 LeaderboardSetting choose_leaderboard_setting(const std::vector<SettingSource>& sources) {
     for (const SettingSource& source : sources) {
-        if (!source.error.empty()) return refusal(source.name, source.error);
+        if (!source.error.empty()) return refusal(source, source.error);
         if (source.url) return setting_from(source);
         if (source.ca_file)
-            return refusal(source.name, source.ca_file->label +
-                                            " is set without a leaderboard URL beside it; give the URL it "
-                                            "belongs to in the same place");
+            return refusal(source, source.ca_file->label +
+                                       " is set without a leaderboard URL beside it; give the URL it "
+                                       "belongs to in the same place");
     }
-    return setting_from(build_default_source());
+    const SettingSource build_default = build_default_source();
+    if (!build_default.url) return {};
+    return setting_from(build_default);
 }
 
 LeaderboardSetting leaderboard_setting(const LeaderboardFlags& flags) {
@@ -93,19 +108,28 @@ LeaderboardSetting leaderboard_setting(const LeaderboardFlags& flags) {
 }
 
 SettingSource flag_source(const LeaderboardFlags& flags) {
-    SettingSource source{"--leaderboard-url", std::nullopt, std::nullopt, ""};
+    SettingSource source{"--leaderboard-url", "set by --leaderboard-url", "", std::nullopt, std::nullopt, ""};
     if (flags.url) source.url = SettingValue{*flags.url, "--leaderboard-url"};
     if (flags.ca_file) source.ca_file = absolute(SettingValue{*flags.ca_file, "--leaderboard-ca"});
     return source;
 }
 
 SettingSource environment_source() {
-    return SettingSource{url_variable, environment_value(url_variable),
-                         absolute(environment_value(ca_variable)), ""};
+    SettingSource source{url_variable,
+                         std::string("set by the environment variable ") + url_variable,
+                         "",
+                         environment_value(url_variable),
+                         absolute(environment_value(ca_variable)),
+                         ""};
+    // Only the one script of this project that starts a leaderboard of its own names itself here.
+    if (const std::optional<SettingValue> by = environment_value(started_by_variable);
+        by && by->text == "run.sh")
+        source.label = "local leaderboard (started by run.sh)";
+    return source;
 }
 
 SettingSource config_file_source(const std::string& path) {
-    SettingSource source{path, std::nullopt, std::nullopt, ""};
+    SettingSource source{path, "set in " + path, "", std::nullopt, std::nullopt, ""};
     const ConfigFile file = read_config_file(path, {url_key, ca_key});
     if (!file.error.empty()) {
         source.error = file.error;

@@ -31,6 +31,12 @@ std::string platform_sources_help() {
            "machine's /etc/vornmark/vornmark.conf (lines leaderboard_url = URL, leaderboard_ca = FILE)";
 }
 
+std::string platform_setting_example() {
+    std::string file = user_config_path();
+    if (file.empty()) file = "/etc/vornmark/vornmark.conf";
+    return "add the line \"leaderboard_url = https://HOST:PORT\" to " + file;
+}
+
 bool platform_takes_ca_file() {
     return true;
 }

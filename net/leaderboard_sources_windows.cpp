@@ -26,6 +26,7 @@ std::string utf8_of(const std::wstring& text) {
 SettingSource registry_source(HKEY root, const std::string& root_name) {
     SettingSource source;
     source.name = root_name + "\\Software\\Vornmark";
+    source.where = "set in the registry, " + source.name;
     const std::string label = source.name + "\\LeaderboardUrl";
 
     DWORD bytes = 0;
@@ -61,6 +62,11 @@ std::vector<SettingSource> platform_sources() {
 std::string platform_sources_help() {
     return "the string value LeaderboardUrl under HKEY_CURRENT_USER\\Software\\Vornmark, then under\n"
            "HKEY_LOCAL_MACHINE\\Software\\Vornmark";
+}
+
+std::string platform_setting_example() {
+    return "set the string value LeaderboardUrl to https://HOST:PORT under "
+           "HKEY_CURRENT_USER\\Software\\Vornmark";
 }
 
 bool platform_takes_ca_file() {

@@ -45,11 +45,12 @@ fi
 echo "Built in $((SECONDS - started)) s." >&2
 
 # ---- The local leaderboard ---------------------------------------------------------------------
-# Only the build's default is ours to replace: the runner says where its leaderboard comes from.
+# Only the build's default, or none, is ours to replace: the runner says where its leaderboard
+# comes from.
 leaderboard_configured() {
   local info
   info=$("$bin/vornmark-cli" --info 2>/dev/null || true)
-  [[ $info != *"(built-in default)"* ]]
+  [[ $info != *"(built-in default)"* && $info != *"No leaderboard set"* ]]
 }
 
 if $use_local_leaderboard && ! leaderboard_configured; then
@@ -57,7 +58,9 @@ if $use_local_leaderboard && ! leaderboard_configured; then
   source scripts/local-leaderboard.sh
   trap local_leaderboard_stop EXIT
   if local_leaderboard_start "$build/local-leaderboard" "$bin"; then
-    export VORNMARK_LEADERBOARD_URL=$LOCAL_LEADERBOARD_URL VORNMARK_LEADERBOARD_CA=$LOCAL_LEADERBOARD_CA
+    # STARTED_BY: the programs call it the local leaderboard, not a setting of the user's.
+    export VORNMARK_LEADERBOARD_URL=$LOCAL_LEADERBOARD_URL VORNMARK_LEADERBOARD_CA=$LOCAL_LEADERBOARD_CA \
+      VORNMARK_LEADERBOARD_STARTED_BY=run.sh
     echo "Local leaderboard: $LOCAL_LEADERBOARD_URL, stored in build/local-leaderboard/ (stops when" \
       "Vornmark ends; run.sh --no-leaderboard goes without)." >&2
   else

@@ -41,6 +41,9 @@ struct AppState {
     // The run shown in that place computed a wrong image: it has no score, the mismatch stands there.
     bool shown_single_wrong = false;
     bool shown_multi_wrong = false;
+    // The run shown in that place could not be stored in the history (the History tab says why).
+    bool shown_single_unsaved = false;
+    bool shown_multi_unsaved = false;
     ImFont* font_ui = nullptr;
     ImFont* font_mono = nullptr;
     ImFont* font_mono_large = nullptr;

@@ -18,6 +18,7 @@ namespace {
 constexpr float table_height = 200.0f;
 constexpr std::size_t date_length = 10;  // "YYYY-MM-DD" of "%Y-%m-%dT%H:%M:%S"
 constexpr const char* delete_label = "X";
+constexpr const char* delete_tooltip = "Delete this run";
 
 // The fixed columns at their set widths, or wider where the font needs it for their headers and
 // for the widest values a history holds (four-digit row numbers, six-digit scores, hours of time).
@@ -116,6 +117,8 @@ void draw_history_panel(AppState& app) {
         ImGui::PushStyleColor(ImGuiCol_Button, delete_button);
         if (ImGui::SmallButton(label)) to_delete = static_cast<std::size_t>(i);
         ImGui::PopStyleColor();
+        // One click deletes, so the button says what it does before it is clicked.
+        if (ImGui::IsItemHovered()) ImGui::SetTooltip("%s", delete_tooltip);
     }
     ImGui::EndTable();
 

@@ -23,6 +23,11 @@ void draw_wrapped(const ImVec4& colour, const std::string& text, float width = -
 
 void draw_leaderboard_panel(AppState& app) {
     LeaderboardClient& client = app.leaderboard_client;
+    // Without a leaderboard there is nothing to load or show: the setting's lines say why and how.
+    if (!client.setting().in_use()) {
+        draw_leaderboard_setting(client.setting());
+        return;
+    }
     const LeaderboardStatusLine status =
         leaderboard_status_line(client.pending_request_count(), client.latest_outcome());
 
@@ -44,17 +49,19 @@ void draw_leaderboard_panel(AppState& app) {
     draw_leaderboard_setting(client.setting());
     ImGui::Spacing();
 
+    // A tab repeats no error that the status line already shows.
+    const std::string shown_above = status.shown ? status.text : std::string();
     if (ImGui::BeginTabBar("##lb_type")) {
         if (ImGui::BeginTabItem("Single-Core")) {
             draw_leaderboard_page_link(app, RunKind::Single);
             draw_standings_table(client.standings(RunKind::Single), client.fetch_outcome(RunKind::Single),
-                                 app, "##lb_single");
+                                 app, "##lb_single", shown_above);
             ImGui::EndTabItem();
         }
         if (ImGui::BeginTabItem("Multi-Core")) {
             draw_leaderboard_page_link(app, RunKind::Multi);
             draw_standings_table(client.standings(RunKind::Multi), client.fetch_outcome(RunKind::Multi), app,
-                                 "##lb_multi");
+                                 "##lb_multi", shown_above);
             ImGui::EndTabItem();
         }
         ImGui::EndTabBar();
@@ -62,18 +69,23 @@ void draw_leaderboard_panel(AppState& app) {
 }
 
 void draw_leaderboard_setting(const LeaderboardSetting& setting) {
-    if (setting.refused())
+    if (setting.refused()) {
         draw_wrapped(error_red, setting.error);
-    else
+    } else if (setting.none()) {
+        draw_wrapped(label_grey, no_leaderboard_text);
+        draw_wrapped(label_grey, how_to_set_a_leaderboard());
+    } else {
         draw_wrapped(label_grey, "Server: " + setting.description());
+    }
 }
 
 void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const FetchOutcome& outcome,
-                          const AppState& app, const char* id) {
-    if (!outcome.error.empty()) draw_wrapped(dim_error_red, outcome.error);
+                          const AppState& app, const char* id, const std::string& shown_above) {
+    // "Submit error: " + the same failure counts as said already.
+    const bool error_here = !outcome.error.empty() && shown_above.find(outcome.error) == std::string::npos;
+    if (error_here) draw_wrapped(dim_error_red, outcome.error);
     if (standings.empty()) {
-        if (outcome.error.empty())
-            ImGui::TextColored(muted_grey, outcome.received ? "No runs yet" : "No data yet");
+        if (!error_here) ImGui::TextColored(muted_grey, outcome.received ? "No runs yet" : "No data yet");
         return;
     }
 

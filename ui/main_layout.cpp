@@ -7,8 +7,8 @@
 
 #include "ui/app_state.h"
 #include "ui/benchmark_panel.h"
-#include "ui/column_background.h"
 #include "ui/colours.h"
+#include "ui/column_background.h"
 #include "ui/cpu_panel.h"
 #include "ui/gpu_backend.h"
 #include "ui/history_panel.h"
@@ -27,16 +27,17 @@ constexpr float running_label_inset = 200.0f;
 // whose background the parent window draws first, so that the graphics layer fills it
 // the cheap way (see draw_column_background). ImGui draws a child's border into the
 // parent's list as the child begins, and a transparent background colour keeps it.
-void begin_column(const char* id, float width, IGpuBackend* gpu) {
+void begin_column(const char* id, float width, IGpuBackend* gpu, ImGuiWindowFlags flags = 0) {
     // The size BeginChild gives (width, -1): a size of 0 or less counts from the space left.
     const ImVec2 space = ImGui::GetContentRegionAvail();
     const float floored = std::floor(width);
-    const ImVec2 size(floored > 0.0f ? floored : std::max(space.x + floored, 4.0f), std::max(space.y - 1.0f, 4.0f));
+    const ImVec2 size(floored > 0.0f ? floored : std::max(space.x + floored, 4.0f),
+                      std::max(space.y - 1.0f, 4.0f));
     const ImVec2 min = ImGui::GetCursorScreenPos();
     draw_column_background(*ImGui::GetWindowDrawList(), gpu, min, ImVec2(min.x + size.x, min.y + size.y),
                            ImGui::GetColorU32(ImGuiCol_ChildBg), ImGui::GetStyle().ChildRounding);
     ImGui::PushStyleColor(ImGuiCol_ChildBg, IM_COL32(0, 0, 0, 0));
-    ImGui::BeginChild(id, size, true);
+    ImGui::BeginChild(id, size, true, flags);
     ImGui::PopStyleColor();
 }
 
@@ -93,14 +94,16 @@ void draw_main_layout(AppState& app) {
     begin_column("##left", widths.left, app.gpu);
     draw_system_info_panel(app, app.font_mono);
     draw_benchmark_panel(app);
-    draw_score_panel(app, app.font_mono_large);
-    // Where the left column's content ends, with room for Cancel when no run shows it.
-    const float left_content_height =
+    // The smallest window keeps the machine and the start buttons whole, with room for Cancel when
+    // no run shows it; the scores and what follows them scroll inside the column when they must.
+    const float left_needed_height =
         ImGui::GetCursorPosY() + style.WindowPadding.y + (running ? 0.0f : cancel_button_room());
+    draw_score_panel(app, app.font_mono_large);
     ImGui::EndChild();
     ImGui::SameLine();
 
-    begin_column("##center", widths.center, app.gpu);
+    // A progress line wider than a narrow centre scrolls sideways rather than widening the window.
+    begin_column("##center", widths.center, app.gpu, ImGuiWindowFlags_HorizontalScrollbar);
     draw_preview_panel(app);
     draw_progress_panel(app, app.font_mono);
     draw_cpu_panel(app, app.font_mono);
@@ -121,15 +124,16 @@ void draw_main_layout(AppState& app) {
     }
     ImGui::EndChild();
 
-    // The smallest window in which the centre keeps its widest line and the left column shows all
-    // it holds. It only grows, so that a window at its minimum does not change size with every
-    // message that comes and goes.
-    const float center_needed =
-        std::max(preview_panel_width(app.font_mono), cpu_panel_width(app.font_mono)) + column_frame;
+    // The smallest window: the side columns whole, the centre as wide as its CPU line, and the left
+    // column down to its start buttons. Small enough for a 1024 x 768 screen with a taskbar and a
+    // window frame; the columns scroll inside where the window is smaller than their content. It
+    // only grows, so that a window at its minimum does not change size with every message that
+    // comes and goes.
+    const float center_needed = cpu_panel_width(app.font_mono) + column_frame;
     const float main_frame_x = ImGui::GetWindowWidth() - available;
     const ImVec2 needed(
         std::ceil(main_frame_x + widths.left + widths.right + 24.0f * app.dpi_scale + center_needed),
-        std::ceil(columns_top + left_content_height + style.WindowPadding.y + 1.0f));
+        std::ceil(columns_top + left_needed_height + style.WindowPadding.y + 1.0f));
     app.minimum_window_size =
         ImVec2(std::max(app.minimum_window_size.x, needed.x), std::max(app.minimum_window_size.y, needed.y));
     ImGui::End();

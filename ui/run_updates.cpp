@@ -18,7 +18,10 @@ void show_and_record(AppState& app, const RunUpdate& update) {
     // The second run of "Run Both" does not hide a wrong image of the first.
     if (!(run_both && update.index == 1 && app.shown_verdict.status == ImageStatus::Mismatch))
         app.shown_verdict = run.verdict;
-    record_verified_run(run, app.sysinfo.cpu_name, app.history, &app.leaderboard_client);
+    const bool recorded =
+        record_verified_run(run, app.sysinfo.cpu_name, app.history, &app.leaderboard_client);
+    (single ? app.shown_single_unsaved : app.shown_multi_unsaved) =
+        recorded && !app.history.last_save().saved;
 }
 
 }  // namespace

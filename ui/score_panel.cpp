@@ -7,10 +7,13 @@
 
 namespace {
 
+constexpr const char* not_saved_text = "not saved: see History";
+
 // "SC:" or "MC:" in the large font, then the score; for a run whose image was wrong, the mismatch
-// in the score's place, in the body font and wrapped beside the label.
-void draw_score_line(const char* label, std::int32_t score, bool wrong_image, const ImVec4& digits,
-                     ImFont* large) {
+// in the score's place, in the body font and wrapped beside the label. A run the history could not
+// store says so under its score, in the History tab's red.
+void draw_score_line(const char* label, std::int32_t score, bool wrong_image, bool unsaved,
+                     const ImVec4& digits, ImFont* large) {
     if (large) ImGui::PushFont(large);
     ImGui::TextColored(label_grey, "%s", label);
     ImGui::SameLine();
@@ -26,6 +29,7 @@ void draw_score_line(const char* label, std::int32_t score, bool wrong_image, co
     else
         ImGui::TextColored(digits, "%d", score);
     if (large) ImGui::PopFont();
+    if (unsaved) ImGui::TextColored(error_red, "%s", not_saved_text);
 }
 
 // Under the scores: whether the last run's image was the known-good one, or which tiles were
@@ -52,8 +56,10 @@ void draw_score_panel(AppState& app, ImFont* large) {
     ImGui::Separator();
     ImGui::Spacing();
 
-    draw_score_line("SC:", app.shown_single_score, app.shown_single_wrong, teal, large);
-    draw_score_line("MC:", app.shown_multi_score, app.shown_multi_wrong, orange, large);
+    draw_score_line("SC:", app.shown_single_score, app.shown_single_wrong, app.shown_single_unsaved, teal,
+                    large);
+    draw_score_line("MC:", app.shown_multi_score, app.shown_multi_wrong, app.shown_multi_unsaved, orange,
+                    large);
     draw_image_verdict(app.shown_verdict);
 
     if (app.history.entries().empty()) return;

@@ -33,7 +33,7 @@ TEST(StartUp, SeedsTheShownScoresFromTheHistoryAndFetchesBothStandings) {
         {"date": "2026-01-03T10:00:00", "cpu": "Seed CPU", "type": "Multi", "score": 5000, "time_seconds": 24.0, "threads": 8}
     ]})";
 
-    AppState app(LeaderboardSetting{endpoint, "the test's server", ""}, history_path);
+    AppState app(LeaderboardSetting{endpoint, "set by the test", "", ""}, history_path);
     prepare_app_state(app, {GraphicsAdapter{"Test GL Adapter", std::uint64_t{2} << 30}});
 
     EXPECT_FALSE(app.sysinfo.cpu_name.empty());

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -30,13 +32,13 @@ struct Screenshot {
     int height = 0;
     std::vector<unsigned char> rgb;
 
-    bool has_colour(int r, int g, int b) const {
+    bool has_colour(int r, int g, int b) const { return pixels_of_colour(r, g, b) > 0; }
+    std::size_t pixels_of_colour(int r, int g, int b) const {
+        std::size_t count = 0;
         for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
-            if (rgb[i] == r && rgb[i + 1] == g && rgb[i + 2] == b) {
-                return true;
-            }
+            if (rgb[i] == r && rgb[i + 1] == g && rgb[i + 2] == b) ++count;
         }
-        return false;
+        return count;
     }
 };
 
@@ -52,10 +54,11 @@ Screenshot load_png(const fs::path& path) {
 }
 
 // Copies the program into a fresh directory (its history file lives beside it) and
-// runs it there on a fresh 1920 x 1080 virtual screen, closing it the way `how` says.
+// runs it there on a fresh virtual screen (1920 x 1080 unless `screen` says otherwise), closing it
+// the way `how` says.
 class WindowRun {
 public:
-    explicit WindowRun(const std::string& how) {
+    explicit WindowRun(const std::string& how, const char* screen = "1920x1080x24") : xvfb(screen) {
         if (!xvfb.ready()) {
             return;
         }
@@ -68,7 +71,7 @@ public:
     }
     fs::path file(const char* name) const { return dir.path() / name; }
 
-    XvfbDisplay xvfb{"1920x1080x24"};
+    XvfbDisplay xvfb;
     TempDir dir;
     int status = -1;
     std::string result;
@@ -98,6 +101,47 @@ void expect_window_and_orderly_close(const WindowRun& run) {
     EXPECT_EQ(read_file(run.file("stderr.txt")), "");
     // The GUI context was destroyed in order: it writes its layout file then.
     EXPECT_TRUE(fs::exists(run.file("imgui.ini")));
+}
+
+// "Position: X,Y" and "Geometry: WxH" as xdotool reports them.
+struct Placement {
+    int x = -1;
+    int y = -1;
+    int width = 0;
+    int height = 0;
+};
+
+Placement placement_of(const std::string& geometry) {
+    Placement p;
+    std::sscanf(geometry.c_str() + std::min(geometry.find("Position: "), geometry.size()), "Position: %d,%d",
+                &p.x, &p.y);
+    std::sscanf(geometry.c_str() + std::min(geometry.find("Geometry: "), geometry.size()), "Geometry: %dx%d",
+                &p.width, &p.height);
+    return p;
+}
+
+// On a screen smaller than the window's 1600 x 900 it opens as large as the screen allows, on the
+// screen, with the start buttons whole in view: the teal Single-Core and Multi-Core buttons and the
+// orange Run Both (about 250 x 35 pixels each).
+TEST(Window, OnA1024By768ScreenOpensAsLargeAsFitsWithTheStartButtonsInView) {
+    const WindowRun run("term", "1024x768x24");
+    ASSERT_TRUE(run.xvfb.ready()) << "Xvfb did not start";
+    ASSERT_EQ(run.status, 0) << read_file(run.file("script.txt"));
+    ASSERT_EQ(run.result.find("no-window"), std::string::npos) << read_file(run.file("stderr.txt"));
+    EXPECT_EQ(run.result.find("no-frame"), std::string::npos) << run.result;
+
+    const std::string geometry = read_file(run.file("geometry.txt"));
+    const Placement window = placement_of(geometry);
+    EXPECT_EQ(window.x, 0) << geometry;
+    EXPECT_EQ(window.y, 0) << geometry;
+    EXPECT_EQ(window.width, 1024) << geometry;
+    EXPECT_EQ(window.height, 768) << geometry;
+
+    const Screenshot screen = load_png(run.file("screen.png"));
+    ASSERT_EQ(screen.width, 1024);
+    EXPECT_GE(screen.pixels_of_colour(0, 128, 102), 2u * 200u * 30u) << "Single-Core and Multi-Core";
+    EXPECT_GE(screen.pixels_of_colour(153, 64, 26), 200u * 30u) << "Run Both";
+    EXPECT_EQ(read_file(run.file("stderr.txt")), "");
 }
 
 TEST(Window, OpensCentredDrawsItsFramesAndClosesOnSigterm) {

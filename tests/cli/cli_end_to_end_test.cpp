@@ -111,7 +111,7 @@ protected:
     }
 
     const ScopedEnvironment environment{"VORNMARK_LEADERBOARD_URL", "VORNMARK_LEADERBOARD_CA",
-                                        "XDG_CONFIG_HOME"};
+                                        "VORNMARK_LEADERBOARD_STARTED_BY", "XDG_CONFIG_HOME"};
     std::filesystem::path root;
     std::filesystem::path dir;
     std::string program = VORNMARK_CLI_PATH;
@@ -473,8 +473,9 @@ TEST_F(CliEndToEnd, LeaderboardChosenAtRunTimeIsUsedAndNamedByInfo) {
     };
     for (const Case& c : {Case{{"--leaderboard-url", server.url(), "--leaderboard-ca", server.ca_file()},
                                true,
-                               "--leaderboard-url"},
-                          Case{{}, true, "VORNMARK_LEADERBOARD_URL"}, Case{{}, false, user_file}}) {
+                               "set by --leaderboard-url"},
+                          Case{{}, true, "set by the environment variable VORNMARK_LEADERBOARD_URL"},
+                          Case{{}, false, "set in " + user_file}}) {
         if (c.environment) {
             setenv("VORNMARK_LEADERBOARD_URL", server.url().c_str(), 1);
             setenv("VORNMARK_LEADERBOARD_CA", server.ca_file().c_str(), 1);
@@ -486,7 +487,7 @@ TEST_F(CliEndToEnd, LeaderboardChosenAtRunTimeIsUsedAndNamedByInfo) {
         args.push_back("--info");
         const Outcome info = run(args);
         EXPECT_EQ(info.exit_code, 0) << info.err;
-        EXPECT_NE(info.out.find("\nLeaderboard " + server.url() + " (from " + c.source + "; CA file " +
+        EXPECT_NE(info.out.find("\nLeaderboard " + server.url() + " (" + c.source + "; CA file " +
                                 server.ca_file() + ")\n"),
                   std::string::npos)
             << info.out;
@@ -497,6 +498,40 @@ TEST_F(CliEndToEnd, LeaderboardChosenAtRunTimeIsUsedAndNamedByInfo) {
         EXPECT_EQ(standings.exit_code, 0) << standings.err;
         EXPECT_EQ(logged(server, "GET /api.php?type=single"), fetched + 1) << c.source;
     }
+}
+
+// With no leaderboard set anywhere and none in the build: a run is stored and ends with 0, one line
+// says there is no leaderboard and how to set one, nothing is sent; --leaderboard says the same
+// line and exits with 1; --info says it too.
+TEST_F(CliEndToEnd, WithoutALeaderboardRunsAreStoredAndOneLineSaysHowToSetOne) {
+    LeaderboardServerProcess server;
+    use_copy_of_e2e_program(server);
+    unsetenv("VORNMARK_LEADERBOARD_URL");
+    unsetenv("VORNMARK_LEADERBOARD_CA");
+    const Outcome info = run({"--info"});
+    EXPECT_EQ(info.exit_code, 0) << info.err;
+    if (info.out.find("(built-in default)") != std::string::npos ||
+        info.out.find("(set in /etc/vornmark/vornmark.conf") != std::string::npos)
+        GTEST_SKIP() << "this build or machine sets a leaderboard";
+    const std::string line =
+        "No leaderboard set. To use one, add the line \"leaderboard_url = https://HOST:PORT\" to " +
+        (dir / "config" / "vornmark" / "vornmark.conf").string() +
+        " (the README's \"Pointing the program at your server\" says more).\n";
+    EXPECT_NE(info.out.find("\n" + line), std::string::npos) << info.out;
+
+    const Outcome ran = run({"--single"});
+    EXPECT_EQ(ran.exit_code, 0) << ran.err;
+    EXPECT_EQ(ran.err.find(line), ran.err.rfind(line)) << "said once";
+    EXPECT_NE(ran.err.find(line), std::string::npos) << ran.err;
+    EXPECT_NE(ran.out.find("History: " + (dir / "history.json").string() + "\n"), std::string::npos)
+        << ran.out;
+    EXPECT_NE(ran.out.find("Leaderboard: not submitted (no leaderboard set)"), std::string::npos) << ran.out;
+    EXPECT_EQ(logged(server, "/api.php"), 0u) << server.log_text();
+
+    const Outcome standings = run({"--leaderboard"});
+    EXPECT_EQ(standings.exit_code, 1);
+    EXPECT_EQ(standings.out, "");
+    EXPECT_EQ(standings.err, line);
 }
 
 TEST_F(CliEndToEnd, MalformedLeaderboardSettingExits2BeforeAnythingRuns) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "history/history_report.h"
 #include "history/replace_file.h"
 #include "history/utf8_path.h"
 #include "tests/history/test_files.h"
@@ -329,6 +330,10 @@ TEST(HistoryStoreUnreadableFile, FileBrokenAfterTheLoadIsKeptBeforeItIsReplaced)
     ASSERT_EQ(unreadable_copies(dir).size(), 1u);
     EXPECT_EQ(store.last_save().kept_aside, dir.file(unreadable_copies(dir)[0]));
     EXPECT_EQ(store.entries().size(), 2u) << "this process's runs are written anew";
+    // The window's notice names the copy and the file, the file's path once.
+    const std::string notice = history_notice(store);
+    EXPECT_NE(notice.find(" as " + unreadable_copies(dir)[0] + ";"), std::string::npos) << notice;
+    EXPECT_EQ(notice.find(store.path()), notice.rfind(store.path())) << notice;
 }
 
 TEST(HistoryStoreChange, StoreThatNeverLoadedAppendsToWhatTheFileHolds) {
@@ -404,6 +409,12 @@ TEST(HistoryStoreChange, UnwritablePlacesKeepTheOldFileAndSayWhy) {
         EXPECT_NE(store.last_save().reason.find(c.reason_part), std::string::npos)
             << c.name << ": " << store.last_save().reason;
         EXPECT_EQ(store.last_save().change, HistoryChange::Append);
+        // The message names the file once, whether or not the reason does.
+        const std::string message = history_change_problem(store);
+        std::size_t named = 0;
+        for (std::size_t at = message.find(path); at != std::string::npos; at = message.find(path, at + 1))
+            ++named;
+        EXPECT_EQ(named, 1u) << c.name << ": " << message;
         EXPECT_EQ(std::count_if(store.entries().begin(), store.entries().end(),
                                 [](const HistoryEntry& e) { return e.score == 12; }),
                   0)
@@ -429,6 +440,33 @@ TEST(HistoryStoreLoad, DirectoryInItsPlaceIsAFailedLoadNotACrash) {
     EXPECT_TRUE(store.last_load().failed);
     EXPECT_NE(store.last_load().reason.find("directory"), std::string::npos);
     EXPECT_TRUE(store.last_load().kept_aside.empty());
+}
+
+// A change that finds the file unreadable, or cannot take the lock, leaves the list showing what the
+// file holds now, not the runs read before.
+TEST(HistoryStoreChange, FailedChangeListsWhatIsOnDiskNotWhatWasReadBefore) {
+    TempDir dir;
+    const std::string path = dir.file("history.json");
+    HistoryStore store(path);
+    store.append(sample_run("single", 1));
+    ASSERT_EQ(store.entries().size(), 1u);
+
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    store.append(sample_run("multi", 2));
+    EXPECT_FALSE(store.last_save().saved);
+    EXPECT_TRUE(store.entries().empty()) << "nothing can be read in a directory's place";
+
+    // The file back, another process's run in it, and no lock to be had: listed as it is on disk.
+    std::filesystem::remove(path);
+    HistoryStore other(path);
+    other.append(sample_run("single", 3));
+    std::filesystem::remove(path + ".lock");
+    std::filesystem::create_directory(path + ".lock");
+    store.append(sample_run("multi", 4));
+    EXPECT_FALSE(store.last_save().saved);
+    ASSERT_EQ(store.entries().size(), 1u);
+    EXPECT_EQ(store.entries()[0].score, 3);
 }
 
 TEST(HistoryStoreChange, AnyFolderNameHoldsTheFileItsLockAndItsKeptCopy) {

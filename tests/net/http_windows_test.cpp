@@ -2,8 +2,8 @@
 // The server's throw-away CA is added to the trusted roots of this test's own Wine prefix
 // (before the process's first exchange: the certificate chain engine keeps the roots it saw first).
 // A child process run before that must fail to reach the server, so certificate checking is on.
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <gtest/gtest.h>
 
@@ -219,7 +219,8 @@ TEST_F(WinInetAgainstServer, RegistrySettingReachesTheServer) {
                      static_cast<DWORD>(url.size() + 1));
 
     LeaderboardClient client;
-    EXPECT_EQ(client.setting().description(), url + " (from HKEY_LOCAL_MACHINE\\Software\\Vornmark)");
+    EXPECT_EQ(client.setting().description(),
+              url + " (set in the registry, HKEY_LOCAL_MACHINE\\Software\\Vornmark)");
     client.submit_result("Registry Test CPU", RunKind::Single, 2000, 1);
     EXPECT_TRUE(wait_until([&] { return client.pending_request_count() == 0; }));
     EXPECT_EQ(client.submit_status_text(), "Submitted OK (single 2000)");

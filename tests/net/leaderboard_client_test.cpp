@@ -232,6 +232,24 @@ TEST(LeaderboardClient, UnreachableServerFailsEveryRequest) {
     EXPECT_EQ(client.submit_status_text(), "Submit error: " + refused);
 }
 
+// Without a leaderboard in use (none set, or a refused setting) nothing is started: no thread, no
+// request, no status text; the setting itself says why.
+TEST(LeaderboardClient, WithoutALeaderboardInUseNothingIsRequested) {
+    const LeaderboardSetting none;
+    ASSERT_TRUE(none.none());
+    const LeaderboardSetting refused = choose_leaderboard_setting({flag_source({"http://127.0.0.1:1", {}})});
+    ASSERT_TRUE(refused.refused());
+    for (const LeaderboardSetting& setting : {none, refused}) {
+        LeaderboardClient client(setting);
+        client.fetch_standings(RunKind::Single);
+        client.submit_result("Test CPU", RunKind::Multi, 100, 2);
+        EXPECT_EQ(client.task_count(), 0u) << setting.description();
+        EXPECT_EQ(client.pending_request_count(), 0);
+        EXPECT_EQ(client.latest_outcome().source, LatestOutcome::Source::None);
+        EXPECT_EQ(client.submit_status_text(), "");
+    }
+}
+
 // The status line shows whichever came last, a submission or a fetch; each type keeps its own
 // fetch's outcome, so a failure of one is not hidden by a success of the other.
 TEST(LeaderboardClient, NewestOutcomeAndEachTypesOwnFetchAreKept) {

@@ -87,7 +87,7 @@ protected:
     }
 
     const ScopedEnvironment environment{"VORNMARK_LEADERBOARD_URL", "VORNMARK_LEADERBOARD_CA",
-                                        "XDG_CONFIG_HOME", "HOME"};
+                                        "VORNMARK_LEADERBOARD_STARTED_BY", "XDG_CONFIG_HOME", "HOME"};
     TempDir dir;
 };
 
@@ -116,20 +116,54 @@ TEST_F(LeaderboardPlaces, FirstPlaceThatSetsAUrlWins) {
         EXPECT_EQ(setting.endpoint.ca_file, c.flag || c.host == std::string("machine.example") ? ca : "")
             << c.host;
     }
+    // Where it came from, in plain words.
     EXPECT_EQ(chosen({"https://flag.example:1001", ca}).description(),
-              "https://flag.example:1001 (from --leaderboard-url; CA file " + ca + ")");
+              "https://flag.example:1001 (set by --leaderboard-url; CA file " + ca + ")");
+    EXPECT_EQ(chosen().description(),
+              "https://machine.example:1004 (set in " + dir.file("machine.conf") + "; CA file " + ca + ")");
     set_environment_variable("VORNMARK_LEADERBOARD_URL", "https://env.example:1002");
-    EXPECT_EQ(chosen().description(), "https://env.example:1002 (from VORNMARK_LEADERBOARD_URL)");
+    EXPECT_EQ(chosen().description(),
+              "https://env.example:1002 (set by the environment variable VORNMARK_LEADERBOARD_URL)");
+}
 
-    // Nothing set anywhere: the build's default, which must itself be a leaderboard URL.
-    set_environment_variable("VORNMARK_LEADERBOARD_URL", std::nullopt);
-    std::filesystem::remove(dir.file("user.conf"));
+// run.sh sets the environment for a leaderboard of its own: that is no choice of the user's, and the
+// program says what it is. Only run.sh is taken at its word, and only for the environment's URL.
+TEST_F(LeaderboardPlaces, LocalLeaderboardOfRunShIsNamedAsSuch) {
+    set_environment_variable("VORNMARK_LEADERBOARD_URL", "https://127.0.0.1:34407");
+    set_environment_variable("VORNMARK_LEADERBOARD_STARTED_BY", "run.sh");
+    EXPECT_EQ(chosen().description(), "local leaderboard (started by run.sh), https://127.0.0.1:34407");
+    EXPECT_EQ(chosen({"https://flag.example", std::nullopt}).description(),
+              "https://flag.example (set by --leaderboard-url)");
+    set_environment_variable("VORNMARK_LEADERBOARD_STARTED_BY", "someone else");
+    EXPECT_EQ(chosen().description(),
+              "https://127.0.0.1:34407 (set by the environment variable VORNMARK_LEADERBOARD_URL)");
+}
+
+// Nothing set anywhere: the build's default when it has one, else no leaderboard at all, which is
+// neither refused nor in use, and says how to set one.
+TEST_F(LeaderboardPlaces, WithNothingSetTheBuildsDefaultOrNone) {
     write("machine.conf", "leaderboard_url =\n");
     const LeaderboardSetting fallback = chosen();
-    ASSERT_EQ(fallback.error, "");
-    EXPECT_EQ(fallback.description(),
-              leaderboard_url_of(parse_leaderboard_url(BUILD_DEFAULT_LEADERBOARD_URL).endpoint) +
-                  " (built-in default)");
+    EXPECT_FALSE(fallback.refused());
+    if (std::string(BUILD_DEFAULT_LEADERBOARD_URL).empty()) {
+        EXPECT_TRUE(fallback.none());
+        EXPECT_FALSE(fallback.in_use());
+        EXPECT_EQ(fallback.description(), "No leaderboard set");
+        const std::string line = no_leaderboard_line();
+        EXPECT_EQ(
+            line.rfind("No leaderboard set. To use one, add the line \"leaderboard_url = https://HOST:PORT\" "
+                       "to ",
+                       0),
+            0u)
+            << line;
+        EXPECT_NE(line.find("\"Pointing the program at your server\""), std::string::npos) << line;
+        EXPECT_EQ(line.find('\n'), std::string::npos) << "one line";
+    } else {
+        EXPECT_TRUE(fallback.in_use());
+        EXPECT_EQ(fallback.description(),
+                  leaderboard_url_of(parse_leaderboard_url(BUILD_DEFAULT_LEADERBOARD_URL).endpoint) +
+                      " (built-in default)");
+    }
 }
 
 TEST_F(LeaderboardPlaces, MalformedPlaceIsRefusedNotSkipped) {
@@ -216,7 +250,10 @@ TEST_F(LeaderboardPlaces, UserFileFollowsXdgConfigHomeThenTheMachineFile) {
         write("home/.config/vornmark/vornmark.conf", "leaderboard_url = https://home.example\n");
     EXPECT_EQ(platform_sources().at(0).name, file);
     const LeaderboardSetting setting = leaderboard_setting();
-    EXPECT_EQ(setting.description(), "https://home.example (from " + file + ")");
+    EXPECT_EQ(setting.description(), "https://home.example (set in " + file + ")");
+    // Without a leaderboard, the line to add goes into that same file.
+    EXPECT_NE(how_to_set_a_leaderboard().find("\" to " + file + " ("), std::string::npos)
+        << how_to_set_a_leaderboard();
 }
 
 }  // namespace

@@ -54,13 +54,13 @@ TEST_F(RegistryPlaces, EnvironmentThenUserThenMachine) {
     };
     for (const Case& c : {
              Case{L"https://user.example:8443", L"https://machine.example", "https://env.example",
-                  "https://env.example (from VORNMARK_LEADERBOARD_URL)"},
+                  "https://env.example (set by the environment variable VORNMARK_LEADERBOARD_URL)"},
              Case{L"https://user.example:8443", L"https://machine.example", nullptr,
-                  "https://user.example:8443 (from HKEY_CURRENT_USER\\Software\\Vornmark)"},
+                  "https://user.example:8443 (set in the registry, HKEY_CURRENT_USER\\Software\\Vornmark)"},
              Case{L"", L"https://machine.example", nullptr,
-                  "https://machine.example (from HKEY_LOCAL_MACHINE\\Software\\Vornmark)"},
+                  "https://machine.example (set in the registry, HKEY_LOCAL_MACHINE\\Software\\Vornmark)"},
              Case{nullptr, L"https://machine.example", nullptr,
-                  "https://machine.example (from HKEY_LOCAL_MACHINE\\Software\\Vornmark)"},
+                  "https://machine.example (set in the registry, HKEY_LOCAL_MACHINE\\Software\\Vornmark)"},
          }) {
         TearDown();
         if (c.user) store_url(HKEY_CURRENT_USER, c.user);
@@ -69,6 +69,18 @@ TEST_F(RegistryPlaces, EnvironmentThenUserThenMachine) {
                                  c.environment ? std::optional<std::string>(c.environment) : std::nullopt);
         EXPECT_EQ(leaderboard_setting().description(), c.shown);
     }
+
+    // Nothing in either key (an installation without LEADERBOARD_URL) and no build default: none, and
+    // the way to set one is the user's registry value.
+    TearDown();
+    set_environment_variable("VORNMARK_LEADERBOARD_URL", std::nullopt);
+    if (build_default_source().url) GTEST_SKIP() << "this build has a default leaderboard";
+    EXPECT_TRUE(leaderboard_setting().none());
+    EXPECT_EQ(
+        no_leaderboard_line(),
+        "No leaderboard set. To use one, set the string value LeaderboardUrl to https://HOST:PORT under "
+        "HKEY_CURRENT_USER\\Software\\Vornmark (the README's \"Pointing the program at your server\" says "
+        "more).");
 }
 
 TEST_F(RegistryPlaces, BadValuesAreRefusedNotSkipped) {

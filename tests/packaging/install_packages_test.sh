@@ -226,14 +226,15 @@ step "the machine's leaderboard setting, read by the installed runner"
 machine_conf=/etc/vornmark/vornmark.conf
 [[ $(dpkg-query -W -f='${Conffiles}' vornmark) == *"$machine_conf"* ]] || fail "$machine_conf is not a conffile"
 leaderboard_line() {
-  env -u VORNMARK_LEADERBOARD_URL -u VORNMARK_LEADERBOARD_CA -u XDG_CONFIG_HOME HOME="$work/root" \
-    /usr/bin/vornmark-cli --info | grep '^Leaderboard'
+  env -u VORNMARK_LEADERBOARD_URL -u VORNMARK_LEADERBOARD_CA -u VORNMARK_LEADERBOARD_STARTED_BY \
+    -u XDG_CONFIG_HOME HOME="$work/root" /usr/bin/vornmark-cli --info | grep -E '^(Leaderboard|No leaderboard set)'
 }
 got=$(leaderboard_line)
-[[ $got == *"(built-in default)" ]] || fail "the shipped $machine_conf sets something: $got"
+[[ $got == *"(built-in default)" || $got == "No leaderboard set. "* ]] ||
+  fail "the shipped $machine_conf sets something: $got"
 printf 'leaderboard_url = https://127.0.0.1:%s\nleaderboard_ca = %s\n' "$port" "$work/cert.pem" >>"$machine_conf"
 got=$(leaderboard_line)
-[[ $got == "Leaderboard https://127.0.0.1:$port (from $machine_conf; CA file $work/cert.pem)" ]] ||
+[[ $got == "Leaderboard https://127.0.0.1:$port (set in $machine_conf; CA file $work/cert.pem)" ]] ||
   fail "--info with $machine_conf set: $got"
 standings=$(env -u VORNMARK_LEADERBOARD_URL -u XDG_CONFIG_HOME HOME="$work/root" /usr/bin/vornmark-cli --leaderboard) ||
   fail "vornmark-cli --leaderboard through $machine_conf: $standings"

@@ -119,6 +119,12 @@ TEST_F(HistoryPanelTest, DeletingRowTwoRemovesTheMiddleEntryAndSaves) {
     settle();
     const auto x = delete_button_of_row("2");
     ASSERT_TRUE(x) << gui.all_text();
+    // One click deletes: the pointer on the button says so first, and nothing else.
+    EXPECT_FALSE(gui.has_text("Delete this run"));
+    gui.move_mouse(*x);
+    gui.frames(2, panel());
+    EXPECT_TRUE(gui.has_text("Delete this run")) << gui.all_text();
+    EXPECT_EQ(app->history.entries().size(), 3u);
     gui.click(*x, panel());
 
     ASSERT_EQ(app->history.entries().size(), 2u);
@@ -197,6 +203,21 @@ TEST_F(HistoryPanelTest, RunThatCouldNotBeSavedIsNotShownAsStored) {
     EXPECT_TRUE(gui.has_text("No results yet"));
     EXPECT_FALSE(gui.has_text("Best:"));
     EXPECT_EQ(read_file(dir.file("history.json")), R"({"runs":[]})");
+    // Where the score shows, in the History notice's red.
+    const auto mark = gui.find_text("not saved: see History");
+    ASSERT_TRUE(mark) << gui.all_text();
+    EXPECT_EQ(mark->color, packed(palette::error_red));
+    const auto score = gui.find_text("SC:");
+    ASSERT_TRUE(score);
+    EXPECT_GT(mark->min.y, score->min.y) << "under the single-core score";
+
+    // The next run that is stored takes the mark away.
+    std::filesystem::permissions(dir.file("history.json"),
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_TRUE(gui.click_text("Single-Core", layout)) << gui.all_text();
+    ASSERT_TRUE(frames_until(gui, layout, [&] { return app->history.entries().size() == 1; }));
+    gui.frames(2, layout);
+    EXPECT_FALSE(gui.has_text("not saved")) << gui.all_text();
 }
 
 TEST_F(HistoryPanelTest, DeletingTheLastEntryShowsNoResultsYet) {

@@ -227,20 +227,60 @@ TEST_F(LeaderboardPanelTest, SettingLineNamesTheServerOrWhyThereIsNone) {
     EXPECT_EQ(server->color, packed(palette::label_grey));
     EXPECT_NE(gui.all_text().find("--leaderboard-url"), std::string::npos) << "where the setting came from";
 
+    // A refused setting: the reason, in red, is all the panel says; nothing is loaded.
     const LeaderboardSetting refused =
         choose_leaderboard_setting({flag_source({"http://127.0.0.1:1", std::nullopt})});
     ASSERT_TRUE(refused.refused());
     app = std::make_unique<AppState>(refused, dir.file("history.json"));
     app->leaderboard_client.fetch_standings(RunKind::Single);
-    ASSERT_TRUE(wait_for_leaderboard(app->leaderboard_client));
     settle();
-    const auto status = gui.find_text("the leaderboard setting is refused");
-    ASSERT_TRUE(status) << gui.all_text();
-    EXPECT_EQ(status->color, packed(palette::dim_error_red));
     const auto reason = gui.find_text("--leaderboard-url 'http://127.0.0.1:1'");
     ASSERT_TRUE(reason) << gui.all_text();
     EXPECT_EQ(reason->color, packed(palette::error_red));
-    EXPECT_GT(reason->min.y, status->min.y) << "the reason sits under the status line";
+    EXPECT_EQ(app->leaderboard_client.task_count(), 0u);
+    EXPECT_FALSE(gui.has_text("Refresh"));
+    EXPECT_FALSE(gui.has_text("No data yet"));
+}
+
+// No leaderboard set is a state of its own: said in grey with how to set one, nothing to refresh,
+// no standings, and a finished run submits nothing.
+TEST_F(LeaderboardPanelTest, NoLeaderboardSetSaysSoInGreyAndHowToSetOne) {
+    app = std::make_unique<AppState>(LeaderboardSetting{}, dir.file("history.json"));
+    app->leaderboard_client.submit_result("Own Test CPU 9000", RunKind::Single, 100, 1);
+    settle();
+    const auto state = gui.find_text("No leaderboard set");
+    ASSERT_TRUE(state) << gui.all_text();
+    EXPECT_EQ(state->color, packed(palette::label_grey));
+    const std::string text = gui.all_text();
+    EXPECT_NE(text.find("leaderboard_url"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Pointing"), std::string::npos) << "the README section" << text;
+    for (const TextRun& run : gui.texts()) EXPECT_EQ(run.color, packed(palette::label_grey)) << run.text;
+    EXPECT_FALSE(gui.has_text("Refresh"));
+    EXPECT_FALSE(gui.has_text("Single-Core"));
+    EXPECT_EQ(app->leaderboard_client.task_count(), 0u);
+}
+
+// A server that cannot be reached fails both fetches with the same message: it is said once, on the
+// status line, and a failed submission to it does not repeat it under the tab either.
+TEST_F(LeaderboardPanelTest, OneFailureIsOneErrorLine) {
+    const std::string error = "HttpSendRequest failed: connection refused (127.0.0.1:1)";
+    const auto lines_saying = [&](const char* part) {
+        int n = 0;
+        for (const TextRun& run : gui.texts()) n += run.text.find(part) != std::string::npos ? 1 : 0;
+        return n;
+    };
+    app->leaderboard_client.set_results_for_testing(
+        {.single_fetch = {false, error}, .multi_fetch = {false, error}, .fetch_error = error});
+    settle();
+    EXPECT_EQ(lines_saying("(127.0.0.1:1)"), 1) << gui.all_text();
+    EXPECT_EQ(gui.find_text("(127.0.0.1:1)")->color, packed(palette::dim_error_red));
+    EXPECT_TRUE(gui.has_text("No data yet")) << gui.all_text();
+
+    app->leaderboard_client.set_results_for_testing(
+        {.single_fetch = {false, error}, .fetch_error = error, .submit_status = "Submit error: " + error});
+    settle();
+    EXPECT_EQ(lines_saying("(127.0.0.1:1)"), 1) << gui.all_text();
+    EXPECT_EQ(gui.find_text("Submit error:")->color, packed(palette::error_red));
 }
 
 }  // namespace

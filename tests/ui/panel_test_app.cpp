@@ -51,7 +51,7 @@ BenchmarkConfig long_run_settings() {
 
 std::unique_ptr<AppState> make_test_app(const TempDir& dir, const HttpEndpoint& endpoint,
                                         const std::string& cpu_name) {
-    auto app = std::make_unique<AppState>(LeaderboardSetting{endpoint, "the test's server", ""},
+    auto app = std::make_unique<AppState>(LeaderboardSetting{endpoint, "set by the test", "", ""},
                                           dir.file("history.json"));
     app->sysinfo.cpu_name = cpu_name;
     app->runs.set_settings(tiny_run_settings());
