@@ -3,7 +3,8 @@
 // checks the DOM the browser built from it (--dump-dom), the console's lines (Content Security
 // Policy violations are logged there) and, for screenshots, the picture's size.
 //
-// VORNMARK_PAGE_SCREENSHOTS=DIR also copies the screenshots there (the README's come from docs/).
+// VORNMARK_PAGE_SCREENSHOTS=DIR also copies the screenshots there (the README shows those in
+// docs/screenshots/).
 
 #include <cctype>
 #include <cstdlib>
