@@ -74,17 +74,17 @@ struct BothStandings {
     }
 };
 
+}  // namespace
+
 // One processor's page from the moment it is set aside until it is answered, by the worker that
 // reads it or by the timer that gives up on it, whichever comes first.
-struct PendingPage {
+struct Pages::PendingPage {
     std::atomic<bool> answered{false};
     Respond respond;
     Timer::Task give_up;
 
     bool claim() { return !answered.exchange(true); }
 };
-
-}  // namespace
 
 ApiReply page_reply(int status, std::string html) {
     ApiReply reply;
@@ -177,7 +177,10 @@ std::optional<ApiReply> Pages::processor_page(const ApiRequest& request, Respond
     const std::string kept_key = type + '\n' + cpu_key;
 
     const Clock::time_point now = Clock::now();
-    if (std::optional<Kept> kept = kept_page(kept_key, now)) {
+    bool ask_next = false;
+    if (std::optional<Kept> kept = kept_page(kept_key, now, ask_next)) {
+        // In the last part of its lifetime: the next one is read without anyone waiting for it.
+        if (ask_next) read_later(nullptr, type, cpu_key, kept_key, std::move(canonical), now + patience);
         ApiReply reply = page_reply(kept->status, *kept->html);
         if (kept->status == 200) reply.age = age_of(kept->read_at);
         return reply;
@@ -189,13 +192,20 @@ std::optional<ApiReply> Pages::processor_page(const ApiRequest& request, Respond
     pending->give_up = timer_.at(deadline, [pending] {
         if (pending->claim()) pending->respond(unavailable_page());
     });
+    read_later(pending, type, cpu_key, kept_key, std::move(canonical), deadline);
+    return std::nullopt;
+}
+
+void Pages::read_later(std::shared_ptr<PendingPage> pending, const std::string& type,
+                       const std::string& cpu_key, const std::string& kept_key, std::string canonical,
+                       Deadline deadline) {
     // The place comes from the standings the standings page shows (at most about a second old);
     // then the row itself is read.
     auto read_row = [this, pending, type, cpu_key, kept_key, canonical = std::move(canonical),
                      deadline](Standings listed) {
         workers_.post(
             {[this, pending, type, cpu_key, kept_key, canonical, deadline, listed = std::move(listed)] {
-                 if (pending->answered) return;
+                 if (pending && pending->answered) return;
                  std::optional<Kept> page;
                  try {
                      Kept read = read_processor_page(type, cpu_key, canonical, listed, deadline);
@@ -206,7 +216,7 @@ std::optional<ApiReply> Pages::processor_page(const ApiRequest& request, Respond
                  } catch (const StoreError& e) {
                      log_line(std::string("store error: ") + e.what());
                  }
-                 if (!pending->claim()) return;
+                 if (!pending || !pending->claim()) return;
                  timer_.cancel(pending->give_up);
                  if (!page) {
                      pending->respond(unavailable_page());
@@ -217,11 +227,10 @@ std::optional<ApiReply> Pages::processor_page(const ApiRequest& request, Respond
                  pending->respond(std::move(reply));
              },
              [pending] {
-                 if (pending->claim()) pending->respond(unavailable_page());
+                 if (pending && pending->claim()) pending->respond(unavailable_page());
              }});
     };
     if (std::optional<Standings> listed = standings_.get(type, read_row)) read_row(std::move(*listed));
-    return std::nullopt;
 }
 
 Pages::Kept Pages::read_processor_page(const std::string& type, const std::string& cpu_key,
@@ -246,11 +255,14 @@ Pages::Kept Pages::read_processor_page(const std::string& type, const std::strin
     return {200, std::make_shared<const std::string>(processor_page_html(type, data)), started};
 }
 
-std::optional<Pages::Kept> Pages::kept_page(const std::string& key, Clock::time_point now) {
+std::optional<Pages::Kept> Pages::kept_page(const std::string& key, Clock::time_point now, bool& ask_next) {
     std::lock_guard lock(kept_mutex_);
     auto found = kept_.find(key);
     if (found == kept_.end() || now - found->second.read_at >= lifetime) return std::nullopt;
-    return found->second;
+    Kept& kept = found->second;
+    ask_next = !kept.next_asked && now - kept.read_at >= read_ahead;
+    kept.next_asked = kept.next_asked || ask_next;
+    return kept;
 }
 
 void Pages::keep_page(const std::string& key, const Kept& page) {

@@ -37,18 +37,27 @@ public:
     std::optional<ApiReply> handle(const ApiRequest& request, Respond respond);
 
 private:
+    // A kept page this old has the next one read by the first request that finds it.
+    static constexpr auto read_ahead = std::chrono::milliseconds(800);
+
+    struct PendingPage;
     struct Kept {
         int status = 200;
         std::shared_ptr<const std::string> html;
         Clock::time_point read_at{};
+        bool next_asked = false;
     };
 
     std::optional<ApiReply> standings_page(bool gzip, Respond respond);
     ApiReply standings_reply(const Standings& single, const Standings& multi, bool gzip);
     std::optional<ApiReply> processor_page(const ApiRequest& request, Respond respond);
+    // Reads the page on the workers and keeps it; answers `pending` when there is one.
+    void read_later(std::shared_ptr<PendingPage> pending, const std::string& type, const std::string& cpu_key,
+                    const std::string& kept_key, std::string canonical, Deadline deadline);
     Kept read_processor_page(const std::string& type, const std::string& cpu_key,
                              const std::string& cpu_shown, const Standings& listed, Deadline deadline);
-    std::optional<Kept> kept_page(const std::string& key, Clock::time_point now);
+    // The kept page while it is fresh; `ask_next` tells the one caller that should read the next.
+    std::optional<Kept> kept_page(const std::string& key, Clock::time_point now, bool& ask_next);
     void keep_page(const std::string& key, const Kept& page);
 
     Store& store_;

@@ -64,18 +64,29 @@ bool StandingsCache::is_fresh(const Entry& entry, Clock::time_point now) {
            now - entry.last_good.read_at < lifetime;
 }
 
+void StandingsCache::read_ahead_if_due(Entry& entry, Clock::time_point now) {
+    if (!entry.reading && now - entry.last_good.read_at >= read_ahead &&
+        now - entry.last_failure >= patience) {
+        start_read(entry, now);
+    }
+}
+
 std::optional<Standings> StandingsCache::fresh(std::string_view type, Clock::time_point now) {
     Entry& entry = entry_for(type);
     std::lock_guard lock(entry.mutex);
-    if (is_fresh(entry, now)) return entry.last_good;
-    return std::nullopt;
+    if (!is_fresh(entry, now)) return std::nullopt;
+    read_ahead_if_due(entry, now);
+    return entry.last_good;
 }
 
 std::optional<Standings> StandingsCache::get(std::string_view type, std::function<void(Standings)> later,
                                              Clock::time_point now) {
     Entry& entry = entry_for(type);
     std::lock_guard lock(entry.mutex);
-    if (is_fresh(entry, now)) return entry.last_good;
+    if (is_fresh(entry, now)) {
+        read_ahead_if_due(entry, now);
+        return entry.last_good;
+    }
     // After a failed read the store is given a moment before the next one is tried.
     if (!entry.reading && now - entry.last_failure >= patience) start_read(entry, now);
     if (!entry.reading || now - entry.read_started >= patience) return entry.last_good;
