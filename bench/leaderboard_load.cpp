@@ -243,7 +243,8 @@ void page_scenarios(const std::string& store_name, const std::string& location, 
         {"json", [](int, int) { return std::string("/api.php?type=single"); }},
         {"/", [](int, int) { return std::string("/"); }},
         {"/cpu", [&](int, int) { return page_of(names / 2); }},
-        {"/cpu*", [&](int c, int n) { return page_of((c * 7919 + n * 104729) % names); }},
+        {"/cpu*",
+         [&](int c, int n) { return page_of(static_cast<int>((c * 7919LL + n * 104729LL) % names)); }},
     };
     for (const auto& page : {std::pair{"/", std::string("/")}, std::pair{"/cpu", page_of(names / 2)}}) {
         const Reply reply = one_request(target, page.second);
