@@ -10,9 +10,13 @@
 // byte every 5 s; silent connections up to the limit. An ordinary client keeps asking throughout.
 // faults: PostgreSQL stopped for 10 s under load, then SIGTERM while it is stopped; kill -9
 // during a POST burst on each store; a database that never answers at start-up.
+// pages (SQLite and PostgreSQL, 10,000 rows per run type): the web pages at 1, 8 and 64 kept-alive
+// clients: the JSON standings (for comparison), the standings page "/", one processor's page asked
+// again and again ("/cpu"), and every request another processor's page ("/cpu*", each one read from
+// the store); with the size of each page.
 // Every scenario is bounded in requests and time; nothing leaves the machine.
 //
-// Usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick] [--only load|attacks|faults]
+// Usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick] [--only load|attacks|faults|pages]
 //   --seconds S         length of each load scenario (default 3)
 //   --attack-seconds S  length of the slow-client attack and the drip flood (default 60)
 //   --quick             1,000 runs only, SQLite only, short attacks (a smoke run)
@@ -40,11 +44,14 @@
 #include <thread>
 #include <vector>
 
+#include <functional>
+
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 
 #include "bench/leaderboard_bench.h"
 #include "bench/leaderboard_scenarios.h"
+#include "server/gzip.h"
 #include "server/store.h"
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/postgres_server.h"
@@ -88,6 +95,26 @@ void load_runs(Store& store, int count) {
     }
 }
 
+// `names` processors with `runs_per_type` runs of each type, so both standings have `names` rows.
+void load_rows(Store& store, int names, int runs_per_type) {
+    std::mt19937 random(54321);
+    std::uniform_int_distribution<int> score(500, 40000);
+    std::vector<StoredRun> batch;
+    for (int name = 0; name < names; ++name) {
+        for (int i = 0; i < 2 * runs_per_type; ++i) {
+            const int threads = i % 2 == 0 ? 1 : 16;
+            batch.push_back(
+                {Submission{processor_name(name), score(random), threads, threads == 1 ? "single" : "multi"},
+                 1700000000 + name});
+        }
+        if (batch.size() >= 100000) {
+            store.add_many(batch);
+            batch.clear();
+        }
+    }
+    store.add_many(batch);
+}
+
 // ---- the load client ---------------------------------------------------------
 
 std::size_t discard(char*, std::size_t size, std::size_t count, void*) {
@@ -117,7 +144,11 @@ void set_common(CURL* curl, const Target& target, const std::string& url, bool p
     }
 }
 
-LoadResult run_load(const Target& target, bool post, int clients, bool keep_alive, double seconds) {
+// The path of a GET by client c, its n-th request; without one, the JSON standings.
+using GetPath = std::function<std::string(int c, int n)>;
+
+LoadResult run_load(const Target& target, bool post, int clients, bool keep_alive, double seconds,
+                    const GetPath& get_path = {}) {
     std::atomic<std::size_t> started{0};
     std::mutex merge;
     LoadResult total;
@@ -140,9 +171,13 @@ LoadResult run_load(const Target& target, bool post, int clients, bool keep_aliv
                     curl_easy_cleanup(curl);
                     curl = curl_easy_init();
                 }
-                std::string url = target.base_url + (post ? "/api.php" : "/api.php?type=single");
+                std::string url = target.base_url + (post       ? std::string("/api.php")
+                                                     : get_path ? get_path(c, n)
+                                                                : std::string("/api.php?type=single"));
                 if (keep_alive) curl_easy_reset(curl);
                 set_common(curl, target, url, post, body);
+                // The pages' scenarios ask as a browser does: any coding curl can decode.
+                if (get_path) curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
                 // Each client from a loopback address of its own, as separate machines would be.
                 curl_easy_setopt(curl, CURLOPT_INTERFACE, source.c_str());
                 curl_easy_setopt(curl, CURLOPT_HTTPHEADER, post ? headers : nullptr);
@@ -166,16 +201,65 @@ LoadResult run_load(const Target& target, bool post, int clients, bool keep_aliv
     return total;
 }
 
-void print_load(const std::string& store, int runs, bool post, int clients, bool keep_alive, LoadResult r,
-                double server_cpu_ms) {
+void print_load(const std::string& store, int runs, const std::string& what, int clients, bool keep_alive,
+                LoadResult r, double server_cpu_ms) {
     double p50 = percentile(r.latencies_ms, 0.50);
     double p99 = percentile(r.latencies_ms, 0.99);
     std::printf("%-10s %9d  %-4s %3d clients  %-10s %8.0f req/s  p50 %7.2f ms  p99 %7.2f ms  server CPU %.3f "
                 "ms/req  (%zu requests, %zu failed)\n",
-                store.c_str(), runs, post ? "POST" : "GET", clients, keep_alive ? "kept-alive" : "new-conn",
+                store.c_str(), runs, what.c_str(), clients, keep_alive ? "kept-alive" : "new-conn",
                 r.requests / r.seconds, p50, p99, r.requests ? server_cpu_ms / r.requests : 0.0, r.requests,
                 r.failures);
     std::fflush(stdout);
+}
+
+// The web pages against a board of 10,000 rows per run type.
+void page_scenarios(const std::string& store_name, const std::string& location, double seconds) {
+    constexpr int names = 10000;
+    constexpr int runs_per_type = 5;
+    auto load_begin = Clock::now();
+    {
+        std::unique_ptr<Store> store = open_store(location, 1000000);
+        load_rows(*store, names, runs_per_type);
+    }
+    std::printf("%s: %d rows per run type (%d runs) loaded in bulk in %.1f s\n", store_name.c_str(), names,
+                2 * names * runs_per_type, seconds_since(load_begin));
+    LeaderboardServerOptions options;
+    options.database = location;
+    LeaderboardServerProcess server(options);
+    Target target{"https://localhost:" + std::to_string(server.port()), server.ca_file()};
+
+    // A processor in the middle of the board: its page is not among the first hundred.
+    const auto page_of = [](int name) {
+        std::string cpu = processor_name(name), query;
+        for (char ch : cpu) query += ch == ' ' ? std::string("%20") : std::string(1, ch);
+        return "/cpu?type=multi&cpu=" + query;
+    };
+    const struct {
+        const char* label;
+        GetPath path;
+    } pages[] = {
+        // The JSON standings beside them, as the measure of what this machine gives now.
+        {"json", [](int, int) { return std::string("/api.php?type=single"); }},
+        {"/", [](int, int) { return std::string("/"); }},
+        {"/cpu", [&](int, int) { return page_of(names / 2); }},
+        {"/cpu*",
+         [&](int c, int n) { return page_of(static_cast<int>((c * 7919LL + n * 104729LL) % names)); }},
+    };
+    for (const auto& page : {std::pair{"/", std::string("/")}, std::pair{"/cpu", page_of(names / 2)}}) {
+        const Reply reply = one_request(target, page.second);
+        std::printf("%s: %s is %zu bytes, %zu gzipped (status %ld)\n", store_name.c_str(), page.first,
+                    reply.body.size(), gzip_compressed(reply.body).size(), reply.status);
+    }
+    for (const auto& page : pages) {
+        for (int clients : {1, 8, 64}) {
+            double cpu_before = cpu_ms(server.pid());
+            LoadResult result = run_load(target, false, clients, true, seconds, page.path);
+            print_load(store_name, names, page.label, clients, true, std::move(result),
+                       cpu_ms(server.pid()) - cpu_before);
+        }
+    }
+    server.stop();
 }
 
 Settings parse(int argc, char** argv) {
@@ -191,11 +275,11 @@ Settings parse(int argc, char** argv) {
             s.attack_seconds = 5;
         } else if (a == "--only" && i + 1 < argc &&
                    (std::string(argv[i + 1]) == "load" || std::string(argv[i + 1]) == "attacks" ||
-                    std::string(argv[i + 1]) == "faults")) {
+                    std::string(argv[i + 1]) == "faults" || std::string(argv[i + 1]) == "pages")) {
             s.only = argv[++i];
         } else {
             std::fprintf(stderr, "usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick] "
-                                 "[--only load|attacks|faults]\n");
+                                 "[--only load|attacks|faults|pages]\n");
             std::exit(2);
         }
     }
@@ -248,8 +332,8 @@ int main(int argc, char** argv) {
                         if (!settings.runs("load")) continue;
                         double cpu_before = cpu_ms(server.pid());
                         LoadResult result = run_load(target, post, clients, keep_alive, settings.seconds);
-                        print_load(store_name, runs, post, clients, keep_alive, std::move(result),
-                                   cpu_ms(server.pid()) - cpu_before);
+                        print_load(store_name, runs, post ? "POST" : "GET", clients, keep_alive,
+                                   std::move(result), cpu_ms(server.pid()) - cpu_before);
                     }
                 }
             }
@@ -262,6 +346,17 @@ int main(int argc, char** argv) {
                 attacked = true;
             }
             server.stop();
+        }
+    }
+    if (settings.runs("pages")) {
+        for (const std::string& store_name : stores) {
+            TempDir dir;
+            std::string location = dir.file("pages.db");
+            if (store_name == "PostgreSQL") {
+                if (!postgres) postgres = std::make_unique<PostgresServer>(/*durable=*/true);
+                location = postgres->create_database();
+            }
+            page_scenarios(store_name, location, settings.seconds);
         }
     }
     if (settings.runs("faults")) {

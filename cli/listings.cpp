@@ -4,6 +4,7 @@
 
 #include "base/run_kind.h"
 #include "history/history_report.h"
+#include "net/leaderboard_page.h"
 #include "net/printable_text.h"
 #include "sysinfo/system_info_rows.h"
 
@@ -76,5 +77,13 @@ std::string standings_listing(const std::string& title, const std::vector<Leader
         text += line;
     }
     if (own_shown) text += "  > your processor\n";
+    return text;
+}
+
+std::string web_page_listing(const LeaderboardSetting& setting) {
+    const LeaderboardPage page = leaderboard_page(setting);
+    if (page.url.empty()) return {};
+    std::string text = "\nOn the web: " + page.url + "\n";
+    if (!page.note.empty()) text += "  " + page.note + "\n";
     return text;
 }

@@ -30,3 +30,7 @@ std::string history_save_line(const HistoryStore& history);
 // mark explained. Why the fetch failed when it did; "No runs yet" for a leaderboard without any.
 std::string standings_listing(const std::string& title, const std::vector<LeaderboardEntry>& standings,
                               const FetchOutcome& outcome, const std::string& own_cpu);
+
+// Under the standings: the address of the leaderboard's web page, and for a leaderboard whose
+// certificate a browser does not know, how to trust it. Nothing without a leaderboard.
+std::string web_page_listing(const LeaderboardSetting& setting);

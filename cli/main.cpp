@@ -51,6 +51,7 @@ int show_leaderboard(const LeaderboardSetting& leaderboard) {
     std::fputs("\n", stdout);
     std::fputs(standings_listing("Multi-Core", client.standings(RunKind::Multi), multi, own_cpu).c_str(),
                stdout);
+    std::fputs(web_page_listing(leaderboard).c_str(), stdout);
     return single.error.empty() && multi.error.empty() ? exit_ok : exit_run_failed;
 }
 

@@ -13,7 +13,7 @@ run_packages=(
   build-essential cmake pkg-config
   nlohmann-json3-dev libcurl4-openssl-dev libssl-dev
   libsqlite3-dev libpq-dev
-  libmicrohttpd-dev libgnutls28-dev libicu-dev
+  libmicrohttpd-dev libgnutls28-dev libicu-dev zlib1g-dev
   libstb-dev libfontconfig-dev fonts-dejavu-core
   libpci-dev pci.ids
   libimgui-dev libglfw3-dev libgl-dev
@@ -23,12 +23,14 @@ run_packages=(
 package_packages=(dpkg-dev file)
 # The tests and benchmarks: GoogleTest and Google Benchmark, a PostgreSQL for the server's tests,
 # clang for the fuzz targets (libFuzzer),
-# a virtual display and X tools for the window's, what the package install test uses, and the
+# a virtual display and X tools for the window's, a real browser for the leaderboard's pages and a
+# reverse proxy for the README's proxy set-up, what the package install test uses, and the
 # Windows build: MinGW-w64, GoogleTest's sources and Wine (dpkg-dev above also unpacks Dear ImGui's
 # source package, scripts/imgui-source.sh).
 test_packages=(
   libgtest-dev libbenchmark-dev postgresql clang
   libx11-dev xvfb xauth xdotool imagemagick
+  chromium nginx-light
   desktop-file-utils adduser curl
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64
   wixl msitools zip unzip  # the Windows installer and the portable archive (scripts/package-windows.sh)

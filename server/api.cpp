@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "server/log.h"
+#include "server/pages.h"
 #include "server/store.h"
 #include "server/store_workers.h"
 #include "server/submission.h"
@@ -86,8 +87,14 @@ struct Api::PendingSubmission {
     }
 };
 
+Api::Api(Store& store, StoreWorkers& workers, Timer& timer)
+    : store_(store), workers_(workers), timer_(timer), standings_(store, workers, timer),
+      pages_(std::make_unique<Pages>(store, workers, timer, standings_)) {}
+
+Api::~Api() = default;
+
 std::optional<ApiReply> Api::handle(const ApiRequest& request, Respond respond) {
-    if (request.path != api_path) return error_reply(404, reason_for(404));
+    if (request.path != api_path) return pages_->handle(request, std::move(respond));
     if (request.method == "GET" || request.method == "HEAD")
         return get_standings(request, std::move(respond));
     if (request.method == "POST") return post_submission(request, std::move(respond));

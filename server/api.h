@@ -2,12 +2,16 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "server/standings_cache.h"
 
+class Pages;
 class Store;
 class StoreWorkers;
 class Timer;
@@ -20,14 +24,18 @@ struct ApiRequest {
     std::string_view method;
     std::string_view path;
     std::optional<std::string> type;  // the query parameter "type"
+    std::optional<std::string> cpu;   // the query parameter "cpu" (a processor's page)
+    bool accepts_gzip = false;        // Accept-Encoding takes gzip (for the standings page)
     std::string_view body;
     std::string remote_address;
 };
 
 struct ApiReply {
     int status = 200;
-    std::string body;         // always JSON
-    std::string allow;        // the Allow header of a 405, else empty
+    std::string body;  // JSON, or a page's HTML
+    std::string content_type = "application/json";
+    std::vector<std::pair<std::string, std::string>> headers;  // more headers (a page's)
+    std::string allow;                                         // the Allow header of a 405, else empty
     std::string retry_after;  // the Retry-After header of a 429 or 503, else empty
     std::string age;          // the Age header of the standings: seconds since they were read
     // Whether a submission was stored is not known (the database stopped answering
@@ -40,13 +48,14 @@ struct ApiReply {
 using Respond = std::function<void(ApiReply)>;
 
 // The leaderboard on "/api.php": GET the standings of a run type, POST a submission;
-// JSON error bodies for every other outcome. Free of any HTTP library. The store is
-// only ever called on the workers, never on the caller's thread. Safe to call from
-// several threads; store, workers and timer must outlive it.
+// JSON error bodies for every other outcome. Every other path goes to the web pages
+// (Pages). Free of any HTTP library. The store is only ever called on the workers,
+// never on the caller's thread. Safe to call from several threads; store, workers and
+// timer must outlive it.
 class Api {
 public:
-    Api(Store& store, StoreWorkers& workers, Timer& timer)
-        : store_(store), workers_(workers), timer_(timer), standings_(store, workers, timer) {}
+    Api(Store& store, StoreWorkers& workers, Timer& timer);
+    ~Api();
 
     // Reads the standings once at start-up (on the caller's thread); throws StoreError.
     void fill_standings() { standings_.fill(); }
@@ -67,6 +76,7 @@ private:
     StoreWorkers& workers_;
     Timer& timer_;
     StandingsCache standings_;
+    std::unique_ptr<Pages> pages_;
 };
 
 // {"error":"..."} with the status.

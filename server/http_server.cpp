@@ -18,6 +18,7 @@
 
 #include "server/api.h"
 #include "server/connection_guard.h"
+#include "server/gzip.h"
 #include "server/log.h"
 #include "server/request_head.h"
 
@@ -128,7 +129,9 @@ MHD_Result send_reply(const Context& context, MHD_Connection* connection, const 
     MHD_Response* response = MHD_create_response_from_buffer(
         reply.body.size(), const_cast<char*>(reply.body.data()), MHD_RESPMEM_MUST_COPY);
     if (!response) return MHD_NO;
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "application/json");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.content_type.c_str());
+    for (const auto& [name, value] : reply.headers)
+        MHD_add_response_header(response, name.c_str(), value.c_str());
     if (!reply.allow.empty()) MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, reply.allow.c_str());
     if (!reply.retry_after.empty()) {
         MHD_add_response_header(response, MHD_HTTP_HEADER_RETRY_AFTER, reply.retry_after.c_str());
@@ -214,6 +217,16 @@ MHD_Result on_request(void* context_pointer, MHD_Connection* connection, const c
         if (const char* type = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "type")) {
             request.type = type;
         }
+        // With its length: a name with a NUL byte in it is refused, never cut short.
+        const char* cpu = nullptr;
+        std::size_t cpu_bytes = 0;
+        if (MHD_lookup_connection_value_n(connection, MHD_GET_ARGUMENT_KIND, "cpu", 3, &cpu, &cpu_bytes) ==
+                MHD_YES &&
+            cpu) {
+            request.cpu = std::string(cpu, cpu_bytes);
+        }
+        request.accepts_gzip = accepts_gzip(
+            MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_ACCEPT_ENCODING));
         request.body = state.body;
         request.remote_address = client_address(context, connection);
         state.connection = connection;

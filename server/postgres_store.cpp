@@ -88,6 +88,8 @@ const char* const store_incoming =
 
 const char* const standings = "SELECT cpu_name, avg_score, runs FROM standings_totals WHERE type = $1"
                               " ORDER BY avg_score DESC, cpu_name ASC LIMIT $2";
+const char* const processor_row =
+    "SELECT cpu_name, avg_score, runs FROM standings_totals WHERE type = $1 AND cpu_key = $2";
 const char* const runs_after = "SELECT id, cpu_name, type, score, threads, submitted_at FROM submissions"
                                " WHERE id > $1 ORDER BY id LIMIT $2";
 const char* const run_count = "SELECT COUNT(*) FROM submissions";
@@ -374,6 +376,16 @@ std::vector<StandingsRow> PostgresStore::standings(std::string_view type, Deadli
             {PQgetvalue(rows.get(), i, 0), integer_at(rows.get(), i, 1), integer_at(rows.get(), i, 2)});
     }
     return out;
+}
+
+std::optional<StandingsRow> PostgresStore::processor_row(std::string_view type, std::string_view cpu_key,
+                                                         Deadline deadline) {
+    Lease c(*this, deadline);
+    PgResult rows =
+        c->query("processor row", sql::processor_row, {std::string(type), std::string(cpu_key)}, deadline);
+    if (PQntuples(rows.get()) == 0) return std::nullopt;
+    return StandingsRow{PQgetvalue(rows.get(), 0, 0), integer_at(rows.get(), 0, 1),
+                        integer_at(rows.get(), 0, 2)};
 }
 
 bool PostgresStore::allow_submission(const std::string& address, Deadline deadline) {

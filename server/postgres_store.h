@@ -35,6 +35,8 @@ public:
     std::int64_t run_count() override;
     std::vector<StandingsRow> standings(std::string_view type,
                                         Deadline deadline = store_call_deadline()) override;
+    std::optional<StandingsRow> processor_row(std::string_view type, std::string_view cpu_key,
+                                              Deadline deadline = store_call_deadline()) override;
     bool allow_submission(const std::string& address, Deadline deadline = store_call_deadline()) override;
     void interrupt() override;
 

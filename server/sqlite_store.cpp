@@ -58,6 +58,8 @@ const char* const add_to_totals =
     " runs = runs + 1, avg_score = (score_sum + excluded.score_sum) / (runs + 1)";
 const char* const standings = "SELECT cpu_name, avg_score, runs FROM standings_totals WHERE type = ?1"
                               " ORDER BY avg_score DESC, cpu_name ASC LIMIT ?2";
+const char* const processor_row =
+    "SELECT cpu_name, avg_score, runs FROM standings_totals WHERE type = ?1 AND cpu_key = ?2";
 const char* const all_runs =
     "SELECT cpu_name, type, score, threads, submitted_at FROM submissions ORDER BY id";
 const char* const run_count = "SELECT COUNT(*) FROM submissions";
@@ -164,6 +166,7 @@ SqliteStore::SqliteStore(const std::string& path, int per_minute) : limiter_(per
         insert_run_ = prepare(sql::insert_run);
         add_to_totals_ = prepare(sql::add_to_totals);
         standings_ = prepare(sql::standings);
+        processor_row_ = prepare(sql::processor_row);
     } catch (const StoreError& e) {
         close();
         throw StoreError("cannot use " + path + ": " + e.what());
@@ -178,7 +181,8 @@ SqliteStore::~SqliteStore() {
 }
 
 void SqliteStore::close() {
-    for (sqlite3_stmt* s : {begin_, commit_, rollback_, insert_run_, add_to_totals_, standings_}) {
+    for (sqlite3_stmt* s :
+         {begin_, commit_, rollback_, insert_run_, add_to_totals_, standings_, processor_row_}) {
         sqlite3_finalize(s);
     }
     sqlite3_close(db_);
@@ -375,6 +379,19 @@ std::vector<StandingsRow> SqliteStore::standings(std::string_view type, Deadline
                         sqlite3_column_int64(standings_, 2)});
     }
     return rows;
+}
+
+std::optional<StandingsRow> SqliteStore::processor_row(std::string_view type, std::string_view cpu_key,
+                                                       Deadline deadline) {
+    Turn turn(*this, deadline);
+    StatementUse use(processor_row_);
+    sqlite3_bind_text(processor_row_, 1, type.data(), static_cast<int>(type.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(processor_row_, 2, cpu_key.data(), static_cast<int>(cpu_key.size()), SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(processor_row_);
+    if (rc == SQLITE_DONE) return std::nullopt;
+    if (rc != SQLITE_ROW) fail("processor row");
+    return StandingsRow{column_text(processor_row_, 0), sqlite3_column_int64(processor_row_, 1),
+                        sqlite3_column_int64(processor_row_, 2)};
 }
 
 bool SqliteStore::allow_submission(const std::string& address, Deadline) {

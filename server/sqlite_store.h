@@ -30,6 +30,8 @@ public:
     std::int64_t run_count() override;
     std::vector<StandingsRow> standings(std::string_view type,
                                         Deadline deadline = store_call_deadline()) override;
+    std::optional<StandingsRow> processor_row(std::string_view type, std::string_view cpu_key,
+                                              Deadline deadline = store_call_deadline()) override;
     bool allow_submission(const std::string& address, Deadline deadline = store_call_deadline()) override;
     void interrupt() override;
 
@@ -61,5 +63,6 @@ private:
     sqlite3_stmt* insert_run_ = nullptr;
     sqlite3_stmt* add_to_totals_ = nullptr;
     sqlite3_stmt* standings_ = nullptr;
+    sqlite3_stmt* processor_row_ = nullptr;
     RateLimiter limiter_;
 };

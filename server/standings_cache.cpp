@@ -16,17 +16,27 @@ std::int64_t clamp_to_int32(std::int64_t value) {
     return std::min<std::int64_t>(value, std::numeric_limits<std::int32_t>::max());
 }
 
+// The standings of a type as read now; the time is taken before the read, so a run stored during
+// it is never hidden for longer than the lifetime.
+Standings read_standings(Store& store, std::string_view type) {
+    const StandingsCache::Clock::time_point started = StandingsCache::Clock::now();
+    auto rows =
+        std::make_shared<const std::vector<PageRow>>(read_page_rows(store, type, store_call_deadline()));
+    return {std::make_shared<const std::string>(standings_json(*rows)), std::move(rows), started};
+}
+
 }  // namespace
 
-std::string standings_json(Store& store, std::string_view type, Deadline deadline) {
-    nlohmann::json rows = nlohmann::json::array();
-    for (const StandingsRow& row : store.standings(type, deadline)) {
-        rows.push_back({{"cpu", row.cpu},
+std::string standings_json(const std::vector<PageRow>& rows) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const PageRow& page_row : rows) {
+        const StandingsRow& row = page_row.row;
+        list.push_back({{"cpu", row.cpu},
                         {"avg_score", clamp_to_int32(row.avg_score)},
                         {"runs", clamp_to_int32(row.runs)}});
     }
     // Names in the store are checked UTF-8; "replace" only guards a hand-edited database.
-    return nlohmann::json{{"leaderboard", std::move(rows)}}.dump(-1, ' ', false,
+    return nlohmann::json{{"leaderboard", std::move(list)}}.dump(-1, ' ', false,
                                                                  nlohmann::json::error_handler_t::replace);
 }
 
@@ -42,10 +52,9 @@ struct StandingsCache::Waiter {
 
 void StandingsCache::fill() {
     for (Entry* entry : {&single_, &multi_}) {
-        const Clock::time_point started = Clock::now();
-        auto body = std::make_shared<const std::string>(standings_json(store_, entry->type));
+        Standings read = read_standings(store_, entry->type);
         std::lock_guard lock(entry->mutex);
-        entry->last_good = {std::move(body), started};
+        entry->last_good = std::move(read);
         entry->last_good_generation = entry->generation;
     }
 }
@@ -55,18 +64,29 @@ bool StandingsCache::is_fresh(const Entry& entry, Clock::time_point now) {
            now - entry.last_good.read_at < lifetime;
 }
 
+void StandingsCache::read_ahead_if_due(Entry& entry, Clock::time_point now) {
+    if (!entry.reading && now - entry.last_good.read_at >= read_ahead &&
+        now - entry.last_failure >= patience) {
+        start_read(entry, now);
+    }
+}
+
 std::optional<Standings> StandingsCache::fresh(std::string_view type, Clock::time_point now) {
     Entry& entry = entry_for(type);
     std::lock_guard lock(entry.mutex);
-    if (is_fresh(entry, now)) return entry.last_good;
-    return std::nullopt;
+    if (!is_fresh(entry, now)) return std::nullopt;
+    read_ahead_if_due(entry, now);
+    return entry.last_good;
 }
 
 std::optional<Standings> StandingsCache::get(std::string_view type, std::function<void(Standings)> later,
                                              Clock::time_point now) {
     Entry& entry = entry_for(type);
     std::lock_guard lock(entry.mutex);
-    if (is_fresh(entry, now)) return entry.last_good;
+    if (is_fresh(entry, now)) {
+        read_ahead_if_due(entry, now);
+        return entry.last_good;
+    }
     // After a failed read the store is given a moment before the next one is tried.
     if (!entry.reading && now - entry.last_failure >= patience) start_read(entry, now);
     if (!entry.reading || now - entry.read_started >= patience) return entry.last_good;
@@ -105,12 +125,9 @@ void StandingsCache::read(Entry& entry) {
         std::lock_guard lock(entry.mutex);
         generation = entry.generation;
     }
-    // The time is taken before the read, so a run stored during it is never hidden for
-    // longer than the lifetime.
-    const Clock::time_point started = Clock::now();
-    std::shared_ptr<const std::string> body;
+    Standings read;
     try {
-        body = std::make_shared<const std::string>(standings_json(store_, entry.type));
+        read = read_standings(store_, entry.type);
     } catch (const StoreError&) {
         read_failed(entry);
         return;
@@ -119,7 +136,7 @@ void StandingsCache::read(Entry& entry) {
     {
         std::lock_guard lock(entry.mutex);
         if (generation >= entry.last_good_generation) {
-            entry.last_good = {body, started};
+            entry.last_good = read;
             entry.last_good_generation = generation;
         }
         entry.reading = false;
@@ -131,7 +148,7 @@ void StandingsCache::read(Entry& entry) {
         entry.waiters = std::move(still_waiting);
         if (!entry.waiters.empty()) start_read(entry, Clock::now());
     }
-    for (auto& waiter : answered) waiter->answer_once({body, started});
+    for (auto& waiter : answered) waiter->answer_once(read);
 }
 
 void StandingsCache::read_failed(Entry& entry) {

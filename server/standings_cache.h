@@ -9,27 +9,32 @@
 #include <string_view>
 #include <vector>
 
+#include "server/page_data.h"
 #include "server/store.h"
 
 class StoreWorkers;
 class Timer;
 
-// A standings reply and when it was read from the store. No body when the store has
-// never answered.
+// A standings reply, the rows it was made from (for the web pages) and when they were read from
+// the store. No body and no rows when the store has never answered.
 struct Standings {
     std::shared_ptr<const std::string> body;
+    std::shared_ptr<const std::vector<PageRow>> rows;
     std::chrono::steady_clock::time_point read_at{};
 };
 
 // The JSON replies of the two standings. A reply is kept for about a second: under load
 // the store is read at most once a second per type and process, and a run stored by
 // this process shows in its next reply (other processes show it within the second).
-// Reads happen on the store's workers. A request waits for a fresh read at most
-// `patience`; while the store is slow or down it gets the last good reply at once.
+// Reads happen on the store's workers. A request in the last part of a reply's lifetime
+// starts the next read without waiting for it, so that under steady load requests rarely
+// find the reply expired; one that does waits for a fresh read at most `patience`; while
+// the store is slow or down it gets the last good reply at once.
 class StandingsCache {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr auto lifetime = std::chrono::seconds(1);
+    static constexpr auto read_ahead = std::chrono::milliseconds(800);
     static constexpr auto patience = std::chrono::seconds(1);
 
     StandingsCache(Store& store, StoreWorkers& workers, Timer& timer)
@@ -68,6 +73,7 @@ private:
 
     Entry& entry_for(std::string_view type) { return type == "single" ? single_ : multi_; }
     static bool is_fresh(const Entry& entry, Clock::time_point now);  // with entry.mutex held
+    void read_ahead_if_due(Entry& entry, Clock::time_point now);      // with entry.mutex held
     void start_read(Entry& entry, Clock::time_point now);             // with entry.mutex held
     void read(Entry& entry);
     void read_failed(Entry& entry);
@@ -79,5 +85,5 @@ private:
     Entry multi_{"multi"};
 };
 
-// {"leaderboard":[{"cpu":...,"avg_score":...,"runs":...},...]} of the store's rows.
-std::string standings_json(Store& store, std::string_view type, Deadline deadline = store_call_deadline());
+// {"leaderboard":[{"cpu":...,"avg_score":...,"runs":...},...]} of the rows.
+std::string standings_json(const std::vector<PageRow>& rows);

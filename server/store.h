@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -81,6 +82,11 @@ public:
     // max_standings_rows.
     virtual std::vector<StandingsRow> standings(std::string_view type,
                                                 Deadline deadline = store_call_deadline()) = 0;
+
+    // The row of one processor, by its key (cpu_name_key), whether or not it is among the first
+    // max_standings_rows; nothing when the run type has no such row. Reads that one row.
+    virtual std::optional<StandingsRow> processor_row(std::string_view type, std::string_view cpu_key,
+                                                      Deadline deadline = store_call_deadline()) = 0;
 
     // Counts one submission attempt from the address and says whether it stays
     // within the limit per sliding minute. Refused attempts are not counted.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "sysinfo/system_info.h"
 #include "ui/cpu_monitor.h"
 #include "ui/gpu_backend.h"
+#include "ui/open_in_browser.h"
 #include "ui/preview_upload.h"
 #include "verify/image_verdict.h"
 
@@ -49,6 +51,10 @@ struct AppState {
     float dpi_scale = 1.0f;
     CpuMonitor cpu_monitor;
     LeaderboardClient leaderboard_client;
+    // Hands the leaderboard's page to the desktop's browser; tests put a recorder here. Returns why
+    // it did not, kept for the Leaderboard tab to show.
+    std::function<std::string(const std::string&)> open_url = open_in_browser;
+    std::string browser_problem;
 
     // The verdict on the image of the run collected last (within "Run Both", a
     // wrong image of its first run stays); Unchecked until then.

@@ -5,6 +5,7 @@
 #include "base/run_kind.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
+#include "ui/leaderboard_page_link.h"
 #include "ui/leaderboard_status.h"
 #include "ui/wrapped_text.h"
 
@@ -52,11 +53,13 @@ void draw_leaderboard_panel(AppState& app) {
     const std::string shown_above = status.shown ? status.text : std::string();
     if (ImGui::BeginTabBar("##lb_type")) {
         if (ImGui::BeginTabItem("Single-Core")) {
+            draw_leaderboard_page_link(app, RunKind::Single);
             draw_standings_table(client.standings(RunKind::Single), client.fetch_outcome(RunKind::Single),
                                  app, "##lb_single", shown_above);
             ImGui::EndTabItem();
         }
         if (ImGui::BeginTabItem("Multi-Core")) {
+            draw_leaderboard_page_link(app, RunKind::Multi);
             draw_standings_table(client.standings(RunKind::Multi), client.fetch_outcome(RunKind::Multi), app,
                                  "##lb_multi", shown_above);
             ImGui::EndTabItem();

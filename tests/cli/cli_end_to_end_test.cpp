@@ -305,6 +305,11 @@ TEST_F(CliEndToEnd, LeaderboardShowsTheStandingsOrWhyNot) {
     EXPECT_NE(shown.out.find(">    1  " + own), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("> your processor"), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("Multi-Core\n  No runs yet\n"), std::string::npos) << shown.out;
+    // The page's address under the tables; the test server's CA is no browser's.
+    EXPECT_NE(shown.out.find("\nOn the web: https://" + server.host() + ":" + std::to_string(server.port()) +
+                             "/\n  A browser does not know"),
+              std::string::npos)
+        << shown.out;
 
     setenv("VORNMARK_LEADERBOARD_URL", ("https://" + server.host() + ":1").c_str(), 1);
     const Outcome unreachable = run({"--leaderboard"});

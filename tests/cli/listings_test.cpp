@@ -60,6 +60,24 @@ TEST(Listings, StandingsMarkOnlyTheOwnProcessorExactly) {
               std::string::npos);
 }
 
+// The web page's address under the tables; for a leaderboard checked against a CA file of its own,
+// how to trust its certificate in a browser.
+TEST(Listings, WebPageAddressUnderTheTables) {
+    const LeaderboardSetting plain =
+        choose_leaderboard_setting({flag_source({"https://bench.example.org:8443", std::nullopt})});
+    EXPECT_EQ(web_page_listing(plain), "\nOn the web: https://bench.example.org:8443/\n");
+    LeaderboardSetting own_ca = plain;
+    own_ca.endpoint.ca_file = "/tmp/local/cert.pem";
+    EXPECT_EQ(
+        web_page_listing(own_ca).rfind("\nOn the web: https://bench.example.org:8443/\n  A browser does not "
+                                       "know this leaderboard's certificate (/tmp/local/cert.pem)",
+                                       0),
+        0u)
+        << web_page_listing(own_ca);
+    const LeaderboardSetting refused = choose_leaderboard_setting({flag_source({"http://x", std::nullopt})});
+    EXPECT_EQ(web_page_listing(refused), "");
+}
+
 // What a run type's section says when there are no rows to show.
 TEST(Listings, StandingsWithoutRowsSayWhy) {
     struct Case {

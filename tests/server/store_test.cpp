@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "server/cpu_name.h"
 #include "server/postgres_store.h"
 #include "server/sqlite_store.h"
 #include "tests/server/store_fixture.h"
@@ -89,6 +90,26 @@ TEST_P(EveryStore, StandingsStopAtAHundredRows) {
     ASSERT_EQ(rows.size(), 100u);
     EXPECT_EQ(rows.front().cpu, "CPU 101");
     EXPECT_EQ(rows.back().cpu, "CPU 2");  // the weakest one is cut
+}
+
+TEST_P(EveryStore, OneProcessorsRowIsFoundByItsKeyBeyondTheFirstHundred) {
+    auto store = open();
+    std::vector<StoredRun> runs;
+    for (int i = 1; i <= 101; ++i) runs.push_back({run("CPU " + std::to_string(i), i * 10), 0});
+    runs.push_back({run("Caf\xC3\xA9 CPU", 300, "multi"), 0});
+    store->add_many(runs);
+
+    std::optional<StandingsRow> weakest = store->processor_row("single", cpu_name_key("CPU 1"));
+    ASSERT_TRUE(weakest);
+    EXPECT_EQ(weakest->cpu, "CPU 1");
+    EXPECT_EQ(weakest->avg_score, 10);
+    EXPECT_EQ(weakest->runs, 1);
+    // A look-alike spelling finds the row under its first spelling; the other type has none.
+    std::optional<StandingsRow> cafe = store->processor_row("multi", cpu_name_key("Cafe\xCC\x81 CPU"));
+    ASSERT_TRUE(cafe);
+    EXPECT_EQ(cafe->cpu, "Caf\xC3\xA9 CPU");
+    EXPECT_FALSE(store->processor_row("single", cpu_name_key("Caf\xC3\xA9 CPU")));
+    EXPECT_FALSE(store->processor_row("single", cpu_name_key("CPU 102")));
 }
 
 TEST_P(EveryStore, BulkAndSingleRunsAddUpAndSurviveReopening) {

@@ -91,6 +91,8 @@ TestReply TestHttpSession::send(const TestRequest& request) {
     } else if (request.method == "POST") {
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request.body.data());
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+    } else if (request.method == "HEAD") {
+        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     } else if (request.method != "GET") {
         curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, request.method.c_str());
     }

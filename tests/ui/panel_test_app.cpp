@@ -84,7 +84,8 @@ bool frames_until(GuiTestContext& gui, const std::function<void()>& draw, const 
 
 void TileGate::hold(void* context, const Tile&, std::uint8_t*, std::int32_t) {
     auto* gate = static_cast<TileGate*>(context);
-    if (++gate->tiles_ > gate->free_tiles_) wait_until([gate] { return gate->open_.load(); });
+    const int number = ++gate->tiles_;
+    wait_until([gate, number] { return gate->open_ || number <= gate->free_tiles_; });
 }
 
 std::function<void()> window_frame(AppState& app) {

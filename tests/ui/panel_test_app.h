@@ -37,18 +37,20 @@ std::unique_ptr<AppState> make_test_app(const TempDir& dir, const HttpEndpoint& 
 // in a column of the main layout; the result is a frame's draw callback.
 std::function<void()> in_window(ImVec2 size, std::function<void()> draw);
 
-// A tile hook that holds every tile after the first `free_tiles` until open() (or its
-// destruction): a run is then surely still going where a test needs it to be.
+// A tile hook that holds every tile after the first `free_tiles` until let_through() frees more
+// or open() (or its destruction) frees all: a run is then surely still going where a test needs it
+// to be.
 class TileGate {
 public:
     explicit TileGate(int free_tiles) : free_tiles_(free_tiles) {}
     ~TileGate() { open(); }
     void install(RunController& runs) { runs.set_tile_hook(&TileGate::hold, this); }
+    void let_through(int more) { free_tiles_ += more; }
     void open() { open_ = true; }
 
 private:
     static void hold(void* context, const Tile& tile, std::uint8_t* pixels, std::int32_t image_width);
-    const int free_tiles_;
+    std::atomic<int> free_tiles_;
     std::atomic<int> tiles_{0};
     std::atomic<bool> open_{false};
 };

@@ -14,7 +14,7 @@ TEST(PreviewUpload, FreshTextureWithTheWholeImageOnceThenOnlyNewTilesAtMostThirt
     RunController runs;
     FakeGpuBackend gpu;
     PreviewUploads uploads;
-    TileGate gate(2);  // two tiles, then the run waits mid-way
+    TileGate gate(0);  // no tile finishes before the whole image goes up
     gate.install(runs);
     const BenchmarkConfig config = clipped_config();
     double now = 100.0;
@@ -26,6 +26,7 @@ TEST(PreviewUpload, FreshTextureWithTheWholeImageOnceThenOnlyNewTilesAtMostThirt
     EXPECT_EQ(gpu.created, (std::vector<FakeGpuBackend::Size>{{config.width, config.height}}));
     EXPECT_EQ(gpu.uploads, 1) << "the run begins with the whole (empty) image";
 
+    gate.let_through(2);  // two tiles, then the run waits mid-way
     ASSERT_TRUE(wait_until([&] { return runs.poll().progress.tiles_done >= 2; }));
     // Within a thirtieth of a second of the last upload nothing is copied.
     EXPECT_EQ(upload_preview(uploads, runs, gpu, now + 0.02), 0);

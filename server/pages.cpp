@@ -1,0 +1,276 @@
+#include "server/pages.h"
+
+#include <atomic>
+#include <functional>
+
+#include "server/cpu_name.h"
+#include "server/gzip.h"
+#include "server/log.h"
+#include "server/page_assets.h"
+#include "server/page_data.h"
+#include "server/pages_html.h"
+#include "server/standings_cache.h"
+#include "server/store.h"
+#include "server/store_workers.h"
+#include "server/submission.h"
+#include "server/timer.h"
+
+namespace {
+
+const char* reason_phrase(int status) {
+    switch (status) {
+    case 400:
+        return "Bad Request";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return status >= 500 ? "Server Error" : "Refused";
+    }
+}
+
+std::string age_of(std::chrono::steady_clock::time_point read_at) {
+    const auto age = std::chrono::steady_clock::now() - read_at;
+    return std::to_string(
+        std::max<long long>(0, std::chrono::duration_cast<std::chrono::seconds>(age).count()));
+}
+
+ApiReply unavailable_page() {
+    ApiReply reply = error_page_reply(503, "The leaderboard's database is not answering; try again shortly.");
+    reply.retry_after = std::to_string(store_call_timeout.count());
+    return reply;
+}
+
+// Waits for both standings, either of which may come later from another thread; the reply is
+// made once, by whichever arrival completes the pair.
+struct BothStandings {
+    std::mutex mutex;
+    Standings got[2];
+    int missing = 2;
+    bool deferred = false;  // the request was set aside: the last arrival answers it
+    std::function<ApiReply(const Standings&, const Standings&)> make;
+    Respond respond;
+
+    void arrive(int index, Standings standings) {
+        std::unique_lock lock(mutex);
+        got[index] = std::move(standings);
+        if (--missing == 0 && deferred) {
+            lock.unlock();
+            respond(make(got[0], got[1]));
+        }
+    }
+    // After both requests were made: the reply now, or nothing when it comes later.
+    std::optional<ApiReply> settle() {
+        std::unique_lock lock(mutex);
+        if (missing > 0) {
+            deferred = true;
+            return std::nullopt;
+        }
+        lock.unlock();
+        return make(got[0], got[1]);
+    }
+};
+
+}  // namespace
+
+// One processor's page from the moment it is set aside until it is answered, by the worker that
+// reads it or by the timer that gives up on it, whichever comes first.
+struct Pages::PendingPage {
+    std::atomic<bool> answered{false};
+    Respond respond;
+    Timer::Task give_up;
+
+    bool claim() { return !answered.exchange(true); }
+};
+
+ApiReply page_reply(int status, std::string html) {
+    ApiReply reply;
+    reply.status = status;
+    reply.body = std::move(html);
+    reply.content_type = "text/html; charset=utf-8";
+    reply.headers = {{"Content-Security-Policy", content_security_policy()},
+                     {"X-Content-Type-Options", "nosniff"},
+                     {"Referrer-Policy", "no-referrer"},
+                     {"Cache-Control", status == 200 ? "public, max-age=1" : "no-store"}};
+    return reply;
+}
+
+ApiReply error_page_reply(int status, std::string_view message) {
+    return page_reply(status, error_page_html(status, reason_phrase(status), message));
+}
+
+std::optional<ApiReply> Pages::handle(const ApiRequest& request, Respond respond) {
+    const bool standings = request.path == "/";
+    const bool processor = request.path == "/cpu";
+    if (!standings && !processor) return error_page_reply(404, "There is no page at this address.");
+    if (request.method != "GET" && request.method != "HEAD") {
+        ApiReply reply = error_page_reply(405, "A page can only be read (GET or HEAD).");
+        reply.allow = "GET, HEAD";
+        return reply;
+    }
+    if (standings) return standings_page(request.accepts_gzip, std::move(respond));
+    return processor_page(request, std::move(respond));
+}
+
+std::optional<ApiReply> Pages::standings_page(bool gzip, Respond respond) {
+    auto both = std::make_shared<BothStandings>();
+    both->make = [this, gzip](const Standings& single, const Standings& multi) {
+        return standings_reply(single, multi, gzip);
+    };
+    both->respond = std::move(respond);
+    for (int i = 0; i < 2; ++i) {
+        std::optional<Standings> now = standings_.get(i == 0 ? "single" : "multi",
+                                                      [both, i](Standings later) { both->arrive(i, later); });
+        if (now) both->arrive(i, std::move(*now));
+    }
+    return both->settle();
+}
+
+ApiReply Pages::standings_reply(const Standings& single, const Standings& multi, bool gzip) {
+    if (!single.rows || !multi.rows) return unavailable_page();
+    std::shared_ptr<const std::string> html, compressed;
+    {
+        // Made once per change of the standings (at most about once a second), however many
+        // requests wait for it: the first makes it while the others wait here, then take it.
+        std::lock_guard lock(standings_mutex_);
+        if (single.body != made_from_single_ || multi.body != made_from_multi_) {
+            standings_html_ =
+                std::make_shared<const std::string>(standings_page_html(*single.rows, *multi.rows));
+            standings_gzip_ = std::make_shared<const std::string>(gzip_compressed(*standings_html_));
+            made_from_single_ = single.body;
+            made_from_multi_ = multi.body;
+        }
+        html = standings_html_;
+        compressed = standings_gzip_;
+    }
+    ApiReply reply = page_reply(200, gzip ? *compressed : *html);
+    if (gzip) reply.headers.emplace_back("Content-Encoding", "gzip");
+    reply.headers.emplace_back("Vary", "Accept-Encoding");
+    reply.age = age_of(std::min(single.read_at, multi.read_at));
+    return reply;
+}
+
+std::optional<ApiReply> Pages::processor_page(const ApiRequest& request, Respond respond) {
+    if (request.type != "single" && request.type != "multi") {
+        return error_page_reply(
+            400, "The address needs type=single or type=multi, as in /cpu?type=single&cpu=NAME.");
+    }
+    if (!request.cpu || request.cpu->empty()) {
+        return error_page_reply(400,
+                                "The address needs the processor's name, as in /cpu?type=single&cpu=NAME.");
+    }
+    // The name is taken as a submission's is, so that it finds the row its runs count toward.
+    const std::string& sent = *request.cpu;
+    if (!is_valid_utf8(sent) || has_control_characters(sent)) {
+        return error_page_reply(400, "A processor's name is UTF-8 text without control characters.");
+    }
+    std::string canonical = canonical_cpu_name(sent);
+    if (canonical.empty() || canonical.size() > max_cpu_name_bytes ||
+        !cpu_name_rule_broken(canonical).empty()) {
+        return error_page_reply(400, "No processor can have this name on the leaderboard.");
+    }
+    const std::string type = *request.type;
+    const std::string cpu_key = cpu_name_key(canonical);
+    const std::string kept_key = type + '\n' + cpu_key;
+
+    const Clock::time_point now = Clock::now();
+    bool ask_next = false;
+    if (std::optional<Kept> kept = kept_page(kept_key, now, ask_next)) {
+        // In the last part of its lifetime: the next one is read without anyone waiting for it.
+        if (ask_next) read_later(nullptr, type, cpu_key, kept_key, std::move(canonical), now + patience);
+        ApiReply reply = page_reply(kept->status, *kept->html);
+        if (kept->status == 200) reply.age = age_of(kept->read_at);
+        return reply;
+    }
+
+    auto pending = std::make_shared<PendingPage>();
+    pending->respond = std::move(respond);
+    const Deadline deadline = now + patience;
+    pending->give_up = timer_.at(deadline, [pending] {
+        if (pending->claim()) pending->respond(unavailable_page());
+    });
+    read_later(pending, type, cpu_key, kept_key, std::move(canonical), deadline);
+    return std::nullopt;
+}
+
+void Pages::read_later(std::shared_ptr<PendingPage> pending, const std::string& type,
+                       const std::string& cpu_key, const std::string& kept_key, std::string canonical,
+                       Deadline deadline) {
+    // The place comes from the standings the standings page shows (at most about a second old);
+    // then the row itself is read.
+    auto read_row = [this, pending, type, cpu_key, kept_key, canonical = std::move(canonical),
+                     deadline](Standings listed) {
+        workers_.post(
+            {[this, pending, type, cpu_key, kept_key, canonical, deadline, listed = std::move(listed)] {
+                 if (pending && pending->answered) return;
+                 std::optional<Kept> page;
+                 try {
+                     Kept read = read_processor_page(type, cpu_key, canonical, listed, deadline);
+                     keep_page(kept_key, read);
+                     page = std::move(read);
+                 } catch (const StoreUnavailable& e) {
+                     log_line(std::string("store unavailable: ") + e.what());
+                 } catch (const StoreError& e) {
+                     log_line(std::string("store error: ") + e.what());
+                 }
+                 if (!pending || !pending->claim()) return;
+                 timer_.cancel(pending->give_up);
+                 if (!page) {
+                     pending->respond(unavailable_page());
+                     return;
+                 }
+                 ApiReply reply = page_reply(page->status, *page->html);
+                 if (page->status == 200) reply.age = age_of(page->read_at);
+                 pending->respond(std::move(reply));
+             },
+             [pending] {
+                 if (pending && pending->claim()) pending->respond(unavailable_page());
+             }});
+    };
+    if (std::optional<Standings> listed = standings_.get(type, read_row)) read_row(std::move(*listed));
+}
+
+Pages::Kept Pages::read_processor_page(const std::string& type, const std::string& cpu_key,
+                                       const std::string& cpu_shown, const Standings& listed,
+                                       Deadline deadline) {
+    const Clock::time_point started = Clock::now();
+    std::optional<PageRow> row = read_processor_row(store_, type, cpu_key, deadline);
+    if (!row) {
+        const std::string title = type == "single" ? "Single-Core" : "Multi-Core";
+        return {404,
+                std::make_shared<const std::string>(error_page_html(
+                    404, reason_phrase(404),
+                    "The leaderboard has no " + title + " runs of \u201C" + cpu_shown + "\u201D.")),
+                started};
+    }
+    ProcessorData data{std::move(*row), std::nullopt};
+    if (listed.rows) {
+        for (std::size_t i = 0; i < listed.rows->size(); ++i) {
+            if ((*listed.rows)[i].row.cpu == data.row.row.cpu) data.rank = static_cast<int>(i + 1);
+        }
+    }
+    return {200, std::make_shared<const std::string>(processor_page_html(type, data)), started};
+}
+
+std::optional<Pages::Kept> Pages::kept_page(const std::string& key, Clock::time_point now, bool& ask_next) {
+    std::lock_guard lock(kept_mutex_);
+    auto found = kept_.find(key);
+    if (found == kept_.end() || now - found->second.read_at >= lifetime) return std::nullopt;
+    Kept& kept = found->second;
+    ask_next = !kept.next_asked && now - kept.read_at >= read_ahead;
+    kept.next_asked = kept.next_asked || ask_next;
+    return kept;
+}
+
+void Pages::keep_page(const std::string& key, const Kept& page) {
+    std::lock_guard lock(kept_mutex_);
+    if (kept_.size() >= max_kept_pages) {
+        const Clock::time_point now = Clock::now();
+        std::erase_if(kept_, [&](const auto& entry) { return now - entry.second.read_at >= lifetime; });
+        if (kept_.size() >= max_kept_pages) kept_.clear();
+    }
+    kept_[key] = page;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "server/api.h"
+#include "server/store.h"
+
+class StandingsCache;
+class Store;
+class StoreWorkers;
+class Timer;
+
+// The leaderboard on the web, beside the JSON API: "/" (both standings) and "/cpu?type=T&cpu=NAME"
+// (one processor), every other path an HTML 404 of ours. Every page carries the security headers
+// (security_headers below). The standings page comes from the same kept standings as the JSON reply
+// (at most about a second old, with Age); a processor's page reads that one row from the store on
+// the workers and is kept for about a second too. Safe to call from several threads; everything it
+// is given must outlive it.
+class Pages {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto lifetime = std::chrono::seconds(1);
+    // How long a processor's page waits for the store (its turn among the workers included).
+    static constexpr auto patience = std::chrono::seconds(2);
+    // Processor pages kept at once; beyond it the old ones are dropped.
+    static constexpr std::size_t max_kept_pages = 1024;
+
+    Pages(Store& store, StoreWorkers& workers, Timer& timer, StandingsCache& standings)
+        : store_(store), workers_(workers), timer_(timer), standings_(standings) {}
+
+    // As Api::handle: the reply at once, or nothing and `respond` called once later.
+    std::optional<ApiReply> handle(const ApiRequest& request, Respond respond);
+
+private:
+    // A kept page this old has the next one read by the first request that finds it.
+    static constexpr auto read_ahead = std::chrono::milliseconds(800);
+
+    struct PendingPage;
+    struct Kept {
+        int status = 200;
+        std::shared_ptr<const std::string> html;
+        Clock::time_point read_at{};
+        bool next_asked = false;
+    };
+
+    std::optional<ApiReply> standings_page(bool gzip, Respond respond);
+    ApiReply standings_reply(const Standings& single, const Standings& multi, bool gzip);
+    std::optional<ApiReply> processor_page(const ApiRequest& request, Respond respond);
+    // Reads the page on the workers and keeps it; answers `pending` when there is one.
+    void read_later(std::shared_ptr<PendingPage> pending, const std::string& type, const std::string& cpu_key,
+                    const std::string& kept_key, std::string canonical, Deadline deadline);
+    Kept read_processor_page(const std::string& type, const std::string& cpu_key,
+                             const std::string& cpu_shown, const Standings& listed, Deadline deadline);
+    // The kept page while it is fresh; `ask_next` tells the one caller that should read the next.
+    std::optional<Kept> kept_page(const std::string& key, Clock::time_point now, bool& ask_next);
+    void keep_page(const std::string& key, const Kept& page);
+
+    Store& store_;
+    StoreWorkers& workers_;
+    Timer& timer_;
+    StandingsCache& standings_;
+
+    // The last standings page, gzipped too, and the two replies it was made from.
+    std::mutex standings_mutex_;
+    std::shared_ptr<const std::string> made_from_single_, made_from_multi_, standings_html_, standings_gzip_;
+
+    std::mutex kept_mutex_;
+    std::unordered_map<std::string, Kept> kept_;  // by type and cpu_name_key
+};
+
+// A page with its status and the headers every page carries: Content-Type text/html,
+// Content-Security-Policy, X-Content-Type-Options, Referrer-Policy and Cache-Control.
+ApiReply page_reply(int status, std::string html);
+// An error page of ours with the status's reason and a sentence.
+ApiReply error_page_reply(int status, std::string_view message);
