@@ -1,20 +1,19 @@
 #include "app/fonts.h"
 
 #include <fontconfig/fontconfig.h>
-#include <unistd.h>
 
 #include <cstring>
 
-#include <imgui.h>
+#include "history/read_whole_file.h"
 
 namespace {
 
-ImFont* add_font_file(const std::string& path, float size) {
-    // ImGui asserts on a file it cannot open; an unreadable match counts as none.
-    if (path.empty() || access(path.c_str(), R_OK) != 0) {
-        return nullptr;
-    }
-    return ImGui::GetIO().Fonts->AddFontFromFileTTF(path.c_str(), size);
+// The file fontconfig matches, named by its file name as ImGui names a font file: "DejaVuSans.ttf".
+FontFace face_of_file(const std::string& path) {
+    FontFace face;
+    if (path.empty() || !read_whole_file(path, face.bytes)) return {};
+    face.name = path.substr(path.find_last_of('/') + 1);
+    return face;
 }
 
 }  // namespace
@@ -62,27 +61,10 @@ std::string match_font_file(const char* family, const char* generic) {
     return path;
 }
 
-WindowFonts load_fonts(float scale) {
-    WindowFonts fonts;
-    ImFontAtlas* atlas = ImGui::GetIO().Fonts;
-    const std::string ui_file = match_font_file("Segoe UI", "sans-serif");
-    const std::string mono_file = match_font_file("Consolas", "monospace");
+FontFace find_proportional_face() {
+    return face_of_file(match_font_file("Segoe UI", "sans-serif"));
+}
 
-    fonts.ui = add_font_file(ui_file, 16.0f * scale);
-    if (fonts.ui == nullptr) {
-        fonts.ui = atlas->AddFontDefault();
-    }
-    fonts.mono = add_font_file(mono_file, 15.0f * scale);
-    if (fonts.mono == nullptr) {
-        fonts.mono = atlas->AddFontDefault();
-    }
-    fonts.mono_large = add_font_file(mono_file, 28.0f * scale);
-    if (fonts.mono_large == nullptr) {
-        fonts.mono_large = fonts.mono;
-    }
-    fonts.heading = add_font_file(ui_file, 24.0f * scale);
-    if (fonts.heading == nullptr) {
-        fonts.heading = fonts.ui;
-    }
-    return fonts;
+FontFace find_monospaced_face() {
+    return face_of_file(match_font_file("Consolas", "monospace"));
 }

@@ -1,55 +1,77 @@
-// The fonts on Windows: Segoe UI and Consolas from the Windows font folder.
+// The fonts on Windows, found by family through GDI, whatever files hold them: Segoe UI and
+// Consolas, else the faces that every Windows since XP has (Tahoma, Verdana, Arial; Lucida
+// Console), else the face GDI itself draws for Segoe UI or Consolas. Windows Server Core,
+// stripped images and Wine's own prefixes may lack the named ones.
 #include <windows.h>
 
-#include <imgui.h>
-
-#include <cstdio>
-#include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "app/fonts.h"
-#include "history/read_whole_file.h"
 #include "history/wide_text_windows.h"
 
 namespace {
 
-// "<Windows folder>\Fonts\<name>" (normally C:\Windows\Fonts), as UTF-8 whatever the folder's name.
-std::string windows_font_file(const char* name) {
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = ::GetWindowsDirectoryW(folder, MAX_PATH);
-    const std::string windows = length > 0 && length < MAX_PATH ? utf8_from_wide(folder) : "C:\\Windows";
-    return windows + "\\Fonts\\" + name;
+// GetFontData's table tag for a whole TrueType collection, "ttcf" read as a little-endian DWORD.
+constexpr DWORD collection_tag = 0x66637474;
+
+enum class Pitch { Proportional, Fixed };
+enum class Match { Exact, Nearest };
+
+// The face GDI draws for `family` at regular weight, with its font file's bytes; none when the
+// face is another family (unless the nearest will do), when a fixed pitch is asked for and the
+// face has none, when it has no TrueType or OpenType outlines, or when it lies in a collection
+// (the GUI's rasteriser would need its index in the file).
+FontFace gdi_face(const wchar_t* family, Pitch pitch, Match match) {
+    FontFace face;
+    const HDC dc = ::CreateCompatibleDC(nullptr);
+    if (dc == nullptr) return face;
+    const DWORD pitch_and_family =
+        pitch == Pitch::Fixed ? FIXED_PITCH | FF_MODERN : VARIABLE_PITCH | FF_SWISS;
+    const HFONT font =
+        ::CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_OUTLINE_PRECIS,
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitch_and_family, family);
+    if (font != nullptr) {
+        const HGDIOBJ previous = ::SelectObject(dc, font);
+        wchar_t chosen[LF_FACESIZE] = {};
+        TEXTMETRICW metrics{};
+        const bool named = ::GetTextFaceW(dc, LF_FACESIZE, chosen) > 0;
+        // TMPF_FIXED_PITCH set means a variable pitch.
+        const bool pitch_fits =
+            ::GetTextMetricsW(dc, &metrics) != 0 &&
+            (pitch == Pitch::Proportional || (metrics.tmPitchAndFamily & TMPF_FIXED_PITCH) == 0);
+        const bool family_fits = match == Match::Nearest || ::lstrcmpiW(chosen, family) == 0;
+        const DWORD size = ::GetFontData(dc, 0, 0, nullptr, 0);
+        if (named && pitch_fits && family_fits &&
+            ::GetFontData(dc, collection_tag, 0, nullptr, 0) == GDI_ERROR && size != GDI_ERROR && size > 0) {
+            face.bytes.resize(size);
+            if (::GetFontData(dc, 0, 0, face.bytes.data(), size) == size)
+                face.name = utf8_from_wide(chosen);
+            else
+                face.bytes.clear();
+        }
+        ::SelectObject(dc, previous);
+        ::DeleteObject(font);
+    }
+    ::DeleteDC(dc);
+    return face;
 }
 
-ImFont* add_font_file(const std::string& path, float size) {
-    // Read here rather than by ImGui, which opens files with the C library's narrow fopen under
-    // MinGW, and asserts on a file it cannot open; a missing font counts as none.
-    std::string bytes;
-    if (!read_whole_file(path, bytes) || bytes.empty()) return nullptr;
-    void* data = IM_ALLOC(bytes.size());  // the atlas owns and frees it
-    std::memcpy(data, bytes.data(), bytes.size());
-    // Named as ImGui names a font it loads from a file: "segoeui.ttf, 16px".
-    ImFontConfig config;
-    const std::string file = path.substr(path.find_last_of("\\/") + 1);
-    std::snprintf(config.Name, sizeof config.Name, "%s, %.0fpx", file.c_str(), static_cast<double>(size));
-    return ImGui::GetIO().Fonts->AddFontFromMemoryTTF(data, static_cast<int>(bytes.size()), size, &config);
+// The first of `families` that is installed, else the face GDI draws for the first of them.
+FontFace first_face(std::initializer_list<const wchar_t*> families, Pitch pitch) {
+    for (const wchar_t* family : families) {
+        FontFace face = gdi_face(family, pitch, Match::Exact);
+        if (!face.bytes.empty()) return face;
+    }
+    return gdi_face(*families.begin(), pitch, Match::Nearest);
 }
 
 }  // namespace
 
-WindowFonts load_fonts(float scale) {
-    WindowFonts fonts;
-    ImFontAtlas* atlas = ImGui::GetIO().Fonts;
-    const std::string ui_file = windows_font_file("segoeui.ttf");
-    const std::string mono_file = windows_font_file("consola.ttf");
+FontFace find_proportional_face() {
+    return first_face({L"Segoe UI", L"Tahoma", L"Verdana", L"Arial"}, Pitch::Proportional);
+}
 
-    fonts.ui = add_font_file(ui_file, 16.0f * scale);
-    if (fonts.ui == nullptr) fonts.ui = atlas->AddFontDefault();
-    fonts.mono = add_font_file(mono_file, 15.0f * scale);
-    if (fonts.mono == nullptr) fonts.mono = atlas->AddFontDefault();
-    fonts.mono_large = add_font_file(mono_file, 28.0f * scale);
-    if (fonts.mono_large == nullptr) fonts.mono_large = fonts.mono;
-    fonts.heading = add_font_file(ui_file, 24.0f * scale);
-    if (fonts.heading == nullptr) fonts.heading = fonts.ui;
-    return fonts;
+FontFace find_monospaced_face() {
+    return first_face({L"Consolas", L"Lucida Console"}, Pitch::Fixed);
 }

@@ -5,9 +5,11 @@
 #include <thread>
 
 #include "app/frame_pacing.h"
+#include "app/layout_file.h"
 #include "app/shell.h"
 #include "app/window_cpu_clock.h"
 #include "engine/steady_clock.h"
+#include "history/history_path.h"
 #include "session/stop_signal.h"
 #include "ui/app_state.h"
 #include "ui/main_layout.h"
@@ -34,6 +36,7 @@ void draw_frame(AppState& app, Shell& shell) {
 void run_frame_loop(AppState& app, Shell& shell, FrameObserver frame_drawn) {
     const WindowCpuClock window_cpu;
     FramePacer pacer(shell.refresh_rate_hz(), static_cast<int>(std::thread::hardware_concurrency()));
+    LayoutFile layout(layout_file_path(app.history.path(), executable_path()));
     while (shell.handle_events() && !stop_requested()) {
         const double now = steady_now_seconds();
         const double wait =
@@ -47,10 +50,12 @@ void run_frame_loop(AppState& app, Shell& shell, FrameObserver frame_drawn) {
             continue;
         }
         draw_frame(app, shell);
+        layout.save_when_asked();
         pacer.frame_drawn(now);
         if (frame_drawn != nullptr) {
             const Shell::Buffer buffer = shell.back_buffer();
             frame_drawn(app, {window_cpu.seconds(), buffer.width, buffer.height, buffer.resizes});
         }
     }
+    layout.save();
 }

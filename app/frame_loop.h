@@ -13,5 +13,6 @@ struct FrameFacts {
 using FrameObserver = void (*)(const AppState& app, const FrameFacts& facts);
 
 // The frame loop of both shells, on the GUI thread, until the window is closed or a stop
-// signal (Ctrl-C, SIGTERM) arrives. FramePacer decides when each frame is drawn.
+// signal (Ctrl-C, SIGTERM) arrives. FramePacer decides when each frame is drawn. The window's
+// layout is read before the first frame and kept where layout_file_path puts it.
 void run_frame_loop(AppState& app, Shell& shell, FrameObserver frame_drawn);

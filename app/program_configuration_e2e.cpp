@@ -48,7 +48,8 @@ bool parse_test_run(const std::string& text, BenchmarkConfig& config) {
     return true;
 }
 
-// "segoeui.ttf:24.0": the face's file (the GUI's built-in font is "ProggyClean.ttf") and size.
+// "DejaVu Sans:24.0": the face (by its file on Linux, by its family on Windows; the GUI's built-in
+// font is "ProggyClean.ttf") and size.
 std::string font_fact(const ImFont* font) {
     if (font == nullptr) return "none";
     const std::string name = font->GetDebugName();

@@ -41,7 +41,8 @@ public:
         last_draw_ = now;
         // Until the run has planned and started its clock, the counters describe the previous run.
         const std::string text =
-            progress.timing ? progress_text(progress.tiles_done, progress.tiles_total, progress.seconds)
+            progress.timing ? progress_text(progress.tiles_done, progress.tiles_total, progress.seconds,
+                                            estimated_time_left(progress))
                             : "preparing...";
         std::fprintf(stderr, "\r[%s] %s\033[K", label.c_str(), text.c_str());
         std::fflush(stderr);

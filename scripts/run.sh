@@ -34,10 +34,13 @@ configure=(-DCMAKE_BUILD_TYPE=Release)
 # tree keeps its settings.
 [[ -f $build/CMakeCache.txt ]] || configure+=(-DVORNMARK_BUILD_TESTS=OFF -DVORNMARK_BUILD_BENCH=OFF)
 log=$build/run-build.log
-echo "Building the programs into build/bin (a few minutes the first time; log: build/run-build.log)..." >&2
+echo "Building the programs into build/bin (a few minutes the first time; log: build/run-build.log)" >&2
+# shellcheck source=scripts/build-progress.sh
+source scripts/build-progress.sh
 started=$SECONDS
 if ! { cmake -S . -B "$build" "${configure[@]}" &&
-  cmake --build "$build" -j "$(nproc)" --target vornmark vornmark-cli vornmark-leaderboard; } >"$log" 2>&1; then
+  cmake --build "$build" -j "$(nproc)" --target vornmark_programs; } 2>&1 |
+  build_progress "Building" "$log"; then
   tail -n 25 "$log" >&2
   echo "run.sh: the build failed; the whole log is in build/run-build.log" >&2
   exit 1

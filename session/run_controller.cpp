@@ -73,6 +73,8 @@ void RunController::launch_next() {
         return;
     }
     current_ = true;
+    work_.begin(queue_[current_index_]);
+    finish_cursor_ = 0;
     refresh_progress();
 }
 
@@ -171,6 +173,13 @@ void RunController::refresh_progress() {
     const std::int64_t now = steady_now_ns();
     progress_.seconds = progress_.timing && now > started ? elapsed_seconds(now - started) : 0.0;
     progress_.ended = RunEvent::None;
+
+    finished_tiles_.clear();
+    engine_->tiles_finished_since(finish_cursor_, finished_tiles_);
+    work_.add_finished(finished_tiles_);
+    progress_.work_done = work_.done();
+    progress_.work_total = work_.total();
+    progress_.work_weighted = work_.weighted();
 }
 
 std::uint32_t RunController::run_serial() const {

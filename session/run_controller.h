@@ -10,6 +10,7 @@
 #include "base/run_kind.h"
 #include "engine/benchmark_config.h"
 #include "engine/tile_plan.h"
+#include "session/run_work.h"
 #include "session/verified_run.h"
 #include "verify/known_image.h"
 
@@ -33,6 +34,11 @@ struct RunProgress {
     // While timing: seconds since the timed span began. After a finished run: its time, until the
     // next run starts. Otherwise 0.
     double seconds = 0.0;
+    // The work of the tiles done and of all tiles, in mean tiles (RunWork); weighted when each tile
+    // counts by its own work, so the time left follows the work rather than the tile count.
+    double work_done = 0.0;
+    double work_total = 0.0;
+    bool work_weighted = false;
     // How the last run ended (Finished, Failed or Cancelled); None while one is going or before any.
     RunEvent ended = RunEvent::None;
 };
@@ -134,4 +140,9 @@ private:
 
     RunProgress progress_;
     std::string error_;
+
+    // The current run's work, followed through the tiles it has finished.
+    RunWork work_;
+    std::int32_t finish_cursor_ = 0;
+    std::vector<std::int32_t> finished_tiles_;
 };

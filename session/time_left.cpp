@@ -1,10 +1,42 @@
 #include "session/time_left.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
 
-std::optional<double> estimated_seconds_left(std::int32_t tiles_done, std::int32_t tiles_total,
-                                             double elapsed_seconds) {
-    if (tiles_done <= 0 || tiles_total <= 0) return std::nullopt;
-    const double tiles_left = static_cast<double>(std::max(tiles_total - tiles_done, 0));
-    return elapsed_seconds * tiles_left / static_cast<double>(tiles_done);
+#include "session/run_controller.h"
+
+std::optional<TimeLeft> estimated_time_left(double work_done, double work_total, double elapsed_seconds,
+                                            bool weighted) {
+    if (!(work_done > 0.0) || !(work_total > 0.0)) return std::nullopt;
+    const double left = std::max(work_total - work_done, 0.0);
+    return TimeLeft{elapsed_seconds * left / work_done, !weighted};
+}
+
+std::optional<TimeLeft> estimated_time_left(const RunProgress& progress) {
+    if (!progress.running || !progress.timing) return std::nullopt;
+    return estimated_time_left(progress.work_done, progress.work_total, progress.seconds,
+                               progress.work_weighted);
+}
+
+std::string clock_text(double seconds) {
+    // Whole seconds, rounded; a value too large for any run is held at 9999 hours.
+    const double rounded = std::clamp(std::round(seconds), 0.0, 9999.0 * 3600.0);
+    const auto total = static_cast<std::int64_t>(std::isnan(rounded) ? 0.0 : rounded);
+    const std::int64_t hours = total / 3600;
+    const std::int64_t minutes = total / 60 % 60;
+    const std::int64_t secs = total % 60;
+    char text[32];
+    if (hours > 0)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(hours),
+                      static_cast<long long>(minutes), static_cast<long long>(secs));
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(minutes),
+                      static_cast<long long>(secs));
+    return text;
+}
+
+std::string time_left_text(const TimeLeft& left) {
+    return (left.approximate ? "about " : "") + clock_text(left.seconds) + " left";
 }

@@ -1,8 +1,24 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
+#include <string>
 
-// Seconds a run still needs at the rate of its tiles so far; none before the first tile is done.
-std::optional<double> estimated_seconds_left(std::int32_t tiles_done, std::int32_t tiles_total,
-                                             double elapsed_seconds);
+struct RunProgress;
+
+// How long the run going still needs: elapsed × (work left ÷ work done).
+struct TimeLeft {
+    double seconds = 0.0;
+    // From the tile count alone (an image whose tiles' work is not known): a rough guess.
+    bool approximate = false;
+};
+
+// None before the first tile is done, or while no run is timing.
+std::optional<TimeLeft> estimated_time_left(double work_done, double work_total, double elapsed_seconds,
+                                            bool weighted);
+std::optional<TimeLeft> estimated_time_left(const RunProgress& progress);
+
+// "7:05", "1:02:09": minutes and seconds, hours past an hour; negative times read as 0:00.
+std::string clock_text(double seconds);
+
+// "7:05 left", or "about 7:05 left" for an approximate estimate.
+std::string time_left_text(const TimeLeft& left);

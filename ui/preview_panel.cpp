@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "base/run_kind.h"
 #include "engine/steady_clock.h"
 #include "session/cancelled_run.h"
 #include "session/time_left.h"
@@ -17,6 +19,8 @@ namespace {
 constexpr ImU32 placeholder_fill = IM_COL32(10, 10, 10, 255);
 constexpr ImU32 placeholder_border = IM_COL32(32, 32, 32, 255);
 constexpr ImU32 placeholder_text = IM_COL32(64, 64, 64, 255);
+// What a run does, under the hint: a little lighter, since it is read rather than glanced at.
+constexpr ImU32 placeholder_detail = IM_COL32(96, 96, 96, 255);
 constexpr ImU32 bar_background = IM_COL32(21, 21, 21, 255);
 constexpr ImU32 bar_fill_running = IM_COL32(0, 212, 170, 255);
 constexpr ImU32 bar_fill_idle = IM_COL32(0, 160, 128, 255);
@@ -28,6 +32,7 @@ constexpr float bar_height = 20.0f;
 constexpr float highlight_width = 40.0f;
 constexpr float rounding = 4.0f;
 constexpr const char* placeholder_hint = "Start a benchmark to render";
+constexpr const char* idle_bar_text = "Ready: the bar fills as the tiles are rendered";
 
 float preview_height_limit(float available_height) {
     return available_height * 0.65f - image_margin_y;
@@ -57,30 +62,25 @@ float progress_fraction(std::int32_t done, std::int32_t total) {
 }
 
 std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds,
-                          std::optional<double> seconds_left) {
+                          const std::optional<TimeLeft>& left) {
     char text[128];
-    const int length = std::snprintf(text, sizeof text, "%d / %d tiles  |  %.1f%%  |  %.1fs", done, total,
-                                     static_cast<double>(fraction * 100.0f), seconds);
-    if (seconds_left && length > 0 && static_cast<std::size_t>(length) < sizeof text)
-        std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), "  |  %.0fs left",
-                      *seconds_left);
-    return text;
+    std::snprintf(text, sizeof text, "%d / %d tiles  |  %.1f%%  |  %.1fs", done, total,
+                  static_cast<double>(fraction * 100.0f), seconds);
+    return left ? text + std::string("  |  ") + time_left_text(*left) : std::string(text);
 }
 
 std::string progress_line(const RunProgress& progress) {
     const std::int32_t done = progress.tiles_done;
     const std::int32_t total = progress.tiles_total;
-    // Estimated as the runner does, from the tiles done so far.
     return progress_text(done, total, progress_fraction(done, total), progress.seconds,
-                         progress.running ? estimated_seconds_left(done, total, progress.seconds)
-                                          : std::nullopt);
+                         estimated_time_left(progress));
 }
 
 float preview_panel_width(ImFont* mono) {
     ImFont* line_font = mono != nullptr ? mono : ImGui::GetFont();
     float line = 0.0f;
     for (const std::string& longest :
-         {progress_text(9999, 9999, 1.0f, 99999.9, 99999.0), cancelled_text(9999, 9999)})
+         {progress_text(9999, 9999, 1.0f, 99999.9, TimeLeft{99999.0, true}), cancelled_text(9999, 9999)})
         line =
             std::max(line, line_font->CalcTextSizeA(line_font->FontSize, FLT_MAX, 0.0f, longest.c_str()).x);
     line += bar_margin;
@@ -89,6 +89,48 @@ float preview_panel_width(ImFont* mono) {
 
 int highlight_alpha(float u) {
     return static_cast<int>(40.0f - std::fabs(u - 0.5f) * 80.0f);
+}
+
+std::string rough_duration(double seconds) {
+    char text[48];
+    if (seconds < 90.0)
+        std::snprintf(text, sizeof text, "about %.0f s", std::max(seconds, 1.0));
+    else if (seconds < 90.0 * 60.0)
+        std::snprintf(text, sizeof text, "about %.0f min", seconds / 60.0);
+    else
+        std::snprintf(text, sizeof text, "about %.0f h %02.0f min", std::floor(seconds / 3600.0),
+                      std::floor(std::fmod(seconds, 3600.0) / 60.0));
+    return text;
+}
+
+std::vector<std::string> idle_description(const BenchmarkConfig& settings,
+                                          const std::vector<HistoryEntry>& history,
+                                          const std::string& cpu_name) {
+    char what[160];
+    std::snprintf(what, sizeof what,
+                  "A run renders one fixed scene, %d x %d pixels at %d samples each, and scores its time.",
+                  settings.width, settings.height, settings.samples);
+    std::vector<std::string> lines = {what, "Single-Core renders it on one thread, Multi-Core on every one."};
+
+    // The latest run of each kind on this processor.
+    const HistoryEntry* single = nullptr;
+    const HistoryEntry* multi = nullptr;
+    for (const HistoryEntry& entry : history) {
+        if (entry.cpu != cpu_name || !(entry.time_seconds > 0.0)) continue;
+        if (entry.type == run_kind_text(RunKind::Single)) single = &entry;
+        if (entry.type == run_kind_text(RunKind::Multi)) multi = &entry;
+    }
+    if (single == nullptr && multi == nullptr) {
+        lines.push_back(
+            "It takes minutes on most machines; this one's time will show here after its first run.");
+        return lines;
+    }
+    std::string times = "On this machine:";
+    if (single != nullptr) times += " Single-Core " + rough_duration(single->time_seconds);
+    if (single != nullptr && multi != nullptr) times += ",";
+    if (multi != nullptr) times += " Multi-Core " + rough_duration(multi->time_seconds);
+    lines.push_back(times + " (from the history).");
+    return lines;
 }
 
 void draw_preview_panel(AppState& app) {
@@ -125,7 +167,20 @@ void draw_preview_panel(AppState& app) {
     draw->AddRect(p0, p1, placeholder_border, rounding, 0, 1.0f);
     const ImVec2 text_size = ImGui::CalcTextSize(placeholder_hint);
     const ImVec2 text_pos(p0.x + (width - text_size.x) * 0.5f, p0.y + (limit - text_size.y) * 0.5f);
+    draw->PushClipRect(p0, p1, true);
     draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), text_pos, placeholder_text, placeholder_hint);
+
+    // Under the hint, centred and wrapped to the placeholder: what a run does and how long it takes.
+    const float wrap = std::max(width - 2.0f * image_margin_x, 1.0f);
+    float y = text_pos.y + text_size.y * 2.0f;
+    for (const std::string& line :
+         idle_description(app.runs.settings(), app.history.entries(), app.sysinfo.cpu_name)) {
+        const ImVec2 size = ImGui::CalcTextSize(line.c_str(), nullptr, false, wrap);
+        draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), ImVec2(p0.x + (width - size.x) * 0.5f, y),
+                      placeholder_detail, line.c_str(), nullptr, wrap);
+        y += size.y + ImGui::GetStyle().ItemSpacing.y;
+    }
+    draw->PopClipRect();
     ImGui::Dummy(ImVec2(width, limit));
 }
 
@@ -172,5 +227,16 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
         }
     }
     draw->AddRect(p0, p1, bar_border, rounding, 0, 1.0f);
+    // Before any run the bar says what it is for, in the placeholder's colour, at most as tall as
+    // the bar leaves room for.
+    if (!running && p == 0.0f && !cancelled) {
+        ImFont* font = ImGui::GetFont();
+        const float size = std::min(ImGui::GetFontSize(), bar_height - 4.0f);
+        const ImVec2 text = font->CalcTextSizeA(size, FLT_MAX, 0.0f, idle_bar_text);
+        draw->PushClipRect(p0, p1, true);
+        draw->AddText(font, size, ImVec2(p0.x + (width - text.x) * 0.5f, p0.y + (bar_height - text.y) * 0.5f),
+                      placeholder_detail, idle_bar_text);
+        draw->PopClipRect();
+    }
     ImGui::Dummy(ImVec2(width, bar_height));
 }

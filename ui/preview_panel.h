@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <imgui.h>
 
+#include "history/history_entry.h"
 #include "session/run_controller.h"
+#include "session/time_left.h"
 
 struct AppState;
 
@@ -33,13 +36,24 @@ PreviewRect fit_preview(float available_width, float available_height, std::int3
 // Share of the tiles done, 0 when there is no plan yet.
 float progress_fraction(std::int32_t done, std::int32_t total);
 
-// "510 / 2040 tiles  |  25.0%  |  12.5s", and "  |  38s left" when an estimate is given.
+// "510 / 2040 tiles  |  25.0%  |  12.5s", and "  |  0:38 left" (or "  |  about 0:38 left") when an
+// estimate is given.
 std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds,
-                          std::optional<double> seconds_left = std::nullopt);
+                          const std::optional<TimeLeft>& left = std::nullopt);
 
 // The progress line as the window shows it: progress_text of the runs' progress, with the time
 // left while a run is going.
 std::string progress_line(const RunProgress& progress);
+
+// "about 45 s", "about 28 min" (up to an hour and a half), "about 1 h 45 min".
+std::string rough_duration(double seconds);
+
+// What the placeholder says under its hint before the first run, one paragraph each: what a run of
+// `settings` does, and roughly how long the runs of each kind took on the processor `cpu_name`
+// (its latest runs in the history), or that they take minutes when it has none.
+std::vector<std::string> idle_description(const BenchmarkConfig& settings,
+                                          const std::vector<HistoryEntry>& history,
+                                          const std::string& cpu_name);
 
 // Opacity of the highlight that sweeps the bar, for its position u in [0, 1):
 // 40 in the middle of the sweep, 0 at its ends.

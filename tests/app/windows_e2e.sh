@@ -3,9 +3,9 @@
 # server beside it (with-leaderboard-server: VORNMARK_TEST_SERVER_PORT and _CA):
 #   windows_e2e.sh VORNMARK_E2E_EXE TRUST_CA_EXE WINDOW_PROBE_EXE
 # A copy of the test build starts in a temporary folder with its own Wine prefix (the server's
-# CA trusted there, Debian's DejaVu fonts under the names the program looks for). At 96 DPI the
-# window must be titled "Vornmark v1.3 - CPU Benchmark" and 1600 x 900, load both fonts at their
-# four sizes, and a click on Single-Core must store the run in history.json beside the .exe,
+# CA trusted there; no Segoe UI or Consolas, so GDI gives the nearest faces, Debian's DejaVu Sans
+# and DejaVu Sans Mono). At 96 DPI the window must be titled "Vornmark v1.3 - CPU Benchmark" and
+# 1600 x 900, load both faces at their four sizes, and a click on Single-Core must store the run in history.json beside the .exe,
 # with CR LF line ends, and on the server. At 144 DPI (LogPixels) the fonts and the style scale
 # by 1.5 and the window stays on the screen; minimising and restoring never leaves a back buffer
 # of no size; three WM_SIZE before one frame give one resize, to the last size; Alt alone
@@ -30,9 +30,6 @@ ca_linux=${VORNMARK_TEST_SERVER_CA#Z:}
 ca_linux=${ca_linux//\\//}
 
 wine "$trust_ca" "$VORNMARK_TEST_SERVER_CA"
-fonts=$WINEPREFIX/drive_c/windows/Fonts
-cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$fonts/segoeui.ttf"
-cp /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf "$fonts/consola.ttf"
 
 # Starts the program and waits for its window; sets pid.
 start_program() {
@@ -83,7 +80,7 @@ wait_for_frame_after() {
 }
 
 start_program
-expect_gui "scale=1.00 padding=12.0 ui=segoeui.ttf:16.0 heading=segoeui.ttf:24.0 mono=consola.ttf:15.0 mono_large=consola.ttf:28.0"
+expect_gui "scale=1.00 padding=12.0 ui=DejaVu Sans:16.0 heading=DejaVu Sans:24.0 mono=DejaVu Sans Mono:15.0 mono_large=DejaVu Sans Mono:28.0"
 # Class, title and outer size as Windows reports them; centred on the screen.
 read -r left top width height screen_width screen_height < <(wine "$window_probe" rect | tr -d '\r')
 echo "window at $left,$top, $width x $height on a $screen_width x $screen_height screen"
@@ -123,7 +120,7 @@ close_program
 # grows, within the screen, to the size the scaled layout needs.
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
 start_program
-expect_gui "scale=1.50 padding=18.0 ui=segoeui.ttf:24.0 heading=segoeui.ttf:36.0 mono=consola.ttf:22.5 mono_large=consola.ttf:42.0"
+expect_gui "scale=1.50 padding=18.0 ui=DejaVu Sans:24.0 heading=DejaVu Sans:36.0 mono=DejaVu Sans Mono:22.5 mono_large=DejaVu Sans Mono:42.0"
 read -r left top width height screen_width screen_height < <(wine "$window_probe" rect | tr -d '\r')
 ((width >= 1600 && height >= 900 && width <= screen_width && height <= screen_height)) ||
     { echo "at 144 DPI the window is $width x $height on a $screen_width x $screen_height screen"; exit 1; }

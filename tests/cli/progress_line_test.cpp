@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 TEST(ProgressText, ShowsDoneOfTotalPercentElapsedAndTimeLeft) {
-    EXPECT_EQ(progress_text(510, 2040, 30.0), "510/2040 tiles   25.0%  elapsed 30.0 s  left 90 s");
-}
-
-TEST(ProgressText, NoEstimateBeforeTheFirstTileOrWithoutTiles) {
-    EXPECT_EQ(progress_text(0, 2040, 1.5), "0/2040 tiles    0.0%  elapsed 1.5 s  left --");
-    EXPECT_EQ(progress_text(0, 0, 0.0), "0/0 tiles    0.0%  elapsed 0.0 s  left --");
+    EXPECT_EQ(progress_text(510, 2040, 30.0, TimeLeft{90.0, false}),
+              "510/2040 tiles   25.0%  elapsed 30.0 s  1:30 left");
+    EXPECT_EQ(progress_text(510, 2040, 30.0, TimeLeft{4000.0, true}),
+              "510/2040 tiles   25.0%  elapsed 30.0 s  about 1:06:40 left");
+    EXPECT_EQ(progress_text(0, 2040, 1.5, std::nullopt), "0/2040 tiles    0.0%  elapsed 1.5 s  left --");
 }

@@ -5,8 +5,9 @@
 #   entry and the leaderboard address given to it; the installed runner describes the machine and
 #   renders a custom run into a file in the user's folder; an installed program's history lies in
 #   %LOCALAPPDATA%\Vornmark although Wine lets it write to Program Files; a later version
-#   replaces it and keeps the leaderboard address; uninstalling removes every program file, the
-#   shortcut and the settings, and keeps the history;
+#   replaces it, keeps the leaderboard address and removes a layout file an older version left in
+#   the program folder; uninstalling removes the program folder, the shortcut and the settings, and
+#   keeps the history;
 # - the portable archive holds both programs and the read-me, and its program keeps the history
 #   beside itself, in a folder whose name is not ASCII.
 # The recorded runs come from the end-to-end runner (tiny preset runs), copied where an installed
@@ -98,7 +99,9 @@ grep -q '"type": "single"' "$profile/AppData/Local/Vornmark/history.json" || fai
 [[ ! -e "$drive_c/Program Files/Vornmark Tests/history.json" ]] || fail "a history beside an installed program"
 rm -rf "$drive_c/Program Files/Vornmark Tests"
 
-step "a later version replaces it and keeps the leaderboard address"
+step "a later version replaces it and keeps the leaderboard address; an old layout file goes"
+# An older version's window kept its layout in the program folder.
+printf '[Window][Debug##Default]\r\nPos=60,60\r\n' >"$installed/imgui.ini"
 (cd "$stage" && wixl -a x64 -D Version=1.3.99 -D ProductCode="$(cat /proc/sys/kernel/random/uuid)" \
   -o "$work/later.msi" "$wxs" 2>/dev/null) || fail "cannot make a later version"
 run msiexec /i "$(windows_path "$work/later.msi")" /qn || fail "msiexec /i (later version): $(cat "$work/err")"
@@ -108,10 +111,11 @@ versions=$(block 'Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{' '"
 [[ $versions == '"DisplayVersion"="1.3.99" ' ]] || fail "Apps & Features lists: $versions"
 grep -q '"LeaderboardUrl"="https://bench.example.org:8443"' <<<"$reg" || fail "the upgrade lost LeaderboardUrl"
 [[ -f $installed/vornmark-cli.exe ]] || fail "the upgrade left no runner"
+[[ ! -e $installed/imgui.ini ]] || fail "removing the older version left its imgui.ini"
 
-step "uninstall quietly: no program file, shortcut or setting left; the history stays"
+step "uninstall quietly: no program folder, shortcut or setting left; the history stays"
 run msiexec /x "$(windows_path "$work/later.msi")" /qn || fail "msiexec /x: $(cat "$work/err")"
-left=$(find "$installed" -type f 2>/dev/null || true)
+left=$(find "$installed" 2>/dev/null || true)
 [[ -z $left ]] || fail "left in Program Files: $left"
 [[ ! -e $shortcut ]] || fail "the shortcut is still there"
 ! grep -q 'LeaderboardUrl' <<<"$(registry)" || fail "LeaderboardUrl is still in the registry"
@@ -123,6 +127,11 @@ mkdir -p "$portable"
 unzip -q "$zip" -d "$portable"
 [[ $(cd "$portable" && ls | sort | tr '\n' ' ') == "README.txt Vornmark.exe vornmark-cli.exe " ]] ||
   fail "the archive holds: $(ls "$portable")"
+version=$(basename "$zip" -x64-portable.zip) version=${version#Vornmark-}
+grep -q "^Vornmark $version - CPU benchmark (portable)" "$portable/README.txt" &&
+  grep -q "(Vornmark-$version-x64.msi)" "$portable/README.txt" ||
+  fail "the read-me does not name version $version: $(cat "$portable/README.txt")"
+! grep -q '@' "$portable/README.txt" || fail "the read-me has a placeholder left: $(grep '@' "$portable/README.txt")"
 cp "$e2e_runner" "$portable/runner.exe"
 portable_windows="C:\\users\\$user\\Vornmark ベンチ"
 run "$portable_windows\\runner.exe" --multi --no-submit || fail "tiny run: $(cat "$work/err")"

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "engine/render_image.h"
+#include "session/time_left.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_configs.h"
 #include "tests/support/wait_until.h"
@@ -47,6 +48,14 @@ protected:
             EXPECT_NE(update.event, RunEvent::Finished) << "the run is meant to be cancelled";
             return update.progress.tiles_done >= 1;
         }));
+        // An image without a work table: each finished tile counts as one, the estimate is rough.
+        const RunProgress& progress = controller.progress();
+        EXPECT_GE(progress.work_done, progress.tiles_done);
+        EXPECT_EQ(progress.work_total, progress.tiles_total);
+        EXPECT_FALSE(progress.work_weighted);
+        const std::optional<TimeLeft> left = estimated_time_left(progress);
+        ASSERT_TRUE(left);
+        EXPECT_TRUE(left->approximate);
     }
     static std::vector<RunEvent> kinds(const std::vector<RunUpdate>& events) {
         std::vector<RunEvent> seen;

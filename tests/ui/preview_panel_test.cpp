@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "tests/support/sample_records.h"
 #include "tests/support/wait_until.h"
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
@@ -42,8 +43,39 @@ TEST(ProgressText, ShowsTilesPercentageAndSeconds) {
     EXPECT_EQ(progress_text(510, 2040, progress_fraction(510, 2040), 12.5),
               "510 / 2040 tiles  |  25.0%  |  12.5s");
     EXPECT_EQ(progress_text(0, 0, progress_fraction(0, 0), 0.0), "0 / 0 tiles  |  0.0%  |  0.0s");
-    EXPECT_EQ(progress_text(510, 2040, progress_fraction(510, 2040), 12.5, 37.6),
-              "510 / 2040 tiles  |  25.0%  |  12.5s  |  38s left");
+    EXPECT_EQ(progress_text(510, 2040, progress_fraction(510, 2040), 12.5, TimeLeft{37.6, false}),
+              "510 / 2040 tiles  |  25.0%  |  12.5s  |  0:38 left");
+}
+
+TEST(IdleDescription, SaysWhatARunDoesAndHowLongThisMachinesLastRunsTook) {
+    const BenchmarkConfig preset = preset_config(1);
+    const std::string what =
+        "A run renders one fixed scene, 1920 x 1080 pixels at 128 samples each, and scores its time.";
+    const std::vector<std::string> none = idle_description(preset, {}, "Test CPU");
+    ASSERT_EQ(none.size(), 3u);
+    EXPECT_EQ(none[0], what);
+    EXPECT_EQ(none[2],
+              "It takes minutes on most machines; this one's time will show here after its first run.");
+
+    HistoryEntry elsewhere = sample_run("single", 50, 2400.0);
+    elsewhere.cpu = "Other CPU";
+    const std::vector<HistoryEntry> history = {sample_run("single", 70, 1500.0),
+                                               sample_run("multi", 140, 840.0),
+                                               sample_run("single", 71, 1680.0), elsewhere};
+    EXPECT_EQ(idle_description(preset, history, "Test CPU")[2],
+              "On this machine: Single-Core about 28 min, Multi-Core about 14 min (from the history).");
+    EXPECT_EQ(idle_description(preset, {elsewhere}, "Other CPU")[2],
+              "On this machine: Single-Core about 40 min (from the history).");
+
+    const struct {
+        double seconds;
+        const char* text;
+    } durations[] = {{0.2, "about 1 s"},
+                     {45.0, "about 45 s"},
+                     {1680.0, "about 28 min"},
+                     {3900.0, "about 65 min"},
+                     {6300.0, "about 1 h 45 min"}};
+    for (const auto& d : durations) EXPECT_EQ(rough_duration(d.seconds), d.text);
 }
 
 TEST(HighlightAlpha, BrightestMidSweepInvisibleAtTheEnds) {
@@ -94,8 +126,15 @@ TEST_F(PreviewPanelTest, BeforeTheFirstRunShowsPlaceholderAndEmptyBarWithoutUplo
     EXPECT_EQ(hint->color, IM_COL32(64, 64, 64, 255));
     EXPECT_EQ(gui.texture_draw_count(FakeGpuBackend::fake_id()), 0);
     EXPECT_EQ(gpu.update_calls, 0);
-    // No progress line before any run, but the empty bar is there.
-    EXPECT_FALSE(gui.has_text("tiles")) << gui.all_text();
+    // Under the hint: what a run does, and that this machine has no time yet.
+    for (const std::string& line : idle_description(app->runs.settings(), {}, "Test CPU")) {
+        const auto detail = gui.find_text(line);
+        ASSERT_TRUE(detail) << line << "\n" << gui.all_text();
+        EXPECT_GT(detail->min.y, hint->max.y);
+    }
+    // No progress line before any run, but the empty bar is there and says what it is for.
+    EXPECT_FALSE(gui.has_text(" tiles  |  ")) << gui.all_text();
+    EXPECT_TRUE(gui.has_text("Ready: the bar fills as the tiles are rendered")) << gui.all_text();
     EXPECT_TRUE(gui.shape_bounds(bar_background));
     EXPECT_FALSE(gui.shape_bounds(fill_running, "##test_panel"));
     EXPECT_FALSE(gui.shape_bounds(fill_idle));
@@ -197,13 +236,14 @@ TEST_F(PreviewPanelTest, FinishedRunShowsItsOwnTimeUntilTheNextStart) {
     EXPECT_FALSE(gui.has_text(expected)) << gui.all_text();
 }
 
-// While running the line estimates the time left (from the first finished tile on); a cancelled run
-// says so, with the tiles it got done, until the next run starts.
+// While running the line estimates the time left (from the first finished tile on; a small image's
+// tiles' work is not known, so it is a rough guess); a cancelled run says so, with the tiles it got
+// done, until the next run starts.
 TEST_F(PreviewPanelTest, RunningLineSaysTheTimeLeftAndACancelledOneSaysSo) {
     start(long_run_settings());
     EXPECT_TRUE(wait_until([&] {
         draw();
-        return gui.has_text("s left");
+        return gui.has_text(" left") && gui.has_text("|  about ");
     })) << gui.all_text();
     app->runs.cancel();
     ASSERT_TRUE(wait_for_runs_to_end(*app));

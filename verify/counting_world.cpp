@@ -1,0 +1,6 @@
+#include "verify/counting_world.h"
+
+bool CountingWorld::hit(const Ray& ray, Interval window, HitRecord& record) const {
+    ++rays;
+    return world_.hit(ray, window, record);
+}
