@@ -13,6 +13,7 @@
 #include "session/time_left.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
+#include "ui/wrapped_text.h"
 
 namespace {
 
@@ -33,6 +34,8 @@ constexpr float highlight_width = 40.0f;
 constexpr float rounding = 4.0f;
 constexpr const char* placeholder_hint = "Start a benchmark to render";
 constexpr const char* idle_bar_text = "Ready: the bar fills as the tiles are rendered";
+constexpr const char* idle_bar_short_text = "Ready";
+constexpr const char* progress_separator = "  |  ";
 
 float preview_height_limit(float available_height) {
     return available_height * 0.65f - image_margin_y;
@@ -74,17 +77,6 @@ std::string progress_line(const RunProgress& progress) {
     const std::int32_t total = progress.tiles_total;
     return progress_text(done, total, progress_fraction(done, total), progress.seconds,
                          estimated_time_left(progress));
-}
-
-float preview_panel_width(ImFont* mono) {
-    ImFont* line_font = mono != nullptr ? mono : ImGui::GetFont();
-    float line = 0.0f;
-    for (const std::string& longest :
-         {progress_text(9999, 9999, 1.0f, 99999.9, TimeLeft{99999.0, true}), cancelled_text(9999, 9999)})
-        line =
-            std::max(line, line_font->CalcTextSizeA(line_font->FontSize, FLT_MAX, 0.0f, longest.c_str()).x);
-    line += bar_margin;
-    return std::max(line, ImGui::CalcTextSize(placeholder_hint).x + image_margin_x);
 }
 
 int highlight_alpha(float u) {
@@ -172,13 +164,17 @@ void draw_preview_panel(AppState& app) {
 
     // Under the hint, centred and wrapped to the placeholder: what a run does and how long it takes.
     const float wrap = std::max(width - 2.0f * image_margin_x, 1.0f);
+    const auto measure = [](std::string_view piece) {
+        return ImGui::CalcTextSize(piece.data(), piece.data() + piece.size()).x;
+    };
     float y = text_pos.y + text_size.y * 2.0f;
-    for (const std::string& line :
+    for (const std::string& paragraph :
          idle_description(app.runs.settings(), app.history.entries(), app.sysinfo.cpu_name)) {
-        const ImVec2 size = ImGui::CalcTextSize(line.c_str(), nullptr, false, wrap);
-        draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), ImVec2(p0.x + (width - size.x) * 0.5f, y),
-                      placeholder_detail, line.c_str(), nullptr, wrap);
-        y += size.y + ImGui::GetStyle().ItemSpacing.y;
+        for (const std::string& line : wrap_at_blanks(paragraph, wrap, measure)) {
+            draw->AddText(ImVec2(p0.x + (width - measure(line)) * 0.5f, y), placeholder_detail, line.c_str());
+            y += ImGui::GetTextLineHeight();
+        }
+        y += ImGui::GetStyle().ItemSpacing.y;
     }
     draw->PopClipRect();
     ImGui::Dummy(ImVec2(width, limit));
@@ -198,13 +194,15 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
         if (mono != nullptr) {
             ImGui::PushFont(mono);
         }
-        if (cancelled) {
-            const std::string line = cancelled_text(progress.tiles_done, progress.tiles_total);
-            ImGui::TextColored(orange, "%s", line.c_str());
-        } else {
-            const std::string line = progress_line(progress);
-            ImGui::TextColored(light_grey, "%s", line.c_str());
-        }
+        // A narrow column gets the line's fields on more lines rather than a line cut at its edge.
+        const std::string text =
+            cancelled ? cancelled_text(progress.tiles_done, progress.tiles_total) : progress_line(progress);
+        const auto measure = [](std::string_view piece) {
+            return ImGui::CalcTextSize(piece.data(), piece.data() + piece.size()).x;
+        };
+        for (const std::string& line :
+             pack_fields(text, progress_separator, ImGui::GetContentRegionAvail().x - bar_margin, measure))
+            ImGui::TextColored(cancelled ? orange : light_grey, "%s", line.c_str());
         if (mono != nullptr) {
             ImGui::PopFont();
         }
@@ -232,10 +230,15 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
     if (!running && p == 0.0f && !cancelled) {
         ImFont* font = ImGui::GetFont();
         const float size = std::min(ImGui::GetFontSize(), bar_height - 4.0f);
-        const ImVec2 text = font->CalcTextSizeA(size, FLT_MAX, 0.0f, idle_bar_text);
+        const char* label = idle_bar_text;
+        ImVec2 text = font->CalcTextSizeA(size, FLT_MAX, 0.0f, label);
+        if (text.x > width - 8.0f) {
+            label = idle_bar_short_text;
+            text = font->CalcTextSizeA(size, FLT_MAX, 0.0f, label);
+        }
         draw->PushClipRect(p0, p1, true);
         draw->AddText(font, size, ImVec2(p0.x + (width - text.x) * 0.5f, p0.y + (bar_height - text.y) * 0.5f),
-                      placeholder_detail, idle_bar_text);
+                      placeholder_detail, label);
         draw->PopClipRect();
     }
     ImGui::Dummy(ImVec2(width, bar_height));

@@ -18,10 +18,6 @@ struct AppState;
 void draw_preview_panel(AppState& app);
 void draw_progress_panel(AppState& app, ImFont* mono);
 
-// Content width the two need so that the placeholder's hint and the longest progress line show
-// whole (the line in `mono`, or the current font without one).
-float preview_panel_width(ImFont* mono);
-
 // Size and horizontal offset of the preview image in a column with (aw, ah) free:
 // the texture's aspect kept, 16 pixels narrower than the column and at most
 // ah * 0.65 - 40 high, centred. Zero for a texture without area.

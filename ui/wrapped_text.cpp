@@ -72,6 +72,39 @@ std::vector<std::string> wrap_at_blanks(std::string_view text, float width,
     return lines;
 }
 
+std::vector<std::string> pack_fields(std::string_view text, std::string_view separator, float width,
+                                     const std::function<float(std::string_view)>& measure) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (bool last = false; !last;) {
+        const std::size_t end = text.find(separator);
+        last = end == std::string_view::npos;
+        const std::string_view field = text.substr(0, end);
+        if (!last) text.remove_prefix(end + separator.size());
+        if (line.empty()) {
+            line = field;
+            continue;
+        }
+        std::string longer = line + std::string(separator) + std::string(field);
+        if (measure(longer) <= width) {
+            line = std::move(longer);
+        } else {
+            lines.push_back(std::move(line));
+            line = field;
+        }
+    }
+    lines.push_back(std::move(line));
+    std::vector<std::string> fitted;
+    for (const std::string& packed : lines) {
+        if (measure(packed) <= width) {
+            fitted.push_back(packed);
+            continue;
+        }
+        for (std::string& piece : wrap_at_blanks(packed, width, measure)) fitted.push_back(std::move(piece));
+    }
+    return fitted;
+}
+
 void text_wrapped_at_blanks(std::string_view text, float width) {
     if (width < 0.0f) width = ImGui::GetContentRegionAvail().x;
     const std::vector<std::string> lines = wrap_at_blanks(text, width, [](std::string_view piece) {

@@ -238,7 +238,10 @@ std::optional<TextHit> GuiTestContext::find_text(std::string_view text) const {
         return std::nullopt;
     }
     for (const TextRun& run : texts_) {
-        const std::size_t at = run.text.find(text);
+        // A line break of wrapped text stands where a blank was: a phrase is found across it.
+        std::string flowing = run.text;
+        std::replace(flowing.begin(), flowing.end(), '\n', ' ');
+        const std::size_t at = flowing.find(text);
         if (at == std::string::npos) {
             continue;
         }

@@ -75,6 +75,7 @@ public:
     const std::vector<TextRun>& texts() const { return texts_; }
     // Text of every run, joined by newlines: handy in failure messages.
     std::string all_text() const;
+    // Found also where the GUI wrapped the text between two of its words.
     bool has_text(std::string_view text) const { return find_text(text).has_value(); }
     std::optional<TextHit> find_text(std::string_view text) const;
     // Draw commands that sample this texture (ImGui::Image) in the last frame.

@@ -34,4 +34,21 @@ TEST(WrapAtBlanks, NeverCutsInsideAUtf8Character) {
               (std::vector<std::string>{"\xC3\xA9", "\xC3\xA9"}));
 }
 
+TEST(PackFields, FieldsShareALineWhileTheyFitAndAWideFieldIsWrapped) {
+    struct Case {
+        const char* text;
+        float width;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Case> cases = {
+        {"1 / 4 | 25% | 3s", 99, {"1 / 4 | 25% | 3s"}},
+        {"1 / 4 | 25% | 3s", 11, {"1 / 4 | 25%", "3s"}},
+        {"1 / 4 | 25% | 3s", 10, {"1 / 4", "25% | 3s"}},
+        {"1 / 4 | 25% | 3s", 5, {"1 / 4", "25%", "3s"}},
+        {"Cancelled after 5 of 9 | x", 12, {"Cancelled", "after 5 of 9", "x"}},
+        {"no fields", 6, {"no", "fields"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(pack_fields(c.text, " | ", c.width, bytes), c.lines) << c.text;
+}
+
 }  // namespace
