@@ -121,10 +121,12 @@ void LeaderboardClient::shutdown() {
     // the next round joins.
     for (;;) {
         std::vector<std::jthread> joining;
+        std::vector<std::unique_ptr<std::atomic<bool>>> flags;  // each thread sets its own at the end
         {
             std::lock_guard lock(tasks_lock);
             if (tasks.empty()) return;
             joining = std::move(tasks);
+            flags = std::move(task_finished);
             tasks.clear();
             task_finished.clear();
         }

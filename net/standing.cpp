@@ -132,7 +132,8 @@ std::string standing_json(const Standing& standing) {
 
 std::string percent_text(double percent) {
     char text[32];
-    const double tenths = std::round(percent * 10.0) / 10.0;
+    // Rounded down: "faster than" never claims more than the runs beaten.
+    const double tenths = std::floor(percent * 10.0 + 1e-6) / 10.0;
     if (tenths == std::floor(tenths))
         std::snprintf(text, sizeof text, "%.0f", tenths);
     else

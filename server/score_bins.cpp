@@ -108,5 +108,5 @@ ScoreHistogram rebinned(const std::vector<ScoreBin>& bins, std::size_t max_bins)
 }
 
 double one_decimal(double value) {
-    return std::round(value * 10.0) / 10.0;
+    return std::floor(value * 10.0 + 1e-6) / 10.0;
 }

@@ -40,5 +40,5 @@ std::optional<double> faster_than_percent(const std::vector<ScoreBin>& bins, std
 // one bin. The counts add up to the runs exactly. Empty without runs.
 ScoreHistogram rebinned(const std::vector<ScoreBin>& bins, std::size_t max_bins = max_histogram_bins);
 
-// A value rounded to one decimal, as percentages are shown.
+// A share rounded down to one decimal, as the leaderboard sends it: never more than was beaten.
 double one_decimal(double value);
