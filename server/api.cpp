@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "server/address_unit.h"
 #include "server/log.h"
 #include "server/pages.h"
 #include "server/store.h"
@@ -87,8 +88,8 @@ struct Api::PendingSubmission {
     }
 };
 
-Api::Api(Store& store, StoreWorkers& workers, Timer& timer)
-    : store_(store), workers_(workers), timer_(timer), standings_(store, workers, timer),
+Api::Api(Store& store, StoreWorkers& workers, Timer& timer, const AddressKey& key)
+    : store_(store), key_(key), workers_(workers), timer_(timer), standings_(store, workers, timer),
       pages_(std::make_unique<Pages>(store, workers, timer, standings_)) {}
 
 Api::~Api() = default;
@@ -120,7 +121,7 @@ std::optional<ApiReply> Api::post_submission(const ApiRequest& request, Respond 
     auto pending = std::make_shared<PendingSubmission>();
     // Checked here: reading JSON needs no store. The reply waits for the rate limit.
     pending->check = parse_submission(request.body);
-    pending->address = request.remote_address;
+    pending->address = key_.unit_of(request.remote_address);
     pending->deadline = store_call_deadline();
     pending->respond = std::move(respond);
 
@@ -153,10 +154,17 @@ ApiReply Api::store_submission(PendingSubmission& pending) {
                 -1, ' ', false, nlohmann::json::error_handler_t::replace);
             return reply;
         }
-        store_.add(pending.check.submission, pending.deadline);
-        standings_.forget(pending.check.submission.type);
+        const SubmitOutcome outcome = store_.submit(pending.check.submission, pending.address, pending.deadline);
         ApiReply reply;
-        reply.body = R"({"ok":true})";
+        if (outcome.kind == SubmitOutcome::Kind::refused) {
+            reply.body = nlohmann::json{{"ok", false}, {"error", outcome.why}}.dump();
+            return reply;
+        }
+        standings_.forget(pending.check.submission.type);
+        // Stored; one that does not count says so beside "ok", which is all the client reads.
+        reply.body = outcome.kind == SubmitOutcome::Kind::counted
+                         ? R"({"ok":true})"
+                         : nlohmann::ordered_json{{"ok", true}, {"counted", false}, {"why", outcome.why}}.dump();
         return reply;
     } catch (const StoreOutcomeUnknown& e) {
         log_line(std::string("store: whether a run was stored is not known: ") + e.what());

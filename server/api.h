@@ -11,6 +11,7 @@
 
 #include "server/standings_cache.h"
 
+class AddressKey;
 class Pages;
 class Store;
 class StoreWorkers;
@@ -54,7 +55,8 @@ using Respond = std::function<void(ApiReply)>;
 // timer must outlive it.
 class Api {
 public:
-    Api(Store& store, StoreWorkers& workers, Timer& timer);
+    // `key` makes the address units stored; it must outlive the Api too.
+    Api(Store& store, StoreWorkers& workers, Timer& timer, const AddressKey& key);
     ~Api();
 
     // Reads the standings once at start-up (on the caller's thread); throws StoreError.
@@ -73,6 +75,7 @@ private:
     ApiReply store_submission(PendingSubmission& pending);
 
     Store& store_;
+    const AddressKey& key_;
     StoreWorkers& workers_;
     Timer& timer_;
     StandingsCache standings_;

@@ -6,21 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "server/row_statistics.h"
 #include "server/store.h"
-
-// The spread of one processor's counted scores, as the pages draw it: the range from the 10th to
-// the 90th percentile with the median (the bar beside a standings row), and a histogram (the
-// processor's page). Empty while the store keeps no distribution per row; the pages then leave
-// the spread out rather than draw one they do not have.
-struct RowDistribution {
-    double p10 = 0;
-    double median = 0;
-    double p90 = 0;
-    std::vector<double> edges;         // bin i covers [edges[i], edges[i + 1]); one more than counts
-    std::vector<std::int64_t> counts;  // runs per bin
-
-    bool empty() const { return counts.empty() || edges.size() != counts.size() + 1; }
-};
 
 // A standings row as the pages show it.
 struct PageRow {

@@ -198,6 +198,36 @@ TEST_P(EveryStore, AnOlderLeaderboardIsKeyedAnewOnceAndKeepsEveryRun) {
     }
 }
 
+TEST_P(EveryStore, EachRowKeepsItsDistributionInBinsReadWholeOrForManyRows) {
+    auto store = open();
+    // A 20-run row of about 1000 on 8 threads, one far run (per thread) and one bulk run.
+    for (int i = 0; i < 20; ++i) store->add(run("Binned", 990 + i, "multi"));
+    EXPECT_EQ(store->add({"Binned", 1000, 64, "multi"}).kind, SubmitOutcome::Kind::not_counted);
+    store->add_many({{run("Binned", 1000, "multi"), 0}, {run("Other", 500, "multi"), 0}});
+
+    std::optional<RowDistribution> d = store->distribution("multi", cpu_name_key("Binned"));
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->runs, 21);
+    EXPECT_EQ(d->outliers, 1);
+    EXPECT_EQ(d->avg_score, store->standings("multi").front().avg_score);
+    EXPECT_NEAR(d->median, 1000, 20);  // exact to the bin width
+    EXPECT_NEAR(d->median_per_thread, 1000.0 / 8, 3);
+    std::int64_t binned = 0;
+    for (std::int64_t c : d->counts) binned += c;
+    EXPECT_EQ(binned, 21);
+    ASSERT_EQ(d->edges.size(), d->counts.size() + 1);
+    EXPECT_LE(d->edges.front(), 990);
+    EXPECT_GT(d->edges.back(), 1009);
+    EXPECT_FALSE(store->distribution("single", cpu_name_key("Binned")));
+
+    std::vector<RowDistribution> many =
+        store->distributions("multi", {cpu_name_key("Other"), cpu_name_key("None"), cpu_name_key("Binned")});
+    ASSERT_EQ(many.size(), 3u);
+    EXPECT_EQ(many[0].avg_score, 500);
+    EXPECT_TRUE(many[1].empty());
+    EXPECT_EQ(many[2].runs, 21);
+}
+
 INSTANTIATE_TEST_SUITE_P(, EveryStore, testing::Values(StoreKind::sqlite, StoreKind::postgresql),
                          store_kind_name);
 
