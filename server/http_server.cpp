@@ -217,6 +217,9 @@ MHD_Result on_request(void* context_pointer, MHD_Connection* connection, const c
         if (const char* type = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "type")) {
             request.type = type;
         }
+        if (const char* score = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "score")) {
+            request.score = score;
+        }
         // With its length: a name with a NUL byte in it is refused, never cut short.
         const char* cpu = nullptr;
         std::size_t cpu_bytes = 0;

@@ -92,6 +92,12 @@ constexpr Flag flags[] = {
      .number = &ServerOptions::rate_limit,
      .lowest = 1,
      .highest = 1000000},
+    {.name = "--standing-limit",
+     .value = "N",
+     .help = "where-you-stand requests (GET with cpu=) per minute from one\naddress (an IPv6 /64 counts as one)",
+     .number = &ServerOptions::standing_limit,
+     .lowest = 1,
+     .highest = 1000000},
     {.name = "--trust-forwarded-for",
      .help = "take the client address from the X-Forwarded-For header the\n"
              "proxy in front adds (only when the proxy is the sole way in)",

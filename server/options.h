@@ -12,6 +12,7 @@ struct ServerOptions {
     std::string db_path = "leaderboard.db";
     bool plain_http = false;
     int rate_limit = 30;               // submissions per minute and client address
+    int standing_limit = 120;          // where-you-stand requests per minute and address unit
     int max_connections = 1000;        // open at once in total
     int connections_per_address = 64;  // open at once from one client address
     int request_seconds = 10;          // to send a request's head, and then its body

@@ -177,8 +177,9 @@ std::string processor_page_html(std::string_view type, const ProcessorData& data
     if (data.rank) {
         html += '#';
         html += std::to_string(*data.rank);
+        html += " of " + std::to_string(data.rows);
     } else {
-        html += "not among the rows listed on the standings page";
+        html += "not listed";
     }
     html += "</dd><dt>Score</dt><dd>" + std::to_string(row.avg_score) + "</dd><dt>Runs</dt><dd>" +
             std::to_string(row.runs) + "</dd>";

@@ -202,6 +202,7 @@ const std::string standings = std::string("SELECT cpu_name, avg_score, runs, cpu
                               " ORDER BY avg_score DESC, cpu_name ASC LIMIT $3::bigint";
 const std::string processor_row =
     std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed + " AND cpu_key = $3";
+const std::string listed_rows = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed;
 const char* const runs_after = "SELECT id, cpu_name, type, score, threads, submitted_at FROM submissions"
                                " WHERE id > $1 ORDER BY id LIMIT $2";
 const char* const run_count = "SELECT COUNT(*) FROM submissions";
@@ -693,6 +694,18 @@ std::optional<StandingsRow> PostgresStore::processor_row(std::string_view type, 
     if (PQntuples(rows.get()) == 0) return std::nullopt;
     return StandingsRow{PQgetvalue(rows.get(), 0, 0), integer_at(rows.get(), 0, 1), integer_at(rows.get(), 0, 2),
                         PQgetvalue(rows.get(), 0, 3)};
+}
+
+std::vector<StandingsRow> PostgresStore::listed_rows(std::string_view type, Deadline deadline) {
+    Lease c(*this, deadline);
+    const std::string min_units = std::to_string(rules_.private_board ? 1 : rules_.min_addresses);
+    PgResult rows = c->query("listed rows", sql::listed_rows.c_str(), {std::string(type), min_units}, deadline);
+    std::vector<StandingsRow> out;
+    for (int i = 0; i < PQntuples(rows.get()); ++i) {
+        out.push_back({PQgetvalue(rows.get(), i, 0), integer_at(rows.get(), i, 1), integer_at(rows.get(), i, 2),
+                       PQgetvalue(rows.get(), i, 3)});
+    }
+    return out;
 }
 
 std::optional<RowDistribution> PostgresStore::distribution(std::string_view type, std::string_view cpu_key,

@@ -146,7 +146,7 @@ int serve(const ServerOptions& options) {
     const sigset_t stop_signals = block_stop_signals();
     Timer timer;
     StoreWorkers workers(store_workers);
-    Api api(*store, workers, timer, *key);
+    Api api(*store, workers, timer, *key, options.standing_limit);
     std::unique_ptr<HttpServer> server;
     try {
         api.fill_standings();

@@ -115,6 +115,7 @@ const char* const listed = " FROM standings_totals t WHERE type = ?1 AND runs > 
 const std::string standings =
     std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed + " ORDER BY avg_score DESC, cpu_name ASC LIMIT ?3";
 const std::string processor_row = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed + " AND cpu_key = ?3";
+const std::string listed_rows = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed;
 const char* const all_runs =
     "SELECT cpu_name, type, score, threads, submitted_at FROM submissions ORDER BY id";
 const char* const run_count = "SELECT COUNT(*) FROM submissions";
@@ -652,6 +653,16 @@ std::optional<StandingsRow> SqliteStore::processor_row(std::string_view type, st
     read.text(1, type).integer(2, rules_.private_board ? 1 : rules_.min_addresses).text(3, cpu_key);
     if (!read.step("processor row")) return std::nullopt;
     return StandingsRow{read.text(0), read.integer(1), read.integer(2), read.text(3)};
+}
+
+std::vector<StandingsRow> SqliteStore::listed_rows(std::string_view type, Deadline deadline) {
+    Turn turn(*this, deadline);
+    SqliteStatement query = prepare(sql::listed_rows.c_str());
+    Use read(query);
+    read.text(1, type).integer(2, rules_.private_board ? 1 : rules_.min_addresses);
+    std::vector<StandingsRow> rows;
+    while (read.step("listed rows")) rows.push_back({read.text(0), read.integer(1), read.integer(2), read.text(3)});
+    return rows;
 }
 
 std::optional<RowDistribution> SqliteStore::distribution(std::string_view type, std::string_view cpu_key,

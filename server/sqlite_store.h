@@ -51,6 +51,7 @@ public:
                                         Deadline deadline = store_call_deadline()) override;
     std::optional<StandingsRow> processor_row(std::string_view type, std::string_view cpu_key,
                                               Deadline deadline = store_call_deadline()) override;
+    std::vector<StandingsRow> listed_rows(std::string_view type, Deadline deadline) override;
     std::optional<RowDistribution> distribution(std::string_view type, std::string_view cpu_key,
                                                 Deadline deadline = store_call_deadline()) override;
     std::vector<RowDistribution> distributions(std::string_view type, const std::vector<std::string>& cpu_keys,

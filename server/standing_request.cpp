@@ -87,7 +87,10 @@ std::string standing_reply_json(const ProcessorStanding& standing, const std::st
     if (standing.rank) reply["rank"] = *standing.rank;
     reply["rows"] = standing.rows;
     if (has_runs && !standing.spread.empty()) {
-        reply["histogram"] = {{"edges", standing.spread.edges}, {"counts", standing.spread.counts}};
+        // The edges are whole scores (rebinned): written as such.
+        std::vector<std::int64_t> edges;
+        for (const double edge : standing.spread.edges) edges.push_back(std::llround(edge));
+        reply["histogram"] = {{"edges", edges}, {"counts", standing.spread.counts}};
         reply["median"] = static_cast<std::int64_t>(std::llround(standing.spread.median));
         reply["p10"] = static_cast<std::int64_t>(std::llround(standing.spread.p10));
         reply["p90"] = static_cast<std::int64_t>(std::llround(standing.spread.p90));

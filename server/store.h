@@ -130,6 +130,11 @@ public:
     virtual std::optional<StandingsRow> processor_row(std::string_view type, std::string_view cpu_key,
                                                       Deadline deadline = store_call_deadline()) = 0;
 
+    // Every listed row of the type, in no particular order: what places among the rows are
+    // counted in. Reads the rows, never the runs.
+    virtual std::vector<StandingsRow> listed_rows(std::string_view type,
+                                                  Deadline deadline = store_call_deadline()) = 0;
+
     // The distribution of one row by its key (read from its bins, a bounded amount whatever
     // the number of runs); nothing when the run type has no such row.
     virtual std::optional<RowDistribution> distribution(std::string_view type, std::string_view cpu_key,
