@@ -64,7 +64,8 @@ AddressKey AddressKey::load_or_create(const std::string& path) {
         return AddressKey(std::move(secret));
     }
     unsigned char random[key_bytes];
-    if (RAND_bytes(random, sizeof random) != 1) throw std::runtime_error("no random bytes for the address key");
+    if (RAND_bytes(random, sizeof random) != 1)
+        throw std::runtime_error("no random bytes for the address key");
     const std::string secret = hex(random, sizeof random);
     // Created exclusively: two servers starting together keep the one that came first.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -73,7 +74,8 @@ AddressKey AddressKey::load_or_create(const std::string& path) {
         throw std::runtime_error("cannot make the address key " + path + ": " + std::strerror(errno));
     }
     const std::string line = secret + "\n";
-    const bool written = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size()) && ::fsync(fd) == 0;
+    const bool written =
+        ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size()) && ::fsync(fd) == 0;
     ::close(fd);
     if (!written) throw std::runtime_error("cannot write the address key " + path);
     return AddressKey(secret);

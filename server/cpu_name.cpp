@@ -84,7 +84,8 @@ const icu::Normalizer2* nfkc_normaliser() {
 // superscripts ...) and the Braille blank made a space, then white space made canonical again.
 std::string folded_for_key(std::string_view canonical_name) {
     std::string blanked;
-    for_each_code_point(canonical_name, [&](UChar32 code) { append_utf8(blanked, code == 0x2800 ? 0x20 : code); });
+    for_each_code_point(canonical_name,
+                        [&](UChar32 code) { append_utf8(blanked, code == 0x2800 ? 0x20 : code); });
     const icu::Normalizer2* nfkc = nfkc_normaliser();
     if (nfkc == nullptr) return canonical_cpu_name(blanked);
     UErrorCode status = U_ZERO_ERROR;

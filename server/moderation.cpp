@@ -32,7 +32,8 @@ int moderate(const ServerOptions& options) {
             for (const FlaggedRun& run : store->flagged(1000)) {
                 std::printf("%s  %s  %s  score %lld  threads %lld  %s\n", utc_time(run.submitted_at).c_str(),
                             run.type.c_str(), printable_for_log(run.cpu_name, 200).c_str(),
-                            static_cast<long long>(run.score), static_cast<long long>(run.threads), run.why.c_str());
+                            static_cast<long long>(run.score), static_cast<long long>(run.threads),
+                            run.why.c_str());
             }
             return 0;
         }
@@ -55,7 +56,8 @@ int moderate(const ServerOptions& options) {
         }
         // The server's own key: a new one would match no stored run.
         if (!std::filesystem::exists(options.address_key)) {
-            std::fprintf(stderr, "vornmark-leaderboard: no address key %s (give the server's --address-key)\n",
+            std::fprintf(stderr,
+                         "vornmark-leaderboard: no address key %s (give the server's --address-key)\n",
                          options.address_key.c_str());
             return 1;
         }

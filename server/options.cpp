@@ -94,7 +94,8 @@ constexpr Flag flags[] = {
      .highest = 1000000},
     {.name = "--standing-limit",
      .value = "N",
-     .help = "where-you-stand requests (GET with cpu=) per minute from one\naddress (an IPv6 /64 counts as one)",
+     .help =
+         "where-you-stand requests (GET with cpu=) per minute from one\naddress (an IPv6 /64 counts as one)",
      .number = &ServerOptions::standing_limit,
      .lowest = 1,
      .highest = 1000000},
@@ -239,7 +240,8 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             return parsed;
         }
         if (takes_argument && (args.size() < 2 || args[1].empty())) {
-            parsed.error = command + (command == "forget-address" ? " needs an address" : " needs a processor name");
+            parsed.error =
+                command + (command == "forget-address" ? " needs an address" : " needs a processor name");
             return parsed;
         }
         parsed.options.command = command;
@@ -282,13 +284,14 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
 
 std::string usage_text() {
     constexpr std::size_t help_column = 31;
-    std::string text = "Usage: vornmark-leaderboard [flags]\n"
-                       "       vornmark-leaderboard flagged|hide NAME|unhide NAME|forget-address ADDR [flags]\n"
-                       "Serves the Vornmark leaderboard: GET /api.php?type=single|multi, POST /api.php.\n"
-                       "The commands work on the --db of a running server: list the runs left out as\n"
-                       "outliers and the attempts refused; take a processor's rows out of the standings\n"
-                       "or put them back; uncount every run from an address's /32 (IPv4) or /64 (IPv6).\n"
-                       "\n";
+    std::string text =
+        "Usage: vornmark-leaderboard [flags]\n"
+        "       vornmark-leaderboard flagged|hide NAME|unhide NAME|forget-address ADDR [flags]\n"
+        "Serves the Vornmark leaderboard: GET /api.php?type=single|multi, POST /api.php.\n"
+        "The commands work on the --db of a running server: list the runs left out as\n"
+        "outliers and the attempts refused; take a processor's rows out of the standings\n"
+        "or put them back; uncount every run from an address's /32 (IPv4) or /64 (IPv6).\n"
+        "\n";
     for (const Flag& flag : flags) {
         std::string head = "  ";
         head += flag.name;

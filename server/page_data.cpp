@@ -12,7 +12,8 @@ std::vector<PageRow> read_page_rows(Store& store, std::string_view type, Deadlin
     std::vector<PageRow> rows;
     rows.reserve(listed.size());
     for (std::size_t i = 0; i < listed.size(); ++i) {
-        RowDistribution spread = i < distributions.size() ? shown_spread(distributions[i]) : RowDistribution{};
+        RowDistribution spread =
+            i < distributions.size() ? shown_spread(distributions[i]) : RowDistribution{};
         rows.push_back({std::move(listed[i]), std::move(spread)});
     }
     return rows;

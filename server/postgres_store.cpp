@@ -49,11 +49,13 @@ const char* const upgrade_schema =
     "CREATE INDEX IF NOT EXISTS submissions_by_unit ON submissions (unit) WHERE unit IS NOT NULL;"
     "CREATE TABLE IF NOT EXISTS unit_day_runs (unit text NOT NULL, day bigint NOT NULL, type text NOT NULL,"
     " cpu_key text COLLATE \"C\" NOT NULL, runs bigint NOT NULL, PRIMARY KEY (unit, day, type, cpu_key));"
-    "CREATE TABLE IF NOT EXISTS unit_day_names (unit text NOT NULL, day bigint NOT NULL, names bigint NOT NULL,"
+    "CREATE TABLE IF NOT EXISTS unit_day_names (unit text NOT NULL, day bigint NOT NULL, names bigint NOT "
+    "NULL,"
     " PRIMARY KEY (unit, day));"
     "CREATE TABLE IF NOT EXISTS hidden_rows (cpu_key text COLLATE \"C\" PRIMARY KEY, cpu_name text NOT NULL);"
     "CREATE TABLE IF NOT EXISTS refused_runs (id bigserial PRIMARY KEY, cpu_name text NOT NULL,"
-    " type text NOT NULL, score bigint NOT NULL, threads bigint NOT NULL, unit text, submitted_at bigint NOT NULL,"
+    " type text NOT NULL, score bigint NOT NULL, threads bigint NOT NULL, unit text, submitted_at bigint NOT "
+    "NULL,"
     " why text NOT NULL);";
 
 // Derived from the runs, and made anew from them: per run type and look-alike key the
@@ -65,7 +67,8 @@ const char* const create_derived =
     " cpu_name text COLLATE \"C\" NOT NULL, avg_score bigint NOT NULL, runs bigint NOT NULL,"
     " units bigint NOT NULL, PRIMARY KEY (type, cpu_key));"
     "CREATE INDEX standings_totals_ranked ON standings_totals (type, avg_score DESC, cpu_name);"
-    "CREATE TABLE row_bins (type text NOT NULL, cpu_key text COLLATE \"C\" NOT NULL, threads integer NOT NULL,"
+    "CREATE TABLE row_bins (type text NOT NULL, cpu_key text COLLATE \"C\" NOT NULL, threads integer NOT "
+    "NULL,"
     " bin integer NOT NULL, runs bigint NOT NULL, score_sum bigint NOT NULL,"
     " PRIMARY KEY (type, cpu_key, threads, bin));"
     "CREATE TABLE row_units (type text NOT NULL, cpu_key text COLLATE \"C\" NOT NULL, unit text NOT NULL,"
@@ -77,10 +80,11 @@ const char* const set_name_key_version = "INSERT INTO leaderboard_meta (name, va
 const std::string derived_by_prefix = "schema 3, ";
 
 const char* const spellings = "SELECT cpu_name FROM submissions GROUP BY cpu_name";
-const char* const create_spelling_keys =
-    "CREATE TEMP TABLE spelling_keys (cpu_name text COLLATE \"C\" PRIMARY KEY, cpu_key text COLLATE \"C\" NOT NULL)"
-    " ON COMMIT DROP";
-const char* const insert_spelling_keys = "INSERT INTO spelling_keys SELECT * FROM unnest($1::text[], $2::text[])";
+const char* const create_spelling_keys = "CREATE TEMP TABLE spelling_keys (cpu_name text COLLATE \"C\" "
+                                         "PRIMARY KEY, cpu_key text COLLATE \"C\" NOT NULL)"
+                                         " ON COMMIT DROP";
+const char* const insert_spelling_keys =
+    "INSERT INTO spelling_keys SELECT * FROM unnest($1::text[], $2::text[])";
 const char* const key_every_run = "UPDATE submissions s SET cpu_key = k.cpu_key FROM spelling_keys k"
                                   " WHERE k.cpu_name = s.cpu_name AND s.cpu_key IS DISTINCT FROM k.cpu_key;"
                                   "DROP TABLE spelling_keys";
@@ -88,8 +92,9 @@ const char* const key_every_run = "UPDATE submissions s SET cpu_key = k.cpu_key 
 const char* const fill_bins = "INSERT INTO row_bins (type, cpu_key, threads, bin, runs, score_sum)"
                               " SELECT type, cpu_key, threads, width_bucket(score::bigint, $1::bigint[]) - 1,"
                               " COUNT(*), SUM(score) FROM submissions WHERE counted GROUP BY 1, 2, 3, 4";
-const char* const fill_units = "INSERT INTO row_units (type, cpu_key, unit) SELECT DISTINCT type, cpu_key, unit"
-                               " FROM submissions WHERE counted AND unit IS NOT NULL";
+const char* const fill_units =
+    "INSERT INTO row_units (type, cpu_key, unit) SELECT DISTINCT type, cpu_key, unit"
+    " FROM submissions WHERE counted AND unit IS NOT NULL";
 const char* const row_heads =
     "SELECT f.type, f.cpu_key, s.cpu_name, COALESCE(u.units, 0) FROM"
     " (SELECT type, cpu_key, MIN(id) AS id FROM submissions GROUP BY type, cpu_key) f"
@@ -130,18 +135,21 @@ const char* const count_daily_run =
 const char* const forget_old_runs = "DELETE FROM unit_day_runs WHERE day < $1::bigint";
 const char* const forget_old_names = "DELETE FROM unit_day_names WHERE day < $1::bigint";
 const char* const add_run =
-    "WITH run AS (INSERT INTO submissions (cpu_name, type, score, threads, submitted_at, cpu_key, unit, counted, why)"
+    "WITH run AS (INSERT INTO submissions (cpu_name, type, score, threads, submitted_at, cpu_key, unit, "
+    "counted, why)"
     " VALUES ($1, $2, $3::integer, $4::integer, $5::bigint, $6, NULLIF($7, ''), $8::boolean, NULLIF($9, '')))"
     " INSERT INTO row_bins (type, cpu_key, threads, bin, runs, score_sum)"
     " SELECT $2, $6, $4::integer, $10::integer, 1, $3::bigint WHERE $8::boolean"
     " ON CONFLICT (type, cpu_key, threads, bin) DO UPDATE SET runs = row_bins.runs + 1,"
     " score_sum = row_bins.score_sum + excluded.score_sum";
-const char* const row_bins = "SELECT threads, bin, runs, score_sum FROM row_bins WHERE type = $1 AND cpu_key = $2";
+const char* const row_bins =
+    "SELECT threads, bin, runs, score_sum FROM row_bins WHERE type = $1 AND cpu_key = $2";
 const char* const add_totals =
     "WITH unit AS (INSERT INTO row_units (type, cpu_key, unit) SELECT $1, $2, $6 WHERE $6 <> ''"
     " ON CONFLICT DO NOTHING RETURNING 1)"
     " INSERT INTO standings_totals (type, cpu_key, cpu_name, avg_score, runs, units)"
-    " VALUES ($1, $2, $3, $4::bigint, $5::bigint, CASE WHEN $6 = '' THEN 1 ELSE (SELECT COUNT(*) FROM unit) END)"
+    " VALUES ($1, $2, $3, $4::bigint, $5::bigint, CASE WHEN $6 = '' THEN 1 ELSE (SELECT COUNT(*) FROM unit) "
+    "END)"
     " ON CONFLICT (type, cpu_key) DO UPDATE SET avg_score = excluded.avg_score, runs = excluded.runs,"
     " units = standings_totals.units + excluded.units";
 const char* const log_refusal =
@@ -194,7 +202,8 @@ const char* const bin_incoming =
     "INSERT INTO row_bins (type, cpu_key, threads, bin, runs, score_sum)"
     " SELECT type, cpu_key, threads, width_bucket(score::bigint, $1::bigint[]) - 1, COUNT(*), SUM(score)"
     " FROM incoming_runs GROUP BY 1, 2, 3, 4 ON CONFLICT (type, cpu_key, threads, bin)"
-    " DO UPDATE SET runs = row_bins.runs + excluded.runs, score_sum = row_bins.score_sum + excluded.score_sum";
+    " DO UPDATE SET runs = row_bins.runs + excluded.runs, score_sum = row_bins.score_sum + "
+    "excluded.score_sum";
 
 const char* const listed = " FROM standings_totals t WHERE type = $1 AND runs > 0 AND units >= $2::bigint"
                            " AND NOT EXISTS (SELECT 1 FROM hidden_rows h WHERE h.cpu_key = t.cpu_key)";
@@ -289,8 +298,8 @@ std::string derived_by() {
 
 ThreadBin bin_at(const PGresult* rows, int row, int first_column) {
     return {static_cast<std::int32_t>(integer_at(rows, row, first_column)),
-            static_cast<std::int32_t>(integer_at(rows, row, first_column + 1)), integer_at(rows, row, first_column + 2),
-            integer_at(rows, row, first_column + 3)};
+            static_cast<std::int32_t>(integer_at(rows, row, first_column + 1)),
+            integer_at(rows, row, first_column + 2), integer_at(rows, row, first_column + 3)};
 }
 
 // Opening the store: connecting and creating the schema, together at most this long.
@@ -413,7 +422,8 @@ void PostgresStore::commit(PgConnection& c, Deadline deadline) {
     // Until here nothing can have been stored: a transaction whose COMMIT was never sent
     // is rolled back when its connection closes.
     try {
-        c.command("commit", "COMMIT", {}, std::max(deadline, std::chrono::steady_clock::now() + commit_patience));
+        c.command("commit", "COMMIT", {},
+                  std::max(deadline, std::chrono::steady_clock::now() + commit_patience));
     } catch (const StoreUnavailable& e) {
         if (c.broken()) throw StoreOutcomeUnknown(e.what());
         throw;
@@ -422,14 +432,16 @@ void PostgresStore::commit(PgConnection& c, Deadline deadline) {
 
 void PostgresStore::log_refusal(PgConnection& c, const Submission& s, const std::string& unit,
                                 const std::string& now, const std::string& why, Deadline deadline) {
-    c.run_together({{"log a refusal", sql::log_refusal,
+    c.run_together({{"log a refusal",
+                     sql::log_refusal,
                      {s.cpu_name, s.type, std::to_string(s.score), std::to_string(s.threads), unit, now, why},
                      PGRES_COMMAND_OK},
                     {"trim the refusals", sql::trim_refusals, {}, PGRES_COMMAND_OK}},
                    deadline);
 }
 
-SubmitOutcome PostgresStore::submit(const Submission& submission, const std::string& unit, Deadline deadline) {
+SubmitOutcome PostgresStore::submit(const Submission& submission, const std::string& unit,
+                                    Deadline deadline) {
     Submission s = submission;
     s.cpu_name = canonical_cpu_name(submission.cpu_name);
     const std::string key = cpu_name_key(s.cpu_name);
@@ -446,9 +458,9 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
     }
     // BEGIN, the row's lock and the limits in one round trip.
     PgResult limits = c->run_together({{"begin", "BEGIN", {}, PGRES_COMMAND_OK},
-                                        {"row lock", sql::row_lock, {s.type + "\n" + key}, PGRES_TUPLES_OK},
-                                        {"limits", sql::limits_now, {key, unit, day}, PGRES_TUPLES_OK}},
-                                       deadline);
+                                       {"row lock", sql::row_lock, {s.type + "\n" + key}, PGRES_TUPLES_OK},
+                                       {"limits", sql::limits_now, {key, unit, day}, PGRES_TUPLES_OK}},
+                                      deadline);
     const bool known = std::string(PQgetvalue(limits.get(), 0, 0)) == "t";
     SubmitOutcome outcome;
     bool counted = true;
@@ -458,28 +470,30 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
             commit(*c, deadline);
             return {SubmitOutcome::Kind::refused, too_many_new_names(rules_)};
         }
-        PgResult runs = known ? c->query("count runs", sql::count_daily_run, {unit, day, s.type, key}, deadline)
-                              : c->run_together({{"count a new name", sql::count_new_name, {unit, day}, PGRES_COMMAND_OK},
-                                                 {"count runs", sql::count_daily_run, {unit, day, s.type, key},
-                                                  PGRES_TUPLES_OK}},
-                                                deadline);
+        PgResult runs =
+            known ? c->query("count runs", sql::count_daily_run, {unit, day, s.type, key}, deadline)
+                  : c->run_together(
+                        {{"count a new name", sql::count_new_name, {unit, day}, PGRES_COMMAND_OK},
+                         {"count runs", sql::count_daily_run, {unit, day, s.type, key}, PGRES_TUPLES_OK}},
+                        deadline);
         counted = integer_at(runs.get(), 0, 0) <= rules_.runs_per_address;
         if (!counted) outcome = {SubmitOutcome::Kind::not_counted, over_daily_runs(rules_)};
     }
-    PgResult bins = c->run_together(
-        {{"insert",
-          sql::add_run,
-          {s.cpu_name, s.type, std::to_string(s.score), std::to_string(s.threads), now, key, unit,
-           counted ? "true" : "false", outcome.why, std::to_string(score_bin(s.score))},
-          PGRES_COMMAND_OK},
-         {"read bins", sql::row_bins, {s.type, key}, PGRES_TUPLES_OK}},
-        deadline);
+    PgResult bins =
+        c->run_together({{"insert",
+                          sql::add_run,
+                          {s.cpu_name, s.type, std::to_string(s.score), std::to_string(s.threads), now, key,
+                           unit, counted ? "true" : "false", outcome.why, std::to_string(score_bin(s.score))},
+                          PGRES_COMMAND_OK},
+                         {"read bins", sql::row_bins, {s.type, key}, PGRES_TUPLES_OK}},
+                        deadline);
     if (counted) {
         std::vector<ThreadBin> row;
         for (int i = 0; i < PQntuples(bins.get()); ++i) row.push_back(bin_at(bins.get(), i, 0));
         const RowDistribution d = read_distribution(std::move(row), rules_.outliers);
         c->command("update totals", sql::add_totals,
-                   {s.type, key, s.cpu_name, std::to_string(d.avg_score), std::to_string(d.runs), unit}, deadline);
+                   {s.type, key, s.cpu_name, std::to_string(d.avg_score), std::to_string(d.runs), unit},
+                   deadline);
         const ThreadBin mine{s.threads, score_bin(s.score), 1, s.score};
         if (is_outlier(mine, d.runs + d.outliers, d.median_per_thread, rules_.outliers))
             outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};
@@ -498,10 +512,12 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
 }
 
 std::vector<RowDistribution> PostgresStore::read_rows(PgConnection& c, std::string_view type,
-                                                      const std::vector<std::string>& keys, Deadline deadline) {
+                                                      const std::vector<std::string>& keys,
+                                                      Deadline deadline) {
     PgResult rows = c.query("read bins", sql::rows_bins, {std::string(type), text_array(keys)}, deadline);
     std::map<std::string, std::vector<ThreadBin>> bins;
-    for (int i = 0; i < PQntuples(rows.get()); ++i) bins[PQgetvalue(rows.get(), i, 0)].push_back(bin_at(rows.get(), i, 1));
+    for (int i = 0; i < PQntuples(rows.get()); ++i)
+        bins[PQgetvalue(rows.get(), i, 0)].push_back(bin_at(rows.get(), i, 1));
     std::vector<RowDistribution> out;
     out.reserve(keys.size());
     for (const std::string& key : keys) {
@@ -511,7 +527,8 @@ std::vector<RowDistribution> PostgresStore::read_rows(PgConnection& c, std::stri
     return out;
 }
 
-void PostgresStore::update_totals(PgConnection& c, const std::string& type, const std::vector<std::string>& keys,
+void PostgresStore::update_totals(PgConnection& c, const std::string& type,
+                                  const std::vector<std::string>& keys,
                                   const std::vector<std::string>& first_names,
                                   const std::vector<std::int64_t>& new_units, Deadline deadline,
                                   std::vector<RowDistribution>* read) {
@@ -523,8 +540,8 @@ void PostgresStore::update_totals(PgConnection& c, const std::string& type, cons
         counts.push_back(d.runs);
     }
     c.command("update totals", sql::upsert_totals,
-              {type, text_array(keys), text_array(first_names), integer_array(averages), integer_array(counts),
-               integer_array(new_units)},
+              {type, text_array(keys), text_array(first_names), integer_array(averages),
+               integer_array(counts), integer_array(new_units)},
               deadline);
     if (read) *read = std::move(rows);
 }
@@ -614,15 +631,18 @@ void PostgresStore::rebuild_derived(PgConnection& c, Deadline deadline) {
     {
         PgResult rows = c.query("read bins", sql::all_bins, {}, deadline);
         for (int i = 0; i < PQntuples(rows.get()); ++i)
-            bins[{PQgetvalue(rows.get(), i, 0), PQgetvalue(rows.get(), i, 1)}].push_back(bin_at(rows.get(), i, 2));
+            bins[{PQgetvalue(rows.get(), i, 0), PQgetvalue(rows.get(), i, 1)}].push_back(
+                bin_at(rows.get(), i, 2));
     }
     // Per run type, the totals in one statement.
-    std::map<std::string, std::tuple<std::vector<std::string>, std::vector<std::string>, std::vector<std::int64_t>,
-                                     std::vector<std::int64_t>, std::vector<std::int64_t>>>
+    std::map<std::string,
+             std::tuple<std::vector<std::string>, std::vector<std::string>, std::vector<std::int64_t>,
+                        std::vector<std::int64_t>, std::vector<std::int64_t>>>
         totals;
     PgResult heads = c.query("read rows", sql::row_heads, {}, deadline);
     for (int i = 0; i < PQntuples(heads.get()); ++i) {
-        const std::pair<std::string, std::string> row{PQgetvalue(heads.get(), i, 0), PQgetvalue(heads.get(), i, 1)};
+        const std::pair<std::string, std::string> row{PQgetvalue(heads.get(), i, 0),
+                                                      PQgetvalue(heads.get(), i, 1)};
         const RowDistribution d = read_distribution(bins[row], rules_.outliers);
         auto& [row_keys, row_names, averages, counts, units] = totals[row.first];
         row_keys.push_back(row.second);
@@ -634,8 +654,8 @@ void PostgresStore::rebuild_derived(PgConnection& c, Deadline deadline) {
     for (const auto& [type, row] : totals) {
         const auto& [row_keys, row_names, averages, counts, units] = row;
         c.command("store totals", sql::upsert_totals,
-                  {type, text_array(row_keys), text_array(row_names), integer_array(averages), integer_array(counts),
-                   integer_array(units)},
+                  {type, text_array(row_keys), text_array(row_names), integer_array(averages),
+                   integer_array(counts), integer_array(units)},
                   deadline);
     }
     c.command("mark the name keys", sql::set_name_key_version, {derived_by()}, deadline);
@@ -679,8 +699,8 @@ std::vector<StandingsRow> PostgresStore::standings(std::string_view type, Deadli
                              {std::string(type), min_units, std::to_string(max_standings_rows)}, deadline);
     std::vector<StandingsRow> out;
     for (int i = 0; i < PQntuples(rows.get()); ++i) {
-        out.push_back({PQgetvalue(rows.get(), i, 0), integer_at(rows.get(), i, 1), integer_at(rows.get(), i, 2),
-                       PQgetvalue(rows.get(), i, 3)});
+        out.push_back({PQgetvalue(rows.get(), i, 0), integer_at(rows.get(), i, 1),
+                       integer_at(rows.get(), i, 2), PQgetvalue(rows.get(), i, 3)});
     }
     return out;
 }
@@ -692,18 +712,19 @@ std::optional<StandingsRow> PostgresStore::processor_row(std::string_view type, 
     PgResult rows = c->query("processor row", sql::processor_row.c_str(),
                              {std::string(type), min_units, std::string(cpu_key)}, deadline);
     if (PQntuples(rows.get()) == 0) return std::nullopt;
-    return StandingsRow{PQgetvalue(rows.get(), 0, 0), integer_at(rows.get(), 0, 1), integer_at(rows.get(), 0, 2),
-                        PQgetvalue(rows.get(), 0, 3)};
+    return StandingsRow{PQgetvalue(rows.get(), 0, 0), integer_at(rows.get(), 0, 1),
+                        integer_at(rows.get(), 0, 2), PQgetvalue(rows.get(), 0, 3)};
 }
 
 std::vector<StandingsRow> PostgresStore::listed_rows(std::string_view type, Deadline deadline) {
     Lease c(*this, deadline);
     const std::string min_units = std::to_string(rules_.private_board ? 1 : rules_.min_addresses);
-    PgResult rows = c->query("listed rows", sql::listed_rows.c_str(), {std::string(type), min_units}, deadline);
+    PgResult rows =
+        c->query("listed rows", sql::listed_rows.c_str(), {std::string(type), min_units}, deadline);
     std::vector<StandingsRow> out;
     for (int i = 0; i < PQntuples(rows.get()); ++i) {
-        out.push_back({PQgetvalue(rows.get(), i, 0), integer_at(rows.get(), i, 1), integer_at(rows.get(), i, 2),
-                       PQgetvalue(rows.get(), i, 3)});
+        out.push_back({PQgetvalue(rows.get(), i, 0), integer_at(rows.get(), i, 1),
+                       integer_at(rows.get(), i, 2), PQgetvalue(rows.get(), i, 3)});
     }
     return out;
 }
@@ -735,10 +756,11 @@ std::vector<FlaggedRun> PostgresStore::flagged(std::size_t limit) {
         if (d.outliers == 0) continue;
         for (const ThreadBin& bin : d.bins) {
             if (!is_outlier(bin, d.runs + d.outliers, d.median_per_thread, rules_.outliers)) continue;
-            PgResult runs = c->query("outlying runs", sql::runs_in_bin,
-                                     {type, key, std::to_string(bin.threads), std::to_string(score_bin_floor(bin.bin)),
-                                      std::to_string(score_bin_floor(bin.bin + 1)), std::to_string(limit)},
-                                     no_deadline);
+            PgResult runs =
+                c->query("outlying runs", sql::runs_in_bin,
+                         {type, key, std::to_string(bin.threads), std::to_string(score_bin_floor(bin.bin)),
+                          std::to_string(score_bin_floor(bin.bin + 1)), std::to_string(limit)},
+                         no_deadline);
             for (int r = 0; r < PQntuples(runs.get()) && out.size() < limit; ++r) {
                 out.push_back({PQgetvalue(runs.get(), r, 0), type, integer_at(runs.get(), r, 1), bin.threads,
                                integer_at(runs.get(), r, 2), why});
@@ -749,7 +771,8 @@ std::vector<FlaggedRun> PostgresStore::flagged(std::size_t limit) {
     for (int r = 0; r < PQntuples(refused.get()); ++r) {
         out.push_back({PQgetvalue(refused.get(), r, 0), PQgetvalue(refused.get(), r, 1),
                        integer_at(refused.get(), r, 2), integer_at(refused.get(), r, 3),
-                       integer_at(refused.get(), r, 4), std::string("refused: ") + PQgetvalue(refused.get(), r, 5)});
+                       integer_at(refused.get(), r, 4),
+                       std::string("refused: ") + PQgetvalue(refused.get(), r, 5)});
     }
     return out;
 }
@@ -781,9 +804,10 @@ std::int64_t PostgresStore::forget_unit(const std::string& unit) {
             c->command("rebuild the row", statement, {type, key, bin_floors_array()}, no_deadline);
         PgResult units = c->query("count units", sql::row_unit_count, {type, key}, no_deadline);
         const RowDistribution d = read_rows(*c, type, {key}, no_deadline).front();
-        c->command("set totals", sql::set_totals,
-                   {type, key, std::to_string(d.avg_score), std::to_string(d.runs), PQgetvalue(units.get(), 0, 0)},
-                   no_deadline);
+        c->command(
+            "set totals", sql::set_totals,
+            {type, key, std::to_string(d.avg_score), std::to_string(d.runs), PQgetvalue(units.get(), 0, 0)},
+            no_deadline);
     }
     c->command("commit", "COMMIT", {}, no_deadline);
     return std::stoll(PQcmdTuples(forgotten.get()));

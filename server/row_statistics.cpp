@@ -10,7 +10,8 @@ namespace {
 const std::vector<std::int64_t>& bin_floors() {
     static const std::vector<std::int64_t> floors = [] {
         std::vector<std::int64_t> out{1};
-        while (out.back() <= max_score) out.push_back(out.back() + std::max<std::int64_t>(1, out.back() / 50));
+        while (out.back() <= max_score)
+            out.push_back(out.back() + std::max<std::int64_t>(1, out.back() / 50));
         return out;
     }();
     return floors;
@@ -96,8 +97,9 @@ RowDistribution read_distribution(std::vector<ThreadBin> bins, const OutlierRule
         position += b.runs;
     }
     const double middle = static_cast<double>(d.runs - 2 * trim);
-    d.avg_score = partial == 0 ? whole / (d.runs - 2 * trim)
-                               : static_cast<std::int64_t>(std::floor((static_cast<double>(whole) + partial) / middle));
+    d.avg_score =
+        partial == 0 ? whole / (d.runs - 2 * trim)
+                     : static_cast<std::int64_t>(std::floor((static_cast<double>(whole) + partial) / middle));
 
     d.p10 = value_at(kept, (d.runs - 1) / 10, mean_score);
     d.median = value_at(kept, (d.runs - 1) / 2, mean_score);
@@ -111,6 +113,7 @@ RowDistribution read_distribution(std::vector<ThreadBin> bins, const OutlierRule
     }
     d.counts.assign(static_cast<std::size_t>(highest - lowest + 1), 0);
     for (const ThreadBin& b : kept) d.counts[static_cast<std::size_t>(b.bin - lowest)] += b.runs;
-    for (int bin = lowest; bin <= highest + 1; ++bin) d.edges.push_back(static_cast<double>(score_bin_floor(bin)));
+    for (int bin = lowest; bin <= highest + 1; ++bin)
+        d.edges.push_back(static_cast<double>(score_bin_floor(bin)));
     return d;
 }

@@ -89,6 +89,14 @@ ScoreHistogram rebinned(const std::vector<ScoreBin>& bins, std::size_t max_bins)
         high = found ? std::max(high, s.first + s.values) : s.first + s.values;
         found = true;
     }
+    // Runs all in one bin (one run, or runs all of one score) make one bar: the bin itself.
+    std::size_t used = 0;
+    for (const ScoreBin& bin : bins) used += bin.count > 0 ? 1 : 0;
+    if (used == 1) {
+        histogram.edges = {static_cast<double>(low), static_cast<double>(high)};
+        histogram.counts = {total};
+        return histogram;
+    }
     const std::int64_t range = high - low;
     const auto wanted = static_cast<std::int64_t>(max_bins);
     const std::int64_t width = (range + wanted - 1) / wanted;

@@ -35,7 +35,8 @@ const char* const run_columns[] = {
     "ALTER TABLE submissions ADD COLUMN counted INTEGER NOT NULL DEFAULT 1",
     "ALTER TABLE submissions ADD COLUMN why TEXT",
 };
-const char* const has_run_columns = "SELECT COUNT(*) FROM pragma_table_info('submissions') WHERE name = 'unit'";
+const char* const has_run_columns =
+    "SELECT COUNT(*) FROM pragma_table_info('submissions') WHERE name = 'unit'";
 const char* const create_run_indexes =
     "CREATE INDEX IF NOT EXISTS submissions_by_row ON submissions (type, cpu_key);"
     "CREATE INDEX IF NOT EXISTS submissions_by_unit ON submissions (unit) WHERE unit IS NOT NULL;"
@@ -45,7 +46,8 @@ const char* const create_run_indexes =
     "CREATE TABLE IF NOT EXISTS unit_day_names (unit TEXT NOT NULL, day INTEGER NOT NULL,"
     " names INTEGER NOT NULL, PRIMARY KEY (unit, day)) WITHOUT ROWID;"
     "CREATE TABLE IF NOT EXISTS hidden_rows (cpu_key TEXT PRIMARY KEY, cpu_name TEXT NOT NULL);"
-    "CREATE TABLE IF NOT EXISTS refused_runs (id INTEGER PRIMARY KEY, cpu_name TEXT NOT NULL, type TEXT NOT NULL,"
+    "CREATE TABLE IF NOT EXISTS refused_runs (id INTEGER PRIMARY KEY, cpu_name TEXT NOT NULL, type TEXT NOT "
+    "NULL,"
     " score INTEGER NOT NULL, threads INTEGER NOT NULL, unit TEXT, submitted_at INTEGER NOT NULL,"
     " why TEXT NOT NULL)";
 
@@ -80,8 +82,9 @@ const char* const key_every_run = "UPDATE submissions SET cpu_key = (SELECT k.cp
                                   "DROP TABLE temp.spelling_keys";
 const char* const counted_scores = "SELECT type, cpu_key, threads, score, COUNT(*) FROM submissions"
                                    " WHERE counted = 1 GROUP BY type, cpu_key, threads, score";
-const char* const fill_row_units = "INSERT INTO row_units (type, cpu_key, unit) SELECT DISTINCT type, cpu_key, unit"
-                                   " FROM submissions WHERE counted = 1 AND unit IS NOT NULL";
+const char* const fill_row_units =
+    "INSERT INTO row_units (type, cpu_key, unit) SELECT DISTINCT type, cpu_key, unit"
+    " FROM submissions WHERE counted = 1 AND unit IS NOT NULL";
 const char* const units_per_row =
     "SELECT type, cpu_key, COUNT(DISTINCT unit) + SUM(CASE WHEN unit IS NULL THEN 1 ELSE 0 END)"
     " FROM submissions WHERE counted = 1 GROUP BY type, cpu_key";
@@ -89,9 +92,11 @@ const char* const first_spellings = "SELECT s.type, s.cpu_key, s.cpu_name FROM s
                                     " (SELECT MIN(id) AS id FROM submissions GROUP BY type, cpu_key) f"
                                     " ON s.id = f.id";
 
-const char* const insert_run = "INSERT INTO submissions (cpu_name, type, score, threads, submitted_at, cpu_key,"
-                               " unit, counted, why) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
-const char* const known_name = "SELECT 1 FROM standings_totals WHERE type IN ('single', 'multi') AND cpu_key = ?1";
+const char* const insert_run =
+    "INSERT INTO submissions (cpu_name, type, score, threads, submitted_at, cpu_key,"
+    " unit, counted, why) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
+const char* const known_name =
+    "SELECT 1 FROM standings_totals WHERE type IN ('single', 'multi') AND cpu_key = ?1";
 const char* const names_today = "SELECT names FROM unit_day_names WHERE unit = ?1 AND day = ?2";
 const char* const count_new_name = "INSERT INTO unit_day_names (unit, day, names) VALUES (?1, ?2, 1)"
                                    " ON CONFLICT (unit, day) DO UPDATE SET names = names + 1";
@@ -103,45 +108,56 @@ const char* const add_bin = "INSERT INTO row_bins (type, cpu_key, threads, bin, 
                             " DO UPDATE SET runs = runs + 1, score_sum = score_sum + excluded.score_sum";
 const char* const insert_bin = "INSERT INTO row_bins (type, cpu_key, threads, bin, runs, score_sum)"
                                " VALUES (?1, ?2, ?3, ?4, ?5, ?6)";
-const char* const row_bins = "SELECT threads, bin, runs, score_sum FROM row_bins WHERE type = ?1 AND cpu_key = ?2";
+const char* const row_bins =
+    "SELECT threads, bin, runs, score_sum FROM row_bins WHERE type = ?1 AND cpu_key = ?2";
 const char* const add_unit = "INSERT OR IGNORE INTO row_units (type, cpu_key, unit) VALUES (?1, ?2, ?3)";
 // The name of an existing row stays.
 const char* const upsert_totals =
-    "INSERT INTO standings_totals (type, cpu_key, cpu_name, avg_score, runs, units) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
+    "INSERT INTO standings_totals (type, cpu_key, cpu_name, avg_score, runs, units) VALUES (?1, ?2, ?3, ?4, "
+    "?5, ?6)"
     " ON CONFLICT (type, cpu_key) DO UPDATE SET avg_score = excluded.avg_score, runs = excluded.runs,"
     " units = units + excluded.units";
 const char* const listed = " FROM standings_totals t WHERE type = ?1 AND runs > 0 AND units >= ?2"
                            " AND NOT EXISTS (SELECT 1 FROM hidden_rows h WHERE h.cpu_key = t.cpu_key)";
-const std::string standings =
-    std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed + " ORDER BY avg_score DESC, cpu_name ASC LIMIT ?3";
-const std::string processor_row = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed + " AND cpu_key = ?3";
+const std::string standings = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed +
+                              " ORDER BY avg_score DESC, cpu_name ASC LIMIT ?3";
+const std::string processor_row =
+    std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed + " AND cpu_key = ?3";
 const std::string listed_rows = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed;
 const char* const all_runs =
     "SELECT cpu_name, type, score, threads, submitted_at FROM submissions ORDER BY id";
 const char* const run_count = "SELECT COUNT(*) FROM submissions";
-const char* const log_refusal = "INSERT INTO refused_runs (cpu_name, type, score, threads, unit, submitted_at, why)"
-                                " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)";
+const char* const log_refusal =
+    "INSERT INTO refused_runs (cpu_name, type, score, threads, unit, submitted_at, why)"
+    " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)";
 // The refusals log keeps the latest ones only, so that a flood cannot fill the disk.
-const char* const trim_refusals = "DELETE FROM refused_runs WHERE id <= (SELECT MAX(id) FROM refused_runs) - 10000";
+const char* const trim_refusals =
+    "DELETE FROM refused_runs WHERE id <= (SELECT MAX(id) FROM refused_runs) - 10000";
 const char* const refusals = "SELECT cpu_name, type, score, threads, submitted_at, why FROM refused_runs"
                              " ORDER BY id DESC LIMIT ?1";
 const char* const rows_with_bins = "SELECT DISTINCT type, cpu_key FROM row_bins";
-const char* const runs_in_bin = "SELECT cpu_name, score, submitted_at FROM submissions WHERE type = ?1"
-                                " AND cpu_key = ?2 AND threads = ?3 AND score >= ?4 AND score < ?5 AND counted = 1"
-                                " ORDER BY id DESC LIMIT ?6";
+const char* const runs_in_bin =
+    "SELECT cpu_name, score, submitted_at FROM submissions WHERE type = ?1"
+    " AND cpu_key = ?2 AND threads = ?3 AND score >= ?4 AND score < ?5 AND counted = 1"
+    " ORDER BY id DESC LIMIT ?6";
 const char* const hide = "INSERT OR IGNORE INTO hidden_rows (cpu_key, cpu_name) VALUES (?1, ?2)";
 const char* const unhide = "DELETE FROM hidden_rows WHERE cpu_key = ?1";
-const char* const rows_of_unit = "SELECT DISTINCT type, cpu_key FROM submissions WHERE unit = ?1 AND counted = 1";
-const char* const forget_unit = "UPDATE submissions SET counted = 0, why = 'address forgotten by the operator'"
-                                " WHERE unit = ?1 AND counted = 1";
+const char* const rows_of_unit =
+    "SELECT DISTINCT type, cpu_key FROM submissions WHERE unit = ?1 AND counted = 1";
+const char* const forget_unit =
+    "UPDATE submissions SET counted = 0, why = 'address forgotten by the operator'"
+    " WHERE unit = ?1 AND counted = 1";
 const char* const clear_row = "DELETE FROM row_bins WHERE type = ?1 AND cpu_key = ?2;"
                               "DELETE FROM row_units WHERE type = ?1 AND cpu_key = ?2";
-const char* const row_scores = "SELECT threads, score, COUNT(*) FROM submissions WHERE type = ?1 AND cpu_key = ?2"
-                               " AND counted = 1 GROUP BY threads, score";
-const char* const row_units_now = "INSERT INTO row_units (type, cpu_key, unit) SELECT DISTINCT type, cpu_key, unit"
-                                  " FROM submissions WHERE type = ?1 AND cpu_key = ?2 AND counted = 1 AND unit IS NOT NULL";
-const char* const row_unit_count = "SELECT COUNT(DISTINCT unit) + SUM(CASE WHEN unit IS NULL THEN 1 ELSE 0 END)"
-                                   " FROM submissions WHERE type = ?1 AND cpu_key = ?2 AND counted = 1";
+const char* const row_scores =
+    "SELECT threads, score, COUNT(*) FROM submissions WHERE type = ?1 AND cpu_key = ?2"
+    " AND counted = 1 GROUP BY threads, score";
+const char* const row_units_now =
+    "INSERT INTO row_units (type, cpu_key, unit) SELECT DISTINCT type, cpu_key, unit"
+    " FROM submissions WHERE type = ?1 AND cpu_key = ?2 AND counted = 1 AND unit IS NOT NULL";
+const char* const row_unit_count =
+    "SELECT COUNT(DISTINCT unit) + SUM(CASE WHEN unit IS NULL THEN 1 ELSE 0 END)"
+    " FROM submissions WHERE type = ?1 AND cpu_key = ?2 AND counted = 1";
 const char* const set_totals = "UPDATE standings_totals SET avg_score = ?3, runs = ?4, units = ?5"
                                " WHERE type = ?1 AND cpu_key = ?2";
 
@@ -151,7 +167,8 @@ const char* const set_totals = "UPDATE standings_totals SET avg_score = ?3, runs
     std::string message = what + ": " + sqlite3_errmsg(db);
     const int code = sqlite3_errcode(db) & 0xFF;
     // Another connection's lock held past the deadline, or stopping: nothing was changed.
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_INTERRUPT) throw StoreUnavailable(message);
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_INTERRUPT)
+        throw StoreUnavailable(message);
     throw StoreError(message);
 }
 
@@ -419,7 +436,8 @@ void SqliteStore::rebuild_derived() {
         SqliteStatement scores = prepare(sql::counted_scores);
         Use read(scores);
         while (read.step("read scores")) {
-            ThreadBin& bin = rows[{read.text(0), read.text(1)}][{read.integer(2), score_bin(read.integer(3))}];
+            ThreadBin& bin =
+                rows[{read.text(0), read.text(1)}][{read.integer(2), score_bin(read.integer(3))}];
             bin.threads = static_cast<std::int32_t>(read.integer(2));
             bin.bin = score_bin(read.integer(3));
             bin.runs += read.integer(4);
@@ -472,8 +490,8 @@ std::vector<ThreadBin> SqliteStore::row_bins(std::string_view type, std::string_
     Use read(row_bins_);
     read.text(1, type).text(2, cpu_key);
     while (read.step("read bins")) {
-        bins.push_back({static_cast<std::int32_t>(read.integer(0)), static_cast<std::int32_t>(read.integer(1)),
-                        read.integer(2), read.integer(3)});
+        bins.push_back({static_cast<std::int32_t>(read.integer(0)),
+                        static_cast<std::int32_t>(read.integer(1)), read.integer(2), read.integer(3)});
     }
     return bins;
 }
@@ -603,7 +621,8 @@ void SqliteStore::add_many(const std::vector<StoredRun>& runs) {
             auto [at, added] = touched.try_emplace({r.submission.type, key}, r.submission.cpu_name, 0);
             ++at->second.second;
         }
-        for (const auto& [row, first] : touched) update_totals(row.first, row.second, first.first, first.second);
+        for (const auto& [row, first] : touched)
+            update_totals(row.first, row.second, first.first, first.second);
     });
 }
 
@@ -640,9 +659,12 @@ std::int64_t SqliteStore::run_count() {
 std::vector<StandingsRow> SqliteStore::standings(std::string_view type, Deadline deadline) {
     Turn turn(*this, deadline);
     Use read(standings_);
-    read.text(1, type).integer(2, rules_.private_board ? 1 : rules_.min_addresses).integer(3, max_standings_rows);
+    read.text(1, type)
+        .integer(2, rules_.private_board ? 1 : rules_.min_addresses)
+        .integer(3, max_standings_rows);
     std::vector<StandingsRow> rows;
-    while (read.step("standings")) rows.push_back({read.text(0), read.integer(1), read.integer(2), read.text(3)});
+    while (read.step("standings"))
+        rows.push_back({read.text(0), read.integer(1), read.integer(2), read.text(3)});
     return rows;
 }
 
@@ -661,7 +683,8 @@ std::vector<StandingsRow> SqliteStore::listed_rows(std::string_view type, Deadli
     Use read(query);
     read.text(1, type).integer(2, rules_.private_board ? 1 : rules_.min_addresses);
     std::vector<StandingsRow> rows;
-    while (read.step("listed rows")) rows.push_back({read.text(0), read.integer(1), read.integer(2), read.text(3)});
+    while (read.step("listed rows"))
+        rows.push_back({read.text(0), read.integer(1), read.integer(2), read.text(3)});
     return rows;
 }
 
@@ -679,7 +702,8 @@ std::vector<RowDistribution> SqliteStore::distributions(std::string_view type,
     Turn turn(*this, deadline);
     std::vector<RowDistribution> out;
     out.reserve(cpu_keys.size());
-    for (const std::string& key : cpu_keys) out.push_back(read_distribution(row_bins(type, key), rules_.outliers));
+    for (const std::string& key : cpu_keys)
+        out.push_back(read_distribution(row_bins(type, key), rules_.outliers));
     return out;
 }
 

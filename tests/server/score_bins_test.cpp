@@ -72,9 +72,10 @@ TEST(ScoreBins, HistogramsCoverTheRunsInAtMostFortyBins) {
     const std::vector<Case> cases = {
         {"one run is one bar", one_score_bins({{1234, 1}}), {1234, 1235}, {1}},
         {"equal runs are one bar", one_score_bins({{77, 9}}), {77, 78}, {9}},
+        {"one wide bin is one bar", {{1000, 1020, 1}}, {1000, 1020}, {1}},
         {"a few scores keep their own bars", one_score_bins({{10, 2}, {12, 1}}), {10, 11, 12, 13}, {2, 0, 1}},
         // 1000..1079: 80 scores in 40 bars of two.
-        {"two scores a bar", {{1000, 1080, 80}}, {}, std::vector<std::int64_t>(40, 2)},
+        {"two scores a bar", {{1000, 1040, 40}, {1040, 1080, 40}}, {}, std::vector<std::int64_t>(40, 2)},
         {"empty bins at the ends are left out", {{0, 10, 0}, {50, 51, 4}, {90, 100, 0}}, {50, 51}, {4}},
     };
     for (const Case& c : cases) {
