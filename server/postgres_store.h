@@ -43,7 +43,8 @@ public:
     std::vector<StandingsRow> listed_rows(std::string_view type, Deadline deadline) override;
     std::optional<RowDistribution> distribution(std::string_view type, std::string_view cpu_key,
                                                 Deadline deadline = store_call_deadline()) override;
-    std::vector<RowDistribution> distributions(std::string_view type, const std::vector<std::string>& cpu_keys,
+    std::vector<RowDistribution> distributions(std::string_view type,
+                                               const std::vector<std::string>& cpu_keys,
                                                Deadline deadline = store_call_deadline()) override;
     std::vector<FlaggedRun> flagged(std::size_t limit) override;
     bool set_hidden(const std::string& cpu_name, bool hidden) override;
@@ -65,9 +66,10 @@ private:
     void rebuild_derived(PgConnection& connection, Deadline deadline);
     // Reads the bins of the rows and writes their totals (`first_names` for new rows, `new_units`
     // added to their units), inside the caller's transaction.
-    void update_totals(PgConnection& connection, const std::string& type, const std::vector<std::string>& keys,
-                       const std::vector<std::string>& first_names, const std::vector<std::int64_t>& new_units,
-                       Deadline deadline, std::vector<RowDistribution>* read = nullptr);
+    void update_totals(PgConnection& connection, const std::string& type,
+                       const std::vector<std::string>& keys, const std::vector<std::string>& first_names,
+                       const std::vector<std::int64_t>& new_units, Deadline deadline,
+                       std::vector<RowDistribution>* read = nullptr);
     std::vector<RowDistribution> read_rows(PgConnection& connection, std::string_view type,
                                            const std::vector<std::string>& keys, Deadline deadline);
     void log_refusal(PgConnection& connection, const Submission& s, const std::string& unit,

@@ -12,6 +12,7 @@ struct Scores {
 };
 
 Scores scores_of(const ScoreBin& bin) {
+    if (bin.exact && bin.count == 1) return {*bin.exact, 1};
     const auto first = static_cast<std::int64_t>(std::ceil(bin.low));
     const auto end = static_cast<std::int64_t>(std::ceil(bin.high));
     return {first, std::max<std::int64_t>(1, end - first)};

@@ -11,10 +11,12 @@
 
 // `count` runs whose scores lie in [low, high): the whole scores from ceil(low) up to ceil(high) - 1
 // (at least the one score ceil(low)). Bins are given in ascending order and do not overlap.
+// A bin whose one run's score is known (`exact`) holds that score and no other.
 struct ScoreBin {
     double low = 0;
     double high = 0;
     std::int64_t count = 0;
+    std::optional<std::int64_t> exact = std::nullopt;
 };
 
 // What a histogram shows: bin i covers [edges[i], edges[i + 1]) and holds counts[i] runs.

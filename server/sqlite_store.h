@@ -17,7 +17,9 @@ public:
     SqliteStatement() = default;
     explicit SqliteStatement(sqlite3_stmt* statement) : statement_(statement) {}
     ~SqliteStatement();
-    SqliteStatement(SqliteStatement&& other) noexcept : statement_(other.statement_) { other.statement_ = nullptr; }
+    SqliteStatement(SqliteStatement&& other) noexcept : statement_(other.statement_) {
+        other.statement_ = nullptr;
+    }
     SqliteStatement& operator=(SqliteStatement&& other) noexcept;
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
@@ -54,7 +56,8 @@ public:
     std::vector<StandingsRow> listed_rows(std::string_view type, Deadline deadline) override;
     std::optional<RowDistribution> distribution(std::string_view type, std::string_view cpu_key,
                                                 Deadline deadline = store_call_deadline()) override;
-    std::vector<RowDistribution> distributions(std::string_view type, const std::vector<std::string>& cpu_keys,
+    std::vector<RowDistribution> distributions(std::string_view type,
+                                               const std::vector<std::string>& cpu_keys,
                                                Deadline deadline = store_call_deadline()) override;
     std::vector<FlaggedRun> flagged(std::size_t limit) override;
     bool set_hidden(const std::string& cpu_name, bool hidden) override;
@@ -77,8 +80,8 @@ private:
     void rebuild_derived();
     std::vector<ThreadBin> row_bins(std::string_view type, std::string_view cpu_key);
     // Reads the row's bins and writes its totals; `name` is the spelling for a new row.
-    RowDistribution update_totals(const std::string& type, const std::string& cpu_key, const std::string& name,
-                                  std::int64_t new_units);
+    RowDistribution update_totals(const std::string& type, const std::string& cpu_key,
+                                  const std::string& name, std::int64_t new_units);
     void rebuild_row(const std::string& type, const std::string& cpu_key);
     void add_to_bins(const std::string& type, const std::string& cpu_key, std::int64_t threads,
                      std::int64_t score);

@@ -61,6 +61,15 @@ std::vector<ScoreBin> score_bins_of(const RowDistribution& distribution) {
     if (distribution.empty()) return bins;
     for (std::size_t i = 0; i < distribution.counts.size(); ++i)
         bins.push_back({distribution.edges[i], distribution.edges[i + 1], distribution.counts[i]});
+    // A bin of one run whose stored score is plain (none of the row's other runs in that bin, an
+    // outlier left out, shares it) holds that very score.
+    for (const ThreadBin& stored : distribution.bins) {
+        if (stored.runs != 1) continue;
+        for (ScoreBin& bin : bins) {
+            if (bin.count == 1 && stored.score_sum >= bin.low && stored.score_sum < bin.high)
+                bin.exact = stored.score_sum;
+        }
+    }
     return bins;
 }
 

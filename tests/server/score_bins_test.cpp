@@ -49,6 +49,7 @@ TEST(ScoreBins, PercentilesAndFasterThanOfKnownDistributions) {
         {"highest score", one_score_bins({{9'999'999, 1}, {10'000'000, 3}}), 1, 10'000'000, 10'000'000, 62.5},
         // A wide bin spreads its runs over its scores: 10 runs over 1000..1009, one a score.
         {"inside a wide bin", {{1000, 1010, 10}}, 0.5, 1004.5, 1004, 45},
+        {"a lone run's own score", {{2100000, 2142000, 1, 2108079}}, 0.5, 2108079, 2108079, 50},
         {"wide bin, fractional edges", {{999.5, 1009.5, 10}}, 0, 1000, 1010, 100},
         {"empty bins are skipped", {{10, 11, 0}, {20, 21, 2}, {30, 31, 0}, {40, 41, 2}}, 0.5, 30, 30, 50},
     };
