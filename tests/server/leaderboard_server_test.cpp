@@ -300,9 +300,11 @@ INSTANTIATE_TEST_SUITE_P(, LeaderboardServerWithStore,
                          testing::Values(StoreKind::sqlite, StoreKind::postgresql), store_kind_name);
 
 TEST(LeaderboardServer, TwoProcessesOnOnePostgresDatabaseShareTheLimitAndAKillLosesNothing) {
+    TempDir keys;
     LeaderboardServerOptions shared;
     shared.rate_limit = 4;
     shared.database = shared_postgres().create_database();
+    shared.address_key = keys.file("address.key");
     LeaderboardServerProcess first(shared);
     LeaderboardServerProcess second(shared);
     for (int i = 0; i < 2; ++i) {
