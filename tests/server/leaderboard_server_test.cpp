@@ -272,6 +272,22 @@ TEST_P(LeaderboardServerWithStore, ConcurrentSubmissionsAreAllStored) {
     expect_clean_stop(server);
 }
 
+TEST(LeaderboardServer, APublicBoardSaysWhichStoredRunsDoNotCountAndRefusesImplausibleOnes) {
+    LeaderboardServerOptions public_board;
+    public_board.public_board = true;
+    LeaderboardServerProcess server(public_board);
+    for (int i = 0; i < 5; ++i) expect_accepted(post(server, submission("Counted CPU", 1000, 8)));
+    EXPECT_EQ(post(server, submission("Counted CPU", 1000, 8)).body,
+              R"({"ok":true,"counted":false,"why":"more than 5 runs of this processor from this address today: )"
+              R"(stored, not counted"})");
+    EXPECT_EQ(post(server, submission("Counted CPU", 4321)).body,
+              R"({"error":"score per thread 4321 is above 2000, more than any processor reaches","ok":false})");
+    nlohmann::json multi = standings(server, "multi");
+    ASSERT_EQ(multi.size(), 1u);
+    EXPECT_EQ(multi[0]["runs"], 5);
+    expect_clean_stop(server);
+}
+
 TEST(LeaderboardServer, KeepsSubmissionsAcrossARestart) {
     LeaderboardServerProcess server;
     expect_accepted(post(server, submission("Persistent CPU", 4321)));
