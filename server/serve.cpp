@@ -126,19 +126,19 @@ int serve(const ServerOptions& options) {
     settings.limits.request_seconds = static_cast<unsigned>(options.request_seconds);
     settings.trust_forwarded_for = options.trust_forwarded_for;
 
-    std::optional<AddressKey> key;
-    try {
-        key = AddressKey::load_or_create(options.address_key);
-    } catch (const std::exception& e) {
-        close(listening.fd);
-        return fail(e.what());
-    }
-
     // The store, checked writable; a database that does not answer ends this within 10 s.
     std::unique_ptr<Store> store;
     try {
         store = open_store(options.db_path, board_rules(options));
     } catch (const StoreError& e) {
+        close(listening.fd);
+        return fail(e.what());
+    }
+
+    std::optional<AddressKey> key;
+    try {
+        key = AddressKey::load_or_create(options.address_key);
+    } catch (const std::exception& e) {
         close(listening.fd);
         return fail(e.what());
     }

@@ -3,6 +3,9 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <atomic>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "server/cpu_name.h"
@@ -310,6 +313,58 @@ TEST(SqliteStore, AFileOfTheFirstSchemaGetsItsTotalsFilledOnOpening) {
     EXPECT_EQ(rows[0].avg_score, 12);  // (10 + 13 + 14) / 3
     EXPECT_EQ(rows[0].runs, 3);
     EXPECT_EQ(store.standings("multi").size(), 1u);
+}
+
+// SQLite's allocations through a counter: once it runs out, every allocation fails.
+namespace failing_memory {
+sqlite3_mem_methods real{};
+std::atomic<bool> armed{false};
+std::atomic<long> left{0};
+bool out() {
+    return armed && left.fetch_sub(1) <= 0;
+}
+void* allocate(int bytes) {
+    return out() ? nullptr : real.xMalloc(bytes);
+}
+void* reallocate(void* memory, int bytes) {
+    return out() ? nullptr : real.xRealloc(memory, bytes);
+}
+}  // namespace failing_memory
+
+TEST(SqliteStore, RebuildingFailsCleanlyWhereverMemoryRunsOut) {
+    TempDir dir;
+    run_sql(dir.file("old.db"),
+            "CREATE TABLE submissions (id INTEGER PRIMARY KEY, cpu_name TEXT NOT NULL, type TEXT NOT NULL,"
+            " score INTEGER NOT NULL, threads INTEGER NOT NULL, submitted_at INTEGER NOT NULL);"
+            "INSERT INTO submissions (cpu_name, type, score, threads, submitted_at) VALUES"
+            " ('Old A', 'single', 10, 1, 0), ('Old B', 'multi', 50, 4, 0), ('Old A', 'single', 12, 1, 0);");
+    ASSERT_EQ(sqlite3_shutdown(), SQLITE_OK);
+    ASSERT_EQ(sqlite3_config(SQLITE_CONFIG_GETMALLOC, &failing_memory::real), SQLITE_OK);
+    sqlite3_mem_methods counted = failing_memory::real;
+    counted.xMalloc = failing_memory::allocate;
+    counted.xRealloc = failing_memory::reallocate;
+    ASSERT_EQ(sqlite3_config(SQLITE_CONFIG_MALLOC, &counted), SQLITE_OK);
+    int failures = 0;
+    for (long allowed = 0;; allowed += 7) {
+        std::filesystem::copy_file(dir.file("old.db"), dir.file("board.db"),
+                                   std::filesystem::copy_options::overwrite_existing);
+        failing_memory::left = allowed;
+        failing_memory::armed = true;
+        try {
+            SqliteStore store(dir.file("board.db"));
+            failing_memory::armed = false;
+            ASSERT_EQ(store.standings("single").size(), 1u);
+            EXPECT_EQ(store.standings("single")[0].avg_score, 11);
+            break;
+        } catch (const StoreError&) {
+            ++failures;
+        }
+        failing_memory::armed = false;
+        ASSERT_LT(allowed, 100000) << "never opened";
+    }
+    EXPECT_GT(failures, 10);
+    ASSERT_EQ(sqlite3_shutdown(), SQLITE_OK);
+    ASSERT_EQ(sqlite3_config(SQLITE_CONFIG_MALLOC, &failing_memory::real), SQLITE_OK);
 }
 
 TEST(SqliteStore, RefusesAFileThatIsNotADatabase) {
