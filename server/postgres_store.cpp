@@ -212,6 +212,12 @@ const std::string standings = std::string("SELECT cpu_name, avg_score, runs, cpu
 const std::string processor_row =
     std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed + " AND cpu_key = $3";
 const std::string listed_rows = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed;
+// The row and its bins in one round trip: one line per bin (one line of nulls without bins).
+const std::string row_with_bins =
+    std::string("SELECT t.cpu_name, t.avg_score, t.runs, t.cpu_key, b.threads, b.bin, b.runs, b.score_sum") +
+    " FROM standings_totals t LEFT JOIN row_bins b ON b.type = t.type AND b.cpu_key = t.cpu_key"
+    " WHERE t.type = $1 AND t.runs > 0 AND t.units >= $2::bigint AND t.cpu_key = $3"
+    " AND NOT EXISTS (SELECT 1 FROM hidden_rows h WHERE h.cpu_key = t.cpu_key)";
 const char* const runs_after = "SELECT id, cpu_name, type, score, threads, submitted_at FROM submissions"
                                " WHERE id > $1 ORDER BY id LIMIT $2";
 const char* const run_count = "SELECT COUNT(*) FROM submissions";
@@ -727,6 +733,23 @@ std::vector<StandingsRow> PostgresStore::listed_rows(std::string_view type, Dead
                        integer_at(rows.get(), i, 2), PQgetvalue(rows.get(), i, 3)});
     }
     return out;
+}
+
+std::optional<Store::RowWithDistribution>
+PostgresStore::listed_row_with_distribution(std::string_view type, std::string_view cpu_key,
+                                            Deadline deadline) {
+    Lease c(*this, deadline);
+    const std::string min_units = std::to_string(rules_.private_board ? 1 : rules_.min_addresses);
+    PgResult rows = c->query("row with bins", sql::row_with_bins.c_str(),
+                             {std::string(type), min_units, std::string(cpu_key)}, deadline);
+    const int lines = PQntuples(rows.get());
+    if (lines == 0) return std::nullopt;
+    StandingsRow row{PQgetvalue(rows.get(), 0, 0), integer_at(rows.get(), 0, 1), integer_at(rows.get(), 0, 2),
+                     PQgetvalue(rows.get(), 0, 3)};
+    std::vector<ThreadBin> bins;
+    for (int i = 0; i < lines; ++i)
+        if (!PQgetisnull(rows.get(), i, 4)) bins.push_back(bin_at(rows.get(), i, 4));
+    return RowWithDistribution{std::move(row), read_distribution(std::move(bins), rules_.outliers)};
 }
 
 std::optional<RowDistribution> PostgresStore::distribution(std::string_view type, std::string_view cpu_key,

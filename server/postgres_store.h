@@ -41,6 +41,8 @@ public:
     std::optional<StandingsRow> processor_row(std::string_view type, std::string_view cpu_key,
                                               Deadline deadline = store_call_deadline()) override;
     std::vector<StandingsRow> listed_rows(std::string_view type, Deadline deadline) override;
+    std::optional<RowWithDistribution>
+    listed_row_with_distribution(std::string_view type, std::string_view cpu_key, Deadline deadline) override;
     std::optional<RowDistribution> distribution(std::string_view type, std::string_view cpu_key,
                                                 Deadline deadline = store_call_deadline()) override;
     std::vector<RowDistribution> distributions(std::string_view type,

@@ -688,6 +688,20 @@ std::vector<StandingsRow> SqliteStore::listed_rows(std::string_view type, Deadli
     return rows;
 }
 
+std::optional<Store::RowWithDistribution> SqliteStore::listed_row_with_distribution(std::string_view type,
+                                                                                    std::string_view cpu_key,
+                                                                                    Deadline deadline) {
+    Turn turn(*this, deadline);
+    std::optional<StandingsRow> row;
+    {
+        Use read(processor_row_);
+        read.text(1, type).integer(2, rules_.private_board ? 1 : rules_.min_addresses).text(3, cpu_key);
+        if (!read.step("processor row")) return std::nullopt;
+        row = StandingsRow{read.text(0), read.integer(1), read.integer(2), read.text(3)};
+    }
+    return RowWithDistribution{std::move(*row), read_distribution(row_bins(type, cpu_key), rules_.outliers)};
+}
+
 std::optional<RowDistribution> SqliteStore::distribution(std::string_view type, std::string_view cpu_key,
                                                          Deadline deadline) {
     Turn turn(*this, deadline);

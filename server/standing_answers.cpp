@@ -21,12 +21,12 @@ ApiReply unavailable() {
 ProcessorStanding read_processor_standing(Store& store, const BoardSnapshot& board, std::string_view type,
                                           std::string_view cpu_key, Deadline deadline) {
     ProcessorStanding standing;
-    standing.row = store.processor_row(type, cpu_key, deadline);
-    if (standing.row) {
-        if (std::optional<RowDistribution> distribution = store.distribution(type, cpu_key, deadline)) {
-            standing.bins = score_bins_of(*distribution);
-            standing.spread = shown_spread(*distribution);
-        }
+    // One read: the row, listed, and its bins.
+    if (std::optional<Store::RowWithDistribution> read =
+            store.listed_row_with_distribution(type, cpu_key, deadline)) {
+        standing.row = std::move(read->row);
+        standing.bins = score_bins_of(read->distribution);
+        standing.spread = shown_spread(read->distribution);
     }
     const BoardSnapshot::Place place = board.place_of(type, standing.row);
     standing.rank = place.rank;

@@ -135,6 +135,16 @@ public:
     virtual std::vector<StandingsRow> listed_rows(std::string_view type,
                                                   Deadline deadline = store_call_deadline()) = 0;
 
+    // A listed row (as processor_row) with its distribution (as distribution), in one read; nothing
+    // when the run type has no such listed row.
+    struct RowWithDistribution {
+        StandingsRow row;
+        RowDistribution distribution;
+    };
+    virtual std::optional<RowWithDistribution>
+    listed_row_with_distribution(std::string_view type, std::string_view cpu_key,
+                                 Deadline deadline = store_call_deadline()) = 0;
+
     // The distribution of one row by its key (read from its bins, a bounded amount whatever
     // the number of runs); nothing when the run type has no such row.
     virtual std::optional<RowDistribution> distribution(std::string_view type, std::string_view cpu_key,
