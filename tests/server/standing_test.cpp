@@ -95,6 +95,15 @@ TEST_P(StandingRequest, KnownRunsGiveKnownSharesPlacesAndBins) {
     EXPECT_EQ(unknown["faster_than_all"], 100);
     EXPECT_FALSE(unknown.contains("rank") || unknown.contains("histogram") ||
                  unknown.contains("faster_than"));
+
+    // A row the operator hides has no standing and no page, within the second answers are kept.
+    const CommandResult hidden =
+        run_command({leaderboard_binary_path(), "hide", "Fast CPU", "--db", server.db_path(), "--private"},
+                    std::chrono::seconds(30));
+    ASSERT_EQ(hidden.exit_code, 0) << hidden.output;
+    EXPECT_TRUE(wait_until(
+        [&] { return standing(other, "/api.php?type=multi&cpu=Fast%20CPU&score=5")["runs"] == 0; }));
+    EXPECT_TRUE(wait_until([&] { return get(other, "/cpu?type=multi&cpu=Fast%20CPU").status == 404; }));
 }
 
 TEST_P(StandingRequest, BadQueriesAreRefusedWithTheJsonError) {
