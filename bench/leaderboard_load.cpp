@@ -14,9 +14,12 @@
 // clients: the JSON standings (for comparison), the standings page "/", one processor's page asked
 // again and again ("/cpu"), and every request another processor's page ("/cpu*", each one read from
 // the store); with the size of each page.
+// stand (SQLite and PostgreSQL, 1,000,000 runs over 10,000 rows per run type): where a score stands
+// (GET /api.php?type=T&cpu=NAME&score=S) at 1, 8 and 64 kept-alive clients, one processor asked
+// again and again ("stand") and every request another processor with another score ("stand*").
 // Every scenario is bounded in requests and time; nothing leaves the machine.
 //
-// Usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick] [--only load|attacks|faults|pages]
+// Usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick] [--only load|attacks|faults|pages|stand]
 //   --seconds S         length of each load scenario (default 3)
 //   --attack-seconds S  length of the slow-client attack and the drip flood (default 60)
 //   --quick             1,000 runs only, SQLite only, short attacks (a smoke run)
@@ -262,6 +265,53 @@ void page_scenarios(const std::string& store_name, const std::string& location, 
     server.stop();
 }
 
+// Where a score stands, against 10,000 rows per run type and 1,000,000 runs in all.
+void stand_scenarios(const std::string& store_name, const std::string& location, double seconds, bool quick) {
+    const int names = 10000;
+    const int runs_per_type = quick ? 5 : 50;
+    auto load_begin = Clock::now();
+    {
+        std::unique_ptr<Store> store = open_store(location, 1000000);
+        load_rows(*store, names, runs_per_type);
+    }
+    std::printf("%s: %d rows per run type (%d runs) loaded in bulk in %.1f s\n", store_name.c_str(), names,
+                2 * names * runs_per_type, seconds_since(load_begin));
+    LeaderboardServerOptions options;
+    options.database = location;
+    options.extra_args = {"--standing-limit", "1000000"};  // every client from a few addresses
+    LeaderboardServerProcess server(options);
+    Target target{"https://localhost:" + std::to_string(server.port()), server.ca_file()};
+
+    const auto stand = [](int name, int score) {
+        std::string cpu = processor_name(name), query;
+        for (char ch : cpu) query += ch == ' ' ? std::string("%20") : std::string(1, ch);
+        return "/api.php?type=multi&cpu=" + query + "&score=" + std::to_string(score);
+    };
+    const Reply reply = one_request(target, stand(names / 2, 20000));
+    std::printf("%s: a where-you-stand answer is %zu bytes (status %ld)\n", store_name.c_str(),
+                reply.body.size(), reply.status);
+    const struct {
+        const char* label;
+        GetPath path;
+    } scenarios[] = {
+        {"stand", [&](int, int n) { return stand(names / 2, 500 + n % 39500); }},
+        {"stand*",
+         [&](int c, int n) {
+             return stand(static_cast<int>((c * 7919LL + n * 104729LL) % names),
+                          500 + (c * 31 + n * 17) % 39500);
+         }},
+    };
+    for (const auto& scenario : scenarios) {
+        for (int clients : {1, 8, 64}) {
+            double cpu_before = cpu_ms(server.pid());
+            LoadResult result = run_load(target, false, clients, true, seconds, scenario.path);
+            print_load(store_name, 2 * names * runs_per_type, scenario.label, clients, true,
+                       std::move(result), cpu_ms(server.pid()) - cpu_before);
+        }
+    }
+    server.stop();
+}
+
 Settings parse(int argc, char** argv) {
     Settings s;
     for (int i = 1; i < argc; ++i) {
@@ -275,11 +325,12 @@ Settings parse(int argc, char** argv) {
             s.attack_seconds = 5;
         } else if (a == "--only" && i + 1 < argc &&
                    (std::string(argv[i + 1]) == "load" || std::string(argv[i + 1]) == "attacks" ||
-                    std::string(argv[i + 1]) == "faults" || std::string(argv[i + 1]) == "pages")) {
+                    std::string(argv[i + 1]) == "faults" || std::string(argv[i + 1]) == "pages" ||
+                    std::string(argv[i + 1]) == "stand")) {
             s.only = argv[++i];
         } else {
             std::fprintf(stderr, "usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick] "
-                                 "[--only load|attacks|faults|pages]\n");
+                                 "[--only load|attacks|faults|pages|stand]\n");
             std::exit(2);
         }
     }
@@ -357,6 +408,17 @@ int main(int argc, char** argv) {
                 location = postgres->create_database();
             }
             page_scenarios(store_name, location, settings.seconds);
+        }
+    }
+    if (settings.runs("stand")) {
+        for (const std::string& store_name : stores) {
+            TempDir dir;
+            std::string location = dir.file("stand.db");
+            if (store_name == "PostgreSQL") {
+                if (!postgres) postgres = std::make_unique<PostgresServer>(/*durable=*/true);
+                location = postgres->create_database();
+            }
+            stand_scenarios(store_name, location, settings.seconds, settings.quick);
         }
     }
     if (settings.runs("faults")) {

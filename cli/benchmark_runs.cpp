@@ -20,6 +20,7 @@
 #include "cli/run_report.h"
 #include "cli/run_summary.h"
 #include "cli/stability_run.h"
+#include "cli/standing_report.h"
 #include "history/history_report.h"
 #include "history/history_store.h"
 #include "session/cancelled_run.h"
@@ -40,10 +41,10 @@ public:
         if (now - last_draw_ < std::chrono::milliseconds(250)) return;
         last_draw_ = now;
         // Until the run has planned and started its clock, the counters describe the previous run.
-        const std::string text =
-            progress.timing ? progress_text(progress.tiles_done, progress.tiles_total, progress.seconds,
-                                            estimated_time_left(progress))
-                            : "preparing...";
+        const std::string text = progress.timing
+                                     ? progress_text(progress.tiles_done, progress.tiles_total,
+                                                     progress.seconds, estimated_time_left(progress))
+                                     : "preparing...";
         std::fprintf(stderr, "\r[%s] %s\033[K", label.c_str(), text.c_str());
         std::fflush(stderr);
     }
@@ -94,7 +95,10 @@ std::optional<int> finish_run(const Options& options, const PlannedRun& run, con
     const BenchmarkResult& result = finished.result;
     const std::string line = options.json ? result_json(result, run.config, run.custom, finished.verdict)
                                           : result_text(result, run.custom, finished.verdict);
-    std::printf("%s\n", line.c_str());
+    // A submitted run's JSON object waits for its standing, which it carries.
+    const bool json_waits =
+        options.json && records.enabled && records.submissions && finished.has_valid_score();
+    if (!json_waits) std::printf("%s\n", line.c_str());
     std::fputs(verdict_report(finished.verdict).c_str(), notes);
     std::fflush(stdout);
 
@@ -119,6 +123,14 @@ std::optional<int> finish_run(const Options& options, const PlannedRun& run, con
                                                           : "not submitted (no leaderboard set)";
         std::fprintf(notes, "%s\nLeaderboard: %s\n", history_save_line(records.history).c_str(),
                      submitted.c_str());
+        if (submissions) {
+            wait_for_standing(*submissions);
+            if (stop_requested()) return exit_stopped();
+            const StandingOutcome standing = submissions->run_standing();
+            if (const std::optional<std::string> where = standing_report_line(standing))
+                std::fprintf(notes, "%s\n", where->c_str());
+            if (json_waits) std::printf("%s\n", with_standing(line, standing).c_str());
+        }
         std::fflush(stdout);
     }
 

@@ -238,7 +238,8 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
                       "the HTTP library refused a setting");
 
     const CURLcode result = perform(curl, stop);
-    if (stop.stop_requested()) fail_exchange("HttpSendRequest failed", ExchangeCause::Unknown, endpoint, "stopped");
+    if (stop.stop_requested())
+        fail_exchange("HttpSendRequest failed", ExchangeCause::Unknown, endpoint, "stopped");
     const long status = response_status(curl);
 
     if (state.body_too_large)

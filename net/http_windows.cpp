@@ -194,7 +194,8 @@ std::string run_exchange(SharedExchange& shared, const HttpEndpoint& endpoint, c
 
     DWORD status = 0;
     DWORD status_size = sizeof status;
-    ::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &status_size, nullptr);
+    ::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &status_size,
+                     nullptr);
     if (status != 200) fail_exchange("HTTP " + std::to_string(status), ExchangeCause::Unknown, endpoint);
 
     std::string body;

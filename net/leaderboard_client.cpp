@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -42,6 +43,25 @@ LeaderboardClient::~LeaderboardClient() {
     shutdown();
 }
 
+void LeaderboardClient::fetch_processor_standing(RunKind kind, std::string cpu_name) {
+    if (!setting_.in_use()) return;
+    fetch_standing(StandingFor::Processor, kind, std::move(cpu_name), std::nullopt);
+}
+
+void LeaderboardClient::fetch_standing(StandingFor which, RunKind kind, std::string cpu_name,
+                                       std::optional<std::int32_t> score) {
+    std::uint64_t asked = 0;
+    {
+        std::lock_guard lock(standing_lock);
+        StandingSlot& slot = slot_of(which);
+        asked = ++slot.asked;
+        slot.outcome = StandingOutcome{StandingOutcome::State::Waiting, kind, cpu_name, score, {}, {}};
+    }
+    start_task([this, which, asked, kind, cpu_name = std::move(cpu_name), score](
+                   const std::stop_token& stop) { standing_task(which, asked, kind, cpu_name, score, stop); },
+               false);
+}
+
 void LeaderboardClient::fetch_standings(RunKind kind) {
     if (!setting_.in_use()) return;
     start_task([this, kind](const std::stop_token& stop) { fetch_task(kind, stop); });
@@ -56,7 +76,7 @@ void LeaderboardClient::submit_result(std::string cpu_name, RunKind kind, std::i
 }
 
 template <typename Task>
-void LeaderboardClient::start_task(Task task) {
+void LeaderboardClient::start_task(Task task, bool counted) {
     std::lock_guard lock(tasks_lock);
 
     // Collect the requests that have ended, keeping the order of the rest.
@@ -78,32 +98,46 @@ void LeaderboardClient::start_task(Task task) {
     task_finished.push_back(std::make_unique<std::atomic<bool>>(false));
     std::atomic<bool>* finished = task_finished.back().get();
     // Counted before the thread exists, so "Loading..." shows from the very frame that started it.
-    pending_requests.fetch_add(1);
+    std::atomic<std::int32_t>& in_flight = counted ? pending_requests : standing_requests;
+    in_flight.fetch_add(1);
     try {
         // The tasks turn every failure into a status text, so both steps below always run. The flag
-        // is set first: once `pending_requests` reads 0, every thread can be collected.
-        tasks.emplace_back([this, task = std::move(task), finished](std::stop_token stop) {
+        // is set first: once the count reads 0, every thread can be collected.
+        tasks.emplace_back([task = std::move(task), finished, &in_flight](std::stop_token stop) {
             task(stop);
             finished->store(true);
-            pending_requests.fetch_sub(1);
+            in_flight.fetch_sub(1);
         });
     } catch (...) {
-        pending_requests.fetch_sub(1);
+        in_flight.fetch_sub(1);
         task_finished.pop_back();
         throw;
     }
+    if (aborted) tasks.back().request_stop();
 }
 
 void LeaderboardClient::shutdown() {
-    std::lock_guard lock(tasks_lock);
-    for (std::jthread& task : tasks)
-        if (task.joinable()) task.join();
-    tasks.clear();
-    task_finished.clear();
+    // Joined outside the lock: a submission that was accepted starts its standing request, which
+    // the next round joins.
+    for (;;) {
+        std::vector<std::jthread> joining;
+        std::vector<std::unique_ptr<std::atomic<bool>>> flags;  // each thread sets its own at the end
+        {
+            std::lock_guard lock(tasks_lock);
+            if (tasks.empty()) return;
+            joining = std::move(tasks);
+            flags = std::move(task_finished);
+            tasks.clear();
+            task_finished.clear();
+        }
+        for (std::jthread& task : joining)
+            if (task.joinable()) task.join();
+    }
 }
 
 void LeaderboardClient::abort() {
     std::lock_guard lock(tasks_lock);
+    aborted = true;
     for (std::jthread& task : tasks) task.request_stop();
 }
 
@@ -165,9 +199,17 @@ void LeaderboardClient::submit_task(const std::string& cpu_name, RunKind kind, s
         const std::string type(run_kind_text(kind));
         const json request = {{"cpu_name", cpu_name}, {"score", score}, {"threads", threads}, {"type", type}};
         set_submit_status("Submitting...");
+        {
+            // The standing of the run before no longer applies.
+            std::lock_guard lock(standing_lock);
+            ++run_slot.asked;
+            run_slot.outcome = {};
+        }
         // Compact, and the keys come out in ascending order.
         const std::string raw_reply = http_post_json(endpoint(), api_path, request.dump(), stop);
         check_accepted(parse_reply(raw_reply), raw_reply, endpoint());
+        // Stored: where it stands is asked at once, on a request of its own.
+        if (!stop.stop_requested()) fetch_standing(StandingFor::Run, kind, cpu_name, score);
 
         store_standings(kind, download_standings(kind, stop));
         {
@@ -179,6 +221,32 @@ void LeaderboardClient::submit_task(const std::string& cpu_name, RunKind kind, s
     } catch (const std::exception& error) {
         set_submit_status("Submit error: " + failure_text(error));
     }
+}
+
+void LeaderboardClient::standing_task(StandingFor which, std::uint64_t asked, RunKind kind,
+                                      const std::string& cpu_name, std::optional<std::int32_t> score,
+                                      const std::stop_token& stop) {
+    StandingOutcome outcome{StandingOutcome::State::Ready, kind, cpu_name, score, {}, {}};
+    try {
+        outcome.standing =
+            standing_from_reply(http_get(endpoint(), standing_path(kind, cpu_name, score), stop));
+    } catch (const std::exception& error) {
+        outcome.state = StandingOutcome::State::Failed;
+        outcome.error = failure_text(error);
+    }
+    std::lock_guard lock(standing_lock);
+    StandingSlot& slot = slot_of(which);
+    if (slot.asked == asked) slot.outcome = std::move(outcome);
+}
+
+StandingOutcome LeaderboardClient::run_standing() const {
+    std::lock_guard lock(standing_lock);
+    return run_slot.outcome;
+}
+
+StandingOutcome LeaderboardClient::processor_standing() const {
+    std::lock_guard lock(standing_lock);
+    return processor_slot.outcome;
 }
 
 std::vector<LeaderboardEntry> LeaderboardClient::standings(RunKind kind) const {
@@ -219,6 +287,11 @@ void LeaderboardClient::set_results_for_testing(RequestResults results) {
         std::lock_guard lock(standings_lock);
         single_standings = std::move(results.single_standings);
         multi_standings = std::move(results.multi_standings);
+    }
+    {
+        std::lock_guard lock(standing_lock);
+        run_slot.outcome = std::move(results.run_standing);
+        processor_slot.outcome = std::move(results.processor_standing);
     }
     std::lock_guard lock(status_lock);
     single_fetch = std::move(results.single_fetch);

@@ -4,6 +4,7 @@
 #include "net/http.h"
 #include "net/leaderboard_entry.h"
 #include "net/leaderboard_setting.h"
+#include "net/standing.h"
 
 #include <atomic>
 #include <cstddef>
@@ -30,6 +31,17 @@ struct LatestOutcome {
     std::string text;
 };
 
+// Where a run (or a processor) stands, as far as the client knows: asked, answered, or not to be had.
+struct StandingOutcome {
+    enum class State { None, Waiting, Ready, Failed };
+    State state = State::None;
+    RunKind kind = RunKind::Single;
+    std::string cpu;                    // the name asked about
+    std::optional<std::int32_t> score;  // the run's score; none for a processor asked about alone
+    Standing standing;                  // when Ready
+    std::string error;                  // when Failed: why, printable
+};
+
 // Fetches the standings and submits finished runs on background threads, one thread per request.
 // The window reads the results on later frames through the accessors, which copy under the
 // matching lock (never both locks at once). Text from the server (processor names, messages that
@@ -51,6 +63,11 @@ public:
     void fetch_standings(RunKind kind);
     void submit_result(std::string cpu_name, RunKind kind, std::int32_t score, std::int32_t threads);
 
+    // Where the processor's runs of the type stand, for a row chosen in the standings; replaces the
+    // answer of the one asked before. Like the standing fetched after each accepted submission, it
+    // is not counted in pending_request_count().
+    void fetch_processor_standing(RunKind kind, std::string cpu_name);
+
     // Waits for every request started so far (each ends within exchange_time_limit per exchange);
     // called once after the frame loop.
     void shutdown();
@@ -67,6 +84,11 @@ public:
     LatestOutcome latest_outcome() const;
     // Fetches and submissions running now.
     std::int32_t pending_request_count() const { return pending_requests.load(); }
+    // The standing of the last accepted submission's run, and of the processor last asked about.
+    StandingOutcome run_standing() const;
+    StandingOutcome processor_standing() const;
+    // Standing requests running now (not part of pending_request_count).
+    std::int32_t standing_request_count() const { return standing_requests.load(); }
 
     // The leaderboard this client talks to, and where that came from; fixed for its lifetime.
     const LeaderboardSetting& setting() const { return setting_; }
@@ -83,12 +105,27 @@ public:
         FetchOutcome multi_fetch = {};
         std::string fetch_error = {};
         std::string submit_status = {};  // newer than the fetch error when both are given
+        StandingOutcome run_standing = {};
+        StandingOutcome processor_standing = {};
     };
     void set_results_for_testing(RequestResults results);
 
 private:
+    // A standing slot: its newest question wins, an older answer arriving late is dropped.
+    struct StandingSlot {
+        StandingOutcome outcome;
+        std::uint64_t asked = 0;
+    };
+
+    // `counted`: the request shows in pending_request_count (fetches and submissions do).
     template <typename Task>
-    void start_task(Task task);
+    void start_task(Task task, bool counted = true);
+    enum class StandingFor { Run, Processor };
+    StandingSlot& slot_of(StandingFor which) { return which == StandingFor::Run ? run_slot : processor_slot; }
+    void fetch_standing(StandingFor which, RunKind kind, std::string cpu_name,
+                        std::optional<std::int32_t> score);
+    void standing_task(StandingFor which, std::uint64_t asked, RunKind kind, const std::string& cpu_name,
+                       std::optional<std::int32_t> score, const std::stop_token& stop);
     void fetch_task(RunKind kind, const std::stop_token& stop);
     void submit_task(const std::string& cpu_name, RunKind kind, std::int32_t score, std::int32_t threads,
                      const std::stop_token& stop);
@@ -118,7 +155,14 @@ private:
     std::uint64_t submit_status_outcome = 0;
     std::uint64_t fetch_outcome_number = 0;
 
+    // Held alone, only for a copy or an assignment, like the two locks above.
+    mutable std::mutex standing_lock;
+    StandingSlot run_slot;
+    StandingSlot processor_slot;
+    std::atomic<std::int32_t> standing_requests{0};
+
     mutable std::mutex tasks_lock;
+    bool aborted = false;  // under tasks_lock: requests started later are stopped from the start
     std::vector<std::jthread> tasks;
     // One flag per entry of `tasks`, set as the last act of its thread: a finished jthread stays
     // joinable, so this is how the next start knows it can be joined at once and dropped.

@@ -36,7 +36,8 @@ local_leaderboard_launch() {
   # The lock files stay closed in the server: only the users' ends decide about it.
   "$local_leaderboard_bin/vornmark-leaderboard" --listen 127.0.0.1:0 \
     --cert "$local_leaderboard_dir/cert.pem" --key "$local_leaderboard_dir/key.pem" \
-    --db "$local_leaderboard_dir/leaderboard.db" </dev/null >>"$log" 2>&1 8>&- 9>&- &
+    --db "$local_leaderboard_dir/leaderboard.db" --address-key "$local_leaderboard_dir/address.key" \
+    --private </dev/null >>"$log" 2>&1 8>&- 9>&- &
   pid=$!
   for _ in $(seq 200); do
     port=$(tail -c +"$((offset + 1))" "$log" | sed -n 's|.*listening on https://127\.0\.0\.1:\([0-9]*\).*|\1|p')

@@ -5,8 +5,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "server/address_unit.h"
+#include "server/board_snapshot.h"
+#include "server/cpu_name.h"
 #include "server/log.h"
 #include "server/pages.h"
+#include "server/standing_answers.h"
 #include "server/store.h"
 #include "server/store_workers.h"
 #include "server/submission.h"
@@ -87,14 +91,30 @@ struct Api::PendingSubmission {
     }
 };
 
-Api::Api(Store& store, StoreWorkers& workers, Timer& timer)
-    : store_(store), workers_(workers), timer_(timer), standings_(store, workers, timer),
-      pages_(std::make_unique<Pages>(store, workers, timer, standings_)) {}
+Api::Api(Store& store, StoreWorkers& workers, Timer& timer, const AddressKey& key, int standing_per_minute)
+    : store_(store), key_(key), workers_(workers), timer_(timer), standings_(store, workers, timer),
+      board_(std::make_shared<BoardSnapshot>(store, workers, timer)),
+      standing_answers_(
+          std::make_unique<StandingAnswers>(store, workers, timer, *board_, standing_per_minute)),
+      pages_(std::make_unique<Pages>(store, workers, timer, standings_, *board_)) {
+    board_->start();
+}
 
-Api::~Api() = default;
+Api::~Api() {
+    board_->stop();
+}
+
+void Api::fill_standings() {
+    standings_.fill();
+    board_->fill();
+}
 
 std::optional<ApiReply> Api::handle(const ApiRequest& request, Respond respond) {
     if (request.path != api_path) return pages_->handle(request, std::move(respond));
+    if ((request.method == "GET" || request.method == "HEAD") && (request.cpu || request.score)) {
+        const std::string unit = address_unit(request.remote_address).value_or(request.remote_address);
+        return standing_answers_->handle(request, unit, std::move(respond));
+    }
     if (request.method == "GET" || request.method == "HEAD")
         return get_standings(request, std::move(respond));
     if (request.method == "POST") return post_submission(request, std::move(respond));
@@ -120,7 +140,7 @@ std::optional<ApiReply> Api::post_submission(const ApiRequest& request, Respond 
     auto pending = std::make_shared<PendingSubmission>();
     // Checked here: reading JSON needs no store. The reply waits for the rate limit.
     pending->check = parse_submission(request.body);
-    pending->address = request.remote_address;
+    pending->address = key_.unit_of(request.remote_address);
     pending->deadline = store_call_deadline();
     pending->respond = std::move(respond);
 
@@ -153,10 +173,21 @@ ApiReply Api::store_submission(PendingSubmission& pending) {
                 -1, ' ', false, nlohmann::json::error_handler_t::replace);
             return reply;
         }
-        store_.add(pending.check.submission, pending.deadline);
-        standings_.forget(pending.check.submission.type);
+        const SubmitOutcome outcome =
+            store_.submit(pending.check.submission, pending.address, pending.deadline);
         ApiReply reply;
-        reply.body = R"({"ok":true})";
+        if (outcome.kind == SubmitOutcome::Kind::refused) {
+            reply.body = nlohmann::json{{"ok", false}, {"error", outcome.why}}.dump();
+            return reply;
+        }
+        standings_.forget(pending.check.submission.type);
+        standing_answers_->forget(pending.check.submission.type,
+                                  cpu_name_key(pending.check.submission.cpu_name));
+        // Stored; one that does not count says so beside "ok", which is all the client reads.
+        reply.body =
+            outcome.kind == SubmitOutcome::Kind::counted
+                ? R"({"ok":true})"
+                : nlohmann::ordered_json{{"ok", true}, {"counted", false}, {"why", outcome.why}}.dump();
         return reply;
     } catch (const StoreOutcomeUnknown& e) {
         log_line(std::string("store: whether a run was stored is not known: ") + e.what());

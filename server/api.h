@@ -11,7 +11,10 @@
 
 #include "server/standings_cache.h"
 
+class AddressKey;
+class BoardSnapshot;
 class Pages;
+class StandingAnswers;
 class Store;
 class StoreWorkers;
 class Timer;
@@ -23,9 +26,10 @@ inline constexpr std::size_t max_body_bytes = 4096;
 struct ApiRequest {
     std::string_view method;
     std::string_view path;
-    std::optional<std::string> type;  // the query parameter "type"
-    std::optional<std::string> cpu;   // the query parameter "cpu" (a processor's page)
-    bool accepts_gzip = false;        // Accept-Encoding takes gzip (for the standings page)
+    std::optional<std::string> type;   // the query parameter "type"
+    std::optional<std::string> cpu;    // the query parameter "cpu" (a processor's page, where a score stands)
+    std::optional<std::string> score;  // the query parameter "score" (where that score stands)
+    bool accepts_gzip = false;         // Accept-Encoding takes gzip (for the standings page)
     std::string_view body;
     std::string remote_address;
 };
@@ -47,18 +51,22 @@ struct ApiReply {
 // Called once with the reply of a request that waited for the store.
 using Respond = std::function<void(ApiReply)>;
 
-// The leaderboard on "/api.php": GET the standings of a run type, POST a submission;
+// The leaderboard on "/api.php": GET the standings of a run type, GET with "cpu" (and "score")
+// where a score stands among a processor's runs (StandingAnswers), POST a submission;
 // JSON error bodies for every other outcome. Every other path goes to the web pages
 // (Pages). Free of any HTTP library. The store is only ever called on the workers,
 // never on the caller's thread. Safe to call from several threads; store, workers and
 // timer must outlive it.
 class Api {
 public:
-    Api(Store& store, StoreWorkers& workers, Timer& timer);
+    // `key` makes the address units stored; it must outlive the Api too.
+    // `standing_per_minute`: where-you-stand requests per address unit and minute.
+    Api(Store& store, StoreWorkers& workers, Timer& timer, const AddressKey& key,
+        int standing_per_minute = 120);
     ~Api();
 
     // Reads the standings once at start-up (on the caller's thread); throws StoreError.
-    void fill_standings() { standings_.fill(); }
+    void fill_standings();
 
     // The reply, at once, when the request needs no store call (or the standings are at
     // hand); otherwise nothing, and `respond` is called exactly once later, from another
@@ -73,9 +81,12 @@ private:
     ApiReply store_submission(PendingSubmission& pending);
 
     Store& store_;
+    const AddressKey& key_;
     StoreWorkers& workers_;
     Timer& timer_;
     StandingsCache standings_;
+    std::shared_ptr<BoardSnapshot> board_;
+    std::unique_ptr<StandingAnswers> standing_answers_;
     std::unique_ptr<Pages> pages_;
 };
 

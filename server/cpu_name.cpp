@@ -14,7 +14,7 @@
 namespace {
 
 // Bumped when canonical_cpu_name or cpu_name_key change their results.
-constexpr const char* rules_version = "1";
+constexpr const char* rules_version = "2";
 
 // Calls `visit` with each code point of valid UTF-8.
 template <typename Visit>
@@ -71,6 +71,31 @@ const icu::Normalizer2* nfc_normaliser() {
     return nfc;
 }
 
+const icu::Normalizer2* nfkc_normaliser() {
+    static const icu::Normalizer2* const nfkc = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Normalizer2* instance = icu::Normalizer2::getNFKCInstance(status);
+        return U_SUCCESS(status) ? instance : nullptr;
+    }();
+    return nfkc;
+}
+
+// The compatibility forms folded (NFKC: fullwidth letters, digits and punctuation, ligatures,
+// superscripts ...) and the Braille blank made a space, then white space made canonical again.
+std::string folded_for_key(std::string_view canonical_name) {
+    std::string blanked;
+    for_each_code_point(canonical_name,
+                        [&](UChar32 code) { append_utf8(blanked, code == 0x2800 ? 0x20 : code); });
+    const icu::Normalizer2* nfkc = nfkc_normaliser();
+    if (nfkc == nullptr) return canonical_cpu_name(blanked);
+    UErrorCode status = U_ZERO_ERROR;
+    icu::UnicodeString folded = nfkc->normalize(icu::UnicodeString::fromUTF8(blanked), status);
+    if (U_FAILURE(status)) return canonical_cpu_name(blanked);
+    std::string out;
+    folded.toUTF8String(out);
+    return canonical_cpu_name(out);
+}
+
 }  // namespace
 
 std::string canonical_cpu_name(std::string_view name) {
@@ -121,7 +146,9 @@ std::string cpu_name_rule_broken(std::string_view canonical_name) {
     return {};
 }
 
-std::string cpu_name_key(std::string_view canonical_name) {
+std::string cpu_name_key(std::string_view canonical) {
+    const std::string folded = folded_for_key(canonical);
+    const std::string_view canonical_name = folded;
     UErrorCode status = U_ZERO_ERROR;
     const auto length = static_cast<std::int32_t>(canonical_name.size());
     std::string key(canonical_name.size() * 2 + 16, '\0');

@@ -17,9 +17,11 @@ std::string canonical_cpu_name(std::string_view name);
 // default-ignorable character), and must not start with a combining mark.
 std::string cpu_name_rule_broken(std::string_view canonical_name);
 
-// The key of the standings row a canonical name counts toward: ICU's spoof-checker
-// skeleton, the same for names that look alike ("Café" with a combining accent,
-// "Cаfe" with a Cyrillic a, fullwidth "Ｃafe").
+// The key of the standings row a canonical name counts toward: the name with its
+// compatibility forms folded (NFKC: fullwidth letters, digits and punctuation, ligatures)
+// and the Braille blank made a space, then ICU's spoof-checker skeleton of that, the same
+// for names that look alike ("Café" with a combining accent, "Cаfe" with a Cyrillic a,
+// fullwidth "Ｃａｆｅ", "Cafe⠀" with a Braille blank).
 std::string cpu_name_key(std::string_view canonical_name);
 
 // Changes whenever cpu_name_key may give other keys (these rules, or the Unicode data of

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -13,9 +14,11 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <unordered_map>
 
 #include <microhttpd.h>
 
+#include "server/address_unit.h"
 #include "server/api.h"
 #include "server/connection_guard.h"
 #include "server/gzip.h"
@@ -24,6 +27,12 @@
 
 struct HttpServer::Context {
     Api* api = nullptr;
+    // Connections open per address unit (an IPv4 address, an IPv6 /64): the library's own
+    // limit counts exact addresses, and one IPv6 client holds a whole /64.
+    unsigned per_unit_limit = 64;
+    std::mutex units_mutex;
+    std::unordered_map<std::string, unsigned> open_per_unit;
+    std::unordered_map<MHD_Connection*, std::string> unit_of_connection;
     bool trust_forwarded_for = false;
     std::unique_ptr<ConnectionGuard> guard;
     // The library's own messages are logged while it starts (a certificate it cannot
@@ -217,6 +226,9 @@ MHD_Result on_request(void* context_pointer, MHD_Connection* connection, const c
         if (const char* type = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "type")) {
             request.type = type;
         }
+        if (const char* score = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "score")) {
+            request.score = score;
+        }
         // With its length: a name with a NUL byte in it is refused, never cut short.
         const char* cpu = nullptr;
         std::size_t cpu_bytes = 0;
@@ -273,16 +285,46 @@ void on_completed(void* context_pointer, MHD_Connection* connection, void** requ
     }
 }
 
+// Counts the connection toward its address unit; false when the unit has its limit open already.
+bool count_unit(Context& context, MHD_Connection* connection) {
+    const std::string unit = address_unit(peer_address(connection)).value_or("unknown");
+    std::lock_guard lock(context.units_mutex);
+    unsigned& open = context.open_per_unit[unit];
+    if (open >= context.per_unit_limit) {
+        if (open == 0) context.open_per_unit.erase(unit);
+        return false;
+    }
+    ++open;
+    context.unit_of_connection[connection] = unit;
+    return true;
+}
+
+void uncount_unit(Context& context, MHD_Connection* connection) {
+    std::lock_guard lock(context.units_mutex);
+    auto at = context.unit_of_connection.find(connection);
+    if (at == context.unit_of_connection.end()) return;
+    auto open = context.open_per_unit.find(at->second);
+    if (open != context.open_per_unit.end() && --open->second == 0) context.open_per_unit.erase(open);
+    context.unit_of_connection.erase(at);
+}
+
 void on_connection(void* context_pointer, MHD_Connection* connection, void** socket_context,
                    MHD_ConnectionNotificationCode code) {
-    ConnectionGuard& guard = *static_cast<Context*>(context_pointer)->guard;
+    Context& context = *static_cast<Context*>(context_pointer);
+    ConnectionGuard& guard = *context.guard;
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         const MHD_ConnectionInfo* info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-        *socket_context = guard.opened(info ? info->connect_fd : -1);
-    } else if (*socket_context != nullptr) {
-        guard.closed(static_cast<ConnectionGuard::Connection*>(*socket_context));
-        *socket_context = nullptr;
+        const int fd = info ? info->connect_fd : -1;
+        // Over its unit's limit: the socket is shut at once, and the library closes it.
+        if (!count_unit(context, connection) && fd >= 0) shutdown(fd, SHUT_RDWR);
+        *socket_context = guard.opened(fd);
+    } else {
+        uncount_unit(context, connection);
+        if (*socket_context != nullptr) {
+            guard.closed(static_cast<ConnectionGuard::Connection*>(*socket_context));
+            *socket_context = nullptr;
+        }
     }
 }
 
@@ -292,6 +334,7 @@ HttpServer::HttpServer(const HttpSettings& settings, Api& api, Timer& timer)
     : context_(std::make_unique<Context>()) {
     context_->api = &api;
     context_->trust_forwarded_for = settings.trust_forwarded_for;
+    context_->per_unit_limit = settings.limits.connections_per_address;
     const auto request_time = std::chrono::seconds(settings.limits.request_seconds);
     context_->guard = std::make_unique<ConnectionGuard>(
         ConnectionGuard::Limits{settings.limits.connections, request_time, request_time}, timer);
@@ -320,8 +363,7 @@ HttpServer::HttpServer(const HttpSettings& settings, Api& api, Timer& timer)
         context, MHD_OPTION_LISTEN_SOCKET, settings.listen_fd, MHD_OPTION_NOTIFY_COMPLETED, &on_completed,
         context, MHD_OPTION_NOTIFY_CONNECTION, &on_connection, context, MHD_OPTION_URI_LOG_CALLBACK,
         &on_request_line, nullptr, MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_LIMIT,
-        library_limit, MHD_OPTION_PER_IP_CONNECTION_LIMIT, settings.limits.connections_per_address,
-        MHD_OPTION_CONNECTION_TIMEOUT, settings.limits.request_seconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        library_limit, MHD_OPTION_CONNECTION_TIMEOUT, settings.limits.request_seconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
         connection_memory, MHD_OPTION_ARRAY, settings.tls ? tls_options : no_options, MHD_OPTION_END);
     context->starting = false;
     if (!daemon_) throw std::runtime_error("the HTTP library did not start (see the lines above)");

@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     }
     // A client that hangs up must not end the process.
     signal(SIGPIPE, SIG_IGN);
+    if (!parsed.options.command.empty()) return moderate(parsed.options);
     if (!parsed.options.import_sqlite.empty()) return import_sqlite(parsed.options);
     return serve(parsed.options);
 }

@@ -92,6 +92,13 @@ constexpr Flag flags[] = {
      .number = &ServerOptions::rate_limit,
      .lowest = 1,
      .highest = 1000000},
+    {.name = "--standing-limit",
+     .value = "N",
+     .help =
+         "where-you-stand requests (GET with cpu=) per minute from one\naddress (an IPv6 /64 counts as one)",
+     .number = &ServerOptions::standing_limit,
+     .lowest = 1,
+     .highest = 1000000},
     {.name = "--trust-forwarded-for",
      .help = "take the client address from the X-Forwarded-For header the\n"
              "proxy in front adds (only when the proxy is the sole way in)",
@@ -115,6 +122,57 @@ constexpr Flag flags[] = {
      .number = &ServerOptions::request_seconds,
      .lowest = 1,
      .highest = 600},
+    {.name = "--runs-per-address",
+     .value = "N",
+     .help = "runs a day from one address (IPv4 /32, IPv6 /64) that count\n"
+             "toward one processor's row; more are stored, not counted",
+     .number = &ServerOptions::runs_per_address,
+     .lowest = 1,
+     .highest = 1000000},
+    {.name = "--new-names-per-day",
+     .value = "N",
+     .help = "new processor names a day from one address",
+     .number = &ServerOptions::new_names_per_day,
+     .lowest = 1,
+     .highest = 1000000},
+    {.name = "--min-addresses",
+     .value = "N",
+     .help = "addresses whose runs a row needs before it is listed",
+     .number = &ServerOptions::min_addresses,
+     .lowest = 1,
+     .highest = 1000000},
+    {.name = "--max-score-per-thread",
+     .value = "N",
+     .help = "highest score per thread accepted",
+     .number = &ServerOptions::max_score_per_thread,
+     .lowest = 1,
+     .highest = 10000000},
+    {.name = "--outlier-factor",
+     .value = "N",
+     .help = "runs whose score per thread is more than N times away from\n"
+             "their row's median count in neither its average nor its spread",
+     .number = &ServerOptions::outlier_factor,
+     .lowest = 2,
+     .highest = 1000},
+    {.name = "--outlier-min-runs",
+     .value = "N",
+     .help = "runs a row needs before the outlier rule applies",
+     .number = &ServerOptions::outlier_min_runs,
+     .lowest = 1,
+     .highest = 1000000},
+    {.name = "--private",
+     .help = "a private board (a lab behind one address): no limits per\n"
+             "address on counted runs, new names and addresses per row",
+     .on = &ServerOptions::private_board},
+    {.name = "--address-key",
+     .value = "FILE",
+     .help = "secret key that makes the stored address units (default\n"
+             "leaderboard.key in the working directory; made when missing)",
+     .apply = [](ServerOptions& o, const std::string& flag, const std::string& value) -> std::string {
+         if (value.empty()) return flag + " needs a file name";
+         o.address_key = value;
+         return {};
+     }},
     {.name = "--import-sqlite",
      .value = "FILE",
      .help = "copy every run of the SQLite file FILE into the PostgreSQL database\n"
@@ -152,6 +210,7 @@ std::string apply_value(const Flag& flag, ServerOptions& options, const std::str
 // Rules between flags, once every flag is read.
 std::string combination_error(const ServerOptions& options, bool cert_given, bool key_given) {
     if (options.show_help) return {};
+    if (!options.command.empty()) return {};
     if (!options.import_sqlite.empty()) {
         // Nothing is served, so no certificate is needed.
         if (!is_postgresql_location(options.db_path))
@@ -171,7 +230,25 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
     ParsedOptions parsed;
     bool cert_given = false;
     bool key_given = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
+    std::size_t first = 0;
+    // An operator's command comes first: "flagged", "hide NAME", "unhide NAME", "forget-address ADDR".
+    if (!args.empty() && args[0].rfind("-", 0) != 0) {
+        const std::string& command = args[0];
+        const bool takes_argument = command == "hide" || command == "unhide" || command == "forget-address";
+        if (command != "flagged" && !takes_argument) {
+            parsed.error = "unknown command " + command;
+            return parsed;
+        }
+        if (takes_argument && (args.size() < 2 || args[1].empty())) {
+            parsed.error =
+                command + (command == "forget-address" ? " needs an address" : " needs a processor name");
+            return parsed;
+        }
+        parsed.options.command = command;
+        if (takes_argument) parsed.options.command_argument = args[1];
+        first = takes_argument ? 2 : 1;
+    }
+    for (std::size_t i = first; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> inline_value;
         if (std::size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
@@ -207,9 +284,14 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
 
 std::string usage_text() {
     constexpr std::size_t help_column = 31;
-    std::string text = "Usage: vornmark-leaderboard [flags]\n"
-                       "Serves the Vornmark leaderboard: GET /api.php?type=single|multi, POST /api.php.\n"
-                       "\n";
+    std::string text =
+        "Usage: vornmark-leaderboard [flags]\n"
+        "       vornmark-leaderboard flagged|hide NAME|unhide NAME|forget-address ADDR [flags]\n"
+        "Serves the Vornmark leaderboard: GET /api.php?type=single|multi, POST /api.php.\n"
+        "The commands work on the --db of a running server: list the runs left out as\n"
+        "outliers and the attempts refused; take a processor's rows out of the standings\n"
+        "or put them back; uncount every run from an address's /32 (IPv4) or /64 (IPv6).\n"
+        "\n";
     for (const Flag& flag : flags) {
         std::string head = "  ";
         head += flag.name;

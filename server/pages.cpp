@@ -9,6 +9,7 @@
 #include "server/page_assets.h"
 #include "server/page_data.h"
 #include "server/pages_html.h"
+#include "server/standing_answers.h"
 #include "server/standings_cache.h"
 #include "server/store.h"
 #include "server/store_workers.h"
@@ -199,46 +200,42 @@ std::optional<ApiReply> Pages::processor_page(const ApiRequest& request, Respond
 void Pages::read_later(std::shared_ptr<PendingPage> pending, const std::string& type,
                        const std::string& cpu_key, const std::string& kept_key, std::string canonical,
                        Deadline deadline) {
-    // The place comes from the standings the standings page shows (at most about a second old);
-    // then the row itself is read.
-    auto read_row = [this, pending, type, cpu_key, kept_key, canonical = std::move(canonical),
-                     deadline](Standings listed) {
-        workers_.post(
-            {[this, pending, type, cpu_key, kept_key, canonical, deadline, listed = std::move(listed)] {
-                 if (pending && pending->answered) return;
-                 std::optional<Kept> page;
-                 try {
-                     Kept read = read_processor_page(type, cpu_key, canonical, listed, deadline);
-                     keep_page(kept_key, read);
-                     page = std::move(read);
-                 } catch (const StoreUnavailable& e) {
-                     log_line(std::string("store unavailable: ") + e.what());
-                 } catch (const StoreError& e) {
-                     log_line(std::string("store error: ") + e.what());
-                 }
-                 if (!pending || !pending->claim()) return;
-                 timer_.cancel(pending->give_up);
-                 if (!page) {
-                     pending->respond(unavailable_page());
-                     return;
-                 }
-                 ApiReply reply = page_reply(page->status, *page->html);
-                 if (page->status == 200) reply.age = age_of(page->read_at);
-                 pending->respond(std::move(reply));
-             },
-             [pending] {
-                 if (pending && pending->claim()) pending->respond(unavailable_page());
-             }});
-    };
-    if (std::optional<Standings> listed = standings_.get(type, read_row)) read_row(std::move(*listed));
+    {
+        workers_.post({[this, pending, type, cpu_key, kept_key, canonical = std::move(canonical), deadline] {
+                           if (pending && pending->answered) return;
+                           std::optional<Kept> page;
+                           try {
+                               Kept read = read_processor_page(type, cpu_key, canonical, deadline);
+                               keep_page(kept_key, read);
+                               page = std::move(read);
+                           } catch (const StoreUnavailable& e) {
+                               log_line(std::string("store unavailable: ") + e.what());
+                           } catch (const StoreError& e) {
+                               log_line(std::string("store error: ") + e.what());
+                           }
+                           if (!pending || !pending->claim()) return;
+                           timer_.cancel(pending->give_up);
+                           if (!page) {
+                               pending->respond(unavailable_page());
+                               return;
+                           }
+                           ApiReply reply = page_reply(page->status, *page->html);
+                           if (page->status == 200) reply.age = age_of(page->read_at);
+                           pending->respond(std::move(reply));
+                       },
+                       [pending] {
+                           if (pending && pending->claim()) pending->respond(unavailable_page());
+                       }});
+    }
 }
 
 Pages::Kept Pages::read_processor_page(const std::string& type, const std::string& cpu_key,
-                                       const std::string& cpu_shown, const Standings& listed,
-                                       Deadline deadline) {
+                                       const std::string& cpu_shown, Deadline deadline) {
     const Clock::time_point started = Clock::now();
-    std::optional<PageRow> row = read_processor_row(store_, type, cpu_key, deadline);
-    if (!row) {
+    // The same figures as the where-you-stand request: the listed row (a hidden one has no page),
+    // its spread and its place among every listed row.
+    ProcessorStanding standing = read_processor_standing(store_, board_, type, cpu_key, deadline);
+    if (!standing.row) {
         const std::string title = type == "single" ? "Single-Core" : "Multi-Core";
         return {404,
                 std::make_shared<const std::string>(error_page_html(
@@ -246,12 +243,8 @@ Pages::Kept Pages::read_processor_page(const std::string& type, const std::strin
                     "The leaderboard has no " + title + " runs of \u201C" + cpu_shown + "\u201D.")),
                 started};
     }
-    ProcessorData data{std::move(*row), std::nullopt};
-    if (listed.rows) {
-        for (std::size_t i = 0; i < listed.rows->size(); ++i) {
-            if ((*listed.rows)[i].row.cpu == data.row.row.cpu) data.rank = static_cast<int>(i + 1);
-        }
-    }
+    ProcessorData data{PageRow{std::move(*standing.row), std::move(standing.spread)}, standing.rank,
+                       standing.rows};
     return {200, std::make_shared<const std::string>(processor_page_html(type, data)), started};
 }
 

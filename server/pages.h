@@ -10,6 +10,7 @@
 #include "server/api.h"
 #include "server/store.h"
 
+class BoardSnapshot;
 class StandingsCache;
 class Store;
 class StoreWorkers;
@@ -30,8 +31,9 @@ public:
     // Processor pages kept at once; beyond it the old ones are dropped.
     static constexpr std::size_t max_kept_pages = 1024;
 
-    Pages(Store& store, StoreWorkers& workers, Timer& timer, StandingsCache& standings)
-        : store_(store), workers_(workers), timer_(timer), standings_(standings) {}
+    Pages(Store& store, StoreWorkers& workers, Timer& timer, StandingsCache& standings,
+          const BoardSnapshot& board)
+        : store_(store), workers_(workers), timer_(timer), standings_(standings), board_(board) {}
 
     // As Api::handle: the reply at once, or nothing and `respond` called once later.
     std::optional<ApiReply> handle(const ApiRequest& request, Respond respond);
@@ -55,7 +57,7 @@ private:
     void read_later(std::shared_ptr<PendingPage> pending, const std::string& type, const std::string& cpu_key,
                     const std::string& kept_key, std::string canonical, Deadline deadline);
     Kept read_processor_page(const std::string& type, const std::string& cpu_key,
-                             const std::string& cpu_shown, const Standings& listed, Deadline deadline);
+                             const std::string& cpu_shown, Deadline deadline);
     // The kept page while it is fresh; `ask_next` tells the one caller that should read the next.
     std::optional<Kept> kept_page(const std::string& key, Clock::time_point now, bool& ask_next);
     void keep_page(const std::string& key, const Kept& page);
@@ -64,6 +66,7 @@ private:
     StoreWorkers& workers_;
     Timer& timer_;
     StandingsCache& standings_;
+    const BoardSnapshot& board_;
 
     // The last standings page, gzipped too, and the two replies it was made from.
     std::mutex standings_mutex_;

@@ -10,8 +10,8 @@ namespace {
 
 // What the Score column holds, in words. Say the rule the store applies.
 constexpr std::string_view score_note =
-    "Score: the average score of the processor's runs (120000 divided by the seconds one run took); "
-    "Runs: how many runs it has.";
+    "Score: the robust average of the processor's counted runs, the mean of the middle half of their "
+    "scores (a score is 120000 divided by the seconds one run took); Runs: how many runs count.";
 
 std::string_view type_title(std::string_view type) {
     return type == "single" ? "Single-Core" : "Multi-Core";
@@ -177,8 +177,9 @@ std::string processor_page_html(std::string_view type, const ProcessorData& data
     if (data.rank) {
         html += '#';
         html += std::to_string(*data.rank);
+        html += " of " + std::to_string(data.rows);
     } else {
-        html += "not among the rows listed on the standings page";
+        html += "not listed";
     }
     html += "</dd><dt>Score</dt><dd>" + std::to_string(row.avg_score) + "</dd><dt>Runs</dt><dd>" +
             std::to_string(row.runs) + "</dd>";

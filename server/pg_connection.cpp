@@ -150,7 +150,7 @@ PgResult PgConnection::run(const char* what, const char* statement, std::initial
     return outcome;
 }
 
-void PgConnection::run_together(std::initializer_list<Statement> statements, Deadline deadline) {
+PgResult PgConnection::run_together(std::initializer_list<Statement> statements, Deadline deadline) {
     const char* what = statements.begin()->what;
     if (broken_) throw StoreUnavailable(std::string(what) + ": the connection broke earlier");
     if (PQenterPipelineMode(connection_) != 1) broke(what);
@@ -159,12 +159,15 @@ void PgConnection::run_together(std::initializer_list<Statement> statements, Dea
     flush(what, deadline);
     // Each statement's results end with nothing; a failure makes the later ones "aborted".
     PgResult failure(nullptr, &PQclear);
+    PgResult last(nullptr, &PQclear);
     const char* failed = what;
     for (const Statement& s : statements) {
         while (PgResult result = next_result(s.what, deadline)) {
             if (!failure && PQresultStatus(result.get()) != s.expected) {
                 failure = std::move(result);
                 failed = s.what;
+            } else {
+                last = std::move(result);
             }
         }
     }
@@ -173,6 +176,7 @@ void PgConnection::run_together(std::initializer_list<Statement> statements, Dea
         broke(what);
     }
     if (failure) refused(failed, failure.get());
+    return last;
 }
 
 bool PgConnection::reusable() {

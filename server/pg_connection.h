@@ -42,14 +42,14 @@ public:
 
     // Statements sent together and answered together (libpq's pipeline mode): one round trip
     // for statements that need no answer in between. Throws as run() does for the first that
-    // fails.
+    // fails; returns the last statement's result.
     struct Statement {
         const char* what;
         const char* statement;
         std::initializer_list<std::string> params;
         ExecStatusType expected;
     };
-    void run_together(std::initializer_list<Statement> statements, Deadline deadline);
+    PgResult run_together(std::initializer_list<Statement> statements, Deadline deadline);
 
     // Usable for another call: not broken, no transaction left open, and nothing
     // arrived while idle (which would be the database ending the connection).

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 
+#include "server/address_unit.h"
 #include "server/api.h"
 #include "server/http_server.h"
 #include "server/import.h"
@@ -70,9 +72,22 @@ sigset_t block_stop_signals() {
 
 }  // namespace
 
+BoardRules board_rules(const ServerOptions& options) {
+    BoardRules rules;
+    rules.per_minute = options.rate_limit;
+    rules.runs_per_address = options.runs_per_address;
+    rules.new_names_per_day = options.new_names_per_day;
+    rules.min_addresses = options.min_addresses;
+    rules.max_score_per_thread = options.max_score_per_thread;
+    rules.outliers.factor = options.outlier_factor;
+    rules.outliers.min_runs = options.outlier_min_runs;
+    rules.private_board = options.private_board;
+    return rules;
+}
+
 int import_sqlite(const ServerOptions& options) {
     try {
-        std::unique_ptr<Store> target = open_store(options.db_path, options.rate_limit);
+        std::unique_ptr<Store> target = open_store(options.db_path, board_rules(options));
         std::int64_t copied = import_sqlite_runs(options.import_sqlite, *target);
         log_line("vornmark-leaderboard: copied " + std::to_string(copied) + " runs from " +
                  options.import_sqlite + " into " + redacted_location(options.db_path));
@@ -114,8 +129,16 @@ int serve(const ServerOptions& options) {
     // The store, checked writable; a database that does not answer ends this within 10 s.
     std::unique_ptr<Store> store;
     try {
-        store = open_store(options.db_path, options.rate_limit);
+        store = open_store(options.db_path, board_rules(options));
     } catch (const StoreError& e) {
+        close(listening.fd);
+        return fail(e.what());
+    }
+
+    std::optional<AddressKey> key;
+    try {
+        key = AddressKey::load_or_create(options.address_key);
+    } catch (const std::exception& e) {
         close(listening.fd);
         return fail(e.what());
     }
@@ -123,7 +146,7 @@ int serve(const ServerOptions& options) {
     const sigset_t stop_signals = block_stop_signals();
     Timer timer;
     StoreWorkers workers(store_workers);
-    Api api(*store, workers, timer);
+    Api api(*store, workers, timer, *key, options.standing_limit);
     std::unique_ptr<HttpServer> server;
     try {
         api.fill_standings();

@@ -1,18 +1,24 @@
 #include "server/sqlite_store.h"
 
 #include <ctime>
+#include <map>
+#include <set>
 #include <thread>
+#include <utility>
 
 #include <sqlite3.h>
 
+#include "server/board_rules.h"
 #include "server/cpu_name.h"
-#include "server/standings_totals.h"
 
 namespace {
 
 // Every statement this store runs. Schema version 1 added standings_totals; version 2
-// keys its rows by look-alike name (cpu_key). Opening an older file, or one keyed by
-// other rules, builds the totals anew from the runs.
+// keyed its rows by look-alike name (cpu_key); version 3 counts runs by rules: each run
+// keeps its row's key, its address unit (a keyed hash; NULL for runs from before, each
+// taken as a unit of its own) and whether it counts, and each row its counted runs in
+// score bins. Opening an older file, or one keyed by other rules, builds everything
+// derived from the runs anew.
 namespace sql {
 
 const char* const create_runs = "CREATE TABLE IF NOT EXISTS submissions ("
@@ -22,78 +28,216 @@ const char* const create_runs = "CREATE TABLE IF NOT EXISTS submissions ("
                                 " score INTEGER NOT NULL CHECK (score > 0),"
                                 " threads INTEGER NOT NULL CHECK (threads > 0),"
                                 " submitted_at INTEGER NOT NULL)";
+// Added to the runs of an older file (which has none of them).
+const char* const run_columns[] = {
+    "ALTER TABLE submissions ADD COLUMN cpu_key TEXT",
+    "ALTER TABLE submissions ADD COLUMN unit TEXT",
+    "ALTER TABLE submissions ADD COLUMN counted INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE submissions ADD COLUMN why TEXT",
+};
+const char* const has_run_columns =
+    "SELECT COUNT(*) FROM pragma_table_info('submissions') WHERE name = 'unit'";
+const char* const create_run_indexes =
+    "CREATE INDEX IF NOT EXISTS submissions_by_row ON submissions (type, cpu_key);"
+    "CREATE INDEX IF NOT EXISTS submissions_by_unit ON submissions (unit) WHERE unit IS NOT NULL;"
+    // Counted runs per address unit, day and row; new names per address unit and day.
+    "CREATE TABLE IF NOT EXISTS unit_day_runs (unit TEXT NOT NULL, day INTEGER NOT NULL, type TEXT NOT NULL,"
+    " cpu_key TEXT NOT NULL, runs INTEGER NOT NULL, PRIMARY KEY (unit, day, type, cpu_key)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS unit_day_names (unit TEXT NOT NULL, day INTEGER NOT NULL,"
+    " names INTEGER NOT NULL, PRIMARY KEY (unit, day)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS hidden_rows (cpu_key TEXT PRIMARY KEY, cpu_name TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS refused_runs (id INTEGER PRIMARY KEY, cpu_name TEXT NOT NULL, type TEXT NOT "
+    "NULL,"
+    " score INTEGER NOT NULL, threads INTEGER NOT NULL, unit TEXT, submitted_at INTEGER NOT NULL,"
+    " why TEXT NOT NULL)";
 
-// Per run type and look-alike key: the name shown (the first spelling seen), sum and
-// count of the scores, and their truncated mean kept beside them so that the ranking is
-// read in index order, 100 rows at most.
-const char* const create_totals = "CREATE TABLE standings_totals ("
-                                  " type TEXT NOT NULL,"
-                                  " cpu_key TEXT NOT NULL,"
-                                  " cpu_name TEXT NOT NULL,"
-                                  " score_sum INTEGER NOT NULL,"
-                                  " runs INTEGER NOT NULL,"
-                                  " avg_score INTEGER NOT NULL,"
-                                  " PRIMARY KEY (type, cpu_key)) WITHOUT ROWID";
-const char* const create_ranking =
-    "CREATE INDEX standings_totals_ranked ON standings_totals (type, avg_score DESC, cpu_name)";
+// Derived from the runs, and made anew from them: per run type and look-alike key the
+// name shown (the first spelling seen), the counted runs in bins per thread count, the
+// address units behind the row, and the row read from its bins, ranked in index order.
+const char* const create_derived =
+    "DROP TABLE IF EXISTS standings_totals; DROP TABLE IF EXISTS row_bins; DROP TABLE IF EXISTS row_units;"
+    "CREATE TABLE standings_totals (type TEXT NOT NULL, cpu_key TEXT NOT NULL, cpu_name TEXT NOT NULL,"
+    " avg_score INTEGER NOT NULL, runs INTEGER NOT NULL, units INTEGER NOT NULL,"
+    " PRIMARY KEY (type, cpu_key)) WITHOUT ROWID;"
+    "CREATE INDEX standings_totals_ranked ON standings_totals (type, avg_score DESC, cpu_name);"
+    "CREATE TABLE row_bins (type TEXT NOT NULL, cpu_key TEXT NOT NULL, threads INTEGER NOT NULL,"
+    " bin INTEGER NOT NULL, runs INTEGER NOT NULL, score_sum INTEGER NOT NULL,"
+    " PRIMARY KEY (type, cpu_key, threads, bin)) WITHOUT ROWID;"
+    "CREATE TABLE row_units (type TEXT NOT NULL, cpu_key TEXT NOT NULL, unit TEXT NOT NULL,"
+    " PRIMARY KEY (type, cpu_key, unit)) WITHOUT ROWID";
 const char* const create_meta =
     "CREATE TABLE IF NOT EXISTS leaderboard_meta (name TEXT PRIMARY KEY, value TEXT NOT NULL)";
 const char* const name_key_version = "SELECT value FROM leaderboard_meta WHERE name = 'name_keys'";
 const char* const set_name_key_version = "INSERT INTO leaderboard_meta (name, value) VALUES ('name_keys', ?1)"
                                          " ON CONFLICT (name) DO UPDATE SET value = excluded.value";
-const char* const totals_by_name = "SELECT type, cpu_name, SUM(score), COUNT(*), MIN(id) FROM submissions"
-                                   " GROUP BY type, cpu_name";
-const char* const insert_totals =
-    "INSERT INTO standings_totals (type, cpu_key, cpu_name, score_sum, runs, avg_score)"
-    " VALUES (?1, ?2, ?3, ?4, ?5, ?4 / ?5)";
-const int schema_version = 2;
+const int schema_version = 3;
 
-const char* const insert_run = "INSERT INTO submissions (cpu_name, type, score, threads, submitted_at)"
-                               " VALUES (?1, ?2, ?3, ?4, ?5)";
-// Integer division: the mean is truncated. The name of an existing row stays.
-const char* const add_to_totals =
-    "INSERT INTO standings_totals (type, cpu_key, cpu_name, score_sum, runs, avg_score)"
-    " VALUES (?1, ?2, ?3, ?4, 1, ?4)"
-    " ON CONFLICT (type, cpu_key) DO UPDATE SET score_sum = score_sum + excluded.score_sum,"
-    " runs = runs + 1, avg_score = (score_sum + excluded.score_sum) / (runs + 1)";
-const char* const standings = "SELECT cpu_name, avg_score, runs FROM standings_totals WHERE type = ?1"
-                              " ORDER BY avg_score DESC, cpu_name ASC LIMIT ?2";
-const char* const processor_row =
-    "SELECT cpu_name, avg_score, runs FROM standings_totals WHERE type = ?1 AND cpu_key = ?2";
+// Rebuilding: the key of every spelling, then bins, units and names per row.
+const char* const spellings = "SELECT cpu_name FROM submissions GROUP BY cpu_name";
+const char* const create_spelling_keys =
+    "CREATE TEMP TABLE spelling_keys (cpu_name TEXT PRIMARY KEY, cpu_key TEXT NOT NULL) WITHOUT ROWID";
+const char* const insert_spelling_key = "INSERT INTO spelling_keys (cpu_name, cpu_key) VALUES (?1, ?2)";
+const char* const key_every_run = "UPDATE submissions SET cpu_key = (SELECT k.cpu_key FROM spelling_keys k"
+                                  " WHERE k.cpu_name = submissions.cpu_name);"
+                                  "DROP TABLE temp.spelling_keys";
+const char* const counted_scores = "SELECT type, cpu_key, threads, score, COUNT(*) FROM submissions"
+                                   " WHERE counted = 1 GROUP BY type, cpu_key, threads, score";
+const char* const fill_row_units =
+    "INSERT INTO row_units (type, cpu_key, unit) SELECT DISTINCT type, cpu_key, unit"
+    " FROM submissions WHERE counted = 1 AND unit IS NOT NULL";
+const char* const units_per_row =
+    "SELECT type, cpu_key, COUNT(DISTINCT unit) + SUM(CASE WHEN unit IS NULL THEN 1 ELSE 0 END)"
+    " FROM submissions WHERE counted = 1 GROUP BY type, cpu_key";
+const char* const first_spellings = "SELECT s.type, s.cpu_key, s.cpu_name FROM submissions s JOIN"
+                                    " (SELECT MIN(id) AS id FROM submissions GROUP BY type, cpu_key) f"
+                                    " ON s.id = f.id";
+
+const char* const insert_run =
+    "INSERT INTO submissions (cpu_name, type, score, threads, submitted_at, cpu_key,"
+    " unit, counted, why) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
+const char* const known_name =
+    "SELECT 1 FROM standings_totals WHERE type IN ('single', 'multi') AND cpu_key = ?1";
+const char* const names_today = "SELECT names FROM unit_day_names WHERE unit = ?1 AND day = ?2";
+const char* const count_new_name = "INSERT INTO unit_day_names (unit, day, names) VALUES (?1, ?2, 1)"
+                                   " ON CONFLICT (unit, day) DO UPDATE SET names = names + 1";
+const char* const count_daily_run =
+    "INSERT INTO unit_day_runs (unit, day, type, cpu_key, runs) VALUES (?1, ?2, ?3, ?4, 1)"
+    " ON CONFLICT (unit, day, type, cpu_key) DO UPDATE SET runs = runs + 1 RETURNING runs";
+const char* const add_bin = "INSERT INTO row_bins (type, cpu_key, threads, bin, runs, score_sum)"
+                            " VALUES (?1, ?2, ?3, ?4, 1, ?5) ON CONFLICT (type, cpu_key, threads, bin)"
+                            " DO UPDATE SET runs = runs + 1, score_sum = score_sum + excluded.score_sum";
+const char* const insert_bin = "INSERT INTO row_bins (type, cpu_key, threads, bin, runs, score_sum)"
+                               " VALUES (?1, ?2, ?3, ?4, ?5, ?6)";
+const char* const row_bins =
+    "SELECT threads, bin, runs, score_sum FROM row_bins WHERE type = ?1 AND cpu_key = ?2";
+const char* const add_unit = "INSERT OR IGNORE INTO row_units (type, cpu_key, unit) VALUES (?1, ?2, ?3)";
+// The name of an existing row stays.
+const char* const upsert_totals =
+    "INSERT INTO standings_totals (type, cpu_key, cpu_name, avg_score, runs, units) VALUES (?1, ?2, ?3, ?4, "
+    "?5, ?6)"
+    " ON CONFLICT (type, cpu_key) DO UPDATE SET avg_score = excluded.avg_score, runs = excluded.runs,"
+    " units = units + excluded.units";
+const char* const listed = " FROM standings_totals t WHERE type = ?1 AND runs > 0 AND units >= ?2"
+                           " AND NOT EXISTS (SELECT 1 FROM hidden_rows h WHERE h.cpu_key = t.cpu_key)";
+const std::string standings = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed +
+                              " ORDER BY avg_score DESC, cpu_name ASC LIMIT ?3";
+const std::string processor_row =
+    std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed + " AND cpu_key = ?3";
+const std::string listed_rows = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed;
 const char* const all_runs =
     "SELECT cpu_name, type, score, threads, submitted_at FROM submissions ORDER BY id";
 const char* const run_count = "SELECT COUNT(*) FROM submissions";
+const char* const log_refusal =
+    "INSERT INTO refused_runs (cpu_name, type, score, threads, unit, submitted_at, why)"
+    " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)";
+// The refusals log keeps the latest ones only, so that a flood cannot fill the disk.
+const char* const trim_refusals =
+    "DELETE FROM refused_runs WHERE id <= (SELECT MAX(id) FROM refused_runs) - 10000";
+const char* const refusals = "SELECT cpu_name, type, score, threads, submitted_at, why FROM refused_runs"
+                             " ORDER BY id DESC LIMIT ?1";
+const char* const rows_with_bins = "SELECT DISTINCT type, cpu_key FROM row_bins";
+const char* const runs_in_bin =
+    "SELECT cpu_name, score, submitted_at FROM submissions WHERE type = ?1"
+    " AND cpu_key = ?2 AND threads = ?3 AND score >= ?4 AND score < ?5 AND counted = 1"
+    " ORDER BY id DESC LIMIT ?6";
+const char* const hide = "INSERT OR IGNORE INTO hidden_rows (cpu_key, cpu_name) VALUES (?1, ?2)";
+const char* const unhide = "DELETE FROM hidden_rows WHERE cpu_key = ?1";
+const char* const rows_of_unit =
+    "SELECT DISTINCT type, cpu_key FROM submissions WHERE unit = ?1 AND counted = 1";
+const char* const forget_unit =
+    "UPDATE submissions SET counted = 0, why = 'address forgotten by the operator'"
+    " WHERE unit = ?1 AND counted = 1";
+const char* const clear_row = "DELETE FROM row_bins WHERE type = ?1 AND cpu_key = ?2;"
+                              "DELETE FROM row_units WHERE type = ?1 AND cpu_key = ?2";
+const char* const row_scores =
+    "SELECT threads, score, COUNT(*) FROM submissions WHERE type = ?1 AND cpu_key = ?2"
+    " AND counted = 1 GROUP BY threads, score";
+const char* const row_units_now =
+    "INSERT INTO row_units (type, cpu_key, unit) SELECT DISTINCT type, cpu_key, unit"
+    " FROM submissions WHERE type = ?1 AND cpu_key = ?2 AND counted = 1 AND unit IS NOT NULL";
+const char* const row_unit_count =
+    "SELECT COUNT(DISTINCT unit) + SUM(CASE WHEN unit IS NULL THEN 1 ELSE 0 END)"
+    " FROM submissions WHERE type = ?1 AND cpu_key = ?2 AND counted = 1";
+const char* const set_totals = "UPDATE standings_totals SET avg_score = ?3, runs = ?4, units = ?5"
+                               " WHERE type = ?1 AND cpu_key = ?2";
 
 }  // namespace sql
 
-// Resets a statement on every way out of a scope, so that it never holds a read
-// transaction or a lock past its use.
-class StatementUse {
-public:
-    explicit StatementUse(sqlite3_stmt* statement) : statement_(statement) {}
-    ~StatementUse() {
-        sqlite3_reset(statement_);
-        sqlite3_clear_bindings(statement_);
-    }
-    StatementUse(const StatementUse&) = delete;
-    StatementUse& operator=(const StatementUse&) = delete;
-
-private:
-    sqlite3_stmt* statement_;
-};
-
-void bind_text(sqlite3_stmt* statement, int index, const std::string& text) {
-    sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+[[noreturn]] void fail_on(sqlite3* db, const std::string& what) {
+    std::string message = what + ": " + sqlite3_errmsg(db);
+    const int code = sqlite3_errcode(db) & 0xFF;
+    // Another connection's lock held past the deadline, or stopping: nothing was changed.
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_INTERRUPT)
+        throw StoreUnavailable(message);
+    throw StoreError(message);
 }
 
-std::string column_text(sqlite3_stmt* statement, int index) {
-    const unsigned char* text = sqlite3_column_text(statement, index);
-    int bytes = sqlite3_column_bytes(statement, index);
-    return text ? std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes))
-                : std::string();
+// One use of a statement: binds, steps, and resets it on every way out of the scope, so that it
+// never holds a read transaction or a lock past its use.
+class Use {
+public:
+    explicit Use(const SqliteStatement& statement) : s_(statement.get()) {}
+    ~Use() {
+        sqlite3_reset(s_);
+        sqlite3_clear_bindings(s_);
+    }
+    Use(const Use&) = delete;
+    Use& operator=(const Use&) = delete;
+
+    Use& text(int index, std::string_view text) {
+        sqlite3_bind_text(s_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    // An empty text is bound as NULL.
+    Use& text_or_null(int index, std::string_view text) {
+        if (text.empty()) return *this;
+        return this->text(index, text);
+    }
+    Use& integer(int index, std::int64_t value) {
+        sqlite3_bind_int64(s_, index, value);
+        return *this;
+    }
+    // True with a row to read, false when done; throws on a failure.
+    bool step(const char* what) {
+        const int rc = sqlite3_step(s_);
+        if (rc == SQLITE_ROW) return true;
+        if (rc == SQLITE_DONE) return false;
+        fail_on(sqlite3_db_handle(s_), what);
+    }
+    void run(const char* what) {
+        while (step(what)) {
+        }
+    }
+    std::int64_t integer(int column) const { return sqlite3_column_int64(s_, column); }
+    std::string text(int column) const {
+        const unsigned char* text = sqlite3_column_text(s_, column);
+        const int bytes = sqlite3_column_bytes(s_, column);
+        return text ? std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(bytes))
+                    : std::string();
+    }
+
+private:
+    sqlite3_stmt* s_;
+};
+
+std::int64_t now_seconds() {
+    return static_cast<std::int64_t>(std::time(nullptr));
 }
 
 }  // namespace
+
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(statement_);
+}
+
+SqliteStatement& SqliteStatement::operator=(SqliteStatement&& other) noexcept {
+    if (this != &other) {
+        sqlite3_finalize(statement_);
+        statement_ = other.statement_;
+        other.statement_ = nullptr;
+    }
+    return *this;
+}
 
 // One call's hold on the connection: waits for its turn until the deadline, which the
 // busy handler then applies to the locks of other connections.
@@ -142,7 +286,8 @@ void SqliteStore::interrupt() {
     sqlite3_interrupt(db_);
 }
 
-SqliteStore::SqliteStore(const std::string& path, int per_minute) : limiter_(per_minute) {
+SqliteStore::SqliteStore(const std::string& path, const BoardRules& rules)
+    : rules_(rules), limiter_(rules.per_minute) {
     int rc = sqlite3_open_v2(path.c_str(), &db_,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
@@ -164,9 +309,16 @@ SqliteStore::SqliteStore(const std::string& path, int per_minute) : limiter_(per
         upgrade_schema();
         call_deadline_ = no_deadline;
         insert_run_ = prepare(sql::insert_run);
-        add_to_totals_ = prepare(sql::add_to_totals);
-        standings_ = prepare(sql::standings);
-        processor_row_ = prepare(sql::processor_row);
+        known_name_ = prepare(sql::known_name);
+        names_today_ = prepare(sql::names_today);
+        count_new_name_ = prepare(sql::count_new_name);
+        count_daily_run_ = prepare(sql::count_daily_run);
+        add_bin_ = prepare(sql::add_bin);
+        row_bins_ = prepare(sql::row_bins);
+        add_unit_ = prepare(sql::add_unit);
+        upsert_totals_ = prepare(sql::upsert_totals);
+        standings_ = prepare(sql::standings.c_str());
+        processor_row_ = prepare(sql::processor_row.c_str());
     } catch (const StoreError& e) {
         close();
         throw StoreError("cannot use " + path + ": " + e.what());
@@ -181,57 +333,51 @@ SqliteStore::~SqliteStore() {
 }
 
 void SqliteStore::close() {
-    for (sqlite3_stmt* s :
-         {begin_, commit_, rollback_, insert_run_, add_to_totals_, standings_, processor_row_}) {
-        sqlite3_finalize(s);
+    for (SqliteStatement* s : {&begin_, &commit_, &rollback_, &insert_run_, &known_name_, &names_today_,
+                               &count_new_name_, &count_daily_run_, &add_bin_, &row_bins_, &add_unit_,
+                               &upsert_totals_, &standings_, &processor_row_}) {
+        *s = SqliteStatement();
     }
     sqlite3_close(db_);
     db_ = nullptr;
 }
 
 void SqliteStore::fail(const char* what) {
-    std::string message = std::string(what) + ": " + sqlite3_errmsg(db_);
-    const int code = sqlite3_errcode(db_) & 0xFF;
-    // Another connection's lock held past the deadline, or stopping: nothing was changed.
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_INTERRUPT)
-        throw StoreUnavailable(message);
-    throw StoreError(message);
+    fail_on(db_, what);
 }
 
 void SqliteStore::execute(const char* statement) {
     if (sqlite3_exec(db_, statement, nullptr, nullptr, nullptr) != SQLITE_OK) fail(statement);
 }
 
-sqlite3_stmt* SqliteStore::prepare(const char* statement_text) {
+SqliteStatement SqliteStore::prepare(const char* statement_text) {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v3(db_, statement_text, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
         SQLITE_OK) {
+        sqlite3_finalize(statement);
         fail("prepare");
     }
-    return statement;
+    return SqliteStatement(statement);
 }
 
 template <typename Work>
 void SqliteStore::in_transaction(Work work) {
-    {
-        StatementUse use(begin_);
-        if (sqlite3_step(begin_) != SQLITE_DONE) fail("begin");
-    }
+    Use(begin_).step("begin");
     try {
         work();
     } catch (...) {
-        StatementUse use(rollback_);
-        sqlite3_step(rollback_);
+        sqlite3_step(rollback_.get());
+        sqlite3_reset(rollback_.get());
         throw;
     }
-    StatementUse use(commit_);
-    if (sqlite3_step(commit_) != SQLITE_DONE) {
+    Use use(commit_);
+    if (sqlite3_step(commit_.get()) != SQLITE_DONE) {
         const std::string message = std::string("commit: ") + sqlite3_errmsg(db_);
         const int code = sqlite3_errcode(db_) & 0xFF;
         // A failed COMMIT may leave the transaction open; close it so the next one can begin.
         if (!sqlite3_get_autocommit(db_)) {
-            StatementUse undo(rollback_);
-            sqlite3_step(rollback_);
+            sqlite3_step(rollback_.get());
+            sqlite3_reset(rollback_.get());
         }
         if (code == SQLITE_BUSY || code == SQLITE_LOCKED) throw StoreUnavailable(message);
         throw StoreError(message);
@@ -240,158 +386,467 @@ void SqliteStore::in_transaction(Work work) {
 
 void SqliteStore::upgrade_schema() {
     in_transaction([this] {
-        int version = 0;
+        std::int64_t version = 0;
         std::string keyed_by;
         {
-            sqlite3_stmt* query = prepare("PRAGMA user_version");
-            if (sqlite3_step(query) == SQLITE_ROW) version = sqlite3_column_int(query, 0);
-            sqlite3_finalize(query);
+            SqliteStatement query = prepare("PRAGMA user_version");
+            Use use(query);
+            if (use.step("schema version")) version = use.integer(0);
         }
         execute(sql::create_runs);
         execute(sql::create_meta);
         {
-            sqlite3_stmt* query = prepare(sql::name_key_version);
-            if (sqlite3_step(query) == SQLITE_ROW) keyed_by = column_text(query, 0);
-            sqlite3_finalize(query);
+            SqliteStatement query = prepare(sql::has_run_columns);
+            Use use(query);
+            if (use.step("columns") && use.integer(0) == 0) {
+                for (const char* column : sql::run_columns) execute(column);
+            }
         }
-        if (version < sql::schema_version || keyed_by != cpu_name_key_version()) rebuild_totals();
+        execute(sql::create_run_indexes);
+        {
+            SqliteStatement query = prepare(sql::name_key_version);
+            Use use(query);
+            if (use.step("name keys")) keyed_by = use.text(0);
+        }
+        if (version < sql::schema_version || keyed_by != cpu_name_key_version()) rebuild_derived();
         // Written on every opening, so that a file the server cannot write is found now
         // rather than by the first submission.
         execute(("PRAGMA user_version=" + std::to_string(sql::schema_version)).c_str());
     });
 }
 
-void SqliteStore::rebuild_totals() {
-    std::vector<NameTotals> names;
-    sqlite3_stmt* query = prepare(sql::totals_by_name);
-    for (int rc = sqlite3_step(query); rc == SQLITE_ROW; rc = sqlite3_step(query)) {
-        names.push_back({column_text(query, 0), column_text(query, 1), sqlite3_column_int64(query, 2),
-                         sqlite3_column_int64(query, 3), sqlite3_column_int64(query, 4)});
-    }
-    sqlite3_finalize(query);
-    execute("DROP TABLE IF EXISTS standings_totals");
-    execute(sql::create_totals);
-    execute(sql::create_ranking);
-    sqlite3_stmt* insert = prepare(sql::insert_totals);
-    for (const KeyedTotals& row : merge_look_alikes(std::move(names))) {
-        StatementUse use(insert);
-        bind_text(insert, 1, row.type);
-        bind_text(insert, 2, row.cpu_key);
-        bind_text(insert, 3, row.cpu_name);
-        sqlite3_bind_int64(insert, 4, row.score_sum);
-        sqlite3_bind_int64(insert, 5, row.runs);
-        if (sqlite3_step(insert) != SQLITE_DONE) {
-            sqlite3_finalize(insert);
-            fail("rebuild totals");
+void SqliteStore::rebuild_derived() {
+    // The key of every spelling, on every run.
+    execute(sql::create_spelling_keys);
+    {
+        SqliteStatement names = prepare(sql::spellings);
+        SqliteStatement insert = prepare(sql::insert_spelling_key);
+        Use read(names);
+        while (read.step("read names")) {
+            const std::string name = read.text(0);
+            Use(insert).text(1, name).text(2, cpu_name_key(canonical_cpu_name(name))).run("key names");
         }
     }
-    sqlite3_finalize(insert);
-    sqlite3_stmt* mark = prepare(sql::set_name_key_version);
-    bind_text(mark, 1, cpu_name_key_version());
-    const int rc = sqlite3_step(mark);
-    sqlite3_finalize(mark);
-    if (rc != SQLITE_DONE) fail("mark the name keys");
-}
+    execute(sql::key_every_run);
+    execute(sql::create_derived);
 
-void SqliteStore::insert_run(const StoredRun& run) {
-    const Submission& s = run.submission;
-    const std::string name = canonical_cpu_name(s.cpu_name);
+    // The bins of every row, from its counted runs.
+    std::map<std::pair<std::string, std::string>, std::map<std::pair<std::int64_t, int>, ThreadBin>> rows;
     {
-        StatementUse use(insert_run_);
-        bind_text(insert_run_, 1, name);
-        bind_text(insert_run_, 2, s.type);
-        sqlite3_bind_int64(insert_run_, 3, s.score);
-        sqlite3_bind_int64(insert_run_, 4, s.threads);
-        sqlite3_bind_int64(insert_run_, 5, run.submitted_at);
-        if (sqlite3_step(insert_run_) != SQLITE_DONE) fail("insert");
+        SqliteStatement scores = prepare(sql::counted_scores);
+        Use read(scores);
+        while (read.step("read scores")) {
+            ThreadBin& bin =
+                rows[{read.text(0), read.text(1)}][{read.integer(2), score_bin(read.integer(3))}];
+            bin.threads = static_cast<std::int32_t>(read.integer(2));
+            bin.bin = score_bin(read.integer(3));
+            bin.runs += read.integer(4);
+            bin.score_sum += read.integer(3) * read.integer(4);
+        }
     }
-    StatementUse use(add_to_totals_);
-    bind_text(add_to_totals_, 1, s.type);
-    bind_text(add_to_totals_, 2, cpu_name_key(name));
-    bind_text(add_to_totals_, 3, name);
-    sqlite3_bind_int64(add_to_totals_, 4, s.score);
-    if (sqlite3_step(add_to_totals_) != SQLITE_DONE) fail("update totals");
+    SqliteStatement insert_bin = prepare(sql::insert_bin);
+    for (const auto& [row, bins] : rows) {
+        for (const auto& [at, bin] : bins) {
+            Use(insert_bin)
+                .text(1, row.first)
+                .text(2, row.second)
+                .integer(3, bin.threads)
+                .integer(4, bin.bin)
+                .integer(5, bin.runs)
+                .integer(6, bin.score_sum)
+                .run("rebuild bins");
+        }
+    }
+    execute(sql::fill_row_units);
+    std::map<std::pair<std::string, std::string>, std::int64_t> units;
+    {
+        SqliteStatement query = prepare(sql::units_per_row);
+        Use read(query);
+        while (read.step("count units")) units[{read.text(0), read.text(1)}] = read.integer(2);
+    }
+    SqliteStatement totals = prepare(sql::upsert_totals);
+    SqliteStatement names = prepare(sql::first_spellings);
+    Use read(names);
+    while (read.step("read first spellings")) {
+        const std::pair<std::string, std::string> row{read.text(0), read.text(1)};
+        std::vector<ThreadBin> bins;
+        for (const auto& [at, bin] : rows[row]) bins.push_back(bin);
+        const RowDistribution d = read_distribution(std::move(bins), rules_.outliers);
+        Use(totals)
+            .text(1, row.first)
+            .text(2, row.second)
+            .text(3, canonical_cpu_name(read.text(2)))
+            .integer(4, d.avg_score)
+            .integer(5, d.runs)
+            .integer(6, units[row])
+            .run("rebuild totals");
+    }
+    SqliteStatement mark = prepare(sql::set_name_key_version);
+    Use(mark).text(1, cpu_name_key_version()).run("mark the name keys");
 }
 
-void SqliteStore::add(const Submission& submission, Deadline deadline) {
+std::vector<ThreadBin> SqliteStore::row_bins(std::string_view type, std::string_view cpu_key) {
+    std::vector<ThreadBin> bins;
+    Use read(row_bins_);
+    read.text(1, type).text(2, cpu_key);
+    while (read.step("read bins")) {
+        bins.push_back({static_cast<std::int32_t>(read.integer(0)),
+                        static_cast<std::int32_t>(read.integer(1)), read.integer(2), read.integer(3)});
+    }
+    return bins;
+}
+
+RowDistribution SqliteStore::update_totals(const std::string& type, const std::string& cpu_key,
+                                           const std::string& name, std::int64_t new_units) {
+    RowDistribution d = read_distribution(row_bins(type, cpu_key), rules_.outliers);
+    Use(upsert_totals_)
+        .text(1, type)
+        .text(2, cpu_key)
+        .text(3, name)
+        .integer(4, d.avg_score)
+        .integer(5, d.runs)
+        .integer(6, new_units)
+        .run("update totals");
+    return d;
+}
+
+void SqliteStore::add_to_bins(const std::string& type, const std::string& cpu_key, std::int64_t threads,
+                              std::int64_t score) {
+    Use(add_bin_)
+        .text(1, type)
+        .text(2, cpu_key)
+        .integer(3, threads)
+        .integer(4, score_bin(score))
+        .integer(5, score)
+        .run("add to bins");
+}
+
+void SqliteStore::insert_run(const StoredRun& run, const std::string& cpu_key, const std::string& unit,
+                             bool counted, const std::string& why) {
+    const Submission& s = run.submission;
+    Use(insert_run_)
+        .text(1, s.cpu_name)
+        .text(2, s.type)
+        .integer(3, s.score)
+        .integer(4, s.threads)
+        .integer(5, run.submitted_at)
+        .text(6, cpu_key)
+        .text_or_null(7, unit)
+        .integer(8, counted ? 1 : 0)
+        .text_or_null(9, why)
+        .run("insert");
+}
+
+void SqliteStore::log_refusal(const Submission& s, const std::string& unit, std::int64_t at,
+                              const std::string& why) {
+    SqliteStatement log = prepare(sql::log_refusal);
+    Use(log)
+        .text(1, s.cpu_name)
+        .text(2, s.type)
+        .integer(3, s.score)
+        .integer(4, s.threads)
+        .text_or_null(5, unit)
+        .integer(6, at)
+        .text(7, why)
+        .run("log a refusal");
+    SqliteStatement trim = prepare(sql::trim_refusals);
+    Use(trim).run("trim the refusals");
+}
+
+SubmitOutcome SqliteStore::submit(const Submission& submission, const std::string& unit, Deadline deadline) {
     Turn turn(*this, deadline);
-    StoredRun run{submission, static_cast<std::int64_t>(std::time(nullptr))};
-    in_transaction([&] { insert_run(run); });
+    Submission s = submission;
+    s.cpu_name = canonical_cpu_name(submission.cpu_name);
+    const std::string key = cpu_name_key(s.cpu_name);
+    const std::int64_t now = now_seconds();
+    const std::int64_t day = day_of(now);
+    const bool limited = !unit.empty() && !rules_.private_board;
+    SubmitOutcome outcome;
+    in_transaction([&] {
+        if (std::optional<std::string> why = implausible(s, rules_)) {
+            outcome = {SubmitOutcome::Kind::refused, *why};
+            log_refusal(s, unit, now, *why);
+            return;
+        }
+        if (limited && !Use(known_name_).text(1, key).step("known name")) {
+            Use today(names_today_);
+            if (today.text(1, unit).integer(2, day).step("new names") &&
+                today.integer(0) >= rules_.new_names_per_day) {
+                outcome = {SubmitOutcome::Kind::refused, too_many_new_names(rules_)};
+                log_refusal(s, unit, now, outcome.why);
+                return;
+            }
+            Use(count_new_name_).text(1, unit).integer(2, day).run("count a new name");
+        }
+        bool counted = true;
+        if (limited) {
+            Use count(count_daily_run_);
+            count.text(1, unit).integer(2, day).text(3, s.type).text(4, key).step("count runs");
+            counted = count.integer(0) <= rules_.runs_per_address;
+        }
+        if (!counted) outcome = {SubmitOutcome::Kind::not_counted, over_daily_runs(rules_)};
+        insert_run({s, now}, key, unit, counted, outcome.why);
+        if (!counted) return;
+        add_to_bins(s.type, key, s.threads, s.score);
+        std::int64_t new_units = 1;
+        if (!unit.empty()) {
+            Use(add_unit_).text(1, s.type).text(2, key).text(3, unit).run("add a unit");
+            new_units = sqlite3_changes(db_);
+        }
+        const RowDistribution d = update_totals(s.type, key, s.cpu_name, new_units);
+        const ThreadBin mine{s.threads, score_bin(s.score), 1, s.score};
+        if (is_outlier(mine, d.runs + d.outliers, d.median_per_thread, rules_.outliers)) {
+            outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};
+        }
+    });
+    // Counters of days gone by are dropped now and then.
+    if (now % 97 == 0) {
+        const std::string yesterday = std::to_string(day - 1);
+        execute(("DELETE FROM unit_day_runs WHERE day < " + yesterday).c_str());
+        execute(("DELETE FROM unit_day_names WHERE day < " + yesterday).c_str());
+    }
+    return outcome;
 }
 
 void SqliteStore::add_many(const std::vector<StoredRun>& runs) {
     Turn turn(*this, no_deadline);
     in_transaction([&] {
-        for (const StoredRun& run : runs) insert_run(run);
+        std::map<std::pair<std::string, std::string>, std::pair<std::string, std::int64_t>> touched;
+        for (const StoredRun& run : runs) {
+            StoredRun r = run;
+            r.submission.cpu_name = canonical_cpu_name(run.submission.cpu_name);
+            const std::string key = cpu_name_key(r.submission.cpu_name);
+            insert_run(r, key, {}, true, {});
+            add_to_bins(r.submission.type, key, r.submission.threads, r.submission.score);
+            auto [at, added] = touched.try_emplace({r.submission.type, key}, r.submission.cpu_name, 0);
+            ++at->second.second;
+        }
+        for (const auto& [row, first] : touched)
+            update_totals(row.first, row.second, first.first, first.second);
     });
 }
 
 void SqliteStore::for_each_batch(std::size_t batch_size,
                                  const std::function<void(const std::vector<StoredRun>&)>& visit) {
     Turn turn(*this, no_deadline);
-    sqlite3_stmt* query = prepare(sql::all_runs);
+    SqliteStatement query = prepare(sql::all_runs);
+    Use read(query);
     std::vector<StoredRun> batch;
-    try {
-        for (;;) {
-            int rc = sqlite3_step(query);
-            if (rc == SQLITE_DONE) break;
-            if (rc != SQLITE_ROW) fail("read runs");
-            StoredRun run;
-            run.submission.cpu_name = column_text(query, 0);
-            run.submission.type = column_text(query, 1);
-            run.submission.score = sqlite3_column_int(query, 2);
-            run.submission.threads = sqlite3_column_int(query, 3);
-            run.submitted_at = sqlite3_column_int64(query, 4);
-            batch.push_back(std::move(run));
-            if (batch.size() >= batch_size) {
-                visit(batch);
-                batch.clear();
-            }
+    while (read.step("read runs")) {
+        StoredRun run;
+        run.submission.cpu_name = read.text(0);
+        run.submission.type = read.text(1);
+        run.submission.score = static_cast<std::int32_t>(read.integer(2));
+        run.submission.threads = static_cast<std::int32_t>(read.integer(3));
+        run.submitted_at = read.integer(4);
+        batch.push_back(std::move(run));
+        if (batch.size() >= batch_size) {
+            visit(batch);
+            batch.clear();
         }
-        if (!batch.empty()) visit(batch);
-    } catch (...) {
-        sqlite3_finalize(query);
-        throw;
     }
-    sqlite3_finalize(query);
+    if (!batch.empty()) visit(batch);
 }
 
 std::int64_t SqliteStore::run_count() {
     Turn turn(*this, no_deadline);
-    sqlite3_stmt* query = prepare(sql::run_count);
-    std::int64_t count = sqlite3_step(query) == SQLITE_ROW ? sqlite3_column_int64(query, 0) : -1;
-    sqlite3_finalize(query);
-    if (count < 0) fail("count runs");
-    return count;
+    SqliteStatement query = prepare(sql::run_count);
+    Use read(query);
+    if (!read.step("count runs")) fail("count runs");
+    return read.integer(0);
 }
 
 std::vector<StandingsRow> SqliteStore::standings(std::string_view type, Deadline deadline) {
     Turn turn(*this, deadline);
-    StatementUse use(standings_);
-    sqlite3_bind_text(standings_, 1, type.data(), static_cast<int>(type.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_int(standings_, 2, max_standings_rows);
+    Use read(standings_);
+    read.text(1, type)
+        .integer(2, rules_.private_board ? 1 : rules_.min_addresses)
+        .integer(3, max_standings_rows);
     std::vector<StandingsRow> rows;
-    for (;;) {
-        int rc = sqlite3_step(standings_);
-        if (rc == SQLITE_DONE) break;
-        if (rc != SQLITE_ROW) fail("standings");
-        rows.push_back({column_text(standings_, 0), sqlite3_column_int64(standings_, 1),
-                        sqlite3_column_int64(standings_, 2)});
-    }
+    while (read.step("standings"))
+        rows.push_back({read.text(0), read.integer(1), read.integer(2), read.text(3)});
     return rows;
 }
 
 std::optional<StandingsRow> SqliteStore::processor_row(std::string_view type, std::string_view cpu_key,
                                                        Deadline deadline) {
     Turn turn(*this, deadline);
-    StatementUse use(processor_row_);
-    sqlite3_bind_text(processor_row_, 1, type.data(), static_cast<int>(type.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(processor_row_, 2, cpu_key.data(), static_cast<int>(cpu_key.size()), SQLITE_TRANSIENT);
-    const int rc = sqlite3_step(processor_row_);
-    if (rc == SQLITE_DONE) return std::nullopt;
-    if (rc != SQLITE_ROW) fail("processor row");
-    return StandingsRow{column_text(processor_row_, 0), sqlite3_column_int64(processor_row_, 1),
-                        sqlite3_column_int64(processor_row_, 2)};
+    Use read(processor_row_);
+    read.text(1, type).integer(2, rules_.private_board ? 1 : rules_.min_addresses).text(3, cpu_key);
+    if (!read.step("processor row")) return std::nullopt;
+    return StandingsRow{read.text(0), read.integer(1), read.integer(2), read.text(3)};
+}
+
+std::vector<StandingsRow> SqliteStore::listed_rows(std::string_view type, Deadline deadline) {
+    Turn turn(*this, deadline);
+    SqliteStatement query = prepare(sql::listed_rows.c_str());
+    Use read(query);
+    read.text(1, type).integer(2, rules_.private_board ? 1 : rules_.min_addresses);
+    std::vector<StandingsRow> rows;
+    while (read.step("listed rows"))
+        rows.push_back({read.text(0), read.integer(1), read.integer(2), read.text(3)});
+    return rows;
+}
+
+std::optional<Store::RowWithDistribution> SqliteStore::listed_row_with_distribution(std::string_view type,
+                                                                                    std::string_view cpu_key,
+                                                                                    Deadline deadline) {
+    Turn turn(*this, deadline);
+    std::optional<StandingsRow> row;
+    {
+        Use read(processor_row_);
+        read.text(1, type).integer(2, rules_.private_board ? 1 : rules_.min_addresses).text(3, cpu_key);
+        if (!read.step("processor row")) return std::nullopt;
+        row = StandingsRow{read.text(0), read.integer(1), read.integer(2), read.text(3)};
+    }
+    return RowWithDistribution{std::move(*row), read_distribution(row_bins(type, cpu_key), rules_.outliers)};
+}
+
+std::optional<RowDistribution> SqliteStore::distribution(std::string_view type, std::string_view cpu_key,
+                                                         Deadline deadline) {
+    Turn turn(*this, deadline);
+    std::vector<ThreadBin> bins = row_bins(type, cpu_key);
+    if (bins.empty()) return std::nullopt;
+    return read_distribution(std::move(bins), rules_.outliers);
+}
+
+std::vector<RowDistribution> SqliteStore::distributions(std::string_view type,
+                                                        const std::vector<std::string>& cpu_keys,
+                                                        Deadline deadline) {
+    Turn turn(*this, deadline);
+    std::vector<RowDistribution> out;
+    out.reserve(cpu_keys.size());
+    for (const std::string& key : cpu_keys)
+        out.push_back(read_distribution(row_bins(type, key), rules_.outliers));
+    return out;
+}
+
+std::vector<FlaggedRun> SqliteStore::flagged(std::size_t limit) {
+    Turn turn(*this, no_deadline);
+    std::vector<FlaggedRun> out;
+    std::vector<std::pair<std::string, std::string>> rows;
+    {
+        SqliteStatement query = prepare(sql::rows_with_bins);
+        Use read(query);
+        while (read.step("rows")) rows.emplace_back(read.text(0), read.text(1));
+    }
+    SqliteStatement in_bin = prepare(sql::runs_in_bin);
+    const std::string why = outlying(rules_);
+    for (const auto& [type, key] : rows) {
+        const RowDistribution d = read_distribution(row_bins(type, key), rules_.outliers);
+        if (d.outliers == 0) continue;
+        for (const ThreadBin& bin : d.bins) {
+            if (!is_outlier(bin, d.runs + d.outliers, d.median_per_thread, rules_.outliers)) continue;
+            Use read(in_bin);
+            read.text(1, type)
+                .text(2, key)
+                .integer(3, bin.threads)
+                .integer(4, score_bin_floor(bin.bin))
+                .integer(5, score_bin_floor(bin.bin + 1))
+                .integer(6, static_cast<std::int64_t>(limit));
+            while (read.step("outlying runs") && out.size() < limit)
+                out.push_back({read.text(0), type, read.integer(1), bin.threads, read.integer(2), why});
+        }
+    }
+    SqliteStatement refused = prepare(sql::refusals);
+    Use read(refused);
+    read.integer(1, static_cast<std::int64_t>(limit));
+    while (read.step("refusals")) {
+        out.push_back({read.text(0), read.text(1), read.integer(2), read.integer(3), read.integer(4),
+                       "refused: " + read.text(5)});
+    }
+    return out;
+}
+
+bool SqliteStore::set_hidden(const std::string& cpu_name, bool hidden) {
+    Turn turn(*this, no_deadline);
+    const std::string canonical = canonical_cpu_name(cpu_name);
+    const std::string key = cpu_name_key(canonical);
+    bool found = false;
+    in_transaction([&] {
+        found = Use(known_name_).text(1, key).step("known name");
+        if (!found) return;
+        SqliteStatement change = prepare(hidden ? sql::hide : sql::unhide);
+        Use use(change);
+        use.text(1, key);
+        if (hidden) use.text(2, canonical);
+        use.run("hide");
+    });
+    return found;
+}
+
+void SqliteStore::rebuild_row(const std::string& type, const std::string& cpu_key) {
+    {
+        // Two statements: run one after the other.
+        const std::string clear = std::string(sql::clear_row);
+        const std::size_t split = clear.find(';');
+        for (const std::string& text : {clear.substr(0, split), clear.substr(split + 1)}) {
+            SqliteStatement statement = prepare(text.c_str());
+            Use(statement).text(1, type).text(2, cpu_key).run("clear a row");
+        }
+    }
+    std::map<std::pair<std::int64_t, int>, ThreadBin> bins;
+    {
+        SqliteStatement scores = prepare(sql::row_scores);
+        Use read(scores);
+        read.text(1, type).text(2, cpu_key);
+        while (read.step("row scores")) {
+            ThreadBin& bin = bins[{read.integer(0), score_bin(read.integer(1))}];
+            bin.threads = static_cast<std::int32_t>(read.integer(0));
+            bin.bin = score_bin(read.integer(1));
+            bin.runs += read.integer(2);
+            bin.score_sum += read.integer(1) * read.integer(2);
+        }
+    }
+    SqliteStatement insert_bin = prepare(sql::insert_bin);
+    std::vector<ThreadBin> all;
+    for (const auto& [at, bin] : bins) {
+        Use(insert_bin)
+            .text(1, type)
+            .text(2, cpu_key)
+            .integer(3, bin.threads)
+            .integer(4, bin.bin)
+            .integer(5, bin.runs)
+            .integer(6, bin.score_sum)
+            .run("rebuild bins");
+        all.push_back(bin);
+    }
+    SqliteStatement units_now = prepare(sql::row_units_now);
+    Use(units_now).text(1, type).text(2, cpu_key).run("row units");
+    std::int64_t units = 0;
+    {
+        SqliteStatement count = prepare(sql::row_unit_count);
+        Use read(count);
+        if (read.text(1, type).text(2, cpu_key).step("count units")) units = read.integer(0);
+    }
+    const RowDistribution d = read_distribution(std::move(all), rules_.outliers);
+    SqliteStatement set = prepare(sql::set_totals);
+    Use(set)
+        .text(1, type)
+        .text(2, cpu_key)
+        .integer(3, d.avg_score)
+        .integer(4, d.runs)
+        .integer(5, units)
+        .run("set totals");
+}
+
+std::int64_t SqliteStore::forget_unit(const std::string& unit) {
+    Turn turn(*this, no_deadline);
+    std::int64_t forgotten = 0;
+    in_transaction([&] {
+        std::vector<std::pair<std::string, std::string>> rows;
+        {
+            SqliteStatement query = prepare(sql::rows_of_unit);
+            Use read(query);
+            read.text(1, unit);
+            while (read.step("rows of the unit")) rows.emplace_back(read.text(0), read.text(1));
+        }
+        SqliteStatement forget = prepare(sql::forget_unit);
+        Use(forget).text(1, unit).run("forget the unit");
+        forgotten = sqlite3_changes(db_);
+        for (const auto& [type, key] : rows) rebuild_row(type, key);
+    });
+    return forgotten;
 }
 
 bool SqliteStore::allow_submission(const std::string& address, Deadline) {

@@ -11,19 +11,40 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+// Owns one prepared statement: finalized on destruction, whatever way the scope is left.
+class SqliteStatement {
+public:
+    SqliteStatement() = default;
+    explicit SqliteStatement(sqlite3_stmt* statement) : statement_(statement) {}
+    ~SqliteStatement();
+    SqliteStatement(SqliteStatement&& other) noexcept : statement_(other.statement_) {
+        other.statement_ = nullptr;
+    }
+    SqliteStatement& operator=(SqliteStatement&& other) noexcept;
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    sqlite3_stmt* get() const { return statement_; }
+
+private:
+    sqlite3_stmt* statement_ = nullptr;
+};
+
 // The runs in one SQLite file, on one connection that every call takes in turn.
 // The rate limit lives in this process's memory: an SQLite leaderboard is served by
 // one process. A call waits for another connection's lock, or for its turn on this
 // one, until its deadline.
 class SqliteStore final : public Store {
 public:
-    // Opens or creates the file and checks that it can be written (one small commit).
-    explicit SqliteStore(const std::string& path, int per_minute = 30);
+    // Opens or creates the file, migrates an older one and checks that it can be written.
+    explicit SqliteStore(const std::string& path, const BoardRules& rules = {});
+    SqliteStore(const std::string& path, int per_minute) : SqliteStore(path, rules_with(per_minute)) {}
     ~SqliteStore() override;
     SqliteStore(const SqliteStore&) = delete;
     SqliteStore& operator=(const SqliteStore&) = delete;
 
-    void add(const Submission& submission, Deadline deadline = store_call_deadline()) override;
+    SubmitOutcome submit(const Submission& submission, const std::string& unit,
+                         Deadline deadline = store_call_deadline()) override;
     void add_many(const std::vector<StoredRun>& runs) override;
     void for_each_batch(std::size_t batch_size,
                         const std::function<void(const std::vector<StoredRun>&)>& visit) override;
@@ -32,23 +53,49 @@ public:
                                         Deadline deadline = store_call_deadline()) override;
     std::optional<StandingsRow> processor_row(std::string_view type, std::string_view cpu_key,
                                               Deadline deadline = store_call_deadline()) override;
+    std::vector<StandingsRow> listed_rows(std::string_view type, Deadline deadline) override;
+    std::optional<RowWithDistribution>
+    listed_row_with_distribution(std::string_view type, std::string_view cpu_key, Deadline deadline) override;
+    std::optional<RowDistribution> distribution(std::string_view type, std::string_view cpu_key,
+                                                Deadline deadline = store_call_deadline()) override;
+    std::vector<RowDistribution> distributions(std::string_view type,
+                                               const std::vector<std::string>& cpu_keys,
+                                               Deadline deadline = store_call_deadline()) override;
+    std::vector<FlaggedRun> flagged(std::size_t limit) override;
+    bool set_hidden(const std::string& cpu_name, bool hidden) override;
+    std::int64_t forget_unit(const std::string& unit) override;
     bool allow_submission(const std::string& address, Deadline deadline = store_call_deadline()) override;
     void interrupt() override;
 
 private:
     class Turn;
 
+    static BoardRules rules_with(int per_minute) {
+        BoardRules rules;
+        rules.per_minute = per_minute;
+        return rules;
+    }
     static int on_busy(void* store, int attempts);
     void execute(const char* sql);
-    sqlite3_stmt* prepare(const char* sql);
+    SqliteStatement prepare(const char* sql);
     void upgrade_schema();
-    void rebuild_totals();
-    void insert_run(const StoredRun& run);
+    void rebuild_derived();
+    std::vector<ThreadBin> row_bins(std::string_view type, std::string_view cpu_key);
+    // Reads the row's bins and writes its totals; `name` is the spelling for a new row.
+    RowDistribution update_totals(const std::string& type, const std::string& cpu_key,
+                                  const std::string& name, std::int64_t new_units);
+    void rebuild_row(const std::string& type, const std::string& cpu_key);
+    void add_to_bins(const std::string& type, const std::string& cpu_key, std::int64_t threads,
+                     std::int64_t score);
+    void insert_run(const StoredRun& run, const std::string& cpu_key, const std::string& unit, bool counted,
+                    const std::string& why);
+    void log_refusal(const Submission& s, const std::string& unit, std::int64_t at, const std::string& why);
     template <typename Work>
     void in_transaction(Work work);
     [[noreturn]] void fail(const char* what);
     void close();
 
+    const BoardRules rules_;
     // One call at a time has the connection (its turn); the others wait until theirs or
     // their deadline.
     std::mutex turn_mutex_;
@@ -57,12 +104,9 @@ private:
     Deadline call_deadline_ = no_deadline;  // of the call whose turn it is; read by on_busy
     std::atomic<bool> interrupted_{false};
     sqlite3* db_ = nullptr;
-    sqlite3_stmt* begin_ = nullptr;
-    sqlite3_stmt* commit_ = nullptr;
-    sqlite3_stmt* rollback_ = nullptr;
-    sqlite3_stmt* insert_run_ = nullptr;
-    sqlite3_stmt* add_to_totals_ = nullptr;
-    sqlite3_stmt* standings_ = nullptr;
-    sqlite3_stmt* processor_row_ = nullptr;
+    SqliteStatement begin_, commit_, rollback_;
+    SqliteStatement insert_run_, known_name_, names_today_, count_new_name_, count_daily_run_;
+    SqliteStatement add_bin_, row_bins_, add_unit_, upsert_totals_;
+    SqliteStatement standings_, processor_row_;
     RateLimiter limiter_;
 };

@@ -7,9 +7,9 @@ bool is_postgresql_location(const std::string& location) {
     return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
 }
 
-std::unique_ptr<Store> open_store(const std::string& location, int per_minute) {
-    if (is_postgresql_location(location)) return std::make_unique<PostgresStore>(location, per_minute);
-    return std::make_unique<SqliteStore>(location, per_minute);
+std::unique_ptr<Store> open_store(const std::string& location, const BoardRules& rules) {
+    if (is_postgresql_location(location)) return std::make_unique<PostgresStore>(location, rules);
+    return std::make_unique<SqliteStore>(location, rules);
 }
 
 std::string redacted_location(const std::string& location) {

@@ -94,12 +94,13 @@ SubmissionCheck check_submission(const nlohmann::json& body) {
     if (!name->is_string()) return failed("\"cpu_name\" must be a string");
     const std::string& sent = name->get_ref<const std::string&>();
     if (sent.empty()) return failed("\"cpu_name\" must not be empty");
-    if (sent.size() > max_cpu_name_bytes) {
-        return failed("\"cpu_name\" must be at most " + std::to_string(max_cpu_name_bytes) + " bytes");
-    }
     if (!is_valid_utf8(sent)) return failed("\"cpu_name\" must be valid UTF-8");
     if (has_control_characters(sent)) return failed("\"cpu_name\" must not contain control characters");
     s.cpu_name = canonical_cpu_name(sent);
+    // Measured as stored: normalising can make a name longer than it was sent.
+    if (s.cpu_name.size() > max_cpu_name_bytes) {
+        return failed("\"cpu_name\" must be at most " + std::to_string(max_cpu_name_bytes) + " bytes");
+    }
     if (std::string rule = cpu_name_rule_broken(s.cpu_name); !rule.empty()) {
         return failed("\"cpu_name\" must " + rule);
     }

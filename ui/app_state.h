@@ -18,6 +18,7 @@
 #include "ui/gpu_backend.h"
 #include "ui/open_in_browser.h"
 #include "ui/preview_upload.h"
+#include "ui/standing_view.h"
 #include "verify/image_verdict.h"
 
 // Everything the panels share, owned by the entry point for the whole run and
@@ -55,6 +56,8 @@ struct AppState {
     // it did not, kept for the Leaderboard tab to show.
     std::function<std::string(const std::string&)> open_url = open_in_browser;
     std::string browser_problem;
+    // The row chosen in the Leaderboard tab, whose spread shows under its table.
+    std::optional<ChosenProcessor> chosen_processor;
 
     // The verdict on the image of the run collected last (within "Run Both", a
     // wrong image of its first run stays); Unchecked until then.

@@ -26,3 +26,8 @@ inline const ImVec4 both_button(0.6f, 0.25f, 0.1f, 1.0f);
 inline const ImVec4 both_button_hovered(0.75f, 0.32f, 0.12f, 1.0f);
 inline const ImVec4 both_button_active(0.9f, 0.4f, 0.15f, 1.0f);
 inline const ImVec4 delete_button(0.4f, 0.1f, 0.1f, 1.0f);
+
+// A histogram of runs: its bars, the median across them and the marker at the user's score.
+inline const ImVec4 histogram_bar(0.0f, 0.5f, 0.4f, 1.0f);
+inline const ImVec4 histogram_median(0.7f, 0.7f, 0.7f, 1.0f);
+inline const ImVec4 histogram_marker(1.0f, 0.42f, 0.208f, 1.0f);

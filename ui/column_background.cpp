@@ -24,5 +24,6 @@ void draw_column_background(ImDrawList& list, IGpuBackend* gpu, ImVec2 min, ImVe
                        ImDrawFlags_RoundCornersTopRight);
     list.AddRectFilled(ImVec2(min.x, max.y - piece), ImVec2(min.x + piece, max.y), colour, r,
                        ImDrawFlags_RoundCornersBottomLeft);
-    list.AddRectFilled(ImVec2(max.x - piece, max.y - piece), max, colour, r, ImDrawFlags_RoundCornersBottomRight);
+    list.AddRectFilled(ImVec2(max.x - piece, max.y - piece), max, colour, r,
+                       ImDrawFlags_RoundCornersBottomRight);
 }

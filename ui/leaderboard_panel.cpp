@@ -7,6 +7,7 @@
 #include "ui/colours.h"
 #include "ui/leaderboard_page_link.h"
 #include "ui/leaderboard_status.h"
+#include "ui/standing_view.h"
 #include "ui/wrapped_text.h"
 
 namespace {
@@ -55,13 +56,13 @@ void draw_leaderboard_panel(AppState& app) {
         if (ImGui::BeginTabItem("Single-Core")) {
             draw_leaderboard_page_link(app, RunKind::Single);
             draw_standings_table(client.standings(RunKind::Single), client.fetch_outcome(RunKind::Single),
-                                 app, "##lb_single", shown_above);
+                                 app, RunKind::Single, "##lb_single", shown_above);
             ImGui::EndTabItem();
         }
         if (ImGui::BeginTabItem("Multi-Core")) {
             draw_leaderboard_page_link(app, RunKind::Multi);
             draw_standings_table(client.standings(RunKind::Multi), client.fetch_outcome(RunKind::Multi), app,
-                                 "##lb_multi", shown_above);
+                                 RunKind::Multi, "##lb_multi", shown_above);
             ImGui::EndTabItem();
         }
         ImGui::EndTabBar();
@@ -80,7 +81,7 @@ void draw_leaderboard_setting(const LeaderboardSetting& setting) {
 }
 
 void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const FetchOutcome& outcome,
-                          const AppState& app, const char* id, const std::string& shown_above) {
+                          AppState& app, RunKind kind, const char* id, const std::string& shown_above) {
     // "Submit error: " + the same failure counts as said already.
     const bool error_here = !outcome.error.empty() && shown_above.find(outcome.error) == std::string::npos;
     if (error_here) draw_wrapped(dim_error_red, outcome.error);
@@ -92,7 +93,9 @@ void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const 
     const ImGuiTableFlags flags = ImGuiTableFlags_RowBg | ImGuiTableFlags_BordersInnerH |
                                   ImGuiTableFlags_BordersOuterH | ImGuiTableFlags_BordersInnerV |
                                   ImGuiTableFlags_BordersOuterV | ImGuiTableFlags_ScrollY;
-    if (!ImGui::BeginTable(id, 4, flags, ImVec2(0.0f, -1.0f), 0.0f)) return;
+    // The chosen row's spread takes the bottom of the tab.
+    const float below = chosen_processor_height(app, kind);
+    if (!ImGui::BeginTable(id, 4, flags, ImVec2(0.0f, below > 0.0f ? -below : -1.0f), 0.0f)) return;
     const float s = app.dpi_scale;
     ImGui::TableSetupColumn("#", ImGuiTableColumnFlags_WidthFixed, 30.0f * s);
     ImGui::TableSetupColumn("CPU", ImGuiTableColumnFlags_WidthStretch, 0.0f);
@@ -106,6 +109,14 @@ void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const 
         ImGui::TableNextRow();
         if (own) ImGui::TableSetBgColor(ImGuiTableBgTarget_RowBg1, IM_COL32(0, 212, 170, 32));
         ImGui::TableSetColumnIndex(0);
+        const bool chosen = app.chosen_processor && app.chosen_processor->kind == kind &&
+                            app.chosen_processor->cpu == entry.cpu;
+        ImGui::PushID(rank);
+        if (ImGui::Selectable("##row", chosen,
+                              ImGuiSelectableFlags_SpanAllColumns | ImGuiSelectableFlags_AllowItemOverlap))
+            choose_processor(app, kind, entry.cpu);
+        ImGui::PopID();
+        ImGui::SameLine(0.0f, 0.0f);
         ImGui::Text("%d", rank);
         ImGui::TableSetColumnIndex(1);
         if (own)
@@ -119,4 +130,5 @@ void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const 
         ++rank;
     }
     ImGui::EndTable();
+    draw_chosen_processor(app, kind);
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/run_kind.h"
 #include "net/leaderboard_client.h"
 
 struct AppState;
@@ -14,6 +15,7 @@ void draw_leaderboard_panel(AppState& app);
 void draw_leaderboard_setting(const LeaderboardSetting& setting);
 // One run type's tab: why its last fetch failed, if it did and `shown_above` (the status line) does
 // not hold that text already, then its rows; "No runs yet" for a leaderboard without any, "No data yet"
-// before any reply came.
+// before any reply came. A click on a row chooses it (choose_processor) and its spread shows under the
+// table; a second click puts it away.
 void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const FetchOutcome& outcome,
-                          const AppState& app, const char* id, const std::string& shown_above = {});
+                          AppState& app, RunKind kind, const char* id, const std::string& shown_above = {});

@@ -272,8 +272,9 @@ TEST_F(CliEndToEnd, InfoPrintsEveryLabelOfTheSystemPanel) {
         EXPECT_NE(("\n" + outcome.out).find(std::string("\n") + label + " "), std::string::npos) << label;
 }
 
-TEST_F(CliEndToEnd, NoSubmitStoresPresetRunsAndSendsNothing) {
-    LeaderboardServerProcess server;
+TEST_F(CliEndToEnd, NoSubmitSendsNothingAndASubmittedRunSaysWhereItStands) {
+    // The tiny runs score far above what a real run could.
+    LeaderboardServerProcess server({.extra_args = {"--max-score-per-thread", "10000000"}});
     use_copy_of_e2e_program(server);
     const Outcome kept = run({"--no-submit"});
     ASSERT_EQ(kept.exit_code, 0) << kept.err;
@@ -282,11 +283,26 @@ TEST_F(CliEndToEnd, NoSubmitStoresPresetRunsAndSendsNothing) {
     EXPECT_NE(kept.out.find("Leaderboard: not submitted (--no-submit)"), std::string::npos) << kept.out;
     EXPECT_NE(read_all(dir / "history.json").find("\"type\": \"multi\""), std::string::npos);
     EXPECT_EQ(logged(server, "/api.php"), 0u) << "no request at all\n" << server.log_text();
+    EXPECT_EQ(kept.out.find("Where you stand"), std::string::npos) << "nothing sent, no standing";
 
-    // The same server does see a run submitted without the flag.
+    // The same server does see a run submitted without the flag, and says where it stands.
     const Outcome sent = run({"--single"});
     ASSERT_EQ(sent.exit_code, 0) << sent.err;
     EXPECT_EQ(logged(server, "POST /api.php"), 1u) << server.log_text();
+    EXPECT_TRUE(std::regex_search(sent.out, std::regex("\nWhere you stand: faster than 50 % of 1 run of .+ \\(median "
+                                                       "[0-9]+, p10–p90 [0-9]+–[0-9]+\\); #1 of 1 processor\n")))
+        << sent.out;
+
+    // In JSON the run's object carries it; the line goes with the notes.
+    const Outcome json = run({"--single", "--json"});
+    ASSERT_EQ(json.exit_code, 0) << json.err;
+    const std::vector<std::string> lines = lines_of(json.out);
+    ASSERT_EQ(lines.size(), 1u) << json.out;
+    const auto standing = nlohmann::json::parse(lines[0])["standing"];
+    EXPECT_EQ(standing["runs"], 2) << lines[0];
+    EXPECT_EQ(standing["rank"], 1);
+    EXPECT_EQ(standing["histogram"]["counts"].size() + 1, standing["histogram"]["edges"].size());
+    EXPECT_NE(json.err.find("Where you stand: "), std::string::npos) << json.err;
 }
 
 // --leaderboard: the standings with the own processor marked and the mark explained, an empty type as

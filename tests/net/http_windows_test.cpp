@@ -166,6 +166,21 @@ TEST_F(WinInetAgainstServer, SubmitsAndFetchesTheStandings) {
     EXPECT_NE(standings.find(R"("avg_score":4321)"), std::string::npos) << standings;
 }
 
+// After an accepted submission the standing of the run comes over WinINet too, the name
+// percent-encoded in the query.
+TEST_F(WinInetAgainstServer, AcceptedRunsStandingArrives) {
+    LeaderboardClient client(server());
+    client.submit_result("Wine \xC3\xA9 & Co CPU", RunKind::Multi, 3000, 4);
+    ASSERT_TRUE(wait_until(
+        [&] { return client.pending_request_count() == 0 && client.standing_request_count() == 0; }));
+    const StandingOutcome outcome = client.run_standing();
+    ASSERT_EQ(outcome.state, StandingOutcome::State::Ready) << outcome.error;
+    EXPECT_EQ(outcome.standing.cpu, "Wine \xC3\xA9 & Co CPU");
+    EXPECT_EQ(outcome.standing.runs, 1);
+    EXPECT_EQ(outcome.standing.faster_than, 50.0);
+    EXPECT_EQ(outcome.standing.counts, std::vector<std::int64_t>{1});
+}
+
 // The fixed message of the step that failed, then why, then where.
 TEST_F(WinInetAgainstServer, FailuresSayWhatWentWrongAndWhere) {
     const HttpEndpoint closed{"localhost", 1, ""};

@@ -55,6 +55,34 @@ TEST(LeaderboardClientWithServer, SubmissionShowsUpInTheRefreshedStandings) {
     EXPECT_LE(rows[0].avg_score, 4321);
 }
 
+TEST(LeaderboardClientWithServer, EachAcceptedRunsStandingCountsItself) {
+    LeaderboardServerProcess server;
+    LeaderboardClient client(endpoint_of(server));
+    client.submit_result("Test CPU 3000", RunKind::Multi, 4000, 8);
+    ASSERT_TRUE(wait_until_idle(client));
+    client.submit_result("Test CPU 3000", RunKind::Multi, 3000, 8);
+    ASSERT_TRUE(wait_until_idle(client));
+
+    const StandingOutcome outcome = client.run_standing();
+    ASSERT_EQ(outcome.state, StandingOutcome::State::Ready) << outcome.error;
+    EXPECT_EQ(outcome.score, 3000);
+    const Standing& s = outcome.standing;
+    EXPECT_EQ(s.runs, 2);
+    EXPECT_EQ(s.faster_than, 25.0);  // below the other run, and half of itself
+    EXPECT_EQ(s.rank, 1);
+    EXPECT_EQ(s.rows, 1);
+    std::int64_t counted = 0;
+    for (std::int64_t count : s.counts) counted += count;
+    EXPECT_EQ(counted, 2);
+    EXPECT_EQ(standing_line(s), "Faster than 25 % of 2 runs of this processor \u00B7 #1 of 1 processor");
+
+    // A processor's standing without a score: its spread only.
+    client.fetch_processor_standing(RunKind::Multi, "Test CPU 3000");
+    ASSERT_TRUE(wait_until_idle(client));
+    EXPECT_EQ(client.processor_standing().state, StandingOutcome::State::Ready);
+    EXPECT_FALSE(client.processor_standing().standing.faster_than.has_value());
+}
+
 TEST(LeaderboardClientWithServer, RejectedSubmissionShowsTheServersReply) {
     LeaderboardServerProcess server;
     LeaderboardClient client(endpoint_of(server));

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <future>
 
 namespace {
@@ -166,14 +167,18 @@ TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsTy
               "HTTP 500" + at(server));  // a submission leaves the fetch error alone
 
     const auto requests = server.requests();
-    ASSERT_EQ(requests.size(), 3u);
+    ASSERT_EQ(requests.size(), 4u);
     EXPECT_EQ(requests[1].method, "POST");
     EXPECT_EQ(requests[1].target, "/api.php");
     EXPECT_EQ(requests[1].body,
               R"({"cpu_name":"AMD \"Ryzen\" 9 7950X","score":4321,"threads":32,"type":"multi"})");
     EXPECT_EQ(requests[1].header_values("Content-Type"), std::vector<std::string>{"application/json"});
-    EXPECT_EQ(requests[2].method, "GET");
-    EXPECT_EQ(requests[2].target, "/api.php?type=multi");
+    // The refresh and the standing of the run stored, in either order.
+    std::vector<std::string> gets = {requests[2].target, requests[3].target};
+    std::sort(gets.begin(), gets.end());
+    EXPECT_EQ(gets,
+              (std::vector<std::string>{"/api.php?type=multi",
+                                        "/api.php?type=multi&cpu=AMD%20%22Ryzen%22%209%207950X&score=4321"}));
 }
 
 TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows) {
@@ -386,4 +391,81 @@ TEST(LeaderboardClient, AbortEndsTheRequestsInFlightAtOnce) {
     EXPECT_EQ(client.fetch_error_text(), "HttpSendRequest failed: stopped" + at(server));
     // Well before the time limit would have ended it (30 pieces by then).
     EXPECT_LT(server.pieces_sent(), 15);
+}
+
+TEST(LeaderboardClient, AcceptedRunsStandingComesOnARequestOfItsOwnOutsideTheLoadingCount) {
+    const std::string standing_route = "GET /api.php?type=single&cpu=Zen%204&score=5000";
+    const std::string standing =
+        R"({"cpu":"Zen 4","runs":3,"avg_score":5000,"faster_than":50,"rank":1,"rows":2})";
+    struct Case {
+        std::string reply;
+        StandingOutcome::State state;
+        std::string error;
+    };
+    const std::vector<Case> cases = {
+        {http_response(200, standing), StandingOutcome::State::Ready, ""},
+        {http_response(429, R"({"error":"too many"})"), StandingOutcome::State::Failed, "HTTP 429"},
+        {http_response(200, R"({"cpu":"Zen 4","runs":3,"faster_than":250,"rows":2})"),
+         StandingOutcome::State::Failed, "Answer not understood: \"faster_than\" is 250.000000"},
+    };
+    for (const Case& c : cases) {
+        ReplyGate gate;
+        ScriptedTlsServer server(
+            [&, route = reply_by_route({{"POST /api.php", http_response(200, accepted)},
+                                        {"GET /api.php?type=single", http_response(200, two_rows)},
+                                        {standing_route, c.reply}})](const RecordedRequest& r) {
+                if (r.method + " " + r.target == standing_route) return gate.holding(route)(r);
+                return route(r);
+            });
+        LeaderboardClient client(server.endpoint());
+        client.submit_result("Zen 4", RunKind::Single, 5000, 1);
+        // The submission is done while its standing is still being asked: no "Loading...".
+        ASSERT_TRUE(wait_until(
+            [&] { return client.standing_request_count() == 1 && client.pending_request_count() == 0; }));
+        EXPECT_EQ(client.run_standing().state, StandingOutcome::State::Waiting);
+        EXPECT_EQ(client.submit_status_text(), "Submitted OK (single 5000)");
+        gate.open();
+        ASSERT_TRUE(wait_until_idle(client));
+
+        const StandingOutcome outcome = client.run_standing();
+        EXPECT_EQ(outcome.state, c.state) << c.reply;
+        EXPECT_EQ(outcome.score, 5000);
+        if (c.state == StandingOutcome::State::Ready) {
+            EXPECT_EQ(outcome.standing.faster_than, 50.0);
+        }
+        if (!c.error.empty()) {
+            EXPECT_EQ(outcome.error, c.error + at(server));
+        }
+        // A standing that failed leaves the submission's status as it was.
+        EXPECT_EQ(client.submit_status_text(), "Submitted OK (single 5000)");
+        EXPECT_EQ(client.latest_outcome().text, "Submitted OK (single 5000)");
+    }
+}
+
+TEST(LeaderboardClient, ADrippingStandingEndsWithTheClientAndTheNextSubmissionClearsTheOldOne) {
+    using namespace std::chrono_literals;
+    ScriptedTlsServer server(reply_by_route({{"POST /api.php", http_response(200, accepted)},
+                                             {"GET /api.php?type=multi", http_response(200, two_rows)}}));
+    LeaderboardClient client(server.endpoint());
+    StandingOutcome earlier;
+    earlier.state = StandingOutcome::State::Ready;
+    earlier.score = 4000;
+    client.set_results_for_testing({.run_standing = earlier});
+    // The run's own standing is refused (404): it fails, and the earlier run's is gone.
+    client.submit_result("Zen 4", RunKind::Multi, 4100, 8);
+    ASSERT_TRUE(wait_until_idle(client));
+    EXPECT_EQ(client.run_standing().state, StandingOutcome::State::Failed);
+    EXPECT_EQ(client.run_standing().score, 4100);
+
+    // A chosen processor's standing that drips: destroying the client ends it at once.
+    ScriptedTlsServer dripping(reply_always(http_response(200, std::string(400, ' '))), loopback_identity(),
+                               {2, 300ms});
+    auto slow = std::make_unique<LeaderboardClient>(dripping.endpoint());
+    slow->fetch_processor_standing(RunKind::Multi, "Zen 4");
+    ASSERT_TRUE(wait_until([&] { return dripping.requests().size() == 1; }));
+    EXPECT_EQ(slow->processor_standing().state, StandingOutcome::State::Waiting);
+    EXPECT_EQ(slow->pending_request_count(), 0);
+    const auto started = std::chrono::steady_clock::now();
+    slow.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, exchange_time_limit);
 }

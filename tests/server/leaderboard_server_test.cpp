@@ -1,6 +1,10 @@
 // The real vornmark-leaderboard process, over verified TLS on loopback.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -272,6 +276,62 @@ TEST_P(LeaderboardServerWithStore, ConcurrentSubmissionsAreAllStored) {
     expect_clean_stop(server);
 }
 
+TEST(LeaderboardServer, APublicBoardSaysWhichStoredRunsDoNotCountAndRefusesImplausibleOnes) {
+    LeaderboardServerOptions public_board;
+    public_board.public_board = true;
+    LeaderboardServerProcess server(public_board);
+    for (int i = 0; i < 5; ++i) expect_accepted(post(server, submission("Counted CPU", 1000, 8)));
+    EXPECT_EQ(post(server, submission("Counted CPU", 1000, 8)).body,
+              R"({"ok":true,"counted":false,"why":"more than 5 runs of this processor from this address today: )"
+              R"(stored, not counted"})");
+    EXPECT_EQ(post(server, submission("Counted CPU", 4321)).body,
+              R"({"error":"score per thread 4321 is above 2000, more than any processor reaches","ok":false})");
+    nlohmann::json multi = standings(server, "multi");
+    ASSERT_EQ(multi.size(), 1u);
+    EXPECT_EQ(multi[0]["runs"], 5);
+    expect_clean_stop(server);
+}
+
+// A plain TCP connection to the server from the loopback address `from`; -1 when refused.
+int connect_from(const LeaderboardServerProcess& server, const char* from) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    inet_pton(AF_INET, from, &local.sin_addr);
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(static_cast<std::uint16_t>(server.port()));
+    inet_pton(AF_INET, server.host().c_str(), &remote.sin_addr);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Whether the server closed the connection within `wait`.
+bool closed_by_server(int fd, int wait_ms) {
+    pollfd p{fd, POLLIN, 0};
+    char byte = 0;
+    return poll(&p, 1, wait_ms) == 1 && recv(fd, &byte, 1, 0) <= 0;
+}
+
+TEST(LeaderboardServer, ConnectionsAreLimitedPerAddressUnit) {
+    LeaderboardServerOptions limited;
+    limited.plain_http = true;
+    limited.extra_args = {"--connections-per-address", "2"};
+    LeaderboardServerProcess server(limited);
+    std::vector<int> open;
+    for (const char* from : {"127.0.0.1", "127.0.0.1", "127.0.0.1", "127.0.0.2"}) open.push_back(connect_from(server, from));
+    for (int fd : open) ASSERT_GE(fd, 0);
+    EXPECT_TRUE(closed_by_server(open[2], 10000));  // the third from one address
+    EXPECT_FALSE(closed_by_server(open[0], 200));
+    EXPECT_FALSE(closed_by_server(open[3], 200));  // another address is another unit
+    for (int fd : open) close(fd);
+    expect_clean_stop(server);
+}
+
 TEST(LeaderboardServer, KeepsSubmissionsAcrossARestart) {
     LeaderboardServerProcess server;
     expect_accepted(post(server, submission("Persistent CPU", 4321)));
@@ -300,9 +360,11 @@ INSTANTIATE_TEST_SUITE_P(, LeaderboardServerWithStore,
                          testing::Values(StoreKind::sqlite, StoreKind::postgresql), store_kind_name);
 
 TEST(LeaderboardServer, TwoProcessesOnOnePostgresDatabaseShareTheLimitAndAKillLosesNothing) {
+    TempDir keys;
     LeaderboardServerOptions shared;
     shared.rate_limit = 4;
     shared.database = shared_postgres().create_database();
+    shared.address_key = keys.file("address.key");
     LeaderboardServerProcess first(shared);
     LeaderboardServerProcess second(shared);
     for (int i = 0; i < 2; ++i) {

@@ -3,6 +3,9 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <atomic>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "server/cpu_name.h"
@@ -198,6 +201,36 @@ TEST_P(EveryStore, AnOlderLeaderboardIsKeyedAnewOnceAndKeepsEveryRun) {
     }
 }
 
+TEST_P(EveryStore, EachRowKeepsItsDistributionInBinsReadWholeOrForManyRows) {
+    auto store = open();
+    // A 20-run row of about 1000 on 8 threads, one far run (per thread) and one bulk run.
+    for (int i = 0; i < 20; ++i) store->add(run("Binned", 990 + i, "multi"));
+    EXPECT_EQ(store->add({"Binned", 1000, 64, "multi"}).kind, SubmitOutcome::Kind::not_counted);
+    store->add_many({{run("Binned", 1000, "multi"), 0}, {run("Other", 500, "multi"), 0}});
+
+    std::optional<RowDistribution> d = store->distribution("multi", cpu_name_key("Binned"));
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->runs, 21);
+    EXPECT_EQ(d->outliers, 1);
+    EXPECT_EQ(d->avg_score, store->standings("multi").front().avg_score);
+    EXPECT_NEAR(d->median, 1000, 20);  // exact to the bin width
+    EXPECT_NEAR(d->median_per_thread, 1000.0 / 8, 3);
+    std::int64_t binned = 0;
+    for (std::int64_t c : d->counts) binned += c;
+    EXPECT_EQ(binned, 21);
+    ASSERT_EQ(d->edges.size(), d->counts.size() + 1);
+    EXPECT_LE(d->edges.front(), 990);
+    EXPECT_GT(d->edges.back(), 1009);
+    EXPECT_FALSE(store->distribution("single", cpu_name_key("Binned")));
+
+    std::vector<RowDistribution> many =
+        store->distributions("multi", {cpu_name_key("Other"), cpu_name_key("None"), cpu_name_key("Binned")});
+    ASSERT_EQ(many.size(), 3u);
+    EXPECT_EQ(many[0].avg_score, 500);
+    EXPECT_TRUE(many[1].empty());
+    EXPECT_EQ(many[2].runs, 21);
+}
+
 INSTANTIATE_TEST_SUITE_P(, EveryStore, testing::Values(StoreKind::sqlite, StoreKind::postgresql),
                          store_kind_name);
 
@@ -280,6 +313,58 @@ TEST(SqliteStore, AFileOfTheFirstSchemaGetsItsTotalsFilledOnOpening) {
     EXPECT_EQ(rows[0].avg_score, 12);  // (10 + 13 + 14) / 3
     EXPECT_EQ(rows[0].runs, 3);
     EXPECT_EQ(store.standings("multi").size(), 1u);
+}
+
+// SQLite's allocations through a counter: once it runs out, every allocation fails.
+namespace failing_memory {
+sqlite3_mem_methods real{};
+std::atomic<bool> armed{false};
+std::atomic<long> left{0};
+bool out() {
+    return armed && left.fetch_sub(1) <= 0;
+}
+void* allocate(int bytes) {
+    return out() ? nullptr : real.xMalloc(bytes);
+}
+void* reallocate(void* memory, int bytes) {
+    return out() ? nullptr : real.xRealloc(memory, bytes);
+}
+}  // namespace failing_memory
+
+TEST(SqliteStore, RebuildingFailsCleanlyWhereverMemoryRunsOut) {
+    TempDir dir;
+    run_sql(dir.file("old.db"),
+            "CREATE TABLE submissions (id INTEGER PRIMARY KEY, cpu_name TEXT NOT NULL, type TEXT NOT NULL,"
+            " score INTEGER NOT NULL, threads INTEGER NOT NULL, submitted_at INTEGER NOT NULL);"
+            "INSERT INTO submissions (cpu_name, type, score, threads, submitted_at) VALUES"
+            " ('Old A', 'single', 10, 1, 0), ('Old B', 'multi', 50, 4, 0), ('Old A', 'single', 12, 1, 0);");
+    ASSERT_EQ(sqlite3_shutdown(), SQLITE_OK);
+    ASSERT_EQ(sqlite3_config(SQLITE_CONFIG_GETMALLOC, &failing_memory::real), SQLITE_OK);
+    sqlite3_mem_methods counted = failing_memory::real;
+    counted.xMalloc = failing_memory::allocate;
+    counted.xRealloc = failing_memory::reallocate;
+    ASSERT_EQ(sqlite3_config(SQLITE_CONFIG_MALLOC, &counted), SQLITE_OK);
+    int failures = 0;
+    for (long allowed = 0;; allowed += 7) {
+        std::filesystem::copy_file(dir.file("old.db"), dir.file("board.db"),
+                                   std::filesystem::copy_options::overwrite_existing);
+        failing_memory::left = allowed;
+        failing_memory::armed = true;
+        try {
+            SqliteStore store(dir.file("board.db"));
+            failing_memory::armed = false;
+            ASSERT_EQ(store.standings("single").size(), 1u);
+            EXPECT_EQ(store.standings("single")[0].avg_score, 11);
+            break;
+        } catch (const StoreError&) {
+            ++failures;
+        }
+        failing_memory::armed = false;
+        ASSERT_LT(allowed, 100000) << "never opened";
+    }
+    EXPECT_GT(failures, 10);
+    ASSERT_EQ(sqlite3_shutdown(), SQLITE_OK);
+    ASSERT_EQ(sqlite3_config(SQLITE_CONFIG_MALLOC, &failing_memory::real), SQLITE_OK);
 }
 
 TEST(SqliteStore, RefusesAFileThatIsNotADatabase) {

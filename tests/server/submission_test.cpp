@@ -115,6 +115,12 @@ TEST(Submission, CpuNameMustBeAShortPrintableString) {
     for (int i = 0; i < 64; ++i) umlauts += "\xC3\xBC";
     EXPECT_EQ(error_with_name(umlauts), "");
     EXPECT_TRUE(mentions(error_with_name(umlauts + "\xC3\xBC"), "128"));
+    // Measured after normalising: 32 musical symbols U+1D160 are 128 bytes sent, 384 in NFC.
+    std::string notes;
+    for (int i = 0; i < 32; ++i) notes += "\xF0\x9D\x85\xA0";
+    EXPECT_TRUE(mentions(error_with_name(notes), "128"));
+    // Padding that normalising removes does not count.
+    EXPECT_EQ(error_with_name("  " + std::string(128, 'a') + "  "), "");
 
     for (const std::string& controlled :
          {std::string("Core\ni7"), std::string("Core\ti7"), std::string("a\x7F"), std::string("nul\0x", 5),

@@ -275,7 +275,12 @@ void LeaderboardServerProcess::start() {
                                      "--db",
                                      db_path_,
                                      "--rate-limit",
-                                     std::to_string(options_.rate_limit)};
+                                     std::to_string(options_.rate_limit),
+                                     "--address-key",
+                                     options_.address_key.empty() ? directory_ + "/address.key"
+                                                                  : options_.address_key};
+    // Every test comes from one address: a public board's limits only where a test asks for them.
+    if (!options_.public_board) argv.insert(argv.end(), {"--private", "--max-score-per-thread", "10000000"});
     argv.insert(argv.end(), options_.extra_args.begin(), options_.extra_args.end());
     if (options_.plain_http) {
         argv.push_back("--http");

@@ -14,6 +14,12 @@
 struct LeaderboardServerOptions {
     // Submissions per minute and client address; generous so that ordinary tests never trip it.
     int rate_limit = 100000;
+    // The limits of a public board (per address, and the score per thread); off by default, since
+    // every test client comes from one address.
+    bool public_board = false;
+    // The server's --address-key: empty for a file in its temporary directory. Servers sharing a
+    // database share it.
+    std::string address_key{};
     // Plain HTTP instead of HTTPS (the server's --http flag).
     bool plain_http = false;
     // The server's --db: empty for an SQLite file in the server's temporary directory,

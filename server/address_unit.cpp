@@ -1,0 +1,92 @@
+#include "server/address_unit.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+#include <openssl/rand.h>
+
+namespace {
+
+constexpr std::size_t key_bytes = 32;
+
+std::string hex(const unsigned char* bytes, std::size_t count) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) {
+        out += digits[bytes[i] >> 4];
+        out += digits[bytes[i] & 15];
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> address_unit(std::string_view address) {
+    const std::string text(address);
+    in_addr v4{};
+    if (inet_pton(AF_INET, text.c_str(), &v4) == 1) {
+        char out[INET_ADDRSTRLEN];
+        inet_ntop(AF_INET, &v4, out, sizeof out);
+        return std::string(out);
+    }
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, text.c_str(), &v6) != 1) return std::nullopt;
+    static const unsigned char mapped_prefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+    if (std::memcmp(v6.s6_addr, mapped_prefix, sizeof mapped_prefix) == 0) {
+        std::memcpy(&v4, v6.s6_addr + 12, 4);
+        char out[INET_ADDRSTRLEN];
+        inet_ntop(AF_INET, &v4, out, sizeof out);
+        return std::string(out);
+    }
+    std::memset(v6.s6_addr + 8, 0, 8);
+    char out[INET6_ADDRSTRLEN];
+    inet_ntop(AF_INET6, &v6, out, sizeof out);
+    return std::string(out) + "/64";
+}
+
+AddressKey AddressKey::load_or_create(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (in) {
+        std::ostringstream content;
+        content << in.rdbuf();
+        std::string secret = content.str();
+        while (!secret.empty() && (secret.back() == '\n' || secret.back() == '\r')) secret.pop_back();
+        if (secret.size() < 16) throw std::runtime_error("the address key " + path + " is too short");
+        return AddressKey(std::move(secret));
+    }
+    unsigned char random[key_bytes];
+    if (RAND_bytes(random, sizeof random) != 1)
+        throw std::runtime_error("no random bytes for the address key");
+    const std::string secret = hex(random, sizeof random);
+    // Created exclusively: two servers starting together keep the one that came first.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (errno == EEXIST) return load_or_create(path);
+        throw std::runtime_error("cannot make the address key " + path + ": " + std::strerror(errno));
+    }
+    const std::string line = secret + "\n";
+    const bool written =
+        ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size()) && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!written) throw std::runtime_error("cannot write the address key " + path);
+    return AddressKey(secret);
+}
+
+std::string AddressKey::unit_of(std::string_view address) const {
+    const std::string unit = address_unit(address).value_or(std::string(address));
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    HMAC(EVP_sha256(), secret_.data(), static_cast<int>(secret_.size()),
+         reinterpret_cast<const unsigned char*>(unit.data()), unit.size(), digest, &length);
+    // 128 bits tell units apart as well as the whole digest would.
+    return hex(digest, std::min<unsigned int>(length, 16));
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "server/api.h"
+#include "server/rate_limiter.h"
+#include "server/standing_request.h"
+
+class BoardSnapshot;
+class Store;
+class StoreWorkers;
+class Timer;
+
+// The where-you-stand request on "/api.php" (GET with cpu, and score when given): checked,
+// limited per address unit (its own limit, apart from submissions'), and answered from one
+// processor's figures kept for about a second per type and processor. Safe to call from several
+// threads; store, workers, timer and board must outlive it.
+class StandingAnswers {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto lifetime = std::chrono::seconds(1);
+    static constexpr auto patience = std::chrono::seconds(2);
+    static constexpr std::size_t max_kept = 4096;
+
+    StandingAnswers(Store& store, StoreWorkers& workers, Timer& timer, const BoardSnapshot& board,
+                    int per_minute)
+        : store_(store), workers_(workers), timer_(timer), board_(board), limiter_(per_minute) {}
+
+    // As Api::handle. `unit` is the client's address unit (the key of its limit).
+    std::optional<ApiReply> handle(const ApiRequest& request, const std::string& unit, Respond respond);
+
+    // A run of the processor was stored here: its next answer reads it afresh.
+    void forget(std::string_view type, std::string_view cpu_key);
+
+private:
+    struct Pending;
+    std::shared_ptr<const ProcessorStanding> kept(const std::string& key, Clock::time_point now);
+    ApiReply reply_for(const ProcessorStanding& standing, const StandingParameters& parameters) const;
+
+    Store& store_;
+    StoreWorkers& workers_;
+    Timer& timer_;
+    const BoardSnapshot& board_;
+    RateLimiter limiter_;
+    std::mutex mutex_;
+    struct Kept {
+        std::shared_ptr<const ProcessorStanding> standing;
+        Clock::time_point read_at;
+    };
+    std::unordered_map<std::string, Kept> kept_;  // by type and cpu_name_key
+};
+
+// One processor's figures: its listed row, its distribution and its place. The where-you-stand
+// request and the processor's web page both read them this way. Throws StoreError as the store does.
+ProcessorStanding read_processor_standing(Store& store, const BoardSnapshot& board, std::string_view type,
+                                          std::string_view cpu_key, Deadline deadline);
