@@ -40,10 +40,10 @@ public:
         if (now - last_draw_ < std::chrono::milliseconds(250)) return;
         last_draw_ = now;
         // Until the run has planned and started its clock, the counters describe the previous run.
-        const std::string text =
-            progress.timing ? progress_text(progress.tiles_done, progress.tiles_total, progress.seconds,
-                                            estimated_time_left(progress))
-                            : "preparing...";
+        const std::string text = progress.timing
+                                     ? progress_text(progress.tiles_done, progress.tiles_total,
+                                                     progress.seconds, estimated_time_left(progress))
+                                     : "preparing...";
         std::fprintf(stderr, "\r[%s] %s\033[K", label.c_str(), text.c_str());
         std::fflush(stderr);
     }
@@ -92,10 +92,12 @@ std::optional<int> finish_run(const Options& options, const PlannedRun& run, con
     // In JSON mode stdout carries only the run objects.
     std::FILE* notes = options.json ? stderr : stdout;
     const BenchmarkResult& result = finished.result;
-    const std::string line = options.json ? result_json(result, run.config, run.custom, finished.verdict)
-                                          : result_text(result, run.custom, finished.verdict);
+    const std::string line =
+        options.json ? result_json(result, run.config, run.custom, finished.verdict, finished.conditions)
+                     : result_text(result, run.custom, finished.verdict);
     std::printf("%s\n", line.c_str());
     std::fputs(verdict_report(finished.verdict).c_str(), notes);
+    if (finished.conditions) std::fprintf(notes, "%s\n", conditions_line(*finished.conditions).c_str());
     std::fflush(stdout);
 
     // A wrong image has no valid score: not recorded, and the runs end here.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/steady_clock.h"
+#include "net/printable_text.h"
 
 namespace {
 
@@ -98,7 +99,7 @@ std::optional<RunConditions> ConditionsSampler::conditions(std::int32_t threads,
         }
     }
     c.on_battery = power_.on_battery;
-    c.power_policy = power_.policy;
+    c.power_policy = printable_text(power_.policy);  // the platform's own text
     c.power_policy_name = std::string(power_policy_name());
     c.virtual_machine = virtual_machine_;
     if (threads > 1) c.tail_percent = tail_idle_percent(plan, threads, start_.at_ns, end_.at_ns);

@@ -157,6 +157,13 @@ TEST_F(CliEndToEnd, TinyCustomRunsPrintJsonAndWriteTheImage) {
         EXPECT_GT(run["score"].get<std::int64_t>(), 0);
         EXPECT_GT(run["time_seconds"].get<double>(), 0.0);
         EXPECT_EQ(run["date"].get<std::string>().size(), 19u);
+        // Never "quiet" required: the suite shares the machine.
+        const auto& conditions = run["conditions"];
+        EXPECT_TRUE(conditions["verdict"] == "quiet" || conditions["verdict"] == "busy" ||
+                    conditions["verdict"] == "throttled")
+            << conditions;
+        EXPECT_TRUE(conditions["others_percent"].is_number()) << conditions;
+        EXPECT_EQ(conditions["tail_percent"].is_number(), run["threads"] > 1) << conditions;
     }
 
     const std::string header = "P6\n32 18\n255\n";
@@ -170,8 +177,11 @@ TEST_F(CliEndToEnd, TextResultNamesTypeScoreSecondsThreadsAndDate) {
         run({"--single", "--width", "16", "--height", "9", "--samples", "1", "--depth", "2"});
     ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
     const std::vector<std::string> lines = lines_of(outcome.out);
-    // The result, then its image's digest and that a custom image has nothing to be checked against.
-    ASSERT_EQ(lines.size(), 3u) << outcome.out;
+    // The result, then its image's digest, that a custom image has nothing to be checked against,
+    // and the conditions it ran in.
+    ASSERT_EQ(lines.size(), 4u) << outcome.out;
+    EXPECT_TRUE(std::regex_match(lines[3], std::regex("Conditions: (quiet|busy|throttled).*others .*")))
+        << lines[3];
     EXPECT_TRUE(std::regex_match(lines[1], std::regex("Image SHA-256: [0-9a-f]{64}"))) << lines[1];
     EXPECT_EQ(lines[2], "Not verified: no known-good image for these settings");
     int score = -1;
