@@ -23,6 +23,7 @@
 #include "history/history_report.h"
 #include "history/history_store.h"
 #include "session/cancelled_run.h"
+#include "session/mp_ratio.h"
 #include "session/run_controller.h"
 #include "session/stability_test.h"
 #include "session/stop_signal.h"
@@ -140,6 +141,26 @@ void print_summaries(const Options& options, const ScoresByKind& scores) {
     std::fflush(stdout);
 }
 
+// Once a single-core and a multi-core run both have scores: the multi-core median over the
+// single-core one, on the multi-core runs' threads.
+void print_mp_ratio(const Options& options, const ScoresByKind& scores,
+                    const std::vector<FinishedRun>& runs) {
+    std::optional<double> single, multi;
+    for (const auto& [kind, values] : scores) {
+        const double median = summarize_scores(kind, values).median;
+        if (kind.rfind("single", 0) == 0) single = median;
+        if (kind.rfind("multi", 0) == 0) multi = median;
+    }
+    std::int32_t threads = 0;
+    for (const FinishedRun& run : runs)
+        if (run.result.type == RunKind::Multi) threads = run.result.threads;
+    if (!single || !multi) return;
+    if (const std::optional<MpRatio> ratio = mp_ratio(*single, *multi, threads)) {
+        std::fprintf(options.json ? stderr : stdout, "%s\n", mp_ratio_text(*ratio).c_str());
+        std::fflush(stdout);
+    }
+}
+
 // The stability test: the last planned run's configuration (all workers unless --single or
 // --threads), nothing recorded.
 int run_stability(const Options& options, const PlannedRun& chosen) {
@@ -232,6 +253,7 @@ int run_benchmarks(const Options& options, const LeaderboardSetting& leaderboard
     }
 
     if (options.runs > 1) print_summaries(options, scores);
+    print_mp_ratio(options, scores, controller.finished_runs());
     // Clean-up: the controller joins its last run and the client its request threads.
     return records.some_run_unsaved ? exit_run_failed : exit_ok;
 }
