@@ -70,14 +70,19 @@ struct RunRecords {
     bool some_run_unsaved = false;
 };
 
-// The scores of each kind of run, for the --runs summary.
-using ScoresByKind = std::vector<std::pair<std::string, std::vector<std::int32_t>>>;
+// The scores of each kind of run, for the --runs summary, and those runs' conditions.
+struct KindScores {
+    std::vector<std::int32_t> scores;
+    std::vector<NumberedRun> runs;
+};
+using ScoresByKind = std::vector<std::pair<std::string, KindScores>>;
 
-void add_score(ScoresByKind& scores, const std::string& kind, std::int32_t score) {
+void add_score(ScoresByKind& scores, const std::string& kind, std::int32_t score, NumberedRun run) {
     auto entry =
         std::find_if(scores.begin(), scores.end(), [&](const auto& item) { return item.first == kind; });
     if (entry == scores.end()) entry = scores.insert(scores.end(), {kind, {}});
-    entry->second.push_back(score);
+    entry->second.scores.push_back(score);
+    entry->second.runs.push_back(std::move(run));
 }
 
 // Empty when no image is asked for or it was written; otherwise why not.
@@ -88,8 +93,9 @@ std::string write_run_image(const Options& options, const RunController& runs) {
 
 // One finished run: reported, and recorded when it has a valid score. Returns the exit code that
 // ends the runs here, or nothing to go on.
-std::optional<int> finish_run(const Options& options, const PlannedRun& run, const FinishedRun& finished,
-                              const RunController& runs, RunRecords& records, ScoresByKind& scores) {
+std::optional<int> finish_run(const Options& options, const PlannedRun& run, std::size_t number,
+                              const FinishedRun& finished, const RunController& runs, RunRecords& records,
+                              ScoresByKind& scores) {
     // In JSON mode stdout carries only the run objects.
     std::FILE* notes = options.json ? stderr : stdout;
     const BenchmarkResult& result = finished.result;
@@ -108,8 +114,8 @@ std::optional<int> finish_run(const Options& options, const PlannedRun& run, con
         std::fputs("Not saved and not submitted: the run has no valid score.\n", notes);
         return exit_wrong_image;
     }
-    add_score(scores, std::string(run_kind_text(result.type)) + (run.custom ? " (custom)" : ""),
-              result.score);
+    add_score(scores, std::string(run_kind_text(result.type)) + (run.custom ? " (custom)" : ""), result.score,
+              NumberedRun{number, finished.conditions});
 
     if (records.enabled) {
         LeaderboardClient* submissions = records.submissions ? &*records.submissions : nullptr;
@@ -134,9 +140,11 @@ std::optional<int> finish_run(const Options& options, const PlannedRun& run, con
 
 void print_summaries(const Options& options, const ScoresByKind& scores) {
     for (const auto& [kind, values] : scores) {
-        const ScoreSummary summary = summarize_scores(kind, values);
+        const ScoreSummary summary = summarize_scores(kind, values.scores);
         std::printf("%s\n", options.json ? summary_json(summary).c_str()
                                          : ("Summary: " + summary_text(summary)).c_str());
+        if (const std::string warning = spread_warning(summary, values.runs); !warning.empty())
+            std::fprintf(options.json ? stderr : stdout, "%s\n", warning.c_str());
     }
     std::fflush(stdout);
 }
@@ -147,7 +155,7 @@ void print_mp_ratio(const Options& options, const ScoresByKind& scores,
                     const std::vector<FinishedRun>& runs) {
     std::optional<double> single, multi;
     for (const auto& [kind, values] : scores) {
-        const double median = summarize_scores(kind, values).median;
+        const double median = summarize_scores(kind, values.scores).median;
         if (kind.rfind("single", 0) == 0) single = median;
         if (kind.rfind("multi", 0) == 0) multi = median;
     }
@@ -235,7 +243,7 @@ int run_benchmarks(const Options& options, const LeaderboardSetting& leaderboard
                 return exit_stopped();
             }
             if (const std::optional<int> code =
-                    finish_run(options, run, *update.finished, controller, records, scores))
+                    finish_run(options, run, update.index + 1, *update.finished, controller, records, scores))
                 return *code;
             break;
         case RunEvent::Cancelled:

@@ -435,6 +435,7 @@ TEST_F(CliEndToEnd, RepeatedRunsEndWithTheirSummary) {
     EXPECT_EQ(summary["max_score"], scores[2]);
     EXPECT_NEAR(summary["spread_percent"].get<double>(),
                 static_cast<double>(scores[2] - scores[0]) / static_cast<double>(scores[1]) * 100.0, 1e-9);
+    EXPECT_GE(summary["rsd_percent"].get<double>(), 0.0);
 }
 
 TEST_F(CliEndToEnd, StabilityTestCatchesACorruptedTileAndExits3) {
