@@ -19,6 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/scaling_run.h"
 #include "net/http.h"
 #include "sysinfo/system_info.h"
 #include "tests/support/endpoints.h"
@@ -567,4 +568,64 @@ TEST_F(CliEndToEnd, MalformedLeaderboardSettingExits2BeforeAnythingRuns) {
     const Outcome kept = run({"--single", "--no-submit"});
     EXPECT_EQ(kept.exit_code, 0) << kept.err;
     EXPECT_EQ(logged(server, "/api.php"), 0u) << server.log_text();
+}
+
+TEST(ScalingSteps, PowersOfTwoThenEveryThread) {
+    using Steps = std::vector<std::int32_t>;
+    EXPECT_EQ(scaling_steps(0), Steps({1}));
+    EXPECT_EQ(scaling_steps(1), Steps({1}));
+    EXPECT_EQ(scaling_steps(2), Steps({1, 2}));
+    EXPECT_EQ(scaling_steps(6), Steps({1, 2, 4, 6}));
+    EXPECT_EQ(scaling_steps(8), Steps({1, 2, 4, 8}));
+}
+
+// Tiny steps (the end-to-end program shrinks the preset's image): the steps and columns, never
+// their times.
+TEST_F(CliEndToEnd, ScalingPrintsOneRowPerStepAndTheTableAsJson) {
+    program = VORNMARK_CLI_E2E_PATH;
+    const std::vector<std::int32_t> steps =
+        scaling_steps(static_cast<std::int32_t>(std::thread::hardware_concurrency()));
+    const Outcome text = run({"--scaling"});
+    ASSERT_EQ(text.exit_code, 0) << text.err;
+    const std::vector<std::string> lines = lines_of(text.out);
+    ASSERT_EQ(lines.size(), 2 + steps.size()) << text.out;
+    EXPECT_EQ(lines[1], scaling_heading());
+    for (std::size_t i = 0; i < steps.size(); ++i)
+        EXPECT_TRUE(std::regex_match(
+            lines[2 + i],
+            std::regex(" *" + std::to_string(steps[i]) + " +[0-9.]+ s +[0-9.]+ +[0-9]+% +(-|[0-9.]+%) +.*")))
+            << lines[2 + i];
+
+    const Outcome json = run({"--scaling", "--json"});
+    ASSERT_EQ(json.exit_code, 0) << json.err;
+    const auto table = nlohmann::json::parse(json.out)["scaling"];
+    EXPECT_EQ(table["samples"], 4) << "the end-to-end program's tiny preset";
+    ASSERT_EQ(table["steps"].size(), steps.size());
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const auto& step = table["steps"][i];
+        EXPECT_EQ(step["threads"], steps[i]);
+        for (const char* column : {"time_seconds", "speedup", "efficiency"})
+            EXPECT_TRUE(step[column].is_number()) << step;
+        EXPECT_EQ(step["tail_percent"].is_number(), steps[i] > 1) << step;
+        EXPECT_EQ(step["conditions"]["tail_percent"], step["tail_percent"]) << step;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "history.json"));
+}
+
+TEST_F(CliEndToEnd, ScalingIsRefusedWithRunsOrMinutesAndCanBeCancelled) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--scaling", "--runs", "2"}, {"--minutes", "1", "--scaling"}}) {
+        const Outcome refused = run(args);
+        EXPECT_EQ(refused.exit_code, 2);
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(lines_of(refused.err).size(), 1u) << refused.err;
+    }
+    // The product's own first step lasts seconds at least.
+    const pid_t pid = spawn({"--scaling"});
+    EXPECT_TRUE(wait_until([&] { return read_all(dir / "out").find("threads") != std::string::npos; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    const Outcome cancelled = finish(pid, std::chrono::seconds(120));
+    EXPECT_EQ(cancelled.exit_code, 130) << cancelled.err;
+    EXPECT_NE(cancelled.out.find("Cancelled after"), std::string::npos) << cancelled.out;
 }
