@@ -17,6 +17,7 @@
 #include "cli/listings.h"
 #include "cli/program_configuration.h"
 #include "cli/progress_line.h"
+#include "cli/quiet_wait.h"
 #include "cli/run_report.h"
 #include "cli/run_summary.h"
 #include "cli/stability_run.h"
@@ -189,6 +190,8 @@ void wait_for_requests(const LeaderboardClient& client) {
 int run_benchmarks(const Options& options, const LeaderboardSetting& leaderboard) {
     std::vector<PlannedRun> planned = plan_runs(options, multi_core_preset().threads);
     fit_planned_runs(planned);
+    if (options.wait_quiet && !wait_for_quiet(*options.wait_quiet, options.json ? stderr : stdout))
+        return exit_stopped();
     if (options.minutes) return run_stability(options, planned.back());
 
     // --runs: each chosen kind that many times in a row.

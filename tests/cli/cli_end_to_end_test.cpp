@@ -629,3 +629,26 @@ TEST_F(CliEndToEnd, ScalingIsRefusedWithRunsOrMinutesAndCanBeCancelled) {
     EXPECT_EQ(cancelled.exit_code, 130) << cancelled.err;
     EXPECT_NE(cancelled.out.find("Cancelled after"), std::string::npos) << cancelled.out;
 }
+
+TEST_F(CliEndToEnd, WaitQuietBesideASpinningProcessGivesUpAndStartsAnyway) {
+    for (const char* bad : {"--wait-quiet=soon", "--wait-quiet=-1"})
+        EXPECT_EQ(run({bad, "--threads", "1", "--width", "16", "--height", "8", "--samples", "1"}).exit_code,
+                  2)
+            << bad;
+
+    const pid_t spinner = fork();
+    ASSERT_GE(spinner, 0);
+    if (spinner == 0)
+        for (;;) {
+        }
+    const Outcome outcome =
+        run({"--wait-quiet=3", "--threads", "1", "--width", "16", "--height", "8", "--samples", "1"});
+    kill(spinner, SIGKILL);
+    waitpid(spinner, nullptr, 0);
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    const std::vector<std::string> lines = lines_of(outcome.out);
+    ASSERT_GE(lines.size(), 3u) << outcome.out;
+    EXPECT_EQ(lines[0], "Waiting up to 3 s until other programs use under 2 % of the processor over 2 s...");
+    EXPECT_EQ(lines[1].rfind("Gave up waiting after ", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2].rfind("single (custom)  score ", 0), 0u) << lines[2];
+}
