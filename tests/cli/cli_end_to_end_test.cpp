@@ -448,6 +448,8 @@ TEST_F(CliEndToEnd, StabilityTestCatchesACorruptedTileAndExits3) {
     EXPECT_EQ(report["errors"], 0);
     EXPECT_GT(report["tiles_checked"].get<std::int64_t>(), 0);
     EXPECT_EQ(report["compared_with_known_image"], true);
+    EXPECT_GT(report["first_minute_work_per_second"].get<double>(), 0.0);
+    EXPECT_TRUE(report["last_minute_work_per_second"].is_number());
 
     setenv("VORNMARK_TEST_FAULT_TILE", "2", 1);
     const Outcome faulty = run({"--minutes", "0.02"});

@@ -36,7 +36,8 @@ TEST(RunSummary, RelativeStandardDeviationOverThreePercentWarnsWithTheLikelyCaus
         {"else the most throttled run",
          {{1, judged(0.0, 3400.0, 3000.0)}, {2, judged(0.0, 3400.0, 2720.0)}, {3, std::nullopt}},
          "the clock fell to 80 % of its start during run 2"},
-        {"else none", {{1, judged(0.0, {}, {})}, {2, std::nullopt}},
+        {"else none",
+         {{1, judged(0.0, {}, {})}, {2, std::nullopt}},
          "the runs' conditions show no cause (no other programs, steal or clock drop over the limits)"},
     };
     for (const Case& c : cases)
