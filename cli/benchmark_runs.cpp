@@ -17,6 +17,7 @@
 #include "cli/listings.h"
 #include "cli/program_configuration.h"
 #include "cli/progress_line.h"
+#include "cli/quiet_wait.h"
 #include "cli/run_report.h"
 #include "cli/run_summary.h"
 #include "cli/stability_run.h"
@@ -24,6 +25,7 @@
 #include "history/history_report.h"
 #include "history/history_store.h"
 #include "session/cancelled_run.h"
+#include "session/mp_ratio.h"
 #include "session/run_controller.h"
 #include "session/stability_test.h"
 #include "session/stop_signal.h"
@@ -70,14 +72,19 @@ struct RunRecords {
     bool some_run_unsaved = false;
 };
 
-// The scores of each kind of run, for the --runs summary.
-using ScoresByKind = std::vector<std::pair<std::string, std::vector<std::int32_t>>>;
+// The scores of each kind of run, for the --runs summary, and those runs' conditions.
+struct KindScores {
+    std::vector<std::int32_t> scores;
+    std::vector<NumberedRun> runs;
+};
+using ScoresByKind = std::vector<std::pair<std::string, KindScores>>;
 
-void add_score(ScoresByKind& scores, const std::string& kind, std::int32_t score) {
+void add_score(ScoresByKind& scores, const std::string& kind, std::int32_t score, NumberedRun run) {
     auto entry =
         std::find_if(scores.begin(), scores.end(), [&](const auto& item) { return item.first == kind; });
     if (entry == scores.end()) entry = scores.insert(scores.end(), {kind, {}});
-    entry->second.push_back(score);
+    entry->second.scores.push_back(score);
+    entry->second.runs.push_back(std::move(run));
 }
 
 // Empty when no image is asked for or it was written; otherwise why not.
@@ -88,18 +95,21 @@ std::string write_run_image(const Options& options, const RunController& runs) {
 
 // One finished run: reported, and recorded when it has a valid score. Returns the exit code that
 // ends the runs here, or nothing to go on.
-std::optional<int> finish_run(const Options& options, const PlannedRun& run, const FinishedRun& finished,
-                              const RunController& runs, RunRecords& records, ScoresByKind& scores) {
+std::optional<int> finish_run(const Options& options, const PlannedRun& run, std::size_t number,
+                              const FinishedRun& finished, const RunController& runs, RunRecords& records,
+                              ScoresByKind& scores) {
     // In JSON mode stdout carries only the run objects.
     std::FILE* notes = options.json ? stderr : stdout;
     const BenchmarkResult& result = finished.result;
-    const std::string line = options.json ? result_json(result, run.config, run.custom, finished.verdict)
-                                          : result_text(result, run.custom, finished.verdict);
+    const std::string line =
+        options.json ? result_json(result, run.config, run.custom, finished.verdict, finished.conditions)
+                     : result_text(result, run.custom, finished.verdict);
     // A submitted run's JSON object waits for its standing, which it carries.
     const bool json_waits =
         options.json && records.enabled && records.submissions && finished.has_valid_score();
     if (!json_waits) std::printf("%s\n", line.c_str());
     std::fputs(verdict_report(finished.verdict).c_str(), notes);
+    if (finished.conditions) std::fprintf(notes, "%s\n", conditions_line(*finished.conditions).c_str());
     std::fflush(stdout);
 
     // A wrong image has no valid score: not recorded, and the runs end here.
@@ -109,8 +119,8 @@ std::optional<int> finish_run(const Options& options, const PlannedRun& run, con
         std::fputs("Not saved and not submitted: the run has no valid score.\n", notes);
         return exit_wrong_image;
     }
-    add_score(scores, std::string(run_kind_text(result.type)) + (run.custom ? " (custom)" : ""),
-              result.score);
+    add_score(scores, std::string(run_kind_text(result.type)) + (run.custom ? " (custom)" : ""), result.score,
+              NumberedRun{number, finished.conditions});
 
     if (records.enabled) {
         LeaderboardClient* submissions = records.submissions ? &*records.submissions : nullptr;
@@ -143,11 +153,33 @@ std::optional<int> finish_run(const Options& options, const PlannedRun& run, con
 
 void print_summaries(const Options& options, const ScoresByKind& scores) {
     for (const auto& [kind, values] : scores) {
-        const ScoreSummary summary = summarize_scores(kind, values);
+        const ScoreSummary summary = summarize_scores(kind, values.scores);
         std::printf("%s\n", options.json ? summary_json(summary).c_str()
                                          : ("Summary: " + summary_text(summary)).c_str());
+        if (const std::string warning = spread_warning(summary, values.runs); !warning.empty())
+            std::fprintf(options.json ? stderr : stdout, "%s\n", warning.c_str());
     }
     std::fflush(stdout);
+}
+
+// Once a single-core and a multi-core run both have scores: the multi-core median over the
+// single-core one, on the multi-core runs' threads.
+void print_mp_ratio(const Options& options, const ScoresByKind& scores,
+                    const std::vector<FinishedRun>& runs) {
+    std::optional<double> single, multi;
+    for (const auto& [kind, values] : scores) {
+        const double median = summarize_scores(kind, values.scores).median;
+        if (kind.rfind("single", 0) == 0) single = median;
+        if (kind.rfind("multi", 0) == 0) multi = median;
+    }
+    std::int32_t threads = 0;
+    for (const FinishedRun& run : runs)
+        if (run.result.type == RunKind::Multi) threads = run.result.threads;
+    if (!single || !multi) return;
+    if (const std::optional<MpRatio> ratio = mp_ratio(*single, *multi, threads)) {
+        std::fprintf(options.json ? stderr : stdout, "%s\n", mp_ratio_text(*ratio).c_str());
+        std::fflush(stdout);
+    }
 }
 
 // The stability test: the last planned run's configuration (all workers unless --single or
@@ -170,6 +202,8 @@ void wait_for_requests(const LeaderboardClient& client) {
 int run_benchmarks(const Options& options, const LeaderboardSetting& leaderboard) {
     std::vector<PlannedRun> planned = plan_runs(options, multi_core_preset().threads);
     fit_planned_runs(planned);
+    if (options.wait_quiet && !wait_for_quiet(*options.wait_quiet, options.json ? stderr : stdout))
+        return exit_stopped();
     if (options.minutes) return run_stability(options, planned.back());
 
     // --runs: each chosen kind that many times in a row.
@@ -224,7 +258,7 @@ int run_benchmarks(const Options& options, const LeaderboardSetting& leaderboard
                 return exit_stopped();
             }
             if (const std::optional<int> code =
-                    finish_run(options, run, *update.finished, controller, records, scores))
+                    finish_run(options, run, update.index + 1, *update.finished, controller, records, scores))
                 return *code;
             break;
         case RunEvent::Cancelled:
@@ -242,6 +276,7 @@ int run_benchmarks(const Options& options, const LeaderboardSetting& leaderboard
     }
 
     if (options.runs > 1) print_summaries(options, scores);
+    print_mp_ratio(options, scores, controller.finished_runs());
     // Clean-up: the controller joins its last run and the client its request threads.
     return records.some_run_unsaved ? exit_run_failed : exit_ok;
 }

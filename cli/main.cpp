@@ -9,6 +9,7 @@
 #include "cli/exit_codes.h"
 #include "cli/listings.h"
 #include "cli/options.h"
+#include "cli/scaling_run.h"
 #include "history/history_store.h"
 #include "net/leaderboard_client.h"
 #include "net/leaderboard_setting.h"
@@ -74,7 +75,8 @@ int main(int argc, char** argv) {
     // The leaderboard, for the commands that show or use it: refused before anything runs.
     const bool submits = options.command == Command::Run && !options.custom() && !options.no_submit;
     LeaderboardSetting leaderboard;
-    if (options.command != Command::History && (options.command != Command::Run || submits)) {
+    if (options.command != Command::History && options.command != Command::Scaling &&
+        (options.command != Command::Run || submits)) {
         leaderboard = leaderboard_setting(options.leaderboard);
         if (leaderboard.refused() && options.command != Command::Info) {
             std::fprintf(stderr, "vornmark-cli: %s\n", leaderboard.error.c_str());
@@ -88,6 +90,8 @@ int main(int argc, char** argv) {
         return show_history();
     case Command::Leaderboard:
         return show_leaderboard(leaderboard);
+    case Command::Scaling:
+        return run_scaling(options);
     case Command::Run:
         break;
     }

@@ -55,6 +55,7 @@ struct OptionRow {
     std::int32_t max = 0;
     std::optional<std::int32_t> Options::*setting = nullptr;  // development settings
     std::int32_t preset = 0;                                  // development settings: the preset's value
+    bool value_only_inline = false;  // the value is optional and comes only as "=value"
 };
 
 std::string range_text(const OptionRow& row) {
@@ -75,9 +76,10 @@ std::string apply_command(const OptionRow& row, const std::optional<std::string>
     const std::string_view name = row.name;
     const Command command = name == "--info"      ? Command::Info
                             : name == "--history" ? Command::History
+                            : name == "--scaling" ? Command::Scaling
                                                   : Command::Leaderboard;
     if (state.options.command != Command::Run && state.options.command != command)
-        return "--info, --history and --leaderboard cannot be combined; give one of them";
+        return "--info, --history, --leaderboard and --scaling cannot be combined; give one of them";
     state.options.command = command;
     return {};
 }
@@ -106,6 +108,14 @@ std::string apply_minutes(const OptionRow&, const std::optional<std::string>& te
     if (!value || !(*value > 0.0 && *value <= 10080.0))
         return "--minutes needs a number of minutes above 0 and at most 10080 (a week), e.g. 0.5";
     state.options.minutes = *value;
+    return {};
+}
+
+std::string apply_wait_quiet(const OptionRow&, const std::optional<std::string>& text, ParseState& state) {
+    const std::optional<double> value = text ? parse_minutes(*text) : std::optional<double>(60.0);
+    if (!value || !(*value >= 0.0 && *value <= 86400.0))
+        return "--wait-quiet=S needs a number of seconds from 0 to 86400 (a day), e.g. --wait-quiet=120";
+    state.options.wait_quiet = *value;
     return {};
 }
 
@@ -165,6 +175,16 @@ const OptionRow option_table[] = {
      "tile "
      "checked; exit 3 on any error",
      apply_minutes},
+    {"--wait-quiet", nullptr, "[=S]", Section::Main,
+     "before the runs, wait up to S seconds (default 60) until other\nprograms use under 2 % of the "
+     "processor "
+     "over 2 s",
+     apply_wait_quiet, 0, 0, nullptr, 0, true},
+    {"--scaling", nullptr, nullptr, Section::Main,
+     "thread scaling instead of runs: the preset's image at 2 samples\nper pixel instead of 128 (the same "
+     "shortened work on every\nmachine, so tables compare; a 64th of a preset run), on 1, 2,\n4, ... and all "
+     "hardware threads: time, speed-up, efficiency\nand the idle tail of each; nothing stored or submitted",
+     apply_command},
     {"--no-submit", nullptr, nullptr, Section::Main,
      "keep preset runs in the history only; send nothing to the leaderboard", apply_no_submit},
     {"--info", nullptr, nullptr, Section::Main, "describe this machine and exit", apply_command},
@@ -219,7 +239,9 @@ std::string option_lines(Section section) {
         replace_all(help, "{default}", std::to_string(row.preset));
         replace_all(help, "\n", "\n  " + std::string(column, ' '));
         const std::string written =
-            std::string(row.name) + (row.value != nullptr ? std::string(" ") + row.value : "");
+            std::string(row.name) + (row.value == nullptr    ? ""
+                                     : row.value_only_inline ? row.value
+                                                             : std::string(" ") + row.value);
         lines += "  " + written +
                  std::string(written.size() + 2 <= column ? column - written.size() : 2, ' ') + help + "\n";
     }
@@ -237,9 +259,16 @@ std::string combination_problem(const ParseState& state) {
     const Options& options = state.options;
     if (state.single && state.multi)
         return "--single and --multi cannot be combined; give one of them, or neither for both runs";
-    if (options.command != Command::Run &&
+    if (options.command == Command::Scaling &&
+        (options.runs != 1 || options.minutes || state.single || state.multi || options.no_submit ||
+         !options.image_path.empty() || options.custom() || options.wait_quiet || options.leaderboard.url ||
+         options.leaderboard.ca_file))
+        return "--scaling runs its own fixed steps and takes only --json; give it without --runs, --minutes "
+               "or "
+               "other run options";
+    if (options.command != Command::Run && options.command != Command::Scaling &&
         (state.single || state.multi || options.json || options.no_submit || !options.image_path.empty() ||
-         options.custom() || options.runs != 1 || options.minutes))
+         options.custom() || options.runs != 1 || options.minutes || options.wait_quiet))
         return "--info, --history and --leaderboard take no run options; give them alone";
     if (options.minutes && options.runs != 1)
         return "--minutes and --runs cannot be combined; give one of them";
@@ -281,7 +310,8 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         if (row->value == nullptr && inline_value) return failure(name + " takes no value");
         // A value from "=value" or the next argument.
         std::optional<std::string> value = inline_value;
-        if (row->value != nullptr && !value && i + 1 < args.size()) value = args[++i];
+        if (row->value != nullptr && !row->value_only_inline && !value && i + 1 < args.size())
+            value = args[++i];
         if (std::string problem = row->apply(*row, value, state); !problem.empty())
             return failure(std::move(problem));
     }

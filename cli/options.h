@@ -11,7 +11,7 @@
 enum class RunSelection { Both, Single, Multi };
 
 // What the runner does: benchmark, or one of the commands that only show stored or remote data.
-enum class Command { Run, Info, History, Leaderboard };
+enum class Command { Run, Info, History, Leaderboard, Scaling };
 
 // What the command line asks for.
 struct Options {
@@ -19,11 +19,12 @@ struct Options {
     Command command = Command::Run;
     RunSelection selection = RunSelection::Both;
     bool json = false;
-    bool no_submit = false;         // preset runs go to the history only
-    std::string image_path;         // empty: no image
-    std::int32_t runs = 1;          // --runs: runs of each chosen kind
-    std::optional<double> minutes;  // --minutes: a stability test of this length instead of runs
-    LeaderboardFlags leaderboard;   // --leaderboard-url, --leaderboard-ca
+    bool no_submit = false;            // preset runs go to the history only
+    std::string image_path;            // empty: no image
+    std::int32_t runs = 1;             // --runs: runs of each chosen kind
+    std::optional<double> minutes;     // --minutes: a stability test of this length instead of runs
+    LeaderboardFlags leaderboard;      // --leaderboard-url, --leaderboard-ca
+    std::optional<double> wait_quiet;  // --wait-quiet: seconds to wait at most for a quiet machine
 
     // Development settings; any of them makes every run a custom one.
     std::optional<std::int32_t> width;

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/run_kind.h"
+#include "cli/conditions_json.h"
 
 std::string result_text(const BenchmarkResult& result, bool custom, const ImageVerdict& verdict) {
     const std::string score =
@@ -18,7 +19,7 @@ std::string result_text(const BenchmarkResult& result, bool custom, const ImageV
 }
 
 std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& config, bool custom,
-                        const ImageVerdict& verdict) {
+                        const ImageVerdict& verdict, const std::optional<RunConditions>& conditions) {
     nlohmann::ordered_json object = {
         {"type", run_kind_text(result.type)},
         {"score", result.score},
@@ -38,6 +39,7 @@ std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& co
         object["verified"] = nullptr;
     else
         object["verified"] = verdict.status == ImageStatus::Verified;
+    object["conditions"] = conditions ? conditions_json(*conditions) : nlohmann::ordered_json(nullptr);
     return object.dump();
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/benchmark_config.h"
 #include "engine/benchmark_result.h"
+#include "session/run_conditions.h"
 #include "verify/image_verdict.h"
 
 // One finished run as a line of text: type, score, seconds, threads and date. A run whose image
@@ -12,9 +14,10 @@ std::string result_text(const BenchmarkResult& result, bool custom, const ImageV
 
 // One finished run as a single-line JSON object, with the run's settings, the
 // image's "image_sha256" and "verified" (true, false, or null when nothing is
-// known about the image). A wrong image's run has "score": null; its time stays.
+// known about the image), and "conditions" (null when they could not be sampled). A wrong image's
+// run has "score": null; its time stays.
 std::string result_json(const BenchmarkResult& result, const BenchmarkConfig& config, bool custom,
-                        const ImageVerdict& verdict);
+                        const ImageVerdict& verdict, const std::optional<RunConditions>& conditions);
 
 // The verdict on a run's image as lines of text: its SHA-256, then "Verified" or
 // the mismatch message with the wrong tiles, or that nothing is known to compare with.

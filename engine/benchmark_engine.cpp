@@ -150,6 +150,13 @@ void BenchmarkEngine::set_tile_hook(TileHook hook, void* context) {
     tile_hook_context = context;
 }
 
+void BenchmarkEngine::set_span_hook(SpanHook hook, void* context) {
+    DCHECK(!running());
+    if (running_) return;
+    span_hook = hook;
+    span_hook_context = context;
+}
+
 void BenchmarkEngine::reset_finish_log(const BenchmarkConfig& config) {
     // Same count as plan_tiles, without building the plan on this thread.
     const std::int64_t size = config.tile_size;
@@ -184,6 +191,7 @@ void BenchmarkEngine::run_thread_main(BenchmarkConfig config) {
     }
     tiles_done_ = 0;
 
+    if (span_hook != nullptr) span_hook(span_hook_context, true, steady_now_ns());
     start_time_ = steady_now_ns();
     try {
         WorkerPool pool(config.threads);
@@ -206,6 +214,7 @@ void BenchmarkEngine::run_thread_main(BenchmarkConfig config) {
         return;
     }
     const std::int64_t end_time = steady_now_ns();
+    if (span_hook != nullptr) span_hook(span_hook_context, false, end_time);
 
     if (cancel_requested_) {
         running_ = false;
@@ -238,9 +247,11 @@ void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config
     render_benchmark_tile(reinterpret_cast<std::uint8_t*>(pixels.data()), config, scene, tile);
     if (tile_hook != nullptr)
         tile_hook(tile_hook_context, tile, reinterpret_cast<std::uint8_t*>(pixels.data()), config.width);
+    const std::int64_t finished = steady_now_ns();
     {
         std::lock_guard lock(tile_mutex);
         tiles[position].state = TileState::Done;
+        tiles[position].finished_ns = finished;
     }
     const std::int32_t slot = finish_next.fetch_add(1);
     DCHECK(static_cast<std::size_t>(slot) < finish_log_size);

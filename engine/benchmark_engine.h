@@ -86,6 +86,9 @@ public:
     // program's case) costs one comparison per tile.
     void set_tile_hook(TileHook hook, void* context);
 
+    // Called at both ends of every timed span (see SpanHook); set only while no run is active.
+    void set_span_hook(SpanHook hook, void* context);
+
 private:
     void run_thread_main(BenchmarkConfig config);
     void run_tile(std::int32_t index, const BenchmarkConfig& config);
@@ -120,6 +123,8 @@ private:
 
     TileHook tile_hook = nullptr;
     void* tile_hook_context = nullptr;
+    SpanHook span_hook = nullptr;
+    void* span_hook_context = nullptr;
 
     // Written by the run before it sets result_ready_.
     BenchmarkResult result_;

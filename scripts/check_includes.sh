@@ -19,7 +19,7 @@ declare -A may_include=(
   [app]="base ui session verify engine history net sysinfo"
   [cli]="base session verify engine engine/render history net sysinfo"
   [server]=""
-  [bench]="base app engine engine/render server tests/support"
+  [bench]="base app session engine engine/render server tests/support"
   [packaging]="app"
   [tests/support]="base engine engine/render history net sysinfo"
   # The fuzz targets feed the parsers of the programs (not the window's) with made-up input.

@@ -7,9 +7,23 @@
 #include "engine/benchmark_result.h"
 #include "engine/steady_clock.h"
 
+namespace {
+
+void sample_span(void* context, bool begins, std::int64_t steady_ns) {
+    auto& sampler = *static_cast<ConditionsSampler*>(context);
+    if (begins)
+        sampler.span_begins(steady_ns);
+    else
+        sampler.span_ends(steady_ns);
+}
+
+}  // namespace
+
 RunController::RunController()
     : engine_(std::make_unique<BenchmarkEngine>()), settings_(single_core_preset()),
-      known_images_(built_in_known_images()) {}
+      known_images_(built_in_known_images()) {
+    engine_->set_span_hook(sample_span, &conditions_);
+}
 
 RunController::~RunController() {
     engine_->cancel();
@@ -65,6 +79,7 @@ void RunController::launch_next() {
     error_.clear();
     const std::uint32_t serial = engine_->run_serial();
     launched_ns_ = steady_now_ns();
+    conditions_.begin_run();
     engine_->start(queue_[current_index_]);
     if (engine_->run_serial() == serial) {
         // Refused before it began (settings the engine cannot run): nothing to wait for.
@@ -132,8 +147,11 @@ RunUpdate RunController::end_current() {
     if (result) {
         // No run is going now, so the image and the plan are final.
         const BenchmarkConfig& config = queue_[current_index_];
-        FinishedRun run{std::move(*result),
-                        verify_image(config, engine_->pixel_data(), engine_->tile_plan(), known_images_)};
+        const std::vector<Tile> plan = engine_->tile_plan();
+        FinishedRun run{
+            std::move(*result), verify_image(config, engine_->pixel_data(), plan, known_images_), {}};
+        run.conditions = conditions_.conditions(run.result.threads, multi_core_preset().threads, plan);
+        finished_runs_.push_back(run);
         progress_.seconds = run.result.time_seconds;
         progress_.ended = RunEvent::Finished;
         RunUpdate update = update_of(RunEvent::Finished);
@@ -172,6 +190,7 @@ void RunController::refresh_progress() {
     progress_.timing = progress_.running && started >= launched_ns_;
     const std::int64_t now = steady_now_ns();
     progress_.seconds = progress_.timing && now > started ? elapsed_seconds(now - started) : 0.0;
+    if (progress_.timing) conditions_.tick(now);
     progress_.ended = RunEvent::None;
 
     finished_tiles_.clear();

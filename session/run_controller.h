@@ -10,6 +10,8 @@
 #include "base/run_kind.h"
 #include "engine/benchmark_config.h"
 #include "engine/tile_plan.h"
+#include "session/conditions_sampler.h"
+#include "session/run_conditions.h"
 #include "session/run_work.h"
 #include "session/verified_run.h"
 #include "verify/known_image.h"
@@ -115,6 +117,10 @@ public:
     // The finished image itself; only while no run is going.
     const std::uint8_t* pixel_data() const;
 
+    // Every run finished since the controller was made, with its conditions when both ends of its
+    // timed span were sampled; kept in memory only.
+    const std::vector<FinishedRun>& finished_runs() const { return finished_runs_; }
+
 private:
     // Starts queue_[next_]; a start the engine refuses is kept in refused_.
     void launch_next();
@@ -145,4 +151,8 @@ private:
     RunWork work_;
     std::int32_t finish_cursor_ = 0;
     std::vector<std::int32_t> finished_tiles_;
+
+    // Read by the run thread through the engine's span hook; see ConditionsSampler.
+    ConditionsSampler conditions_;
+    std::vector<FinishedRun> finished_runs_;
 };

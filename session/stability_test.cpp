@@ -1,9 +1,11 @@
 #include "session/stability_test.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/render_image.h"
 #include "verify/image_digest.h"
+#include "verify/preset_work.h"
 
 namespace {
 
@@ -17,6 +19,7 @@ StabilityTest::StabilityTest(BenchmarkConfig run_config, const std::vector<Known
     config.threads = std::max<std::int32_t>(config.threads, 1);
     scene = prepare_scene(config.width, config.height);
     plan = plan_tiles(config);
+    weighted = renders_preset_image(config) && preset_work_known();
     // A known image whose tile list does not fit the plan cannot be compared tile by tile.
     if (known_image && known_image->tiles.size() != plan.size()) known_image.reset();
 
@@ -59,6 +62,8 @@ StabilityReport StabilityTest::finish(double elapsed) {
     StabilityReport report;
     report.seconds = elapsed;
     report.tiles_checked = tiles_checked;
+    report.work_checked = counts().work_checked;
+    report.work_weighted = weighted;
     report.errors = errors;
     report.tiles_in_plan = static_cast<std::int32_t>(plan.size());
     report.compared_with_known_image = known_image.has_value();
@@ -111,6 +116,8 @@ void StabilityTest::check(std::int32_t worker, const Tile& tile, const Sha256Dig
         }
     }
     if (wrong) ++errors;
+    const double work = weighted ? preset_tile_work(tile.index) : 1.0;
+    work_micro += static_cast<std::int64_t>(std::llround(work * 1e6));
     ++tiles_checked;
 }
 
@@ -120,25 +127,39 @@ double stability_report_interval(double total_seconds) {
 
 namespace {
 
-// Tiles checked by time t, interpolated between the samples around it.
-double tiles_at(const std::vector<ThroughputSample>& samples, double t) {
+double tiles_of(const ThroughputSample& sample) {
+    return static_cast<double>(sample.tiles);
+}
+
+double work_of(const ThroughputSample& sample) {
+    return sample.work;
+}
+
+// The count `of` by time t, interpolated between the samples around it.
+double count_at(const std::vector<ThroughputSample>& samples, double t,
+                double (*of)(const ThroughputSample&)) {
     if (samples.empty()) return 0.0;
-    if (t <= samples.front().seconds) return static_cast<double>(samples.front().tiles);
+    if (t <= samples.front().seconds) return of(samples.front());
     for (std::size_t i = 1; i < samples.size(); ++i) {
         if (t <= samples[i].seconds) {
             const ThroughputSample& a = samples[i - 1];
             const ThroughputSample& b = samples[i];
             const double span = b.seconds - a.seconds;
             const double share = span > 0.0 ? (t - a.seconds) / span : 1.0;
-            return static_cast<double>(a.tiles) + share * static_cast<double>(b.tiles - a.tiles);
+            return of(a) + share * (of(b) - of(a));
         }
     }
-    return static_cast<double>(samples.back().tiles);
+    return of(samples.back());
 }
 
 }  // namespace
 
 double throughput_between(const std::vector<ThroughputSample>& samples, double from, double to) {
     if (to <= from) return 0.0;
-    return (tiles_at(samples, to) - tiles_at(samples, from)) / (to - from);
+    return (count_at(samples, to, tiles_of) - count_at(samples, from, tiles_of)) / (to - from);
+}
+
+double work_rate_between(const std::vector<ThroughputSample>& samples, double from, double to) {
+    if (to <= from) return 0.0;
+    return (count_at(samples, to, work_of) - count_at(samples, from, work_of)) / (to - from);
 }

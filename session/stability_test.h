@@ -17,11 +17,16 @@
 struct StabilityCounts {
     std::int64_t tiles_checked = 0;
     std::int64_t errors = 0;
+    // The work of the tiles checked, in mean tiles: each preset tile weighed by its share of the
+    // preset's work (preset_tile_work), any other image's tiles 1 each.
+    double work_checked = 0.0;
 };
 
 struct StabilityReport {
     double seconds = 0.0;
     std::int64_t tiles_checked = 0;
+    double work_checked = 0.0;   // as in StabilityCounts
+    bool work_weighted = false;  // the tiles were weighed by the preset's work table
     std::int64_t errors = 0;
     std::vector<std::int64_t> tiles_per_worker;
     std::vector<std::int64_t> errors_per_worker;
@@ -51,7 +56,11 @@ public:
     // Stops, joins the workers and reports; elapsed is the test's duration in seconds.
     StabilityReport finish(double elapsed);
 
-    StabilityCounts counts() const { return {tiles_checked.load(), errors.load()}; }
+    StabilityCounts counts() const {
+        return {tiles_checked.load(), errors.load(), static_cast<double>(work_micro.load()) * 1e-6};
+    }
+    // Tiles count by the preset's work table (the preset image and the table is in this build).
+    bool work_weighted() const { return weighted; }
 
     // Test seam (see TileHook).
     void set_tile_hook(TileHook hook, void* context);
@@ -70,6 +79,9 @@ private:
     std::atomic<bool> stop_requested{false};
     std::atomic<std::int64_t> tiles_checked{0};
     std::atomic<std::int64_t> errors{0};
+    // The work checked in millionths of a mean tile, so that it adds up exactly in an integer.
+    std::atomic<std::int64_t> work_micro{0};
+    bool weighted = false;
 
     // Guards everything below; held only to compare and record one tile's digest.
     std::mutex record_mutex;
@@ -91,5 +103,9 @@ double stability_report_interval(double total_seconds);
 struct ThroughputSample {
     double seconds;
     std::int64_t tiles;
+    double work = 0.0;  // work checked so far, in mean tiles
 };
 double throughput_between(const std::vector<ThroughputSample>& samples, double from, double to);
+// The same for the work: mean tiles per second, which follows the speed rather than which tiles
+// fell in the span.
+double work_rate_between(const std::vector<ThroughputSample>& samples, double from, double to);

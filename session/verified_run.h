@@ -1,16 +1,20 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/benchmark_result.h"
 #include "history/history_store.h"
 #include "net/leaderboard_client.h"
+#include "session/run_conditions.h"
 #include "verify/image_verdict.h"
 
 // A finished run and the verdict on the image it computed.
 struct FinishedRun {
     BenchmarkResult result;
     ImageVerdict verdict;
+    // How busy the machine was and whether its clock held; nothing when it could not be sampled.
+    std::optional<RunConditions> conditions;
 
     // A run whose image is wrong has no valid score: it is neither stored nor submitted.
     bool has_valid_score() const { return verdict.status != ImageStatus::Mismatch; }

@@ -15,6 +15,8 @@ inline const ImVec4 muted_grey(0.4f, 0.4f, 0.4f, 1.0f);        // empty states, 
 inline const ImVec4 label_grey(0.5f, 0.5f, 0.5f, 1.0f);        // row labels, counts, statuses
 inline const ImVec4 light_grey(0.7f, 0.7f, 0.7f, 1.0f);        // the progress line
 
+inline const ImVec4 amber(1.0f, 0.75f, 0.2f, 1.0f);  // a run's conditions when not quiet
+
 inline const ImVec4 error_red(0.8f, 0.2f, 0.2f, 1.0f);      // a refused run, a failed submission
 inline const ImVec4 dim_error_red(0.6f, 0.2f, 0.2f, 1.0f);  // a failed standings fetch
 

@@ -3,6 +3,7 @@
 #include "base/run_kind.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
+#include "ui/run_conditions_lines.h"
 #include "ui/standing_view.h"
 #include "ui/wrapped_text.h"
 
@@ -62,6 +63,7 @@ void draw_score_panel(AppState& app, ImFont* large) {
     draw_score_line("MC:", app.shown_multi_score, app.shown_multi_wrong, app.shown_multi_unsaved, orange,
                     large);
     draw_image_verdict(app.shown_verdict);
+    draw_run_conditions_lines(app);
     draw_run_standing(app);
 
     if (app.history.entries().empty()) return;

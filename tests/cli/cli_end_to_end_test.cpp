@@ -19,6 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/scaling_run.h"
 #include "net/http.h"
 #include "sysinfo/system_info.h"
 #include "tests/support/endpoints.h"
@@ -157,6 +158,13 @@ TEST_F(CliEndToEnd, TinyCustomRunsPrintJsonAndWriteTheImage) {
         EXPECT_GT(run["score"].get<std::int64_t>(), 0);
         EXPECT_GT(run["time_seconds"].get<double>(), 0.0);
         EXPECT_EQ(run["date"].get<std::string>().size(), 19u);
+        // Never "quiet" required: the suite shares the machine.
+        const auto& conditions = run["conditions"];
+        EXPECT_TRUE(conditions["verdict"] == "quiet" || conditions["verdict"] == "busy" ||
+                    conditions["verdict"] == "throttled")
+            << conditions;
+        EXPECT_TRUE(conditions["others_percent"].is_number()) << conditions;
+        EXPECT_EQ(conditions["tail_percent"].is_number(), run["threads"] > 1) << conditions;
     }
 
     const std::string header = "P6\n32 18\n255\n";
@@ -170,8 +178,11 @@ TEST_F(CliEndToEnd, TextResultNamesTypeScoreSecondsThreadsAndDate) {
         run({"--single", "--width", "16", "--height", "9", "--samples", "1", "--depth", "2"});
     ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
     const std::vector<std::string> lines = lines_of(outcome.out);
-    // The result, then its image's digest and that a custom image has nothing to be checked against.
-    ASSERT_EQ(lines.size(), 3u) << outcome.out;
+    // The result, then its image's digest, that a custom image has nothing to be checked against,
+    // and the conditions it ran in.
+    ASSERT_EQ(lines.size(), 4u) << outcome.out;
+    EXPECT_TRUE(std::regex_match(lines[3], std::regex("Conditions: (quiet|busy|throttled).*others .*")))
+        << lines[3];
     EXPECT_TRUE(std::regex_match(lines[1], std::regex("Image SHA-256: [0-9a-f]{64}"))) << lines[1];
     EXPECT_EQ(lines[2], "Not verified: no known-good image for these settings");
     int score = -1;
@@ -441,6 +452,7 @@ TEST_F(CliEndToEnd, RepeatedRunsEndWithTheirSummary) {
     EXPECT_EQ(summary["max_score"], scores[2]);
     EXPECT_NEAR(summary["spread_percent"].get<double>(),
                 static_cast<double>(scores[2] - scores[0]) / static_cast<double>(scores[1]) * 100.0, 1e-9);
+    EXPECT_GE(summary["rsd_percent"].get<double>(), 0.0);
 }
 
 TEST_F(CliEndToEnd, StabilityTestCatchesACorruptedTileAndExits3) {
@@ -452,6 +464,8 @@ TEST_F(CliEndToEnd, StabilityTestCatchesACorruptedTileAndExits3) {
     EXPECT_EQ(report["errors"], 0);
     EXPECT_GT(report["tiles_checked"].get<std::int64_t>(), 0);
     EXPECT_EQ(report["compared_with_known_image"], true);
+    EXPECT_GT(report["first_minute_work_per_second"].get<double>(), 0.0);
+    EXPECT_TRUE(report["last_minute_work_per_second"].is_number());
 
     setenv("VORNMARK_TEST_FAULT_TILE", "2", 1);
     const Outcome faulty = run({"--minutes", "0.02"});
@@ -572,4 +586,87 @@ TEST_F(CliEndToEnd, MalformedLeaderboardSettingExits2BeforeAnythingRuns) {
     const Outcome kept = run({"--single", "--no-submit"});
     EXPECT_EQ(kept.exit_code, 0) << kept.err;
     EXPECT_EQ(logged(server, "/api.php"), 0u) << server.log_text();
+}
+
+TEST(ScalingSteps, PowersOfTwoThenEveryThread) {
+    using Steps = std::vector<std::int32_t>;
+    EXPECT_EQ(scaling_steps(0), Steps({1}));
+    EXPECT_EQ(scaling_steps(1), Steps({1}));
+    EXPECT_EQ(scaling_steps(2), Steps({1, 2}));
+    EXPECT_EQ(scaling_steps(6), Steps({1, 2, 4, 6}));
+    EXPECT_EQ(scaling_steps(8), Steps({1, 2, 4, 8}));
+}
+
+// Tiny steps (the end-to-end program shrinks the preset's image): the steps and columns, never
+// their times.
+TEST_F(CliEndToEnd, ScalingPrintsOneRowPerStepAndTheTableAsJson) {
+    program = VORNMARK_CLI_E2E_PATH;
+    const std::vector<std::int32_t> steps =
+        scaling_steps(static_cast<std::int32_t>(std::thread::hardware_concurrency()));
+    const Outcome text = run({"--scaling"});
+    ASSERT_EQ(text.exit_code, 0) << text.err;
+    const std::vector<std::string> lines = lines_of(text.out);
+    ASSERT_EQ(lines.size(), 2 + steps.size()) << text.out;
+    EXPECT_EQ(lines[1], scaling_heading());
+    for (std::size_t i = 0; i < steps.size(); ++i)
+        EXPECT_TRUE(std::regex_match(
+            lines[2 + i],
+            std::regex(" *" + std::to_string(steps[i]) + " +[0-9.]+ s +[0-9.]+ +[0-9]+% +(-|[0-9.]+%) +.*")))
+            << lines[2 + i];
+
+    const Outcome json = run({"--scaling", "--json"});
+    ASSERT_EQ(json.exit_code, 0) << json.err;
+    const auto table = nlohmann::json::parse(json.out)["scaling"];
+    EXPECT_EQ(table["samples"], 4) << "the end-to-end program's tiny preset";
+    ASSERT_EQ(table["steps"].size(), steps.size());
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const auto& step = table["steps"][i];
+        EXPECT_EQ(step["threads"], steps[i]);
+        for (const char* column : {"time_seconds", "speedup", "efficiency"})
+            EXPECT_TRUE(step[column].is_number()) << step;
+        EXPECT_EQ(step["tail_percent"].is_number(), steps[i] > 1) << step;
+        EXPECT_EQ(step["conditions"]["tail_percent"], step["tail_percent"]) << step;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "history.json"));
+}
+
+TEST_F(CliEndToEnd, ScalingIsRefusedWithRunsOrMinutesAndCanBeCancelled) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--scaling", "--runs", "2"}, {"--minutes", "1", "--scaling"}}) {
+        const Outcome refused = run(args);
+        EXPECT_EQ(refused.exit_code, 2);
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(lines_of(refused.err).size(), 1u) << refused.err;
+    }
+    // The product's own first step lasts seconds at least.
+    const pid_t pid = spawn({"--scaling"});
+    EXPECT_TRUE(wait_until([&] { return read_all(dir / "out").find("threads") != std::string::npos; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(kill(pid, SIGINT), 0);
+    const Outcome cancelled = finish(pid, std::chrono::seconds(120));
+    EXPECT_EQ(cancelled.exit_code, 130) << cancelled.err;
+    EXPECT_NE(cancelled.out.find("Cancelled after"), std::string::npos) << cancelled.out;
+}
+
+TEST_F(CliEndToEnd, WaitQuietBesideASpinningProcessGivesUpAndStartsAnyway) {
+    for (const char* bad : {"--wait-quiet=soon", "--wait-quiet=-1"})
+        EXPECT_EQ(run({bad, "--threads", "1", "--width", "16", "--height", "8", "--samples", "1"}).exit_code,
+                  2)
+            << bad;
+
+    const pid_t spinner = fork();
+    ASSERT_GE(spinner, 0);
+    if (spinner == 0)
+        for (;;) {
+        }
+    const Outcome outcome =
+        run({"--wait-quiet=3", "--threads", "1", "--width", "16", "--height", "8", "--samples", "1"});
+    kill(spinner, SIGKILL);
+    waitpid(spinner, nullptr, 0);
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    const std::vector<std::string> lines = lines_of(outcome.out);
+    ASSERT_GE(lines.size(), 3u) << outcome.out;
+    EXPECT_EQ(lines[0], "Waiting up to 3 s until other programs use under 2 % of the processor over 2 s...");
+    EXPECT_EQ(lines[1].rfind("Gave up waiting after ", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2].rfind("single (custom)  score ", 0), 0u) << lines[2];
 }

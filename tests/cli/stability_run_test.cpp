@@ -20,3 +20,20 @@ TEST(StabilityText, ThroughputIsWordedByTheTestsRealLength) {
         EXPECT_NE(text.find(c.line), std::string::npos) << text;
     }
 }
+
+TEST(StabilityText, SustainedSpeedWeighsTheWorkAndNamesBothClocks) {
+    StabilityReport report;
+    report.seconds = 600.0;
+    report.work_weighted = true;
+    const SustainedSpeed speed{10.0, 9.4, 3400.0, 3210.0};
+    EXPECT_EQ(sustained_text(report, speed), "sustained: 94 % of the first minute's speed (clock 3.40 GHz in "
+                                             "the first minute, 3.21 GHz in the last)");
+    EXPECT_NE(stability_text(report, 5.0, 4.0, speed).find(sustained_text(report, speed)), std::string::npos);
+    report.work_weighted = false;
+    EXPECT_EQ(sustained_text(report, {10.0, 9.4, std::nullopt, std::nullopt}),
+              "sustained: 94 % of the first minute's speed (clock not available; tiles counted alike: no "
+              "work table "
+              "for this image)");
+    report.seconds = 59.0;
+    EXPECT_EQ(sustained_text(report, speed), "") << "no first minute to compare with";
+}

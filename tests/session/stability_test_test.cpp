@@ -106,4 +106,8 @@ TEST(ThroughputBetween, InterpolatesBetweenSamples) {
     EXPECT_DOUBLE_EQ(throughput_between(samples, 10.0, 20.0), 5.0);
     EXPECT_DOUBLE_EQ(throughput_between(samples, 5.0, 15.0), 7.5);
     EXPECT_DOUBLE_EQ(throughput_between(samples, 5.0, 5.0), 0.0);
+    // The same tiles, weighed by their work: costly tiles in the second span.
+    const std::vector<ThroughputSample> weighed{{0.0, 0, 0.0}, {10.0, 100, 50.0}, {20.0, 150, 250.0}};
+    EXPECT_DOUBLE_EQ(work_rate_between(weighed, 0.0, 10.0), 5.0);
+    EXPECT_DOUBLE_EQ(work_rate_between(weighed, 10.0, 20.0), 20.0);
 }

@@ -25,7 +25,7 @@ TEST(RecordVerifiedRun, RecordsEveryRunButOneWithAWrongImage) {
         HistoryStore history(dir.file("history.json"));
         // Nothing listens on port 1, so a submission shows as a task that fails.
         LeaderboardClient leaderboard(unreachable_endpoint());
-        FinishedRun run{BenchmarkResult{RunKind::Single, 1234, 97.2, 1, "2026-04-18T07:40:53"}, {}};
+        FinishedRun run{BenchmarkResult{RunKind::Single, 1234, 97.2, 1, "2026-04-18T07:40:53"}, {}, {}};
         run.verdict.status = c.status;
 
         EXPECT_EQ(verdict_text(run.verdict), c.text);

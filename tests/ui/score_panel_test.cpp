@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/sample_records.h"
+#include "tests/support/wait_until.h"
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/palette.h"
 #include "tests/ui/panel_test_app.h"
+#include "ui/run_updates.h"
 
 namespace {
 
@@ -64,6 +66,44 @@ TEST_F(ScorePanelTest, HistoryWithoutPositiveScoresDrawsNoBestLine) {
     app->history.append(sample_run("multi", -5));
     frame();
     EXPECT_FALSE(gui.has_text("Best:"));
+}
+
+TEST_F(ScorePanelTest, MpRatioFromTheBestRunsOfThisProcessorInTheHistory) {
+    app->history.append(sample_run("single", 100));
+    app->history.append(sample_run("multi", 700));
+    frame();
+    EXPECT_FALSE(gui.has_text("MP ratio")) << "the history's runs are of another processor";
+
+    app->sysinfo.cpu_name = "Test CPU";
+    app->history.append(sample_run("multi", 750));
+    frame();
+    const auto ratio = gui.find_text("MP ratio 7.50\xC3\x97 on 8 threads");
+    ASSERT_TRUE(ratio) << gui.all_text();
+    EXPECT_EQ(ratio->color, packed(palette::label_grey));
+}
+
+TEST_F(ScorePanelTest, RunBothShowsEachRunsConditionsAndTheirMpRatio) {
+    app->runs.start_both();
+    ASSERT_TRUE(wait_until([&] {
+        poll_runs(*app);
+        return !app->runs.busy();
+    }));
+    frame();
+    // Busy or not depends on the machine the suite shares; the colour follows the word.
+    const ImVec4 amber(1.0f, 0.75f, 0.2f, 1.0f);
+    for (const std::string label : {"SC: ", "MC: "}) {
+        int lines = 0;
+        for (const TextRun& text : gui.texts()) {
+            const bool quiet = text.text.rfind(label + "quiet", 0) == 0;
+            if (!quiet && text.text.rfind(label + "busy: ", 0) != 0 &&
+                text.text.rfind(label + "throttled: ", 0) != 0)
+                continue;
+            ++lines;
+            EXPECT_EQ(text.color, packed(quiet ? palette::label_grey : amber)) << text.text;
+        }
+        EXPECT_EQ(lines, 1) << gui.all_text();
+    }
+    EXPECT_TRUE(gui.has_text("MP ratio ")) << gui.all_text();
 }
 
 }  // namespace
