@@ -22,8 +22,8 @@
 #include "cli/stability_run.h"
 #include "history/history_report.h"
 #include "history/history_store.h"
-#include "session/cancelled_run.h"
 #include "session/run_controller.h"
+#include "session/run_texts.h"
 #include "session/stability_test.h"
 #include "session/stop_signal.h"
 #include "session/verified_run.h"
@@ -40,10 +40,10 @@ public:
         if (now - last_draw_ < std::chrono::milliseconds(250)) return;
         last_draw_ = now;
         // Until the run has planned and started its clock, the counters describe the previous run.
-        const std::string text =
-            progress.timing ? progress_text(progress.tiles_done, progress.tiles_total, progress.seconds,
-                                            estimated_time_left(progress))
-                            : "preparing...";
+        const std::string text = progress.timing
+                                     ? progress_text(progress.tiles_done, progress.tiles_total,
+                                                     progress.seconds, estimated_time_left(progress))
+                                     : "preparing...";
         std::fprintf(stderr, "\r[%s] %s\033[K", label.c_str(), text.c_str());
         std::fflush(stderr);
     }

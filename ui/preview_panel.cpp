@@ -9,22 +9,12 @@
 
 #include "base/run_kind.h"
 #include "engine/steady_clock.h"
-#include "session/cancelled_run.h"
-#include "session/time_left.h"
+#include "session/run_texts.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
 
 namespace {
 
-constexpr ImU32 placeholder_fill = IM_COL32(10, 10, 10, 255);
-constexpr ImU32 placeholder_border = IM_COL32(32, 32, 32, 255);
-constexpr ImU32 placeholder_text = IM_COL32(64, 64, 64, 255);
-// What a run does, under the hint: a little lighter, since it is read rather than glanced at.
-constexpr ImU32 placeholder_detail = IM_COL32(96, 96, 96, 255);
-constexpr ImU32 bar_background = IM_COL32(21, 21, 21, 255);
-constexpr ImU32 bar_fill_running = IM_COL32(0, 212, 170, 255);
-constexpr ImU32 bar_fill_idle = IM_COL32(0, 160, 128, 255);
-constexpr ImU32 bar_border = IM_COL32(48, 48, 48, 255);
 constexpr float image_margin_x = 16.0f;
 constexpr float image_margin_y = 40.0f;
 constexpr float bar_margin = 8.0f;
@@ -155,7 +145,7 @@ void draw_preview_panel(AppState& app) {
             ImGui::SetCursorPosX(ImGui::GetCursorPosX() + rect.x_offset);
         }
         ImGui::Image(app.gpu->texture_id(), ImVec2(rect.width, rect.height), ImVec2(0.0f, 0.0f),
-                     ImVec2(1.0f, 1.0f), ImVec4(1.0f, 1.0f, 1.0f, 1.0f), ImVec4(0.0f, 0.0f, 0.0f, 0.0f));
+                     ImVec2(1.0f, 1.0f), white, transparent);
         return;
     }
 
@@ -163,12 +153,12 @@ void draw_preview_panel(AppState& app) {
     const ImVec2 p0 = ImGui::GetCursorScreenPos();
     const ImVec2 p1(p0.x + width, p0.y + limit);
     ImDrawList* draw = ImGui::GetWindowDrawList();
-    draw->AddRectFilled(p0, p1, placeholder_fill, rounding);
-    draw->AddRect(p0, p1, placeholder_border, rounding, 0, 1.0f);
+    draw->AddRectFilled(p0, p1, well_fill, rounding);
+    draw->AddRect(p0, p1, well_border, rounding, 0, 1.0f);
     const ImVec2 text_size = ImGui::CalcTextSize(placeholder_hint);
     const ImVec2 text_pos(p0.x + (width - text_size.x) * 0.5f, p0.y + (limit - text_size.y) * 0.5f);
     draw->PushClipRect(p0, p1, true);
-    draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), text_pos, placeholder_text, placeholder_hint);
+    draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), text_pos, hint_text, placeholder_hint);
 
     // Under the hint, centred and wrapped to the placeholder: what a run does and how long it takes.
     const float wrap = std::max(width - 2.0f * image_margin_x, 1.0f);
@@ -177,7 +167,7 @@ void draw_preview_panel(AppState& app) {
          idle_description(app.runs.settings(), app.history.entries(), app.sysinfo.cpu_name)) {
         const ImVec2 size = ImGui::CalcTextSize(line.c_str(), nullptr, false, wrap);
         draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), ImVec2(p0.x + (width - size.x) * 0.5f, y),
-                      placeholder_detail, line.c_str(), nullptr, wrap);
+                      detail_text, line.c_str(), nullptr, wrap);
         y += size.y + ImGui::GetStyle().ItemSpacing.y;
     }
     draw->PopClipRect();
@@ -214,7 +204,7 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
     const float width = ImGui::GetContentRegionAvail().x - bar_margin;
     const ImVec2 p1(p0.x + width, p0.y + bar_height);
     ImDrawList* draw = ImGui::GetWindowDrawList();
-    draw->AddRectFilled(p0, p1, bar_background, rounding);
+    draw->AddRectFilled(p0, p1, bar_track, rounding);
     if (p > 0.0f) {
         const float fill_end = p0.x + width * p;
         draw->AddRectFilled(p0, ImVec2(fill_end, p1.y), running ? bar_fill_running : bar_fill_idle, rounding);
@@ -223,10 +213,10 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
             const float x0 = p0.x + u * width * p;
             const float x1 = std::min(x0 + highlight_width, fill_end);
             const int alpha = highlight_alpha(u);
-            draw->AddRectFilled(ImVec2(x0, p0.y), ImVec2(x1, p1.y), IM_COL32(255, 255, 255, alpha), rounding);
+            draw->AddRectFilled(ImVec2(x0, p0.y), ImVec2(x1, p1.y), bar_highlight(alpha), rounding);
         }
     }
-    draw->AddRect(p0, p1, bar_border, rounding, 0, 1.0f);
+    draw->AddRect(p0, p1, faint_line, rounding, 0, 1.0f);
     // Before any run the bar says what it is for, in the placeholder's colour, at most as tall as
     // the bar leaves room for.
     if (!running && p == 0.0f && !cancelled) {
@@ -235,7 +225,7 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
         const ImVec2 text = font->CalcTextSizeA(size, FLT_MAX, 0.0f, idle_bar_text);
         draw->PushClipRect(p0, p1, true);
         draw->AddText(font, size, ImVec2(p0.x + (width - text.x) * 0.5f, p0.y + (bar_height - text.y) * 0.5f),
-                      placeholder_detail, idle_bar_text);
+                      detail_text, idle_bar_text);
         draw->PopClipRect();
     }
     ImGui::Dummy(ImVec2(width, bar_height));

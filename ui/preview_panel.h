@@ -9,7 +9,7 @@
 
 #include "history/history_entry.h"
 #include "session/run_controller.h"
-#include "session/time_left.h"
+#include "session/run_texts.h"
 
 struct AppState;
 

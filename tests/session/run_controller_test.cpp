@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "engine/render_image.h"
-#include "session/time_left.h"
+#include "session/run_texts.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_configs.h"
 #include "tests/support/wait_until.h"

@@ -1,4 +1,4 @@
-#include "session/time_left.h"
+#include "session/run_texts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,4 +39,9 @@ std::string clock_text(double seconds) {
 
 std::string time_left_text(const TimeLeft& left) {
     return (left.approximate ? "about " : "") + clock_text(left.seconds) + " left";
+}
+
+std::string cancelled_text(std::int32_t tiles_done, std::int32_t tiles_total) {
+    return "Cancelled after " + std::to_string(tiles_done) + " of " + std::to_string(tiles_total) +
+           " tiles; nothing stored";
 }

@@ -1,4 +1,4 @@
-#include "session/time_left.h"
+#include "session/run_texts.h"
 
 #include <gtest/gtest.h>
 

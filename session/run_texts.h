@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
 struct RunProgress;
+
+// What both front ends say about a run, in one place: the time it still needs and how it ended.
 
 // How long the run going still needs: elapsed × (work left ÷ work done).
 struct TimeLeft {
@@ -22,3 +25,7 @@ std::string clock_text(double seconds);
 
 // "7:05 left", or "about 7:05 left" for an approximate estimate.
 std::string time_left_text(const TimeLeft& left);
+
+// What both front ends say of a run that was cancelled: "Cancelled after 211 of 2040 tiles;
+// nothing stored".
+std::string cancelled_text(std::int32_t tiles_done, std::int32_t tiles_total);
