@@ -191,11 +191,6 @@ std::string LeaderboardClient::submit_status_text() const {
     return submit_status;
 }
 
-std::string LeaderboardClient::fetch_error_text() const {
-    std::lock_guard lock(status_lock);
-    return fetch_error;
-}
-
 FetchOutcome LeaderboardClient::fetch_outcome(RunKind kind) const {
     std::lock_guard lock(status_lock);
     return kind == RunKind::Single ? single_fetch : multi_fetch;

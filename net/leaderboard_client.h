@@ -61,8 +61,6 @@ public:
     // Copies taken under the matching lock.
     std::vector<LeaderboardEntry> standings(RunKind kind) const;
     std::string submit_status_text() const;
-    // The message of the last failed fetch of either type; emptied by any fetch that works.
-    std::string fetch_error_text() const;
     FetchOutcome fetch_outcome(RunKind kind) const;
     LatestOutcome latest_outcome() const;
     // Fetches and submissions running now.
@@ -71,11 +69,10 @@ public:
     // The leaderboard this client talks to, and where that came from; fixed for its lifetime.
     const LeaderboardSetting& setting() const { return setting_; }
 
-    // Request threads still held: the running ones, plus finished ones not yet collected by the
-    // next start.
+    // Test seams, used by no program. Request threads still held: the running ones, plus finished
+    // ones not yet collected by the next start (so a test can tell that they do not pile up).
     std::size_t task_count() const;
-
-    // Tests of what reads the client only: the lists and texts as finished requests would leave them.
+    // The lists and texts as finished requests would leave them, for tests of what reads the client.
     struct RequestResults {
         std::vector<LeaderboardEntry> single_standings = {};
         std::vector<LeaderboardEntry> multi_standings = {};
@@ -109,7 +106,7 @@ private:
     std::atomic<std::int32_t> pending_requests{0};
 
     mutable std::mutex status_lock;
-    std::string fetch_error;
+    std::string fetch_error;  // the last failed fetch's message, of either type; emptied by one that works
     std::string submit_status;
     FetchOutcome single_fetch;
     FetchOutcome multi_fetch;

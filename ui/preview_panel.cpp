@@ -51,26 +51,12 @@ float progress_fraction(std::int32_t done, std::int32_t total) {
     return total != 0 ? static_cast<float>(done) / static_cast<float>(total) : 0.0f;
 }
 
-std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds,
-                          const std::optional<TimeLeft>& left) {
-    char text[128];
-    std::snprintf(text, sizeof text, "%d / %d tiles  |  %.1f%%  |  %.1fs", done, total,
-                  static_cast<double>(fraction * 100.0f), seconds);
-    return left ? text + std::string("  |  ") + time_left_text(*left) : std::string(text);
-}
-
-std::string progress_line(const RunProgress& progress) {
-    const std::int32_t done = progress.tiles_done;
-    const std::int32_t total = progress.tiles_total;
-    return progress_text(done, total, progress_fraction(done, total), progress.seconds,
-                         estimated_time_left(progress));
-}
-
 float preview_panel_width(ImFont* mono) {
     ImFont* line_font = mono != nullptr ? mono : ImGui::GetFont();
     float line = 0.0f;
     for (const std::string& longest :
-         {progress_text(9999, 9999, 1.0f, 99999.9, TimeLeft{99999.0, true}), cancelled_text(9999, 9999)})
+         {progress_text(ProgressLayout::Window, 9999, 9999, 99999.9, TimeLeft{99999.0, true}),
+          cancelled_text(9999, 9999)})
         line =
             std::max(line, line_font->CalcTextSizeA(line_font->FontSize, FLT_MAX, 0.0f, longest.c_str()).x);
     line += bar_margin;
@@ -192,7 +178,7 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
             const std::string line = cancelled_text(progress.tiles_done, progress.tiles_total);
             ImGui::TextColored(orange, "%s", line.c_str());
         } else {
-            const std::string line = progress_line(progress);
+            const std::string line = progress_text(ProgressLayout::Window, progress);
             ImGui::TextColored(light_grey, "%s", line.c_str());
         }
         if (mono != nullptr) {

@@ -76,7 +76,7 @@ TEST(LeaderboardClient, FetchFillsTheListOfItsTypeInTheServersOrder) {
     EXPECT_EQ(single[1].cpu, "Core i9");
     EXPECT_EQ(single[1].avg_score, 1234);
     EXPECT_TRUE(client.standings(RunKind::Multi).empty());
-    EXPECT_EQ(client.fetch_error_text(), "");
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error + client.fetch_outcome(RunKind::Multi).error, "");
 }
 
 TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows) {
@@ -116,7 +116,7 @@ TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows) {
     for (const auto& [reply, message] : failures) {
         client.fetch_standings(RunKind::Single);
         ASSERT_TRUE(wait_until_idle(client));
-        EXPECT_EQ(client.fetch_error_text(), message + at(server));
+        EXPECT_EQ(client.latest_outcome().text, message + at(server));
         EXPECT_EQ(client.fetch_outcome(RunKind::Single).error, message + at(server));
         EXPECT_EQ(cpus(client.standings(RunKind::Single)), (std::vector<std::string>{"Zen 4", "Core i9"}))
             << message;
@@ -141,7 +141,7 @@ TEST(LeaderboardClient, ReplyLongerThanOneReadIsReadWhole) {
     ASSERT_EQ(rows.size(), 300u);
     EXPECT_EQ(rows.back().cpu, "Processor number 299");
     EXPECT_EQ(rows.back().avg_score, 9701);
-    EXPECT_EQ(client.fetch_error_text(), "");
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error + client.fetch_outcome(RunKind::Multi).error, "");
 }
 
 TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsType) {
@@ -152,7 +152,7 @@ TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsTy
     LeaderboardClient client(server.endpoint());
     client.fetch_standings(RunKind::Single);
     ASSERT_TRUE(wait_until_idle(client));
-    ASSERT_EQ(client.fetch_error_text(), "HTTP 500" + at(server));
+    ASSERT_EQ(client.fetch_outcome(RunKind::Single).error, "HTTP 500" + at(server));
 
     std::string cpu = "AMD \"Ryzen\" 9 7950X";
     client.submit_result(cpu, RunKind::Multi, 4321, 32);
@@ -162,7 +162,7 @@ TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsTy
     EXPECT_EQ(client.submit_status_text(), "Submitted OK (multi 4321)");
     EXPECT_EQ(cpus(client.standings(RunKind::Multi)), (std::vector<std::string>{"Zen 4", "Core i9"}));
     EXPECT_TRUE(client.standings(RunKind::Single).empty());
-    EXPECT_EQ(client.fetch_error_text(),
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error,
               "HTTP 500" + at(server));  // a submission leaves the fetch error alone
 
     const auto requests = server.requests();
@@ -215,7 +215,8 @@ TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows) {
 
         EXPECT_EQ(client.submit_status_text(), c.status + at(server));
         EXPECT_EQ(cpus(client.standings(RunKind::Single)), std::vector<std::string>{"Old row"}) << c.status;
-        EXPECT_EQ(client.fetch_error_text(), "");
+        EXPECT_EQ(client.fetch_outcome(RunKind::Single).error + client.fetch_outcome(RunKind::Multi).error,
+                  "");
     }
 }
 
@@ -228,7 +229,7 @@ TEST(LeaderboardClient, UnreachableServerFailsEveryRequest) {
     ASSERT_TRUE(wait_until_idle(client));
 
     const std::string refused = "HttpSendRequest failed: connection refused (127.0.0.1:1)";
-    EXPECT_EQ(client.fetch_error_text(), refused);
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error, refused);
     EXPECT_EQ(client.submit_status_text(), "Submit error: " + refused);
 }
 
@@ -296,7 +297,7 @@ TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight) {
     gate.open();
     ASSERT_TRUE(wait_until_idle(client));
     EXPECT_EQ(client.submit_status_text(), "Submitted OK (single 5000)");
-    EXPECT_EQ(client.fetch_error_text(), "");
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error + client.fetch_outcome(RunKind::Multi).error, "");
     EXPECT_EQ(client.standings(RunKind::Single).size(), 2u);
 }
 
@@ -316,7 +317,7 @@ TEST(LeaderboardClient, ConcurrentFetchesEachStoreTheirOwnType) {
     EXPECT_EQ(server.raw_requests().size(), 8u);
     EXPECT_EQ(cpus(client.standings(RunKind::Single)), (std::vector<std::string>{"Zen 4", "Core i9"}));
     EXPECT_EQ(cpus(client.standings(RunKind::Multi)), std::vector<std::string>{"M"});
-    EXPECT_EQ(client.fetch_error_text(), "");
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error + client.fetch_outcome(RunKind::Multi).error, "");
 }
 
 TEST(LeaderboardClient, FinishedRequestThreadsAreCollectedByTheNextStart) {
@@ -383,7 +384,7 @@ TEST(LeaderboardClient, AbortEndsTheRequestsInFlightAtOnce) {
     ASSERT_TRUE(wait_until([&] { return server.raw_requests().size() == 1; }));
     client.abort();
     ASSERT_TRUE(wait_until_idle(client));
-    EXPECT_EQ(client.fetch_error_text(), "HttpSendRequest failed: stopped" + at(server));
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error, "HttpSendRequest failed: stopped" + at(server));
     // Well before the time limit would have ended it (30 pieces by then).
     EXPECT_LT(server.pieces_sent(), 15);
 }

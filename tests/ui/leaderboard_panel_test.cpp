@@ -209,7 +209,7 @@ TEST_F(LeaderboardPanelTest, RefreshFetchesBothStandingsFromTheServer) {
         EXPECT_TRUE(gui.has_text("connection refused")) << gui.all_text();
         return;
     }
-    EXPECT_EQ(app->leaderboard_client.fetch_error_text(), "");
+    EXPECT_EQ(app->leaderboard_client.latest_outcome().text, "");
     EXPECT_TRUE(gui.has_text("Refresh CPU")) << gui.all_text();
     EXPECT_TRUE(gui.has_text("1500"));
     ASSERT_TRUE(gui.click_text("Multi-Core", panel()));
