@@ -22,11 +22,20 @@ struct FetchOutcome {
     std::string error;      // why the last fetch of this type failed; empty after one that worked
 };
 
+// How a request stands or ended. Readers act on this, never on the words of the text beside it.
+enum class RequestOutcome {
+    None,          // no request has left an outcome yet
+    Submitting,    // "Submitting..."
+    Submitted,     // "Submitted OK (single 4321)"
+    SubmitFailed,  // "Submit error: " and why
+    Fetched,       // a standings fetch that worked: no text
+    FetchFailed,   // why a standings fetch failed
+};
+
 // The newest outcome of any request, for a status line: the last submission's status or the last
-// standings fetch's error, whichever came later. A fetch that worked leaves no text.
+// standings fetch's, whichever came later, with its text.
 struct LatestOutcome {
-    enum class Source { None, Submission, Fetch };
-    Source source = Source::None;
+    RequestOutcome outcome = RequestOutcome::None;
     std::string text;
 };
 
@@ -79,7 +88,7 @@ public:
         FetchOutcome single_fetch = {};
         FetchOutcome multi_fetch = {};
         std::string fetch_error = {};
-        std::string submit_status = {};  // newer than the fetch error when both are given
+        LatestOutcome submission = {};  // newer than the fetch error when both are given
     };
     void set_results_for_testing(RequestResults results);
 
@@ -94,7 +103,7 @@ private:
     std::string failure_text(const std::exception& error) const;
     // Under status_lock.
     FetchOutcome& fetch_outcome_of(RunKind kind);
-    void set_submit_status(std::string text);
+    void set_submit_status(RequestOutcome outcome, std::string text);
 
     const HttpEndpoint& endpoint() const;
 
@@ -108,6 +117,7 @@ private:
     mutable std::mutex status_lock;
     std::string fetch_error;  // the last failed fetch's message, of either type; emptied by one that works
     std::string submit_status;
+    RequestOutcome submit_outcome = RequestOutcome::None;
     FetchOutcome single_fetch;
     FetchOutcome multi_fetch;
     // Which of the two texts above changed last, by a count of outcomes.

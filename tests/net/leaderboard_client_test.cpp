@@ -160,6 +160,7 @@ TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsTy
     ASSERT_TRUE(wait_until_idle(client));
 
     EXPECT_EQ(client.submit_status_text(), "Submitted OK (multi 4321)");
+    EXPECT_EQ(client.latest_outcome().outcome, RequestOutcome::Submitted);
     EXPECT_EQ(cpus(client.standings(RunKind::Multi)), (std::vector<std::string>{"Zen 4", "Core i9"}));
     EXPECT_TRUE(client.standings(RunKind::Single).empty());
     EXPECT_EQ(client.fetch_outcome(RunKind::Single).error,
@@ -214,6 +215,7 @@ TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows) {
         ASSERT_TRUE(wait_until_idle(client));
 
         EXPECT_EQ(client.submit_status_text(), c.status + at(server));
+        EXPECT_EQ(client.latest_outcome().outcome, RequestOutcome::SubmitFailed) << c.status;
         EXPECT_EQ(cpus(client.standings(RunKind::Single)), std::vector<std::string>{"Old row"}) << c.status;
         EXPECT_EQ(client.fetch_outcome(RunKind::Single).error + client.fetch_outcome(RunKind::Multi).error,
                   "");
@@ -246,7 +248,7 @@ TEST(LeaderboardClient, WithoutALeaderboardInUseNothingIsRequested) {
         client.submit_result("Test CPU", RunKind::Multi, 100, 2);
         EXPECT_EQ(client.task_count(), 0u) << setting.description();
         EXPECT_EQ(client.pending_request_count(), 0);
-        EXPECT_EQ(client.latest_outcome().source, LatestOutcome::Source::None);
+        EXPECT_EQ(client.latest_outcome().outcome, RequestOutcome::None);
         EXPECT_EQ(client.submit_status_text(), "");
     }
 }
@@ -258,16 +260,16 @@ TEST(LeaderboardClient, NewestOutcomeAndEachTypesOwnFetchAreKept) {
                                              {"GET /api.php?type=single", http_response(503, "")},
                                              {"GET /api.php?type=multi", http_response(200, two_rows)}}));
     LeaderboardClient client(server.endpoint());
-    using Source = LatestOutcome::Source;
 
     client.submit_result("Test CPU", RunKind::Single, 100, 1);
     ASSERT_TRUE(wait_until_idle(client));
-    EXPECT_EQ(client.latest_outcome().source, Source::Submission);
+    EXPECT_EQ(client.latest_outcome().outcome, RequestOutcome::SubmitFailed);
     EXPECT_EQ(client.latest_outcome().text, "Submit error: HTTP 500" + at(server));
 
     client.fetch_standings(RunKind::Single);
     ASSERT_TRUE(wait_until_idle(client));
-    EXPECT_EQ(client.latest_outcome().source, Source::Fetch) << "a later refresh failure shows";
+    EXPECT_EQ(client.latest_outcome().outcome, RequestOutcome::FetchFailed)
+        << "a later refresh failure shows";
     EXPECT_EQ(client.latest_outcome().text, "HTTP 503" + at(server));
 
     client.fetch_standings(RunKind::Multi);
@@ -293,6 +295,7 @@ TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight) {
     ASSERT_TRUE(wait_until([&] { return server.raw_requests().size() == 3; }));
     EXPECT_EQ(client.pending_request_count(), 3);
     EXPECT_EQ(client.submit_status_text(), "Submitting...");
+    EXPECT_EQ(client.latest_outcome().outcome, RequestOutcome::Submitting);
 
     gate.open();
     ASSERT_TRUE(wait_until_idle(client));
