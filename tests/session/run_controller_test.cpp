@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "engine/render_image.h"
@@ -67,6 +69,79 @@ protected:
 };
 
 using enum RunEvent;
+
+// While set, every tile waits before it counts: a real run stays where a test wants it.
+std::atomic<bool> tiles_held{false};
+void hold_tiles(void*, const Tile&, std::uint8_t*, std::int32_t) {
+    while (tiles_held.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// Each state, reached by real runs, and what each input makes of it: the event a poll reports (None
+// for an input that is not a poll) and the state after. RunEnds lets the held run end, then polls.
+TEST(RunControllerStates, EachInputInEachStateLeadsWhereTheTableSays) {
+    using enum RunState;
+    enum class Input { Poll, Start, Cancel, RunEnds };
+    const struct {
+        RunState from;
+        Input input;
+        RunEvent event;
+        RunState to;
+    } table[] = {
+        {Idle, Input::Poll, None, Idle},
+        {Idle, Input::Cancel, None, Idle},
+        {Idle, Input::Start, None, Running},
+        {Running, Input::Poll, None, Running},
+        {Running, Input::Start, None, Running},
+        {Running, Input::Cancel, None, Cancelling},
+        {Running, Input::RunEnds, Finished, Waiting},
+        {Cancelling, Input::Poll, None, Cancelling},
+        {Cancelling, Input::Cancel, None, Cancelling},
+        {Cancelling, Input::RunEnds, Cancelled, Idle},
+        {Waiting, Input::Poll, Started, Running},
+        {Waiting, Input::Start, None, Waiting},
+        {Waiting, Input::Cancel, None, CancelledWaiting},
+        {CancelledWaiting, Input::Poll, Cancelled, Idle},
+        {Refused, Input::Cancel, None, Refused},
+        {Refused, Input::Poll, Failed, Idle},
+    };
+    BenchmarkConfig refused = clipped_config();
+    refused.tile_size = 0;
+    for (const auto& row : table) {
+        SCOPED_TRACE(testing::Message()
+                     << static_cast<int>(row.from) << ", input " << static_cast<int>(row.input));
+        RunController controller;
+        controller.set_settings(clipped_config());
+        controller.set_tile_hook(&hold_tiles, nullptr);
+        const struct Release {
+            ~Release() { tiles_held = false; }  // before the controller waits for its run
+        } release;
+        // Two runs: the first held (Running), or the first reported and the second to be held.
+        const bool hold_first = row.from == Running || row.from == Cancelling;
+        if (row.from != Idle && row.from != Refused) {
+            tiles_held = hold_first;
+            controller.start_sequence({clipped_config(), clipped_config()});
+            const RunEvent first = hold_first ? Started : Finished;
+            ASSERT_TRUE(wait_until([&] { return controller.poll().event == first; }));
+        }
+        tiles_held = true;
+        if (row.from == Cancelling || row.from == CancelledWaiting) controller.cancel();
+        if (row.from == Refused) controller.start_sequence({refused});
+        ASSERT_EQ(controller.state(), row.from);
+
+        RunEvent event = None;
+        if (row.input == Input::Poll) event = controller.poll().event;
+        if (row.input == Input::Start) controller.start(RunKind::Single);
+        if (row.input == Input::Cancel) controller.cancel();
+        if (row.input == Input::RunEnds) {
+            tiles_held = false;
+            ASSERT_TRUE(wait_until([&] { return controller.run_has_ended(); }));
+            event = controller.poll().event;
+        }
+        EXPECT_EQ(event, row.event);
+        EXPECT_EQ(controller.state(), row.to);
+        EXPECT_EQ(controller.busy(), row.to != Idle);
+    }
+}
 
 TEST_F(RunControllerTest, RunIsStartedFinishedCheckedAndReportedOnce) {
     controller.start(RunKind::Single);
