@@ -15,8 +15,8 @@
 
 #include "app/frame_loop.h"
 #include "app/program_configuration.h"
+#include "session/run_texts.h"
 #include "ui/app_state.h"
-#include "ui/preview_panel.h"
 
 namespace {
 
@@ -100,7 +100,7 @@ void frame_drawn(const AppState& app, const FrameFacts& facts) {
     const double unix_seconds =
         std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     const RunProgress& progress = app.runs.progress();
-    const std::string line = progress.running ? progress_line(progress) : "-";
+    const std::string line = progress.running ? progress_text(ProgressLayout::Window, progress) : "-";
     std::fprintf(log, "%.6f %d %d %d %.6f %dx%d %d %s\n", unix_seconds, progress.running ? 1 : 0,
                  progress.tiles_done, progress.tiles_total, facts.window_cpu_seconds, facts.buffer_width,
                  facts.buffer_height, facts.resizes, line.c_str());

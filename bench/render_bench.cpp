@@ -2,45 +2,12 @@
 // nearest-hit query that dominates it.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "engine/render/benchmark_scene.h"
 #include "engine/render/render_tile.h"
-
-// Counts every heap allocation of this program, so that the tile benchmark can
-// report how many render_tile makes (the target is none).
-namespace {
-std::atomic<std::uint64_t> allocation_count{0};
-
-void* counted_allocation(std::size_t size) {
-    allocation_count.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return counted_allocation(size);
-}
-void* operator new[](std::size_t size) {
-    return counted_allocation(size);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
+#include "tests/support/counting_allocator.h"
 
 namespace {
 
@@ -63,12 +30,12 @@ void BM_RenderTile(benchmark::State& state) {
     const BenchmarkScene& s = scene();
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(image_width) * image_height);
 
-    std::uint64_t allocations = 0;
+    std::size_t allocations = 0;
     for (auto _ : state) {
-        const std::uint64_t before = allocation_count.load(std::memory_order_relaxed);
+        const std::size_t before = heap_allocations();
         render_tile(ImageBuffer{reinterpret_cast<std::uint8_t*>(pixels.data()), image_width, image_height},
                     PixelRect{x0, y0, tile, tile}, samples, 50, s.camera, s.world, tile_seed(tile_index));
-        allocations += allocation_count.load(std::memory_order_relaxed) - before;
+        allocations += heap_allocations() - before;
         benchmark::DoNotOptimize(pixels.data());
     }
     const double samples_per_call = double(tile) * tile * samples;

@@ -1,7 +1,5 @@
 #include "cli/benchmark_runs.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -24,43 +22,16 @@
 #include "cli/standing_report.h"
 #include "history/history_report.h"
 #include "history/history_store.h"
-#include "session/cancelled_run.h"
+#include "session/run_texts.h"
 #include "session/mp_ratio.h"
 #include "session/run_controller.h"
+#include "session/run_texts.h"
 #include "session/stability_test.h"
 #include "session/stop_signal.h"
 #include "session/verified_run.h"
 #include "sysinfo/system_info.h"
 
 namespace {
-
-// One progress line on stderr, kept up to date while a run goes on, when stderr is a terminal.
-class ProgressLine {
-public:
-    void show(const std::string& label, const RunProgress& progress) {
-        if (!shown_) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - last_draw_ < std::chrono::milliseconds(250)) return;
-        last_draw_ = now;
-        // Until the run has planned and started its clock, the counters describe the previous run.
-        const std::string text = progress.timing
-                                     ? progress_text(progress.tiles_done, progress.tiles_total,
-                                                     progress.seconds, estimated_time_left(progress))
-                                     : "preparing...";
-        std::fprintf(stderr, "\r[%s] %s\033[K", label.c_str(), text.c_str());
-        std::fflush(stderr);
-    }
-    void clear() {
-        if (!shown_) return;
-        std::fputs("\r\033[K", stderr);
-        std::fflush(stderr);
-        last_draw_ = {};
-    }
-
-private:
-    bool shown_ = isatty(STDERR_FILENO) == 1;
-    std::chrono::steady_clock::time_point last_draw_{};
-};
 
 // Where finished preset runs go: the history first, then the leaderboard, the way the window
 // records them. Custom runs are never recorded.

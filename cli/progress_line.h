@@ -1,12 +1,20 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
+#include <chrono>
 #include <string>
 
-#include "session/time_left.h"
+struct RunProgress;
 
-// "510/2040 tiles   25.0%  elapsed 30.0 s  1:30 left": done of total, percent, elapsed seconds
-// and the time left ("about 1:30 left" when it is a rough guess, "left --" without one).
-std::string progress_text(std::int32_t tiles_done, std::int32_t tiles_total, double elapsed_seconds,
-                          const std::optional<TimeLeft>& left);
+// One progress line on stderr, kept up to date while a run goes on, when stderr is a terminal:
+// "[label] " and the run's progress_text, redrawn in place at most four times a second.
+class ProgressLine {
+public:
+    ProgressLine();
+    void show(const std::string& label, const RunProgress& progress);
+    // Takes the line away, before anything else is printed.
+    void clear();
+
+private:
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point last_draw_{};
+};

@@ -9,7 +9,7 @@
 #include "cli/conditions_json.h"
 #include "cli/exit_codes.h"
 #include "cli/program_configuration.h"
-#include "session/cancelled_run.h"
+#include "session/run_texts.h"
 #include "session/run_controller.h"
 #include "session/stop_signal.h"
 

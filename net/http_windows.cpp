@@ -233,6 +233,8 @@ std::string exchange(const HttpEndpoint& endpoint, const std::string& path, cons
     auto shared = std::make_shared<SharedExchange>();
     std::optional<std::string> body_copy;
     if (post_body) body_copy = *post_body;
+    // Detached: under Wine a thread inside WinINet's TLS handshake outlives its closed handle, and
+    // nothing ends it from outside; joining it would hold a stop for as long as the server likes.
     std::thread([shared, endpoint, path, body = std::move(body_copy)] {
         std::string reply;
         std::exception_ptr failure;

@@ -171,8 +171,9 @@ FetchOutcome& LeaderboardClient::fetch_outcome_of(RunKind kind) {
     return kind == RunKind::Single ? single_fetch : multi_fetch;
 }
 
-void LeaderboardClient::set_submit_status(std::string text) {
+void LeaderboardClient::set_submit_status(RequestOutcome outcome, std::string text) {
     std::lock_guard lock(status_lock);
+    submit_outcome = outcome;
     submit_status = std::move(text);
     submit_status_outcome = ++outcomes;
 }
@@ -198,7 +199,7 @@ void LeaderboardClient::submit_task(const std::string& cpu_name, RunKind kind, s
     try {
         const std::string type(run_kind_text(kind));
         const json request = {{"cpu_name", cpu_name}, {"score", score}, {"threads", threads}, {"type", type}};
-        set_submit_status("Submitting...");
+        set_submit_status(RequestOutcome::Submitting, "Submitting...");
         {
             // The standing of the run before no longer applies.
             std::lock_guard lock(standing_lock);
@@ -217,9 +218,10 @@ void LeaderboardClient::submit_task(const std::string& cpu_name, RunKind kind, s
             std::lock_guard lock(status_lock);
             fetch_outcome_of(kind) = FetchOutcome{true, {}};
         }
-        set_submit_status("Submitted OK (" + type + " " + std::to_string(score) + ")");
+        set_submit_status(RequestOutcome::Submitted,
+                          "Submitted OK (" + type + " " + std::to_string(score) + ")");
     } catch (const std::exception& error) {
-        set_submit_status("Submit error: " + failure_text(error));
+        set_submit_status(RequestOutcome::SubmitFailed, "Submit error: " + failure_text(error));
     }
 }
 
@@ -259,11 +261,6 @@ std::string LeaderboardClient::submit_status_text() const {
     return submit_status;
 }
 
-std::string LeaderboardClient::fetch_error_text() const {
-    std::lock_guard lock(status_lock);
-    return fetch_error;
-}
-
 FetchOutcome LeaderboardClient::fetch_outcome(RunKind kind) const {
     std::lock_guard lock(status_lock);
     return kind == RunKind::Single ? single_fetch : multi_fetch;
@@ -272,9 +269,8 @@ FetchOutcome LeaderboardClient::fetch_outcome(RunKind kind) const {
 LatestOutcome LeaderboardClient::latest_outcome() const {
     std::lock_guard lock(status_lock);
     if (submit_status_outcome == 0 && fetch_outcome_number == 0) return {};
-    if (submit_status_outcome > fetch_outcome_number)
-        return {LatestOutcome::Source::Submission, submit_status};
-    return {LatestOutcome::Source::Fetch, fetch_error};
+    if (submit_status_outcome > fetch_outcome_number) return {submit_outcome, submit_status};
+    return {fetch_error.empty() ? RequestOutcome::Fetched : RequestOutcome::FetchFailed, fetch_error};
 }
 
 std::size_t LeaderboardClient::task_count() const {
@@ -297,7 +293,8 @@ void LeaderboardClient::set_results_for_testing(RequestResults results) {
     single_fetch = std::move(results.single_fetch);
     multi_fetch = std::move(results.multi_fetch);
     fetch_error = std::move(results.fetch_error);
-    submit_status = std::move(results.submit_status);
+    submit_outcome = results.submission.outcome;
+    submit_status = std::move(results.submission.text);
     fetch_outcome_number = fetch_error.empty() ? 0 : ++outcomes;
-    submit_status_outcome = submit_status.empty() ? 0 : ++outcomes;
+    submit_status_outcome = submit_outcome == RequestOutcome::None ? 0 : ++outcomes;
 }

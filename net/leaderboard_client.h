@@ -23,11 +23,20 @@ struct FetchOutcome {
     std::string error;      // why the last fetch of this type failed; empty after one that worked
 };
 
+// How a request stands or ended. Readers act on this, never on the words of the text beside it.
+enum class RequestOutcome {
+    None,          // no request has left an outcome yet
+    Submitting,    // "Submitting..."
+    Submitted,     // "Submitted OK (single 4321)"
+    SubmitFailed,  // "Submit error: " and why
+    Fetched,       // a standings fetch that worked: no text
+    FetchFailed,   // why a standings fetch failed
+};
+
 // The newest outcome of any request, for a status line: the last submission's status or the last
-// standings fetch's error, whichever came later. A fetch that worked leaves no text.
+// standings fetch's, whichever came later, with its text.
 struct LatestOutcome {
-    enum class Source { None, Submission, Fetch };
-    Source source = Source::None;
+    RequestOutcome outcome = RequestOutcome::None;
     std::string text;
 };
 
@@ -78,8 +87,6 @@ public:
     // Copies taken under the matching lock.
     std::vector<LeaderboardEntry> standings(RunKind kind) const;
     std::string submit_status_text() const;
-    // The message of the last failed fetch of either type; emptied by any fetch that works.
-    std::string fetch_error_text() const;
     FetchOutcome fetch_outcome(RunKind kind) const;
     LatestOutcome latest_outcome() const;
     // Fetches and submissions running now.
@@ -93,18 +100,17 @@ public:
     // The leaderboard this client talks to, and where that came from; fixed for its lifetime.
     const LeaderboardSetting& setting() const { return setting_; }
 
-    // Request threads still held: the running ones, plus finished ones not yet collected by the
-    // next start.
+    // Test seams, used by no program. Request threads still held: the running ones, plus finished
+    // ones not yet collected by the next start (so a test can tell that they do not pile up).
     std::size_t task_count() const;
-
-    // Tests of what reads the client only: the lists and texts as finished requests would leave them.
+    // The lists and texts as finished requests would leave them, for tests of what reads the client.
     struct RequestResults {
         std::vector<LeaderboardEntry> single_standings = {};
         std::vector<LeaderboardEntry> multi_standings = {};
         FetchOutcome single_fetch = {};
         FetchOutcome multi_fetch = {};
         std::string fetch_error = {};
-        std::string submit_status = {};  // newer than the fetch error when both are given
+        LatestOutcome submission = {};  // newer than the fetch error when both are given
         StandingOutcome run_standing = {};
         StandingOutcome processor_standing = {};
     };
@@ -134,7 +140,7 @@ private:
     std::string failure_text(const std::exception& error) const;
     // Under status_lock.
     FetchOutcome& fetch_outcome_of(RunKind kind);
-    void set_submit_status(std::string text);
+    void set_submit_status(RequestOutcome outcome, std::string text);
 
     const HttpEndpoint& endpoint() const;
 
@@ -146,8 +152,9 @@ private:
     std::atomic<std::int32_t> pending_requests{0};
 
     mutable std::mutex status_lock;
-    std::string fetch_error;
+    std::string fetch_error;  // the last failed fetch's message, of either type; emptied by one that works
     std::string submit_status;
+    RequestOutcome submit_outcome = RequestOutcome::None;
     FetchOutcome single_fetch;
     FetchOutcome multi_fetch;
     // Which of the two texts above changed last, by a count of outcomes.

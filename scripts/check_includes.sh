@@ -1,30 +1,29 @@
 #!/usr/bin/env bash
-# Fails when a source file includes a header of a folder its own folder may not include.
+# Fails when a source file includes a header of a folder its own folder may not include, or a
+# folder's CMakeLists.txt links a library of such a folder.
 # Usage: scripts/check_includes.sh [DIR]   (default: this checkout; files git knows or would add)
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 
-# The folders as layers: each may include itself and the folders named here, never one above it.
-# docs/ARCHITECTURE.md tells why.
-declare -A may_include=(
-  [base]=""
-  [engine/render]="base"
-  [engine]="base engine/render"
-  [verify]="base engine engine/render"
-  [history]="base"
-  [net]="base"
-  [sysinfo]="base"
-  [session]="base verify engine engine/render history net sysinfo"
-  [ui]="base session verify engine history net sysinfo"
-  [app]="base ui session verify engine history net sysinfo"
-  [cli]="base session verify engine engine/render history net sysinfo"
-  [server]=""
-  [bench]="base app session engine engine/render server tests/support"
-  [packaging]="app"
-  [tests/support]="base engine engine/render history net sysinfo"
-  # The fuzz targets feed the parsers of the programs (not the window's) with made-up input.
-  [tests/fuzz]="base cli session verify engine engine/render history net sysinfo server"
-)
+# The folders as layers, read from the table under "## Layers" in docs/ARCHITECTURE.md, the one
+# place that states them: each folder may include itself and the folders named in backticks in its
+# "May include" cell, never one above it. The row `tests/<folder>/` is the rule allowed_for applies.
+declare -A may_include=()
+doc=docs/ARCHITECTURE.md
+while IFS='|' read -r _ folder _ allowed rest; do
+  folder=$(tr -d '` ' <<<"$folder")
+  folder=${folder%/}
+  [[ $folder == *'<'* ]] && continue
+  if [[ -n ${rest//[[:space:]]/} ]]; then
+    echo "$doc: the row of '$folder' has more than three cells"
+    exit 1
+  fi
+  may_include[$folder]=$(grep -o '`[^`]*`' <<<"$allowed" | tr -d '`' | tr '\n' ' ' || true)
+done < <(sed -n '/^## Layers$/,/^## /p' "$doc" | grep '^| `')
+if ((${#may_include[@]} < 10)); then
+  echo "$doc: no layer table found under '## Layers'" >&2
+  exit 1
+fi
 # Third-party headers only the window's folders may use: everything else builds without a display.
 gui_headers='^(imgui|imgui_internal\.h|backends/|GLFW/|GL/|X11/)'
 gui_folders=" ui app bench packaging tests/ui tests/app "
@@ -66,7 +65,7 @@ while IFS= read -r file; do
   layer=$(layer_of "$file")
   [[ -n $layer ]] || continue
   if [[ $layer != tests/* && -z ${may_include[$layer]+known} ]]; then
-    echo "$file: folder '$layer' has no place in the layers (scripts/check_includes.sh)"
+    echo "$file: folder '$layer' has no place in the layers ($doc)"
     failures=$((failures + 1))
     continue
   fi
@@ -96,8 +95,30 @@ while IFS= read -r file; do
   done < <(grep -n '^[[:space:]]*#[[:space:]]*include' "$file" || true)
 done < <({ git ls-files; git ls-files --others --exclude-standard; } | grep -E '\.(cpp|h|hpp)$' | sort -u)
 
+# The CMake links keep to the same table: a folder's CMakeLists.txt links only the libraries of its
+# own folder and of the folders it may include.
+declare -A library_layer=()
+cmake_files=$(git ls-files '*CMakeLists.txt' | grep /)
+for cmake in $cmake_files; do
+  for lib in $(grep -oE 'add_library\(vornmark_[a-z0-9_]+' "$cmake" | sed 's/^add_library(//'); do
+    library_layer[$lib]=$(layer_of "$cmake")
+  done
+done
+for cmake in $cmake_files; do
+  layer=$(layer_of "$cmake")
+  [[ $layer == tests/* || -n ${may_include[$layer]+known} ]] || continue
+  allowed=" $(allowed_for "$layer") "
+  for lib in $(sed 's/#.*//' "$cmake" | grep -oE '\bvornmark_[a-z0-9_]+' | sort -u); do
+    to=${library_layer[$lib]-}
+    if [[ -n $to && $allowed != *" $to "* ]]; then
+      echo "$cmake: '$layer' may not link $lib of '$to' (it may include:$(sed 's/ \+/ /g' <<<"$allowed"))"
+      failures=$((failures + 1))
+    fi
+  done
+done
+
 if ((failures > 0)); then
-  echo "check_includes: $failures include(s) against the layers" >&2
+  echo "check_includes: $failures include(s) or link(s) against the layers" >&2
   exit 1
 fi
-echo "check_includes: every include keeps to the layers"
+echo "check_includes: every include and link keeps to the layers"

@@ -57,74 +57,85 @@ void RunController::start_sequence(std::vector<BenchmarkConfig> runs) {
     if (busy() || runs.empty()) return;
     queue_ = std::move(runs);
     run_both_ = false;
-    next_ = 0;
-    cancelled_ = false;
-    launch_next();
-    started_unreported_ = current_;
+    launch(0);
 }
 
 void RunController::cancel() {
-    if (!busy()) return;
-    cancelled_ = true;
-    next_ = queue_.size();
-    if (current_)
+    switch (state_) {
+    case RunState::Running:
+    case RunState::Cancelling:
+        state_ = RunState::Cancelling;
         engine_->cancel();
-    else if (!refused_)
-        cancelled_between_runs_ = true;
+        break;
+    case RunState::Waiting:
+        state_ = RunState::CancelledWaiting;
+        break;
+    case RunState::Idle:
+    case RunState::CancelledWaiting:
+    case RunState::Refused:  // the refusal is reported all the same
+        break;
+    }
 }
 
-void RunController::launch_next() {
-    DCHECK(!current_ && next_ < queue_.size());
-    current_index_ = next_++;
+void RunController::launch(std::size_t index) {
+    DCHECK(index < queue_.size());
+    current_index_ = index;
     error_.clear();
     const std::uint32_t serial = engine_->run_serial();
     launched_ns_ = steady_now_ns();
     conditions_.begin_run();
-    engine_->start(queue_[current_index_]);
+    engine_->start(queue_[index]);
     if (engine_->run_serial() == serial) {
         // Refused before it began (settings the engine cannot run): nothing to wait for.
-        refused_ = engine_->error();
-        next_ = queue_.size();
+        refusal_ = engine_->error();
+        state_ = RunState::Refused;
         return;
     }
-    current_ = true;
-    work_.begin(queue_[current_index_]);
+    state_ = RunState::Running;
+    start_reported_ = false;
+    work_.begin(queue_[index]);
     finish_cursor_ = 0;
     refresh_progress();
 }
 
 bool RunController::run_has_ended() const {
-    return current_ && !engine_->running();
+    return (state_ == RunState::Running || state_ == RunState::Cancelling) && !engine_->running();
 }
 
 RunUpdate RunController::poll() {
-    if (refused_) return report_refused();
-    if (started_unreported_) {
-        started_unreported_ = false;
-        refresh_progress();
-        return update_of(RunEvent::Started);
-    }
-    if (current_) {
+    switch (state_) {
+    case RunState::Idle:
+        break;
+    case RunState::Refused:
+        return report_refused();
+    case RunState::Running:
+    case RunState::Cancelling:
+        if (!start_reported_) {
+            start_reported_ = true;
+            refresh_progress();
+            return update_of(RunEvent::Started);
+        }
         if (!engine_->running()) return end_current();
         refresh_progress();
-        return update_of(RunEvent::None);
-    }
-    if (cancelled_between_runs_) {
-        cancelled_between_runs_ = false;
+        break;
+    case RunState::CancelledWaiting:
+        state_ = RunState::Idle;
         progress_.seconds = 0.0;
         progress_.ended = RunEvent::Cancelled;
         return update_of(RunEvent::Cancelled);
-    }
-    if (next_ < queue_.size()) {
-        launch_next();
-        return refused_ ? report_refused() : update_of(RunEvent::Started);
+    case RunState::Waiting:
+        launch(current_index_ + 1);
+        if (state_ == RunState::Refused) return report_refused();
+        start_reported_ = true;
+        return update_of(RunEvent::Started);
     }
     return update_of(RunEvent::None);
 }
 
 RunUpdate RunController::report_refused() {
-    error_ = std::move(*refused_);
-    refused_.reset();
+    state_ = RunState::Idle;
+    error_ = std::move(refusal_);
+    refusal_.clear();
     progress_.running = false;
     progress_.timing = false;
     progress_.seconds = 0.0;
@@ -135,8 +146,10 @@ RunUpdate RunController::report_refused() {
 }
 
 RunUpdate RunController::end_current() {
-    DCHECK(current_ && current_index_ < queue_.size());
-    current_ = false;
+    DCHECK(run_has_ended() && current_index_ < queue_.size());
+    const bool cancelled = state_ == RunState::Cancelling;
+    const bool more = !cancelled && current_index_ + 1 < queue_.size();
+    state_ = RunState::Idle;
     progress_.running = false;
     progress_.timing = false;
     progress_.tiles_done = engine_->tiles_done();
@@ -154,12 +167,12 @@ RunUpdate RunController::end_current() {
         finished_runs_.push_back(run);
         progress_.seconds = run.result.time_seconds;
         progress_.ended = RunEvent::Finished;
+        if (more) state_ = RunState::Waiting;
         RunUpdate update = update_of(RunEvent::Finished);
         update.finished = std::move(run);
         return update;
     }
-    next_ = queue_.size();
-    if (cancelled_) {
+    if (cancelled) {
         progress_.ended = RunEvent::Cancelled;
         return update_of(RunEvent::Cancelled);
     }

@@ -45,6 +45,16 @@ struct RunProgress {
     RunEvent ended = RunEvent::None;
 };
 
+// Where the runs stand between two calls. Each state names what the next poll does.
+enum class RunState {
+    Idle,              // nothing going or queued: the poll reports nothing
+    Running,           // a run is going: the poll reports its start (once), then its end
+    Cancelling,        // as Running, after cancel(): an end without a result is Cancelled
+    Waiting,           // a run of a sequence was reported: the poll starts the next one
+    CancelledWaiting,  // cancel() while Waiting: the poll reports Cancelled
+    Refused,           // the engine refused a start: the poll reports Failed with the reason
+};
+
 struct RunUpdate {
     RunEvent event = RunEvent::None;
     // The run the event is about: its settings and its place (0-based) among `count` runs started
@@ -95,10 +105,9 @@ public:
 
     RunUpdate poll();
 
+    RunState state() const { return state_; }
     // A run is going or queued: from a start until the poll that reports how the sequence ended.
-    bool busy() const {
-        return current_ || next_ < queue_.size() || cancelled_between_runs_ || refused_.has_value();
-    }
+    bool busy() const { return state_ != RunState::Idle; }
     // The run going has ended (its last tile done, or cancelled) and the next poll reports it;
     // read at any time, so that a loop that sleeps between polls can wake for it.
     bool run_has_ended() const;
@@ -122,8 +131,8 @@ public:
     const std::vector<FinishedRun>& finished_runs() const { return finished_runs_; }
 
 private:
-    // Starts queue_[next_]; a start the engine refuses is kept in refused_.
-    void launch_next();
+    // Starts queue_[index]: Running, or Refused with the engine's reason.
+    void launch(std::size_t index);
     RunUpdate report_refused();
     RunUpdate end_current();
     RunUpdate update_of(RunEvent event) const;
@@ -133,16 +142,18 @@ private:
     BenchmarkConfig settings_;
     std::vector<KnownImage> known_images_;
 
-    std::vector<BenchmarkConfig> queue_;  // the sequence
+    // The sequence, kept after it ended for the reports of its last run.
+    std::vector<BenchmarkConfig> queue_;
     bool run_both_ = false;
-    std::size_t next_ = 0;           // the run to start next; queue_.size() when none is left
-    std::size_t current_index_ = 0;  // the run started last
-    bool current_ = false;           // that run's end is not reported yet
-    bool started_unreported_ = false;
-    bool cancelled_ = false;
-    bool cancelled_between_runs_ = false;
-    std::optional<std::string> refused_;  // a start that failed at once, reported by the next poll
+
+    RunState state_ = RunState::Idle;
+    // What the states need besides: the run started last (its place in queue_; in Waiting the
+    // next one follows it), whether a poll has reported its start (Running, Cancelling), when it
+    // was launched, and why the engine refused it (Refused).
+    std::size_t current_index_ = 0;
+    bool start_reported_ = false;
     std::int64_t launched_ns_ = 0;
+    std::string refusal_;
 
     RunProgress progress_;
     std::string error_;

@@ -8,15 +8,3 @@ bool record_verified_run(const FinishedRun& run, const std::string& cpu, History
     record_run(run.result, cpu, history, leaderboard);
     return true;
 }
-
-std::string verdict_text(const ImageVerdict& verdict) {
-    switch (verdict.status) {
-    case ImageStatus::Verified:
-        return verified_text;
-    case ImageStatus::Mismatch:
-        return mismatch_text;
-    case ImageStatus::Unchecked:
-        break;
-    }
-    return {};
-}

@@ -24,7 +24,3 @@ struct FinishedRun {
 // leaderboard); a run whose image is wrong is refused. Returns whether it was recorded.
 bool record_verified_run(const FinishedRun& run, const std::string& cpu, HistoryStore& history,
                          LeaderboardClient* leaderboard);
-
-// The verdict as the front ends print it: "Verified", the mismatch message, or
-// empty for an image nothing is known about.
-std::string verdict_text(const ImageVerdict& verdict);

@@ -18,12 +18,8 @@ constexpr float curve_thickness = 1.5f;
 constexpr const char* title = "CPU UTILIZATION";
 
 void draw_graph(const CpuMonitor& m, bool running) {
-    const ImU32 background = IM_COL32(10, 10, 10, 255);
-    const ImU32 grid = IM_COL32(26, 26, 26, 255);
-    const ImU32 grid_label = IM_COL32(48, 48, 48, 255);
-    const ImU32 area = running ? IM_COL32(0, 212, 170, 37) : IM_COL32(0, 212, 170, 21);
-    const ImU32 curve = running ? IM_COL32(0, 212, 170, 221) : IM_COL32(0, 212, 170, 128);
-    const ImU32 border = IM_COL32(32, 32, 32, 255);
+    const ImU32 area = running ? graph_area_running : graph_area_idle;
+    const ImU32 curve = running ? graph_curve_running : graph_curve_idle;
 
     const ImVec2 origin = ImGui::GetCursorScreenPos();
     const ImVec2 avail = ImGui::GetContentRegionAvail();
@@ -35,14 +31,14 @@ void draw_graph(const CpuMonitor& m, bool running) {
     const float bottom = y0 + h;
 
     ImDrawList* draw = ImGui::GetWindowDrawList();
-    draw->AddRectFilled(ImVec2(x0, y0), ImVec2(right, bottom), background, graph_rounding);
+    draw->AddRectFilled(ImVec2(x0, y0), ImVec2(right, bottom), well_fill, graph_rounding);
 
     for (int pct = 25; pct <= 100; pct += 25) {
         const float y = bottom - static_cast<float>(pct) * h * 0.01f;
-        draw->AddLine(ImVec2(x0, y), ImVec2(right, y), grid, 1.0f);
+        draw->AddLine(ImVec2(x0, y), ImVec2(right, y), grid_line, 1.0f);
         char label[8];
         std::snprintf(label, sizeof label, "%d%%", pct);
-        draw->AddText(ImVec2(x0 + 4.0f, y + 2.0f), grid_label, label);
+        draw->AddText(ImVec2(x0 + 4.0f, y + 2.0f), faint_line, label);
     }
 
     if (m.count > 1) {
@@ -61,7 +57,7 @@ void draw_graph(const CpuMonitor& m, bool running) {
         }
     }
 
-    draw->AddRect(ImVec2(x0, y0), ImVec2(right, bottom), border, graph_rounding, 0, 1.0f);
+    draw->AddRect(ImVec2(x0, y0), ImVec2(right, bottom), well_border, graph_rounding, 0, 1.0f);
     ImGui::Dummy(ImVec2(w, h));
 }
 

@@ -107,7 +107,7 @@ void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const 
     for (const LeaderboardEntry& entry : standings) {
         const bool own = entry.cpu == app.sysinfo.cpu_name;
         ImGui::TableNextRow();
-        if (own) ImGui::TableSetBgColor(ImGuiTableBgTarget_RowBg1, IM_COL32(0, 212, 170, 32));
+        if (own) ImGui::TableSetBgColor(ImGuiTableBgTarget_RowBg1, own_row_fill);
         ImGui::TableSetColumnIndex(0);
         const bool chosen = app.chosen_processor && app.chosen_processor->kind == kind &&
                             app.chosen_processor->cpu == entry.cpu;

@@ -5,9 +5,17 @@
 LeaderboardStatusLine leaderboard_status_line(std::int32_t pending_requests, const LatestOutcome& latest) {
     if (pending_requests > 0) return {true, "Loading...", teal};
     if (latest.text.empty()) return {};
-    if (latest.source == LatestOutcome::Source::Submission) {
-        const bool is_error = latest.text.size() >= 5 && latest.text.find("error") != std::string::npos;
-        return {true, latest.text, is_error ? error_red : label_grey};
+    switch (latest.outcome) {
+    case RequestOutcome::Submitting:
+    case RequestOutcome::Submitted:
+        return {true, latest.text, label_grey};
+    case RequestOutcome::SubmitFailed:
+        return {true, latest.text, error_red};
+    case RequestOutcome::FetchFailed:
+        return {true, latest.text, dim_error_red};
+    case RequestOutcome::None:
+    case RequestOutcome::Fetched:
+        break;
     }
-    return {true, latest.text, dim_error_red};
+    return {};
 }

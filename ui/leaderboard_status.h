@@ -8,7 +8,7 @@
 #include "net/leaderboard_client.h"
 
 // What the leaderboard panel's status line shows: "Loading..." while requests are in flight,
-// else the newest outcome, a submission's status or a failed fetch's message.
+// else the newest outcome, a submission's status or a failed fetch's message, coloured by the outcome.
 struct LeaderboardStatusLine {
     bool shown = false;
     std::string text;

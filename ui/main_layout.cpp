@@ -36,7 +36,7 @@ void begin_column(const char* id, float width, IGpuBackend* gpu, ImGuiWindowFlag
     const ImVec2 min = ImGui::GetCursorScreenPos();
     draw_column_background(*ImGui::GetWindowDrawList(), gpu, min, ImVec2(min.x + size.x, min.y + size.y),
                            ImGui::GetColorU32(ImGuiCol_ChildBg), ImGui::GetStyle().ChildRounding);
-    ImGui::PushStyleColor(ImGuiCol_ChildBg, IM_COL32(0, 0, 0, 0));
+    ImGui::PushStyleColor(ImGuiCol_ChildBg, transparent);
     ImGui::BeginChild(id, size, true, flags);
     ImGui::PopStyleColor();
 }

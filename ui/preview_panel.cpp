@@ -9,23 +9,13 @@
 
 #include "base/run_kind.h"
 #include "engine/steady_clock.h"
-#include "session/cancelled_run.h"
-#include "session/time_left.h"
+#include "session/run_texts.h"
 #include "ui/app_state.h"
 #include "ui/colours.h"
 #include "ui/wrapped_text.h"
 
 namespace {
 
-constexpr ImU32 placeholder_fill = IM_COL32(10, 10, 10, 255);
-constexpr ImU32 placeholder_border = IM_COL32(32, 32, 32, 255);
-constexpr ImU32 placeholder_text = IM_COL32(64, 64, 64, 255);
-// What a run does, under the hint: a little lighter, since it is read rather than glanced at.
-constexpr ImU32 placeholder_detail = IM_COL32(96, 96, 96, 255);
-constexpr ImU32 bar_background = IM_COL32(21, 21, 21, 255);
-constexpr ImU32 bar_fill_running = IM_COL32(0, 212, 170, 255);
-constexpr ImU32 bar_fill_idle = IM_COL32(0, 160, 128, 255);
-constexpr ImU32 bar_border = IM_COL32(48, 48, 48, 255);
 constexpr float image_margin_x = 16.0f;
 constexpr float image_margin_y = 40.0f;
 constexpr float bar_margin = 8.0f;
@@ -35,7 +25,6 @@ constexpr float rounding = 4.0f;
 constexpr const char* placeholder_hint = "Start a benchmark to render";
 constexpr const char* idle_bar_text = "Ready: the bar fills as the tiles are rendered";
 constexpr const char* idle_bar_short_text = "Ready";
-constexpr const char* progress_separator = "  |  ";
 
 float preview_height_limit(float available_height) {
     return available_height * 0.65f - image_margin_y;
@@ -64,19 +53,6 @@ float progress_fraction(std::int32_t done, std::int32_t total) {
     return total != 0 ? static_cast<float>(done) / static_cast<float>(total) : 0.0f;
 }
 
-std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds,
-                          const std::optional<TimeLeft>& left) {
-    char text[128];
-    std::snprintf(text, sizeof text, "%d / %d tiles  |  %.1f%%  |  %.1fs", done, total,
-                  static_cast<double>(fraction * 100.0f), seconds);
-    return left ? text + std::string("  |  ") + time_left_text(*left) : std::string(text);
-}
-
-std::string progress_line(const RunProgress& progress) {
-    const std::int32_t done = progress.tiles_done;
-    const std::int32_t total = progress.tiles_total;
-    return progress_text(done, total, progress_fraction(done, total), progress.seconds,
-                         estimated_time_left(progress));
 }
 
 int highlight_alpha(float u) {
@@ -147,7 +123,7 @@ void draw_preview_panel(AppState& app) {
             ImGui::SetCursorPosX(ImGui::GetCursorPosX() + rect.x_offset);
         }
         ImGui::Image(app.gpu->texture_id(), ImVec2(rect.width, rect.height), ImVec2(0.0f, 0.0f),
-                     ImVec2(1.0f, 1.0f), ImVec4(1.0f, 1.0f, 1.0f, 1.0f), ImVec4(0.0f, 0.0f, 0.0f, 0.0f));
+                     ImVec2(1.0f, 1.0f), white, transparent);
         return;
     }
 
@@ -155,12 +131,12 @@ void draw_preview_panel(AppState& app) {
     const ImVec2 p0 = ImGui::GetCursorScreenPos();
     const ImVec2 p1(p0.x + width, p0.y + limit);
     ImDrawList* draw = ImGui::GetWindowDrawList();
-    draw->AddRectFilled(p0, p1, placeholder_fill, rounding);
-    draw->AddRect(p0, p1, placeholder_border, rounding, 0, 1.0f);
+    draw->AddRectFilled(p0, p1, well_fill, rounding);
+    draw->AddRect(p0, p1, well_border, rounding, 0, 1.0f);
     const ImVec2 text_size = ImGui::CalcTextSize(placeholder_hint);
     const ImVec2 text_pos(p0.x + (width - text_size.x) * 0.5f, p0.y + (limit - text_size.y) * 0.5f);
     draw->PushClipRect(p0, p1, true);
-    draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), text_pos, placeholder_text, placeholder_hint);
+    draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), text_pos, hint_text, placeholder_hint);
 
     // Under the hint, centred and wrapped to the placeholder: what a run does and how long it takes.
     const float wrap = std::max(width - 2.0f * image_margin_x, 1.0f);
@@ -171,7 +147,7 @@ void draw_preview_panel(AppState& app) {
     for (const std::string& paragraph :
          idle_description(app.runs.settings(), app.history.entries(), app.sysinfo.cpu_name)) {
         for (const std::string& line : wrap_at_blanks(paragraph, wrap, measure)) {
-            draw->AddText(ImVec2(p0.x + (width - measure(line)) * 0.5f, y), placeholder_detail, line.c_str());
+            draw->AddText(ImVec2(p0.x + (width - measure(line)) * 0.5f, y), detail_text, line.c_str());
             y += ImGui::GetTextLineHeight();
         }
         y += ImGui::GetStyle().ItemSpacing.y;
@@ -196,12 +172,13 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
         }
         // A narrow column gets the line's fields on more lines rather than a line cut at its edge.
         const std::string text =
-            cancelled ? cancelled_text(progress.tiles_done, progress.tiles_total) : progress_line(progress);
+            cancelled ? cancelled_text(progress.tiles_done, progress.tiles_total)
+                      : progress_text(ProgressLayout::Window, progress);
         const auto measure = [](std::string_view piece) {
             return ImGui::CalcTextSize(piece.data(), piece.data() + piece.size()).x;
         };
         for (const std::string& line :
-             pack_fields(text, progress_separator, ImGui::GetContentRegionAvail().x - bar_margin, measure))
+             pack_fields(text, window_progress_separator, ImGui::GetContentRegionAvail().x - bar_margin, measure))
             ImGui::TextColored(cancelled ? orange : light_grey, "%s", line.c_str());
         if (mono != nullptr) {
             ImGui::PopFont();
@@ -212,7 +189,7 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
     const float width = ImGui::GetContentRegionAvail().x - bar_margin;
     const ImVec2 p1(p0.x + width, p0.y + bar_height);
     ImDrawList* draw = ImGui::GetWindowDrawList();
-    draw->AddRectFilled(p0, p1, bar_background, rounding);
+    draw->AddRectFilled(p0, p1, bar_track, rounding);
     if (p > 0.0f) {
         const float fill_end = p0.x + width * p;
         draw->AddRectFilled(p0, ImVec2(fill_end, p1.y), running ? bar_fill_running : bar_fill_idle, rounding);
@@ -221,10 +198,10 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
             const float x0 = p0.x + u * width * p;
             const float x1 = std::min(x0 + highlight_width, fill_end);
             const int alpha = highlight_alpha(u);
-            draw->AddRectFilled(ImVec2(x0, p0.y), ImVec2(x1, p1.y), IM_COL32(255, 255, 255, alpha), rounding);
+            draw->AddRectFilled(ImVec2(x0, p0.y), ImVec2(x1, p1.y), bar_highlight(alpha), rounding);
         }
     }
-    draw->AddRect(p0, p1, bar_border, rounding, 0, 1.0f);
+    draw->AddRect(p0, p1, faint_line, rounding, 0, 1.0f);
     // Before any run the bar says what it is for, in the placeholder's colour, at most as tall as
     // the bar leaves room for.
     if (!running && p == 0.0f && !cancelled) {
@@ -238,7 +215,7 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
         }
         draw->PushClipRect(p0, p1, true);
         draw->AddText(font, size, ImVec2(p0.x + (width - text.x) * 0.5f, p0.y + (bar_height - text.y) * 0.5f),
-                      placeholder_detail, label);
+                      detail_text, label);
         draw->PopClipRect();
     }
     ImGui::Dummy(ImVec2(width, bar_height));

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,7 +8,6 @@
 
 #include "history/history_entry.h"
 #include "session/run_controller.h"
-#include "session/time_left.h"
 
 struct AppState;
 
@@ -31,15 +29,6 @@ PreviewRect fit_preview(float available_width, float available_height, std::int3
 
 // Share of the tiles done, 0 when there is no plan yet.
 float progress_fraction(std::int32_t done, std::int32_t total);
-
-// "510 / 2040 tiles  |  25.0%  |  12.5s", and "  |  0:38 left" (or "  |  about 0:38 left") when an
-// estimate is given.
-std::string progress_text(std::int32_t done, std::int32_t total, float fraction, double seconds,
-                          const std::optional<TimeLeft>& left = std::nullopt);
-
-// The progress line as the window shows it: progress_text of the runs' progress, with the time
-// left while a run is going.
-std::string progress_line(const RunProgress& progress);
 
 // "about 45 s", "about 28 min" (up to an hour and a half), "about 1 h 45 min".
 std::string rough_duration(double seconds);

@@ -26,7 +26,7 @@ TEST(LeaderboardClientWithServer, FetchOfAnEmptyBoardGivesNoRowsAndNoError) {
     client.fetch_standings(RunKind::Multi);
     ASSERT_TRUE(wait_until_idle(client));
 
-    EXPECT_EQ(client.fetch_error_text(), "");
+    EXPECT_EQ(client.latest_outcome().text, "");
     EXPECT_TRUE(client.standings(RunKind::Single).empty());
     EXPECT_TRUE(client.standings(RunKind::Multi).empty());
 }
@@ -108,7 +108,7 @@ TEST(LeaderboardClientWithServer, ConcurrentRequestsAllFinish) {
     ASSERT_TRUE(wait_until_idle(client));
 
     EXPECT_EQ(client.pending_request_count(), 0);
-    EXPECT_EQ(client.fetch_error_text(), "");
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error + client.fetch_outcome(RunKind::Multi).error, "");
     EXPECT_EQ(client.submit_status_text().rfind("Submitted OK (multi ", 0), 0u)
         << client.submit_status_text();
 

@@ -77,7 +77,7 @@ TEST(LeaderboardClient, FetchFillsTheListOfItsTypeInTheServersOrder) {
     EXPECT_EQ(single[1].cpu, "Core i9");
     EXPECT_EQ(single[1].avg_score, 1234);
     EXPECT_TRUE(client.standings(RunKind::Multi).empty());
-    EXPECT_EQ(client.fetch_error_text(), "");
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error + client.fetch_outcome(RunKind::Multi).error, "");
 }
 
 TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows) {
@@ -117,7 +117,7 @@ TEST(LeaderboardClient, FailedFetchReportsTheMessageAndKeepsTheRows) {
     for (const auto& [reply, message] : failures) {
         client.fetch_standings(RunKind::Single);
         ASSERT_TRUE(wait_until_idle(client));
-        EXPECT_EQ(client.fetch_error_text(), message + at(server));
+        EXPECT_EQ(client.latest_outcome().text, message + at(server));
         EXPECT_EQ(client.fetch_outcome(RunKind::Single).error, message + at(server));
         EXPECT_EQ(cpus(client.standings(RunKind::Single)), (std::vector<std::string>{"Zen 4", "Core i9"}))
             << message;
@@ -142,7 +142,7 @@ TEST(LeaderboardClient, ReplyLongerThanOneReadIsReadWhole) {
     ASSERT_EQ(rows.size(), 300u);
     EXPECT_EQ(rows.back().cpu, "Processor number 299");
     EXPECT_EQ(rows.back().avg_score, 9701);
-    EXPECT_EQ(client.fetch_error_text(), "");
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error + client.fetch_outcome(RunKind::Multi).error, "");
 }
 
 TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsType) {
@@ -153,7 +153,7 @@ TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsTy
     LeaderboardClient client(server.endpoint());
     client.fetch_standings(RunKind::Single);
     ASSERT_TRUE(wait_until_idle(client));
-    ASSERT_EQ(client.fetch_error_text(), "HTTP 500" + at(server));
+    ASSERT_EQ(client.fetch_outcome(RunKind::Single).error, "HTTP 500" + at(server));
 
     std::string cpu = "AMD \"Ryzen\" 9 7950X";
     client.submit_result(cpu, RunKind::Multi, 4321, 32);
@@ -161,9 +161,10 @@ TEST(LeaderboardClient, AcceptedSubmissionPostsTheRunCompactlyThenRefreshesItsTy
     ASSERT_TRUE(wait_until_idle(client));
 
     EXPECT_EQ(client.submit_status_text(), "Submitted OK (multi 4321)");
+    EXPECT_EQ(client.latest_outcome().outcome, RequestOutcome::Submitted);
     EXPECT_EQ(cpus(client.standings(RunKind::Multi)), (std::vector<std::string>{"Zen 4", "Core i9"}));
     EXPECT_TRUE(client.standings(RunKind::Single).empty());
-    EXPECT_EQ(client.fetch_error_text(),
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error,
               "HTTP 500" + at(server));  // a submission leaves the fetch error alone
 
     const auto requests = server.requests();
@@ -219,8 +220,10 @@ TEST(LeaderboardClient, FailedSubmissionReadsAsSubmitErrorAndKeepsTheRows) {
         ASSERT_TRUE(wait_until_idle(client));
 
         EXPECT_EQ(client.submit_status_text(), c.status + at(server));
+        EXPECT_EQ(client.latest_outcome().outcome, RequestOutcome::SubmitFailed) << c.status;
         EXPECT_EQ(cpus(client.standings(RunKind::Single)), std::vector<std::string>{"Old row"}) << c.status;
-        EXPECT_EQ(client.fetch_error_text(), "");
+        EXPECT_EQ(client.fetch_outcome(RunKind::Single).error + client.fetch_outcome(RunKind::Multi).error,
+                  "");
     }
 }
 
@@ -233,7 +236,7 @@ TEST(LeaderboardClient, UnreachableServerFailsEveryRequest) {
     ASSERT_TRUE(wait_until_idle(client));
 
     const std::string refused = "HttpSendRequest failed: connection refused (127.0.0.1:1)";
-    EXPECT_EQ(client.fetch_error_text(), refused);
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error, refused);
     EXPECT_EQ(client.submit_status_text(), "Submit error: " + refused);
 }
 
@@ -250,7 +253,7 @@ TEST(LeaderboardClient, WithoutALeaderboardInUseNothingIsRequested) {
         client.submit_result("Test CPU", RunKind::Multi, 100, 2);
         EXPECT_EQ(client.task_count(), 0u) << setting.description();
         EXPECT_EQ(client.pending_request_count(), 0);
-        EXPECT_EQ(client.latest_outcome().source, LatestOutcome::Source::None);
+        EXPECT_EQ(client.latest_outcome().outcome, RequestOutcome::None);
         EXPECT_EQ(client.submit_status_text(), "");
     }
 }
@@ -262,16 +265,16 @@ TEST(LeaderboardClient, NewestOutcomeAndEachTypesOwnFetchAreKept) {
                                              {"GET /api.php?type=single", http_response(503, "")},
                                              {"GET /api.php?type=multi", http_response(200, two_rows)}}));
     LeaderboardClient client(server.endpoint());
-    using Source = LatestOutcome::Source;
 
     client.submit_result("Test CPU", RunKind::Single, 100, 1);
     ASSERT_TRUE(wait_until_idle(client));
-    EXPECT_EQ(client.latest_outcome().source, Source::Submission);
+    EXPECT_EQ(client.latest_outcome().outcome, RequestOutcome::SubmitFailed);
     EXPECT_EQ(client.latest_outcome().text, "Submit error: HTTP 500" + at(server));
 
     client.fetch_standings(RunKind::Single);
     ASSERT_TRUE(wait_until_idle(client));
-    EXPECT_EQ(client.latest_outcome().source, Source::Fetch) << "a later refresh failure shows";
+    EXPECT_EQ(client.latest_outcome().outcome, RequestOutcome::FetchFailed)
+        << "a later refresh failure shows";
     EXPECT_EQ(client.latest_outcome().text, "HTTP 503" + at(server));
 
     client.fetch_standings(RunKind::Multi);
@@ -297,11 +300,12 @@ TEST(LeaderboardClient, PendingRequestsCountsEveryRequestInFlight) {
     ASSERT_TRUE(wait_until([&] { return server.raw_requests().size() == 3; }));
     EXPECT_EQ(client.pending_request_count(), 3);
     EXPECT_EQ(client.submit_status_text(), "Submitting...");
+    EXPECT_EQ(client.latest_outcome().outcome, RequestOutcome::Submitting);
 
     gate.open();
     ASSERT_TRUE(wait_until_idle(client));
     EXPECT_EQ(client.submit_status_text(), "Submitted OK (single 5000)");
-    EXPECT_EQ(client.fetch_error_text(), "");
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error + client.fetch_outcome(RunKind::Multi).error, "");
     EXPECT_EQ(client.standings(RunKind::Single).size(), 2u);
 }
 
@@ -321,7 +325,7 @@ TEST(LeaderboardClient, ConcurrentFetchesEachStoreTheirOwnType) {
     EXPECT_EQ(server.raw_requests().size(), 8u);
     EXPECT_EQ(cpus(client.standings(RunKind::Single)), (std::vector<std::string>{"Zen 4", "Core i9"}));
     EXPECT_EQ(cpus(client.standings(RunKind::Multi)), std::vector<std::string>{"M"});
-    EXPECT_EQ(client.fetch_error_text(), "");
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error + client.fetch_outcome(RunKind::Multi).error, "");
 }
 
 TEST(LeaderboardClient, FinishedRequestThreadsAreCollectedByTheNextStart) {
@@ -388,7 +392,7 @@ TEST(LeaderboardClient, AbortEndsTheRequestsInFlightAtOnce) {
     ASSERT_TRUE(wait_until([&] { return server.raw_requests().size() == 1; }));
     client.abort();
     ASSERT_TRUE(wait_until_idle(client));
-    EXPECT_EQ(client.fetch_error_text(), "HttpSendRequest failed: stopped" + at(server));
+    EXPECT_EQ(client.fetch_outcome(RunKind::Single).error, "HttpSendRequest failed: stopped" + at(server));
     // Well before the time limit would have ended it (30 pieces by then).
     EXPECT_LT(server.pieces_sent(), 15);
 }

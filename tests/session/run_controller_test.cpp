@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "engine/render_image.h"
-#include "session/time_left.h"
+#include "session/run_texts.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_configs.h"
 #include "tests/support/wait_until.h"
@@ -68,6 +70,83 @@ protected:
 
 using enum RunEvent;
 
+// While set, every tile waits before it counts: a real run stays where a test wants it.
+std::atomic<bool> tiles_held{false};
+void hold_tiles(void*, const Tile&, std::uint8_t*, std::int32_t) {
+    while (tiles_held.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// Each state, reached by real runs, and what each input makes of it: the event a poll reports (None
+// for an input that is not a poll) and the state after. RunEnds lets the held run end, then polls.
+TEST(RunControllerStates, EachInputInEachStateLeadsWhereTheTableSays) {
+    using enum RunState;
+    enum class Input { Poll, Start, Cancel, RunEnds };
+    const struct {
+        RunState from;
+        Input input;
+        RunEvent event;
+        RunState to;
+    } table[] = {
+        {Idle, Input::Poll, None, Idle},
+        {Idle, Input::Cancel, None, Idle},
+        {Idle, Input::Start, None, Running},
+        {Running, Input::Poll, None, Running},
+        {Running, Input::Start, None, Running},
+        {Running, Input::Cancel, None, Cancelling},
+        {Running, Input::RunEnds, Finished, Waiting},
+        {Cancelling, Input::Poll, None, Cancelling},
+        {Cancelling, Input::Cancel, None, Cancelling},
+        {Cancelling, Input::RunEnds, Cancelled, Idle},
+        {Waiting, Input::Poll, Started, Running},
+        {Waiting, Input::Start, None, Waiting},
+        {Waiting, Input::Cancel, None, CancelledWaiting},
+        {CancelledWaiting, Input::Poll, Cancelled, Idle},
+        {Refused, Input::Cancel, None, Refused},
+        {Refused, Input::Poll, Failed, Idle},
+    };
+    BenchmarkConfig refused = clipped_config();
+    refused.tile_size = 0;
+    for (const auto& row : table) {
+        SCOPED_TRACE(testing::Message()
+                     << static_cast<int>(row.from) << ", input " << static_cast<int>(row.input));
+        RunController controller;
+        controller.set_settings(clipped_config());
+        controller.set_tile_hook(&hold_tiles, nullptr);
+        const struct Release {
+            ~Release() { tiles_held = false; }  // before the controller waits for its run
+        } release;
+        // Two runs: the first held (Running), or the first reported and the second to be held.
+        const bool hold_first = row.from == Running || row.from == Cancelling;
+        if (row.from != Idle && row.from != Refused) {
+            tiles_held = hold_first;
+            controller.start_sequence({clipped_config(), clipped_config()});
+            const RunEvent first = hold_first ? Started : Finished;
+            ASSERT_TRUE(wait_until([&] { return controller.poll().event == first; }));
+        }
+        tiles_held = true;
+        if (row.from == Cancelling || row.from == CancelledWaiting) controller.cancel();
+        if (row.from == Refused) controller.start_sequence({refused});
+        ASSERT_EQ(controller.state(), row.from);
+
+        RunEvent event = None;
+        if (row.input == Input::Poll) event = controller.poll().event;
+        if (row.input == Input::Start) controller.start(RunKind::Single);
+        if (row.input == Input::Cancel) controller.cancel();
+        if (row.input == Input::RunEnds) {
+            tiles_held = false;
+            ASSERT_TRUE(wait_until([&] { return controller.run_has_ended(); }));
+            event = controller.poll().event;
+        }
+        EXPECT_EQ(event, row.event);
+        if (event == Cancelled) {  // wherever the cancel came, the progress says so, without a time
+            EXPECT_EQ(controller.progress().ended, Cancelled);
+            EXPECT_EQ(controller.progress().seconds, 0.0);
+        }
+        EXPECT_EQ(controller.state(), row.to);
+        EXPECT_EQ(controller.busy(), row.to != Idle);
+    }
+}
+
 TEST_F(RunControllerTest, RunIsStartedFinishedCheckedAndReportedOnce) {
     controller.start(RunKind::Single);
     EXPECT_TRUE(controller.busy());
@@ -121,40 +200,25 @@ TEST_F(RunControllerTest, RunBothAndSequencesStartEachRunAfterTheOneBeforeIsRepo
     EXPECT_EQ(events[5].finished->result.threads, 3);
 }
 
-TEST_F(RunControllerTest, CancelEndsTheSequenceWhereverItStands) {
-    enum class When { DuringFirstRun, BetweenRuns, DuringSecondRun };
-    for (const When when : {When::DuringFirstRun, When::BetweenRuns, When::DuringSecondRun}) {
-        SCOPED_TRACE(static_cast<int>(when));
-        std::vector<RunEvent> expected{Started};
-        if (when == When::DuringFirstRun) {
-            controller.start_sequence({long_config(), clipped_config()});
-        } else {
-            controller.start_sequence({clipped_config(), long_config()});
-            ASSERT_TRUE(wait_until([&] { return controller.poll().event == Finished; }));
-            expected.push_back(Finished);
-            if (when == When::DuringSecondRun) {
-                ASSERT_EQ(controller.poll().event, Started);
-                expected.push_back(Started);
-            }
-        }
-        if (when != When::BetweenRuns) until_a_tile_is_done();
-        controller.cancel();
-        EXPECT_TRUE(controller.busy()) << "until a poll reports the end";
-        // The end is seen without a poll, so that a loop asleep between polls can wake for it.
-        if (when != When::BetweenRuns) {
-            EXPECT_TRUE(wait_until([&] { return controller.run_has_ended(); }));
-        }
-        const std::vector<RunUpdate> events = events_until_idle();
-        EXPECT_FALSE(controller.run_has_ended());
-        ASSERT_EQ(kinds(events).back(), Cancelled);
-        EXPECT_EQ(controller.progress().ended, Cancelled);
-        EXPECT_EQ(controller.progress().seconds, 0.0);
-        if (when != When::BetweenRuns) {
-            EXPECT_GE(controller.progress().tiles_done, 1);
-            EXPECT_LT(controller.progress().tiles_done, 576) << "the rest of the tiles skipped";
-        }
-        EXPECT_EQ(controller.poll().event, None) << "no run after the cancelled one";
-    }
+// A cancel during a later run of a sequence (the table above has the other places): the run ends
+// with the tiles it got done, and nothing follows it.
+TEST_F(RunControllerTest, CancelDuringALaterRunEndsTheSequence) {
+    controller.start_sequence({clipped_config(), long_config()});
+    ASSERT_TRUE(wait_until([&] { return controller.poll().event == Finished; }));
+    ASSERT_EQ(controller.poll().event, Started);
+    until_a_tile_is_done();
+    controller.cancel();
+    EXPECT_TRUE(controller.busy()) << "until a poll reports the end";
+    // The end is seen without a poll, so that a loop asleep between polls can wake for it.
+    EXPECT_TRUE(wait_until([&] { return controller.run_has_ended(); }));
+    const std::vector<RunUpdate> events = events_until_idle();
+    EXPECT_FALSE(controller.run_has_ended());
+    ASSERT_EQ(kinds(events).back(), Cancelled);
+    EXPECT_EQ(controller.progress().ended, Cancelled);
+    EXPECT_EQ(controller.progress().seconds, 0.0);
+    EXPECT_GE(controller.progress().tiles_done, 1);
+    EXPECT_LT(controller.progress().tiles_done, 576) << "the rest of the tiles skipped";
+    EXPECT_EQ(controller.poll().event, None) << "no run after the cancelled one";
 }
 
 TEST_F(RunControllerTest, RefusedRunFailsWithTheReasonUntilTheNextStart) {

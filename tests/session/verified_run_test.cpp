@@ -10,17 +10,14 @@ TEST(RecordVerifiedRun, RecordsEveryRunButOneWithAWrongImage) {
     struct Case {
         ImageStatus status;
         bool recorded;
-        const char* text;
     };
     const Case cases[] = {
-        {ImageStatus::Verified, true, "Verified"},
-        {ImageStatus::Unchecked, true, ""},
-        {ImageStatus::Mismatch, false,
-         "Image mismatch: this machine computed a wrong image (unstable overclock, faulty memory or a broken "
-         "build)"},
+        {ImageStatus::Verified, true},
+        {ImageStatus::Unchecked, true},
+        {ImageStatus::Mismatch, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(static_cast<int>(c.status));
         TempDir dir;
         HistoryStore history(dir.file("history.json"));
         // Nothing listens on port 1, so a submission shows as a task that fails.
@@ -28,7 +25,6 @@ TEST(RecordVerifiedRun, RecordsEveryRunButOneWithAWrongImage) {
         FinishedRun run{BenchmarkResult{RunKind::Single, 1234, 97.2, 1, "2026-04-18T07:40:53"}, {}, {}};
         run.verdict.status = c.status;
 
-        EXPECT_EQ(verdict_text(run.verdict), c.text);
         EXPECT_EQ(run.has_valid_score(), c.recorded);
         EXPECT_EQ(record_verified_run(run, "Test CPU", history, &leaderboard), c.recorded);
         EXPECT_EQ(leaderboard.task_count(), c.recorded ? 1u : 0u);

@@ -19,9 +19,9 @@ bool same_colour(const ImVec4& a, const ImVec4& b) {
 }
 
 // "Loading..." while anything is in flight, else the newest outcome: a submission's status (red when
-// it contains "error"), a failed fetch's message (dim red), or nothing after a fetch that worked.
+// it failed), a failed fetch's message (dim red), or nothing after a fetch that worked.
 TEST(LeaderboardStatusLine, LoadingElseTheNewestOutcome) {
-    using Source = LatestOutcome::Source;
+    using enum RequestOutcome;
     struct Case {
         std::int32_t pending;
         LatestOutcome latest;
@@ -29,20 +29,15 @@ TEST(LeaderboardStatusLine, LoadingElseTheNewestOutcome) {
         ImVec4 colour;
     };
     const Case cases[] = {
-        {3, {Source::Submission, "Submit error: HTTP 500"}, "Loading...", palette::teal},
+        {3, {SubmitFailed, "Submit error: HTTP 500"}, "Loading...", palette::teal},
         {0,
-         {Source::Submission, "Submit error: Server rejected: {}"},
+         {SubmitFailed, "Submit error: Server rejected: {}"},
          "Submit error: Server rejected: {}",
          palette::error_red},
-        {0, {Source::Submission, "error"}, "error", palette::error_red},
-        {0, {Source::Submission, "Submitting..."}, "Submitting...", palette::label_grey},
-        {0,
-         {Source::Submission, "Submitted OK (single 4321)"},
-         "Submitted OK (single 4321)",
-         palette::label_grey},
-        {0, {Source::Submission, "Submit Error: x"}, "Submit Error: x", palette::label_grey},
-        {0, {Source::Fetch, "HTTP 503 (host:443)"}, "HTTP 503 (host:443)", palette::dim_error_red},
-        {0, {Source::Fetch, ""}, nullptr, {}},
+        {0, {Submitting, "Submitting..."}, "Submitting...", palette::label_grey},
+        {0, {Submitted, "Submitted OK (single 4321)"}, "Submitted OK (single 4321)", palette::label_grey},
+        {0, {FetchFailed, "HTTP 503 (host:443)"}, "HTTP 503 (host:443)", palette::dim_error_red},
+        {0, {Fetched, ""}, nullptr, {}},
         {0, {}, nullptr, {}},
     };
     for (const Case& c : cases) {
@@ -137,7 +132,7 @@ TEST_F(LeaderboardPanelTest, StatusLineShowsTheNewestOutcome) {
     EXPECT_LT(std::fabs(refresh->center().y - shown->center().y), 3.0f) << "Refresh sits on the status line";
 
     app->leaderboard_client.set_results_for_testing(
-        {.fetch_error = "HTTP 503", .submit_status = "Submit error: HTTP 500"});
+        {.fetch_error = "HTTP 503", .submission = {RequestOutcome::SubmitFailed, "Submit error: HTTP 500"}});
     draw();
     EXPECT_FALSE(gui.has_text("HTTP 503"));
     shown = gui.find_text("Submit error: HTTP 500");
@@ -149,7 +144,7 @@ TEST_F(LeaderboardPanelTest, StatusLineShowsTheNewestOutcome) {
 TEST_F(LeaderboardPanelTest, LongErrorWrapsBesideRefresh) {
     const std::string error =
         "Submit error: HttpSendRequest failed: certificate not trusted (leaderboard.example.org:8443)";
-    app->leaderboard_client.set_results_for_testing({.submit_status = error});
+    app->leaderboard_client.set_results_for_testing({.submission = {RequestOutcome::SubmitFailed, error}});
     settle();
     const auto refresh = gui.find_text("Refresh");
     ASSERT_TRUE(refresh);
@@ -218,7 +213,7 @@ TEST_F(LeaderboardPanelTest, RefreshFetchesBothStandingsFromTheServer) {
         EXPECT_TRUE(gui.has_text("connection refused")) << gui.all_text();
         return;
     }
-    EXPECT_EQ(app->leaderboard_client.fetch_error_text(), "");
+    EXPECT_EQ(app->leaderboard_client.latest_outcome().text, "");
     EXPECT_TRUE(gui.has_text("Refresh CPU")) << gui.all_text();
     EXPECT_TRUE(gui.has_text("1500"));
     ASSERT_TRUE(gui.click_text("Multi-Core", panel()));
@@ -286,7 +281,9 @@ TEST_F(LeaderboardPanelTest, OneFailureIsOneErrorLine) {
     EXPECT_TRUE(gui.has_text("No data yet")) << gui.all_text();
 
     app->leaderboard_client.set_results_for_testing(
-        {.single_fetch = {false, error}, .fetch_error = error, .submit_status = "Submit error: " + error});
+        {.single_fetch = {false, error},
+         .fetch_error = error,
+         .submission = {RequestOutcome::SubmitFailed, "Submit error: " + error}});
     settle();
     EXPECT_EQ(lines_saying("(127.0.0.1:1)"), 1) << gui.all_text();
     EXPECT_EQ(gui.find_text("Submit error:")->color, packed(palette::error_red));

@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "session/run_texts.h"
 #include "tests/support/sample_records.h"
 #include "tests/support/wait_until.h"
 #include "tests/ui/gui_test_context.h"
@@ -37,14 +38,6 @@ TEST(FitPreview, TextureWithoutAreaGetsNoSize) {
     const PreviewRect r = fit_preview(800.0f, 900.0f, 1920, 0);
     EXPECT_EQ(r.width, 0.0f);
     EXPECT_EQ(r.height, 0.0f);
-}
-
-TEST(ProgressText, ShowsTilesPercentageAndSeconds) {
-    EXPECT_EQ(progress_text(510, 2040, progress_fraction(510, 2040), 12.5),
-              "510 / 2040 tiles  |  25.0%  |  12.5s");
-    EXPECT_EQ(progress_text(0, 0, progress_fraction(0, 0), 0.0), "0 / 0 tiles  |  0.0%  |  0.0s");
-    EXPECT_EQ(progress_text(510, 2040, progress_fraction(510, 2040), 12.5, TimeLeft{37.6, false}),
-              "510 / 2040 tiles  |  25.0%  |  12.5s  |  0:38 left");
 }
 
 TEST(IdleDescription, SaysWhatARunDoesAndHowLongThisMachinesLastRunsTook) {
@@ -221,7 +214,7 @@ TEST_F(PreviewPanelTest, FinishedRunShowsItsOwnTimeUntilTheNextStart) {
     const RunProgress finished = app->runs.progress();
     ASSERT_EQ(finished.ended, RunEvent::Finished);
     const std::string expected =
-        progress_text(finished.tiles_total, finished.tiles_total, 1.0f, finished.seconds);
+        progress_text(ProgressLayout::Window, finished.tiles_total, finished.tiles_total, finished.seconds);
     for (int frame = 0; frame < 3; ++frame) {
         draw();
         EXPECT_TRUE(gui.has_text(expected)) << "frame " << frame << "\n"

@@ -1,4 +1,4 @@
-#include "session/time_left.h"
+#include "session/run_texts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,4 +39,31 @@ std::string clock_text(double seconds) {
 
 std::string time_left_text(const TimeLeft& left) {
     return (left.approximate ? "about " : "") + clock_text(left.seconds) + " left";
+}
+
+std::string progress_text(ProgressLayout layout, std::int32_t tiles_done, std::int32_t tiles_total,
+                          double elapsed_seconds, const std::optional<TimeLeft>& left) {
+    char text[128];
+    if (layout == ProgressLayout::Window) {
+        // The share in single precision, as the bar beside the line fills.
+        const float fraction =
+            tiles_total != 0 ? static_cast<float>(tiles_done) / static_cast<float>(tiles_total) : 0.0f;
+        std::snprintf(text, sizeof text, "%d / %d tiles  |  %.1f%%  |  %.1fs", tiles_done, tiles_total,
+                      static_cast<double>(fraction * 100.0f), elapsed_seconds);
+        return left ? text + std::string("  |  ") + time_left_text(*left) : std::string(text);
+    }
+    const double fraction = tiles_total > 0 ? static_cast<double>(tiles_done) / tiles_total : 0.0;
+    std::snprintf(text, sizeof text, "%d/%d tiles  %5.1f%%  elapsed %.1f s  ", tiles_done, tiles_total,
+                  fraction * 100.0, elapsed_seconds);
+    return text + (left ? time_left_text(*left) : std::string("left --"));
+}
+
+std::string progress_text(ProgressLayout layout, const RunProgress& progress) {
+    return progress_text(layout, progress.tiles_done, progress.tiles_total, progress.seconds,
+                         estimated_time_left(progress));
+}
+
+std::string cancelled_text(std::int32_t tiles_done, std::int32_t tiles_total) {
+    return "Cancelled after " + std::to_string(tiles_done) + " of " + std::to_string(tiles_total) +
+           " tiles; nothing stored";
 }

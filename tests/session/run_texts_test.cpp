@@ -1,4 +1,4 @@
-#include "session/time_left.h"
+#include "session/run_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -101,4 +101,29 @@ TEST(TimeLeft, ReadsAsMinutesAndSecondsAndHoursPastAnHour) {
     for (const auto& c : cases) EXPECT_EQ(clock_text(c.seconds), c.text) << c.seconds;
     EXPECT_EQ(time_left_text({425.0, false}), "7:05 left");
     EXPECT_EQ(time_left_text({425.0, true}), "about 7:05 left");
+}
+
+// Each front end's line: the window's as its panel shows it, the terminal's as the runner redraws it.
+TEST(ProgressText, ShowsDoneOfTotalPercentElapsedAndTimeLeft) {
+    constexpr ProgressLayout window = ProgressLayout::Window;
+    constexpr ProgressLayout terminal = ProgressLayout::Terminal;
+    const struct {
+        ProgressLayout layout;
+        std::int32_t done, total;
+        double seconds;
+        std::optional<TimeLeft> left;
+        const char* text;
+    } cases[] = {
+        {window, 510, 2040, 12.5, std::nullopt, "510 / 2040 tiles  |  25.0%  |  12.5s"},
+        {window, 0, 0, 0.0, std::nullopt, "0 / 0 tiles  |  0.0%  |  0.0s"},
+        {window, 510, 2040, 12.5, TimeLeft{37.6, false},
+         "510 / 2040 tiles  |  25.0%  |  12.5s  |  0:38 left"},
+        {terminal, 510, 2040, 30.0, TimeLeft{90.0, false},
+         "510/2040 tiles   25.0%  elapsed 30.0 s  1:30 left"},
+        {terminal, 510, 2040, 30.0, TimeLeft{4000.0, true},
+         "510/2040 tiles   25.0%  elapsed 30.0 s  about 1:06:40 left"},
+        {terminal, 0, 2040, 1.5, std::nullopt, "0/2040 tiles    0.0%  elapsed 1.5 s  left --"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(progress_text(c.layout, c.done, c.total, c.seconds, c.left), c.text);
 }
