@@ -130,7 +130,7 @@ std::string standing_json(const Standing& standing) {
     return out.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-std::string percent_text(double percent) {
+std::string share_beaten_text(double percent) {
     char text[32];
     // Rounded down: "faster than" never claims more than the runs beaten.
     const double tenths = std::floor(percent * 10.0 + 1e-6) / 10.0;
@@ -158,7 +158,7 @@ std::string runs_text(std::int32_t runs) {
 std::string standing_line(const Standing& standing) {
     std::string line;
     if (standing.runs > 0 && standing.faster_than)
-        line = "Faster than " + percent_text(*standing.faster_than) + " % of " + runs_text(standing.runs) +
+        line = "Faster than " + share_beaten_text(*standing.faster_than) + " % of " + runs_text(standing.runs) +
                " of this processor";
     else if (standing.runs > 0)
         line = runs_text(standing.runs) + " of this processor";
@@ -171,7 +171,7 @@ std::string standing_line(const Standing& standing) {
 std::string where_you_stand_line(const Standing& standing) {
     std::string line = "Where you stand: ";
     if (standing.runs > 0) {
-        line += standing.faster_than ? "faster than " + percent_text(*standing.faster_than) + " % of " : "";
+        line += standing.faster_than ? "faster than " + share_beaten_text(*standing.faster_than) + " % of " : "";
         line += runs_text(standing.runs) + " of " + standing.cpu;
         if (standing.median && standing.p10 && standing.p90)
             line += " (median " + whole(*standing.median) + ", p10\u2013p90 " + whole(*standing.p10) +

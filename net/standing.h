@@ -45,7 +45,7 @@ Standing standing_from_reply(const std::string& body);
 std::string standing_json(const Standing& standing);
 
 // A share as the program writes it, rounded down to a tenth: "63", "62.5", "100".
-std::string percent_text(double percent);
+std::string share_beaten_text(double percent);
 
 // The window's line under the score: "Faster than 63 % of 41 runs of this processor · #12 of 230
 // processors"; the place is left out when the row is not listed.

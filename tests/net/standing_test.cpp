@@ -69,8 +69,8 @@ TEST(Standing, PathEncodesTheNameWhole) {
               "/api.php?type=multi&cpu=AMD%20EPYC%207B13&score=1234");
     EXPECT_EQ(standing_path(RunKind::Single, "a&b=c#d%e+f/\xC3\xA9", std::nullopt),
               "/api.php?type=single&cpu=a%26b%3Dc%23d%25e%2Bf%2F%C3%A9");
-    EXPECT_EQ(percent_text(63), "63");
-    EXPECT_EQ(percent_text(62.96), "62.9");
-    EXPECT_EQ(percent_text(0.04), "0");
-    EXPECT_EQ(percent_text(99.95), "99.9");
+    EXPECT_EQ(share_beaten_text(63), "63");
+    EXPECT_EQ(share_beaten_text(62.96), "62.9");
+    EXPECT_EQ(share_beaten_text(0.04), "0");
+    EXPECT_EQ(share_beaten_text(99.95), "99.9");
 }
