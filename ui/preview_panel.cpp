@@ -53,8 +53,6 @@ float progress_fraction(std::int32_t done, std::int32_t total) {
     return total != 0 ? static_cast<float>(done) / static_cast<float>(total) : 0.0f;
 }
 
-}
-
 int highlight_alpha(float u) {
     return static_cast<int>(40.0f - std::fabs(u - 0.5f) * 80.0f);
 }
