@@ -9,6 +9,8 @@
 local_leaderboard_dir=""
 local_leaderboard_bin=""
 local_leaderboard_started_pid=""
+# Further flags for the server, for whoever sources this (run.sh adds none).
+local_leaderboard_server_flags=()
 
 # The pid in server.pid when that process is still this folder's leaderboard server.
 local_leaderboard_running_pid() {
@@ -37,7 +39,7 @@ local_leaderboard_launch() {
   "$local_leaderboard_bin/vornmark-leaderboard" --listen 127.0.0.1:0 \
     --cert "$local_leaderboard_dir/cert.pem" --key "$local_leaderboard_dir/key.pem" \
     --db "$local_leaderboard_dir/leaderboard.db" --address-key "$local_leaderboard_dir/address.key" \
-    --private </dev/null >>"$log" 2>&1 8>&- 9>&- &
+    --private "${local_leaderboard_server_flags[@]}" </dev/null >>"$log" 2>&1 8>&- 9>&- &
   pid=$!
   for _ in $(seq 200); do
     port=$(tail -c +"$((offset + 1))" "$log" | sed -n 's|.*listening on https://127\.0\.0\.1:\([0-9]*\).*|\1|p')

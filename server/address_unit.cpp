@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
@@ -53,15 +56,25 @@ std::optional<std::string> address_unit(std::string_view address) {
     return std::string(out) + "/64";
 }
 
-AddressKey AddressKey::load_or_create(const std::string& path) {
+namespace {
+
+// The key's file as written, or nothing when it cannot be opened (errno says why).
+std::optional<std::string> read_key_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (in) {
-        std::ostringstream content;
-        content << in.rdbuf();
-        std::string secret = content.str();
-        while (!secret.empty() && (secret.back() == '\n' || secret.back() == '\r')) secret.pop_back();
-        if (secret.size() < 16) throw std::runtime_error("the address key " + path + " is too short");
-        return AddressKey(std::move(secret));
+    if (!in) return std::nullopt;
+    std::ostringstream content;
+    content << in.rdbuf();
+    std::string secret = content.str();
+    while (!secret.empty() && (secret.back() == '\n' || secret.back() == '\r')) secret.pop_back();
+    return secret;
+}
+
+}  // namespace
+
+AddressKey AddressKey::load_or_create(const std::string& path) {
+    if (std::optional<std::string> secret = read_key_file(path)) {
+        if (secret->size() < 16) throw std::runtime_error("the address key " + path + " is too short");
+        return AddressKey(std::move(*secret));
     }
     unsigned char random[key_bytes];
     if (RAND_bytes(random, sizeof random) != 1)
@@ -70,7 +83,20 @@ AddressKey AddressKey::load_or_create(const std::string& path) {
     // Created exclusively: two servers starting together keep the one that came first.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
-        if (errno == EEXIST) return load_or_create(path);
+        // Something is there that could not be read a moment ago: another server's key being
+        // written, or a file this user may not read (or a link to nothing), which stays an error.
+        if (errno == EEXIST) {
+            int why = 0;
+            for (int attempt = 0; attempt < 20; ++attempt) {
+                errno = 0;
+                std::optional<std::string> theirs = read_key_file(path);
+                if (theirs && theirs->size() >= 16) return AddressKey(std::move(*theirs));
+                why = theirs ? 0 : errno;
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            throw std::runtime_error("cannot read the address key " + path + ": " +
+                                     (why != 0 ? std::strerror(why) : "too short"));
+        }
         throw std::runtime_error("cannot make the address key " + path + ": " + std::strerror(errno));
     }
     const std::string line = secret + "\n";

@@ -1,6 +1,11 @@
 // The attacks a public board must hold against, on both stores: a forged run, a flood from one
 // address, implausible scores, invented names, look-alike names; and the operator's tools.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
 
 #include "server/address_unit.h"
 #include "server/cpu_name.h"
@@ -174,6 +179,22 @@ TEST(AddressUnit, IPv4IsItsOwnUnitIPv6ItsSlash64) {
     EXPECT_EQ(key.unit_of("::ffff:10.0.0.1"), key.unit_of("10.0.0.1"));
     EXPECT_NE(key.unit_of("10.0.0.1"), AddressKey("another secret entirely").unit_of("10.0.0.1"));
     EXPECT_EQ(key.unit_of("10.0.0.1").find("10.0"), std::string::npos);  // never in clear
+}
+
+TEST(AddressKey, IsMadeOnceKeptAfterwardsAndAnUnreadableFileIsAnError) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("vornmark-key-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directory(dir);
+    const std::string path = (dir / "address.key").string();
+    const std::string made = AddressKey::load_or_create(path).unit_of("10.0.0.1");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(AddressKey::load_or_create(path).unit_of("10.0.0.1"), made);
+    // A link to nothing is there and cannot be read: one clear error, not an endless retry.
+    const std::string dangling = (dir / "dangling.key").string();
+    fs::create_symlink(dir / "missing", dangling);
+    EXPECT_THROW(AddressKey::load_or_create(dangling), std::runtime_error);
+    fs::remove_all(dir);
 }
 
 }  // namespace

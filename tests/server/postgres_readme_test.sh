@@ -49,9 +49,12 @@ serve_and_submit() {
   # The previous server's log goes first: the new one's shell may open the file a moment after
   # the loop below first reads it, and an old address would point at a stopped server.
   rm -f "$work/server.log"
+  # The address key's place, writable by the server's user (the package keeps it in /etc).
+  mkdir -p "$work/key-$user"
+  chown "$user" "$work/key-$user"
   # setpriv runs the server in its own place, so that its exit code is the server's.
   setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups \
-    "$server_binary" --http --listen 127.0.0.1:0 --db "$db" >"$work/server.log" 2>&1 &
+    "$server_binary" --http --listen 127.0.0.1:0 --db "$db" --address-key "$work/key-$user/address.key" >"$work/server.log" 2>&1 &
   server_pid=$!
   local url=
   for _ in $(seq 1 200); do
