@@ -41,7 +41,8 @@ local_leaderboard_launch() {
     --db "$local_leaderboard_dir/leaderboard.db" --address-key "$local_leaderboard_dir/address.key" \
     --private "${local_leaderboard_server_flags[@]}" </dev/null >>"$log" 2>&1 8>&- 9>&- &
   pid=$!
-  for _ in $(seq 200); do
+  # Up to 30 s: a machine busy with other work may take well over the usual second to start it.
+  for _ in $(seq 600); do
     port=$(tail -c +"$((offset + 1))" "$log" | sed -n 's|.*listening on https://127\.0\.0\.1:\([0-9]*\).*|\1|p')
     [[ -n $port ]] && break
     kill -0 "$pid" 2>/dev/null || break
