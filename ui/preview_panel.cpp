@@ -131,24 +131,40 @@ void draw_preview_panel(AppState& app) {
     ImDrawList* draw = ImGui::GetWindowDrawList();
     draw->AddRectFilled(p0, p1, well_fill, rounding);
     draw->AddRect(p0, p1, well_border, rounding, 0, 1.0f);
-    const ImVec2 text_size = ImGui::CalcTextSize(placeholder_hint);
-    const ImVec2 text_pos(p0.x + (width - text_size.x) * 0.5f, p0.y + (limit - text_size.y) * 0.5f);
-    draw->PushClipRect(p0, p1, true);
-    draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), text_pos, hint_text, placeholder_hint);
-
-    // Under the hint, centred and wrapped to the placeholder: what a run does and how long it takes.
+    // The hint, and under it, centred and wrapped to the placeholder, what a run does and how long
+    // it takes. The hint stays in the middle while the whole block fits below it; on a short
+    // placeholder the block moves up, and paragraphs that still do not fit are left out whole.
     const float wrap = std::max(width - 2.0f * image_margin_x, 1.0f);
     const auto measure = [](std::string_view piece) {
         return ImGui::CalcTextSize(piece.data(), piece.data() + piece.size()).x;
     };
-    float y = text_pos.y + text_size.y * 2.0f;
+    std::vector<std::vector<std::string>> paragraphs;
     for (const std::string& paragraph :
-         idle_description(app.runs.settings(), app.history.entries(), app.sysinfo.cpu_name)) {
-        for (const std::string& line : wrap_at_blanks(paragraph, wrap, measure)) {
+         idle_description(app.runs.settings(), app.history.entries(), app.sysinfo.cpu_name))
+        paragraphs.push_back(wrap_at_blanks(paragraph, wrap, measure));
+    const ImVec2 text_size = ImGui::CalcTextSize(placeholder_hint);
+    const float line_height = ImGui::GetTextLineHeight();
+    const float gap = ImGui::GetStyle().ItemSpacing.y;
+    const auto height_of = [&](const std::vector<std::string>& lines) {
+        return static_cast<float>(lines.size()) * line_height + gap;
+    };
+    float block = text_size.y * 2.0f;
+    for (const auto& lines : paragraphs) block += height_of(lines);
+    const float bottom = p0.y + limit - gap;
+    const float centred = p0.y + (limit - text_size.y) * 0.5f;
+    const ImVec2 text_pos(p0.x + (width - text_size.x) * 0.5f,
+                          std::max(p0.y + gap, std::min(centred, bottom - block)));
+    draw->PushClipRect(p0, p1, true);
+    draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), text_pos, hint_text, placeholder_hint);
+
+    float y = text_pos.y + text_size.y * 2.0f;
+    for (const auto& lines : paragraphs) {
+        if (y + height_of(lines) - gap > bottom) break;
+        for (const std::string& line : lines) {
             draw->AddText(ImVec2(p0.x + (width - measure(line)) * 0.5f, y), detail_text, line.c_str());
-            y += ImGui::GetTextLineHeight();
+            y += line_height;
         }
-        y += ImGui::GetStyle().ItemSpacing.y;
+        y += gap;
     }
     draw->PopClipRect();
     ImGui::Dummy(ImVec2(width, limit));
