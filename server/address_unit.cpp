@@ -17,6 +17,8 @@
 #include <openssl/hmac.h>
 #include <openssl/rand.h>
 
+namespace vornmark::server {
+
 namespace {
 
 constexpr std::size_t key_bytes = 32;
@@ -116,3 +118,5 @@ std::string AddressKey::unit_of(std::string_view address) const {
     // 128 bits tell units apart as well as the whole digest would.
     return hex(digest, std::min<unsigned int>(length, 16));
 }
+
+}  // namespace vornmark::server

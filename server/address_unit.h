@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace vornmark::server {
+
 // The unit a client address counts as for every per-address limit: its /32 for IPv4 (an
 // IPv4-mapped IPv6 address included, as the dual-stack socket reports IPv4 clients), its /64
 // for IPv6. Text such as "198.51.100.7" or "2001:db8:1:2::/64"; nothing when the text is no
@@ -26,3 +28,5 @@ public:
 private:
     std::string secret_;
 };
+
+}  // namespace vornmark::server

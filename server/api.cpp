@@ -16,6 +16,8 @@
 #include "server/submission.h"
 #include "server/timer.h"
 
+namespace vornmark::server {
+
 namespace {
 
 constexpr std::string_view api_path = "/api.php";
@@ -202,3 +204,5 @@ ApiReply Api::store_submission(PendingSubmission& pending) {
         return error_reply(500, "storage error");
     }
 }
+
+}  // namespace vornmark::server

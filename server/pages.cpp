@@ -16,6 +16,8 @@
 #include "server/submission.h"
 #include "server/timer.h"
 
+namespace vornmark::server {
+
 namespace {
 
 const char* reason_phrase(int status) {
@@ -267,3 +269,5 @@ void Pages::keep_page(const std::string& key, const Kept& page) {
     }
     kept_[key] = page;
 }
+
+}  // namespace vornmark::server

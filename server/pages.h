@@ -10,6 +10,8 @@
 #include "server/api.h"
 #include "server/store.h"
 
+namespace vornmark::server {
+
 class BoardSnapshot;
 class StandingsCache;
 class Store;
@@ -81,3 +83,5 @@ private:
 ApiReply page_reply(int status, std::string html);
 // An error page of ours with the status's reason and a sentence.
 ApiReply error_page_reply(int status, std::string_view message);
+
+}  // namespace vornmark::server

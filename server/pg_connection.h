@@ -8,6 +8,8 @@
 
 #include "server/store.h"
 
+namespace vornmark::server {
+
 using PgResult = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
 // One libpq connection driven without blocking calls, so that every wait for the
@@ -73,3 +75,5 @@ private:
     int stop_fd_;
     bool broken_ = false;
 };
+
+}  // namespace vornmark::server

@@ -9,6 +9,8 @@
 
 #include "server/store.h"
 
+namespace vornmark::server {
+
 class PgConnection;
 
 // The runs in a PostgreSQL database, reached through libpq with a few connections
@@ -92,3 +94,5 @@ private:
     std::size_t open_ = 0;
     std::chrono::steady_clock::time_point last_sweep_{};
 };
+
+}  // namespace vornmark::server

@@ -11,6 +11,8 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace vornmark::server {
+
 // Owns one prepared statement: finalized on destruction, whatever way the scope is left.
 class SqliteStatement {
 public:
@@ -110,3 +112,5 @@ private:
     SqliteStatement standings_, processor_row_;
     RateLimiter limiter_;
 };
+
+}  // namespace vornmark::server

@@ -28,6 +28,8 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 
+namespace vornmark::server {
+
 namespace {
 
 std::string base_url(const LeaderboardServerProcess& server) {
@@ -609,3 +611,5 @@ TEST(LeaderboardServerCommandLine, AStoreItCannotUseEndsStartUpWithOneLineAndExi
         EXPECT_NE(result.output.find(c.named), std::string::npos) << result.output;
     }
 }
+
+}  // namespace vornmark::server
