@@ -178,12 +178,11 @@ std::optional<ApiReply> Pages::processor_page(const ApiRequest& request, Respond
     const std::string kept_key = type + '\n' + cpu_key;
 
     const Clock::time_point now = Clock::now();
-    bool ask_next = false;
-    if (std::optional<Kept> kept = kept_page(kept_key, now, ask_next)) {
+    if (const auto kept = kept_.find(kept_key, now)) {
         // In the last part of its lifetime: the next one is read without anyone waiting for it.
-        if (ask_next) read_later(nullptr, type, cpu_key, kept_key, std::move(canonical), now + patience);
-        ApiReply reply = page_reply(kept->status, *kept->html);
-        if (kept->status == 200) reply.age = age_of(kept->read_at);
+        if (kept->read_next) read_later(nullptr, type, cpu_key, kept_key, std::move(canonical), now + patience);
+        ApiReply reply = page_reply(kept->value->status, kept->value->html);
+        if (kept->value->status == 200) reply.age = age_of(kept->read_at);
         return reply;
     }
 
@@ -203,11 +202,12 @@ void Pages::read_later(std::shared_ptr<PendingPage> pending, const std::string& 
     {
         workers_.post({[this, pending, type, cpu_key, kept_key, canonical = std::move(canonical), deadline] {
                            if (pending && pending->answered) return;
-                           std::optional<Kept> page;
+                           std::shared_ptr<const Page> page;
+                           const Clock::time_point read_at = Clock::now();
                            try {
-                               Kept read = read_processor_page(type, cpu_key, canonical, deadline);
-                               keep_page(kept_key, read);
-                               page = std::move(read);
+                               page = std::make_shared<const Page>(
+                                   read_processor_page(type, cpu_key, canonical, deadline));
+                               kept_.keep(kept_key, page, read_at);
                            } catch (const StoreUnavailable& e) {
                                log_line(std::string("store unavailable: ") + e.what());
                            } catch (const StoreError& e) {
@@ -219,8 +219,8 @@ void Pages::read_later(std::shared_ptr<PendingPage> pending, const std::string& 
                                pending->respond(unavailable_page());
                                return;
                            }
-                           ApiReply reply = page_reply(page->status, *page->html);
-                           if (page->status == 200) reply.age = age_of(page->read_at);
+                           ApiReply reply = page_reply(page->status, page->html);
+                           if (page->status == 200) reply.age = age_of(read_at);
                            pending->respond(std::move(reply));
                        },
                        [pending] {
@@ -229,41 +229,17 @@ void Pages::read_later(std::shared_ptr<PendingPage> pending, const std::string& 
     }
 }
 
-Pages::Kept Pages::read_processor_page(const std::string& type, const std::string& cpu_key,
+Pages::Page Pages::read_processor_page(const std::string& type, const std::string& cpu_key,
                                        const std::string& cpu_shown, Deadline deadline) {
-    const Clock::time_point started = Clock::now();
     // The same figures as the where-you-stand request: the listed row (a hidden one has no page),
     // its spread and its place among every listed row.
     ProcessorStanding standing = read_processor_standing(store_, board_, type, cpu_key, deadline);
     if (!standing.row) {
         const std::string title = type == "single" ? "Single-Core" : "Multi-Core";
-        return {404,
-                std::make_shared<const std::string>(error_page_html(
-                    404, reason_phrase(404),
-                    "The leaderboard has no " + title + " runs of \u201C" + cpu_shown + "\u201D.")),
-                started};
+        return {404, error_page_html(404, reason_phrase(404),
+                                     "The leaderboard has no " + title + " runs of \u201C" + cpu_shown + "\u201D.")};
     }
     ProcessorData data{PageRow{std::move(*standing.row), std::move(standing.spread)}, standing.rank,
                        standing.rows};
-    return {200, std::make_shared<const std::string>(processor_page_html(type, data)), started};
-}
-
-std::optional<Pages::Kept> Pages::kept_page(const std::string& key, Clock::time_point now, bool& ask_next) {
-    std::lock_guard lock(kept_mutex_);
-    auto found = kept_.find(key);
-    if (found == kept_.end() || now - found->second.read_at >= lifetime) return std::nullopt;
-    Kept& kept = found->second;
-    ask_next = !kept.next_asked && now - kept.read_at >= read_ahead;
-    kept.next_asked = kept.next_asked || ask_next;
-    return kept;
-}
-
-void Pages::keep_page(const std::string& key, const Kept& page) {
-    std::lock_guard lock(kept_mutex_);
-    if (kept_.size() >= max_kept_pages) {
-        const Clock::time_point now = Clock::now();
-        std::erase_if(kept_, [&](const auto& entry) { return now - entry.second.read_at >= lifetime; });
-        if (kept_.size() >= max_kept_pages) kept_.clear();
-    }
-    kept_[key] = page;
+    return {200, processor_page_html(type, data)};
 }

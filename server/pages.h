@@ -5,9 +5,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 #include "server/api.h"
+#include "server/kept_answers.h"
 #include "server/store.h"
 
 class BoardSnapshot;
@@ -43,11 +43,9 @@ private:
     static constexpr auto read_ahead = std::chrono::milliseconds(800);
 
     struct PendingPage;
-    struct Kept {
+    struct Page {
         int status = 200;
-        std::shared_ptr<const std::string> html;
-        Clock::time_point read_at{};
-        bool next_asked = false;
+        std::string html;
     };
 
     std::optional<ApiReply> standings_page(bool gzip, Respond respond);
@@ -56,11 +54,8 @@ private:
     // Reads the page on the workers and keeps it; answers `pending` when there is one.
     void read_later(std::shared_ptr<PendingPage> pending, const std::string& type, const std::string& cpu_key,
                     const std::string& kept_key, std::string canonical, Deadline deadline);
-    Kept read_processor_page(const std::string& type, const std::string& cpu_key,
-                             const std::string& cpu_shown, Deadline deadline);
-    // The kept page while it is fresh; `ask_next` tells the one caller that should read the next.
-    std::optional<Kept> kept_page(const std::string& key, Clock::time_point now, bool& ask_next);
-    void keep_page(const std::string& key, const Kept& page);
+    Page read_processor_page(const std::string& type, const std::string& cpu_key, const std::string& cpu_shown,
+                             Deadline deadline);
 
     Store& store_;
     StoreWorkers& workers_;
@@ -72,8 +67,7 @@ private:
     std::mutex standings_mutex_;
     std::shared_ptr<const std::string> made_from_single_, made_from_multi_, standings_html_, standings_gzip_;
 
-    std::mutex kept_mutex_;
-    std::unordered_map<std::string, Kept> kept_;  // by type and cpu_name_key
+    KeptAnswers<Page> kept_{lifetime, max_kept_pages, read_ahead};  // by type and cpu_name_key
 };
 
 // A page with its status and the headers every page carries: Content-Type text/html,

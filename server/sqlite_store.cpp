@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include "server/board_rules.h"
+#include "server/board_sql.h"
 #include "server/cpu_name.h"
 
 namespace {
@@ -117,13 +118,10 @@ const char* const upsert_totals =
     "?5, ?6)"
     " ON CONFLICT (type, cpu_key) DO UPDATE SET avg_score = excluded.avg_score, runs = excluded.runs,"
     " units = units + excluded.units";
-const char* const listed = " FROM standings_totals t WHERE type = ?1 AND runs > 0 AND units >= ?2"
-                           " AND NOT EXISTS (SELECT 1 FROM hidden_rows h WHERE h.cpu_key = t.cpu_key)";
-const std::string standings = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed +
-                              " ORDER BY avg_score DESC, cpu_name ASC LIMIT ?3";
-const std::string processor_row =
-    std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed + " AND cpu_key = ?3";
-const std::string listed_rows = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed;
+// The standings' reads, as the PostgreSQL store has them.
+const std::string standings = standings_sql(SqlPlaceholders::sqlite);
+const std::string processor_row = processor_row_sql(SqlPlaceholders::sqlite);
+const std::string listed_rows = listed_rows_sql(SqlPlaceholders::sqlite);
 const char* const all_runs =
     "SELECT cpu_name, type, score, threads, submitted_at FROM submissions ORDER BY id";
 const char* const run_count = "SELECT COUNT(*) FROM submissions";
