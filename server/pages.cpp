@@ -103,6 +103,17 @@ ApiReply error_page_reply(int status, std::string_view message) {
     return page_reply(status, error_page_html(status, reason_phrase(status), message));
 }
 
+Pages::Pages(Store& store, StoreWorkers& workers, Timer& timer, StandingsCache& standings,
+             const BoardSnapshot& board)
+    : store_(store), workers_(workers), timer_(timer), standings_(standings), board_(board) {
+    standings_.set_read_hook(
+        [this](std::string_view type, const Standings& read) { prepare_standings_page(type, read); });
+}
+
+Pages::~Pages() {
+    standings_.set_read_hook(nullptr);
+}
+
 std::optional<ApiReply> Pages::handle(const ApiRequest& request, Respond respond) {
     const bool standings = request.path == "/";
     const bool processor = request.path == "/cpu";
@@ -132,26 +143,40 @@ std::optional<ApiReply> Pages::standings_page(bool gzip, Respond respond) {
 
 ApiReply Pages::standings_reply(const Standings& single, const Standings& multi, bool gzip) {
     if (!single.rows || !multi.rows) return unavailable_page();
-    std::shared_ptr<const std::string> html, compressed;
+    std::shared_ptr<const StandingsPage> page;
     {
-        // Made once per change of the standings (at most about once a second), however many
-        // requests wait for it: the first makes it while the others wait here, then take it.
+        // Mostly made already, on the worker that read the standings. Otherwise (the first request
+        // after start-up, or the two types read at the same moment) the first request makes it
+        // while the others wait here, then take it.
         std::lock_guard lock(standings_mutex_);
-        if (single.body != made_from_single_ || multi.body != made_from_multi_) {
-            standings_html_ =
-                std::make_shared<const std::string>(standings_page_html(*single.rows, *multi.rows));
-            standings_gzip_ = std::make_shared<const std::string>(gzip_compressed(*standings_html_));
-            made_from_single_ = single.body;
-            made_from_multi_ = multi.body;
-        }
-        html = standings_html_;
-        compressed = standings_gzip_;
+        if (!standings_page_ || standings_page_->single != single.body || standings_page_->multi != multi.body)
+            standings_page_ = make_standings_page(single, multi);
+        page = standings_page_;
     }
-    ApiReply reply = page_reply(200, gzip ? *compressed : *html);
+    ApiReply reply = page_reply(200, gzip ? page->gzip : page->html);
     if (gzip) reply.headers.emplace_back("Content-Encoding", "gzip");
     reply.headers.emplace_back("Vary", "Accept-Encoding");
     reply.age = age_of(std::min(single.read_at, multi.read_at));
     return reply;
+}
+
+std::shared_ptr<const Pages::StandingsPage> Pages::make_standings_page(const Standings& single,
+                                                                       const Standings& multi) {
+    auto page = std::make_shared<StandingsPage>();
+    page->single = single.body;
+    page->multi = multi.body;
+    page->html = standings_page_html(*single.rows, *multi.rows);
+    page->gzip = gzip_compressed(page->html);
+    return page;
+}
+
+void Pages::prepare_standings_page(std::string_view type, const Standings& read) {
+    const Standings other = standings_.last_good(type == "single" ? "multi" : "single");
+    if (!read.rows || !other.rows) return;
+    std::shared_ptr<const StandingsPage> page =
+        type == "single" ? make_standings_page(read, other) : make_standings_page(other, read);
+    std::lock_guard lock(standings_mutex_);
+    standings_page_ = std::move(page);
 }
 
 std::optional<ApiReply> Pages::processor_page(const ApiRequest& request, Respond respond) {
