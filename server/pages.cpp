@@ -171,10 +171,19 @@ std::shared_ptr<const Pages::StandingsPage> Pages::make_standings_page(const Sta
 }
 
 void Pages::prepare_standings_page(std::string_view type, const Standings& read) {
-    const Standings other = standings_.last_good(type == "single" ? "multi" : "single");
+    const bool single = type == "single";
+    // The other type's newest: kept, or just read and not yet kept (both types are mostly read at
+    // the same moment, and the kept one is replaced only after this call returns).
+    Standings other = standings_.last_good(single ? "multi" : "single");
+    std::shared_ptr<const StandingsPage> page;
+    {
+        std::lock_guard lock(standings_mutex_);
+        Standings& seen = single ? seen_multi_ : seen_single_;
+        if (seen.body && seen.read_at > other.read_at) other = seen;
+        (single ? seen_single_ : seen_multi_) = read;
+    }
     if (!read.rows || !other.rows) return;
-    std::shared_ptr<const StandingsPage> page =
-        type == "single" ? make_standings_page(read, other) : make_standings_page(other, read);
+    page = single ? make_standings_page(read, other) : make_standings_page(other, read);
     std::lock_guard lock(standings_mutex_);
     standings_page_ = std::move(page);
 }

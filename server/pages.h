@@ -8,10 +8,10 @@
 
 #include "server/api.h"
 #include "server/kept_answers.h"
+#include "server/standings_cache.h"
 #include "server/store.h"
 
 class BoardSnapshot;
-class StandingsCache;
 class Store;
 class StoreWorkers;
 class Timer;
@@ -74,9 +74,10 @@ private:
     StandingsCache& standings_;
     const BoardSnapshot& board_;
 
-    // The last standings page made.
+    // The last standings page made, and each type's standings as last read.
     std::mutex standings_mutex_;
     std::shared_ptr<const StandingsPage> standings_page_;
+    Standings seen_single_, seen_multi_;
 
     KeptAnswers<Page> kept_{lifetime, max_kept_pages, read_ahead};  // by type and cpu_name_key
 };

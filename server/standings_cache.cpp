@@ -53,9 +53,13 @@ struct StandingsCache::Waiter {
 void StandingsCache::fill() {
     for (Entry* entry : {&single_, &multi_}) {
         Standings read = read_standings(store_, entry->type);
-        std::lock_guard lock(entry->mutex);
-        entry->last_good = std::move(read);
-        entry->last_good_generation = entry->generation;
+        {
+            std::lock_guard lock(entry->mutex);
+            entry->last_good = read;
+            entry->last_good_generation = entry->generation;
+        }
+        std::lock_guard lock(hook_mutex_);
+        if (hook_) hook_(entry->type, read);
     }
 }
 

@@ -59,8 +59,9 @@ public:
     // The last good standings of the type, fresh or not; no read is started.
     Standings last_good(std::string_view type);
 
-    // Called on the worker with each read of a type, before any request gets it (the pages make
-    // their HTML there rather than in a request). Empty for none; setting waits for a call running.
+    // Called with each read of a type (on the worker, before any request gets it; by fill() too):
+    // the pages make their HTML there rather than in a request. Empty for none; setting it waits
+    // for a call in progress.
     using ReadHook = std::function<void(std::string_view type, const Standings& read)>;
     void set_read_hook(ReadHook hook);
 
