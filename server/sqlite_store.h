@@ -59,10 +59,10 @@ public:
     std::optional<RowWithDistribution>
     listed_row_with_distribution(std::string_view type, std::string_view cpu_key, Deadline deadline) override;
     std::optional<RowDistribution> distribution(std::string_view type, std::string_view cpu_key,
-                                                Deadline deadline = store_call_deadline()) override;
+                                                Deadline deadline) override;
     std::vector<RowDistribution> distributions(std::string_view type,
                                                const std::vector<std::string>& cpu_keys,
-                                               Deadline deadline = store_call_deadline()) override;
+                                               Deadline deadline) override;
     std::vector<FlaggedRun> flagged(std::size_t limit) override;
     bool set_hidden(const std::string& cpu_name, bool hidden) override;
     std::int64_t forget_unit(const std::string& unit) override;
@@ -71,6 +71,7 @@ public:
 
 private:
     class Turn;
+    class ReaderTurn;
 
     static BoardRules rules_with(int per_minute) {
         BoardRules rules;
@@ -78,11 +79,14 @@ private:
         return rules;
     }
     static int on_busy(void* store, int attempts);
+    static int on_reader_busy(void* store, int attempts);
     void execute(const char* sql);
     SqliteStatement prepare(const char* sql);
     void upgrade_schema();
     void rebuild_derived();
     std::vector<ThreadBin> row_bins(std::string_view type, std::string_view cpu_key);
+    static std::vector<ThreadBin> bins_of(const SqliteStatement& read_bins, std::string_view type,
+                                          std::string_view cpu_key);
     // Reads the row's bins and writes its totals; `name` is the spelling for a new row.
     RowDistribution update_totals(const std::string& type, const std::string& cpu_key,
                                   const std::string& name, std::int64_t new_units);
@@ -110,6 +114,13 @@ private:
     SqliteStatement insert_run_, known_name_, names_today_, count_new_name_, count_daily_run_;
     SqliteStatement add_bin_, row_bins_, add_unit_, upsert_totals_;
     SqliteStatement standings_, processor_row_;
+    // A second connection, read-only, for the long reads of every listed row (the board's places
+    // and distributions, in the background): in WAL mode it reads beside the first, so that the
+    // requests' reads and the submissions do not wait while it runs.
+    std::timed_mutex reader_mutex_;
+    Deadline reader_deadline_ = no_deadline;  // of the read holding reader_mutex_; read by on_reader_busy
+    sqlite3* reader_ = nullptr;
+    SqliteStatement reader_bins_, reader_listed_;
     RateLimiter limiter_;
 };
 
