@@ -13,9 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 
-using namespace vornmark;
-using namespace vornmark::app;
-
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     HWND window = ::FindWindowW(L"VornmarkWindowClass", L"Vornmark v1.3 - CPU Benchmark");

@@ -12,8 +12,6 @@
 #include <cstring>
 #include <thread>
 
-namespace vornmark::app {
-
 namespace {
 
 int send_close(Display* display, Window window) {
@@ -54,11 +52,6 @@ bool window_shows(Display* display, Window window, unsigned long r, unsigned lon
 }
 
 }  // namespace
-
-}  // namespace vornmark::app
-
-using namespace vornmark;
-using namespace vornmark::app;
 
 int main(int argc, char** argv) {
     if (argc < 3) {

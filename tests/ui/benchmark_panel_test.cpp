@@ -47,7 +47,9 @@ protected:
     }
     void frame() { gui.frame(panel()); }
     bool click(std::string_view label) { return gui.click_text(label, panel()); }
-    bool frames_until(const std::function<bool()>& done) { return vornmark::frames_until(gui, panel(), done); }
+    bool frames_until(const std::function<bool()>& done) {
+        return vornmark::frames_until(gui, panel(), done);
+    }
     bool idle() const { return !app->runs.busy(); }
 
     // The submission of the last run reached the server (or, without one, failed in transport).
