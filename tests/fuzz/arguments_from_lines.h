@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace vornmark::server {
+namespace vornmark {
 
 // A fuzz input as a command line: one argument per line, empty lines kept as empty arguments.
 inline std::vector<std::string> arguments_from_lines(const std::uint8_t* data, std::size_t size) {
@@ -20,4 +20,4 @@ inline std::vector<std::string> arguments_from_lines(const std::uint8_t* data, s
     return args;
 }
 
-}  // namespace vornmark::server
+}  // namespace vornmark
