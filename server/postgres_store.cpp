@@ -514,6 +514,7 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
         } catch (const StoreError&) {
         }
     }
+    outcome.cpu_key = key;
     return outcome;
 }
 

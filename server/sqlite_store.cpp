@@ -319,6 +319,8 @@ SqliteStore::SqliteStore(const std::string& path, const BoardRules& rules)
         upsert_totals_ = prepare(sql::upsert_totals);
         standings_ = prepare(sql::standings.c_str());
         processor_row_ = prepare(sql::processor_row.c_str());
+        log_refusal_ = prepare(sql::log_refusal);
+        trim_refusals_ = prepare(sql::trim_refusals);
     } catch (const StoreError& e) {
         close();
         throw StoreError("cannot use " + path + ": " + e.what());
@@ -335,7 +337,7 @@ SqliteStore::~SqliteStore() {
 void SqliteStore::close() {
     for (SqliteStatement* s : {&begin_, &commit_, &rollback_, &insert_run_, &known_name_, &names_today_,
                                &count_new_name_, &count_daily_run_, &add_bin_, &row_bins_, &add_unit_,
-                               &upsert_totals_, &standings_, &processor_row_}) {
+                               &upsert_totals_, &standings_, &processor_row_, &log_refusal_, &trim_refusals_}) {
         *s = SqliteStatement();
     }
     sqlite3_close(db_);
@@ -539,8 +541,7 @@ void SqliteStore::insert_run(const StoredRun& run, const std::string& cpu_key, c
 
 void SqliteStore::log_refusal(const Submission& s, const std::string& unit, std::int64_t at,
                               const std::string& why) {
-    SqliteStatement log = prepare(sql::log_refusal);
-    Use(log)
+    Use(log_refusal_)
         .text(1, s.cpu_name)
         .text(2, s.type)
         .integer(3, s.score)
@@ -549,8 +550,7 @@ void SqliteStore::log_refusal(const Submission& s, const std::string& unit, std:
         .integer(6, at)
         .text(7, why)
         .run("log a refusal");
-    SqliteStatement trim = prepare(sql::trim_refusals);
-    Use(trim).run("trim the refusals");
+    Use(trim_refusals_).run("trim the refusals");
 }
 
 SubmitOutcome SqliteStore::submit(const Submission& submission, const std::string& unit, Deadline deadline) {
@@ -605,6 +605,7 @@ SubmitOutcome SqliteStore::submit(const Submission& submission, const std::strin
         execute(("DELETE FROM unit_day_runs WHERE day < " + yesterday).c_str());
         execute(("DELETE FROM unit_day_names WHERE day < " + yesterday).c_str());
     }
+    outcome.cpu_key = key;
     return outcome;
 }
 

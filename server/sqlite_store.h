@@ -107,6 +107,6 @@ private:
     SqliteStatement begin_, commit_, rollback_;
     SqliteStatement insert_run_, known_name_, names_today_, count_new_name_, count_daily_run_;
     SqliteStatement add_bin_, row_bins_, add_unit_, upsert_totals_;
-    SqliteStatement standings_, processor_row_;
+    SqliteStatement standings_, processor_row_, log_refusal_, trim_refusals_;
     RateLimiter limiter_;
 };
