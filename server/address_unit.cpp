@@ -128,8 +128,9 @@ std::string AddressKey::unit_of(std::string_view address) const {
         EVP_MAC_CTX_dup(const_cast<EVP_MAC_CTX*>(keyed_.get())), &EVP_MAC_CTX_free);
     unsigned char digest[EVP_MAX_MD_SIZE];
     std::size_t length = 0;
-    if (!context || EVP_MAC_update(context.get(), reinterpret_cast<const unsigned char*>(unit.data()),
-                                   unit.size()) != 1 ||
+    if (!context ||
+        EVP_MAC_update(context.get(), reinterpret_cast<const unsigned char*>(unit.data()), unit.size()) !=
+            1 ||
         EVP_MAC_final(context.get(), digest, &length, sizeof digest) != 1)
         throw std::runtime_error("the address key's HMAC failed");
     // 128 bits tell units apart as well as the whole digest would.

@@ -335,9 +335,10 @@ SqliteStore::~SqliteStore() {
 }
 
 void SqliteStore::close() {
-    for (SqliteStatement* s : {&begin_, &commit_, &rollback_, &insert_run_, &known_name_, &names_today_,
-                               &count_new_name_, &count_daily_run_, &add_bin_, &row_bins_, &add_unit_,
-                               &upsert_totals_, &standings_, &processor_row_, &log_refusal_, &trim_refusals_}) {
+    for (SqliteStatement* s :
+         {&begin_, &commit_, &rollback_, &insert_run_, &known_name_, &names_today_, &count_new_name_,
+          &count_daily_run_, &add_bin_, &row_bins_, &add_unit_, &upsert_totals_, &standings_, &processor_row_,
+          &log_refusal_, &trim_refusals_}) {
         *s = SqliteStatement();
     }
     sqlite3_close(db_);

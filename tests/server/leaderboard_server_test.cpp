@@ -649,8 +649,9 @@ TEST_P(LeaderboardServerWithStore, OperatorCommandsWorkOnTheLiveDatabase) {
         EXPECT_NE(result.output.find(c.printed), std::string::npos) << what << ": " << result.output;
         // The server keeps its standings for a second; the change shows once they are read again.
         if (c.multi_rows >= 0) {
-            EXPECT_TRUE(wait_until([&] { return standings(server, "multi").size() == std::size_t(c.multi_rows); }))
-                << what;
+            EXPECT_TRUE(wait_until([&] {
+                return standings(server, "multi").size() == std::size_t(c.multi_rows);
+            })) << what;
         }
     }
     expect_clean_stop(server);
