@@ -505,8 +505,8 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
             outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};
     }
     commit(*c, deadline);
-    // Counters of days gone by are dropped now and then.
-    if (seconds % 97 == 0) {
+    // Counters of days gone by are dropped by this process's first submission of each day.
+    if (counters_swept_day_.exchange(day_of(seconds)) != day_of(seconds)) {
         try {
             const std::string yesterday = std::to_string(day_of(seconds) - 1);
             c->command("forget old days", sql::forget_old_runs, {yesterday}, deadline);

@@ -555,10 +555,11 @@ void SqliteStore::log_refusal(const Submission& s, const std::string& unit, std:
 }
 
 SubmitOutcome SqliteStore::submit(const Submission& submission, const std::string& unit, Deadline deadline) {
-    Turn turn(*this, deadline);
+    // The name's forms are worked out before the turn, so that other calls need not wait for them.
     Submission s = submission;
     s.cpu_name = canonical_cpu_name(submission.cpu_name);
     const std::string key = cpu_name_key(s.cpu_name);
+    Turn turn(*this, deadline);
     const std::int64_t now = now_seconds();
     const std::int64_t day = day_of(now);
     const bool limited = !unit.empty() && !rules_.private_board;
@@ -600,11 +601,16 @@ SubmitOutcome SqliteStore::submit(const Submission& submission, const std::strin
             outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};
         }
     });
-    // Counters of days gone by are dropped now and then.
-    if (now % 97 == 0) {
-        const std::string yesterday = std::to_string(day - 1);
-        execute(("DELETE FROM unit_day_runs WHERE day < " + yesterday).c_str());
-        execute(("DELETE FROM unit_day_names WHERE day < " + yesterday).c_str());
+    // Counters of days gone by are dropped by the first submission of each day.
+    if (counters_swept_day_ != day) {
+        counters_swept_day_ = day;
+        // The run is stored already: a failure here must not make its reply an error.
+        try {
+            const std::string yesterday = std::to_string(day - 1);
+            execute(("DELETE FROM unit_day_runs WHERE day < " + yesterday).c_str());
+            execute(("DELETE FROM unit_day_names WHERE day < " + yesterday).c_str());
+        } catch (const StoreError&) {
+        }
     }
     outcome.cpu_key = key;
     return outcome;

@@ -109,4 +109,5 @@ private:
     SqliteStatement add_bin_, row_bins_, add_unit_, upsert_totals_;
     SqliteStatement standings_, processor_row_, log_refusal_, trim_refusals_;
     RateLimiter limiter_;
+    std::int64_t counters_swept_day_ = 0;  // the day whose older counters were dropped; in a turn
 };
