@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -69,6 +71,7 @@ public:
 
 private:
     class Turn;
+    struct QueuedSubmission;
 
     static BoardRules rules_with(int per_minute) {
         BoardRules rules;
@@ -90,6 +93,9 @@ private:
     void insert_run(const StoredRun& run, const std::string& cpu_key, const std::string& unit, bool counted,
                     const std::string& why);
     void log_refusal(const Submission& s, const std::string& unit, std::int64_t at, const std::string& why);
+    // One submission's statements, inside the caller's transaction.
+    SubmitOutcome store_one(const Submission& s, const std::string& key, const std::string& unit,
+                            std::int64_t now);
     template <typename Work>
     void in_transaction(Work work);
     [[noreturn]] void fail(const char* what);
@@ -108,6 +114,8 @@ private:
     SqliteStatement insert_run_, known_name_, names_today_, count_new_name_, count_daily_run_;
     SqliteStatement add_bin_, row_bins_, add_unit_, upsert_totals_;
     SqliteStatement standings_, processor_row_, log_refusal_, trim_refusals_;
+    SqliteStatement savepoint_, release_, rollback_to_;
+    std::deque<std::shared_ptr<QueuedSubmission>> queued_;  // waiting for a turn; under turn_mutex_
     RateLimiter limiter_;
     std::int64_t counters_swept_day_ = 0;  // the day whose older counters were dropped; in a turn
 };
