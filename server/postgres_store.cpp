@@ -567,6 +567,8 @@ void PostgresStore::add_many(const std::vector<StoredRun>& runs) {
     };
     exec("begin", "BEGIN", PGRES_COMMAND_OK);
     try {
+        // The session's time-out guards requests; a bulk load on a busy machine may need longer.
+        exec("no time-out", "SET LOCAL statement_timeout TO 0", PGRES_COMMAND_OK);
         exec("create staging table", sql::create_incoming, PGRES_COMMAND_OK);
         exec("copy", sql::copy_incoming, PGRES_COPY_IN);
         std::string chunk;
