@@ -119,8 +119,8 @@ void PgConnection::send(const char* what, const char* statement, std::initialize
                    ? PQsendQuery(connection_, statement)
                    : PQsendQueryParams(connection_, statement, 0, nullptr, nullptr, nullptr, nullptr, 0);
     } else {
-        sent = PQsendQueryPrepared(connection_, prepared_.at(statement).c_str(), static_cast<int>(values.size()),
-                                   values.data(), nullptr, nullptr, 0);
+        sent = PQsendQueryPrepared(connection_, prepared_.at(statement).c_str(),
+                                   static_cast<int>(values.size()), values.data(), nullptr, nullptr, 0);
     }
     if (!sent) broke(what);
 }
