@@ -7,7 +7,9 @@
 namespace {
 
 // The program's theme: teal and orange on dark greys; a light variant for those who ask for one.
-// SVG shapes carry their colours as presentation attributes, never in style attributes.
+// SVG shapes take their colours from presentation attributes or from this sheet, never from style
+// attributes (the policy allows none). The standings' cells and spread bars are styled here by
+// column, so that their rows carry no classes or attributes of their own.
 constexpr std::string_view style = R"css(
 :root{color-scheme:dark light;--bg:#0d0d0d;--panel:#141414;--alt:#191919;--line:#2a2a2a;--text:#e4e4e4;--muted:#8c8c8c;--teal:#00d4aa;--orange:#ff6b35}
 @media (prefers-color-scheme:light){:root{--bg:#f3f5f4;--panel:#fff;--alt:#f7f9f8;--line:#d8dddb;--text:#1a1c1b;--muted:#5b6260;--teal:#007d66;--orange:#c2461b}}
@@ -30,10 +32,14 @@ th.sort{cursor:pointer}
 th[aria-sort=ascending]::after{content:" \25B2"}
 th[aria-sort=descending]::after{content:" \25BC"}
 tbody tr:nth-child(even){background:var(--alt)}
-.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
-.cpu{overflow-wrap:anywhere}
-.cpu a{text-decoration:none}
-.cpu a:hover,.cpu a:focus{text-decoration:underline}
+.n,.sortable td{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
+.sortable td:nth-child(2){text-align:left;white-space:normal;overflow-wrap:anywhere}
+.sortable td:nth-child(5){text-align:left}
+.sortable a{text-decoration:none}
+.sortable a:hover,.sortable a:focus{text-decoration:underline}
+.sortable svg{display:block;width:100px;height:12px;background:linear-gradient(#80808059,#80808059) 0 5px/100% 2px no-repeat}
+.sortable path{fill:var(--teal);stroke:var(--teal);stroke-width:2;stroke-linejoin:round}
+.sortable path+path{fill:none;stroke:var(--orange)}
 th:first-child{width:3.5em}
 .muted,footer{color:var(--muted)}
 footer{font-size:.85em}
@@ -41,7 +47,7 @@ dl{display:grid;grid-template-columns:max-content 1fr;gap:4px 16px;margin:8px 0}
 dt{color:var(--muted)}
 dd{margin:0;font-variant-numeric:tabular-nums}
 svg.histogram{width:100%;height:auto;max-width:720px;display:block}
-@media (max-width:600px){header,main,footer{padding:10px 12px}section{padding:8px 10px}th,td{padding:4px 5px}.spread{display:none}}
+@media (max-width:600px){header,main,footer{padding:10px 12px}section{padding:8px 10px}th,td{padding:4px 5px}.spread,.sortable td:nth-child(5){display:none}}
 )css";
 
 // Sorts a standings table by a header's column when it is clicked (or Enter or Space on it);

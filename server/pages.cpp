@@ -103,6 +103,17 @@ ApiReply error_page_reply(int status, std::string_view message) {
     return page_reply(status, error_page_html(status, reason_phrase(status), message));
 }
 
+Pages::Pages(Store& store, StoreWorkers& workers, Timer& timer, StandingsCache& standings,
+             const BoardSnapshot& board)
+    : store_(store), workers_(workers), timer_(timer), standings_(standings), board_(board) {
+    standings_.set_read_hook(
+        [this](std::string_view type, const Standings& read) { prepare_standings_page(type, read); });
+}
+
+Pages::~Pages() {
+    standings_.set_read_hook(nullptr);
+}
+
 std::optional<ApiReply> Pages::handle(const ApiRequest& request, Respond respond) {
     const bool standings = request.path == "/";
     const bool processor = request.path == "/cpu";
@@ -132,26 +143,49 @@ std::optional<ApiReply> Pages::standings_page(bool gzip, Respond respond) {
 
 ApiReply Pages::standings_reply(const Standings& single, const Standings& multi, bool gzip) {
     if (!single.rows || !multi.rows) return unavailable_page();
-    std::shared_ptr<const std::string> html, compressed;
+    std::shared_ptr<const StandingsPage> page;
     {
-        // Made once per change of the standings (at most about once a second), however many
-        // requests wait for it: the first makes it while the others wait here, then take it.
+        // Mostly made already, on the worker that read the standings. Otherwise (the first request
+        // after start-up, or the two types read at the same moment) the first request makes it
+        // while the others wait here, then take it.
         std::lock_guard lock(standings_mutex_);
-        if (single.body != made_from_single_ || multi.body != made_from_multi_) {
-            standings_html_ =
-                std::make_shared<const std::string>(standings_page_html(*single.rows, *multi.rows));
-            standings_gzip_ = std::make_shared<const std::string>(gzip_compressed(*standings_html_));
-            made_from_single_ = single.body;
-            made_from_multi_ = multi.body;
-        }
-        html = standings_html_;
-        compressed = standings_gzip_;
+        if (!standings_page_ || standings_page_->single != single.body || standings_page_->multi != multi.body)
+            standings_page_ = make_standings_page(single, multi);
+        page = standings_page_;
     }
-    ApiReply reply = page_reply(200, gzip ? *compressed : *html);
+    ApiReply reply = page_reply(200, gzip ? page->gzip : page->html);
     if (gzip) reply.headers.emplace_back("Content-Encoding", "gzip");
     reply.headers.emplace_back("Vary", "Accept-Encoding");
     reply.age = age_of(std::min(single.read_at, multi.read_at));
     return reply;
+}
+
+std::shared_ptr<const Pages::StandingsPage> Pages::make_standings_page(const Standings& single,
+                                                                       const Standings& multi) {
+    auto page = std::make_shared<StandingsPage>();
+    page->single = single.body;
+    page->multi = multi.body;
+    page->html = standings_page_html(*single.rows, *multi.rows);
+    page->gzip = gzip_compressed(page->html);
+    return page;
+}
+
+void Pages::prepare_standings_page(std::string_view type, const Standings& read) {
+    const bool single = type == "single";
+    // The other type's newest: kept, or just read and not yet kept (both types are mostly read at
+    // the same moment, and the kept one is replaced only after this call returns).
+    Standings other = standings_.last_good(single ? "multi" : "single");
+    std::shared_ptr<const StandingsPage> page;
+    {
+        std::lock_guard lock(standings_mutex_);
+        Standings& seen = single ? seen_multi_ : seen_single_;
+        if (seen.body && seen.read_at > other.read_at) other = seen;
+        (single ? seen_single_ : seen_multi_) = read;
+    }
+    if (!read.rows || !other.rows) return;
+    page = single ? make_standings_page(read, other) : make_standings_page(other, read);
+    std::lock_guard lock(standings_mutex_);
+    standings_page_ = std::move(page);
 }
 
 std::optional<ApiReply> Pages::processor_page(const ApiRequest& request, Respond respond) {
@@ -178,12 +212,11 @@ std::optional<ApiReply> Pages::processor_page(const ApiRequest& request, Respond
     const std::string kept_key = type + '\n' + cpu_key;
 
     const Clock::time_point now = Clock::now();
-    bool ask_next = false;
-    if (std::optional<Kept> kept = kept_page(kept_key, now, ask_next)) {
+    if (const auto kept = kept_.find(kept_key, now)) {
         // In the last part of its lifetime: the next one is read without anyone waiting for it.
-        if (ask_next) read_later(nullptr, type, cpu_key, kept_key, std::move(canonical), now + patience);
-        ApiReply reply = page_reply(kept->status, *kept->html);
-        if (kept->status == 200) reply.age = age_of(kept->read_at);
+        if (kept->read_next) read_later(nullptr, type, cpu_key, kept_key, std::move(canonical), now + patience);
+        ApiReply reply = page_reply(kept->value->status, kept->value->html);
+        if (kept->value->status == 200) reply.age = age_of(kept->read_at);
         return reply;
     }
 
@@ -203,11 +236,12 @@ void Pages::read_later(std::shared_ptr<PendingPage> pending, const std::string& 
     {
         workers_.post({[this, pending, type, cpu_key, kept_key, canonical = std::move(canonical), deadline] {
                            if (pending && pending->answered) return;
-                           std::optional<Kept> page;
+                           std::shared_ptr<const Page> page;
+                           const Clock::time_point read_at = Clock::now();
                            try {
-                               Kept read = read_processor_page(type, cpu_key, canonical, deadline);
-                               keep_page(kept_key, read);
-                               page = std::move(read);
+                               page = std::make_shared<const Page>(
+                                   read_processor_page(type, cpu_key, canonical, deadline));
+                               kept_.keep(kept_key, page, read_at);
                            } catch (const StoreUnavailable& e) {
                                log_line(std::string("store unavailable: ") + e.what());
                            } catch (const StoreError& e) {
@@ -219,8 +253,8 @@ void Pages::read_later(std::shared_ptr<PendingPage> pending, const std::string& 
                                pending->respond(unavailable_page());
                                return;
                            }
-                           ApiReply reply = page_reply(page->status, *page->html);
-                           if (page->status == 200) reply.age = age_of(page->read_at);
+                           ApiReply reply = page_reply(page->status, page->html);
+                           if (page->status == 200) reply.age = age_of(read_at);
                            pending->respond(std::move(reply));
                        },
                        [pending] {
@@ -229,41 +263,17 @@ void Pages::read_later(std::shared_ptr<PendingPage> pending, const std::string& 
     }
 }
 
-Pages::Kept Pages::read_processor_page(const std::string& type, const std::string& cpu_key,
+Pages::Page Pages::read_processor_page(const std::string& type, const std::string& cpu_key,
                                        const std::string& cpu_shown, Deadline deadline) {
-    const Clock::time_point started = Clock::now();
     // The same figures as the where-you-stand request: the listed row (a hidden one has no page),
     // its spread and its place among every listed row.
     ProcessorStanding standing = read_processor_standing(store_, board_, type, cpu_key, deadline);
     if (!standing.row) {
         const std::string title = type == "single" ? "Single-Core" : "Multi-Core";
-        return {404,
-                std::make_shared<const std::string>(error_page_html(
-                    404, reason_phrase(404),
-                    "The leaderboard has no " + title + " runs of \u201C" + cpu_shown + "\u201D.")),
-                started};
+        return {404, error_page_html(404, reason_phrase(404),
+                                     "The leaderboard has no " + title + " runs of \u201C" + cpu_shown + "\u201D.")};
     }
     ProcessorData data{PageRow{std::move(*standing.row), std::move(standing.spread)}, standing.rank,
                        standing.rows};
-    return {200, std::make_shared<const std::string>(processor_page_html(type, data)), started};
-}
-
-std::optional<Pages::Kept> Pages::kept_page(const std::string& key, Clock::time_point now, bool& ask_next) {
-    std::lock_guard lock(kept_mutex_);
-    auto found = kept_.find(key);
-    if (found == kept_.end() || now - found->second.read_at >= lifetime) return std::nullopt;
-    Kept& kept = found->second;
-    ask_next = !kept.next_asked && now - kept.read_at >= read_ahead;
-    kept.next_asked = kept.next_asked || ask_next;
-    return kept;
-}
-
-void Pages::keep_page(const std::string& key, const Kept& page) {
-    std::lock_guard lock(kept_mutex_);
-    if (kept_.size() >= max_kept_pages) {
-        const Clock::time_point now = Clock::now();
-        std::erase_if(kept_, [&](const auto& entry) { return now - entry.second.read_at >= lifetime; });
-        if (kept_.size() >= max_kept_pages) kept_.clear();
-    }
-    kept_[key] = page;
+    return {200, processor_page_html(type, data)};
 }

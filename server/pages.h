@@ -5,13 +5,13 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 #include "server/api.h"
+#include "server/kept_answers.h"
+#include "server/standings_cache.h"
 #include "server/store.h"
 
 class BoardSnapshot;
-class StandingsCache;
 class Store;
 class StoreWorkers;
 class Timer;
@@ -32,8 +32,10 @@ public:
     static constexpr std::size_t max_kept_pages = 1024;
 
     Pages(Store& store, StoreWorkers& workers, Timer& timer, StandingsCache& standings,
-          const BoardSnapshot& board)
-        : store_(store), workers_(workers), timer_(timer), standings_(standings), board_(board) {}
+          const BoardSnapshot& board);
+    ~Pages();
+    Pages(const Pages&) = delete;
+    Pages& operator=(const Pages&) = delete;
 
     // As Api::handle: the reply at once, or nothing and `respond` called once later.
     std::optional<ApiReply> handle(const ApiRequest& request, Respond respond);
@@ -43,24 +45,28 @@ private:
     static constexpr auto read_ahead = std::chrono::milliseconds(800);
 
     struct PendingPage;
-    struct Kept {
+    struct Page {
         int status = 200;
-        std::shared_ptr<const std::string> html;
-        Clock::time_point read_at{};
-        bool next_asked = false;
+        std::string html;
     };
 
+    // The standings page, plain and gzipped, and the two replies it was made from.
+    struct StandingsPage {
+        std::shared_ptr<const std::string> single, multi;
+        std::string html, gzip;
+    };
     std::optional<ApiReply> standings_page(bool gzip, Respond respond);
     ApiReply standings_reply(const Standings& single, const Standings& multi, bool gzip);
+    static std::shared_ptr<const StandingsPage> make_standings_page(const Standings& single, const Standings& multi);
+    // On the worker, with a type's standings just read: the page they will need, made before they
+    // are handed to any request.
+    void prepare_standings_page(std::string_view type, const Standings& read);
     std::optional<ApiReply> processor_page(const ApiRequest& request, Respond respond);
     // Reads the page on the workers and keeps it; answers `pending` when there is one.
     void read_later(std::shared_ptr<PendingPage> pending, const std::string& type, const std::string& cpu_key,
                     const std::string& kept_key, std::string canonical, Deadline deadline);
-    Kept read_processor_page(const std::string& type, const std::string& cpu_key,
-                             const std::string& cpu_shown, Deadline deadline);
-    // The kept page while it is fresh; `ask_next` tells the one caller that should read the next.
-    std::optional<Kept> kept_page(const std::string& key, Clock::time_point now, bool& ask_next);
-    void keep_page(const std::string& key, const Kept& page);
+    Page read_processor_page(const std::string& type, const std::string& cpu_key, const std::string& cpu_shown,
+                             Deadline deadline);
 
     Store& store_;
     StoreWorkers& workers_;
@@ -68,12 +74,12 @@ private:
     StandingsCache& standings_;
     const BoardSnapshot& board_;
 
-    // The last standings page, gzipped too, and the two replies it was made from.
+    // The last standings page made, and each type's standings as last read.
     std::mutex standings_mutex_;
-    std::shared_ptr<const std::string> made_from_single_, made_from_multi_, standings_html_, standings_gzip_;
+    std::shared_ptr<const StandingsPage> standings_page_;
+    Standings seen_single_, seen_multi_;
 
-    std::mutex kept_mutex_;
-    std::unordered_map<std::string, Kept> kept_;  // by type and cpu_name_key
+    KeptAnswers<Page> kept_{lifetime, max_kept_pages, read_ahead};  // by type and cpu_name_key
 };
 
 // A page with its status and the headers every page carries: Content-Type text/html,

@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "server/board_rules.h"
+#include "server/board_sql.h"
 #include "server/cpu_name.h"
 #include "server/pg_connection.h"
 
@@ -205,19 +206,11 @@ const char* const bin_incoming =
     " DO UPDATE SET runs = row_bins.runs + excluded.runs, score_sum = row_bins.score_sum + "
     "excluded.score_sum";
 
-const char* const listed = " FROM standings_totals t WHERE type = $1 AND runs > 0 AND units >= $2::bigint"
-                           " AND NOT EXISTS (SELECT 1 FROM hidden_rows h WHERE h.cpu_key = t.cpu_key)";
-const std::string standings = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed +
-                              " ORDER BY avg_score DESC, cpu_name ASC LIMIT $3::bigint";
-const std::string processor_row =
-    std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed + " AND cpu_key = $3";
-const std::string listed_rows = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed;
-// The row and its bins in one round trip: one line per bin (one line of nulls without bins).
-const std::string row_with_bins =
-    std::string("SELECT t.cpu_name, t.avg_score, t.runs, t.cpu_key, b.threads, b.bin, b.runs, b.score_sum") +
-    " FROM standings_totals t LEFT JOIN row_bins b ON b.type = t.type AND b.cpu_key = t.cpu_key"
-    " WHERE t.type = $1 AND t.runs > 0 AND t.units >= $2::bigint AND t.cpu_key = $3"
-    " AND NOT EXISTS (SELECT 1 FROM hidden_rows h WHERE h.cpu_key = t.cpu_key)";
+// The standings' reads, as the SQLite store has them.
+const std::string standings = standings_sql(SqlPlaceholders::postgres);
+const std::string processor_row = processor_row_sql(SqlPlaceholders::postgres);
+const std::string listed_rows = listed_rows_sql(SqlPlaceholders::postgres);
+const std::string row_with_bins = row_with_bins_sql(SqlPlaceholders::postgres);
 const char* const runs_after = "SELECT id, cpu_name, type, score, threads, submitted_at FROM submissions"
                                " WHERE id > $1 ORDER BY id LIMIT $2";
 const char* const run_count = "SELECT COUNT(*) FROM submissions";

@@ -44,10 +44,10 @@ public:
     std::optional<RowWithDistribution>
     listed_row_with_distribution(std::string_view type, std::string_view cpu_key, Deadline deadline) override;
     std::optional<RowDistribution> distribution(std::string_view type, std::string_view cpu_key,
-                                                Deadline deadline = store_call_deadline()) override;
+                                                Deadline deadline) override;
     std::vector<RowDistribution> distributions(std::string_view type,
                                                const std::vector<std::string>& cpu_keys,
-                                               Deadline deadline = store_call_deadline()) override;
+                                               Deadline deadline) override;
     std::vector<FlaggedRun> flagged(std::size_t limit) override;
     bool set_hidden(const std::string& cpu_name, bool hidden) override;
     std::int64_t forget_unit(const std::string& unit) override;

@@ -72,7 +72,8 @@ std::optional<double> faster_than_percent(const std::vector<ScoreBin>& bins, std
     if (total == 0) return std::nullopt;
     // Runs below the score, plus half of those on it.
     const double x = static_cast<double>(score);
-    const double lower = runs_below(bins, x) + (runs_below(bins, x + 1) - runs_below(bins, x)) / 2;
+    const double below = runs_below(bins, x);
+    const double lower = below + (runs_below(bins, x + 1) - below) / 2;
     return std::clamp(100.0 * lower / static_cast<double>(total), 0.0, 100.0);
 }
 

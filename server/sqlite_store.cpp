@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 
 #include "server/board_rules.h"
+#include "server/board_sql.h"
 #include "server/cpu_name.h"
 
 namespace {
@@ -120,13 +121,10 @@ const char* const upsert_totals =
     "?5, ?6)"
     " ON CONFLICT (type, cpu_key) DO UPDATE SET avg_score = excluded.avg_score, runs = excluded.runs,"
     " units = units + excluded.units";
-const char* const listed = " FROM standings_totals t WHERE type = ?1 AND runs > 0 AND units >= ?2"
-                           " AND NOT EXISTS (SELECT 1 FROM hidden_rows h WHERE h.cpu_key = t.cpu_key)";
-const std::string standings = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed +
-                              " ORDER BY avg_score DESC, cpu_name ASC LIMIT ?3";
-const std::string processor_row =
-    std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed + " AND cpu_key = ?3";
-const std::string listed_rows = std::string("SELECT cpu_name, avg_score, runs, cpu_key") + listed;
+// The standings' reads, as the PostgreSQL store has them.
+const std::string standings = standings_sql(SqlPlaceholders::sqlite);
+const std::string processor_row = processor_row_sql(SqlPlaceholders::sqlite);
+const std::string listed_rows = listed_rows_sql(SqlPlaceholders::sqlite);
 const char* const all_runs =
     "SELECT cpu_name, type, score, threads, submitted_at FROM submissions ORDER BY id";
 const char* const run_count = "SELECT COUNT(*) FROM submissions";
@@ -273,6 +271,36 @@ private:
     SqliteStore& store_;
 };
 
+// The read-only connection's hold, as Turn's.
+class SqliteStore::ReaderTurn {
+public:
+    ReaderTurn(SqliteStore& store, Deadline deadline) : store_(store) {
+        if (deadline == no_deadline) {
+            store.reader_mutex_.lock();
+        } else if (!store.reader_mutex_.try_lock_until(deadline)) {
+            throw StoreUnavailable("the database was busy for longer than the time allowed");
+        }
+        if (store.interrupted_) {
+            store.reader_mutex_.unlock();
+            throw StoreUnavailable("the server is stopping");
+        }
+        store.reader_deadline_ = deadline;
+    }
+    ~ReaderTurn() { store_.reader_mutex_.unlock(); }
+    ReaderTurn(const ReaderTurn&) = delete;
+    ReaderTurn& operator=(const ReaderTurn&) = delete;
+
+private:
+    SqliteStore& store_;
+};
+
+int SqliteStore::on_reader_busy(void* store_pointer, int attempts) {
+    auto& store = *static_cast<SqliteStore*>(store_pointer);
+    if (store.interrupted_ || std::chrono::steady_clock::now() >= store.reader_deadline_) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(attempts < 10 ? 1 : 5));
+    return 1;
+}
+
 int SqliteStore::on_busy(void* store_pointer, int attempts) {
     auto& store = *static_cast<SqliteStore*>(store_pointer);
     if (store.interrupted_ || std::chrono::steady_clock::now() >= store.call_deadline_) return 0;
@@ -288,6 +316,7 @@ void SqliteStore::interrupt() {
     turn_free_.notify_all();
     // Safe from any thread while the connection is open; ends a statement in progress.
     sqlite3_interrupt(db_);
+    if (reader_) sqlite3_interrupt(reader_);
 }
 
 SqliteStore::SqliteStore(const std::string& path, const BoardRules& rules)
@@ -328,6 +357,22 @@ SqliteStore::SqliteStore(const std::string& path, const BoardRules& rules)
         rollback_to_ = prepare("ROLLBACK TO submission");
         log_refusal_ = prepare(sql::log_refusal);
         trim_refusals_ = prepare(sql::trim_refusals);
+        rc = sqlite3_open_v2(path.c_str(), &reader_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc != SQLITE_OK) {
+            const std::string message = reader_ ? sqlite3_errmsg(reader_) : sqlite3_errstr(rc);
+            throw StoreError("cannot open a second connection: " + message);
+        }
+        sqlite3_busy_handler(reader_, &SqliteStore::on_reader_busy, this);
+        for (auto [statement, text] : {std::pair{&reader_bins_, sql::row_bins},
+                                       std::pair{&reader_listed_, sql::listed_rows.c_str()}}) {
+            sqlite3_stmt* prepared = nullptr;
+            if (sqlite3_prepare_v3(reader_, text, -1, SQLITE_PREPARE_PERSISTENT, &prepared, nullptr) !=
+                SQLITE_OK) {
+                sqlite3_finalize(prepared);
+                fail_on(reader_, "prepare");
+            }
+            *statement = SqliteStatement(prepared);
+        }
     } catch (const StoreError& e) {
         close();
         throw StoreError("cannot use " + path + ": " + e.what());
@@ -342,12 +387,14 @@ SqliteStore::~SqliteStore() {
 }
 
 void SqliteStore::close() {
-    for (SqliteStatement* s :
-         {&begin_, &commit_, &rollback_, &insert_run_, &known_name_, &names_today_, &count_new_name_,
-          &count_daily_run_, &add_bin_, &row_bins_, &add_unit_, &upsert_totals_, &standings_, &processor_row_,
-          &log_refusal_, &trim_refusals_}) {
+    for (SqliteStatement* s : {&begin_, &commit_, &rollback_, &insert_run_, &known_name_, &names_today_,
+                               &count_new_name_, &count_daily_run_, &add_bin_, &row_bins_, &add_unit_,
+                               &upsert_totals_, &standings_, &processor_row_, &log_refusal_, &trim_refusals_,
+                               &savepoint_, &release_, &rollback_to_, &reader_bins_, &reader_listed_}) {
         *s = SqliteStatement();
     }
+    sqlite3_close(reader_);
+    reader_ = nullptr;
     sqlite3_close(db_);
     db_ = nullptr;
 }
@@ -496,8 +543,13 @@ void SqliteStore::rebuild_derived() {
 }
 
 std::vector<ThreadBin> SqliteStore::row_bins(std::string_view type, std::string_view cpu_key) {
+    return bins_of(row_bins_, type, cpu_key);
+}
+
+std::vector<ThreadBin> SqliteStore::bins_of(const SqliteStatement& read_bins, std::string_view type,
+                                            std::string_view cpu_key) {
     std::vector<ThreadBin> bins;
-    Use read(row_bins_);
+    Use read(read_bins);
     read.text(1, type).text(2, cpu_key);
     while (read.step("read bins")) {
         bins.push_back({static_cast<std::int32_t>(read.integer(0)),
@@ -776,9 +828,8 @@ std::optional<StandingsRow> SqliteStore::processor_row(std::string_view type, st
 }
 
 std::vector<StandingsRow> SqliteStore::listed_rows(std::string_view type, Deadline deadline) {
-    Turn turn(*this, deadline);
-    SqliteStatement query = prepare(sql::listed_rows.c_str());
-    Use read(query);
+    ReaderTurn turn(*this, deadline);
+    Use read(reader_listed_);
     read.text(1, type).integer(2, rules_.private_board ? 1 : rules_.min_addresses);
     std::vector<StandingsRow> rows;
     while (read.step("listed rows"))
@@ -811,11 +862,11 @@ std::optional<RowDistribution> SqliteStore::distribution(std::string_view type, 
 std::vector<RowDistribution> SqliteStore::distributions(std::string_view type,
                                                         const std::vector<std::string>& cpu_keys,
                                                         Deadline deadline) {
-    Turn turn(*this, deadline);
+    ReaderTurn turn(*this, deadline);
     std::vector<RowDistribution> out;
     out.reserve(cpu_keys.size());
     for (const std::string& key : cpu_keys)
-        out.push_back(read_distribution(row_bins(type, key), rules_.outliers));
+        out.push_back(read_distribution(bins_of(reader_bins_, type, key), rules_.outliers));
     return out;
 }
 

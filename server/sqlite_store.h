@@ -59,10 +59,10 @@ public:
     std::optional<RowWithDistribution>
     listed_row_with_distribution(std::string_view type, std::string_view cpu_key, Deadline deadline) override;
     std::optional<RowDistribution> distribution(std::string_view type, std::string_view cpu_key,
-                                                Deadline deadline = store_call_deadline()) override;
+                                                Deadline deadline) override;
     std::vector<RowDistribution> distributions(std::string_view type,
                                                const std::vector<std::string>& cpu_keys,
-                                               Deadline deadline = store_call_deadline()) override;
+                                               Deadline deadline) override;
     std::vector<FlaggedRun> flagged(std::size_t limit) override;
     bool set_hidden(const std::string& cpu_name, bool hidden) override;
     std::int64_t forget_unit(const std::string& unit) override;
@@ -71,6 +71,7 @@ public:
 
 private:
     class Turn;
+    class ReaderTurn;
     struct QueuedSubmission;
 
     static BoardRules rules_with(int per_minute) {
@@ -79,11 +80,14 @@ private:
         return rules;
     }
     static int on_busy(void* store, int attempts);
+    static int on_reader_busy(void* store, int attempts);
     void execute(const char* sql);
     SqliteStatement prepare(const char* sql);
     void upgrade_schema();
     void rebuild_derived();
     std::vector<ThreadBin> row_bins(std::string_view type, std::string_view cpu_key);
+    static std::vector<ThreadBin> bins_of(const SqliteStatement& read_bins, std::string_view type,
+                                          std::string_view cpu_key);
     // Reads the row's bins and writes its totals; `name` is the spelling for a new row.
     RowDistribution update_totals(const std::string& type, const std::string& cpu_key,
                                   const std::string& name, std::int64_t new_units);
@@ -116,6 +120,13 @@ private:
     SqliteStatement standings_, processor_row_, log_refusal_, trim_refusals_;
     SqliteStatement savepoint_, release_, rollback_to_;
     std::deque<std::shared_ptr<QueuedSubmission>> queued_;  // waiting for a turn; under turn_mutex_
+    // A second connection, read-only, for the long reads of every listed row (the board's places
+    // and distributions, in the background): in WAL mode it reads beside the first, so that the
+    // requests' reads and the submissions do not wait while it runs.
+    std::timed_mutex reader_mutex_;
+    Deadline reader_deadline_ = no_deadline;  // of the read holding reader_mutex_; read by on_reader_busy
+    sqlite3* reader_ = nullptr;
+    SqliteStatement reader_bins_, reader_listed_;
     RateLimiter limiter_;
     std::int64_t counters_swept_day_ = 0;  // the day whose older counters were dropped; in a turn
 };

@@ -54,8 +54,7 @@ std::optional<ApiReply> StandingAnswers::handle(const ApiRequest& request, const
     const StandingParameters& parameters = check.parameters;
     const std::string key = parameters.type + '\n' + parameters.cpu_key;
     const Clock::time_point now = Clock::now();
-    if (std::shared_ptr<const ProcessorStanding> standing = kept(key, now))
-        return reply_for(*standing, parameters);
+    if (const auto found = kept_.find(key, now)) return reply_for(*found->value, parameters);
 
     auto pending = std::make_shared<Pending>();
     pending->respond = std::move(respond);
@@ -69,9 +68,7 @@ std::optional<ApiReply> StandingAnswers::handle(const ApiRequest& request, const
                        try {
                            standing = std::make_shared<const ProcessorStanding>(read_processor_standing(
                                store_, board_, parameters.type, parameters.cpu_key, deadline));
-                           std::lock_guard lock(mutex_);
-                           if (kept_.size() >= max_kept) kept_.clear();
-                           kept_[key] = {standing, Clock::now()};
+                           kept_.keep(key, standing, Clock::now());
                        } catch (const StoreError& e) {
                            log_line(std::string("store: where a score stands: ") + e.what());
                        }
@@ -85,17 +82,8 @@ std::optional<ApiReply> StandingAnswers::handle(const ApiRequest& request, const
     return std::nullopt;
 }
 
-std::shared_ptr<const ProcessorStanding> StandingAnswers::kept(const std::string& key,
-                                                               Clock::time_point now) {
-    std::lock_guard lock(mutex_);
-    const auto found = kept_.find(key);
-    if (found == kept_.end() || now - found->second.read_at >= lifetime) return nullptr;
-    return found->second.standing;
-}
-
 void StandingAnswers::forget(std::string_view type, std::string_view cpu_key) {
-    std::lock_guard lock(mutex_);
-    kept_.erase(std::string(type) + '\n' + std::string(cpu_key));
+    kept_.forget(std::string(type) + '\n' + std::string(cpu_key));
 }
 
 ApiReply StandingAnswers::reply_for(const ProcessorStanding& standing,

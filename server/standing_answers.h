@@ -3,13 +3,12 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "server/api.h"
+#include "server/kept_answers.h"
 #include "server/rate_limiter.h"
 #include "server/standing_request.h"
 
@@ -41,7 +40,6 @@ public:
 
 private:
     struct Pending;
-    std::shared_ptr<const ProcessorStanding> kept(const std::string& key, Clock::time_point now);
     ApiReply reply_for(const ProcessorStanding& standing, const StandingParameters& parameters) const;
 
     Store& store_;
@@ -49,12 +47,7 @@ private:
     Timer& timer_;
     const BoardSnapshot& board_;
     RateLimiter limiter_;
-    std::mutex mutex_;
-    struct Kept {
-        std::shared_ptr<const ProcessorStanding> standing;
-        Clock::time_point read_at;
-    };
-    std::unordered_map<std::string, Kept> kept_;  // by type and cpu_name_key
+    KeptAnswers<ProcessorStanding> kept_{lifetime, max_kept};  // by type and cpu_name_key
 };
 
 // One processor's figures: its listed row, its distribution and its place. The where-you-stand

@@ -53,9 +53,13 @@ struct StandingsCache::Waiter {
 void StandingsCache::fill() {
     for (Entry* entry : {&single_, &multi_}) {
         Standings read = read_standings(store_, entry->type);
-        std::lock_guard lock(entry->mutex);
-        entry->last_good = std::move(read);
-        entry->last_good_generation = entry->generation;
+        {
+            std::lock_guard lock(entry->mutex);
+            entry->last_good = read;
+            entry->last_good_generation = entry->generation;
+        }
+        std::lock_guard lock(hook_mutex_);
+        if (hook_) hook_(entry->type, read);
     }
 }
 
@@ -112,6 +116,17 @@ void StandingsCache::forget(std::string_view type) {
     ++entry.generation;
 }
 
+Standings StandingsCache::last_good(std::string_view type) {
+    Entry& entry = entry_for(type);
+    std::lock_guard lock(entry.mutex);
+    return entry.last_good;
+}
+
+void StandingsCache::set_read_hook(ReadHook hook) {
+    std::lock_guard lock(hook_mutex_);
+    hook_ = std::move(hook);
+}
+
 void StandingsCache::start_read(Entry& entry, Clock::time_point now) {
     entry.reading = true;
     entry.read_started = now;
@@ -131,6 +146,10 @@ void StandingsCache::read(Entry& entry) {
     } catch (const StoreError&) {
         read_failed(entry);
         return;
+    }
+    {
+        std::lock_guard lock(hook_mutex_);
+        if (hook_) hook_(entry.type, read);
     }
     std::vector<std::shared_ptr<Waiter>> answered;
     {

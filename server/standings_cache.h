@@ -56,6 +56,15 @@ public:
     // Marks the kept reply of the type as old, after this process stored a run of it.
     void forget(std::string_view type);
 
+    // The last good standings of the type, fresh or not; no read is started.
+    Standings last_good(std::string_view type);
+
+    // Called with each read of a type (on the worker, before any request gets it; by fill() too):
+    // the pages make their HTML there rather than in a request. Empty for none; setting it waits
+    // for a call in progress.
+    using ReadHook = std::function<void(std::string_view type, const Standings& read)>;
+    void set_read_hook(ReadHook hook);
+
 private:
     struct Waiter;
     struct Entry {
@@ -81,6 +90,8 @@ private:
     Store& store_;
     StoreWorkers& workers_;
     Timer& timer_;
+    std::mutex hook_mutex_;  // taken before an entry's mutex, never after
+    ReadHook hook_;
     Entry single_{"single"};
     Entry multi_{"multi"};
 };
