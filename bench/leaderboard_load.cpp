@@ -17,13 +17,21 @@
 // stand (SQLite and PostgreSQL, 1,000,000 runs over 10,000 rows per run type): where a score stands
 // (GET /api.php?type=T&cpu=NAME&score=S) at 1, 8 and 64 kept-alive clients, one processor asked
 // again and again ("stand") and every request another processor with another score ("stand*").
+// The JSON standings on that board too, for the standings' latency at that size.
+// rules (SQLite and PostgreSQL, 3,000 processors): submissions under a public board's rules at 8 and
+// 64 kept-alive clients: runs that count, one processor past the runs counted per address and day,
+// runs above the score per thread, new names past the limit per address and day; with how the
+// replies read (counted, stored but not counted, refused).
 // Every scenario is bounded in requests and time; nothing leaves the machine.
 //
-// Usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick] [--only load|attacks|faults|pages|stand]
+// Usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick]
+//                         [--only load|attacks|faults|pages|stand|rules] [--runs N]... [--store sqlite|postgresql]
 //   --seconds S         length of each load scenario (default 3)
 //   --attack-seconds S  length of the slow-client attack and the drip flood (default 60)
 //   --quick             1,000 runs only, SQLite only, short attacks (a smoke run)
 //   --only GROUP        one group of scenarios
+//   --runs N            the load group's stored runs (repeatable; default 1,000 and 1,000,000)
+//   --store S           one store only
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -70,7 +78,9 @@ struct Settings {
     double seconds = 3;
     double attack_seconds = 60;
     bool quick = false;
-    std::string only;  // empty: every group
+    std::string only;        // empty: every group
+    std::vector<int> sizes;  // stored runs of the load group; empty: by --quick
+    std::string store;       // "sqlite" or "postgresql"; empty: by --quick
 
     bool runs(const char* group) const { return only.empty() || only == group; }
 };
@@ -131,7 +141,14 @@ struct LoadResult {
     std::size_t failures = 0;
     double seconds = 0;
     std::vector<double> latencies_ms;
+    // How the POSTs' replies read: stored and counted, stored but not counted, refused.
+    std::size_t counted = 0, not_counted = 0, refused = 0;
 };
+
+std::size_t keep(char* data, std::size_t size, std::size_t count, void* into) {
+    static_cast<std::string*>(into)->append(data, size * count);
+    return size * count;
+}
 
 void set_common(CURL* curl, const Target& target, const std::string& url, bool post,
                 const std::string& body) {
@@ -151,9 +168,17 @@ void set_common(CURL* curl, const Target& target, const std::string& url, bool p
 
 // The path of a GET by client c, its n-th request; without one, the JSON standings.
 using GetPath = std::function<std::string(int c, int n)>;
+// The body of a POST by client c, its n-th request.
+using PostBody = std::function<std::string(int c, int n)>;
+
+// Client c's n-th submission of the plain load: 50 processors per client, each already on the
+// board, scores of a plausible single-core run.
+std::string plain_submission(int c, int n) {
+    return submission_body(processor_name(c * 7 + n % 50), 1000 + n % 977);
+}
 
 LoadResult run_load(const Target& target, bool post, int clients, bool keep_alive, double seconds,
-                    const GetPath& get_path = {}) {
+                    const GetPath& get_path = {}, const PostBody& post_body = plain_submission) {
     std::atomic<std::size_t> started{0};
     std::mutex merge;
     LoadResult total;
@@ -163,14 +188,14 @@ LoadResult run_load(const Target& target, bool post, int clients, bool keep_aliv
     for (int c = 0; c < clients; ++c) {
         threads.emplace_back([&, c] {
             std::vector<double> latencies;
-            std::size_t failures = 0;
+            std::size_t failures = 0, counted = 0, not_counted = 0, refused = 0;
+            std::string reply;
             const std::string source = "host!127.0.1." + std::to_string(c + 1);
             curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
             CURL* curl = curl_easy_init();
             int n = 0;
             while (Clock::now() < deadline && started++ < max_requests_per_scenario) {
-                std::string body = R"({"cpu_name":")" + processor_name(c * 7 + n % 50) + R"(","score":)" +
-                                   std::to_string(1000 + n % 977) + R"(,"threads":1,"type":"single"})";
+                const std::string body = post ? post_body(c, n) : std::string();
                 ++n;
                 if (!keep_alive) {
                     curl_easy_cleanup(curl);
@@ -181,6 +206,11 @@ LoadResult run_load(const Target& target, bool post, int clients, bool keep_aliv
                                                                 : std::string("/api.php?type=single"));
                 if (keep_alive) curl_easy_reset(curl);
                 set_common(curl, target, url, post, body);
+                reply.clear();
+                if (post) {
+                    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, keep);
+                    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
+                }
                 // The pages' scenarios ask as a browser does: any coding curl can decode.
                 if (get_path) curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "");
                 // Each client from a loopback address of its own, as separate machines would be.
@@ -192,12 +222,23 @@ LoadResult run_load(const Target& target, bool post, int clients, bool keep_aliv
                 curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
                 latencies.push_back(Ms(Clock::now() - t0).count());
                 if (rc != CURLE_OK || status != 200) ++failures;
+                if (post && status == 200) {
+                    if (reply.find(R"("ok":false)") != std::string::npos)
+                        ++refused;
+                    else if (reply.find(R"("counted":false)") != std::string::npos)
+                        ++not_counted;
+                    else
+                        ++counted;
+                }
             }
             curl_easy_cleanup(curl);
             curl_slist_free_all(headers);
             std::lock_guard lock(merge);
             total.requests += latencies.size();
             total.failures += failures;
+            total.counted += counted;
+            total.not_counted += not_counted;
+            total.refused += refused;
             total.latencies_ms.insert(total.latencies_ms.end(), latencies.begin(), latencies.end());
         });
     }
@@ -215,6 +256,10 @@ void print_load(const std::string& store, int runs, const std::string& what, int
                 store.c_str(), runs, what.c_str(), clients, keep_alive ? "kept-alive" : "new-conn",
                 r.requests / r.seconds, p50, p99, r.requests ? server_cpu_ms / r.requests : 0.0, r.requests,
                 r.failures);
+    if (what.rfind("POST", 0) == 0 && r.requests > 0) {
+        std::printf("%-10s %9s  replies: %zu counted, %zu stored not counted, %zu refused\n", "", "",
+                    r.counted, r.not_counted, r.refused);
+    }
     std::fflush(stdout);
 }
 
@@ -267,6 +312,47 @@ void page_scenarios(const std::string& store_name, const std::string& location, 
     server.stop();
 }
 
+// Submissions under a public board's rules, against 3,000 processors with runs of both types:
+// each client from an address of its own posts runs that count (another listed processor every
+// time), one processor again and again (past the runs counted per address and day: stored, not
+// counted), runs above the score per thread (refused and logged), and new names (past the new
+// names per address and day: refused).
+void rules_scenarios(const std::string& store_name, const std::string& location, double seconds) {
+    constexpr int names = 3000;
+    {
+        std::unique_ptr<Store> store = open_store(location, 1000000);
+        load_rows(*store, names, 2);
+    }
+    LeaderboardServerOptions options;
+    options.rate_limit = 1000000;  // raised for the benchmark
+    options.public_board = true;
+    options.database = location;
+    LeaderboardServerProcess server(options);
+    Target target{"https://localhost:" + std::to_string(server.port()), server.ca_file()};
+    const struct {
+        const char* label;
+        PostBody body;
+    } scenarios[] = {
+        {"POST rows",
+         [](int c, int n) { return submission_body(processor_name((c * 389 + n) % names), 1000 + n % 977); }},
+        {"POST cap", [](int c, int n) { return submission_body(processor_name(c), 1000 + n % 977); }},
+        {"POST implausible", [](int c, int n) { return submission_body(processor_name(c), 5000 + n % 977); }},
+        {"POST new names",
+         [](int c, int n) {
+             return submission_body("Invented CPU " + std::to_string(c) + "-" + std::to_string(n), 1000);
+         }},
+    };
+    for (const auto& scenario : scenarios) {
+        for (int clients : {8, 64}) {
+            double cpu_before = cpu_ms(server.pid());
+            LoadResult result = run_load(target, true, clients, true, seconds, {}, scenario.body);
+            print_load(store_name, 4 * names, scenario.label, clients, true, std::move(result),
+                       cpu_ms(server.pid()) - cpu_before);
+        }
+    }
+    server.stop();
+}
+
 // Where a score stands, against 10,000 rows per run type and 1,000,000 runs in all.
 void stand_scenarios(const std::string& store_name, const std::string& location, double seconds, bool quick) {
     const int names = 10000;
@@ -296,6 +382,8 @@ void stand_scenarios(const std::string& store_name, const std::string& location,
         const char* label;
         GetPath path;
     } scenarios[] = {
+        // The JSON standings on the same board, beside them.
+        {"json", [](int, int) { return std::string("/api.php?type=multi"); }},
         {"stand", [&](int, int n) { return stand(names / 2, 500 + n % 39500); }},
         {"stand*",
          [&](int c, int n) {
@@ -328,11 +416,17 @@ Settings parse(int argc, char** argv) {
         } else if (a == "--only" && i + 1 < argc &&
                    (std::string(argv[i + 1]) == "load" || std::string(argv[i + 1]) == "attacks" ||
                     std::string(argv[i + 1]) == "faults" || std::string(argv[i + 1]) == "pages" ||
-                    std::string(argv[i + 1]) == "stand")) {
+                    std::string(argv[i + 1]) == "stand" || std::string(argv[i + 1]) == "rules")) {
             s.only = argv[++i];
+        } else if (a == "--runs" && i + 1 < argc && std::atoi(argv[i + 1]) > 0) {
+            s.sizes.push_back(std::atoi(argv[++i]));
+        } else if (a == "--store" && i + 1 < argc &&
+                   (std::string(argv[i + 1]) == "sqlite" || std::string(argv[i + 1]) == "postgresql")) {
+            s.store = argv[++i];
         } else {
             std::fprintf(stderr, "usage: leaderboard_load [--seconds S] [--attack-seconds S] [--quick] "
-                                 "[--only load|attacks|faults|pages|stand]\n");
+                                 "[--only load|attacks|faults|pages|stand|rules] [--runs N]... "
+                                 "[--store sqlite|postgresql]\n");
             std::exit(2);
         }
     }
@@ -355,9 +449,11 @@ int main(int argc, char** argv) {
                 settings.seconds);
 
     std::unique_ptr<PostgresServer> postgres;
-    const std::vector<std::string> stores = settings.quick ? std::vector<std::string>{"SQLite"}
-                                                           : std::vector<std::string>{"SQLite", "PostgreSQL"};
-    const std::vector<int> sizes = settings.quick ? std::vector<int>{1000} : std::vector<int>{1000, 1000000};
+    std::vector<std::string> stores = settings.quick ? std::vector<std::string>{"SQLite"}
+                                                     : std::vector<std::string>{"SQLite", "PostgreSQL"};
+    if (!settings.store.empty()) stores = {settings.store == "sqlite" ? "SQLite" : "PostgreSQL"};
+    std::vector<int> sizes = settings.quick ? std::vector<int>{1000} : std::vector<int>{1000, 1000000};
+    if (!settings.sizes.empty()) sizes = settings.sizes;
     bool attacked = false;
     for (const std::string& store_name : stores) {
         for (int runs : sizes) {
@@ -415,6 +511,17 @@ int main(int argc, char** argv) {
                 location = postgres->create_database();
             }
             page_scenarios(store_name, location, settings.seconds);
+        }
+    }
+    if (settings.runs("rules")) {
+        for (const std::string& store_name : stores) {
+            TempDir dir;
+            std::string location = dir.file("rules.db");
+            if (store_name == "PostgreSQL") {
+                if (!postgres) postgres = std::make_unique<PostgresServer>(/*durable=*/true);
+                location = postgres->create_database();
+            }
+            rules_scenarios(store_name, location, settings.seconds);
         }
     }
     if (settings.runs("stand")) {

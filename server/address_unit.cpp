@@ -13,8 +13,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include <openssl/core_names.h>
 #include <openssl/evp.h>
-#include <openssl/hmac.h>
+#include <openssl/params.h>
 #include <openssl/rand.h>
 
 namespace vornmark::server {
@@ -109,14 +110,33 @@ AddressKey AddressKey::load_or_create(const std::string& path) {
     return AddressKey(secret);
 }
 
+AddressKey::AddressKey(std::string secret) {
+    static EVP_MAC* const hmac = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
+    if (hmac == nullptr) throw std::runtime_error("no HMAC in the crypto library");
+    std::shared_ptr<EVP_MAC_CTX> context(EVP_MAC_CTX_new(hmac), &EVP_MAC_CTX_free);
+    char digest_name[] = "SHA256";
+    const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest_name, 0),
+                                 OSSL_PARAM_construct_end()};
+    if (!context || EVP_MAC_init(context.get(), reinterpret_cast<const unsigned char*>(secret.data()),
+                                 secret.size(), params) != 1)
+        throw std::runtime_error("cannot set up the address key's HMAC");
+    keyed_ = std::move(context);
+}
+
 std::string AddressKey::unit_of(std::string_view address) const {
     const std::string unit = address_unit(address).value_or(std::string(address));
+    // The copy is this call's own, so that requests on several threads hash at once.
+    const std::unique_ptr<EVP_MAC_CTX, decltype(&EVP_MAC_CTX_free)> context(
+        EVP_MAC_CTX_dup(const_cast<EVP_MAC_CTX*>(keyed_.get())), &EVP_MAC_CTX_free);
     unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    HMAC(EVP_sha256(), secret_.data(), static_cast<int>(secret_.size()),
-         reinterpret_cast<const unsigned char*>(unit.data()), unit.size(), digest, &length);
+    std::size_t length = 0;
+    if (!context ||
+        EVP_MAC_update(context.get(), reinterpret_cast<const unsigned char*>(unit.data()), unit.size()) !=
+            1 ||
+        EVP_MAC_final(context.get(), digest, &length, sizeof digest) != 1)
+        throw std::runtime_error("the address key's HMAC failed");
     // 128 bits tell units apart as well as the whole digest would.
-    return hex(digest, std::min<unsigned int>(length, 16));
+    return hex(digest, std::min<std::size_t>(length, 16));
 }
 
 }  // namespace vornmark::server

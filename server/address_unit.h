@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,8 @@ namespace vornmark::server {
 // address.
 std::optional<std::string> address_unit(std::string_view address);
 
+struct evp_mac_ctx_st;
+
 // The key that turns an address unit into what is stored: a secret kept in a file apart from
 // the database, so that the database alone does not tell who submitted.
 class AddressKey {
@@ -19,14 +22,16 @@ public:
     // Reads the key from `path`; when the file does not exist, makes a random key and writes it
     // there (readable by the owner only). Throws std::runtime_error when it can do neither.
     static AddressKey load_or_create(const std::string& path);
-    explicit AddressKey(std::string secret) : secret_(std::move(secret)) {}
+    explicit AddressKey(std::string secret);
 
     // The keyed hash (HMAC-SHA-256, hexadecimal) of the address's unit; of the text itself
     // when it is no address.
     std::string unit_of(std::string_view address) const;
 
 private:
-    std::string secret_;
+    // HMAC set up with the secret once; each hash starts from a copy of it, which spares the
+    // algorithm's lookup and the key's set-up on every request.
+    std::shared_ptr<const evp_mac_ctx_st> keyed_;
 };
 
 }  // namespace vornmark::server

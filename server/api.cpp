@@ -7,7 +7,6 @@
 
 #include "server/address_unit.h"
 #include "server/board_snapshot.h"
-#include "server/cpu_name.h"
 #include "server/log.h"
 #include "server/pages.h"
 #include "server/standing_answers.h"
@@ -183,8 +182,7 @@ ApiReply Api::store_submission(PendingSubmission& pending) {
             return reply;
         }
         standings_.forget(pending.check.submission.type);
-        standing_answers_->forget(pending.check.submission.type,
-                                  cpu_name_key(pending.check.submission.cpu_name));
+        standing_answers_->forget(pending.check.submission.type, outcome.cpu_key);
         // Stored; one that does not count says so beside "ok", which is all the client reads.
         reply.body =
             outcome.kind == SubmitOutcome::Kind::counted

@@ -247,7 +247,9 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
             parsed.error = "unknown command " + command;
             return parsed;
         }
-        if (takes_argument && (args.size() < 2 || args[1].empty())) {
+        // "hide --db FILE" lacks the name: a flag of the server is taken for none.
+        if (takes_argument &&
+            (args.size() < 2 || args[1].empty() || find_flag(args[1].substr(0, args[1].find('='))))) {
             parsed.error =
                 command + (command == "forget-address" ? " needs an address" : " needs a processor name");
             return parsed;

@@ -98,13 +98,32 @@ void PgConnection::broke(const char* what) {
     throw StoreUnavailable(std::string(what) + ": " + message());
 }
 
+void PgConnection::prepare(const char* what, const char* statement, std::size_t params, Deadline deadline) {
+    if (params == 0 || prepared_.count(statement) != 0) return;
+    const std::string name = "vornmark_" + std::to_string(prepared_.size() + 1);
+    if (!PQsendPrepare(connection_, name.c_str(), statement, 0, nullptr)) broke(what);
+    flush(what, deadline);
+    PgResult outcome(nullptr, &PQclear);
+    while (PgResult result = next_result(what, deadline)) {
+        if (!outcome) outcome = std::move(result);
+    }
+    if (!outcome) broke(what);
+    if (PQresultStatus(outcome.get()) != PGRES_COMMAND_OK) refused(what, outcome.get());
+    prepared_.emplace(statement, name);
+}
+
 void PgConnection::send(const char* what, const char* statement, std::initializer_list<std::string> params) {
     std::vector<const char*> values;
     for (const std::string& p : params) values.push_back(p.c_str());
-    const int sent = params.size() == 0 && PQpipelineStatus(connection_) == PQ_PIPELINE_OFF
-                         ? PQsendQuery(connection_, statement)
-                         : PQsendQueryParams(connection_, statement, static_cast<int>(values.size()), nullptr,
-                                             values.data(), nullptr, nullptr, 0);
+    int sent = 0;
+    if (params.size() == 0) {
+        sent = PQpipelineStatus(connection_) == PQ_PIPELINE_OFF
+                   ? PQsendQuery(connection_, statement)
+                   : PQsendQueryParams(connection_, statement, 0, nullptr, nullptr, nullptr, nullptr, 0);
+    } else {
+        sent = PQsendQueryPrepared(connection_, prepared_.at(statement).c_str(),
+                                   static_cast<int>(values.size()), values.data(), nullptr, nullptr, 0);
+    }
     if (!sent) broke(what);
 }
 
@@ -140,6 +159,7 @@ void PgConnection::refused(const char* what, const PGresult* result) {
 PgResult PgConnection::run(const char* what, const char* statement, std::initializer_list<std::string> params,
                            ExecStatusType expected, Deadline deadline) {
     if (broken_) throw StoreUnavailable(std::string(what) + ": the connection broke earlier");
+    prepare(what, statement, params.size(), deadline);
     send(what, statement, params);
     flush(what, deadline);
     // Several statements give several results: keep the first failure, else the last.
@@ -155,6 +175,7 @@ PgResult PgConnection::run(const char* what, const char* statement, std::initial
 PgResult PgConnection::run_together(std::initializer_list<Statement> statements, Deadline deadline) {
     const char* what = statements.begin()->what;
     if (broken_) throw StoreUnavailable(std::string(what) + ": the connection broke earlier");
+    for (const Statement& s : statements) prepare(s.what, s.statement, s.params.size(), deadline);
     if (PQenterPipelineMode(connection_) != 1) broke(what);
     for (const Statement& s : statements) send(s.what, s.statement, s.params);
     if (PQpipelineSync(connection_) != 1) broke(what);

@@ -3,6 +3,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include <libpq-fe.h>
 
@@ -66,6 +67,9 @@ private:
     [[noreturn]] void give_up(const char* what, Wait why);
     [[noreturn]] void broke(const char* what);
     [[noreturn]] void refused(const char* what, const PGresult* result);
+    // Prepares a statement with parameters on this connection the first time it is used (one
+    // round trip then), so that the database parses and plans it once, not on every request.
+    void prepare(const char* what, const char* statement, std::size_t params, Deadline deadline);
     void send(const char* what, const char* statement, std::initializer_list<std::string> params);
     void flush(const char* what, Deadline deadline);
     // The next result, nothing when the statement's results have ended.
@@ -74,6 +78,7 @@ private:
     PGconn* connection_ = nullptr;
     int stop_fd_;
     bool broken_ = false;
+    std::unordered_map<std::string, std::string> prepared_;  // statement text -> its name here
 };
 
 }  // namespace vornmark::server

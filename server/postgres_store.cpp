@@ -500,8 +500,8 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
             outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};
     }
     commit(*c, deadline);
-    // Counters of days gone by are dropped now and then.
-    if (seconds % 97 == 0) {
+    // Counters of days gone by are dropped by this process's first submission of each day.
+    if (counters_swept_day_.exchange(day_of(seconds)) != day_of(seconds)) {
         try {
             const std::string yesterday = std::to_string(day_of(seconds) - 1);
             c->command("forget old days", sql::forget_old_runs, {yesterday}, deadline);
@@ -509,6 +509,7 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
         } catch (const StoreError&) {
         }
     }
+    outcome.cpu_key = key;
     return outcome;
 }
 
@@ -561,6 +562,8 @@ void PostgresStore::add_many(const std::vector<StoredRun>& runs) {
     };
     exec("begin", "BEGIN", PGRES_COMMAND_OK);
     try {
+        // The session's time-out guards requests; a bulk load on a busy machine may need longer.
+        exec("no time-out", "SET LOCAL statement_timeout TO 0", PGRES_COMMAND_OK);
         exec("create staging table", sql::create_incoming, PGRES_COMMAND_OK);
         exec("copy", sql::copy_incoming, PGRES_COPY_IN);
         std::string chunk;

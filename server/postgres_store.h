@@ -93,6 +93,7 @@ private:
     std::vector<std::unique_ptr<PgConnection>> idle_;
     std::size_t open_ = 0;
     std::chrono::steady_clock::time_point last_sweep_{};
+    std::atomic<std::int64_t> counters_swept_day_{0};  // the day whose older counters were dropped
 };
 
 }  // namespace vornmark::server

@@ -1,7 +1,10 @@
 #include "server/sqlite_store.h"
 
+#include <algorithm>
 #include <ctime>
+#include <exception>
 #include <map>
+#include <memory>
 #include <set>
 #include <thread>
 #include <utility>
@@ -260,7 +263,8 @@ public:
             std::lock_guard lock(store_.turn_mutex_);
             store_.busy_ = false;
         }
-        store_.turn_free_.notify_one();
+        // Submissions wait on it too, for their turn or for the transaction that took them.
+        store_.turn_free_.notify_all();
     }
     Turn(const Turn&) = delete;
     Turn& operator=(const Turn&) = delete;
@@ -350,6 +354,11 @@ SqliteStore::SqliteStore(const std::string& path, const BoardRules& rules)
         upsert_totals_ = prepare(sql::upsert_totals);
         standings_ = prepare(sql::standings.c_str());
         processor_row_ = prepare(sql::processor_row.c_str());
+        savepoint_ = prepare("SAVEPOINT submission");
+        release_ = prepare("RELEASE submission");
+        rollback_to_ = prepare("ROLLBACK TO submission");
+        log_refusal_ = prepare(sql::log_refusal);
+        trim_refusals_ = prepare(sql::trim_refusals);
         rc = sqlite3_open_v2(path.c_str(), &reader_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
             const std::string message = reader_ ? sqlite3_errmsg(reader_) : sqlite3_errstr(rc);
@@ -382,8 +391,8 @@ SqliteStore::~SqliteStore() {
 void SqliteStore::close() {
     for (SqliteStatement* s : {&begin_, &commit_, &rollback_, &insert_run_, &known_name_, &names_today_,
                                &count_new_name_, &count_daily_run_, &add_bin_, &row_bins_, &add_unit_,
-                               &upsert_totals_, &standings_, &processor_row_, &reader_bins_,
-                               &reader_listed_}) {
+                               &upsert_totals_, &standings_, &processor_row_, &log_refusal_, &trim_refusals_,
+                               &savepoint_, &release_, &rollback_to_, &reader_bins_, &reader_listed_}) {
         *s = SqliteStatement();
     }
     sqlite3_close(reader_);
@@ -594,8 +603,7 @@ void SqliteStore::insert_run(const StoredRun& run, const std::string& cpu_key, c
 
 void SqliteStore::log_refusal(const Submission& s, const std::string& unit, std::int64_t at,
                               const std::string& why) {
-    SqliteStatement log = prepare(sql::log_refusal);
-    Use(log)
+    Use(log_refusal_)
         .text(1, s.cpu_name)
         .text(2, s.type)
         .integer(3, s.score)
@@ -604,61 +612,150 @@ void SqliteStore::log_refusal(const Submission& s, const std::string& unit, std:
         .integer(6, at)
         .text(7, why)
         .run("log a refusal");
-    SqliteStatement trim = prepare(sql::trim_refusals);
-    Use(trim).run("trim the refusals");
+    Use(trim_refusals_).run("trim the refusals");
 }
 
+// A submission waiting for the connection. Whoever gets the turn stores every one waiting then in
+// its own transaction, each behind a savepoint, so that one commit and its sync to disk serve
+// them all; each caller gets its own outcome once that commit is done.
+struct SqliteStore::QueuedSubmission {
+    enum class State { queued, taken, done };
+    Submission submission;
+    std::string key;
+    std::string unit;
+    Deadline deadline;
+    State state = State::queued;
+    SubmitOutcome outcome;
+    std::exception_ptr error;
+};
+
 SubmitOutcome SqliteStore::submit(const Submission& submission, const std::string& unit, Deadline deadline) {
-    Turn turn(*this, deadline);
-    Submission s = submission;
-    s.cpu_name = canonical_cpu_name(submission.cpu_name);
-    const std::string key = cpu_name_key(s.cpu_name);
+    // The name's forms are worked out before the turn, so that other calls need not wait for them.
+    auto mine = std::make_shared<QueuedSubmission>();
+    mine->submission = submission;
+    mine->submission.cpu_name = canonical_cpu_name(submission.cpu_name);
+    mine->key = cpu_name_key(mine->submission.cpu_name);
+    mine->unit = unit;
+    mine->deadline = deadline;
+    using State = QueuedSubmission::State;
+    std::vector<std::shared_ptr<QueuedSubmission>> batch;
+    {
+        std::unique_lock lock(turn_mutex_);
+        queued_.push_back(mine);
+        auto done_or_free = [&] { return mine->state != State::queued || !busy_ || interrupted_; };
+        bool in_time = true;
+        if (deadline == no_deadline) {
+            turn_free_.wait(lock, done_or_free);
+        } else {
+            in_time = turn_free_.wait_until(lock, deadline, done_or_free);
+        }
+        // Taken into another call's transaction: its outcome is known once that commits.
+        if (mine->state == State::taken) turn_free_.wait(lock, [&] { return mine->state == State::done; });
+        if (mine->state == State::done) {
+            if (mine->error) std::rethrow_exception(mine->error);
+            return mine->outcome;
+        }
+        if (!in_time || interrupted_) {
+            queued_.erase(std::find(queued_.begin(), queued_.end(), mine));
+            if (interrupted_) throw StoreUnavailable("the server is stopping");
+            throw StoreUnavailable("the database was busy for longer than the time allowed");
+        }
+        busy_ = true;
+        call_deadline_ = deadline;
+        // This call's own first, then whatever else is waiting, in the order it came.
+        queued_.erase(std::find(queued_.begin(), queued_.end(), mine));
+        mine->state = State::taken;
+        batch.push_back(mine);
+        constexpr std::size_t most_at_once = 64;
+        while (!queued_.empty() && batch.size() < most_at_once) {
+            batch.push_back(std::move(queued_.front()));
+            queued_.pop_front();
+            batch.back()->state = State::taken;
+            // Waits for other connections' locks end at the first of their deadlines.
+            call_deadline_ = std::min(call_deadline_, batch.back()->deadline);
+        }
+    }
     const std::int64_t now = now_seconds();
+    const std::int64_t day = day_of(now);
+    try {
+        in_transaction([&] {
+            for (const std::shared_ptr<QueuedSubmission>& q : batch) {
+                Use(savepoint_).step("savepoint");
+                try {
+                    q->outcome = store_one(q->submission, q->key, q->unit, now);
+                    q->outcome.cpu_key = q->key;
+                } catch (const StoreError&) {
+                    // This one alone is undone; the others stay in the transaction.
+                    q->error = std::current_exception();
+                    Use(rollback_to_).step("roll back to the savepoint");
+                }
+                Use(release_).step("release the savepoint");
+            }
+        });
+    } catch (...) {
+        // Nothing of the transaction was stored: every submission in it fails alike.
+        for (const std::shared_ptr<QueuedSubmission>& q : batch) q->error = std::current_exception();
+    }
+    // Counters of days gone by are dropped by the first submission of each day.
+    if (counters_swept_day_ != day) {
+        counters_swept_day_ = day;
+        // The runs are stored already: a failure here must not make their replies an error.
+        try {
+            const std::string yesterday = std::to_string(day - 1);
+            execute(("DELETE FROM unit_day_runs WHERE day < " + yesterday).c_str());
+            execute(("DELETE FROM unit_day_names WHERE day < " + yesterday).c_str());
+        } catch (const StoreError&) {
+        }
+    }
+    {
+        std::lock_guard lock(turn_mutex_);
+        busy_ = false;
+        for (const std::shared_ptr<QueuedSubmission>& q : batch) q->state = State::done;
+    }
+    turn_free_.notify_all();
+    if (mine->error) std::rethrow_exception(mine->error);
+    return mine->outcome;
+}
+
+SubmitOutcome SqliteStore::store_one(const Submission& s, const std::string& key, const std::string& unit,
+                                     std::int64_t now) {
     const std::int64_t day = day_of(now);
     const bool limited = !unit.empty() && !rules_.private_board;
     SubmitOutcome outcome;
-    in_transaction([&] {
-        if (std::optional<std::string> why = implausible(s, rules_)) {
-            outcome = {SubmitOutcome::Kind::refused, *why};
-            log_refusal(s, unit, now, *why);
-            return;
+    if (std::optional<std::string> why = implausible(s, rules_)) {
+        outcome = {SubmitOutcome::Kind::refused, *why};
+        log_refusal(s, unit, now, *why);
+        return outcome;
+    }
+    if (limited && !Use(known_name_).text(1, key).step("known name")) {
+        Use today(names_today_);
+        if (today.text(1, unit).integer(2, day).step("new names") &&
+            today.integer(0) >= rules_.new_names_per_day) {
+            outcome = {SubmitOutcome::Kind::refused, too_many_new_names(rules_)};
+            log_refusal(s, unit, now, outcome.why);
+            return outcome;
         }
-        if (limited && !Use(known_name_).text(1, key).step("known name")) {
-            Use today(names_today_);
-            if (today.text(1, unit).integer(2, day).step("new names") &&
-                today.integer(0) >= rules_.new_names_per_day) {
-                outcome = {SubmitOutcome::Kind::refused, too_many_new_names(rules_)};
-                log_refusal(s, unit, now, outcome.why);
-                return;
-            }
-            Use(count_new_name_).text(1, unit).integer(2, day).run("count a new name");
-        }
-        bool counted = true;
-        if (limited) {
-            Use count(count_daily_run_);
-            count.text(1, unit).integer(2, day).text(3, s.type).text(4, key).step("count runs");
-            counted = count.integer(0) <= rules_.runs_per_address;
-        }
-        if (!counted) outcome = {SubmitOutcome::Kind::not_counted, over_daily_runs(rules_)};
-        insert_run({s, now}, key, unit, counted, outcome.why);
-        if (!counted) return;
-        add_to_bins(s.type, key, s.threads, s.score);
-        std::int64_t new_units = 1;
-        if (!unit.empty()) {
-            Use(add_unit_).text(1, s.type).text(2, key).text(3, unit).run("add a unit");
-            new_units = sqlite3_changes(db_);
-        }
-        const RowDistribution d = update_totals(s.type, key, s.cpu_name, new_units);
-        const ThreadBin mine{s.threads, score_bin(s.score), 1, s.score};
-        if (is_outlier(mine, d.runs + d.outliers, d.median_per_thread, rules_.outliers)) {
-            outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};
-        }
-    });
-    // Counters of days gone by are dropped now and then.
-    if (now % 97 == 0) {
-        const std::string yesterday = std::to_string(day - 1);
-        execute(("DELETE FROM unit_day_runs WHERE day < " + yesterday).c_str());
-        execute(("DELETE FROM unit_day_names WHERE day < " + yesterday).c_str());
+        Use(count_new_name_).text(1, unit).integer(2, day).run("count a new name");
+    }
+    bool counted = true;
+    if (limited) {
+        Use count(count_daily_run_);
+        count.text(1, unit).integer(2, day).text(3, s.type).text(4, key).step("count runs");
+        counted = count.integer(0) <= rules_.runs_per_address;
+    }
+    if (!counted) outcome = {SubmitOutcome::Kind::not_counted, over_daily_runs(rules_)};
+    insert_run({s, now}, key, unit, counted, outcome.why);
+    if (!counted) return outcome;
+    add_to_bins(s.type, key, s.threads, s.score);
+    std::int64_t new_units = 1;
+    if (!unit.empty()) {
+        Use(add_unit_).text(1, s.type).text(2, key).text(3, unit).run("add a unit");
+        new_units = sqlite3_changes(db_);
+    }
+    const RowDistribution d = update_totals(s.type, key, s.cpu_name, new_units);
+    const ThreadBin mine{s.threads, score_bin(s.score), 1, s.score};
+    if (is_outlier(mine, d.runs + d.outliers, d.median_per_thread, rules_.outliers)) {
+        outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};
     }
     return outcome;
 }

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -72,6 +74,7 @@ public:
 private:
     class Turn;
     class ReaderTurn;
+    struct QueuedSubmission;
 
     static BoardRules rules_with(int per_minute) {
         BoardRules rules;
@@ -96,6 +99,9 @@ private:
     void insert_run(const StoredRun& run, const std::string& cpu_key, const std::string& unit, bool counted,
                     const std::string& why);
     void log_refusal(const Submission& s, const std::string& unit, std::int64_t at, const std::string& why);
+    // One submission's statements, inside the caller's transaction.
+    SubmitOutcome store_one(const Submission& s, const std::string& key, const std::string& unit,
+                            std::int64_t now);
     template <typename Work>
     void in_transaction(Work work);
     [[noreturn]] void fail(const char* what);
@@ -113,7 +119,9 @@ private:
     SqliteStatement begin_, commit_, rollback_;
     SqliteStatement insert_run_, known_name_, names_today_, count_new_name_, count_daily_run_;
     SqliteStatement add_bin_, row_bins_, add_unit_, upsert_totals_;
-    SqliteStatement standings_, processor_row_;
+    SqliteStatement standings_, processor_row_, log_refusal_, trim_refusals_;
+    SqliteStatement savepoint_, release_, rollback_to_;
+    std::deque<std::shared_ptr<QueuedSubmission>> queued_;  // waiting for a turn; under turn_mutex_
     // A second connection, read-only, for the long reads of every listed row (the board's places
     // and distributions, in the background): in WAL mode it reads beside the first, so that the
     // requests' reads and the submissions do not wait while it runs.
@@ -122,6 +130,7 @@ private:
     sqlite3* reader_ = nullptr;
     SqliteStatement reader_bins_, reader_listed_;
     RateLimiter limiter_;
+    std::int64_t counters_swept_day_ = 0;  // the day whose older counters were dropped; in a turn
 };
 
 }  // namespace vornmark::server

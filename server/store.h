@@ -41,6 +41,7 @@ struct SubmitOutcome {
     enum class Kind { counted, not_counted, refused };
     Kind kind = Kind::counted;
     std::string why;
+    std::string cpu_key{};  // the row's key (cpu_name_key) when stored, so that no caller works it out again
 };
 
 // A run the operator may want to look at: one the outlier rule leaves out now, or one refused.

@@ -3,7 +3,6 @@
 #include <memory>
 #include <string>
 
-#include "server/board_rules.h"
 #include "server/store.h"
 
 namespace vornmark::server {

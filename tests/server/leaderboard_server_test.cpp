@@ -612,4 +612,51 @@ TEST(LeaderboardServerCommandLine, AStoreItCannotUseEndsStartUpWithOneLineAndExi
     }
 }
 
+// The operator's commands, run as the binary against the database of a live server: their exit
+// codes, what they print, and what the standings show afterwards.
+TEST_P(LeaderboardServerWithStore, OperatorCommandsWorkOnTheLiveDatabase) {
+    LeaderboardServerOptions o = options();
+    o.public_board = true;  // refusals are logged and every run keeps its address unit
+    LeaderboardServerProcess server(o);
+    for (int i = 0; i < 4; ++i) expect_accepted(post(server, submission("Operator CPU", 1000, 8)));
+    EXPECT_EQ(json_of(post(server, submission("Operator CPU", 4321)))["ok"], false);
+
+    const std::string key = server.directory() + "/address.key";
+    const struct {
+        std::vector<std::string> args;
+        int exit_code;
+        std::string printed;
+        int multi_rows;  // the multi standings afterwards; -1: not looked at
+    } cases[] = {
+        {{"flagged"}, 0, "score per thread 4321 is above 2000", -1},
+        {{"hide", "Operator  CPU"}, 0, "hidden: Operator CPU", 0},
+        {{"hide", "Nobody's CPU"}, 1, "no processor named Nobody's CPU", 0},
+        {{"unhide", "Operator CPU"}, 0, "listed again: Operator CPU", 1},
+        {{"forget-address", "127.0.0.1", "--address-key", key}, 0, "uncounted 4 runs from 127.0.0.1", 0},
+        {{"forget-address", "127.0.0.1", "--address-key", server.directory() + "/missing.key"},
+         1,
+         "no address key",
+         0},
+        {{"forget-address", "nowhere"}, 2, "nowhere is not an IPv4 or IPv6 address", 0},
+        {{"hide"}, 2, "hide needs a processor name", 0},
+        {{"purge"}, 2, "unknown command purge", 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> command = {leaderboard_binary_path()};
+        command.insert(command.end(), c.args.begin(), c.args.end());
+        command.insert(command.end(), {"--db", server.db_path()});
+        const CommandResult result = run_command(command, std::chrono::seconds(60));
+        const std::string what = c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "");
+        EXPECT_EQ(result.exit_code, c.exit_code) << what << ": " << result.output;
+        EXPECT_NE(result.output.find(c.printed), std::string::npos) << what << ": " << result.output;
+        // The server keeps its standings for a second; the change shows once they are read again.
+        if (c.multi_rows >= 0) {
+            EXPECT_TRUE(wait_until([&] {
+                return standings(server, "multi").size() == std::size_t(c.multi_rows);
+            })) << what;
+        }
+    }
+    expect_clean_stop(server);
+}
+
 }  // namespace vornmark::server

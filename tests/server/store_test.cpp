@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -231,6 +233,35 @@ TEST_P(EveryStore, EachRowKeepsItsDistributionInBinsReadWholeOrForManyRows) {
     EXPECT_EQ(many[0].avg_score, 500);
     EXPECT_TRUE(many[1].empty());
     EXPECT_EQ(many[2].runs, 21);
+}
+
+// Submissions that wait for the store together may be stored in one transaction; each caller
+// still gets the outcome of its own run, and a refused one takes nothing else with it.
+TEST_P(EveryStore, ConcurrentSubmissionsEachGetTheirOwnOutcome) {
+    std::unique_ptr<Store> store = open(1000000);
+    constexpr int threads = 8, each = 12;
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> callers;
+    for (int t = 0; t < threads; ++t) {
+        callers.emplace_back([&, t] {
+            for (int i = 0; i < each; ++i) {
+                // Every third run claims more per thread than any processor reaches.
+                const bool implausible = i % 3 == 0;
+                const SubmitOutcome outcome =
+                    store->submit(run("Batch CPU " + std::to_string(t), implausible ? 5000 : 1000 + t),
+                                  std::string(), no_deadline);
+                const auto expected =
+                    implausible ? SubmitOutcome::Kind::refused : SubmitOutcome::Kind::counted;
+                if (outcome.kind != expected) ++wrong;
+            }
+        });
+    }
+    for (std::thread& c : callers) c.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(store->run_count(), threads * each * 2 / 3);
+    const std::vector<StandingsRow> rows = store->standings("single");
+    ASSERT_EQ(rows.size(), std::size_t(threads));
+    for (const StandingsRow& row : rows) EXPECT_EQ(row.runs, each * 2 / 3) << row.cpu;
 }
 
 INSTANTIATE_TEST_SUITE_P(, EveryStore, testing::Values(StoreKind::sqlite, StoreKind::postgresql),
