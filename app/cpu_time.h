@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace vornmark::app {
+
 // Processor time as the platform counts it, for WindowCpuClock. One file per platform:
 // cpu_time_linux.cpp, cpu_time_windows.cpp.
 
@@ -16,3 +18,5 @@ struct ThreadCpuClock {
 ThreadCpuClock open_this_thread_cpu_clock();
 double thread_cpu_seconds(ThreadCpuClock clock);
 void close_thread_cpu_clock(ThreadCpuClock clock);
+
+}  // namespace vornmark::app

@@ -3,6 +3,8 @@
 
 #include "app/cpu_time.h"
 
+namespace vornmark::app {
+
 namespace {
 
 double seconds_of(clockid_t clock) {
@@ -28,3 +30,5 @@ double thread_cpu_seconds(ThreadCpuClock clock) {
 }
 
 void close_thread_cpu_clock(ThreadCpuClock) {}
+
+}  // namespace vornmark::app

@@ -2,6 +2,8 @@
 
 #include "app/cpu_time.h"
 
+namespace vornmark::app {
+
 namespace {
 
 double seconds_of(const FILETIME& kernel, const FILETIME& user) {
@@ -39,3 +41,5 @@ double thread_cpu_seconds(ThreadCpuClock clock) {
 void close_thread_cpu_clock(ThreadCpuClock clock) {
     if (clock.id != 0) ::CloseHandle(reinterpret_cast<HANDLE>(clock.id));
 }
+
+}  // namespace vornmark::app

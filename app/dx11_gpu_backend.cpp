@@ -1,5 +1,7 @@
 #include "app/dx11_gpu_backend.h"
 
+namespace vornmark::app {
+
 namespace {
 
 template <typename T>
@@ -86,3 +88,5 @@ void Dx11GpuBackend::release_device_objects() {
     release(context);
     release(device);
 }
+
+}  // namespace vornmark::app

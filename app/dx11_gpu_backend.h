@@ -7,6 +7,8 @@
 
 #include "ui/gpu_backend.h"
 
+namespace vornmark::app {
+
 // The Direct3D 11 device objects of the window and the preview texture on them. The shell
 // creates the device, context, swap chain and render target view and releases everything at
 // shutdown (release_device_objects); the panels see only IGpuBackend.
@@ -46,3 +48,5 @@ private:
     std::int32_t recorded_width_ = 0;
     std::int32_t recorded_height_ = 0;
 };
+
+}  // namespace vornmark::app

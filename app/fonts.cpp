@@ -7,6 +7,8 @@
 
 #include <imgui.h>
 
+namespace vornmark::app {
+
 namespace {
 
 // The built-in font is drawn for 13 pixels; whole multiples keep it sharp.
@@ -50,3 +52,5 @@ WindowFonts add_window_fonts(const FontFace& proportional, const FontFace& monos
 WindowFonts load_fonts(float scale) {
     return add_window_fonts(find_proportional_face(), find_monospaced_face(), scale);
 }
+
+}  // namespace vornmark::app

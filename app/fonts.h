@@ -4,6 +4,8 @@
 
 struct ImFont;
 
+namespace vornmark::app {
+
 // A font face as the system has it: its name and the bytes of its TrueType or OpenType file.
 // Empty bytes: none was found.
 struct FontFace {
@@ -37,3 +39,5 @@ WindowFonts add_window_fonts(const FontFace& proportional, const FontFace& monos
 
 // add_window_fonts with the system's faces.
 WindowFonts load_fonts(float scale);
+
+}  // namespace vornmark::app

@@ -6,6 +6,8 @@
 
 #include "history/read_whole_file.h"
 
+namespace vornmark::app {
+
 namespace {
 
 // The file fontconfig matches, named by its file name as ImGui names a font file: "DejaVuSans.ttf".
@@ -68,3 +70,5 @@ FontFace find_proportional_face() {
 FontFace find_monospaced_face() {
     return face_of_file(match_font_file("Consolas", "monospace"));
 }
+
+}  // namespace vornmark::app

@@ -10,6 +10,8 @@
 #include "app/fonts.h"
 #include "history/wide_text_windows.h"
 
+namespace vornmark::app {
+
 namespace {
 
 // GetFontData's table tag for a whole TrueType collection, "ttcf" read as a little-endian DWORD.
@@ -75,3 +77,5 @@ FontFace find_proportional_face() {
 FontFace find_monospaced_face() {
     return first_face({L"Consolas", L"Lucida Console"}, Pitch::Fixed);
 }
+
+}  // namespace vornmark::app

@@ -15,6 +15,8 @@
 #include "ui/main_layout.h"
 #include "ui/run_updates.h"
 
+namespace vornmark::app {
+
 namespace {
 
 void draw_frame(AppState& app, Shell& shell) {
@@ -59,3 +61,5 @@ void run_frame_loop(AppState& app, Shell& shell, FrameObserver frame_drawn) {
     }
     layout.save();
 }
+
+}  // namespace vornmark::app

@@ -1,6 +1,11 @@
 #pragma once
 
+namespace vornmark {
 struct AppState;
+}  // namespace vornmark
+
+namespace vornmark::app {
+
 class Shell;
 
 // What the loop knows after a frame, for an observer.
@@ -16,3 +21,5 @@ using FrameObserver = void (*)(const AppState& app, const FrameFacts& facts);
 // signal (Ctrl-C, SIGTERM) arrives. FramePacer decides when each frame is drawn. The window's
 // layout is read before the first frame and kept where layout_file_path puts it.
 void run_frame_loop(AppState& app, Shell& shell, FrameObserver frame_drawn);
+
+}  // namespace vornmark::app

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace vornmark::app {
+
 FramePacer::FramePacer(double refresh_hz, int hardware_threads)
     : interval_(1.0 / (refresh_hz > 0.0 ? std::min(refresh_hz, 1000.0) : fallback_refresh_hz)),
       budget_cores_(run_machine_share * std::max(hardware_threads, 1)),
@@ -61,3 +63,5 @@ void FramePacer::frame_drawn(double frame_start) {
     run_changed_ = false;
     requests_changed_ = false;
 }
+
+}  // namespace vornmark::app

@@ -17,6 +17,8 @@
 //   and when a run starts or ends.
 #include <cstdint>
 
+namespace vornmark::app {
+
 // What reached the window since the loop last asked.
 enum class InputSeen : std::uint8_t {
     none,
@@ -82,3 +84,5 @@ private:
     std::int32_t last_requests_ = 0;
     bool requests_changed_ = false;
 };
+
+}  // namespace vornmark::app

@@ -11,6 +11,8 @@
 #include <GL/glx.h>
 #include <GL/glxext.h>
 
+namespace vornmark::app {
+
 namespace {
 
 bool has_gl_extension(std::string_view name) {
@@ -81,3 +83,5 @@ std::vector<GraphicsAdapter> gl_graphics_adapters() {
     }
     return {GraphicsAdapter{renderer, dedicated_video_bytes()}};
 }
+
+}  // namespace vornmark::app

@@ -8,6 +8,8 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+namespace vornmark::app {
+
 namespace {
 
 // Clears the command's clip rectangle to the colour the callback was given. Runs inside
@@ -127,3 +129,5 @@ void GlGpuBackend::release() {
         preview_texture = 0;
     }
 }
+
+}  // namespace vornmark::app

@@ -4,6 +4,8 @@
 
 #include "ui/gpu_backend.h"
 
+namespace vornmark::app {
+
 // The OpenGL side of the window: holds the preview texture that the panels draw.
 // All calls need the window's GL context current on the calling (GUI) thread.
 class GlGpuBackend : public IGpuBackend {
@@ -33,3 +35,5 @@ private:
     std::int32_t width = 0;            // size as last created successfully
     std::int32_t height = 0;
 };
+
+}  // namespace vornmark::app

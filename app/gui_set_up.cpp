@@ -6,6 +6,8 @@
 #include "app/style.h"
 #include "ui/app_state.h"
 
+namespace vornmark::app {
+
 void create_gui_context() {
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();
@@ -22,3 +24,5 @@ void scale_gui(AppState& app, float scale) {
     ImGui::GetStyle().ScaleAllSizes(scale);
     app.dpi_scale = scale;
 }
+
+}  // namespace vornmark::app

@@ -2,6 +2,8 @@
 
 #include <GLFW/glfw3.h>
 
+namespace vornmark::app {
+
 HiddenGlContext::HiddenGlContext() {
     glfw_ready = glfwInit() == GLFW_TRUE;
     if (!glfw_ready) {
@@ -26,3 +28,5 @@ HiddenGlContext::~HiddenGlContext() {
         glfwTerminate();
     }
 }
+
+}  // namespace vornmark::app

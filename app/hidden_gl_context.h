@@ -2,6 +2,8 @@
 
 struct GLFWwindow;
 
+namespace vornmark::app {
+
 // An OpenGL 3.3 core context on a hidden 64 x 64 window, current on the creating
 // thread: for measuring and testing the GL code without the program's window.
 // Needs a display; ok() is false without one.
@@ -18,3 +20,5 @@ private:
     bool glfw_ready = false;
     GLFWwindow* window = nullptr;
 };
+
+}  // namespace vornmark::app

@@ -1,5 +1,7 @@
 #include "app/input_latch.h"
 
+namespace vornmark::app {
+
 namespace {
 
 bool known(int input) {
@@ -27,3 +29,5 @@ InputLatch::Inputs InputLatch::releases_due() {
     unseen_presses_.reset();
     return due;
 }
+
+}  // namespace vornmark::app

@@ -2,6 +2,8 @@
 
 #include <bitset>
 
+namespace vornmark::app {
+
 // The GUI library's Win32 backend reads the mouse buttons' and the keys' state once per frame,
 // so a press and a release that both arrive between two frames (an instant click, a touchpad
 // tap, a quick key while the loop slept or a busy machine kept it waiting) would go unseen. The
@@ -31,3 +33,5 @@ private:
     Inputs held_;   // held back since the last frame began
     Inputs ready_;  // the press has been seen by a frame: due at the next
 };
+
+}  // namespace vornmark::app

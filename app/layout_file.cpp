@@ -10,6 +10,8 @@
 #include "history/replace_file.h"
 #include "history/utf8_path.h"
 
+namespace vornmark::app {
+
 std::string layout_file_path(std::string_view history_path, std::string_view executable_path) {
     if (history_path == history_path_beside(executable_path)) return {};
     const std::string folder = executable_directory(history_path);
@@ -37,3 +39,5 @@ void LayoutFile::save() {
     std::filesystem::create_directories(path_from_utf8(path_).parent_path(), error);
     replace_file_contents(path_, std::string_view(text, size));
 }
+
+}  // namespace vornmark::app

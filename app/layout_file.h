@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace vornmark::app {
+
 // Where the window keeps its layout, the GUI library's "imgui.ini": beside the history when the
 // history lies in the user's data folder (an installed program, which may not write its own
 // folder, and whose uninstall must leave nothing there); otherwise empty, for the library's own
@@ -27,3 +29,5 @@ public:
 private:
     std::string path_;
 };
+
+}  // namespace vornmark::app

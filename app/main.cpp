@@ -13,6 +13,9 @@
 #include "session/stop_signal.h"
 #include "ui/app_state.h"
 
+using namespace vornmark;
+using namespace vornmark::app;
+
 // Exit code 1 means only that the window could not open (no usable display or OpenGL 3.3);
 // scripts/run.sh then starts the headless runner instead.
 int main() {

@@ -12,6 +12,9 @@
 #include "app/start_up.h"
 #include "ui/app_state.h"
 
+using namespace vornmark;
+using namespace vornmark::app;
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     // Set-up: the window with its Direct3D 11 device and the GUI; the state, its fonts at the
     // window's scale, the machine, the history, the scores shown first and both standings in

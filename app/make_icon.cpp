@@ -8,6 +8,8 @@
 
 #include "app/window_icon.h"
 
+namespace vornmark::app {
+
 namespace {
 
 void put16(std::vector<std::uint8_t>& out, unsigned value) {
@@ -41,6 +43,11 @@ std::vector<std::uint8_t> icon_image(int size) {
 }
 
 }  // namespace
+
+}  // namespace vornmark::app
+
+using namespace vornmark;
+using namespace vornmark::app;
 
 int main(int argc, char** argv) {
     if (argc < 3) {

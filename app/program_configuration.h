@@ -2,7 +2,11 @@
 
 #include <memory>
 
+namespace vornmark {
 struct AppState;
+}  // namespace vornmark
+
+namespace vornmark::app {
 
 // What sets the program users get apart from the one the end-to-end tests and the window
 // benchmark run. Each executable links one of the two definitions: program_configuration.cpp
@@ -16,3 +20,5 @@ struct FrameFacts;
 
 // After each frame the window drew: nothing in the product; the end-to-end program logs it.
 void frame_drawn(const AppState& app, const FrameFacts& facts);
+
+}  // namespace vornmark::app

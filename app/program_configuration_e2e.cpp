@@ -18,6 +18,8 @@
 #include "session/run_texts.h"
 #include "ui/app_state.h"
 
+namespace vornmark::app {
+
 namespace {
 
 std::string environment(const char* name, const char* fallback) {
@@ -106,3 +108,5 @@ void frame_drawn(const AppState& app, const FrameFacts& facts) {
                  facts.buffer_height, facts.resizes, line.c_str());
     std::fflush(log);
 }
+
+}  // namespace vornmark::app

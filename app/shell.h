@@ -2,7 +2,11 @@
 
 #include "app/frame_pacing.h"
 
+namespace vornmark {
 class IGpuBackend;
+}  // namespace vornmark
+
+namespace vornmark::app {
 
 // What each platform's shell gives the one frame loop (frame_loop.h): the window, its device
 // and swap chain, the message pump and the waiting for events. shell_linux.* (GLFW and
@@ -43,3 +47,5 @@ public:
     virtual IGpuBackend& gpu() = 0;
     virtual float dpi_scale() const = 0;
 };
+
+}  // namespace vornmark::app

@@ -16,6 +16,8 @@
 #include "app/gui_set_up.h"
 #include "app/window_icon.h"
 
+namespace vornmark::app {
+
 namespace {
 
 std::string last_glfw_error;
@@ -247,3 +249,5 @@ void GlfwShell::keep_minimum_size(int width, int height) {
     }
     place_window(window_, content);
 }
+
+}  // namespace vornmark::app

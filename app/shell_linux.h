@@ -10,6 +10,8 @@
 
 struct GLFWwindow;
 
+namespace vornmark::app {
+
 inline constexpr int window_width = 1600;
 inline constexpr int window_height = 900;
 inline constexpr const char* window_title = "Vornmark v" VORNMARK_VERSION " - CPU Benchmark";
@@ -65,3 +67,5 @@ private:
     int kept_height_ = 0;
     bool resized_since_kept_ = false;
 };
+
+}  // namespace vornmark::app

@@ -18,6 +18,8 @@
 
 extern IMGUI_IMPL_API LRESULT ImGui_ImplWin32_WndProcHandler(HWND window, UINT message, WPARAM w, LPARAM l);
 
+namespace vornmark::app {
+
 namespace {
 
 constexpr wchar_t window_class_name[] = L"VornmarkWindowClass";
@@ -359,3 +361,5 @@ Shell::Buffer Win32Shell::back_buffer() const {
     return {static_cast<int>(description.BufferDesc.Width), static_cast<int>(description.BufferDesc.Height),
             resizes_};
 }
+
+}  // namespace vornmark::app

@@ -8,6 +8,8 @@
 #include "app/input_latch.h"
 #include "app/shell.h"
 
+namespace vornmark::app {
+
 // The Windows shell: a per-monitor DPI aware Win32 window of class "VornmarkWindowClass",
 // 1600 x 900 or as large as fits the primary monitor's work area, centred in it, a Direct3D 11 device with its swap chain (presented with sync
 // interval 1), the GUI's Win32 and Direct3D 11 backends, and a high-resolution waitable
@@ -67,3 +69,5 @@ private:
     HANDLE timer_ = nullptr;
     bool coarse_timer_raised_ = false;  // timeBeginPeriod(1) in force
 };
+
+}  // namespace vornmark::app

@@ -5,6 +5,8 @@
 #include "sysinfo/system_info.h"
 #include "ui/app_state.h"
 
+namespace vornmark::app {
+
 void prepare_app_state(AppState& app, const std::vector<GraphicsAdapter>& gl_adapters) {
     app.sysinfo = probe_system_info();
     probe_graphics_adapter(app.sysinfo, gl_adapters);
@@ -23,3 +25,5 @@ void stop_background_work(AppState& app) {
     app.leaderboard_client.shutdown();
     app.runs.cancel();
 }
+
+}  // namespace vornmark::app

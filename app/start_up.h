@@ -4,7 +4,11 @@
 
 #include "sysinfo/graphics_adapter.h"
 
+namespace vornmark {
 struct AppState;
+}  // namespace vornmark
+
+namespace vornmark::app {
 
 // Fills the application state before the first frame, in this order: the machine
 // (with the adapters the GL context knows of), the history, the scores shown at
@@ -15,3 +19,5 @@ void prepare_app_state(AppState& app, const std::vector<GraphicsAdapter>& gl_ada
 // Before the window closes: the leaderboard's background requests are joined, then a run
 // in progress is told to stop (the engine joins it when it is destroyed).
 void stop_background_work(AppState& app);
+
+}  // namespace vornmark::app

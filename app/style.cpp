@@ -4,6 +4,8 @@
 
 #include "ui/colours.h"
 
+namespace vornmark::app {
+
 void apply_vornmark_style() {
     ImGuiStyle& style = ImGui::GetStyle();
     style.WindowPadding = ImVec2(12.0f, 12.0f);
@@ -70,3 +72,5 @@ void apply_vornmark_style() {
     c[ImGuiCol_TableRowBg] = ImVec4(0.0f, 0.0f, 0.0f, 0.0f);
     c[ImGuiCol_TableRowBgAlt] = ImVec4(0.05f, 0.05f, 0.05f, 1.0f);
 }
+
+}  // namespace vornmark::app

@@ -7,6 +7,8 @@
 #include "app/cpu_time.h"
 #include "engine/worker_pool.h"
 
+namespace vornmark::app {
+
 namespace {
 
 // The workers alive now and the time of those that have ended.
@@ -55,3 +57,5 @@ double WindowCpuClock::seconds() const {
     for (ThreadCpuClock clock : all.live) worker_seconds += thread_cpu_seconds(clock);
     return process_cpu_seconds() - worker_seconds;
 }
+
+}  // namespace vornmark::app

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace vornmark::app {
+
 // The processor time the window costs the machine: the whole process's less what the
 // benchmark's workers use. Software OpenGL renders on threads of its own, so the GUI
 // thread's time alone would undercount; time spent waiting for the display counts nothing.
@@ -14,3 +16,5 @@ public:
     // Seconds since the process started; only differences mean something.
     double seconds() const;
 };
+
+}  // namespace vornmark::app

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace vornmark::app {
+
 namespace {
 
 struct Rgba {
@@ -81,3 +83,5 @@ std::vector<std::uint8_t> draw_window_icon(int size) {
     }
     return pixels;
 }
+
+}  // namespace vornmark::app

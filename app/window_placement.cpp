@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace vornmark::app {
+
 WindowArea fitted_window(const WindowArea& work_area, int width, int height) {
     WindowArea window;
     window.width = std::min(width, work_area.width);
@@ -17,3 +19,5 @@ WindowArea kept_in_area(const WindowArea& work_area, const WindowArea& window) {
     kept.y = std::max(work_area.y, std::min(window.y, work_area.y + work_area.height - window.height));
     return kept;
 }
+
+}  // namespace vornmark::app

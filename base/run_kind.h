@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+namespace vornmark {
+
 // The two kinds of run: on exactly one worker, or on more. The kind follows from the worker count
 // alone, not from the button or option that started the run.
 enum class RunKind { Single, Multi };
@@ -24,3 +26,5 @@ constexpr std::optional<RunKind> parse_run_kind(std::string_view text) {
     if (text == "multi") return RunKind::Multi;
     return std::nullopt;
 }
+
+}  // namespace vornmark

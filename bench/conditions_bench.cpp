@@ -23,6 +23,8 @@
 #include "engine/steady_clock.h"
 #include "session/conditions_sampler.h"
 
+namespace vornmark {
+
 namespace {
 
 BenchmarkConfig workload(std::int32_t threads) {
@@ -132,6 +134,10 @@ int load(double percent, int runs) {
 }
 
 }  // namespace
+
+}  // namespace vornmark
+
+using namespace vornmark;
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";

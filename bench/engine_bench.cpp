@@ -13,6 +13,8 @@
 #include "engine/steady_clock.h"
 #include "engine/tile_plan.h"
 
+namespace vornmark {
+
 namespace {
 
 // 384 x 216, 16 samples: 1/64 of the preset's pixel-samples, the same scene and depth.
@@ -107,5 +109,7 @@ BENCHMARK(BM_ReducedRun)
     ->Unit(benchmark::kSecond);
 BENCHMARK(BM_EngineAgainstBareLoop)->Iterations(3)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BM_SnapshotPixels1920x1080)->Unit(benchmark::kMillisecond);
+
+}  // namespace vornmark
 
 BENCHMARK_MAIN();

@@ -12,6 +12,8 @@
 
 #include "bench/leaderboard_scenarios.h"
 
+namespace vornmark::server {
+
 namespace {
 
 // How an ordinary client fared: one line.
@@ -237,3 +239,5 @@ void idle_connections_at_the_limit(const Target& target, int port) {
         closed);
     print_ordinary("ordinary GETs after them", latencies, failures);
 }
+
+}  // namespace vornmark::server

@@ -14,6 +14,8 @@
 
 #include <curl/curl.h>
 
+namespace vornmark::server {
+
 namespace {
 
 std::size_t keep_body(char* data, std::size_t size, std::size_t count, void* body) {
@@ -144,3 +146,5 @@ std::string submission_body(const std::string& cpu, int score) {
     return R"({"cpu_name":")" + cpu + R"(","score":)" + std::to_string(score) +
            R"(,"threads":1,"type":"single"})";
 }
+
+}  // namespace vornmark::server

@@ -12,6 +12,8 @@
 
 #include <openssl/ssl.h>
 
+namespace vornmark::server {
+
 using Clock = std::chrono::steady_clock;
 using Ms = std::chrono::duration<double, std::milli>;
 
@@ -63,3 +65,5 @@ long resident_kib(pid_t pid);
 
 // A submission body.
 std::string submission_body(const std::string& cpu, int score);
+
+}  // namespace vornmark::server

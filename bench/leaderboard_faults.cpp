@@ -14,6 +14,8 @@
 #include "tests/support/postgres_server.h"
 #include "tests/support/silent_port.h"
 
+namespace vornmark::server {
+
 namespace {
 
 void signal_all(const std::vector<pid_t>& pids, int signal_number) {
@@ -160,3 +162,5 @@ void unreachable_database_at_start() {
                 seconds_since(start));
     std::fflush(stdout);
 }
+
+}  // namespace vornmark::server

@@ -63,10 +63,12 @@
 #include "bench/leaderboard_bench.h"
 #include "bench/leaderboard_scenarios.h"
 #include "server/gzip.h"
-#include "server/store.h"
+#include "server/store_factory.h"
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/postgres_server.h"
 #include "tests/support/temp_dir.h"
+
+namespace vornmark::server {
 
 namespace {
 
@@ -434,6 +436,11 @@ Settings parse(int argc, char** argv) {
 }
 
 }  // namespace
+
+}  // namespace vornmark::server
+
+using namespace vornmark;
+using namespace vornmark::server;
 
 int main(int argc, char** argv) {
     Settings settings = parse(argc, argv);

@@ -8,7 +8,11 @@
 
 #include "bench/leaderboard_bench.h"
 
+namespace vornmark {
 class PostgresServer;
+}  // namespace vornmark
+
+namespace vornmark::server {
 
 // 16 slow-header TLS clients and 200 silent TCP connections while an ordinary client asks.
 void slow_client_attack(const Target& target, int port, double seconds);
@@ -29,3 +33,5 @@ void stalled_database(PostgresServer& postgres, double seconds);
 void kill_during_post_burst(const std::string& store_name, const std::string& location);
 // A database that takes connections but never answers, at start-up: exit code and time.
 void unreachable_database_at_start();
+
+}  // namespace vornmark::server

@@ -15,6 +15,8 @@
 #include "app/hidden_gl_context.h"
 #include "engine/benchmark_engine.h"
 
+namespace vornmark::app {
+
 namespace {
 
 void snapshot_and_upload(benchmark::State& state) {
@@ -56,5 +58,7 @@ void snapshot_only(benchmark::State& state) {
 
 BENCHMARK(snapshot_and_upload)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(snapshot_only)->Unit(benchmark::kMillisecond);
+
+}  // namespace vornmark::app
 
 BENCHMARK_MAIN();

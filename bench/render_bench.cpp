@@ -9,6 +9,8 @@
 #include "engine/render/render_tile.h"
 #include "tests/support/counting_allocator.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr std::int32_t image_width = 1920;
@@ -70,5 +72,7 @@ void BM_NearestHit(benchmark::State& state) {
 BENCHMARK(BM_NearestHit)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+}  // namespace vornmark
 
 BENCHMARK_MAIN();

@@ -31,6 +31,8 @@
 #include "session/verified_run.h"
 #include "sysinfo/system_info.h"
 
+namespace vornmark::cli {
+
 namespace {
 
 // Where finished preset runs go: the history first, then the leaderboard, the way the window
@@ -251,3 +253,5 @@ int run_benchmarks(const Options& options, const LeaderboardSetting& leaderboard
     // Clean-up: the controller joins its last run and the client its request threads.
     return records.some_run_unsaved ? exit_run_failed : exit_ok;
 }
+
+}  // namespace vornmark::cli

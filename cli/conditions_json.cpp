@@ -1,5 +1,7 @@
 #include "cli/conditions_json.h"
 
+namespace vornmark::cli {
+
 namespace {
 
 template <class T>
@@ -31,3 +33,5 @@ nlohmann::ordered_json conditions_json(const RunConditions& c) {
         {"tail_percent", or_null(c.tail_percent)},
     };
 }
+
+}  // namespace vornmark::cli

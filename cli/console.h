@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace vornmark::cli {
+
 // The runner's text goes in and out as UTF-8 on both platforms. One implementation per platform:
 // console_linux.cpp, console_windows.cpp.
 
@@ -23,3 +25,5 @@ public:
 private:
     unsigned previous_code_page_ = 0;
 };
+
+}  // namespace vornmark::cli

@@ -5,6 +5,8 @@
 #include "cli/console.h"
 #include "history/wide_text_windows.h"
 
+namespace vornmark::cli {
+
 std::vector<std::string> command_line_arguments(int argc, char** argv) {
     int count = 0;
     LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
@@ -23,3 +25,5 @@ Utf8Console::Utf8Console() : previous_code_page_(::GetConsoleOutputCP()) {
 Utf8Console::~Utf8Console() {
     if (previous_code_page_ != 0 && previous_code_page_ != CP_UTF8) ::SetConsoleOutputCP(previous_code_page_);
 }
+
+}  // namespace vornmark::cli

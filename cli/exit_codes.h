@@ -2,6 +2,8 @@
 
 #include "session/stop_signal.h"
 
+namespace vornmark::cli {
+
 // The runner's exit codes (its usage text lists them).
 inline constexpr int exit_ok = 0;
 inline constexpr int exit_run_failed = 1;
@@ -12,3 +14,5 @@ inline constexpr int exit_wrong_image = 3;
 inline int exit_stopped() {
     return 128 + stop_signal();
 }
+
+}  // namespace vornmark::cli

@@ -14,6 +14,8 @@
 #include "history/history_path.h"
 #include "history/utf8_path.h"
 
+namespace vornmark::cli {
+
 namespace {
 
 bool ends_with_ignoring_case(const std::string& text, const std::string& ending) {
@@ -103,3 +105,5 @@ std::string write_image(const std::string& path, const std::uint8_t* rgba, std::
     }
     return write_bytes(path, bytes);
 }
+
+}  // namespace vornmark::cli

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace vornmark::cli {
+
 enum class ImageFormat { Unknown, Png, Ppm };
 
 // By the file name's ending, ignoring case: ".png" or ".ppm".
@@ -17,3 +19,5 @@ std::string image_path_problem(const std::string& path);
 // on success, otherwise why the file could not be written.
 std::string write_image(const std::string& path, const std::uint8_t* rgba, std::int32_t width,
                         std::int32_t height);
+
+}  // namespace vornmark::cli

@@ -8,6 +8,8 @@
 #include "net/printable_text.h"
 #include "sysinfo/system_info_rows.h"
 
+namespace vornmark::cli {
+
 std::string info_listing(const SystemInfo& info) {
     std::string text;
     for (const SystemInfoRow& row : system_info_rows(info)) {
@@ -87,3 +89,5 @@ std::string web_page_listing(const LeaderboardSetting& setting) {
     if (!page.note.empty()) text += "  " + page.note + "\n";
     return text;
 }
+
+}  // namespace vornmark::cli

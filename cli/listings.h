@@ -9,6 +9,8 @@
 #include "net/leaderboard_setting.h"
 #include "sysinfo/system_info.h"
 
+namespace vornmark::cli {
+
 // The machine as the window's system panel shows it: one "Label  value" line per row,
 // an empty line where the panel leaves a gap.
 std::string info_listing(const SystemInfo& info);
@@ -34,3 +36,5 @@ std::string standings_listing(const std::string& title, const std::vector<Leader
 // Under the standings: the address of the leaderboard's web page, and for a leaderboard whose
 // certificate a browser does not know, how to trust it. Nothing without a leaderboard.
 std::string web_page_listing(const LeaderboardSetting& setting);
+
+}  // namespace vornmark::cli

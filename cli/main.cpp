@@ -16,6 +16,8 @@
 #include "session/stop_signal.h"
 #include "sysinfo/system_info.h"
 
+namespace vornmark::cli {
+
 namespace {
 
 int show_info(const LeaderboardSetting& leaderboard) {
@@ -57,6 +59,11 @@ int show_leaderboard(const LeaderboardSetting& leaderboard) {
 }
 
 }  // namespace
+
+}  // namespace vornmark::cli
+
+using namespace vornmark;
+using namespace vornmark::cli;
 
 int main(int argc, char** argv) {
     const Utf8Console console;

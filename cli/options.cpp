@@ -8,6 +8,8 @@
 #include "base/preset.h"
 #include "cli/image_writer.h"
 
+namespace vornmark::cli {
+
 namespace {
 
 std::optional<std::int32_t> parse_int(const std::string& text) {
@@ -35,13 +37,32 @@ struct ParseState {
     bool multi = false;
 };
 
-struct OptionRow;
-// Takes an option's value (none for one without a value, or when the command line ends where the
-// value should be) into the state; returns why it is refused, or nothing.
-using ApplyOption = std::string (*)(const OptionRow& row, const std::optional<std::string>& value,
-                                    ParseState& state);
-
 enum class Section { Main, Development };
+
+// Which option a row is; what it does is chosen by this, never by the name it is written as.
+enum class OptionId {
+    Single,
+    Multi,
+    Json,
+    Image,
+    Runs,
+    Minutes,
+    WaitQuiet,
+    Scaling,
+    NoSubmit,
+    Info,
+    History,
+    Leaderboard,
+    LeaderboardUrl,
+    LeaderboardCa,
+    Help,
+    Width,
+    Height,
+    Samples,
+    Depth,
+    Tile,
+    Threads,
+};
 
 // One option of the runner: how it is written, what the usage text says of it, and what it does.
 struct OptionRow {
@@ -50,7 +71,7 @@ struct OptionRow {
     const char* value;  // the value's name in the usage text; null for an option without one
     Section section;
     const char* help;  // usage text; "{range}" and "{default}" are filled in, '\n' continues
-    ApplyOption apply;
+    OptionId id;
     std::int32_t min = 0;  // whole-number options: the accepted range
     std::int32_t max = 0;
     std::optional<std::int32_t> Options::*setting = nullptr;  // development settings
@@ -62,35 +83,10 @@ std::string range_text(const OptionRow& row) {
     return std::to_string(row.min) + " to " + std::to_string(row.max);
 }
 
-std::string apply_help(const OptionRow&, const std::optional<std::string>&, ParseState& state) {
-    state.options.help = true;
-    return {};
-}
-
-std::string apply_selection(const OptionRow& row, const std::optional<std::string>&, ParseState& state) {
-    (std::string_view(row.name) == "--single" ? state.single : state.multi) = true;
-    return {};
-}
-
-std::string apply_command(const OptionRow& row, const std::optional<std::string>&, ParseState& state) {
-    const std::string_view name = row.name;
-    const Command command = name == "--info"      ? Command::Info
-                            : name == "--history" ? Command::History
-                            : name == "--scaling" ? Command::Scaling
-                                                  : Command::Leaderboard;
+std::string apply_command(Command command, ParseState& state) {
     if (state.options.command != Command::Run && state.options.command != command)
         return "--info, --history, --leaderboard and --scaling cannot be combined; give one of them";
     state.options.command = command;
-    return {};
-}
-
-std::string apply_json(const OptionRow&, const std::optional<std::string>&, ParseState& state) {
-    state.options.json = true;
-    return {};
-}
-
-std::string apply_no_submit(const OptionRow&, const std::optional<std::string>&, ParseState& state) {
-    state.options.no_submit = true;
     return {};
 }
 
@@ -159,57 +155,108 @@ std::string apply_setting(const OptionRow& row, const std::optional<std::string>
 // a path stays well within a thread's stack.
 const OptionRow option_table[] = {
     {"--single", nullptr, nullptr, Section::Main, "run only the single-core preset (one worker)",
-     apply_selection},
+     OptionId::Single},
     {"--multi", nullptr, nullptr, Section::Main,
-     "run only the multi-core preset (one worker per hardware thread)", apply_selection},
+     "run only the multi-core preset (one worker per hardware thread)", OptionId::Multi},
     {"--json", nullptr, nullptr, Section::Main, "print one JSON object per finished run instead of text",
-     apply_json},
+     OptionId::Json},
     {"--image", nullptr, "PATH", Section::Main, "write the finished image; PATH must end in .png or .ppm",
-     apply_image},
+     OptionId::Image},
     {"--runs", nullptr, "N", Section::Main,
-     "N runs of each chosen kind, then their median, minimum,\nmaximum and spread ({range})", apply_runs, 1,
-     1000},
+     "N runs of each chosen kind, then their median, minimum,\nmaximum and spread ({range})", OptionId::Runs,
+     1, 1000},
     {"--minutes", nullptr, "M", Section::Main,
      "stability test instead of runs: all workers of the chosen\nconfiguration (the multi-core preset unless "
      "--single or\n--threads) render its tiles round and round for M minutes\n(fractions allowed), every "
      "tile "
      "checked; exit 3 on any error",
-     apply_minutes},
+     OptionId::Minutes},
     {"--wait-quiet", nullptr, "[=S]", Section::Main,
      "before the runs, wait up to S seconds (default 60) until other\nprograms use under 2 % of the "
      "processor "
      "over 2 s",
-     apply_wait_quiet, 0, 0, nullptr, 0, true},
+     OptionId::WaitQuiet, 0, 0, nullptr, 0, true},
     {"--scaling", nullptr, nullptr, Section::Main,
      "thread scaling instead of runs: the preset's image at 2 samples\nper pixel instead of 128 (the same "
      "shortened work on every\nmachine, so tables compare; a 64th of a preset run), on 1, 2,\n4, ... and all "
      "hardware threads: time, speed-up, efficiency\nand the idle tail of each; nothing stored or submitted",
-     apply_command},
+     OptionId::Scaling},
     {"--no-submit", nullptr, nullptr, Section::Main,
-     "keep preset runs in the history only; send nothing to the leaderboard", apply_no_submit},
-    {"--info", nullptr, nullptr, Section::Main, "describe this machine and exit", apply_command},
+     "keep preset runs in the history only; send nothing to the leaderboard", OptionId::NoSubmit},
+    {"--info", nullptr, nullptr, Section::Main, "describe this machine and exit", OptionId::Info},
     {"--history", nullptr, nullptr, Section::Main, "list the stored runs, newest first, with the best scores",
-     apply_command},
+     OptionId::History},
     {"--leaderboard", nullptr, nullptr, Section::Main,
-     "show the leaderboard's single-core and multi-core standings", apply_command},
+     "show the leaderboard's single-core and multi-core standings", OptionId::Leaderboard},
     {"--leaderboard-url", nullptr, "URL", Section::Main,
-     "the leaderboard to use, https://HOST or https://HOST:PORT", apply_leaderboard_url},
+     "the leaderboard to use, https://HOST or https://HOST:PORT", OptionId::LeaderboardUrl},
     {"--leaderboard-ca", nullptr, "FILE", Section::Main,
-     "with --leaderboard-url, on Linux: the CA file (PEM) that signs\nits certificate", apply_leaderboard_ca},
-    {"--help", "-h", nullptr, Section::Main, "show this help", apply_help},
-    {"--width", nullptr, "W", Section::Development, "image width, {range} (default {default})", apply_setting,
-     1, 32768, &Options::width, preset_width},
+     "with --leaderboard-url, on Linux: the CA file (PEM) that signs\nits certificate",
+     OptionId::LeaderboardCa},
+    {"--help", "-h", nullptr, Section::Main, "show this help", OptionId::Help},
+    {"--width", nullptr, "W", Section::Development, "image width, {range} (default {default})",
+     OptionId::Width, 1, 32768, &Options::width, preset_width},
     {"--height", nullptr, "H", Section::Development, "image height, {range} (default {default})",
-     apply_setting, 1, 32768, &Options::height, preset_height},
+     OptionId::Height, 1, 32768, &Options::height, preset_height},
     {"--samples", nullptr, "S", Section::Development, "samples per pixel, {range} (default {default})",
-     apply_setting, 1, 1000000, &Options::samples, preset_samples},
+     OptionId::Samples, 1, 1000000, &Options::samples, preset_samples},
     {"--depth", nullptr, "D", Section::Development, "maximum ray depth, {range} (default {default})",
-     apply_setting, 1, 1000, &Options::depth, preset_max_depth},
+     OptionId::Depth, 1, 1000, &Options::depth, preset_max_depth},
     {"--tile", nullptr, "T", Section::Development, "tile edge in pixels, {range} (default {default})",
-     apply_setting, 1, 32768, &Options::tile, preset_tile_size},
+     OptionId::Tile, 1, 32768, &Options::tile, preset_tile_size},
     {"--threads", nullptr, "N", Section::Development, "make exactly one run with N workers, {range}",
-     apply_setting, 1, 4096, &Options::threads},
+     OptionId::Threads, 1, 4096, &Options::threads},
 };
+
+// Takes an option's value (none for one without a value, or when the command line ends where the
+// value should be) into the state; returns why it is refused, or nothing.
+std::string apply(const OptionRow& row, const std::optional<std::string>& value, ParseState& state) {
+    switch (row.id) {
+    case OptionId::Single:
+        state.single = true;
+        return {};
+    case OptionId::Multi:
+        state.multi = true;
+        return {};
+    case OptionId::Json:
+        state.options.json = true;
+        return {};
+    case OptionId::NoSubmit:
+        state.options.no_submit = true;
+        return {};
+    case OptionId::Help:
+        state.options.help = true;
+        return {};
+    case OptionId::Image:
+        return apply_image(row, value, state);
+    case OptionId::Runs:
+        return apply_runs(row, value, state);
+    case OptionId::Minutes:
+        return apply_minutes(row, value, state);
+    case OptionId::WaitQuiet:
+        return apply_wait_quiet(row, value, state);
+    case OptionId::LeaderboardUrl:
+        return apply_leaderboard_url(row, value, state);
+    case OptionId::LeaderboardCa:
+        return apply_leaderboard_ca(row, value, state);
+    case OptionId::Scaling:
+        return apply_command(Command::Scaling, state);
+    case OptionId::Info:
+        return apply_command(Command::Info, state);
+    case OptionId::History:
+        return apply_command(Command::History, state);
+    case OptionId::Leaderboard:
+        return apply_command(Command::Leaderboard, state);
+    case OptionId::Width:
+    case OptionId::Height:
+    case OptionId::Samples:
+    case OptionId::Depth:
+    case OptionId::Tile:
+    case OptionId::Threads:
+        return apply_setting(row, value, state);
+    }
+    return {};
+}
 
 const OptionRow* find_option(const std::string& name) {
     for (const OptionRow& row : option_table)
@@ -312,7 +359,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         std::optional<std::string> value = inline_value;
         if (row->value != nullptr && !row->value_only_inline && !value && i + 1 < args.size())
             value = args[++i];
-        if (std::string problem = row->apply(*row, value, state); !problem.empty())
+        if (std::string problem = apply(*row, value, state); !problem.empty())
             return failure(std::move(problem));
     }
     if (std::string problem = combination_problem(state); !problem.empty())
@@ -370,3 +417,5 @@ std::string usage_text() {
            "a run that cannot take place, a preset run that cannot be saved in the history\n"
            "and a history file that cannot be read exit with 1.\n";
 }
+
+}  // namespace vornmark::cli

@@ -8,6 +8,8 @@
 #include "engine/benchmark_config.h"
 #include "net/leaderboard_setting.h"
 
+namespace vornmark::cli {
+
 enum class RunSelection { Both, Single, Multi };
 
 // What the runner does: benchmark, or one of the commands that only show stored or remote data.
@@ -57,3 +59,5 @@ std::vector<PlannedRun> plan_runs(const Options& options, std::int32_t hardware_
 
 // The usage text; it lists the options from the same table that reads them.
 std::string usage_text();
+
+}  // namespace vornmark::cli

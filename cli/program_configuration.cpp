@@ -1,5 +1,7 @@
 #include "cli/program_configuration.h"
 
+namespace vornmark::cli {
+
 void fit_planned_runs(std::vector<PlannedRun>&) {}
 
 std::vector<KnownImage> runner_known_images() {
@@ -9,3 +11,5 @@ std::vector<KnownImage> runner_known_images() {
 TileHook tile_fault() {
     return nullptr;
 }
+
+}  // namespace vornmark::cli

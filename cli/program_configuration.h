@@ -6,6 +6,8 @@
 #include "engine/tile_plan.h"
 #include "verify/known_image.h"
 
+namespace vornmark::cli {
+
 // What sets the runner users get apart from the one the end-to-end tests run. Each executable
 // links one of the two definitions: program_configuration.cpp (`vornmark-cli`) or
 // program_configuration_e2e.cpp (`vornmark-cli-e2e`: the preset runs render a tiny image and are
@@ -24,3 +26,5 @@ std::vector<KnownImage> runner_known_images();
 // corrupts tile N after rendering it, as a faulty core would, so the tests can see a wrong
 // image refused.
 TileHook tile_fault();
+
+}  // namespace vornmark::cli

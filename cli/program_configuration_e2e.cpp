@@ -6,6 +6,8 @@
 #include "engine/tile_plan.h"
 #include "verify/image_digest.h"
 
+namespace vornmark::cli {
+
 namespace {
 
 std::string environment(const char* name, const char* fallback) {
@@ -52,3 +54,5 @@ TileHook tile_fault() {
     fault_tile = std::atoi(tile.c_str());
     return &corrupt_tile;
 }
+
+}  // namespace vornmark::cli

@@ -7,6 +7,8 @@
 #include "session/run_controller.h"
 #include "session/run_texts.h"
 
+namespace vornmark::cli {
+
 ProgressLine::ProgressLine() : shown_(isatty(STDERR_FILENO) == 1) {}
 
 void ProgressLine::show(const std::string& label, const RunProgress& progress) {
@@ -27,3 +29,5 @@ void ProgressLine::clear() {
     std::fflush(stderr);
     last_draw_ = {};
 }
+
+}  // namespace vornmark::cli

@@ -3,7 +3,11 @@
 #include <chrono>
 #include <string>
 
+namespace vornmark {
 struct RunProgress;
+}  // namespace vornmark
+
+namespace vornmark::cli {
 
 // One progress line on stderr, kept up to date while a run goes on, when stderr is a terminal:
 // "[label] " and the run's progress_text, redrawn in place at most four times a second.
@@ -18,3 +22,5 @@ private:
     bool shown_ = false;
     std::chrono::steady_clock::time_point last_draw_{};
 };
+
+}  // namespace vornmark::cli

@@ -9,6 +9,8 @@
 #include "session/stop_signal.h"
 #include "sysinfo/run_probes.h"
 
+namespace vornmark::cli {
+
 namespace {
 
 constexpr double window_seconds = 2.0;
@@ -81,3 +83,5 @@ bool wait_for_quiet(double seconds, std::FILE* out) {
                      elapsed());
     return true;
 }
+
+}  // namespace vornmark::cli

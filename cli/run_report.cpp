@@ -8,6 +8,8 @@
 #include "base/run_kind.h"
 #include "cli/conditions_json.h"
 
+namespace vornmark::cli {
+
 std::string result_text(const BenchmarkResult& result, bool custom, const ImageVerdict& verdict) {
     const std::string score =
         verdict.status == ImageStatus::Mismatch ? "no valid score" : "score " + std::to_string(result.score);
@@ -73,3 +75,5 @@ std::string run_description(const BenchmarkConfig& config, bool custom) {
 std::string run_heading(const BenchmarkConfig& config, bool custom) {
     return "Running " + run_description(config, custom);
 }
+
+}  // namespace vornmark::cli

@@ -8,6 +8,8 @@
 #include "session/run_conditions.h"
 #include "verify/image_verdict.h"
 
+namespace vornmark::cli {
+
 // One finished run as a line of text: type, score, seconds, threads and date. A run whose image
 // is wrong has no score: "no valid score" stands in its place.
 std::string result_text(const BenchmarkResult& result, bool custom, const ImageVerdict& verdict);
@@ -28,3 +30,5 @@ std::string run_description(const BenchmarkConfig& config, bool custom);
 
 // The line announcing a run as it starts: "Running " and its description.
 std::string run_heading(const BenchmarkConfig& config, bool custom);
+
+}  // namespace vornmark::cli

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace vornmark::cli {
+
 ScoreSummary summarize_scores(const std::string& type, std::vector<std::int32_t> scores) {
     ScoreSummary summary;
     summary.type = type;
@@ -90,3 +92,5 @@ std::string spread_warning(const ScoreSummary& summary, const std::vector<Number
                   summary.rsd_percent, rsd_warning_percent);
     return text + cause;
 }
+
+}  // namespace vornmark::cli

@@ -8,6 +8,8 @@
 
 #include "session/run_conditions.h"
 
+namespace vornmark::cli {
+
 // The scores of repeated runs of one kind.
 struct ScoreSummary {
     std::string type;
@@ -39,3 +41,5 @@ std::string summary_json(const ScoreSummary& summary);
 // Empty unless the RSD is over rsd_warning_percent; then one line with the likely cause taken from
 // the runs' conditions: the busiest busy run, else the most throttled one, else that they show none.
 std::string spread_warning(const ScoreSummary& summary, const std::vector<NumberedRun>& runs);
+
+}  // namespace vornmark::cli

@@ -13,6 +13,8 @@
 #include "session/run_controller.h"
 #include "session/stop_signal.h"
 
+namespace vornmark::cli {
+
 int run_scaling(const Options& options) {
     std::FILE* notes = options.json ? stderr : stdout;
     std::vector<PlannedRun> planned;
@@ -103,3 +105,5 @@ int run_scaling(const Options& options) {
     }
     return exit_ok;
 }
+
+}  // namespace vornmark::cli

@@ -7,6 +7,8 @@
 
 #include "cli/options.h"
 
+namespace vornmark::cli {
+
 // The thread-scaling table: the preset's image at a fixed, smaller number of samples (the same
 // work on every machine, so tables compare), rendered on 1, 2, 4, ... and all hardware threads.
 // Analysis only: nothing is stored or submitted.
@@ -31,3 +33,5 @@ std::string scaling_row(const ScalingStep& step);
 // Runs the steps one after another, printing each row as it finishes (or the whole table as one
 // JSON object at the end with --json). Ctrl-C cancels; returns the exit code.
 int run_scaling(const Options& options);
+
+}  // namespace vornmark::cli

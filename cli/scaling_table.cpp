@@ -3,6 +3,8 @@
 
 #include "cli/scaling_run.h"
 
+namespace vornmark::cli {
+
 // The pure parts of the scaling table, apart from the run itself so the tests can use them.
 std::vector<std::int32_t> scaling_steps(std::int32_t hardware_threads) {
     const std::int32_t all = std::max<std::int32_t>(hardware_threads, 1);
@@ -25,3 +27,5 @@ std::string scaling_row(const ScalingStep& step) {
                   step.verdict.empty() ? "-" : step.verdict.c_str());
     return text;
 }
+
+}  // namespace vornmark::cli

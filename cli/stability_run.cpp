@@ -12,6 +12,8 @@
 #include "session/stop_signal.h"
 #include "sysinfo/run_probes.h"
 
+namespace vornmark::cli {
+
 namespace {
 
 std::string clock_text(double seconds) {
@@ -211,3 +213,5 @@ std::string stability_json(const StabilityReport& report, double minutes, double
     };
     return object.dump();
 }
+
+}  // namespace vornmark::cli

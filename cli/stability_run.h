@@ -6,6 +6,8 @@
 
 #include "session/stability_test.h"
 
+namespace vornmark::cli {
+
 // The stability test as the runner does it: `minutes` of the test's tiles on all
 // its workers, a progress line per interval, then the summary (text on stdout,
 // or with json the lines on stderr and one object on stdout). A stop signal
@@ -32,3 +34,5 @@ std::string stability_text(const StabilityReport& report, double first_minute, d
                            const SustainedSpeed& speed = {});
 std::string stability_json(const StabilityReport& report, double minutes, double first_minute,
                            double last_minute, bool interrupted, const SustainedSpeed& speed = {});
+
+}  // namespace vornmark::cli

@@ -5,6 +5,8 @@
 
 #include "session/stop_signal.h"
 
+namespace vornmark::cli {
+
 void wait_for_standing(const LeaderboardClient& client) {
     while (client.standing_request_count() > 0 && !stop_requested())
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -33,3 +35,5 @@ std::string with_standing(std::string run_json, const StandingOutcome& outcome) 
                     std::string(run_json.size() > 2 ? "," : "") + "\"standing\":" + value);
     return run_json;
 }
+
+}  // namespace vornmark::cli

@@ -7,6 +7,8 @@
 
 #include "base/preset.h"
 
+namespace vornmark {
+
 BenchmarkConfig preset_config(std::int32_t threads) {
     return BenchmarkConfig{.samples = preset_samples,
                            .max_depth = preset_max_depth,
@@ -25,3 +27,5 @@ BenchmarkConfig multi_core_preset() {
     const unsigned limit = static_cast<unsigned>(std::numeric_limits<std::int32_t>::max());
     return preset_config(static_cast<std::int32_t>(std::min(reported, limit)));
 }
+
+}  // namespace vornmark

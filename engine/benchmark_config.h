@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace vornmark {
+
 // Settings of one benchmark run. Passed by value; a run keeps its own copy.
 struct BenchmarkConfig {
     std::int32_t samples;
@@ -19,3 +21,5 @@ BenchmarkConfig single_core_preset();
 
 // One worker per hardware thread as the standard library reports them (may be 0).
 BenchmarkConfig multi_core_preset();
+
+}  // namespace vornmark

@@ -13,6 +13,8 @@
 #include "engine/steady_clock.h"
 #include "engine/worker_pool.h"
 
+namespace vornmark {
+
 namespace {
 
 // Empty when the engine can run the config, otherwise the reason it cannot.
@@ -258,3 +260,5 @@ void BenchmarkEngine::run_tile(std::int32_t index, const BenchmarkConfig& config
     finish_log[static_cast<std::size_t>(slot)].store(index, std::memory_order_release);
     ++tiles_done_;
 }
+
+}  // namespace vornmark

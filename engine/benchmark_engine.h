@@ -15,6 +15,8 @@
 #include "engine/render/benchmark_scene.h"
 #include "engine/tile_plan.h"
 
+namespace vornmark {
+
 // Runs one benchmark at a time on a background thread. Only one thread (the
 // controller's: the GUI thread or the runner's main thread) calls its operations;
 // the others only read what the run publishes through the accessors.
@@ -136,3 +138,5 @@ private:
     mutable std::mutex error_mutex;
     std::string error_text;
 };
+
+}  // namespace vornmark

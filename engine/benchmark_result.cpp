@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace vornmark {
+
 double elapsed_seconds(std::int64_t ns) {
     return static_cast<double>(ns) * 1e-9;
 }
@@ -22,3 +24,5 @@ std::string format_local_date(std::time_t time) {
     const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
     return std::string(text, length);
 }
+
+}  // namespace vornmark

@@ -6,6 +6,8 @@
 
 #include "base/run_kind.h"
 
+namespace vornmark {
+
 // What a finished (not cancelled) run leaves behind.
 struct BenchmarkResult {
     RunKind type = RunKind::Single;
@@ -24,3 +26,5 @@ std::int32_t score_for_time(double seconds);
 
 // Local calendar time as "%Y-%m-%dT%H:%M:%S"; empty if the time cannot be converted.
 std::string format_local_date(std::time_t time);
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 #include <type_traits>
 #include <utility>
 
+namespace vornmark {
+
 // A move-only callable taking no arguments and returning nothing, stored
 // inline. Callables that do not fit the buffer are rejected at compile time,
 // so queueing a job never allocates for the job itself (std::function would
@@ -86,3 +88,5 @@ private:
     alignas(std::max_align_t) unsigned char storage[capacity];
     const Ops* ops = nullptr;
 };
+
+}  // namespace vornmark

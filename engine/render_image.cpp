@@ -2,6 +2,8 @@
 
 #include "engine/render/render_tile.h"
 
+namespace vornmark {
+
 void render_benchmark_tile(std::uint8_t* pixels, const BenchmarkConfig& config, const BenchmarkScene& scene,
                            const Tile& tile) {
     render_tile(ImageBuffer{pixels, config.width, config.height}, tile.area(), config.samples,
@@ -17,3 +19,5 @@ std::vector<std::uint8_t> render_image(const BenchmarkConfig& config) {
     for (const Tile& tile : plan_tiles(config)) render_benchmark_tile(pixels, config, scene, tile);
     return std::vector<std::uint8_t>(pixels, pixels + words.size() * 4);
 }
+
+}  // namespace vornmark

@@ -7,6 +7,8 @@
 #include "engine/render/benchmark_scene.h"
 #include "engine/tile_plan.h"
 
+namespace vornmark {
+
 // How a benchmark image is rendered, in one place for every renderer of it (the engine's runs,
 // the stability test, the end-to-end programs, the benchmarks and the tests), so that they all
 // compute the same bytes.
@@ -20,3 +22,5 @@ void render_benchmark_tile(std::uint8_t* pixels, const BenchmarkConfig& config, 
 // The whole image of `config` rendered on the calling thread, every tile of its plan in order: byte
 // for byte the image a run of `config` leaves, on any number of workers. RGBA, rows top to bottom.
 std::vector<std::uint8_t> render_image(const BenchmarkConfig& config);
+
+}  // namespace vornmark

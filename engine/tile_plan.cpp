@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace vornmark {
+
 std::vector<Tile> plan_tiles(const BenchmarkConfig& config) {
     std::vector<Tile> tiles;
     const std::int32_t size = config.tile_size;
@@ -20,3 +22,5 @@ std::vector<Tile> plan_tiles(const BenchmarkConfig& config) {
     }
     return tiles;
 }
+
+}  // namespace vornmark

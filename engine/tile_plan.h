@@ -6,6 +6,8 @@
 #include "engine/benchmark_config.h"
 #include "engine/render/render_tile.h"
 
+namespace vornmark {
+
 // Where a tile is in its run; only the engine's tile job changes it after planning.
 enum class TileState : std::int32_t { Pending = 0, Rendering = 1, Done = 2 };
 
@@ -34,3 +36,5 @@ using SpanHook = void (*)(void* context, bool begins, std::int64_t steady_ns);
 // Row-major square tiles of config.tile_size, clipped at the right and bottom
 // edges; tile i has index i. Expects tile_size >= 1.
 std::vector<Tile> plan_tiles(const BenchmarkConfig& config);
+
+}  // namespace vornmark

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace vornmark {
+
 namespace {
 
 thread_local std::int32_t this_worker = -1;
@@ -105,3 +107,5 @@ void WorkerPool::shut_down() noexcept {
     workers.clear();
     jobs.clear();
 }
+
+}  // namespace vornmark

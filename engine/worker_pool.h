@@ -11,6 +11,8 @@
 
 #include "engine/pool_job.h"
 
+namespace vornmark {
+
 // Fixed set of worker threads taking jobs from one FIFO queue. Only the owning
 // thread calls its operations; jobs must not throw.
 class WorkerPool {
@@ -59,3 +61,5 @@ private:
     std::atomic<bool> stopping{false};
     std::atomic<std::int32_t> active_jobs{0};
 };
+
+}  // namespace vornmark

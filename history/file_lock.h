@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace vornmark {
+
 // An exclusive advisory lock on a lock file, held from construction until destruction. Every
 // program that changes the history takes it first, so two processes change the file one after the
 // other. Advisory: it keeps out other takers of the same lock, not other writers. The lock file is
@@ -28,3 +30,5 @@ private:
     std::intptr_t handle_ = no_handle;  // a file descriptor here, a HANDLE on Windows
     std::string error_;
 };
+
+}  // namespace vornmark

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace vornmark {
+
 namespace {
 
 int open_lock_file(const std::string& path) {
@@ -42,3 +44,5 @@ FileLock::FileLock(const std::string& lock_path) {
 FileLock::~FileLock() {
     if (held()) ::close(static_cast<int>(handle_));  // closing the only descriptor releases the lock
 }
+
+}  // namespace vornmark

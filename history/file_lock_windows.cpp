@@ -5,6 +5,8 @@
 #include "history/file_lock.h"
 #include "history/wide_text_windows.h"
 
+namespace vornmark {
+
 namespace {
 
 std::string last_error_text() {
@@ -45,3 +47,5 @@ FileLock::~FileLock() {
     ::UnlockFileEx(file, 0, 1, 0, &whole);
     ::CloseHandle(file);
 }
+
+}  // namespace vornmark

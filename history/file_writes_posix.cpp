@@ -17,6 +17,8 @@
 #include "history/replace_file.h"
 #include "history/unreadable_copy.h"
 
+namespace vornmark {
+
 namespace {
 
 bool write_all(int fd, const char* data, std::size_t size) {
@@ -180,3 +182,5 @@ bool keep_file_aside(const std::string& path, std::time_t when, std::string* kep
     }
     return false;
 }
+
+}  // namespace vornmark

@@ -16,6 +16,8 @@
 #include "history/utf8_path.h"
 #include "history/wide_text_windows.h"
 
+namespace vornmark {
+
 namespace {
 
 std::string last_error_text(DWORD error) {
@@ -163,3 +165,5 @@ bool keep_file_aside(const std::string& path, std::time_t when, std::string* kep
     }
     return false;
 }
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 
 #include "base/preset.h"
 
+namespace vornmark {
+
 // One finished run as stored in "history.json". Every run the program records renders the preset
 // image, so the image settings are the preset's, not taken from the run. The type is kept as the
 // file has it: the program writes run_kind_text, but a file may hold other texts, which are shown
@@ -22,3 +24,5 @@ struct HistoryEntry {
 
     friend bool operator==(const HistoryEntry&, const HistoryEntry&) = default;
 };
+
+}  // namespace vornmark

@@ -12,6 +12,8 @@
 #include "history/history_json.h"
 #include "history/utf8_path.h"
 
+namespace vornmark {
+
 namespace fs = std::filesystem;
 
 HistoryFileRead read_history_file(const std::string& path, std::vector<HistoryEntry>& entries) {
@@ -58,3 +60,5 @@ std::string resolve_write_target(const std::string& path) {
     }
     return path;
 }
+
+}  // namespace vornmark

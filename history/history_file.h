@@ -5,6 +5,8 @@
 
 #include "history/history_entry.h"
 
+namespace vornmark {
+
 enum class HistoryFileState {
     Missing,        // no file there: an empty history
     Read,           // a history; every run converted
@@ -25,3 +27,5 @@ HistoryFileRead read_history_file(const std::string& path, std::vector<HistoryEn
 // need not exist yet), so a linked history is written through instead of the link being replaced by a
 // plain file. A loop of links gives `path` itself.
 std::string resolve_write_target(const std::string& path);
+
+}  // namespace vornmark

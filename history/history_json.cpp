@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace vornmark {
+
 namespace {
 
 using nlohmann::json;
@@ -120,3 +122,5 @@ std::string write_history_json(const std::vector<HistoryEntry>& entries) {
     // so the save still happens.
     return document.dump(2, ' ', false, json::error_handler_t::replace);
 }
+
+}  // namespace vornmark

@@ -6,6 +6,8 @@
 
 #include "history/history_entry.h"
 
+namespace vornmark {
+
 enum class HistoryReadStatus {
     Read,         // a root object with a "runs" array; every element converted
     NotAHistory,  // a JSON value, but not an object with a "runs" array
@@ -18,3 +20,5 @@ HistoryReadStatus read_history_json(std::istream& in, std::vector<HistoryEntry>&
 
 // The whole file text: {"runs": [...]}, keys in ascending order, indented by 2, no final line break.
 std::string write_history_json(const std::vector<HistoryEntry>& entries);
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+namespace vornmark {
+
 // Where history.json lies. One implementation per platform: history_path_linux.cpp,
 // history_path_windows.cpp.
 
@@ -53,3 +55,5 @@ std::string choose_windows_history_path(std::string_view executable_path, bool e
 // choose_windows_history_path with its environment (LOCALAPPDATA, ProgramFiles, ProgramW6432,
 // ProgramFiles(x86)). Paths are UTF-8 on both.
 std::string default_history_path();
+
+}  // namespace vornmark

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+namespace vornmark {
+
 std::string executable_path() {
     std::error_code error;
     const std::filesystem::path target = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -67,3 +69,5 @@ std::string default_history_path() {
     return choose_history_path(executable, directory_is_writable(executable_directory(executable)),
                                xdg_data_home ? xdg_data_home : "", home ? home : "");
 }
+
+}  // namespace vornmark

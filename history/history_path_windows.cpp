@@ -5,6 +5,8 @@
 #include "history/history_path.h"
 #include "history/wide_text_windows.h"
 
+namespace vornmark {
+
 namespace {
 
 char folded(char c) {
@@ -89,3 +91,5 @@ std::string default_history_path() {
     return choose_windows_history_path(executable, directory_is_writable(executable_directory(executable)),
                                        environment_text(L"LOCALAPPDATA"), program_folders);
 }
+
+}  // namespace vornmark

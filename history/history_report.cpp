@@ -2,6 +2,8 @@
 
 #include "history/utf8_path.h"
 
+namespace vornmark {
+
 std::string history_load_problem(const HistoryStore& history) {
     const HistoryLoadOutcome& load = history.last_load();
     if (!load.failed) return {};
@@ -40,3 +42,5 @@ std::string history_notice(const HistoryStore& history) {
     if (save.change == HistoryChange::None) return history_load_problem(history);
     return {};
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include "history/history_store.h"
 
+namespace vornmark {
+
 // What both front ends tell the user about the history, one line each, empty when all went well.
 
 // The last load found a file it could not read: why, and where its content was kept.
@@ -17,3 +19,5 @@ std::string history_change_problem(const HistoryStore& history);
 // unreadable file, where that file was kept; else, when nothing changed since a load that failed,
 // that load's problem.
 std::string history_notice(const HistoryStore& history);
+
+}  // namespace vornmark

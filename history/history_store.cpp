@@ -14,6 +14,8 @@
 #include "history/unreadable_copy.h"
 #include "history/utf8_path.h"
 
+namespace vornmark {
+
 namespace {
 
 // Empty when the directory exists or was made; otherwise why not.
@@ -163,3 +165,5 @@ const HistoryLoadOutcome& HistoryStore::last_load() const {
 const HistorySaveOutcome& HistoryStore::last_save() const {
     return save_;
 }
+
+}  // namespace vornmark

@@ -11,6 +11,8 @@
 #include "history/history_entry.h"
 #include "history/history_path.h"
 
+namespace vornmark {
+
 // How the last load went. The history is empty whenever `failed` is set.
 struct HistoryLoadOutcome {
     bool failed = false;     // a file is there but could not be read as a history
@@ -73,3 +75,5 @@ private:
     HistoryLoadOutcome load_;
     HistorySaveOutcome save_;
 };
+
+}  // namespace vornmark

@@ -7,6 +7,8 @@
 
 #include "history/utf8_path.h"
 
+namespace vornmark {
+
 bool read_whole_file(const std::string& path, std::string& text) {
     try {
         std::ifstream in(path_from_utf8(path), std::ios::binary);
@@ -18,3 +20,5 @@ bool read_whole_file(const std::string& path, std::string& text) {
         return false;
     }
 }
+
+}  // namespace vornmark

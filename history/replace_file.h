@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace vornmark {
+
 // Writing a whole file at once. One implementation per platform: file_writes_posix.cpp,
 // file_writes_windows.cpp.
 
@@ -18,3 +20,5 @@ std::string text_file_content(std::string_view text);
 // On Windows a file that another program holds open without delete sharing (a virus scanner, the
 // search indexer) is tried again for about a second before the replacement fails. Paths are UTF-8.
 bool replace_file_contents(const std::string& path, std::string_view content, std::string* error = nullptr);
+
+}  // namespace vornmark

@@ -3,6 +3,8 @@
 #include <ctime>
 #include <string>
 
+namespace vornmark {
+
 std::string unreadable_copy_name(const std::string& path, std::time_t when, int attempt) {
     std::tm local{};
     char stamp[32] = "00000000-000000";
@@ -16,3 +18,5 @@ std::string unreadable_copy_name(const std::string& path, std::time_t when, int 
     }
     return name;
 }
+
+}  // namespace vornmark

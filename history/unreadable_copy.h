@@ -3,6 +3,8 @@
 #include <ctime>
 #include <string>
 
+namespace vornmark {
+
 // A history file that cannot be understood is kept beside itself before anything replaces it.
 
 // "<path>.unreadable-YYYYMMDD-HHMMSS" in local time; attempts after the first add "-<attempt>".
@@ -15,3 +17,5 @@ std::string unreadable_copy_name(const std::string& path, std::time_t when, int 
 // `kept_as` receives the new name when one was made. One implementation per platform:
 // file_writes_posix.cpp, file_writes_windows.cpp.
 bool keep_file_aside(const std::string& path, std::time_t when, std::string* kept_as = nullptr);
+
+}  // namespace vornmark

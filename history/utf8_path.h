@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace vornmark {
+
 // Paths travel through the program as UTF-8 text. These two are the way between that text and
 // std::filesystem::path: on Windows a path made from a plain std::string is read as single bytes
 // of a code page (so "Jürgen" would become "JÃ¼rgen"), and path::string() writes UTF-8 back.
@@ -18,3 +20,5 @@ inline std::string utf8_from_path(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
 }
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include "history/wide_text_windows.h"
 
+namespace vornmark {
+
 std::wstring wide_from_utf8(std::string_view text) {
     if (text.empty()) return {};
     const int size = static_cast<int>(text.size());
@@ -32,3 +34,5 @@ std::string environment_text(const wchar_t* name) {
         value.resize(length);  // the size needed, terminator included
     }
 }
+
+}  // namespace vornmark

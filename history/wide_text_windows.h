@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace vornmark {
+
 // The history's Windows files call the wide (UTF-16) functions, so a path with any characters in
 // it works whatever code page the process runs with. Text inside the program is UTF-8.
 
@@ -14,3 +16,5 @@ std::string utf8_from_wide(std::wstring_view text);
 
 // The environment variable's value as UTF-8; empty when it is unset or empty.
 std::string environment_text(const wchar_t* name);
+
+}  // namespace vornmark

@@ -8,6 +8,8 @@
 
 #include "net/quoted.h"
 
+namespace vornmark {
+
 namespace {
 
 // Far more than any real configuration; a bound so that a path to an endless device stays harmless.
@@ -86,3 +88,5 @@ ConfigFile read_config_file(const std::string& path, const std::vector<std::stri
     }
     return file;
 }
+
+}  // namespace vornmark

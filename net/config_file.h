@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace vornmark {
+
 // A configuration file of "key = value" lines. Blank lines and lines whose first visible
 // character is '#' are skipped; blanks around keys and values are dropped. Unknown keys, keys
 // given twice and lines without '=' make the whole file malformed, so a typing error is never
@@ -20,3 +22,5 @@ struct ConfigFile {
 };
 
 ConfigFile read_config_file(const std::string& path, const std::vector<std::string>& known_keys);
+
+}  // namespace vornmark

@@ -12,6 +12,8 @@
 #error "VORNMARK_DEFAULT_LEADERBOARD_CA must be defined by the build"
 #endif
 
+namespace vornmark {
+
 SettingSource build_default_source() {
     SettingSource source;
     if (*VORNMARK_DEFAULT_LEADERBOARD_URL == '\0') return source;
@@ -46,3 +48,5 @@ std::string http_get(const std::string& path) {
 std::string http_post_json(const std::string& path, const std::string& body) {
     return http_post_json(default_endpoint_in_use(), path, body);
 }
+
+}  // namespace vornmark

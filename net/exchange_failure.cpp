@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+namespace vornmark {
+
 std::string_view cause_text(ExchangeCause cause) {
     switch (cause) {
     case ExchangeCause::Unknown:
@@ -54,3 +56,5 @@ void fail_exchange(std::string_view fixed_text, ExchangeCause cause, const HttpE
     const std::string_view known = cause_text(cause);
     throw std::runtime_error(exchange_failure_text(fixed_text, known.empty() ? detail : known, endpoint));
 }
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 
 #include "net/http.h"
 
+namespace vornmark {
+
 // Why an exchange failed, as far as the transport can tell.
 enum class ExchangeCause {
     Unknown,  // the detail given says what the platform reported
@@ -37,3 +39,5 @@ std::string exchange_failure_text(std::string_view fixed_text, std::string_view 
 // Raises std::runtime_error with exchange_failure_text; `detail` stands in for an unknown cause.
 [[noreturn]] void fail_exchange(std::string_view fixed_text, ExchangeCause cause,
                                 const HttpEndpoint& endpoint, std::string_view detail = {});
+
+}  // namespace vornmark

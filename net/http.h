@@ -4,6 +4,8 @@
 #include <stop_token>
 #include <string>
 
+namespace vornmark {
+
 // Where the leaderboard server lives. The program's own endpoint is fixed at build time
 // (default_endpoint); tests point the transport at a server on loopback.
 struct HttpEndpoint {
@@ -34,3 +36,5 @@ inline constexpr std::chrono::seconds exchange_time_limit{15};
 
 // Largest response body accepted; a longer one fails the exchange ("HttpSendRequest failed: answer too large").
 inline constexpr std::size_t max_response_body_bytes = 1024 * 1024;
+
+}  // namespace vornmark

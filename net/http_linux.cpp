@@ -13,6 +13,8 @@
 #include "net/request_path.h"
 #include "vornmark_version.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr const char* user_agent = "Vornmark/" VORNMARK_VERSION;
@@ -265,3 +267,5 @@ std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path
                            std::stop_token stop) {
     return exchange(endpoint, path, &body, stop);
 }
+
+}  // namespace vornmark

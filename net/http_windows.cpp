@@ -18,6 +18,8 @@
 #include "net/request_path.h"
 #include "vornmark_version.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr const char* user_agent = "Vornmark/" VORNMARK_VERSION;
@@ -258,3 +260,5 @@ std::string http_post_json(const HttpEndpoint& endpoint, const std::string& path
                            std::stop_token stop) {
     return exchange(endpoint, path, &body, stop);
 }
+
+}  // namespace vornmark

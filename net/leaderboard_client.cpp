@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <utility>
 
+namespace vornmark {
+
 namespace {
 
 using json = nlohmann::json;
@@ -298,3 +300,5 @@ void LeaderboardClient::set_results_for_testing(RequestResults results) {
     fetch_outcome_number = fetch_error.empty() ? 0 : ++outcomes;
     submit_status_outcome = submit_outcome == RequestOutcome::None ? 0 : ++outcomes;
 }
+
+}  // namespace vornmark

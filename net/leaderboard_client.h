@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+namespace vornmark {
+
 // What the last finished fetch of one run type left.
 struct FetchOutcome {
     bool received = false;  // a reply was read at least once: the list is the server's, even when empty
@@ -175,3 +177,5 @@ private:
     // joinable, so this is how the next start knows it can be joined at once and dropped.
     std::vector<std::unique_ptr<std::atomic<bool>>> task_finished;
 };
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include "net/leaderboard_url.h"
 
+namespace vornmark {
+
 LeaderboardPage leaderboard_page(const LeaderboardSetting& setting, std::optional<RunKind> kind) {
     LeaderboardPage page;
     if (!setting.in_use()) return page;
@@ -18,3 +20,5 @@ LeaderboardPage leaderboard_page(const LeaderboardSetting& setting, std::optiona
     }
     return page;
 }
+
+}  // namespace vornmark

@@ -6,6 +6,8 @@
 #include "base/run_kind.h"
 #include "net/leaderboard_setting.h"
 
+namespace vornmark {
+
 // The leaderboard's web page, as the window and the runner offer it: the standings page of the
 // leaderboard in use, at the table of one run type when one is given.
 struct LeaderboardPage {
@@ -22,3 +24,5 @@ struct LeaderboardPage {
 
 LeaderboardPage leaderboard_page(const LeaderboardSetting& setting,
                                  std::optional<RunKind> kind = std::nullopt);
+
+}  // namespace vornmark

@@ -8,6 +8,8 @@
 #include "net/leaderboard_url.h"
 #include "net/quoted.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr const char* url_variable = "VORNMARK_LEADERBOARD_URL";
@@ -152,3 +154,5 @@ SettingSource config_file_source(const std::string& path) {
     }
     return source;
 }
+
+}  // namespace vornmark

@@ -6,6 +6,8 @@
 
 #include "net/http.h"
 
+namespace vornmark {
+
 // Which leaderboard the program talks to, chosen when it starts. The first place that sets a URL
 // wins: the runner's flags, the environment, the user's configuration, the machine's
 // configuration, and last the build's default. A CA file (Linux only) goes with the URL beside it.
@@ -90,3 +92,5 @@ std::string platform_sources_help();
 std::string platform_setting_example();
 // Whether the transport of this platform takes a CA file (Windows trusts its own certificate store).
 bool platform_takes_ca_file();
+
+}  // namespace vornmark

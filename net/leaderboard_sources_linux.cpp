@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace vornmark {
+
 namespace {
 
 // $XDG_CONFIG_HOME/vornmark/vornmark.conf; a relative XDG_CONFIG_HOME is invalid and ignored, and
@@ -40,3 +42,5 @@ std::string platform_setting_example() {
 bool platform_takes_ca_file() {
     return true;
 }
+
+}  // namespace vornmark

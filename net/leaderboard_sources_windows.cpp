@@ -7,6 +7,8 @@
 
 #include "net/leaderboard_setting.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr const wchar_t* key_path = L"Software\\Vornmark";
@@ -72,3 +74,5 @@ std::string platform_setting_example() {
 bool platform_takes_ca_file() {
     return false;
 }
+
+}  // namespace vornmark

@@ -1,5 +1,7 @@
 #include "net/leaderboard_url.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr std::string_view scheme = "https://";
@@ -135,3 +137,5 @@ std::string leaderboard_url_of(const HttpEndpoint& endpoint) {
     }
     return url;
 }
+
+}  // namespace vornmark

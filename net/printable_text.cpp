@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace vornmark {
+
 namespace {
 
 // Length of the well-formed UTF-8 sequence at `at` (1 to 4) with its code point, or 0 when
@@ -51,3 +53,5 @@ std::string printable_text(std::string_view text) {
     }
     return out;
 }
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace vornmark {
+
 std::string quoted_for_message(std::string_view text) {
     std::string result = "'";
     for (const char c : text) {
@@ -16,3 +18,5 @@ std::string quoted_for_message(std::string_view text) {
     }
     return result + "'";
 }
+
+}  // namespace vornmark

@@ -1,5 +1,7 @@
 #include "net/request_path.h"
 
+namespace vornmark {
+
 bool is_valid_request_path(const std::string& path) {
     if (path.empty() || path.front() != '/') return false;
     for (const char c : path) {
@@ -9,3 +11,5 @@ bool is_valid_request_path(const std::string& path) {
     }
     return true;
 }
+
+}  // namespace vornmark

@@ -8,6 +8,8 @@
 #include "net/printable_text.h"
 #include "net/standings.h"
 
+namespace vornmark {
+
 namespace {
 
 using json = nlohmann::json;
@@ -186,3 +188,5 @@ std::string where_you_stand_line(const Standing& standing) {
 std::string standing_unavailable_line(const std::string& why) {
     return "standing not available: " + why;
 }
+
+}  // namespace vornmark

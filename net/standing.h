@@ -8,6 +8,8 @@
 
 #include "base/run_kind.h"
 
+namespace vornmark {
+
 // Where a score stands among the runs of one processor, as the leaderboard answers
 // GET /api.php?type=T&cpu=NAME&score=S: the processor's row, the share of its counted runs (and of
 // all runs of the type) with a lower score, its place among the listed rows, and the spread of its
@@ -57,3 +59,5 @@ std::string where_you_stand_line(const Standing& standing);
 
 // The line shown where the standing would have been when it could not be had.
 std::string standing_unavailable_line(const std::string& why);
+
+}  // namespace vornmark

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+namespace vornmark {
+
 namespace {
 
 using json = nlohmann::json;
@@ -83,3 +85,5 @@ std::vector<LeaderboardEntry> standings_from_reply(const std::string& body) {
     for (LeaderboardEntry& row : rows) row.cpu = printable_text(row.cpu);
     return rows;
 }
+
+}  // namespace vornmark

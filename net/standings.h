@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+namespace vornmark {
+
 // A standings reply that no leaderboard server means: no "leaderboard" list, or a row whose score
 // or run count is negative or beyond what any machine could reach.
 class ImpossibleStandings : public std::runtime_error {
@@ -26,3 +28,5 @@ nlohmann::json parse_reply(std::string body);
 // The rows of a standings reply body (parse_reply, then read_standings), every processor name
 // made printable (printable_text): the server's text, shown as it is wherever it is shown.
 std::vector<LeaderboardEntry> standings_from_reply(const std::string& body);
+
+}  // namespace vornmark

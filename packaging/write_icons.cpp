@@ -13,6 +13,9 @@
 
 #include "app/window_icon.h"
 
+using namespace vornmark;
+using namespace vornmark::app;
+
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s DIR SIZE...\n", argv[0]);

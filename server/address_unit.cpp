@@ -18,6 +18,8 @@
 #include <openssl/params.h>
 #include <openssl/rand.h>
 
+namespace vornmark::server {
+
 namespace {
 
 constexpr std::size_t key_bytes = 32;
@@ -136,3 +138,5 @@ std::string AddressKey::unit_of(std::string_view address) const {
     // 128 bits tell units apart as well as the whole digest would.
     return hex(digest, std::min<std::size_t>(length, 16));
 }
+
+}  // namespace vornmark::server

@@ -5,13 +5,15 @@
 #include <string>
 #include <string_view>
 
+struct evp_mac_ctx_st;
+
+namespace vornmark::server {
+
 // The unit a client address counts as for every per-address limit: its /32 for IPv4 (an
 // IPv4-mapped IPv6 address included, as the dual-stack socket reports IPv4 clients), its /64
 // for IPv6. Text such as "198.51.100.7" or "2001:db8:1:2::/64"; nothing when the text is no
 // address.
 std::optional<std::string> address_unit(std::string_view address);
-
-struct evp_mac_ctx_st;
 
 // The key that turns an address unit into what is stored: a secret kept in a file apart from
 // the database, so that the database alone does not tell who submitted.
@@ -31,3 +33,5 @@ private:
     // algorithm's lookup and the key's set-up on every request.
     std::shared_ptr<const evp_mac_ctx_st> keyed_;
 };
+
+}  // namespace vornmark::server

@@ -15,6 +15,8 @@
 #include "server/submission.h"
 #include "server/timer.h"
 
+namespace vornmark::server {
+
 namespace {
 
 constexpr std::string_view api_path = "/api.php";
@@ -200,3 +202,5 @@ ApiReply Api::store_submission(PendingSubmission& pending) {
         return error_reply(500, "storage error");
     }
 }
+
+}  // namespace vornmark::server

@@ -11,6 +11,8 @@
 
 #include "server/standings_cache.h"
 
+namespace vornmark::server {
+
 class AddressKey;
 class BoardSnapshot;
 class Pages;
@@ -94,3 +96,5 @@ private:
 ApiReply error_reply(int status, const std::string& message);
 // The message of a refusal by status ("bad request", "request body larger than 4096 bytes" ...).
 const char* reason_for(int status);
+
+}  // namespace vornmark::server

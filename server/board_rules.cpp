@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace vornmark::server {
+
 std::optional<std::string> implausible(const Submission& s, const BoardRules& rules) {
     if (s.threads <= 0 || s.score <= rules.max_score_per_thread * s.threads) return std::nullopt;
     return "score per thread " + std::to_string(s.score / s.threads) + " is above " +
@@ -24,3 +26,5 @@ std::string outlying(const BoardRules& rules) {
     return std::string("score per thread more than ") + factor +
            " times away from this processor's median: stored, left out of its average";
 }
+
+}  // namespace vornmark::server

@@ -6,6 +6,8 @@
 
 #include "server/store.h"
 
+namespace vornmark::server {
+
 // The texts and checks of the board's rules that do not need the database, shared by both stores.
 
 // Days for the limits per day: UTC days since 1970.
@@ -19,3 +21,5 @@ std::optional<std::string> implausible(const Submission& submission, const Board
 std::string too_many_new_names(const BoardRules& rules);
 std::string over_daily_runs(const BoardRules& rules);
 std::string outlying(const BoardRules& rules);
+
+}  // namespace vornmark::server

@@ -7,6 +7,8 @@
 #include "server/store_workers.h"
 #include "server/timer.h"
 
+namespace vornmark::server {
+
 namespace {
 
 // Best first, equal averages by the byte order of the names: the standings' order.
@@ -135,3 +137,5 @@ std::optional<double> BoardSnapshot::faster_than_all(std::string_view type, std:
     if (!spread) return std::nullopt;
     return faster_than_percent(*spread, score);
 }
+
+}  // namespace vornmark::server

@@ -14,6 +14,8 @@
 #include "server/score_bins.h"
 #include "server/store.h"
 
+namespace vornmark::server {
+
 class StoreWorkers;
 class Timer;
 
@@ -86,3 +88,5 @@ private:
     std::atomic<bool> stopped_{false};
     Clock::time_point spread_read_at_{};
 };
+
+}  // namespace vornmark::server

@@ -1,5 +1,7 @@
 #include "server/board_sql.h"
 
+namespace vornmark::server {
+
 namespace {
 
 // The n-th parameter; the address units and the row limit as integers, which PostgreSQL needs said.
@@ -37,3 +39,5 @@ std::string row_with_bins_sql(SqlPlaceholders style) {
            " FROM standings_totals t LEFT JOIN row_bins b ON b.type = t.type AND b.cpu_key = t.cpu_key" +
            where_listed(style) + " AND t.cpu_key = " + parameter(style, 3);
 }
+
+}  // namespace vornmark::server

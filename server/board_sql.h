@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace vornmark::server {
+
 // The statements that read the standings' rows, written once for both stores. They differ only
 // in how a parameter is written: "?1" for SQLite, "$1" for PostgreSQL (with a cast where its
 // type would not be inferred).
@@ -17,3 +19,5 @@ std::string listed_rows_sql(SqlPlaceholders style);
 // The listed row and its bins in one read, one line per bin (one line of nulls without bins).
 // Parameters as processor_row_sql. Columns: as above, then threads, bin, runs, score_sum.
 std::string row_with_bins_sql(SqlPlaceholders style);
+
+}  // namespace vornmark::server

@@ -8,6 +8,8 @@
 
 #include "server/timer.h"
 
+namespace vornmark::server {
+
 namespace {
 
 constexpr auto sweep_interval = std::chrono::milliseconds(250);
@@ -127,3 +129,5 @@ void ConnectionGuard::sweep_later() {
         sweep_later();
     });
 }
+
+}  // namespace vornmark::server

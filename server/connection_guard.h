@@ -5,6 +5,8 @@
 #include <list>
 #include <mutex>
 
+namespace vornmark::server {
+
 class Timer;
 
 // Keeps every open connection of the HTTP layer with where its request stands, so that
@@ -54,3 +56,5 @@ private:
     mutable std::mutex mutex_;
     std::list<Connection> connections_;
 };
+
+}  // namespace vornmark::server

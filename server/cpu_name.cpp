@@ -11,6 +11,8 @@
 #include <unicode/utf8.h>
 #include <unicode/uversion.h>
 
+namespace vornmark::server {
+
 namespace {
 
 // Bumped when canonical_cpu_name or cpu_name_key change their results.
@@ -173,3 +175,5 @@ std::string cpu_name_key_version() {
     u_versionToString(icu_version, text);
     return std::string("rules ") + rules_version + ", ICU " + text;
 }
+
+}  // namespace vornmark::server

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace vornmark::server {
+
 // Processor names as the leaderboard keeps them, so that no row can pass for another
 // processor's. All functions expect valid UTF-8 without control characters.
 
@@ -27,3 +29,5 @@ std::string cpu_name_key(std::string_view canonical_name);
 // Changes whenever cpu_name_key may give other keys (these rules, or the Unicode data of
 // the ICU in use), so that a store can tell that its rows must be keyed anew.
 std::string cpu_name_key_version();
+
+}  // namespace vornmark::server

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <stdexcept>
 
+namespace vornmark::server {
+
 namespace {
 
 std::string lower_trimmed(std::string_view text) {
@@ -54,3 +56,5 @@ bool accepts_gzip(const char* accept_encoding) {
     }
     return false;
 }
+
+}  // namespace vornmark::server

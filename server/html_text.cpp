@@ -4,6 +4,8 @@
 
 #include <unicode/utf8.h>
 
+namespace vornmark::server {
+
 namespace {
 
 constexpr std::string_view replacement = "\xEF\xBF\xBD";  // U+FFFD
@@ -75,3 +77,5 @@ std::string query_value(std::string_view text) {
     }
     return out;
 }
+
+}  // namespace vornmark::server

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace vornmark::server {
+
 // Text from outside (processor names, and anything else a submission or a request carries) as it
 // may stand in a page of ours: between tags or inside a double-quoted attribute value. The one way
 // such text reaches HTML.
@@ -16,3 +18,5 @@ std::string html_escaped(std::string_view text);
 // "-._~") percent-encoded, so that spaces, "+", "&" and "#" survive the round trip. The result
 // still goes through html_escaped where it is written.
 std::string query_value(std::string_view text);
+
+}  // namespace vornmark::server

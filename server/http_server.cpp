@@ -25,6 +25,8 @@
 #include "server/log.h"
 #include "server/request_head.h"
 
+namespace vornmark::server {
+
 struct HttpServer::Context {
     Api* api = nullptr;
     // Connections open per address unit (an IPv4 address, an IPv6 /64): the library's own
@@ -383,3 +385,5 @@ void HttpServer::wait_for_answers() {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
+
+}  // namespace vornmark::server

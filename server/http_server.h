@@ -5,6 +5,9 @@
 #include <string>
 
 struct MHD_Daemon;
+
+namespace vornmark::server {
+
 class Api;
 class Timer;
 
@@ -63,3 +66,5 @@ private:
     std::unique_ptr<Context> context_;
     MHD_Daemon* daemon_ = nullptr;
 };
+
+}  // namespace vornmark::server

@@ -4,6 +4,8 @@
 
 #include "server/sqlite_store.h"
 
+namespace vornmark::server {
+
 std::int64_t import_sqlite_runs(const std::string& sqlite_path, Store& target) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(sqlite_path, error))
@@ -22,3 +24,5 @@ std::int64_t import_sqlite_runs(const std::string& sqlite_path, Store& target) {
     target.add_many(runs);
     return static_cast<std::int64_t>(runs.size());
 }
+
+}  // namespace vornmark::server

@@ -8,6 +8,8 @@
 #include <string>
 #include <unordered_map>
 
+namespace vornmark::server {
+
 // Answers read from the store and kept for a short while by key (a type and a processor), so
 // that a burst of requests for the same one reads the store once. An answer is fresh for
 // `lifetime` after it was read; with a `read_ahead` shorter than that, the first caller to find
@@ -68,3 +70,5 @@ private:
     std::mutex mutex_;
     std::unordered_map<std::string, Kept> kept_;
 };
+
+}  // namespace vornmark::server

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace vornmark::server {
+
 ListenSocket open_listen_socket(const std::string& host, int port) {
     ListenSocket result;
     addrinfo hints{};
@@ -51,3 +53,5 @@ ListenSocket open_listen_socket(const std::string& host, int port) {
     result.fd = fd;
     return result;
 }
+
+}  // namespace vornmark::server

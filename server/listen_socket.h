@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace vornmark::server {
+
 // A listening TCP socket opened by the server itself rather than by the HTTP library,
 // so that a port in use is an error: SO_REUSEADDR only (restarts while old
 // connections linger), never SO_REUSEPORT, which would let a second server share the
@@ -14,3 +16,5 @@ struct ListenSocket {
 };
 
 ListenSocket open_listen_socket(const std::string& host, int port);
+
+}  // namespace vornmark::server

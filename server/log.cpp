@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+namespace vornmark::server {
+
 namespace {
 std::mutex log_mutex;
 }
@@ -54,3 +56,5 @@ std::string one_line(std::string_view text) {
     }
     return out;
 }
+
+}  // namespace vornmark::server

@@ -9,6 +9,9 @@
 #include "server/options.h"
 #include "server/serve.h"
 
+using namespace vornmark;
+using namespace vornmark::server;
+
 int main(int argc, char** argv) {
     const ParsedOptions parsed = parse_options(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {

@@ -9,7 +9,10 @@
 #include "server/log.h"
 #include "server/serve.h"
 #include "server/store.h"
+#include "server/store_factory.h"
 #include "server/submission.h"
+
+namespace vornmark::server {
 
 namespace {
 
@@ -71,3 +74,5 @@ int moderate(const ServerOptions& options) {
         return 1;
     }
 }
+
+}  // namespace vornmark::server

@@ -6,6 +6,8 @@
 
 #include "server/store.h"
 
+namespace vornmark::server {
+
 namespace {
 
 std::optional<int> parse_int(const std::string& text, int lowest, int highest) {
@@ -38,6 +40,9 @@ bool parse_listen(const std::string& text, std::string& host, int& port) {
 // What a flag does with its value; the error is one line, empty when the value is taken.
 using Apply = std::string (*)(ServerOptions&, const std::string& flag, const std::string& value);
 
+// The flags the rules between flags ask after (combination_error); the rest are Other.
+enum class FlagId { Other, Cert, Key };
+
 struct Flag {
     std::string_view name = {};
     std::string_view value = {};  // the value's name in the usage text; empty for a switch
@@ -48,6 +53,7 @@ struct Flag {
     int highest = 0;
     Apply apply = nullptr;              // every other flag that takes a value
     bool ServerOptions::*on = nullptr;  // switches
+    FlagId id = FlagId::Other;
 };
 
 constexpr Flag flags[] = {
@@ -65,7 +71,8 @@ constexpr Flag flags[] = {
          [](ServerOptions& o, const std::string&, const std::string& value) {
              o.cert_file = value;
              return std::string();
-         }},
+         },
+     .id = FlagId::Cert},
     {.name = "--key",
      .value = "FILE",
      .help = "PEM private key for HTTPS",
@@ -73,7 +80,8 @@ constexpr Flag flags[] = {
          [](ServerOptions& o, const std::string&, const std::string& value) {
              o.key_file = value;
              return std::string();
-         }},
+         },
+     .id = FlagId::Key},
     {.name = "--db",
      .value = "FILE|URI",
      .help = "SQLite database file (default leaderboard.db in the working directory),\n"
@@ -277,8 +285,8 @@ ParsedOptions parse_options(const std::vector<std::string>& args) {
         const std::string value = inline_value ? *inline_value : args[++i];
         parsed.error = apply_value(*flag, parsed.options, value);
         if (!parsed.error.empty()) return parsed;
-        cert_given = cert_given || flag->name == "--cert";
-        key_given = key_given || flag->name == "--key";
+        cert_given = cert_given || flag->id == FlagId::Cert;
+        key_given = key_given || flag->id == FlagId::Key;
     }
     parsed.error = combination_error(parsed.options, cert_given, key_given);
     return parsed;
@@ -320,3 +328,5 @@ std::string usage_text() {
     }
     return text;
 }
+
+}  // namespace vornmark::server

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace vornmark::server {
+
 // Command-line settings of vornmark-leaderboard.
 struct ServerOptions {
     std::string host = "127.0.0.1";
@@ -48,3 +50,5 @@ struct ParsedOptions {
 ParsedOptions parse_options(const std::vector<std::string>& args);
 
 std::string usage_text();
+
+}  // namespace vornmark::server

@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+namespace vornmark::server {
+
 namespace {
 
 // The program's theme: teal and orange on dark greys; a light variant for those who ask for one.
@@ -94,3 +96,5 @@ const std::string& content_security_policy() {
                                       "; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
     return policy;
 }
+
+}  // namespace vornmark::server

@@ -2,6 +2,8 @@
 
 #include "server/standing_request.h"
 
+namespace vornmark::server {
+
 std::vector<PageRow> read_page_rows(Store& store, std::string_view type, Deadline deadline) {
     std::vector<StandingsRow> listed = store.standings(type, deadline);
     std::vector<std::string> keys;
@@ -18,3 +20,5 @@ std::vector<PageRow> read_page_rows(Store& store, std::string_view type, Deadlin
     }
     return rows;
 }
+
+}  // namespace vornmark::server

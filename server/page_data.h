@@ -9,6 +9,8 @@
 #include "server/row_statistics.h"
 #include "server/store.h"
 
+namespace vornmark::server {
+
 // A standings row as the pages show it.
 struct PageRow {
     StandingsRow row;
@@ -26,3 +28,5 @@ struct ProcessorData {
 // histogram of the where-you-stand request): what the standings cache keeps and both the JSON
 // standings and the pages are made from. Throws StoreError as the store does.
 std::vector<PageRow> read_page_rows(Store& store, std::string_view type, Deadline deadline);
+
+}  // namespace vornmark::server

@@ -16,6 +16,8 @@
 #include "server/submission.h"
 #include "server/timer.h"
 
+namespace vornmark::server {
+
 namespace {
 
 const char* reason_phrase(int status) {
@@ -277,3 +279,5 @@ Pages::Page Pages::read_processor_page(const std::string& type, const std::strin
                        standing.rows};
     return {200, processor_page_html(type, data)};
 }
+
+}  // namespace vornmark::server

@@ -11,6 +11,8 @@
 #include "server/standings_cache.h"
 #include "server/store.h"
 
+namespace vornmark::server {
+
 class BoardSnapshot;
 class Store;
 class StoreWorkers;
@@ -87,3 +89,5 @@ private:
 ApiReply page_reply(int status, std::string html);
 // An error page of ours with the status's reason and a sentence.
 ApiReply error_page_reply(int status, std::string_view message);
+
+}  // namespace vornmark::server

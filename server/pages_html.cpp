@@ -6,6 +6,8 @@
 #include "server/html_text.h"
 #include "server/page_assets.h"
 
+namespace vornmark::server {
+
 namespace {
 
 // What the Score column holds, in words. Say the rule the store applies.
@@ -210,3 +212,5 @@ std::string error_page_html(int status, std::string_view reason, std::string_vie
     close_document(html, /*with_script=*/false);
     return html;
 }
+
+}  // namespace vornmark::server

@@ -6,6 +6,8 @@
 
 #include "server/page_data.h"
 
+namespace vornmark::server {
+
 // The leaderboard's web pages as complete HTML documents: the page's own markup, the inline style
 // and script of page_assets.h, and outside text only through html_escaped. Pure functions.
 
@@ -21,3 +23,5 @@ std::string error_page_html(int status, std::string_view reason, std::string_vie
 
 // "/cpu?type=single&cpu=AMD%20EPYC": the address of a processor's page, to be escaped where written.
 std::string processor_page_target(std::string_view type, std::string_view cpu);
+
+}  // namespace vornmark::server

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+namespace vornmark::server {
+
 namespace {
 
 // The database cancels a statement that runs longer than this on its own (a lock it
@@ -210,3 +212,5 @@ bool PgConnection::reusable() {
     pollfd p{PQsocket(connection_), POLLIN, 0};
     return poll(&p, 1, 0) == 0;
 }
+
+}  // namespace vornmark::server

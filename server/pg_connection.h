@@ -9,6 +9,8 @@
 
 #include "server/store.h"
 
+namespace vornmark::server {
+
 using PgResult = std::unique_ptr<PGresult, decltype(&PQclear)>;
 
 // One libpq connection driven without blocking calls, so that every wait for the
@@ -78,3 +80,5 @@ private:
     bool broken_ = false;
     std::unordered_map<std::string, std::string> prepared_;  // statement text -> its name here
 };
+
+}  // namespace vornmark::server

@@ -14,6 +14,8 @@
 #include "server/cpu_name.h"
 #include "server/pg_connection.h"
 
+namespace vornmark::server {
+
 namespace {
 
 // Every statement this store runs. Names sort as bytes ("C" collation), as in the
@@ -852,3 +854,5 @@ bool PostgresStore::allow_submission(const std::string& address, Deadline deadli
     c->command("commit", "COMMIT", {}, deadline);
     return PQntuples(counted.get()) == 1;
 }
+
+}  // namespace vornmark::server

@@ -9,6 +9,8 @@
 
 #include "server/store.h"
 
+namespace vornmark::server {
+
 class PgConnection;
 
 // The runs in a PostgreSQL database, reached through libpq with a few connections
@@ -93,3 +95,5 @@ private:
     std::chrono::steady_clock::time_point last_sweep_{};
     std::atomic<std::int64_t> counters_swept_day_{0};  // the day whose older counters were dropped
 };
+
+}  // namespace vornmark::server

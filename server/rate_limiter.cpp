@@ -1,5 +1,7 @@
 #include "server/rate_limiter.h"
 
+namespace vornmark::server {
+
 namespace {
 constexpr auto window = std::chrono::minutes(1);
 }
@@ -35,3 +37,5 @@ void RateLimiter::forget_idle(Clock::time_point now) {
     }
     last_sweep_ = now;
 }
+
+}  // namespace vornmark::server

@@ -7,6 +7,8 @@
 #include <string>
 #include <unordered_map>
 
+namespace vornmark::server {
+
 // Allows at most `per_minute` events per client address in any sliding minute.
 // Safe to call from several threads.
 class RateLimiter {
@@ -32,3 +34,5 @@ private:
     std::unordered_map<std::string, std::deque<Clock::time_point>> recent_;
     Clock::time_point last_sweep_{};
 };
+
+}  // namespace vornmark::server

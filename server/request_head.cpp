@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace vornmark::server {
+
 namespace {
 
 // RFC 9110's token characters.
@@ -103,3 +105,5 @@ std::optional<HeadRefusal> check_request_head(const RequestHead& head, std::size
     }
     return std::nullopt;
 }
+
+}  // namespace vornmark::server

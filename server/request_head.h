@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace vornmark::server {
+
 // A request's head as the HTTP library parsed it: the request line's parts and the
 // header lines in order, names and values as sent.
 struct RequestHead {
@@ -32,3 +34,5 @@ struct HeadRefusal {
 //   and not above `max_body_bytes` (413).
 std::optional<HeadRefusal> check_request_head(const RequestHead& head, std::size_t max_head_bytes,
                                               std::size_t max_body_bytes);
+
+}  // namespace vornmark::server

@@ -5,6 +5,8 @@
 
 #include "server/submission.h"
 
+namespace vornmark::server {
+
 namespace {
 
 const std::vector<std::int64_t>& bin_floors() {
@@ -117,3 +119,5 @@ RowDistribution read_distribution(std::vector<ThreadBin> bins, const OutlierRule
         d.edges.push_back(static_cast<double>(score_bin_floor(bin)));
     return d;
 }
+
+}  // namespace vornmark::server

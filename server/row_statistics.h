@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace vornmark::server {
+
 // A row's distribution: its counted runs in log-spaced score bins, per thread count, and what is
 // read from them (the robust average, the outliers, percentiles). Both stores keep the bins and
 // call these functions, so that a row reads the same on SQLite and PostgreSQL.
@@ -51,3 +53,5 @@ RowDistribution read_distribution(std::vector<ThreadBin> bins, const OutlierRule
 // Whether a bin of the row is left out as outlying (`median_per_thread` from read_distribution).
 bool is_outlier(const ThreadBin& bin, std::int64_t counted_runs, double median_per_thread,
                 const OutlierRule& rule);
+
+}  // namespace vornmark::server

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace vornmark::server {
+
 namespace {
 
 // The whole scores a bin can hold: from `first`, `values` of them.
@@ -120,3 +122,5 @@ ScoreHistogram rebinned(const std::vector<ScoreBin>& bins, std::size_t max_bins)
 double one_decimal(double value) {
     return std::floor(value * 10.0 + 1e-6) / 10.0;
 }
+
+}  // namespace vornmark::server

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+namespace vornmark::server {
+
 // Figures read from a row's distribution of scores: a few bins, however many runs. Scores are
 // whole numbers; the runs of a bin are taken as spread evenly over the whole scores the bin can
 // hold (linear inside a bin), so every figure here is exact to the width of a bin.
@@ -44,3 +46,5 @@ ScoreHistogram rebinned(const std::vector<ScoreBin>& bins, std::size_t max_bins 
 
 // A share rounded down to one decimal, as the leaderboard sends it: never more than was beaten.
 double one_decimal(double value);
+
+}  // namespace vornmark::server

@@ -18,8 +18,11 @@
 #include "server/listen_socket.h"
 #include "server/log.h"
 #include "server/store.h"
+#include "server/store_factory.h"
 #include "server/store_workers.h"
 #include "server/timer.h"
+
+namespace vornmark::server {
 
 namespace {
 
@@ -182,3 +185,5 @@ int serve(const ServerOptions& options) {
     log_line("vornmark-leaderboard: stopped");
     return 0;
 }
+
+}  // namespace vornmark::server

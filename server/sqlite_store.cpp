@@ -15,6 +15,8 @@
 #include "server/board_sql.h"
 #include "server/cpu_name.h"
 
+namespace vornmark::server {
+
 namespace {
 
 // Every statement this store runs. Schema version 1 added standings_totals; version 2
@@ -1002,3 +1004,5 @@ bool SqliteStore::allow_submission(const std::string& address, Deadline) {
     if (interrupted_) throw StoreUnavailable("the server is stopping");
     return limiter_.allow(address);
 }
+
+}  // namespace vornmark::server

@@ -13,6 +13,8 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace vornmark::server {
+
 // Owns one prepared statement: finalized on destruction, whatever way the scope is left.
 class SqliteStatement {
 public:
@@ -130,3 +132,5 @@ private:
     RateLimiter limiter_;
     std::int64_t counters_swept_day_ = 0;  // the day whose older counters were dropped; in a turn
 };
+
+}  // namespace vornmark::server

@@ -8,6 +8,8 @@
 #include "server/store_workers.h"
 #include "server/timer.h"
 
+namespace vornmark::server {
+
 namespace {
 
 ApiReply unavailable() {
@@ -94,3 +96,5 @@ ApiReply StandingAnswers::reply_for(const ProcessorStanding& standing,
     reply.body = standing_reply_json(standing, parameters.cpu, parameters.score, all);
     return reply;
 }
+
+}  // namespace vornmark::server

@@ -12,6 +12,8 @@
 #include "server/rate_limiter.h"
 #include "server/standing_request.h"
 
+namespace vornmark::server {
+
 class BoardSnapshot;
 class Store;
 class StoreWorkers;
@@ -54,3 +56,5 @@ private:
 // request and the processor's web page both read them this way. Throws StoreError as the store does.
 ProcessorStanding read_processor_standing(Store& store, const BoardSnapshot& board, std::string_view type,
                                           std::string_view cpu_key, Deadline deadline);
+
+}  // namespace vornmark::server

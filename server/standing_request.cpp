@@ -7,6 +7,8 @@
 #include "server/cpu_name.h"
 #include "server/submission.h"
 
+namespace vornmark::server {
+
 namespace {
 
 using json = nlohmann::json;
@@ -106,3 +108,5 @@ std::string standing_reply_json(const ProcessorStanding& standing, const std::st
     }
     return reply.dump(-1, ' ', false, json::error_handler_t::replace);
 }
+
+}  // namespace vornmark::server

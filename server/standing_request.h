@@ -10,6 +10,8 @@
 #include "server/score_bins.h"
 #include "server/store.h"
 
+namespace vornmark::server {
+
 // Where a score stands among the runs of one processor: GET /api.php?type=T&cpu=NAME&score=S.
 // The same figures make a processor's web page.
 
@@ -54,3 +56,5 @@ RowDistribution shown_spread(const RowDistribution& distribution);
 // the row's first spelling, or the name asked for when there is no row.
 std::string standing_reply_json(const ProcessorStanding& standing, const std::string& cpu,
                                 std::optional<std::int64_t> score, std::optional<double> faster_than_all);
+
+}  // namespace vornmark::server

@@ -10,6 +10,8 @@
 #include "server/store_workers.h"
 #include "server/timer.h"
 
+namespace vornmark::server {
+
 namespace {
 
 std::int64_t clamp_to_int32(std::int64_t value) {
@@ -182,3 +184,5 @@ void StandingsCache::read_failed(Entry& entry) {
     }
     for (auto& waiter : waiting) waiter->answer_once(last_good);
 }
+
+}  // namespace vornmark::server

@@ -12,6 +12,8 @@
 #include "server/page_data.h"
 #include "server/store.h"
 
+namespace vornmark::server {
+
 class StoreWorkers;
 class Timer;
 
@@ -98,3 +100,5 @@ private:
 
 // {"leaderboard":[{"cpu":...,"avg_score":...,"runs":...},...]} of the rows.
 std::string standings_json(const std::vector<PageRow>& rows);
+
+}  // namespace vornmark::server

@@ -1,15 +1,9 @@
 #include "server/store.h"
 
-#include "server/postgres_store.h"
-#include "server/sqlite_store.h"
+namespace vornmark::server {
 
 bool is_postgresql_location(const std::string& location) {
     return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
-}
-
-std::unique_ptr<Store> open_store(const std::string& location, const BoardRules& rules) {
-    if (is_postgresql_location(location)) return std::make_unique<PostgresStore>(location, rules);
-    return std::make_unique<SqliteStore>(location, rules);
 }
 
 std::string redacted_location(const std::string& location) {
@@ -23,3 +17,5 @@ std::string redacted_location(const std::string& location) {
     if (colon == std::string::npos || colon > at) return location;
     return location.substr(0, colon) + ":***" + location.substr(at);
 }
+
+}  // namespace vornmark::server

@@ -13,6 +13,8 @@
 #include "server/row_statistics.h"
 #include "server/submission.h"
 
+namespace vornmark::server {
+
 struct StandingsRow {
     std::string cpu;
     std::int64_t avg_score = 0;  // the robust average of the runs kept (RowDistribution)
@@ -173,18 +175,11 @@ public:
     virtual void interrupt() = 0;
 };
 
-// "postgresql://..." or "postgres://..." opens a PostgreSQL database (a libpq
-// connection URI); anything else is the path of an SQLite file. Opening checks that the
-// store can be written, migrates an older database once (keeping every run) and gives up
-// within about 10 s on a database that does not answer.
-std::unique_ptr<Store> open_store(const std::string& location, const BoardRules& rules);
-inline std::unique_ptr<Store> open_store(const std::string& location, int per_minute) {
-    BoardRules rules;
-    rules.per_minute = per_minute;
-    return open_store(location, rules);
-}
-
+// Whether a store location names a PostgreSQL database ("postgresql://..." or "postgres://...",
+// a libpq connection URI) rather than an SQLite file; open_store (store_factory.h) opens either.
 bool is_postgresql_location(const std::string& location);
 
 // The location without its password, for messages and logs.
 std::string redacted_location(const std::string& location);
+
+}  // namespace vornmark::server

@@ -1,5 +1,7 @@
 #include "server/store_workers.h"
 
+namespace vornmark::server {
+
 StoreWorkers::StoreWorkers(std::size_t threads) {
     for (std::size_t i = 0; i < (threads > 0 ? threads : 1); ++i) threads_.emplace_back([this] { work(); });
 }
@@ -51,3 +53,5 @@ void StoreWorkers::work() {
         job.run();
     }
 }
+
+}  // namespace vornmark::server

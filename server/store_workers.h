@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+namespace vornmark::server {
+
 // A few threads that make the store's calls, so that the threads serving connections
 // never wait for the database.
 class StoreWorkers {
@@ -39,3 +41,5 @@ private:
     bool stopping_ = false;
     std::vector<std::thread> threads_;
 };
+
+}  // namespace vornmark::server

@@ -6,6 +6,8 @@
 #include <set>
 #include <vector>
 
+namespace vornmark::server {
+
 namespace {
 
 SubmissionCheck failed(std::string error) {
@@ -141,3 +143,5 @@ SubmissionCheck parse_submission(std::string_view body) {
     if (repeated) return failed("body must not repeat a member (\"" + *repeated + "\")");
     return check_submission(document);
 }
+
+}  // namespace vornmark::server

@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace vornmark::server {
+
 // One benchmark run sent to the leaderboard, after validation.
 struct Submission {
     std::string cpu_name;
@@ -34,3 +36,5 @@ SubmissionCheck check_submission(const nlohmann::json& body);
 bool is_valid_utf8(std::string_view text);
 // C0 controls, DEL and C1 controls (U+0080..U+009F); expects valid UTF-8.
 bool has_control_characters(std::string_view text);
+
+}  // namespace vornmark::server

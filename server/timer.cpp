@@ -1,5 +1,7 @@
 #include "server/timer.h"
 
+namespace vornmark::server {
+
 Timer::Timer() : thread_([this] { loop(); }) {}
 
 Timer::~Timer() {
@@ -54,3 +56,5 @@ void Timer::loop() {
         lock.lock();
     }
 }
+
+}  // namespace vornmark::server

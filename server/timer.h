@@ -9,6 +9,8 @@
 #include <thread>
 #include <utility>
 
+namespace vornmark::server {
+
 // Runs short tasks at given times on one thread of its own: the deadlines of requests
 // that wait for the database, and the server's periodic sweeps.
 class Timer {
@@ -44,3 +46,5 @@ private:
     bool stopping_ = false;
     std::thread thread_;
 };
+
+}  // namespace vornmark::server

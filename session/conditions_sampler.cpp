@@ -5,6 +5,8 @@
 #include "engine/steady_clock.h"
 #include "net/printable_text.h"
 
+namespace vornmark {
+
 namespace {
 
 // The clock is read at most once a second, and never more often than a thousand times the last
@@ -120,3 +122,5 @@ std::optional<double> tail_idle_percent(const std::vector<Tile>& plan, std::int3
     for (const std::int64_t at : last) idle += static_cast<double>(end_ns - at);
     return 100.0 * idle / (static_cast<double>(threads) * static_cast<double>(end_ns - start_ns));
 }
+
+}  // namespace vornmark

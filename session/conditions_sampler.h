@@ -8,6 +8,8 @@
 #include "session/run_conditions.h"
 #include "sysinfo/run_probes.h"
 
+namespace vornmark {
+
 // Samples the conditions of one run. The machine's and this process's processor times are read
 // only at the two ends of the timed span, by the run thread (span_begins, span_ends, through the
 // engine's SpanHook); the clock also now and then in between, by the controlling thread (tick).
@@ -56,3 +58,5 @@ private:
 // over threads times the span. Nothing for a span of no length.
 std::optional<double> tail_idle_percent(const std::vector<Tile>& plan, std::int32_t threads,
                                         std::int64_t start_ns, std::int64_t end_ns);
+
+}  // namespace vornmark

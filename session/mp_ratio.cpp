@@ -4,6 +4,8 @@
 
 #include "base/run_kind.h"
 
+namespace vornmark {
+
 std::optional<MpRatio> mp_ratio(double single_score, double multi_score, std::int32_t threads) {
     if (!(single_score > 0.0) || !(multi_score > 0.0)) return std::nullopt;
     return MpRatio{multi_score / single_score, threads};
@@ -40,3 +42,5 @@ std::string mp_ratio_text(const MpRatio& ratio) {
                   ratio.threads == 1 ? "" : "s");
     return text;
 }
+
+}  // namespace vornmark

@@ -8,6 +8,8 @@
 #include "history/history_entry.h"
 #include "session/verified_run.h"
 
+namespace vornmark {
+
 // How many times the single-core score the multi-core score is, on how many threads.
 struct MpRatio {
     double ratio = 0.0;
@@ -26,3 +28,5 @@ std::optional<MpRatio> mp_ratio_of_history(const std::vector<HistoryEntry>& entr
 
 // "MP ratio 1.86× on 2 threads".
 std::string mp_ratio_text(const MpRatio& ratio);
+
+}  // namespace vornmark

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace vornmark {
+
 namespace {
 
 std::string ghz_text(double mhz) {
@@ -101,3 +103,5 @@ std::string conditions_line(const RunConditions& c) {
     if (c.tail_percent) figures.push_back("tail " + percent_text(*c.tail_percent) + " idle");
     return "Conditions: " + conditions_summary(c) + ". " + joined(figures, ", ");
 }
+
+}  // namespace vornmark

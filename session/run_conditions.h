@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace vornmark {
+
 // How busy the machine was and whether its clock held while one run was timed, and what that
 // says about the score.
 enum class ConditionsVerdict { Quiet, Busy, Throttled };
@@ -55,3 +57,5 @@ std::string conditions_line(const RunConditions& conditions);
 
 // A share in %: "23 %", "1.4 %".
 std::string percent_text(double percent);
+
+}  // namespace vornmark

@@ -7,6 +7,8 @@
 #include "engine/benchmark_result.h"
 #include "engine/steady_clock.h"
 
+namespace vornmark {
+
 namespace {
 
 void sample_span(void* context, bool begins, std::int64_t steady_ns) {
@@ -245,3 +247,5 @@ void RunController::tiles_finished_since(std::int32_t& cursor, std::vector<std::
 const std::uint8_t* RunController::pixel_data() const {
     return engine_->pixel_data();
 }
+
+}  // namespace vornmark

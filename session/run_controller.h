@@ -16,6 +16,8 @@
 #include "session/verified_run.h"
 #include "verify/known_image.h"
 
+namespace vornmark {
+
 class BenchmarkEngine;
 
 // What a poll saw happen to the runs since the poll before.
@@ -167,3 +169,5 @@ private:
     ConditionsSampler conditions_;
     std::vector<FinishedRun> finished_runs_;
 };
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include "base/preset.h"
 
+namespace vornmark {
+
 HistoryEntry history_entry_from_result(const BenchmarkResult& result, const std::string& cpu) {
     HistoryEntry entry;
     entry.date = result.date;
@@ -23,3 +25,5 @@ HistoryEntry record_run(const BenchmarkResult& result, const std::string& cpu, H
     if (leaderboard) leaderboard->submit_result(entry.cpu, result.type, entry.score, entry.threads);
     return entry;
 }
+
+}  // namespace vornmark

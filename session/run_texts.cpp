@@ -7,6 +7,8 @@
 
 #include "session/run_controller.h"
 
+namespace vornmark {
+
 std::optional<TimeLeft> estimated_time_left(double work_done, double work_total, double elapsed_seconds,
                                             bool weighted) {
     if (!(work_done > 0.0) || !(work_total > 0.0)) return std::nullopt;
@@ -67,3 +69,5 @@ std::string cancelled_text(std::int32_t tiles_done, std::int32_t tiles_total) {
     return "Cancelled after " + std::to_string(tiles_done) + " of " + std::to_string(tiles_total) +
            " tiles; nothing stored";
 }
+
+}  // namespace vornmark

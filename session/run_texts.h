@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+namespace vornmark {
+
 struct RunProgress;
 
 // What both front ends say about a run, in one place: its progress, the time it still needs and
@@ -46,3 +48,5 @@ std::string progress_text(ProgressLayout layout, const RunProgress& progress);
 // What both front ends say of a run that was cancelled: "Cancelled after 211 of 2040 tiles;
 // nothing stored".
 std::string cancelled_text(std::int32_t tiles_done, std::int32_t tiles_total);
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 
 #include "engine/benchmark_config.h"
 
+namespace vornmark {
+
 // How much of a run's work its finished tiles hold. A run of the preset image weighs each tile by
 // its share of the work (preset_tile_work): the sky at the top is cheap, the big mirror sphere on
 // the ground costs several times the mean. Any other image's tiles are unknown and count 1 each.
@@ -26,3 +28,5 @@ private:
     double done_ = 0.0;
     double total_ = 0.0;
 };
+
+}  // namespace vornmark

@@ -7,6 +7,8 @@
 #include "verify/image_digest.h"
 #include "verify/preset_work.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr std::size_t wrong_tiles_kept = 100;
@@ -163,3 +165,5 @@ double work_rate_between(const std::vector<ThroughputSample>& samples, double fr
     if (to <= from) return 0.0;
     return (count_at(samples, to, work_of) - count_at(samples, from, work_of)) / (to - from);
 }
+
+}  // namespace vornmark

@@ -13,6 +13,8 @@
 #include "verify/image_verdict.h"
 #include "verify/known_image.h"
 
+namespace vornmark {
+
 // What a stability test has seen so far.
 struct StabilityCounts {
     std::int64_t tiles_checked = 0;
@@ -109,3 +111,5 @@ double throughput_between(const std::vector<ThroughputSample>& samples, double f
 // The same for the work: mean tiles per second, which follows the speed rather than which tiles
 // fell in the span.
 double work_rate_between(const std::vector<ThroughputSample>& samples, double from, double to);
+
+}  // namespace vornmark

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <csignal>
 
+namespace vornmark {
+
 namespace {
 
 std::atomic<int> received{0};
@@ -25,3 +27,5 @@ void install_stop_signals() {
 int stop_signal() {
     return received.load();
 }
+
+}  // namespace vornmark

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace vornmark {
+
 // Ctrl-C (SIGINT) and SIGTERM as a request to stop that the main thread polls: the window
 // closes, the runner cancels its run. The handler only records the signal and restores the
 // default action, so a second one ends a program that does not stop.
@@ -11,3 +13,5 @@ int stop_signal();
 inline bool stop_requested() {
     return stop_signal() != 0;
 }
+
+}  // namespace vornmark

@@ -9,6 +9,8 @@
 #include "session/run_conditions.h"
 #include "verify/image_verdict.h"
 
+namespace vornmark {
+
 // A finished run and the verdict on the image it computed.
 struct FinishedRun {
     BenchmarkResult result;
@@ -24,3 +26,5 @@ struct FinishedRun {
 // leaderboard); a run whose image is wrong is refused. Returns whether it was recorded.
 bool record_verified_run(const FinishedRun& run, const std::string& cpu, HistoryStore& history,
                          LeaderboardClient* leaderboard);
+
+}  // namespace vornmark

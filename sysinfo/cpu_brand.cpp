@@ -6,6 +6,8 @@
 #include <cpuid.h>
 #endif
 
+namespace vornmark {
+
 std::string brand_string_from_registers(const std::array<std::uint32_t, 12>& registers) {
     char text[49] = {};
     std::memcpy(text, registers.data(), 48);
@@ -29,3 +31,5 @@ std::string cpuid_brand_string() {
     return {};
 #endif
 }
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 
 #include "sysinfo/system_files.h"
 
+namespace vornmark {
+
 namespace {
 
 double cpufreq_khz(const std::string& root, const char* file) {
@@ -76,3 +78,5 @@ BaseClock read_base_clock(const std::string& root, std::string_view cpu_name) {
     if (const double mhz = cpuinfo_mhz(root); mhz > 0.0) return {mhz / 1e3, ClockSource::CurrentClock};
     return {};
 }
+
+}  // namespace vornmark

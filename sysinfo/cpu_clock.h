@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace vornmark {
+
 // Where the "Freq" row's base clock came from, in the order the sources are tried.
 enum class ClockSource {
     Nominal,        // the kernel's nominal frequency: cpufreq's base_frequency (intel_pstate) or
@@ -23,3 +25,5 @@ BaseClock read_base_clock(const std::string& root, std::string_view cpu_name);
 
 // The clock named in a processor name ("... CPU @ 2.30GHz", "@ 800MHz"), in GHz; 0.0 when there is none.
 double clock_in_processor_name(std::string_view cpu_name);
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 
 #include "sysinfo/system_files.h"
 
+namespace vornmark {
+
 namespace {
 
 std::string cpu_directory(const std::string& root) {
@@ -68,3 +70,5 @@ CacheSizes read_cache_sizes(const std::string& root) {
     }
     return sizes;
 }
+
+}  // namespace vornmark

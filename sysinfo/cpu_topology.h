@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace vornmark {
+
 // Distinct (physical_package_id, core_id) pairs over sys/devices/system/cpu/cpu<N>/topology.
 std::int32_t count_physical_cores(const std::string& root);
 
@@ -23,3 +25,5 @@ CacheSizes read_cache_sizes(const std::string& root);
 
 // A sysfs cache size such as "48K", "1280K" or "8M" in bytes; 0 when it cannot be read.
 std::uint64_t parse_cache_size(std::string_view text);
+
+}  // namespace vornmark

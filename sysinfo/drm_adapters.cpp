@@ -6,6 +6,8 @@
 #include "sysinfo/pci_names.h"
 #include "sysinfo/system_files.h"
 
+namespace vornmark {
+
 namespace {
 
 // "0x1002" as written in sysfs.
@@ -51,3 +53,5 @@ std::vector<GraphicsAdapter> list_drm_adapters(const std::string& root, const st
     }
     return adapters;
 }
+
+}  // namespace vornmark

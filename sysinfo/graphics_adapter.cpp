@@ -2,6 +2,8 @@
 
 #include "sysinfo/system_info.h"
 
+namespace vornmark {
+
 bool choose_graphics_adapter(const std::vector<GraphicsAdapter>& adapters, SystemInfo& info) {
     const GraphicsAdapter* chosen = nullptr;
     std::uint64_t best = 0;
@@ -16,3 +18,5 @@ bool choose_graphics_adapter(const std::vector<GraphicsAdapter>& adapters, Syste
     info.vram_mb = chosen->dedicated_bytes >> 20;
     return true;
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace vornmark {
+
 struct SystemInfo;
 
 struct GraphicsAdapter {
@@ -20,3 +22,5 @@ bool choose_graphics_adapter(const std::vector<GraphicsAdapter>& adapters, Syste
 // pci_adapter_description; its dedicated memory is mem_info_vram_total where the driver exposes it,
 // else 0.
 std::vector<GraphicsAdapter> list_drm_adapters(const std::string& root, const std::string& pci_ids_file = {});
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include "sysinfo/system_files.h"
 
+namespace vornmark {
+
 namespace {
 
 std::string unquote(std::string_view value) {
@@ -66,3 +68,5 @@ std::string read_os_version(const std::string& root) {
     return os_version_text(read_os_pretty_name(root),
                            read_first_line(path_under(root, "proc/sys/kernel/osrelease")));
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace vornmark {
+
 // The value of `key` in an os-release text (KEY=value lines), with shell-style quoting removed.
 std::optional<std::string> os_release_value(std::string_view text, std::string_view key);
 
@@ -16,3 +18,5 @@ std::string read_os_version(const std::string& root);
 
 // PRETTY_NAME of the os-release file under `root`, else "Linux" when there is a file without one.
 std::string read_os_pretty_name(const std::string& root);
+
+}  // namespace vornmark

@@ -8,6 +8,8 @@ extern "C" {
 #include <pci/pci.h>
 }
 
+namespace vornmark {
+
 namespace {
 
 // libpci reports a missing or malformed id file as a warning on stderr; the fallback is the ids.
@@ -101,3 +103,5 @@ std::string pci_adapter_description(const std::optional<std::string>& vendor_nam
     }
     return cut_at_character(std::move(text), 127);
 }
+
+}  // namespace vornmark

@@ -7,6 +7,8 @@
 
 struct pci_access;
 
+namespace vornmark {
+
 // Names of PCI devices from the PCI id database (pci.ids) through libpci. Only the local file is
 // read: no network lookups, no udev database, no cache file.
 class PciNames {
@@ -34,3 +36,5 @@ private:
 std::string pci_adapter_description(const std::optional<std::string>& vendor_name,
                                     const std::optional<std::string>& device_name, std::uint16_t vendor_id,
                                     std::uint16_t device_id);
+
+}  // namespace vornmark

@@ -8,6 +8,8 @@
 #include <cpuid.h>
 #endif
 
+namespace vornmark {
+
 std::optional<ProcessorTimes> parse_processor_times(std::string_view proc_stat, double ticks_per_second) {
     // "cpu  user nice system idle iowait irq softirq steal guest guest_nice"; kernels before 2.6.11
     // stop after softirq. Guest time is already inside user and nice.
@@ -46,3 +48,5 @@ bool runs_under_hypervisor() {
     return false;
 #endif
 }
+
+}  // namespace vornmark

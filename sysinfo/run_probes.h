@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace vornmark {
+
 // What the machine is doing, read at the edges of a run and now and then during it, to tell what
 // else took the processor and whether its clock held. Unlike the rest of sysinfo these are read
 // many times; each read is one or a few small files or system calls. Linux reads below a root
@@ -45,3 +47,5 @@ bool runs_under_hypervisor();
 std::optional<ProcessorTimes> read_processor_times_at(const std::string& root);
 std::optional<double> read_processor_clock_mhz_at(const std::string& root);
 PowerState read_power_state_at(const std::string& root);
+
+}  // namespace vornmark

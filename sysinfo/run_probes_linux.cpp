@@ -8,6 +8,8 @@
 #include "sysinfo/run_probes.h"
 #include "sysinfo/system_files.h"
 
+namespace vornmark {
+
 std::optional<ProcessorTimes> read_processor_times_at(const std::string& root) {
     // The aggregate line comes first; the rest of the file can be long on a large machine.
     const std::string line = read_first_line(path_under(root, "proc/stat"));
@@ -79,3 +81,5 @@ std::optional<double> read_own_processor_seconds() {
     if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now) != 0) return std::nullopt;
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
+
+}  // namespace vornmark

@@ -9,6 +9,8 @@
 
 #include "sysinfo/run_probes.h"
 
+namespace vornmark {
+
 namespace {
 
 double seconds_of(const FILETIME& time) {
@@ -99,3 +101,5 @@ PowerState read_power_state() {
 std::string_view power_policy_name() {
     return "power scheme";
 }
+
+}  // namespace vornmark

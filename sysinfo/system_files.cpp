@@ -7,6 +7,8 @@
 #include <iterator>
 #include <system_error>
 
+namespace vornmark {
+
 std::string path_under(const std::string& root, std::string_view relative) {
     if (root.empty()) return std::string(relative);
     if (root.back() == '/') return root + std::string(relative);
@@ -85,3 +87,5 @@ std::vector<std::pair<std::uint64_t, std::string>> numbered_entries(const std::s
     std::sort(entries.begin(), entries.end());
     return entries;
 }
+
+}  // namespace vornmark

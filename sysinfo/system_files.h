@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace vornmark {
+
 // Helpers for reading /proc, /sys and /etc files below a chosen root directory.
 
 // `relative` (no leading '/') below `root`.
@@ -31,3 +33,5 @@ std::optional<std::int64_t> parse_signed(std::string_view text);
 // Directory entries named `prefix` followed by decimal digits only, as (number, full path), by number.
 std::vector<std::pair<std::uint64_t, std::string>> numbered_entries(const std::string& directory,
                                                                     std::string_view prefix);
+
+}  // namespace vornmark

@@ -6,6 +6,8 @@
 
 #include "sysinfo/graphics_adapter.h"
 
+namespace vornmark {
+
 // The machine's description, probed once at start.
 struct SystemInfo {
     std::string cpu_name;
@@ -49,3 +51,5 @@ void probe_graphics_adapter(SystemInfo& info, const std::vector<GraphicsAdapter>
 
 // "N/A" for 0, whole MiB as "<n> MB" from 1 MiB on, otherwise whole KiB as "<n> KB".
 std::string cache_size_text(std::uint64_t bytes);
+
+}  // namespace vornmark

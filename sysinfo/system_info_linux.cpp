@@ -11,6 +11,8 @@
 #include "sysinfo/os_version.h"
 #include "sysinfo/system_files.h"
 
+namespace vornmark {
+
 namespace {
 
 std::string cpuinfo_model_name(const std::string& root) {
@@ -89,3 +91,5 @@ void probe_graphics_adapter_at(const std::string& root, SystemInfo& info,
 void probe_graphics_adapter(SystemInfo& info, const std::vector<GraphicsAdapter>& extra) {
     probe_graphics_adapter_at("/", info, extra);
 }
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace vornmark {
+
 namespace {
 
 // What a row shows when its probe found nothing, as the cache rows already do.
@@ -53,3 +55,5 @@ std::vector<SystemInfoRow> system_info_rows(const SystemInfo& info) {
         {"PC", text_or_na(info.computer_name)},
     };
 }
+
+}  // namespace vornmark

@@ -12,6 +12,8 @@
 #include "sysinfo/system_info.h"
 #include "sysinfo/windows_version.h"
 
+namespace vornmark {
+
 namespace {
 
 std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> logical_processor_information() {
@@ -134,3 +136,5 @@ void probe_graphics_adapter(SystemInfo& info, const std::vector<GraphicsAdapter>
     adapters.insert(adapters.end(), extra.begin(), extra.end());
     choose_graphics_adapter(adapters, info);
 }
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace vornmark {
+
 namespace {
 
 // The leading decimal digits as a number (saturating), 0 when there are none.
@@ -27,3 +29,5 @@ std::string windows_version_text(const std::string& product_name, const std::str
     if (!build_number.empty()) text += " (Build " + build_number + ")";
     return text;
 }
+
+}  // namespace vornmark

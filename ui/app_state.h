@@ -21,6 +21,8 @@
 #include "ui/standing_view.h"
 #include "verify/image_verdict.h"
 
+namespace vornmark {
+
 // Everything the panels share, owned by the entry point for the whole run and
 // handed to every panel by reference each frame.
 struct AppState {
@@ -68,3 +70,5 @@ struct AppState {
     // measured by the main layout every frame, applied by the shell. Zero until the first frame.
     ImVec2 minimum_window_size{0.0f, 0.0f};
 };
+
+}  // namespace vornmark

@@ -10,6 +10,8 @@
 #include "ui/colours.h"
 #include "ui/wrapped_text.h"
 
+namespace vornmark {
+
 namespace {
 
 // Pixels, deliberately not scaled with the DPI.
@@ -75,3 +77,5 @@ void draw_benchmark_panel(AppState& app) {
         ImGui::PopStyleColor();
     }
 }
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include <imgui.h>
 
+namespace vornmark {
+
 // Every colour the panels draw with, one name per value: the two accents on the window's dark
 // greys, the text greys from dark to light, the error reds, the button faces, and the packed
 // colours of the shapes drawn straight onto the draw list. (The style's own slots are set in
@@ -57,3 +59,5 @@ constexpr ImU32 own_row_fill = IM_COL32(0, 212, 170, 32);
 constexpr ImU32 bar_highlight(int alpha) {
     return IM_COL32(255, 255, 255, alpha);
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include "ui/gpu_backend.h"
 
+namespace vornmark {
+
 void draw_column_background(ImDrawList& list, IGpuBackend* gpu, ImVec2 min, ImVec2 max, ImU32 colour,
                             float rounding) {
     const float r = std::max(0.0f, std::min({rounding, (max.x - min.x) * 0.5f, (max.y - min.y) * 0.5f}));
@@ -27,3 +29,5 @@ void draw_column_background(ImDrawList& list, IGpuBackend* gpu, ImVec2 min, ImVe
     list.AddRectFilled(ImVec2(max.x - piece, max.y - piece), max, colour, r,
                        ImDrawFlags_RoundCornersBottomRight);
 }
+
+}  // namespace vornmark

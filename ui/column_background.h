@@ -2,6 +2,8 @@
 
 #include <imgui.h>
 
+namespace vornmark {
+
 class IGpuBackend;
 
 // The background of one of the window's columns: the rectangle [min, max) with corners
@@ -11,3 +13,5 @@ class IGpuBackend;
 // graphics layer it is one rounded rectangle.
 void draw_column_background(ImDrawList& list, IGpuBackend* gpu, ImVec2 min, ImVec2 max, ImU32 colour,
                             float rounding);
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <iterator>
 
+namespace vornmark {
+
 namespace {
 
 constexpr float new_value_weight = 0.15f;
@@ -112,3 +114,5 @@ std::int32_t cpu_monitor_oldest_slot(const CpuMonitor& m) {
 double cpu_monitor_average(const CpuMonitor& m) {
     return m.sample_count > 0 ? m.sum / m.sample_count : 0.0;
 }
+
+}  // namespace vornmark

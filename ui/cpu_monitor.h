@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace vornmark {
+
 // One reading of the machine-wide CPU times, in clock ticks, shaped like the
 // classic (idle, kernel, user) triple: `kernel` includes `idle`, so
 // kernel + user is the whole time and busy time is that minus idle.
@@ -59,3 +61,5 @@ std::int32_t cpu_monitor_oldest_slot(const CpuMonitor& monitor);
 
 // Average of the current recording's raw values, 0 without any.
 double cpu_monitor_average(const CpuMonitor& monitor);
+
+}  // namespace vornmark

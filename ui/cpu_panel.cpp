@@ -9,6 +9,8 @@
 #include "ui/colours.h"
 #include "ui/cpu_monitor.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr float graph_margin = 8.0f;
@@ -93,3 +95,5 @@ void draw_cpu_panel(AppState& app, ImFont* mono) {
     ImGui::Separator();
     draw_graph(m, running);
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include <imgui.h>
 
+namespace vornmark {
+
 // The preview texture, and the cheapest way to fill a rectangle, as the panels see them.
 // The window's graphics layer implements it; the panels never touch a graphics API directly.
 class IGpuBackend {
@@ -34,3 +36,5 @@ public:
         list.AddRectFilled(min, max, colour);
     }
 };
+
+}  // namespace vornmark

@@ -13,6 +13,8 @@
 #include "ui/colours.h"
 #include "ui/wrapped_text.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr float table_height = 200.0f;
@@ -124,3 +126,5 @@ void draw_history_panel(AppState& app) {
 
     if (to_delete && *to_delete < app.history.entries().size()) app.history.remove(*to_delete);
 }
+
+}  // namespace vornmark

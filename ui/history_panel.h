@@ -1,5 +1,7 @@
 #pragma once
 
+namespace vornmark {
+
 struct AppState;
 
 void draw_history_panel(AppState& app);
@@ -8,3 +10,5 @@ void draw_history_panel(AppState& app);
 // and the delete button after it show without sideways scrolling. The right column is made at
 // least this wide.
 float history_panel_width(float dpi_scale);
+
+}  // namespace vornmark

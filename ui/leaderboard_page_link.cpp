@@ -7,6 +7,8 @@
 #include "ui/colours.h"
 #include "ui/wrapped_text.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr const char* open_label = "Open in browser";
@@ -49,3 +51,5 @@ void draw_leaderboard_page_link(AppState& app, RunKind kind) {
     text_wrapped_at_blanks(page.note);
     ImGui::PopStyleColor();
 }
+
+}  // namespace vornmark

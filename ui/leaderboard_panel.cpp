@@ -10,6 +10,8 @@
 #include "ui/standing_view.h"
 #include "ui/wrapped_text.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr const char* refresh_label = "Refresh";
@@ -132,3 +134,5 @@ void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const 
     ImGui::EndTable();
     draw_chosen_processor(app, kind);
 }
+
+}  // namespace vornmark

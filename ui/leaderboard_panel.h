@@ -6,6 +6,8 @@
 #include "base/run_kind.h"
 #include "net/leaderboard_client.h"
 
+namespace vornmark {
+
 struct AppState;
 
 void draw_leaderboard_panel(AppState& app);
@@ -19,3 +21,5 @@ void draw_leaderboard_setting(const LeaderboardSetting& setting);
 // table; a second click puts it away.
 void draw_standings_table(const std::vector<LeaderboardEntry>& standings, const FetchOutcome& outcome,
                           AppState& app, RunKind kind, const char* id, const std::string& shown_above = {});
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include "ui/colours.h"
 
+namespace vornmark {
+
 LeaderboardStatusLine leaderboard_status_line(std::int32_t pending_requests, const LatestOutcome& latest) {
     if (pending_requests > 0) return {true, "Loading...", teal};
     if (latest.text.empty()) return {};
@@ -19,3 +21,5 @@ LeaderboardStatusLine leaderboard_status_line(std::int32_t pending_requests, con
     }
     return {};
 }
+
+}  // namespace vornmark

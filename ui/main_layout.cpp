@@ -18,6 +18,8 @@
 #include "ui/system_info_panel.h"
 #include "vornmark_version.h"
 
+namespace vornmark {
+
 namespace {
 
 // From the window's right edge, in pixels at any scale.
@@ -138,3 +140,5 @@ void draw_main_layout(AppState& app) {
         ImVec2(std::max(app.minimum_window_size.x, needed.x), std::max(app.minimum_window_size.y, needed.y));
     ImGui::End();
 }
+
+}  // namespace vornmark

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace vornmark {
+
 struct AppState;
 
 // The one window that fills the application window: header, three columns, tabs.
@@ -15,3 +17,5 @@ struct ColumnWidths {
     float right = 0.0f;
 };
 ColumnWidths column_widths(float available, float scale, float right_needed = 0.0f);
+
+}  // namespace vornmark

@@ -9,6 +9,8 @@
 
 extern char** environ;
 
+namespace vornmark {
+
 namespace {
 
 // xdg-open in one of the folders of PATH.
@@ -47,3 +49,5 @@ std::string open_in_browser(const std::string& url) {
     }
     return {};
 }
+
+}  // namespace vornmark

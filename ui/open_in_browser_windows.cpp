@@ -6,6 +6,8 @@
 
 #include "history/wide_text_windows.h"
 
+namespace vornmark {
+
 std::string open_in_browser(const std::string& url) {
     if (!is_openable_url(url)) return "Not opened: only an https:// address is handed to the browser";
     const std::wstring wide = wide_from_utf8(url);
@@ -15,3 +17,5 @@ std::string open_in_browser(const std::string& url) {
         return "Not opened: Windows could not start a browser (error " + std::to_string(result) + ")";
     return {};
 }
+
+}  // namespace vornmark

@@ -1,5 +1,7 @@
 #include "ui/open_in_browser.h"
 
+namespace vornmark {
+
 bool is_openable_url(const std::string& url) {
     constexpr std::string_view scheme = "https://";
     if (url.size() <= scheme.size() || url.compare(0, scheme.size(), scheme) != 0) return false;
@@ -9,3 +11,5 @@ bool is_openable_url(const std::string& url) {
     }
     return true;
 }
+
+}  // namespace vornmark

@@ -14,6 +14,8 @@
 #include "ui/colours.h"
 #include "ui/wrapped_text.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr float image_margin_x = 16.0f;
@@ -234,3 +236,5 @@ void draw_progress_panel(AppState& app, ImFont* mono) {
     }
     ImGui::Dummy(ImVec2(width, bar_height));
 }
+
+}  // namespace vornmark

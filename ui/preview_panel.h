@@ -9,6 +9,8 @@
 #include "history/history_entry.h"
 #include "session/run_controller.h"
 
+namespace vornmark {
+
 struct AppState;
 
 // The image being rendered (or a placeholder before the first run), then the
@@ -43,3 +45,5 @@ std::vector<std::string> idle_description(const BenchmarkConfig& settings,
 // Opacity of the highlight that sweeps the bar, for its position u in [0, 1):
 // 40 in the middle of the sweep, 0 at its ends.
 int highlight_alpha(float u);
+
+}  // namespace vornmark

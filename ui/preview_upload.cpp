@@ -3,6 +3,8 @@
 #include "session/run_controller.h"
 #include "ui/gpu_backend.h"
 
+namespace vornmark {
+
 int upload_preview(PreviewUploads& uploads, const RunController& runs, IGpuBackend& gpu, double now) {
     const std::uint32_t serial = runs.run_serial();
     const bool new_run = serial != uploads.run_serial;
@@ -45,3 +47,5 @@ int upload_preview(PreviewUploads& uploads, const RunController& runs, IGpuBacke
     uploads.last_upload = now;
     return count;
 }
+
+}  // namespace vornmark

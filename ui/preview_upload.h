@@ -5,6 +5,8 @@
 
 #include "engine/tile_plan.h"
 
+namespace vornmark {
+
 class IGpuBackend;
 class RunController;
 
@@ -27,3 +29,5 @@ struct PreviewUploads {
 // One step, called every frame on the GUI thread with the current time in
 // seconds. Returns the number of texture uploads it made.
 int upload_preview(PreviewUploads& uploads, const RunController& runs, IGpuBackend& gpu, double now);
+
+}  // namespace vornmark

@@ -9,6 +9,8 @@
 #include "ui/colours.h"
 #include "ui/wrapped_text.h"
 
+namespace vornmark {
+
 namespace {
 
 void draw_conditions(const char* label, const RunConditions& conditions) {
@@ -35,3 +37,5 @@ void draw_run_conditions_lines(const AppState& app) {
     if (multi) draw_conditions("MC:", *multi);
     if (ratio) ImGui::TextColored(label_grey, "%s", mp_ratio_text(*ratio).c_str());
 }
+
+}  // namespace vornmark

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace vornmark {
+
 struct AppState;
 
 // Under the scores: the conditions of the last single-core and multi-core run since the program
@@ -7,3 +9,5 @@ struct AppState;
 // both scores of this machine are known (this session's runs, else the history's best on this
 // processor).
 void draw_run_conditions_lines(const AppState& app);
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 #include "session/verified_run.h"
 #include "ui/app_state.h"
 
+namespace vornmark {
+
 namespace {
 
 void show_and_record(AppState& app, const RunUpdate& update) {
@@ -42,3 +44,5 @@ RunUpdate poll_runs(AppState& app) {
     }
     return update;
 }
+
+}  // namespace vornmark

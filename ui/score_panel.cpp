@@ -7,6 +7,8 @@
 #include "ui/standing_view.h"
 #include "ui/wrapped_text.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr const char* not_saved_text = "not saved: see History";
@@ -76,3 +78,5 @@ void draw_score_panel(AppState& app, ImFont* large) {
     if (best_single > 0) ImGui::Text("  SC: %d", best_single);
     if (best_multi > 0) ImGui::Text("  MC: %d", best_multi);
 }
+
+}  // namespace vornmark

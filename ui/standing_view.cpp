@@ -6,6 +6,8 @@
 #include "ui/colours.h"
 #include "ui/wrapped_text.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr float run_histogram_height = 36.0f;
@@ -130,3 +132,5 @@ void choose_processor(AppState& app, RunKind kind, const std::string& cpu) {
     app.chosen_processor = ChosenProcessor{kind, cpu};
     app.leaderboard_client.fetch_processor_standing(kind, cpu);
 }
+
+}  // namespace vornmark

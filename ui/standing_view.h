@@ -8,6 +8,8 @@
 #include "base/run_kind.h"
 #include "net/standing.h"
 
+namespace vornmark {
+
 struct AppState;
 
 // Where a run stands among the runs of its processor, drawn in the left column and in the
@@ -39,3 +41,5 @@ float chosen_processor_height(const AppState& app, RunKind kind);
 
 // Chooses the row (or un-chooses it when it was chosen) and asks where its runs stand.
 void choose_processor(AppState& app, RunKind kind, const std::string& cpu);
+
+}  // namespace vornmark

@@ -7,6 +7,8 @@
 #include "ui/colours.h"
 #include "ui/wrapped_text.h"
 
+namespace vornmark {
+
 void draw_system_info_panel(AppState& app, ImFont* mono) {
     ImGui::PushStyleColor(ImGuiCol_Text, teal);
     ImGui::Text("SYSTEM INFO");
@@ -32,3 +34,5 @@ void draw_system_info_panel(AppState& app, ImFont* mono) {
         }
     }
 }
+
+}  // namespace vornmark

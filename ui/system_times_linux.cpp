@@ -3,6 +3,8 @@
 
 #include "ui/cpu_monitor.h"
 
+namespace vornmark {
+
 bool read_system_times(SystemTimes& out) {
     return read_proc_stat_file(out, "/proc/stat");
 }
@@ -15,3 +17,5 @@ bool read_proc_stat_file(SystemTimes& out, const std::string& path) {
     if (!std::getline(file, line)) return false;
     return parse_proc_stat(line, out);
 }
+
+}  // namespace vornmark

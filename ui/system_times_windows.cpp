@@ -2,6 +2,8 @@
 
 #include "ui/cpu_monitor.h"
 
+namespace vornmark {
+
 namespace {
 
 std::uint64_t ticks(const FILETIME& time) {
@@ -19,3 +21,5 @@ bool read_system_times(SystemTimes& out) {
     out.user = ticks(user);
     return true;
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include <imgui.h>
 
+namespace vornmark {
+
 namespace {
 
 // Where to cut a word wider than a line: after the last path separator that fits, so that a path
@@ -117,3 +119,5 @@ void text_wrapped_at_blanks(std::string_view text, float width) {
     }
     ImGui::TextUnformatted(joined.data(), joined.data() + joined.size());
 }
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace vornmark {
+
 // The lines of `text` when it is wrapped to `width`: broken at blanks and line breaks only, so a
 // version number, a path or an address stays whole. A single word wider than a line is broken
 // where it reaches the edge. `measure` gives the width of a piece of text.
@@ -19,3 +21,5 @@ std::vector<std::string> pack_fields(std::string_view text, std::string_view sep
 // Draws `text` wrapped at blanks to `width`, or to the right edge of the current region when none
 // is given, every line starting at the x where the text starts (also after SameLine).
 void text_wrapped_at_blanks(std::string_view text, float width = -1.0f);
+
+}  // namespace vornmark

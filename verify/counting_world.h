@@ -4,6 +4,8 @@
 
 #include "engine/render/hittable.h"
 
+namespace vornmark {
+
 // A world as the kernel sees it that counts the rays traced into it and answers as `world` does:
 // trace_ray asks the world for the nearest hit exactly once per ray. Rendering through it leaves
 // the image as it is. One per thread: the count is a plain integer.
@@ -18,3 +20,5 @@ public:
 private:
     const Hittable& world_;
 };
+
+}  // namespace vornmark

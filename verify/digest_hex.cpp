@@ -1,5 +1,7 @@
 #include "verify/sha256.h"
 
+namespace vornmark {
+
 Sha256Digest sha256_of(const void* data, std::size_t size) {
     Sha256 hash;
     hash.update(data, size);
@@ -40,3 +42,5 @@ bool parse_digest_hex(const std::string& text, Sha256Digest& digest) {
     digest = parsed;
     return true;
 }
+
+}  // namespace vornmark

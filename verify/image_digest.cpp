@@ -5,6 +5,8 @@
 
 #include "base/check.h"
 
+namespace vornmark {
+
 namespace {
 
 // Feeds rows of one rectangle to the hash, dropping alpha.
@@ -46,3 +48,5 @@ KnownImage known_image_of(const BenchmarkConfig& config, const std::uint8_t* rgb
     for (const Tile& tile : plan_tiles(config)) known.tiles.push_back(tile_sha256(rgba, config.width, tile));
     return known;
 }
+
+}  // namespace vornmark

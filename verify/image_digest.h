@@ -7,6 +7,8 @@
 #include "verify/known_image.h"
 #include "verify/sha256.h"
 
+namespace vornmark {
+
 // Digests of the engine's RGBA image (rows top to bottom) taken over its RGB
 // bytes only, 3 a pixel, row by row from the top: for the whole image exactly
 // the bytes of a binary PPM after its header.
@@ -18,3 +20,5 @@ Sha256Digest tile_sha256(const std::uint8_t* rgba, std::int32_t image_width, con
 // The digests of an image rendered with config: the whole image's and, with
 // config's tile plan, each tile's.
 KnownImage known_image_of(const BenchmarkConfig& config, const std::uint8_t* rgba);
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include "verify/image_digest.h"
 
+namespace vornmark {
+
 ImageVerdict verify_image(const BenchmarkConfig& config, const std::uint8_t* rgba,
                           const std::vector<Tile>& plan, const std::vector<KnownImage>& known_images) {
     ImageVerdict verdict;
@@ -33,3 +35,5 @@ std::string wrong_tiles_text(const std::vector<WrongTile>& tiles, std::size_t li
     if (tiles.size() > limit) text += " and " + std::to_string(tiles.size() - limit) + " more";
     return text;
 }
+
+}  // namespace vornmark

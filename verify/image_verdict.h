@@ -9,6 +9,8 @@
 #include "verify/known_image.h"
 #include "verify/sha256.h"
 
+namespace vornmark {
+
 enum class ImageStatus {
     Verified,   // a known image, identical to the known-good one
     Mismatch,   // a known image, but different: the run has no valid score
@@ -39,3 +41,5 @@ ImageVerdict verify_image(const BenchmarkConfig& config, const std::uint8_t* rgb
 
 // "tile 17 (worker 1), tile 250 (worker 0)"; at most `limit` tiles, then "and N more".
 std::string wrong_tiles_text(const std::vector<WrongTile>& tiles, std::size_t limit = 10);
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 #include "engine/benchmark_config.h"
 #include "verify/sha256.h"
 
+namespace vornmark {
+
 // The known-good digests of one image: the whole image's and each tile's, in tile order.
 struct KnownImage {
     BenchmarkConfig config{};  // threads is ignored: the image does not depend on the workers
@@ -24,3 +26,5 @@ const std::vector<KnownImage>& built_in_known_images();
 
 // The entry of `known` that config renders, or null.
 const KnownImage* find_known_image(const std::vector<KnownImage>& known, const BenchmarkConfig& config);
+
+}  // namespace vornmark

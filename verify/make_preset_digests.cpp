@@ -13,6 +13,8 @@
 #include "engine/benchmark_engine.h"
 #include "verify/image_digest.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr const char* usage =
@@ -67,6 +69,10 @@ std::string source_text(const KnownImage& known) {
 }
 
 }  // namespace
+
+}  // namespace vornmark
+
+using namespace vornmark;
 
 int main(int argc, char** argv) {
     if (argc != 4 || (std::strcmp(argv[1], "--ppm") != 0 && std::strcmp(argv[1], "--render") != 0)) {

@@ -27,6 +27,8 @@
 #include "verify/image_digest.h"
 #include "verify/preset_digests.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr const char* usage =
@@ -178,6 +180,10 @@ std::string record_run(std::int32_t workers, std::string& text) {
 }
 
 }  // namespace
+
+}  // namespace vornmark
+
+using namespace vornmark;
 
 int main(int argc, char** argv) {
     const bool count = argc == 4 && std::strcmp(argv[1], "--count") == 0;

@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+namespace vornmark {
+
 namespace {
 
 // preset_image_hex and preset_tile_hex, written by vornmark-preset-digests from
@@ -43,3 +45,5 @@ const KnownImage* find_known_image(const std::vector<KnownImage>& known, const B
         if (image.rendered_by(config)) return &image;
     return nullptr;
 }
+
+}  // namespace vornmark

@@ -3,6 +3,8 @@
 #include <array>
 #include <iterator>
 
+namespace vornmark {
+
 namespace {
 
 // preset_tile_ray_counts, written by vornmark-preset-work; empty in a build without it.
@@ -50,3 +52,5 @@ double preset_tile_work(std::int32_t index) {
 std::uint64_t preset_tile_rays(std::int32_t index) {
     return in_plan(index) && preset_work_known() ? preset_tile_ray_counts[index] : 0;
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include "engine/benchmark_config.h"
 
+namespace vornmark {
+
 // How much of the preset image's work each of its 2040 tiles holds. The scene is fixed, so a tile's
 // share is the same on every machine: the table counts the rays each tile traces, from one
 // instrumented render of the preset (vornmark-preset-work writes verify/preset_work.inc).
@@ -21,3 +23,5 @@ double preset_tile_work(std::int32_t index);
 
 // The rays preset tile `index` traces (0 outside the plan, or without the table).
 std::uint64_t preset_tile_rays(std::int32_t index);
+
+}  // namespace vornmark

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+namespace vornmark {
+
 using Sha256Digest = std::array<std::uint8_t, 32>;
 
 // SHA-256 over bytes fed in any number of pieces, computed by the platform's
@@ -34,3 +36,5 @@ std::string digest_hex(const Sha256Digest& digest);
 
 // Reads 64 hexadecimal digits (either case); false for anything else.
 bool parse_digest_hex(const std::string& text, Sha256Digest& digest);
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 
 #include "verify/sha256.h"
 
+namespace vornmark {
+
 struct Sha256::State {
     EVP_MD_CTX* context = nullptr;
     ~State() { EVP_MD_CTX_free(context); }
@@ -30,3 +32,5 @@ Sha256Digest Sha256::finish() {
         throw std::runtime_error("SHA-256 finish failed in libcrypto");
     return digest;
 }
+
+}  // namespace vornmark

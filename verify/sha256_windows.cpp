@@ -8,6 +8,8 @@
 
 #include "verify/sha256.h"
 
+namespace vornmark {
+
 namespace {
 
 bool succeeded(NTSTATUS status) {
@@ -53,3 +55,5 @@ Sha256Digest Sha256::finish() {
         throw std::runtime_error("SHA-256 finish failed in BCrypt");
     return digest;
 }
+
+}  // namespace vornmark

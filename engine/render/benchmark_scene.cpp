@@ -11,6 +11,8 @@
 #include "engine/render/rng.h"
 #include "engine/render/sphere.h"
 
+namespace vornmark {
+
 namespace {
 
 // Small spheres keep this far, horizontally, from the three large ones.
@@ -86,3 +88,5 @@ BenchmarkScene prepare_scene(std::int32_t width, std::int32_t height) {
     scene.camera.prepare();
     return scene;
 }
+
+}  // namespace vornmark

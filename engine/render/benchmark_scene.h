@@ -5,6 +5,8 @@
 #include "engine/render/camera.h"
 #include "engine/render/hittable_list.h"
 
+namespace vornmark {
+
 struct BenchmarkScene {
     HittableList world;
     Camera camera;  // defaults, not prepared, until built
@@ -18,3 +20,5 @@ BenchmarkScene build_benchmark_scene();
 // The benchmark scene with its camera set to a width x height image and prepared: the scene every
 // render of a benchmark image uses.
 BenchmarkScene prepare_scene(std::int32_t width, std::int32_t height);
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include "engine/render/tangent.h"
 
+namespace vornmark {
+
 void Camera::prepare() {
     constexpr double pi_over_360 = 0.008726646259971648;
     const double h = tangent(vertical_fov * pi_over_360);
@@ -21,3 +23,5 @@ void Camera::prepare() {
 
     first_pixel = position - w - span_u / 2.0 - span_v / 2.0 + (pixel_step_u + pixel_step_v) / 2.0;
 }
+
+}  // namespace vornmark

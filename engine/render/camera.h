@@ -7,6 +7,8 @@
 #include "engine/render/ray.h"
 #include "engine/render/vec3.h"
 
+namespace vornmark {
+
 // Pinhole camera; the image plane lies at distance 1 in front of the eye.
 // Call prepare() after changing any setting and before use.
 struct Camera {
@@ -33,3 +35,5 @@ struct Camera {
         return Ray(position, first_pixel + px * pixel_step_u + py * pixel_step_v - position);
     }
 };
+
+}  // namespace vornmark

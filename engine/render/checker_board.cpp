@@ -6,6 +6,8 @@
 
 #include "engine/render/lambertian.h"
 
+namespace vornmark {
+
 namespace {
 
 // Cell index of one coordinate. Values beyond the 32-bit range (and NaN) map to
@@ -31,3 +33,5 @@ bool CheckerBoard::scatter(const Ray&, const HitRecord& record, Vec3& attenuatio
     scattered = diffuse_scatter_ray(record, rng);
     return true;
 }
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include "engine/render/material.h"
 
+namespace vornmark {
+
 // Diffuse, with square columns parallel to the y axis in two colours.
 class CheckerBoard : public Material {
 public:
@@ -14,3 +16,5 @@ public:
     const Vec3 odd_albedo;
     const double scale;  // cells per scene unit
 };
+
+}  // namespace vornmark

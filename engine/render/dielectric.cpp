@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace vornmark {
+
 Dielectric::Dielectric(double refraction_index_) : refraction_index(refraction_index_) {}
 
 double schlick_reflectance(double cos_theta, double ri) {
@@ -36,3 +38,5 @@ bool Dielectric::scatter(const Ray& ray_in, const HitRecord& record, Vec3& atten
     scattered = Ray(record.point, direction);
     return true;
 }
+
+}  // namespace vornmark

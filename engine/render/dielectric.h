@@ -2,6 +2,8 @@
 
 #include "engine/render/material.h"
 
+namespace vornmark {
+
 // Glass: absorbs nothing, reflects or refracts.
 class Dielectric : public Material {
 public:
@@ -15,3 +17,5 @@ public:
 
 // Schlick's approximation of the reflectance at cos_theta for the index ratio ri.
 double schlick_reflectance(double cos_theta, double ri);
+
+}  // namespace vornmark

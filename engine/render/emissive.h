@@ -2,6 +2,8 @@
 
 #include "engine/render/material.h"
 
+namespace vornmark {
+
 // A light: scatters nothing, emits a constant radiance.
 class Emissive : public Material {
 public:
@@ -13,3 +15,5 @@ public:
 
     const Vec3 emission;
 };
+
+}  // namespace vornmark

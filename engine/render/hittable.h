@@ -7,6 +7,8 @@
 #include "engine/render/ray.h"
 #include "engine/render/vec3.h"
 
+namespace vornmark {
+
 class Material;
 
 struct HitRecord {
@@ -26,3 +28,5 @@ public:
     // nearest such hit. On false, record is left exactly as it was.
     KERNEL_CALL virtual bool hit(const Ray& ray, Interval window, HitRecord& record) const = 0;
 };
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace vornmark {
+
 void HittableList::add(std::shared_ptr<Hittable> object) {
     objects.push_back(std::move(object));
 }
@@ -20,3 +22,5 @@ bool HittableList::hit(const Ray& ray, Interval window, HitRecord& record) const
     }
     return hit_anything;
 }
+
+}  // namespace vornmark

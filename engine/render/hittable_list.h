@@ -5,6 +5,8 @@
 
 #include "engine/render/hittable.h"
 
+namespace vornmark {
+
 // Ordered list of shared objects; the nearest-hit query tests every one, in
 // order, so ties go to the object added first.
 class HittableList : public Hittable {
@@ -15,3 +17,5 @@ public:
 
     std::vector<std::shared_ptr<Hittable>> objects;
 };
+
+}  // namespace vornmark

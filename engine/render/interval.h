@@ -1,5 +1,7 @@
 #pragma once
 
+namespace vornmark {
+
 // Open window of ray parameters (surrounds) or closed clamping range (clamp).
 struct Interval {
     double min = 0.0;
@@ -16,3 +18,5 @@ struct Interval {
         return x;
     }
 };
+
+}  // namespace vornmark

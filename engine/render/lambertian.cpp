@@ -1,5 +1,7 @@
 #include "engine/render/lambertian.h"
 
+namespace vornmark {
+
 Lambertian::Lambertian(const Vec3& albedo_) : albedo(albedo_) {}
 
 Ray diffuse_scatter_ray(const HitRecord& record, Rng& rng) {
@@ -14,3 +16,5 @@ bool Lambertian::scatter(const Ray&, const HitRecord& record, Vec3& attenuation,
     attenuation = albedo;
     return true;
 }
+
+}  // namespace vornmark

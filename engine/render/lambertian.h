@@ -2,6 +2,8 @@
 
 #include "engine/render/material.h"
 
+namespace vornmark {
+
 class Lambertian : public Material {
 public:
     explicit Lambertian(const Vec3& albedo);
@@ -15,3 +17,5 @@ public:
 // The diffuse bounce shared by the diffuse materials: normal plus a random unit
 // direction, falling back to the normal when the two nearly cancel.
 Ray diffuse_scatter_ray(const HitRecord& record, Rng& rng);
+
+}  // namespace vornmark

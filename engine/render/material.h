@@ -5,6 +5,8 @@
 #include "engine/render/rng.h"
 #include "engine/render/vec3.h"
 
+namespace vornmark {
+
 // Immutable after construction; shared by many spheres and threads.
 // Every hit changes a material's reference count from whichever thread made it.
 // A cache line of its own keeps the material's read-only fields apart from that
@@ -21,3 +23,5 @@ public:
 
     virtual Vec3 emitted() const { return Vec3(0.0, 0.0, 0.0); }
 };
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace vornmark {
+
 Metal::Metal(const Vec3& albedo_, double fuzz_) : albedo(albedo_), fuzz(std::min(fuzz_, 1.0)) {}
 
 bool Metal::scatter(const Ray& ray_in, const HitRecord& record, Vec3& attenuation, Ray& scattered,
@@ -15,3 +17,5 @@ bool Metal::scatter(const Ray& ray_in, const HitRecord& record, Vec3& attenuatio
     attenuation = albedo;
     return dot(direction, record.normal) > 0.0;
 }
+
+}  // namespace vornmark

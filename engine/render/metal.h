@@ -2,6 +2,8 @@
 
 #include "engine/render/material.h"
 
+namespace vornmark {
+
 class Metal : public Material {
 public:
     // Stores min(fuzz, 1).
@@ -13,3 +15,5 @@ public:
     const Vec3 albedo;
     const double fuzz;
 };
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include "engine/render/vec3.h"
 
+namespace vornmark {
+
 // The direction is never normalised by the ray itself.
 struct Ray {
     Vec3 origin;
@@ -12,3 +14,5 @@ struct Ray {
 
     Vec3 at(double t) const { return origin + t * direction; }
 };
+
+}  // namespace vornmark

@@ -12,6 +12,8 @@
 #include "engine/render/material.h"
 #include "engine/render/vector_state.h"
 
+namespace vornmark {
+
 static_assert(std::endian::native == std::endian::little,
               "the packed pixel word must have the bytes R, G, B, A in memory order");
 
@@ -84,3 +86,5 @@ void render_tile(ImageBuffer image, PixelRect area, std::int32_t samples, std::i
         }
     }
 }
+
+}  // namespace vornmark

@@ -8,6 +8,8 @@
 #include "engine/render/rng.h"
 #include "engine/render/vec3.h"
 
+namespace vornmark {
+
 // Linear radiance arriving along ray, following at most depth bounces.
 Vec3 trace_ray(const Ray& ray, const Hittable& world, std::int32_t depth, Rng& rng);
 
@@ -40,3 +42,5 @@ constexpr std::uint32_t tile_seed(std::int32_t index) {
 // are rendered. Allocates nothing.
 void render_tile(ImageBuffer image, PixelRect area, std::int32_t samples, std::int32_t max_depth,
                  const Camera& camera, const Hittable& world, std::uint32_t seed);
+
+}  // namespace vornmark

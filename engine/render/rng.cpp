@@ -1,5 +1,7 @@
 #include "engine/render/rng.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr int shift_size = 397;
@@ -33,3 +35,5 @@ void Rng::twist() {
     state_[state_size - 1] = mix(state_[state_size - 1], state_[0], state_[shift_size - 1]);
     position_ = 0;
 }
+
+}  // namespace vornmark

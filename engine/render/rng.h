@@ -5,6 +5,8 @@
 
 #include "engine/render/vec3.h"
 
+namespace vornmark {
+
 // MT19937 with its state held in the object itself, so a renderer can keep one
 // in its own stack frame. Owned by one user at a time; never shared.
 class Rng {
@@ -51,3 +53,5 @@ private:
     std::uint32_t state_[state_size];
     int position_;
 };
+
+}  // namespace vornmark

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <utility>
 
+namespace vornmark {
+
 Sphere::Sphere(const Vec3& center_, double radius_, std::shared_ptr<Material> material_)
     : center(center_), radius(radius_), material(std::move(material_)) {}
 
@@ -47,3 +49,5 @@ bool Sphere::finish_hit(const Ray& ray, Interval window, HitRecord& record, doub
     record.material = material;
     return true;
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include "engine/render/hittable.h"
 
+namespace vornmark {
+
 class Sphere : public Hittable {
 public:
     Sphere(const Vec3& center, double radius, std::shared_ptr<Material> material);
@@ -21,3 +23,5 @@ private:
     [[gnu::noinline]] KERNEL_CALL bool finish_hit(const Ray& ray, Interval window, HitRecord& record, double a,
                                                   double h, double discriminant) const;
 };
+
+}  // namespace vornmark

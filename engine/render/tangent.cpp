@@ -1,5 +1,7 @@
 #include "engine/render/tangent.h"
 
+namespace vornmark {
+
 namespace {
 
 // An unevaluated sum hi + lo with |lo| <= half an ulp of hi.
@@ -84,3 +86,5 @@ double tangent(double x) {
     const DoubleDouble t = divide(sine, cosine);
     return t.hi + t.lo;
 }
+
+}  // namespace vornmark

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace vornmark {
+
 // Point, direction and linear RGB colour, in double precision.
 struct Vec3 {
     double x = 0.0;
@@ -81,3 +83,5 @@ inline Vec3 refract(const Vec3& uv, const Vec3& n, double ratio) {
     const Vec3 r_par = -std::sqrt(std::fabs(1.0 - length_squared(r_perp))) * n;
     return r_perp + r_par;
 }
+
+}  // namespace vornmark

@@ -1,5 +1,7 @@
 #include "engine/render/vector_state.h"
 
+namespace vornmark {
+
 namespace {
 
 // Compiled for AVX on its own; called only where the processor (and the system) has it.
@@ -18,3 +20,5 @@ void settle_vector_state() {
     static const bool avx = has_avx();
     if (avx) zero_upper_halves();
 }
+
+}  // namespace vornmark

@@ -8,6 +8,8 @@
 
 #include "app/dx11_gpu_backend.h"
 
+namespace vornmark::app {
+
 namespace {
 
 class Dx11GpuBackendTest : public ::testing::Test {
@@ -103,3 +105,5 @@ TEST_F(Dx11GpuBackendTest, RegionReplacesOnlyItsRectangleAndNothingOutside) {
     state.update_texture_region(tile.data(), -1, 0, 2, 3);
     EXPECT_EQ(read_back(), image);
 }
+
+}  // namespace vornmark::app

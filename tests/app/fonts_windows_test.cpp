@@ -10,6 +10,8 @@
 
 #include "app/fonts.h"
 
+namespace vornmark::app {
+
 namespace {
 
 // TrueType ("\0\1\0\0", "true") or OpenType ("OTTO") outlines.
@@ -48,3 +50,5 @@ TEST(WindowsFonts, FacesComeByFamilyFromTheSystemAndTheScoreStandsOutInOne) {
     EXPECT_GT(score_digit->Y1 - score_digit->Y0, body_digit->Y1 - body_digit->Y0);
     ImGui::DestroyContext();
 }
+
+}  // namespace vornmark::app

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace vornmark::app {
+
 namespace {
 
 // The frame loop on a made-up clock: a wait ends early only for scheduled input, and each
@@ -155,3 +157,5 @@ TEST(FramePacer, FallsBackTo60HzAndNeverDrawsFasterThanTheDisplay) {
 }
 
 }  // namespace
+
+}  // namespace vornmark::app

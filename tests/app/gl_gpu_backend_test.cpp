@@ -21,6 +21,8 @@
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 
+namespace vornmark::app {
+
 namespace {
 
 class GlGpuBackendTest : public ::testing::Test {
@@ -249,3 +251,5 @@ TEST_F(GlGpuBackendTest, ColumnBackgroundThroughTheBackendLooksLikeImGuisOwnAndK
 }
 
 }  // namespace
+
+}  // namespace vornmark::app

@@ -11,6 +11,8 @@
 #include "history/read_whole_file.h"
 #include "tests/support/temp_dir.h"
 
+namespace vornmark::app {
+
 namespace {
 
 // A GUI context that can draw frames: a display size and a built font atlas.
@@ -91,3 +93,5 @@ TEST(LayoutFile, IsWrittenIntoAFolderItMakesAndReadAtTheNextStart) {
     EXPECT_EQ(position.x, 123.0f);
     EXPECT_EQ(position.y, 45.0f);
 }
+
+}  // namespace vornmark::app

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace vornmark::app {
+
 namespace {
 
 // Plays a sequence of presses (D), releases (U) and frame starts (F) of one input through the
@@ -69,3 +71,5 @@ TEST(InputLatch, HoldingKeepsTheLoopDrawingUntilTheReleaseWasHandedOver) {
 }
 
 }  // namespace
+
+}  // namespace vornmark::app

@@ -18,6 +18,8 @@
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/temp_dir.h"
 
+namespace vornmark::app {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -167,3 +169,5 @@ TEST(WindowEndToEnd, DuringARunTheProgressLineMovesTwiceASecondAndCancelEndsTheR
     EXPECT_FALSE(frames.back().running) << session.output;
     EXPECT_FALSE(fs::exists(dir.path() / "history.json"));
 }
+
+}  // namespace vornmark::app

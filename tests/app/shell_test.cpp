@@ -11,6 +11,8 @@
 #include "app/fonts.h"
 #include "app/window_icon.h"
 
+namespace vornmark::app {
+
 namespace {
 
 TEST(WindowIcon, DarkRoundedSquareWithTheTealSphere) {
@@ -63,3 +65,5 @@ TEST(Program, WithoutADisplayExitsWithOneLineOnStderr) {
 }
 
 }  // namespace
+
+}  // namespace vornmark::app

@@ -15,6 +15,8 @@
 #include "tests/support/wait_until.h"
 #include "ui/app_state.h"
 
+namespace vornmark::app {
+
 namespace {
 
 TEST(StartUp, SeedsTheShownScoresFromTheHistoryAndFetchesBothStandings) {
@@ -62,3 +64,5 @@ TEST(StartUp, SeedsTheShownScoresFromTheHistoryAndFetchesBothStandings) {
 }
 
 }  // namespace
+
+}  // namespace vornmark::app

@@ -8,6 +8,8 @@
 #include "app/cpu_time.h"
 #include "engine/worker_pool.h"
 
+namespace vornmark::app {
+
 namespace {
 
 // Spins on the calling thread until it has used `seconds` of processor time.
@@ -39,3 +41,5 @@ TEST(WindowCpuClock, CountsEveryThreadButTheWorkersAlsoAfterTheWorkersHaveEnded)
 }
 
 }  // namespace
+
+}  // namespace vornmark::app

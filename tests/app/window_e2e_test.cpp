@@ -16,6 +16,8 @@
 #include "tests/app/xvfb_display.h"
 #include "tests/support/temp_dir.h"
 
+namespace vornmark::app {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -160,3 +162,5 @@ TEST(Window, ClosesOnSigint) {
 }
 
 }  // namespace
+
+}  // namespace vornmark::app

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark::app {
+
 namespace {
 
 bool same(const WindowArea& a, const WindowArea& b) {
@@ -51,3 +53,5 @@ TEST(WindowPlacement, GrownWindowIsMovedBackIntoTheWorkArea) {
 }
 
 }  // namespace
+
+}  // namespace vornmark::app

@@ -15,6 +15,8 @@
 
 extern char** environ;
 
+namespace vornmark::app {
+
 class XvfbDisplay {
 public:
     // Starts the server with one screen of `screen` ("1920x1080x24") and points
@@ -64,3 +66,5 @@ private:
     pid_t pid_ = -1;
     std::string display_;
 };
+
+}  // namespace vornmark::app

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark {
+
 // On in Debug and the sanitizer builds: a broken invariant stops the program and says which.
 // Off in Release: the condition is not even evaluated.
 TEST(Dcheck, FailsLoudlyWhereChecksAreOnAndCostsNothingWhereTheyAreOff) {
@@ -13,3 +15,5 @@ TEST(Dcheck, FailsLoudlyWhereChecksAreOnAndCostsNothingWhereTheyAreOff) {
         EXPECT_DEATH(DCHECK(two + 2 == 5), "check_test.cpp:[0-9]+: check failed: two \\+ 2 == 5");
     }
 }
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark {
+
 TEST(RunKind, OnlyExactlyOneThreadIsSingle) {
     EXPECT_EQ(run_kind_for(1), RunKind::Single);
     EXPECT_EQ(run_kind_for(2), RunKind::Multi);
@@ -16,3 +18,5 @@ TEST(RunKind, TextRoundTripsAndAnyOtherTextNamesNoKind) {
     for (const char* other : {"", "Single", "MULTI", "single ", "multi-core", "quad"})
         EXPECT_FALSE(parse_run_kind(other).has_value()) << other;
 }
+
+}  // namespace vornmark

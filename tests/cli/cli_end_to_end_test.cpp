@@ -29,6 +29,8 @@
 
 extern char** environ;
 
+namespace vornmark::cli {
+
 namespace {
 
 struct Outcome {
@@ -670,3 +672,5 @@ TEST_F(CliEndToEnd, WaitQuietBesideASpinningProcessGivesUpAndStartsAnyway) {
     EXPECT_EQ(lines[1].rfind("Gave up waiting after ", 0), 0u) << lines[1];
     EXPECT_EQ(lines[2].rfind("single (custom)  score ", 0), 0u) << lines[2];
 }
+
+}  // namespace vornmark::cli

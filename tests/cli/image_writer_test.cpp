@@ -10,6 +10,8 @@
 #include <iterator>
 #include <vector>
 
+namespace vornmark::cli {
+
 namespace {
 
 class ImageWriterTest : public testing::Test {
@@ -84,3 +86,5 @@ TEST_F(ImageWriterTest, UnwritablePathGivesAnErrorNamingIt) {
         EXPECT_NE(error.find(path), std::string::npos) << error;
     }
 }
+
+}  // namespace vornmark::cli

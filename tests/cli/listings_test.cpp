@@ -6,6 +6,8 @@
 
 #include "tests/support/sample_records.h"
 
+namespace vornmark::cli {
+
 TEST(Listings, InfoShowsThePanelsRowsWithGapsAfterCachesAndMemory) {
     const std::string text = info_listing(sample_machine());
     EXPECT_NE(text.find("CPU    Example 8-Core Processor\n"), std::string::npos) << text;
@@ -92,3 +94,5 @@ TEST(Listings, StandingsWithoutRowsSayWhy) {
     };
     for (const Case& c : cases) EXPECT_EQ(standings_listing("Multi-Core", {}, c.outcome, "My CPU"), c.text);
 }
+
+}  // namespace vornmark::cli

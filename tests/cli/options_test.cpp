@@ -6,6 +6,8 @@
 
 #include "tests/support/temp_dir.h"
 
+namespace vornmark::cli {
+
 namespace {
 
 ParsedOptions parse(std::vector<std::string> args) {
@@ -180,3 +182,5 @@ TEST(CliOptions, UsageListsExactlyTheAcceptedOptions) {
         ++lines;
     EXPECT_EQ(listed, lines) << "each option on one line of its own";
 }
+
+}  // namespace vornmark::cli

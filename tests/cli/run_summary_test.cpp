@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark::cli {
+
 namespace {
 
 RunConditions judged(double others, std::optional<double> clock_start, std::optional<double> clock_mean) {
@@ -45,3 +47,5 @@ TEST(RunSummary, RelativeStandardDeviationOverThreePercentWarnsWithTheLikelyCaus
                   std::string("Warning: the multi scores vary by 10.0% (RSD, over 3%): ") + c.cause)
             << c.what;
 }
+
+}  // namespace vornmark::cli

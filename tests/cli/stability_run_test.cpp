@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark::cli {
+
 // The summary compares a first and a last minute only when the test lasted one.
 TEST(StabilityText, ThroughputIsWordedByTheTestsRealLength) {
     struct Case {
@@ -37,3 +39,5 @@ TEST(StabilityText, SustainedSpeedWeighsTheWorkAndNamesBothClocks) {
     report.seconds = 59.0;
     EXPECT_EQ(sustained_text(report, speed), "") << "no first minute to compare with";
 }
+
+}  // namespace vornmark::cli

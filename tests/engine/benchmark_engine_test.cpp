@@ -10,6 +10,8 @@
 #include "tests/support/test_configs.h"
 #include "tests/support/wait_until.h"
 
+namespace vornmark {
+
 namespace {
 
 bool idle(const BenchmarkEngine& engine) {
@@ -191,3 +193,5 @@ TEST(BenchmarkEngine, EmptyImageCompletesWithNoTiles) {
     engine.snapshot_pixels(image);
     EXPECT_TRUE(image.empty());
 }
+
+}  // namespace vornmark

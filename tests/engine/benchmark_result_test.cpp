@@ -11,6 +11,8 @@
 #include "engine/benchmark_config.h"
 #include "tests/support/environment.h"
 
+namespace vornmark {
+
 TEST(ElapsedSeconds, MultipliesNanosecondsByOneBillionth) {
     // A division by 1e9 would give 12.345678901 exactly; the multiplication does not.
     EXPECT_EQ(elapsed_seconds(12345678901), 12.345678901000001);
@@ -81,3 +83,5 @@ TEST(FormatLocalDate, UsesTheLocalTimeZone) {
     set_environment_variable("TZ", saved);
     tzset();
 }
+
+}  // namespace vornmark

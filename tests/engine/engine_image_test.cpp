@@ -8,6 +8,8 @@
 #include "tests/support/test_configs.h"
 #include "tests/support/wait_until.h"
 
+namespace vornmark {
+
 namespace {
 
 std::vector<std::uint8_t> finished_image(BenchmarkConfig config) {
@@ -77,3 +79,5 @@ TEST(EngineImage, NextStartClearsThePreviousImage) {
     for (std::size_t i = 3; i < snapshot.size(); i += 4) rendered += snapshot[i] == 255;
     EXPECT_LE(rendered, static_cast<std::size_t>(engine.tiles_done()) * 16u * 16u);
 }
+
+}  // namespace vornmark

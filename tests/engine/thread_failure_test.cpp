@@ -21,6 +21,8 @@
 #define VORNMARK_SANITIZED 0
 #endif
 
+namespace vornmark {
+
 namespace {
 
 // Leaves room for a couple of thread stacks (8 MiB each) above what is mapped now.
@@ -90,3 +92,5 @@ TEST(ThreadFailure, EngineStaysIdleWithErrorWhenWorkersCannotStart) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(engine_reports_worker_failure(), testing::ExitedWithCode(0), "worker threads");
 }
+
+}  // namespace vornmark

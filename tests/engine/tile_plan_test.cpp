@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark {
+
 namespace {
 
 BenchmarkConfig sized(std::int32_t width, std::int32_t height, std::int32_t tile_size) {
@@ -66,3 +68,5 @@ TEST(TilePlan, HugeTileSizeNearIntLimitDoesNotOverflow) {
     ASSERT_EQ(tiles.size(), 1u);
     expect_tile(tiles[0], 0, 0, 3, 2);
 }
+
+}  // namespace vornmark

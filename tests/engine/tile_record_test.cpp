@@ -11,6 +11,8 @@
 #include "tests/support/test_configs.h"
 #include "tests/support/wait_until.h"
 
+namespace vornmark {
+
 namespace {
 
 // 5 x 3 tiles with clipped edges.
@@ -101,3 +103,5 @@ TEST(TileRecord, TileHookSeesEachTileOnItsWorkerBeforeItCounts) {
     EXPECT_EQ(seen.calls, 15);
     EXPECT_TRUE(seen.on_worker);
 }
+
+}  // namespace vornmark

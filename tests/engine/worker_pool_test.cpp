@@ -11,6 +11,8 @@
 
 #include "tests/support/wait_until.h"
 
+namespace vornmark {
+
 namespace {
 
 // Lets a test hold jobs inside their run until it opens the gate.
@@ -145,3 +147,5 @@ TEST(PoolJob, MovesOwnershipAndDestroysCapturesOnce) {
     }
     EXPECT_EQ(shared.use_count(), 1);
 }
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace vornmark {
+
 // A fuzz input as a command line: one argument per line, empty lines kept as empty arguments.
 inline std::vector<std::string> arguments_from_lines(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> args(1);
@@ -17,3 +19,5 @@ inline std::vector<std::string> arguments_from_lines(const std::uint8_t* data, s
     }
     return args;
 }
+
+}  // namespace vornmark

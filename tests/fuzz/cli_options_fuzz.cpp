@@ -6,6 +6,9 @@
 #include "cli/options.h"
 #include "tests/fuzz/arguments_from_lines.h"
 
+using namespace vornmark;
+using namespace vornmark::cli;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const ParsedOptions parsed = parse_options(arguments_from_lines(data, size));
     if (parsed.error.find('\n') != std::string::npos) std::abort();

@@ -7,6 +7,8 @@
 
 #include "history/history_json.h"
 
+using namespace vornmark;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::istringstream file(std::string(reinterpret_cast<const char*>(data), size));
     std::vector<HistoryEntry> entries;

@@ -8,6 +8,8 @@
 #include "server/pages_html.h"
 #include "server/submission.h"
 
+namespace vornmark::server {
+
 namespace {
 
 std::size_t tags(const std::string& html) {
@@ -17,6 +19,11 @@ std::size_t tags(const std::string& html) {
 }
 
 }  // namespace
+
+}  // namespace vornmark::server
+
+using namespace vornmark;
+using namespace vornmark::server;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string name(reinterpret_cast<const char*>(data), size);

@@ -8,6 +8,9 @@
 #include "net/request_path.h"
 #include "server/request_head.h"
 
+using namespace vornmark;
+using namespace vornmark::server;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     if (is_valid_request_path(text) &&

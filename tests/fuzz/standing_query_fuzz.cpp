@@ -15,6 +15,9 @@
 #include "server/submission.h"
 #include "tests/fuzz/arguments_from_lines.h"
 
+using namespace vornmark;
+using namespace vornmark::server;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::string> lines = arguments_from_lines(data, size);
     auto line = [&](std::size_t i) { return i < lines.size() ? std::optional<std::string>(lines[i]) : std::nullopt; };

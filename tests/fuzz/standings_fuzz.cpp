@@ -7,6 +7,8 @@
 #include "net/printable_text.h"
 #include "net/standings.h"
 
+using namespace vornmark;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {
         for (const LeaderboardEntry& row :

@@ -14,6 +14,9 @@
 #include "server/row_statistics.h"
 #include "server/submission.h"
 
+using namespace vornmark;
+using namespace vornmark::server;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const SubmissionCheck check = parse_submission(text);

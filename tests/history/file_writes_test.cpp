@@ -7,6 +7,8 @@
 
 #include "tests/history/test_files.h"
 
+namespace vornmark {
+
 TEST(ReplaceFileContents, CreatesAndReplacesWithoutLeftovers) {
     TempDir dir;
     const std::string path = dir.file("history.json");
@@ -92,3 +94,5 @@ TEST(KeepFileAside, NothingToKeepWhenTheFileIsMissing) {
     EXPECT_TRUE(kept.empty());
     EXPECT_TRUE(names_in(dir.path()).empty());
 }
+
+}  // namespace vornmark

@@ -15,6 +15,8 @@
 #include "history/wide_text_windows.h"
 #include "tests/history/test_files.h"
 
+namespace vornmark {
+
 TEST(WindowsHistoryPath, InstalledProgramsKeepItInTheProfilePortableOnesBesideThemselves) {
     const std::string profile = "C:\\users\\Jürgen ベンチ\\AppData\\Local";
     const std::string in_profile = profile + "\\Vornmark\\history.json";
@@ -129,3 +131,5 @@ TEST_F(WindowsFileReplace, GivesUpOnAFileHeldForLongAndKeepsIt) {
     EXPECT_EQ(read_text(path), "old");
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"history.json"}) << "no temporary file left";
 }
+
+}  // namespace vornmark

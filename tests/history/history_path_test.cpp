@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark {
+
 TEST(HistoryPath, JoinsTheExecutableDirectoryWithSlash) {
     EXPECT_EQ(history_path_beside("/opt/vornmark/bin/vornmark"), "/opt/vornmark/bin/history.json");
     EXPECT_EQ(history_path_beside("/vornmark"), "/history.json");
@@ -41,3 +43,5 @@ TEST(HistoryPath, DefaultLiesBesideThisTestProgram) {
     EXPECT_TRUE(directory_is_writable(executable_directory(executable)));
     EXPECT_FALSE(directory_is_writable("/nonexistent-vornmark-directory"));
 }
+
+}  // namespace vornmark

@@ -17,6 +17,8 @@
 
 extern char** environ;
 
+namespace vornmark {
+
 namespace {
 
 std::vector<std::string> tags_in_file(const std::string& path) {
@@ -152,3 +154,5 @@ TEST(HistorySharing, DeletionsRacingAppendsRemoveExactlyTheClickedRuns) {
     }
     EXPECT_EQ(tags_in_file(path), expected);
 }
+
+}  // namespace vornmark

@@ -11,6 +11,8 @@
 #include "tests/history/test_files.h"
 #include "tests/support/sample_records.h"
 
+namespace vornmark {
+
 namespace {
 
 // Loads `text` written as the history file of a fresh store.
@@ -498,3 +500,5 @@ TEST(HistoryStoreChange, AnyFolderNameHoldsTheFileItsLockAndItsKeptCopy) {
     EXPECT_EQ(names[1], "history.json.lock");
     EXPECT_EQ(utf8_from_path(path_from_utf8(again.last_load().kept_aside).filename()), names[2]);
 }
+
+}  // namespace vornmark

@@ -9,6 +9,8 @@
 
 #include "history/history_store.h"
 
+using namespace vornmark;
+
 int main(int argc, char** argv) {
     if (argc < 4) return 2;
     const std::string mode = argv[2];

@@ -10,6 +10,8 @@
 #include "history/utf8_path.h"
 #include "tests/support/temp_dir.h"
 
+namespace vornmark {
+
 // The names of the entries of a directory (UTF-8), in no particular order.
 inline std::vector<std::string> names_in(const std::filesystem::path& dir) {
     std::vector<std::string> result;
@@ -28,3 +30,5 @@ inline std::string read_text(const std::string& path) {
     std::ifstream in(path_from_utf8(path), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+}  // namespace vornmark

@@ -19,6 +19,8 @@
 
 #include "tests/support/wait_until.h"
 
+namespace vornmark {
+
 namespace {
 
 // The message the transport raised, or "no error" followed by the body it returned.
@@ -231,3 +233,5 @@ TEST(Http, AReplyDrippedForEverEndsAtTheTimeLimitAndAStopEndsItAtOnce) {
     // Well before the time limit would have ended it (30 pieces by then).
     EXPECT_LT(stopped.pieces_sent(), 15);
 }
+
+}  // namespace vornmark

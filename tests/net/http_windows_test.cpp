@@ -22,6 +22,8 @@
 #include "tests/support/trusted_root_windows.h"
 #include "tests/support/wait_until.h"
 
+namespace vornmark {
+
 namespace {
 
 std::string environment(const char* name) {
@@ -250,3 +252,5 @@ TEST(WinInetUnknownHost, IsNamedAsNotFoundOrTimedOut) {
     const std::string failure = failure_of([&] { http_get(unknown, "/api.php"); });
     EXPECT_TRUE(names_the_unknown_host(failure, at(unknown))) << failure;
 }
+
+}  // namespace vornmark

@@ -16,6 +16,8 @@
 #include <fstream>
 #include <stdexcept>
 
+namespace vornmark {
+
 namespace {}  // namespace
 
 TEST(LeaderboardClientWithServer, FetchOfAnEmptyBoardGivesNoRowsAndNoError) {
@@ -182,3 +184,5 @@ TEST(LeaderboardClientWithServer, SettingFromEachPlaceReachesTheServerAndABadOne
     EXPECT_EQ(reader.standings(RunKind::Single)[0].runs, stored)
         << "each good place stored one run, the others none";
 }
+
+}  // namespace vornmark

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <future>
 
+namespace vornmark {
+
 namespace {
 
 const std::string two_rows = R"({"leaderboard":[{"cpu":"Zen 4","avg_score":5000,"runs":3},)"
@@ -473,3 +475,5 @@ TEST(LeaderboardClient, ADrippingStandingEndsWithTheClientAndTheNextSubmissionCl
     slow.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - started, exchange_time_limit);
 }
+
+}  // namespace vornmark

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 
+namespace vornmark {
+
 namespace {
 
 TEST(LeaderboardUrl, AcceptedFormsGiveHostAndPort) {
@@ -257,3 +259,5 @@ TEST_F(LeaderboardPlaces, UserFileFollowsXdgConfigHomeThenTheMachineFile) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

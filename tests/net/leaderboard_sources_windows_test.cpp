@@ -10,6 +10,8 @@
 #include "net/leaderboard_setting.h"
 #include "tests/support/environment.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr const wchar_t* key_path = L"Software\\Vornmark";
@@ -107,3 +109,5 @@ TEST_F(RegistryPlaces, BadValuesAreRefusedNotSkipped) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

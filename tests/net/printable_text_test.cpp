@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark {
+
 TEST(PrintableText, ReplacesWhatWouldControlOrReorderTheDisplay) {
     const std::pair<std::string, std::string> cases[] = {
         {"Intel(R) Core(TM) i7 \xC2\xAE \xE4\xB8\xAD", "Intel(R) Core(TM) i7 \xC2\xAE \xE4\xB8\xAD"},
@@ -21,3 +23,5 @@ TEST(PrintableText, ReplacesWhatWouldControlOrReorderTheDisplay) {
     };
     for (const auto& [text, printable] : cases) EXPECT_EQ(printable_text(text), printable) << printable;
 }
+
+}  // namespace vornmark

@@ -16,6 +16,8 @@
 
 #include "tests/support/temp_dir.h"
 
+namespace vornmark {
+
 namespace {
 
 // Loopback servers are reached directly, whatever proxy the environment names.
@@ -272,3 +274,5 @@ reply_by_route(std::vector<std::pair<std::string, std::string>> method_target_to
         return std::optional<std::string>(http_response(404, "{}"));
     };
 }
+
+}  // namespace vornmark

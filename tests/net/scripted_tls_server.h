@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+namespace vornmark {
+
 // A self-signed certificate with its key; the certificate is its own CA.
 struct TlsIdentity {
     std::string cert_file;
@@ -108,3 +110,5 @@ ScriptedTlsServer::Script reply_in_order(std::vector<std::string> responses);
 // The reply chosen by the request's method and target.
 ScriptedTlsServer::Script
 reply_by_route(std::vector<std::pair<std::string, std::string>> method_target_to_response);
+
+}  // namespace vornmark

@@ -6,6 +6,8 @@
 
 #include "net/standings.h"
 
+namespace vornmark {
+
 namespace {
 
 const std::string full_reply =
@@ -74,3 +76,5 @@ TEST(Standing, PathEncodesTheNameWhole) {
     EXPECT_EQ(share_beaten_text(0.04), "0");
     EXPECT_EQ(share_beaten_text(99.95), "99.9");
 }
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark {
+
 namespace {
 
 using json = nlohmann::json;
@@ -89,3 +91,5 @@ TEST(ReadStandings, WrongShapesRaiseTheLibrarysTypeErrors) {
     EXPECT_EQ(failure_of(R"({"leaderboard":[{"cpu":"a","avg_score":1}]})"),
               "[json.exception.type_error.302] type must be number, but is null");
 }
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace vornmark {
+
 // A host that does not exist, and what an exchange with it may end in: "host not found" when
 // the machine's resolver answers within the exchange's time limit, "timed out" when it does not
 // (a DNS server that never replies, as happens now and then on shared build machines).
@@ -11,3 +13,5 @@ inline bool names_the_unknown_host(const std::string& failure, const std::string
     return failure == "HttpSendRequest failed: host not found" + where ||
            failure == "HttpSendRequest failed: timed out" + where;
 }
+
+}  // namespace vornmark

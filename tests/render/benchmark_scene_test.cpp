@@ -14,6 +14,8 @@
 #include "engine/render/metal.h"
 #include "engine/render/sphere.h"
 
+namespace vornmark {
+
 namespace {
 
 const Sphere& sphere_at(const BenchmarkScene& scene, std::size_t index) {
@@ -156,3 +158,5 @@ TEST(BenchmarkScene, CameraIsPreparedForTheFullImage) {
     EXPECT_NEAR(direction.y, towards_target.y, 1e-12);
     EXPECT_NEAR(direction.z, towards_target.z, 1e-12);
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include "tests/support/vec_near.h"
 
+namespace vornmark {
+
 TEST(Camera, DefaultsAreTheBenchmarkViewUnprepared) {
     const Camera camera;
     EXPECT_EQ(camera.image_width, 1920);
@@ -61,3 +63,5 @@ TEST(Camera, ReprepareAfterResizeKeepsTheFieldOfView) {
     expect_vec_near(camera.span_v, span_v);
     expect_vec_near(camera.pixel_step_v, span_v * (1.0 / 27.0));
 }
+
+}  // namespace vornmark

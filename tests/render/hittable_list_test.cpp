@@ -7,6 +7,8 @@
 #include "engine/render/lambertian.h"
 #include "engine/render/sphere.h"
 
+namespace vornmark {
+
 namespace {
 
 std::shared_ptr<Material> grey() {
@@ -80,3 +82,5 @@ TEST(HittableList, RecordKeepsOnlyItsOwnShareAfterTheQuery) {
     ASSERT_TRUE(list.hit(along_z, render_window, record));
     EXPECT_EQ(material.use_count(), 3);  // ours, the sphere's and the record's
 }
+
+}  // namespace vornmark

@@ -10,6 +10,8 @@
 #include "engine/render/metal.h"
 #include "tests/support/vec_near.h"
 
+namespace vornmark {
+
 namespace {
 
 void expect_vec_eq(const Vec3& a, const Vec3& b) {
@@ -214,3 +216,5 @@ TEST(Material, OnlyEmissiveEmits) {
     expect_vec_eq(Metal(Vec3(1, 1, 1), 0).emitted(), Vec3());
     expect_vec_eq(Dielectric(1.5).emitted(), Vec3());
 }
+
+}  // namespace vornmark

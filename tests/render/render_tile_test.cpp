@@ -17,6 +17,8 @@
 #include "tests/support/counting_allocator.h"
 #include "tests/support/vec_near.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr std::uint32_t canary = 0xA5C3E10Fu;
@@ -267,3 +269,5 @@ TEST(RenderTile, AllocatesNothingOnTheHeap) {
     auto probe = std::make_unique<int>(1);
     EXPECT_GT(heap_allocations(), after);
 }
+
+}  // namespace vornmark

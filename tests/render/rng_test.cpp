@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+namespace vornmark {
+
 namespace {
 
 // How many 32-bit outputs `used` has consumed beyond `fresh`, both started from
@@ -98,3 +100,5 @@ TEST(Rng, RandomUnitDirectionDrawsZThenYThenX) {
         }
     }
 }
+
+}  // namespace vornmark

@@ -7,6 +7,8 @@
 #include "engine/render/lambertian.h"
 #include "tests/support/vec_near.h"
 
+namespace vornmark {
+
 namespace {
 
 std::shared_ptr<Material> grey() {
@@ -105,3 +107,5 @@ TEST(Sphere, HitTakesAShareOfTheMaterialAndReleasesThePrevious) {
     }
     EXPECT_EQ(material.use_count(), 2);
 }
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace vornmark {
+
 // Expected values: the tangent rounded once from a 160-bit evaluation.
 TEST(Tangent, IsCorrectlyRoundedWhereCLibrariesDiffer) {
     struct Case {
@@ -33,3 +35,5 @@ TEST(Tangent, SweepGivesTheSameBitsOnEveryBuild) {
     }
     EXPECT_EQ(hash, 0x2b0e9da190bad481ull) << std::hex << hash;
 }
+
+}  // namespace vornmark

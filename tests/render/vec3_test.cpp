@@ -5,6 +5,8 @@
 #include "engine/render/interval.h"
 #include "tests/support/vec_near.h"
 
+namespace vornmark {
+
 TEST(Vec3, DivisionIsMultiplicationByReciprocal) {
     const Vec3 v(1.0, 2.0, 3.0);
     const double s = 3.0;  // 1/3 is inexact, so the two forms differ somewhere
@@ -71,3 +73,5 @@ TEST(Interval, ClampKeepsValuesInsideTheClosedRange) {
     EXPECT_EQ(range.clamp(0.999), 0.999);
     EXPECT_EQ(range.clamp(2.0), 0.999);
 }
+
+}  // namespace vornmark

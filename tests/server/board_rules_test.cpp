@@ -9,8 +9,10 @@
 
 #include "server/address_unit.h"
 #include "server/cpu_name.h"
-#include "server/store.h"
+#include "server/store_factory.h"
 #include "tests/server/store_fixture.h"
+
+namespace vornmark::server {
 
 namespace {
 
@@ -200,3 +202,5 @@ TEST(AddressKey, IsMadeOnceKeptAfterwardsAndAnUnreadableFileIsAnError) {
 }
 
 }  // namespace
+
+}  // namespace vornmark::server

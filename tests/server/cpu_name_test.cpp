@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark::server {
+
 TEST(CpuNameKey, NamesThatLookAlikeShareOneKeyAndOthersDoNot) {
     const std::vector<std::vector<std::string>> groups = {
         {"Cafe CPU", "Ｃafe CPU",
@@ -23,3 +25,5 @@ TEST(CpuNameKey, NamesThatLookAlikeShareOneKeyAndOthersDoNot) {
     EXPECT_EQ(keys_of_groups.size(), groups.size());
     EXPECT_NE(cpu_name_key_version().find("ICU"), std::string::npos);
 }
+
+}  // namespace vornmark::server

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace vornmark::server {
+
 // Processor names that try to break out of a page's markup, each one a name the server stores.
 // Any script among them that ran would set the body's data-pwned attribute or the title.
 inline const std::vector<std::string>& hostile_names() {
@@ -23,3 +25,5 @@ inline const std::vector<std::string>& hostile_names() {
 
 // A name with a right-to-left override, which the server refuses to store.
 inline const std::string bidi_override_name = "CPU \xE2\x80\xAEgnp.exe";
+
+}  // namespace vornmark::server

@@ -18,6 +18,8 @@
 #include "tests/server/test_http_client.h"
 #include "tests/support/leaderboard_server.h"
 
+namespace vornmark::server {
+
 namespace {
 
 // A TCP connection to the server from a chosen loopback address (all of 127.0.0.0/8
@@ -316,3 +318,5 @@ TEST(LeaderboardServerCommandLine, ASecondServerOnAPortInUseExitsWithOneLine) {
     EXPECT_EQ(std::count(second.output.begin(), second.output.end(), '\n'), 1) << second.output;
     EXPECT_NE(second.output.find("in use"), std::string::npos) << second.output;
 }
+
+}  // namespace vornmark::server

@@ -28,6 +28,8 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 
+namespace vornmark::server {
+
 namespace {
 
 std::string base_url(const LeaderboardServerProcess& server) {
@@ -656,3 +658,5 @@ TEST_P(LeaderboardServerWithStore, OperatorCommandsWorkOnTheLiveDatabase) {
     }
     expect_clean_stop(server);
 }
+
+}  // namespace vornmark::server

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark::server {
+
 namespace {
 
 ParsedOptions parse(std::vector<std::string> args) {
@@ -87,3 +89,5 @@ TEST(ServerOptions, ImportNeedsAPostgresTargetButNoCertificate) {
     EXPECT_EQ(parsed.options.import_sqlite, "old.db");
     EXPECT_NE(parse({"--import-sqlite", "old.db"}).error.find("postgresql://"), std::string::npos);
 }
+
+}  // namespace vornmark::server

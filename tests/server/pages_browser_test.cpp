@@ -24,6 +24,8 @@
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/temp_dir.h"
 
+namespace vornmark::server {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -298,3 +300,5 @@ TEST_P(InABrowser, Page) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, InABrowser, testing::ValuesIn(page_cases()), case_name);
+
+}  // namespace vornmark::server

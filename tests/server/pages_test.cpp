@@ -17,6 +17,8 @@
 #include "tests/server/test_http_client.h"
 #include "tests/support/leaderboard_server.h"
 
+namespace vornmark::server {
+
 namespace {
 
 TestRequest request_to(const LeaderboardServerProcess& server, const std::string& target,
@@ -293,3 +295,5 @@ TEST(Pages, HostileNamesAreWrittenAsTextAndTheirLinksLeadToTheirPages) {
     EXPECT_EQ(links, hostile_names().size());
     EXPECT_EQ(server.stop(), 0) << server.log_text();
 }
+
+}  // namespace vornmark::server

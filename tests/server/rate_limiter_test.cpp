@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark::server {
+
 using namespace std::chrono_literals;
 
 TEST(RateLimiter, RefusesBeyondTheLimitWithinAMinute) {
@@ -36,3 +38,5 @@ TEST(RateLimiter, ForgetsQuietAddresses) {
     limiter.allow("late", t0 + 2min);
     EXPECT_EQ(limiter.tracked_addresses(), 1u);
 }
+
+}  // namespace vornmark::server

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace vornmark::server {
+
 namespace {
 
 // Bins of width one hold one score each: the figures are those of the plain list of scores.
@@ -101,3 +103,5 @@ TEST(ScoreBins, HistogramsCoverTheRunsInAtMostFortyBins) {
     EXPECT_EQ(counted, runs);
     EXPECT_TRUE(rebinned({}).counts.empty());
 }
+
+}  // namespace vornmark::server

@@ -10,6 +10,8 @@
 #include "tests/support/leaderboard_server.h"
 #include "tests/support/wait_until.h"
 
+namespace vornmark::server {
+
 namespace {
 
 using json = nlohmann::json;
@@ -153,3 +155,5 @@ TEST(StandingRequestLimit, ManyRequestsFromOneAddressGet429) {
 }
 
 }  // namespace
+
+}  // namespace vornmark::server

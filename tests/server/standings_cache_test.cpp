@@ -10,6 +10,8 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 
+namespace vornmark::server {
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -84,3 +86,5 @@ TEST(StandingsCache, AStoreThatFailsLeavesTheLastGoodReply) {
     const auto later = StandingsCache::Clock::now() + 2s;
     EXPECT_EQ(c.body("single", later).first, R"({"leaderboard":[]})");
 }
+
+}  // namespace vornmark::server

@@ -8,6 +8,8 @@
 #include "tests/support/postgres_server.h"
 #include "tests/support/temp_dir.h"
 
+namespace vornmark::server {
+
 // The two kinds of store, for tests that run against both.
 enum class StoreKind { sqlite, postgresql };
 
@@ -34,3 +36,5 @@ private:
     TempDir dir_;
     std::string location_;
 };
+
+}  // namespace vornmark::server

@@ -1,4 +1,4 @@
-#include "server/store.h"
+#include "server/store_factory.h"
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -15,6 +15,8 @@
 #include "server/sqlite_store.h"
 #include "tests/server/store_fixture.h"
 #include "tests/support/leaderboard_server.h"
+
+namespace vornmark::server {
 
 namespace {
 
@@ -439,3 +441,5 @@ TEST(PostgresStore, AnSqliteLeaderboardMovesOverWholeAndOnlyOnce) {
     EXPECT_EQ(single[0].runs, 2);
     EXPECT_EQ(names_of(store.standings("multi")), (std::vector<std::string>{"Moved too"}));
 }
+
+}  // namespace vornmark::server

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark::server {
+
 namespace {
 
 nlohmann::json valid_body() {
@@ -255,3 +257,5 @@ TEST(Submission, RepeatedMembersAndBytesAfterTheObjectAreRefused) {
                                  R"("a":{"k":1},"b":{"k":2}})")
                     .ok());
 }
+
+}  // namespace vornmark::server

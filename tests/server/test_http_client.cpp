@@ -6,6 +6,8 @@
 
 #include <curl/curl.h>
 
+namespace vornmark::server {
+
 namespace {
 
 std::size_t append_body(char* data, std::size_t size, std::size_t count, void* out) {
@@ -108,3 +110,5 @@ TestReply TestHttpSession::send(const TestRequest& request) {
     curl_slist_free_all(headers);
     return reply;
 }
+
+}  // namespace vornmark::server

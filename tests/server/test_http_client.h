@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace vornmark::server {
+
 // A small libcurl client for the server tests, verifying the server against the
 // test CA. Not the program's own transport: it reports every status and body.
 struct TestReply {
@@ -40,3 +42,5 @@ private:
 
 // One request on a connection of its own.
 TestReply send_request(const TestRequest& request);
+
+}  // namespace vornmark::server

@@ -8,6 +8,8 @@
 
 #include "tests/support/wait_until.h"
 
+namespace vornmark::server {
+
 TEST(Timer, RunsTasksInTheirOrderAndNotOnesCancelledOrLeftAtTheStop) {
     Timer timer;
     std::mutex mutex;
@@ -35,3 +37,5 @@ TEST(Timer, RunsTasksInTheirOrderAndNotOnesCancelledOrLeftAtTheStop) {
     std::lock_guard lock(mutex);
     EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
 }
+
+}  // namespace vornmark::server

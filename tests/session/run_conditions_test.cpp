@@ -15,6 +15,8 @@
 #include "tests/support/test_configs.h"
 #include "tests/support/wait_until.h"
 
+namespace vornmark {
+
 TEST(JudgeConditions, VerdictReasonsAndNotesFollowTheFigures) {
     struct Case {
         const char* what;
@@ -181,3 +183,5 @@ TEST(RunConditionsEndToEnd, RunOnEveryThreadBesideSpinningProcessesIsBusy) {
     ASSERT_EQ(controller.finished_runs().size(), 1u);
     EXPECT_TRUE(controller.finished_runs()[0].conditions);
 }
+
+}  // namespace vornmark

@@ -14,6 +14,8 @@
 #include "tests/support/wait_until.h"
 #include "verify/image_digest.h"
 
+namespace vornmark {
+
 namespace {
 
 // Changes one colour byte of one tile after it is rendered, as a faulty core would.
@@ -249,3 +251,5 @@ TEST_F(RunControllerTest, WrongImageIsCaughtAndItsTileNamed) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 #include "tests/support/endpoints.h"
 #include "tests/support/temp_dir.h"
 
+namespace vornmark {
+
 namespace {
 
 const BenchmarkResult sample_result{RunKind::Multi, 3200, 37.5, 16, "2026-04-18T07:40:53"};
@@ -37,3 +39,5 @@ TEST(RecordRun, AppendsToTheSavedHistoryThenSubmits) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

@@ -13,6 +13,8 @@
 #include "session/run_work.h"
 #include "verify/preset_work.h"
 
+namespace vornmark {
+
 namespace {
 
 struct FinishedTile {
@@ -127,3 +129,5 @@ TEST(ProgressText, ShowsDoneOfTotalPercentElapsedAndTimeLeft) {
     for (const auto& c : cases)
         EXPECT_EQ(progress_text(c.layout, c.done, c.total, c.seconds, c.left), c.text);
 }
+
+}  // namespace vornmark

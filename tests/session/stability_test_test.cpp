@@ -11,6 +11,8 @@
 #include "tests/support/wait_until.h"
 #include "verify/image_digest.h"
 
+namespace vornmark {
+
 namespace {
 
 // 4 x 3 tiles of 8 pixels.
@@ -111,3 +113,5 @@ TEST(ThroughputBetween, InterpolatesBetweenSamples) {
     EXPECT_DOUBLE_EQ(work_rate_between(weighed, 0.0, 10.0), 5.0);
     EXPECT_DOUBLE_EQ(work_rate_between(weighed, 10.0, 20.0), 20.0);
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include <csignal>
 
+namespace vornmark {
+
 TEST(StopSignal, FirstSignalIsKeptAndTheNextOneGetsTheDefaultAction) {
     install_stop_signals();
     EXPECT_FALSE(stop_requested());
@@ -17,3 +19,5 @@ TEST(StopSignal, FirstSignalIsKeptAndTheNextOneGetsTheDefaultAction) {
     EXPECT_EQ(stop_signal(), SIGTERM) << "the first signal is the one kept";
     EXPECT_EQ(std::signal(SIGINT, SIG_DFL), SIG_DFL);
 }
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 #include "tests/support/endpoints.h"
 #include "tests/support/temp_dir.h"
 
+namespace vornmark {
+
 // A run is recorded (history, then the leaderboard) unless its image is wrong.
 TEST(RecordVerifiedRun, RecordsEveryRunButOneWithAWrongImage) {
     struct Case {
@@ -34,3 +36,5 @@ TEST(RecordVerifiedRun, RecordsEveryRunButOneWithAWrongImage) {
         EXPECT_EQ(saved.entries().size(), c.recorded ? 1u : 0u);
     }
 }
+
+}  // namespace vornmark

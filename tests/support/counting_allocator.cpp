@@ -39,10 +39,15 @@ void free_aligned(void* p) noexcept {
 
 }  // namespace
 
+namespace vornmark {
+
 std::size_t heap_allocations() {
     return allocation_count.load(std::memory_order_relaxed);
 }
 
+}  // namespace vornmark
+
+// The replaced allocation functions are global by the language's rule.
 void* operator new(std::size_t size) {
     return counted_allocation(size);
 }

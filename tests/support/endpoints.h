@@ -3,6 +3,8 @@
 #include "net/http.h"
 #include "tests/support/leaderboard_server.h"
 
+namespace vornmark {
+
 // Where the tests' clients send their requests.
 
 // The real leaderboard server a test started.
@@ -14,3 +16,5 @@ inline HttpEndpoint endpoint_of(const LeaderboardServerProcess& server) {
 inline HttpEndpoint unreachable_endpoint() {
     return HttpEndpoint{"127.0.0.1", 1, ""};
 }
+
+}  // namespace vornmark

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace vornmark {
+
 // Sets (or, for nothing, removes) a variable of this process's environment.
 void set_environment_variable(const std::string& name, const std::optional<std::string>& value);
 
@@ -31,3 +33,5 @@ public:
 private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include "tests/support/environment.h"
 
+namespace vornmark {
+
 void set_environment_variable(const std::string& name, const std::optional<std::string>& value) {
     if (value)
         ::setenv(name.c_str(), value->c_str(), 1);
@@ -14,3 +16,5 @@ std::optional<std::string> environment_variable(const std::string& name) {
     if (!value) return std::nullopt;
     return std::string(value);
 }
+
+}  // namespace vornmark

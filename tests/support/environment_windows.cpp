@@ -2,6 +2,8 @@
 
 #include "tests/support/environment.h"
 
+namespace vornmark {
+
 // The C runtime's copy of the environment, which its time-zone functions read.
 void set_environment_variable(const std::string& name, const std::optional<std::string>& value) {
     ::_putenv_s(name.c_str(), value ? value->c_str() : "");
@@ -12,3 +14,5 @@ std::optional<std::string> environment_variable(const std::string& name) {
     if (!value) return std::nullopt;
     return std::string(value);
 }
+
+}  // namespace vornmark

@@ -24,6 +24,8 @@
 
 extern char** environ;
 
+namespace vornmark {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -355,3 +357,5 @@ void LeaderboardServerProcess::restart() {
 std::string LeaderboardServerProcess::log_text() const {
     return read_file(log_path_);
 }
+
+}  // namespace vornmark

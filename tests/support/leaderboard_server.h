@@ -11,6 +11,8 @@
 #include <sys/types.h>
 #include <vector>
 
+namespace vornmark {
+
 struct LeaderboardServerOptions {
     // Submissions per minute and client address; generous so that ordinary tests never trip it.
     int rate_limit = 100000;
@@ -97,3 +99,5 @@ struct CommandResult {
 // after `timeout`. Throws std::runtime_error if it cannot be started.
 CommandResult run_command(const std::vector<std::string>& argv,
                           std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+
+}  // namespace vornmark

@@ -17,6 +17,8 @@
 
 #include "tests/support/leaderboard_server.h"
 
+namespace vornmark {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -172,3 +174,5 @@ std::vector<pid_t> PostgresServer::process_ids() const {
     }
     return pids;
 }
+
+}  // namespace vornmark

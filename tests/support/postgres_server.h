@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace vornmark {
+
 class PostgresServer {
 public:
     // Throws std::runtime_error with the commands' output when it cannot start.
@@ -45,3 +47,5 @@ private:
 
 // Whether this machine has the postgresql package's server programs.
 bool postgres_available();
+
+}  // namespace vornmark

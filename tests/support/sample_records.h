@@ -9,6 +9,8 @@
 #include "history/history_entry.h"
 #include "sysinfo/system_info.h"
 
+namespace vornmark {
+
 // A finished run as the history stores it: "Test CPU", one thread for "single" and eight otherwise.
 inline HistoryEntry sample_run(std::string type, std::int32_t score, double seconds = 10.0,
                                std::string date = "2026-04-18T07:40:53") {
@@ -39,3 +41,5 @@ inline SystemInfo sample_machine() {
     info.computer_name = "bench-pc";
     return info;
 }
+
+}  // namespace vornmark

@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace vornmark {
+
 // A loopback TCP port that takes connections and never says a word, like a database that has
 // stopped answering.
 class SilentPort {
@@ -28,3 +30,5 @@ private:
     int fd_;
     int port_ = 0;
 };
+
+}  // namespace vornmark

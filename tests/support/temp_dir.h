@@ -9,6 +9,8 @@
 
 #include "history/utf8_path.h"
 
+namespace vornmark {
+
 // A fresh directory under the system's temporary directory, removed with everything in it.
 class TempDir {
 public:
@@ -40,3 +42,5 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include "engine/benchmark_config.h"
 
+namespace vornmark {
+
 // Benchmark settings the tests share; each finishes in well under a second, also under a sanitizer,
 // except long_config.
 
@@ -21,3 +23,5 @@ inline BenchmarkConfig clipped_config(std::int32_t threads = 1) {
 inline BenchmarkConfig long_config(std::int32_t threads = 1) {
     return {.samples = 64, .max_depth = 10, .tile_size = 8, .threads = threads, .width = 256, .height = 144};
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include "tests/support/trusted_root_windows.h"
 
+using namespace vornmark;
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: trust-ca.exe PEM\n");

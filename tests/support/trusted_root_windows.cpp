@@ -7,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 
+namespace vornmark {
+
 bool trust_root_certificate(const std::string& pem_path) {
     std::ifstream in(pem_path, std::ios::binary);
     const std::string pem{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -27,3 +29,5 @@ bool trust_root_certificate(const std::string& pem_path) {
     ::CertCloseStore(store, 0);
     return added;
 }
+
+}  // namespace vornmark

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+namespace vornmark {
+
 // The tests' one way to wait for something another thread or process does: polls until pred()
 // holds or a generous deadline passes, and returns pred()'s last value. Never a measure of speed.
 template <class Predicate>
@@ -14,3 +16,5 @@ bool wait_until(Predicate pred, std::chrono::milliseconds deadline = std::chrono
     }
     return true;
 }
+
+}  // namespace vornmark

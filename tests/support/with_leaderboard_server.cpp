@@ -15,6 +15,8 @@
 
 #include "tests/support/leaderboard_server.h"
 
+using namespace vornmark;
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: with-leaderboard-server COMMAND [ARGS...]\n");

@@ -2,6 +2,8 @@
 
 #include "sysinfo/system_info.h"
 
+namespace vornmark {
+
 TEST(CacheSizeText, ZeroIsNotAvailable) {
     EXPECT_EQ(cache_size_text(0), "N/A");
 }
@@ -19,3 +21,5 @@ TEST(CacheSizeText, FromOneMebibyteIsWholeMebibytesTruncated) {
     EXPECT_EQ(cache_size_text(33554432), "32 MB");
     EXPECT_EQ(cache_size_text(~0ull), "17592186044415 MB");
 }
+
+}  // namespace vornmark

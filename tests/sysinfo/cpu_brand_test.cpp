@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace vornmark {
+
 namespace {
 
 std::array<std::uint32_t, 12> registers_holding(const std::string& text) {
@@ -29,3 +31,5 @@ TEST(CpuBrand, TextEndsAtTheFirstZeroByteOrAfter48Bytes) {
     const std::string full(48, 'x');
     EXPECT_EQ(brand_string_from_registers(registers_holding(full)), full);
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include "sysinfo/system_info.h"
 
+namespace vornmark {
+
 namespace {
 
 const std::string data_dir = VORNMARK_TEST_DATA_DIR;
@@ -55,3 +57,5 @@ TEST(ClockInProcessorName, ReadsTheNumberAfterTheAtSign) {
     };
     for (const auto& [name, ghz] : cases) EXPECT_DOUBLE_EQ(clock_in_processor_name(name), ghz) << name;
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include "sysinfo/system_files.h"
 
+namespace vornmark {
+
 TEST(CacheSizeParsing, UnderstandsSysfsUnits) {
     EXPECT_EQ(parse_cache_size("32K"), 32768u);
     EXPECT_EQ(parse_cache_size("1024K\n"), 1048576u);
@@ -45,3 +47,5 @@ TEST(SystemFiles, PathsJoinBelowTheRoot) {
     EXPECT_EQ(path_under("/tmp/fixture", "proc/cpuinfo"), "/tmp/fixture/proc/cpuinfo");
     EXPECT_EQ(path_under("/tmp/fixture/", "proc/cpuinfo"), "/tmp/fixture/proc/cpuinfo");
 }
+
+}  // namespace vornmark

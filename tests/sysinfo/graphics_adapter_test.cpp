@@ -5,6 +5,8 @@
 #include "sysinfo/pci_names.h"
 #include "sysinfo/system_info.h"
 
+namespace vornmark {
+
 namespace {
 
 const GraphicsAdapter discrete_card{"Radeon RX 6800", 8ull << 30};
@@ -117,3 +119,5 @@ TEST(PciNames, TheSystemDatabaseIsFoundByDefault) {
     PciNames names;
     EXPECT_NE(names.vendor(0x8086), std::nullopt) << "pci.ids is installed by scripts/setup.sh";
 }
+
+}  // namespace vornmark

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark {
+
 TEST(OsVersion, PrettyNameFollowedByTheKernel) {
     EXPECT_EQ(os_version_text("Debian GNU/Linux 12 (bookworm)", "6.1.0-18-amd64"),
               "Debian GNU/Linux 12 (bookworm) (Kernel 6.1.0-18-amd64)");
@@ -25,3 +27,5 @@ TEST(OsRelease, ValuesLoseTheirQuoting) {
     EXPECT_FALSE(os_release_value(text, "VERSION").has_value());
     EXPECT_FALSE(os_release_value(text, "comment").has_value());
 }
+
+}  // namespace vornmark

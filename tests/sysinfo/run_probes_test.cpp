@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark {
+
 namespace {
 
 const std::string data_dir = VORNMARK_TEST_DATA_DIR;
@@ -69,3 +71,5 @@ TEST(RunProbes, ThisMachineAndProcessAnswer) {
     ASSERT_TRUE(own);
     EXPECT_GT(*own, 0.0);
 }
+
+}  // namespace vornmark

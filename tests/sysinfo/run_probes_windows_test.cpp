@@ -2,6 +2,8 @@
 
 #include "sysinfo/run_probes.h"
 
+namespace vornmark {
+
 // Under Wine the clock is a constant and there is no battery or power scheme to speak of, so only
 // what every Windows answers is asserted: times that add up, and no steal.
 TEST(RunProbesWindows, SystemAndProcessTimesAnswerWithoutSteal) {
@@ -17,3 +19,5 @@ TEST(RunProbesWindows, SystemAndProcessTimesAnswerWithoutSteal) {
     (void)read_power_state();
     EXPECT_EQ(power_policy_name(), "power scheme");
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include "tests/support/sample_records.h"
 
+namespace vornmark {
+
 TEST(SystemInfoRows, LabelsInPanelOrderWithTwoSpacingRows) {
     const auto rows = system_info_rows(SystemInfo{});
     std::vector<std::string> labels;
@@ -63,3 +65,5 @@ TEST(SystemInfoRows, NumbersAreFormattedForThePanel) {
     EXPECT_EQ(rows[11].value, "Debian GNU/Linux 12");
     EXPECT_EQ(rows[12].value, "bench-pc");
 }
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include "sysinfo/system_info_rows.h"
 
+namespace vornmark {
+
 namespace {
 
 const std::string data_dir = VORNMARK_TEST_DATA_DIR;
@@ -108,3 +110,5 @@ TEST(ProbeSystemInfo, DescribesThisMachine) {
         std::printf("%-6s %s\n", row.label.c_str(), row.value.c_str());
     }
 }
+
+}  // namespace vornmark

@@ -3,6 +3,8 @@
 
 #include "sysinfo/system_info.h"
 
+namespace vornmark {
+
 TEST(WindowsSystemInfo, ProbesDescribeThisMachine) {
     SystemInfo info = probe_system_info();
     EXPECT_FALSE(info.cpu_name.empty());
@@ -20,3 +22,5 @@ TEST(WindowsSystemInfo, ProbesDescribeThisMachine) {
     EXPECT_EQ(info.gpu_name, "Extra adapter") << "an adapter with more memory than any wins";
     EXPECT_EQ(info.vram_mb, 1u << 20);
 }
+
+}  // namespace vornmark

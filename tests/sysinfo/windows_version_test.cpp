@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark {
+
 TEST(WindowsVersion, ElevenFromBuild22000AndOptionalParts) {
     struct Case {
         const char* product;
@@ -23,3 +25,5 @@ TEST(WindowsVersion, ElevenFromBuild22000AndOptionalParts) {
     };
     for (const Case& c : cases) EXPECT_EQ(windows_version_text(c.product, c.display, c.build), c.expected);
 }
+
+}  // namespace vornmark

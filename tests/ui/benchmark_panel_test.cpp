@@ -14,6 +14,8 @@
 #include "ui/score_panel.h"
 #include "verify/image_digest.h"
 
+namespace vornmark {
+
 namespace {
 
 // The left column's two lower panels, as the main layout draws them.
@@ -45,7 +47,9 @@ protected:
     }
     void frame() { gui.frame(panel()); }
     bool click(std::string_view label) { return gui.click_text(label, panel()); }
-    bool frames_until(const std::function<bool()>& done) { return ::frames_until(gui, panel(), done); }
+    bool frames_until(const std::function<bool()>& done) {
+        return vornmark::frames_until(gui, panel(), done);
+    }
     bool idle() const { return !app->runs.busy(); }
 
     // The submission of the last run reached the server (or, without one, failed in transport).
@@ -295,3 +299,5 @@ TEST_F(BenchmarkPanelTest, KnownImageShowsVerifiedInTealAndAWrongOneIsRefusedInR
     EXPECT_EQ(app->history.entries().size(), 1u);
     expect_submitted("single", app->history.entries()[0].score);
 }
+
+}  // namespace vornmark

@@ -13,6 +13,8 @@
 #include "tests/ui/panel_test_app.h"
 #include "ui/cpu_panel.h"
 
+namespace vornmark {
+
 namespace {
 
 // Replays recorded readings through the sampling step, one frame per call.
@@ -295,3 +297,5 @@ TEST_F(CpuPanelTest, GraphKeepsItsMinimumHeightInAShortArea) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

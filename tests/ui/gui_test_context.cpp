@@ -8,6 +8,8 @@
 
 #include <imgui_internal.h>
 
+namespace vornmark {
+
 namespace {
 
 // Where a glyph lies in the atlas identifies it: its top-left texture coordinate.
@@ -440,3 +442,5 @@ ImTextureID FakeGpuBackend::texture_id() const {
 ImTextureID FakeGpuBackend::fake_id() {
     return reinterpret_cast<ImTextureID>(static_cast<std::intptr_t>(0xF00D));
 }
+
+}  // namespace vornmark

@@ -18,6 +18,8 @@
 
 struct ImGuiWindow;
 
+namespace vornmark {
+
 // One line of text as it was drawn: the characters of consecutive glyphs, with blanks
 // put back where the pen moved by one or more space widths.
 struct TextRun {
@@ -143,3 +145,5 @@ public:
     int region_uploads = 0;                 // update_texture_region calls that copied
     std::vector<std::uint8_t> content;      // the texture's image as the uploads left it
 };
+
+}  // namespace vornmark

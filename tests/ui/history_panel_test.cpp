@@ -19,6 +19,8 @@
 #include "tests/ui/panel_test_app.h"
 #include "ui/main_layout.h"
 
+namespace vornmark {
+
 namespace {
 
 void write_file(const std::string& path, const std::string& text) {
@@ -232,3 +234,5 @@ TEST_F(HistoryPanelTest, DeletingTheLastEntryShowsNoResultsYet) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

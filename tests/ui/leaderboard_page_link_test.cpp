@@ -10,6 +10,8 @@
 #include "ui/leaderboard_panel.h"
 #include "ui/open_in_browser.h"
 
+namespace vornmark {
+
 namespace {
 
 // The panel with a leaderboard chosen as a user would choose it, and the browser replaced by a
@@ -82,3 +84,5 @@ TEST(OpenInBrowser, HandsOverOnlyHttpsAddressesWithoutBlanks) {
         EXPECT_NE(open_in_browser(url), "") << url;
     }
 }
+
+}  // namespace vornmark

@@ -12,6 +12,8 @@
 #include "tests/ui/panel_test_app.h"
 #include "ui/leaderboard_status.h"
 
+namespace vornmark {
+
 namespace {
 
 bool same_colour(const ImVec4& a, const ImVec4& b) {
@@ -290,3 +292,5 @@ TEST_F(LeaderboardPanelTest, OneFailureIsOneErrorLine) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

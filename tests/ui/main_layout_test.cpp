@@ -14,6 +14,8 @@
 #include "ui/app_state.h"
 #include "vornmark_version.h"
 
+namespace vornmark {
+
 namespace {
 
 TEST(ColumnWidths, SideColumnsAreFixedAndTheCentreTakesTheRest) {
@@ -326,3 +328,5 @@ TEST_F(MainLayoutTest, NarrowWindowStillDrawsWithoutFailing) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

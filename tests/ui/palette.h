@@ -2,6 +2,8 @@
 
 #include <imgui.h>
 
+namespace vornmark {
+
 // The colours the panels must draw with, written down once for the tests from the design rather
 // than taken from ui/colours.h, so that a wrong value there shows up.
 namespace palette {
@@ -15,3 +17,5 @@ inline const ImVec4 error_red(0.8f, 0.2f, 0.2f, 1.0f);
 inline const ImVec4 dim_error_red(0.6f, 0.2f, 0.2f, 1.0f);
 
 }  // namespace palette
+
+}  // namespace vornmark

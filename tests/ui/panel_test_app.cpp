@@ -14,6 +14,8 @@
 #include "ui/main_layout.h"
 #include "ui/run_updates.h"
 
+namespace vornmark {
+
 const HttpEndpoint* test_leaderboard_endpoint() {
     static std::unique_ptr<LeaderboardServerProcess> server;
     static HttpEndpoint endpoint;
@@ -122,3 +124,5 @@ std::vector<ServerRow> server_standings(const HttpEndpoint& endpoint, const std:
             {row.at("cpu").get<std::string>(), row.at("avg_score").get<int>(), row.at("runs").get<int>()});
     return rows;
 }
+
+}  // namespace vornmark

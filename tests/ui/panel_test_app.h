@@ -17,6 +17,8 @@
 #include "tests/support/temp_dir.h"
 #include "ui/app_state.h"
 
+namespace vornmark {
+
 class GuiTestContext;
 
 // The leaderboard server for this test program, started on first use; nullptr when
@@ -80,3 +82,5 @@ struct ServerRow {
     int runs = 0;
 };
 std::vector<ServerRow> server_standings(const HttpEndpoint& endpoint, const std::string& type);
+
+}  // namespace vornmark

@@ -14,6 +14,8 @@
 #include "ui/app_state.h"
 #include "ui/run_updates.h"
 
+namespace vornmark {
+
 namespace {
 
 constexpr ImU32 fill_running = IM_COL32(0, 212, 170, 255);
@@ -263,3 +265,5 @@ TEST_F(PreviewPanelTest, WithoutABackendDrawsThePlaceholderEvenWhileRunning) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

@@ -10,6 +10,8 @@
 #include "tests/ui/gui_test_context.h"
 #include "tests/ui/panel_test_app.h"
 
+namespace vornmark {
+
 TEST(PreviewUpload, FreshTextureWithTheWholeImageOnceThenOnlyNewTilesAtMostThirtyTimesASecond) {
     RunController runs;
     FakeGpuBackend gpu;
@@ -72,3 +74,5 @@ TEST(PreviewUpload, TextureThatCannotBeMadeGetsNothingAndIsNotTriedAgain) {
     EXPECT_EQ(gpu.created.size(), 1u);
     EXPECT_EQ(gpu.update_calls + gpu.region_uploads, 0);
 }
+
+}  // namespace vornmark

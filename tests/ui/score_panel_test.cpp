@@ -9,6 +9,8 @@
 #include "tests/ui/panel_test_app.h"
 #include "ui/run_updates.h"
 
+namespace vornmark {
+
 namespace {
 
 class ScorePanelTest : public ::testing::Test {
@@ -107,3 +109,5 @@ TEST_F(ScorePanelTest, RunBothShowsEachRunsConditionsAndTheirMpRatio) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

@@ -11,6 +11,8 @@
 #include "ui/leaderboard_panel.h"
 #include "ui/score_panel.h"
 
+namespace vornmark {
+
 namespace {
 
 const ImVec4 bar_colour(0.0f, 0.5f, 0.4f, 1.0f);  // the histogram's bars: the teal buttons' face
@@ -131,3 +133,5 @@ TEST_F(StandingViewTest, AChosenRowShowsItsSpreadWithTheOwnBestMarked) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

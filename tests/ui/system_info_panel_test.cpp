@@ -9,6 +9,8 @@
 #include "tests/ui/panel_test_app.h"
 #include "ui/app_state.h"
 
+namespace vornmark {
+
 namespace {
 
 class SystemInfoPanelTest : public ::testing::Test {
@@ -122,3 +124,5 @@ TEST_F(SystemInfoPanelTest, WithoutAMonospacedFontValuesUseTheCurrentFont) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

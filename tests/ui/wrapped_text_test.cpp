@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace vornmark {
+
 namespace {
 
 // One unit of width per byte.
@@ -52,3 +54,5 @@ TEST(PackFields, FieldsShareALineWhileTheyFitAndAWideFieldIsWrapped) {
 }
 
 }  // namespace
+
+}  // namespace vornmark

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace vornmark {
+
 namespace {
 
 // A 5 x 3 RGBA image whose bytes all differ, alpha included.
@@ -49,3 +51,5 @@ TEST(ImageDigest, TilesCoverTheirOwnRectangleOnly) {
     EXPECT_EQ(known.tiles[4], tile_sha256(rgba.data(), 5, tile));
     EXPECT_EQ(known.image, image_sha256(rgba.data(), 5, 3));
 }
+
+}  // namespace vornmark

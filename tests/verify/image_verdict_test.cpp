@@ -12,6 +12,8 @@
 #include "tests/support/wait_until.h"
 #include "verify/image_digest.h"
 
+namespace vornmark {
+
 namespace {
 
 // 5 x 3 tiles, the edge ones clipped.
@@ -92,3 +94,5 @@ TEST(ImageVerdict, WrongTilesTextStopsAtItsLimit) {
     const std::vector<WrongTile> tiles{{1, 0}, {2, -1}, {3, 1}};
     EXPECT_EQ(wrong_tiles_text(tiles, 2), "tile 1 (worker 0), tile 2 (worker unknown) and 1 more");
 }
+
+}  // namespace vornmark

@@ -11,6 +11,8 @@
 #include "verify/image_digest.h"
 #include "verify/preset_work.h"
 
+namespace vornmark {
+
 // The built-in digests and ray counts were generated from full renders. A few preset tiles rendered
 // here one by one by the kernel, through a world that counts their rays, must match both: the
 // first, one from the middle and the clipped last one. The count leaves the image as it is.
@@ -62,3 +64,5 @@ TEST(PresetWork, TilesWeighTheirShareOfTheRaysAndAddUpToTheTileCount) {
         EXPECT_EQ(preset_tile_rays(outside), 0u);
     }
 }
+
+}  // namespace vornmark

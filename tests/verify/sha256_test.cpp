@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace vornmark {
+
 // Published test vectors (FIPS 180-2 examples and the empty message).
 TEST(Sha256, MatchesPublishedVectors) {
     struct Case {
@@ -44,3 +46,5 @@ TEST(Sha256, HexTextRoundTripsAndRejectsAnythingElse) {
         EXPECT_EQ(untouched, digest) << "a rejected text leaves the digest as it was";
     }
 }
+
+}  // namespace vornmark
