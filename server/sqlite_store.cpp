@@ -277,18 +277,24 @@ private:
 class SqliteStore::ReaderTurn {
 public:
     ReaderTurn(SqliteStore& store, Deadline deadline) : store_(store) {
+        std::unique_lock lock(store.reader_mutex_);
+        auto free = [&store] { return !store.reader_busy_ || store.interrupted_; };
         if (deadline == no_deadline) {
-            store.reader_mutex_.lock();
-        } else if (!store.reader_mutex_.try_lock_until(deadline)) {
+            store.reader_free_.wait(lock, free);
+        } else if (!store.reader_free_.wait_until(lock, deadline, free)) {
             throw StoreUnavailable("the database was busy for longer than the time allowed");
         }
-        if (store.interrupted_) {
-            store.reader_mutex_.unlock();
-            throw StoreUnavailable("the server is stopping");
-        }
+        if (store.interrupted_) throw StoreUnavailable("the server is stopping");
+        store.reader_busy_ = true;
         store.reader_deadline_ = deadline;
     }
-    ~ReaderTurn() { store_.reader_mutex_.unlock(); }
+    ~ReaderTurn() {
+        {
+            std::lock_guard lock(store_.reader_mutex_);
+            store_.reader_busy_ = false;
+        }
+        store_.reader_free_.notify_one();
+    }
     ReaderTurn(const ReaderTurn&) = delete;
     ReaderTurn& operator=(const ReaderTurn&) = delete;
 
@@ -316,6 +322,11 @@ void SqliteStore::interrupt() {
         interrupted_ = true;
     }
     turn_free_.notify_all();
+    {
+        // Taken so that a reader between its check of the flag and its wait still hears this.
+        std::lock_guard lock(reader_mutex_);
+    }
+    reader_free_.notify_all();
     // Safe from any thread while the connection is open; ends a statement in progress.
     sqlite3_interrupt(db_);
     if (reader_) sqlite3_interrupt(reader_);
