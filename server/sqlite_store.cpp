@@ -242,30 +242,42 @@ SqliteStatement& SqliteStatement::operator=(SqliteStatement&& other) noexcept {
     return *this;
 }
 
+// Waits under `mutex` until the connection is free (or the store is stopping) or the deadline
+// passes, then marks it busy and records the holder's deadline for the busy handler.
+static void take_connection(std::mutex& mutex, std::condition_variable& free, bool& busy,
+                            const std::atomic<bool>& interrupted, Deadline deadline,
+                            Deadline& holder_deadline) {
+    std::unique_lock lock(mutex);
+    auto is_free = [&] { return !busy || interrupted; };
+    if (deadline == no_deadline) {
+        free.wait(lock, is_free);
+    } else if (!free.wait_until(lock, deadline, is_free)) {
+        throw StoreUnavailable("the database was busy for longer than the time allowed");
+    }
+    if (interrupted) throw StoreUnavailable("the server is stopping");
+    busy = true;
+    holder_deadline = deadline;
+}
+
+static void give_connection(std::mutex& mutex, std::condition_variable& free, bool& busy) {
+    {
+        std::lock_guard lock(mutex);
+        busy = false;
+    }
+    // Submissions wait on the first connection's too, for their turn or for the transaction
+    // that took them.
+    free.notify_all();
+}
+
 // One call's hold on the connection: waits for its turn until the deadline, which the
 // busy handler then applies to the locks of other connections.
 class SqliteStore::Turn {
 public:
     Turn(SqliteStore& store, Deadline deadline) : store_(store) {
-        std::unique_lock lock(store.turn_mutex_);
-        auto free = [&store] { return !store.busy_ || store.interrupted_; };
-        if (deadline == no_deadline) {
-            store.turn_free_.wait(lock, free);
-        } else if (!store.turn_free_.wait_until(lock, deadline, free)) {
-            throw StoreUnavailable("the database was busy for longer than the time allowed");
-        }
-        if (store.interrupted_) throw StoreUnavailable("the server is stopping");
-        store.busy_ = true;
-        store.call_deadline_ = deadline;
+        take_connection(store.turn_mutex_, store.turn_free_, store.busy_, store.interrupted_, deadline,
+                        store.call_deadline_);
     }
-    ~Turn() {
-        {
-            std::lock_guard lock(store_.turn_mutex_);
-            store_.busy_ = false;
-        }
-        // Submissions wait on it too, for their turn or for the transaction that took them.
-        store_.turn_free_.notify_all();
-    }
+    ~Turn() { give_connection(store_.turn_mutex_, store_.turn_free_, store_.busy_); }
     Turn(const Turn&) = delete;
     Turn& operator=(const Turn&) = delete;
 
@@ -277,24 +289,10 @@ private:
 class SqliteStore::ReaderTurn {
 public:
     ReaderTurn(SqliteStore& store, Deadline deadline) : store_(store) {
-        std::unique_lock lock(store.reader_mutex_);
-        auto free = [&store] { return !store.reader_busy_ || store.interrupted_; };
-        if (deadline == no_deadline) {
-            store.reader_free_.wait(lock, free);
-        } else if (!store.reader_free_.wait_until(lock, deadline, free)) {
-            throw StoreUnavailable("the database was busy for longer than the time allowed");
-        }
-        if (store.interrupted_) throw StoreUnavailable("the server is stopping");
-        store.reader_busy_ = true;
-        store.reader_deadline_ = deadline;
+        take_connection(store.reader_mutex_, store.reader_free_, store.reader_busy_, store.interrupted_,
+                        deadline, store.reader_deadline_);
     }
-    ~ReaderTurn() {
-        {
-            std::lock_guard lock(store_.reader_mutex_);
-            store_.reader_busy_ = false;
-        }
-        store_.reader_free_.notify_one();
-    }
+    ~ReaderTurn() { give_connection(store_.reader_mutex_, store_.reader_free_, store_.reader_busy_); }
     ReaderTurn(const ReaderTurn&) = delete;
     ReaderTurn& operator=(const ReaderTurn&) = delete;
 
