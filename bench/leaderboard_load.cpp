@@ -13,7 +13,8 @@
 // pages (SQLite and PostgreSQL, 10,000 rows per run type): the web pages at 1, 8 and 64 kept-alive
 // clients: the JSON standings (for comparison), the standings page "/", one processor's page asked
 // again and again ("/cpu"), and every request another processor's page ("/cpu*", each one read from
-// the store); with the size of each page.
+// the store); with the size of each page. The clients ask for gzip as browsers do and do not
+// inflate what they receive.
 // stand (SQLite and PostgreSQL, 1,000,000 runs over 10,000 rows per run type): where a score stands
 // (GET /api.php?type=T&cpu=NAME&score=S) at 1, 8 and 64 kept-alive clients, one processor asked
 // again and again ("stand") and every request another processor with another score ("stand*").
