@@ -13,6 +13,7 @@
 #include "server/board_sql.h"
 #include "server/cpu_name.h"
 #include "server/pg_connection.h"
+#include "server/row_notices.h"
 
 namespace vornmark::server {
 
@@ -127,6 +128,12 @@ const char* const may_write =
 // One submission: its row is locked (writers of one row take turns, in every process), then
 // the limits are read, the run stored and counted, and the row's totals read from its bins.
 const char* const row_lock = "SELECT pg_advisory_xact_lock(hashtextextended($1, 7305))";
+// The same, with the notice that the row changed, which the listening server processes hear at
+// the commit (and never if it rolls back). $1 is the row's type, '\n' and key: the payload.
+const std::string row_lock_and_notice = "SELECT pg_advisory_xact_lock(hashtextextended($1, 7305)), pg_notify('" +
+                                        std::string(row_notice_channel) + "', $1)";
+// Any row may have changed (an operator's command): every process drops what it kept.
+const std::string notice_all_rows = "SELECT pg_notify('" + std::string(row_notice_channel) + "', '')";
 const char* const limits_now =
     "SELECT EXISTS (SELECT 1 FROM standings_totals WHERE type IN ('single', 'multi') AND cpu_key = $1),"
     " COALESCE((SELECT names FROM unit_day_names WHERE unit = $2 AND day = $3::bigint), 0)";
@@ -459,7 +466,8 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
     }
     // BEGIN, the row's lock and the limits in one round trip.
     PgResult limits = c->run_together({{"begin", "BEGIN", {}, PGRES_COMMAND_OK},
-                                       {"row lock", sql::row_lock, {s.type + "\n" + key}, PGRES_TUPLES_OK},
+                                       {"row lock", sql::row_lock_and_notice.c_str(), {s.type + "\n" + key},
+                                        PGRES_TUPLES_OK},
                                        {"limits", sql::limits_now, {key, unit, day}, PGRES_TUPLES_OK}},
                                       deadline);
     const bool known = std::string(PQgetvalue(limits.get(), 0, 0)) == "t";
@@ -604,6 +612,7 @@ void PostgresStore::add_many(const std::vector<StoredRun>& runs) {
             }
             update_totals(*lease, type, keys, names, units, no_deadline);
         }
+        lease->query("tell the servers", sql::notice_all_rows.c_str(), {}, no_deadline);
         lease->command("commit", "COMMIT", {}, no_deadline);
     } catch (...) {
         PQsetnonblocking(c, 0);
@@ -809,6 +818,7 @@ bool PostgresStore::set_hidden(const std::string& cpu_name, bool hidden) {
     } else {
         c->command("unhide", sql::unhide, {key}, no_deadline);
     }
+    c->query("tell the servers", sql::notice_all_rows.c_str(), {}, no_deadline);
     return true;
 }
 
@@ -830,6 +840,7 @@ std::int64_t PostgresStore::forget_unit(const std::string& unit) {
             {type, key, std::to_string(d.avg_score), std::to_string(d.runs), PQgetvalue(units.get(), 0, 0)},
             no_deadline);
     }
+    c->query("tell the servers", sql::notice_all_rows.c_str(), {}, no_deadline);
     c->command("commit", "COMMIT", {}, no_deadline);
     return std::stoll(PQcmdTuples(forgotten.get()));
 }
