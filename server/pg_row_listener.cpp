@@ -73,14 +73,15 @@ void PgRowListener::run() {
 }
 
 void PgRowListener::listen_once(bool& lost) {
-    PgConnection c(uri_, Clock::now() + check_patience * 4, stop_fd_);
+    PgConnection c(uri_, Clock::now() + check_patience * 4, stop_fd_, application_name);
     const std::string listen = "LISTEN " + std::string(row_notice_channel);
     c.command("listen for row changes", listen.c_str(), {}, Clock::now() + check_patience * 4);
     // From here on no change is missed: what was kept before may be out of date.
     sink_.notices_trusted(true);
     trusted_ = true;
-    if (lost) log_line("row change notices: listening again");
+    if (lost || !heard_once_) log_line(std::string("row change notices: listening") + (lost ? " again" : ""));
     lost = false;
+    heard_once_ = true;
     Clock::time_point next_check = Clock::now() + check_period;
     for (;;) {
         while (PGnotify* notice = PQnotifies(c.get())) {

@@ -19,6 +19,8 @@ public:
     static constexpr auto check_period = std::chrono::milliseconds(400);
     static constexpr auto check_patience = std::chrono::milliseconds(500);
     static constexpr auto retry_period = std::chrono::milliseconds(500);
+    // The listening connection's name in pg_stat_activity.
+    static constexpr const char* application_name = "vornmark row notices";
 
     PgRowListener(std::string uri, RowNoticeSink& sink);
     // Stops listening and waits for the thread.
@@ -38,7 +40,8 @@ private:
     RowNoticeSink& sink_;
     int stop_fd_ = -1;
     std::atomic<bool> stopping_{false};
-    bool trusted_ = false;  // as last told to the sink (the thread's own)
+    bool trusted_ = false;      // as last told to the sink (the thread's own)
+    bool heard_once_ = false;  // listened before (the thread's own)
     std::thread thread_;
 };
 
