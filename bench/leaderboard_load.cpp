@@ -12,12 +12,17 @@
 // during a POST burst on each store; a database that never answers at start-up.
 // pages (SQLite and PostgreSQL, 10,000 rows per run type): the web pages at 1, 8 and 64 kept-alive
 // clients: the JSON standings (for comparison), the standings page "/", one processor's page asked
-// again and again ("/cpu"), and every request another processor's page ("/cpu*", each one read from
-// the store); with the size of each page.
+// again and again ("/cpu"), and every request another processor's page ("/cpu*"); with the size of
+// each page.
 // stand (SQLite and PostgreSQL, 1,000,000 runs over 10,000 rows per run type): where a score stands
 // (GET /api.php?type=T&cpu=NAME&score=S) at 1, 8 and 64 kept-alive clients, one processor asked
 // again and again ("stand") and every request another processor with another score ("stand*").
 // The JSON standings on that board too, for the standings' latency at that size.
+// No submission runs during pages and stand: on PostgreSQL the server keeps what it read of a row
+// until the row changes, so "/cpu*" and "stand*" read each processor from the store the first time
+// it is asked (mostly at 1 and 8 clients) and answer from memory after that; on SQLite an answer is
+// kept for about a second, so most of them read the store. Each group ends with the share the
+// server answered from memory, over all its scenarios.
 // rules (SQLite and PostgreSQL, 3,000 processors): submissions under a public board's rules at 8 and
 // 64 kept-alive clients: runs that count, one processor past the runs counted per address and day,
 // runs above the score per thread, new names past the limit per address and day; with how the
@@ -264,6 +269,16 @@ void print_load(const std::string& store, int runs, const std::string& what, int
 }
 
 // The web pages against a board of 10,000 rows per run type.
+// What the server says at its stop of the answers it gave from memory (all the group's scenarios).
+void print_from_memory(const std::string& store_name, const LeaderboardServerProcess& server) {
+    const std::string log = server.log_text();
+    const std::string marker = "where-you-stand answers ";
+    const std::size_t at = log.rfind(marker);
+    if (at == std::string::npos) return;
+    const std::size_t end = log.find('\n', at);
+    std::printf("%s: the server gave %s\n", store_name.c_str(), log.substr(at, end - at).c_str());
+}
+
 void page_scenarios(const std::string& store_name, const std::string& location, double seconds) {
     constexpr int names = 10000;
     constexpr int runs_per_type = 5;
@@ -310,6 +325,7 @@ void page_scenarios(const std::string& store_name, const std::string& location, 
         }
     }
     server.stop();
+    print_from_memory(store_name, server);
 }
 
 // Submissions under a public board's rules, against 3,000 processors with runs of both types:
@@ -400,6 +416,7 @@ void stand_scenarios(const std::string& store_name, const std::string& location,
         }
     }
     server.stop();
+    print_from_memory(store_name, server);
 }
 
 Settings parse(int argc, char** argv) {
