@@ -128,10 +128,6 @@ const char* const may_write =
 // One submission: its row is locked (writers of one row take turns, in every process), then
 // the limits are read, the run stored and counted, and the row's totals read from its bins.
 const char* const row_lock = "SELECT pg_advisory_xact_lock(hashtextextended($1, 7305))";
-// The same, with the notice that the row changed, which the listening server processes hear at
-// the commit (and never if it rolls back). $1 is the row's type, '\n' and key: the payload.
-const std::string row_lock_and_notice = "SELECT pg_advisory_xact_lock(hashtextextended($1, 7305)), pg_notify('" +
-                                        std::string(row_notice_channel) + "', $1)";
 // Any row may have changed (an operator's command): every process drops what it kept.
 const std::string notice_all_rows = "SELECT pg_notify('" + std::string(row_notice_channel) + "', '')";
 const char* const limits_now =
@@ -154,14 +150,17 @@ const char* const add_run =
     " score_sum = row_bins.score_sum + excluded.score_sum";
 const char* const row_bins =
     "SELECT threads, bin, runs, score_sum FROM row_bins WHERE type = $1 AND cpu_key = $2";
-const char* const add_totals =
+// With the notice that the row changed, which the listening server processes hear at the commit
+// (and never if it rolls back): the row's type, '\n' and key.
+const std::string add_totals =
     "WITH unit AS (INSERT INTO row_units (type, cpu_key, unit) SELECT $1, $2, $6 WHERE $6 <> ''"
     " ON CONFLICT DO NOTHING RETURNING 1)"
     " INSERT INTO standings_totals (type, cpu_key, cpu_name, avg_score, runs, units)"
     " VALUES ($1, $2, $3, $4::bigint, $5::bigint, CASE WHEN $6 = '' THEN 1 ELSE (SELECT COUNT(*) FROM unit) "
     "END)"
     " ON CONFLICT (type, cpu_key) DO UPDATE SET avg_score = excluded.avg_score, runs = excluded.runs,"
-    " units = standings_totals.units + excluded.units";
+    " units = standings_totals.units + excluded.units"
+    " RETURNING pg_notify('" + std::string(row_notice_channel) + "', $1 || chr(10) || $2)";
 const char* const log_refusal =
     "INSERT INTO refused_runs (cpu_name, type, score, threads, unit, submitted_at, why)"
     " VALUES ($1, $2, $3::bigint, $4::bigint, NULLIF($5, ''), $6::bigint, $7)";
@@ -466,8 +465,7 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
     }
     // BEGIN, the row's lock and the limits in one round trip.
     PgResult limits = c->run_together({{"begin", "BEGIN", {}, PGRES_COMMAND_OK},
-                                       {"row lock", sql::row_lock_and_notice.c_str(), {s.type + "\n" + key},
-                                        PGRES_TUPLES_OK},
+                                       {"row lock", sql::row_lock, {s.type + "\n" + key}, PGRES_TUPLES_OK},
                                        {"limits", sql::limits_now, {key, unit, day}, PGRES_TUPLES_OK}},
                                       deadline);
     const bool known = std::string(PQgetvalue(limits.get(), 0, 0)) == "t";
@@ -500,9 +498,8 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
         std::vector<ThreadBin> row;
         for (int i = 0; i < PQntuples(bins.get()); ++i) row.push_back(bin_at(bins.get(), i, 0));
         const RowDistribution d = read_distribution(std::move(row), rules_.outliers);
-        c->command("update totals", sql::add_totals,
-                   {s.type, key, s.cpu_name, std::to_string(d.avg_score), std::to_string(d.runs), unit},
-                   deadline);
+        c->query("update totals", sql::add_totals.c_str(),
+                 {s.type, key, s.cpu_name, std::to_string(d.avg_score), std::to_string(d.runs), unit}, deadline);
         const ThreadBin mine{s.threads, score_bin(s.score), 1, s.score};
         if (is_outlier(mine, d.runs + d.outliers, d.median_per_thread, rules_.outliers))
             outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};
