@@ -105,6 +105,31 @@ Api::~Api() {
     board_->stop();
 }
 
+void Api::row_changed(std::string_view type, std::string_view cpu_key) {
+    standing_answers_->forget(type, cpu_key);
+    pages_->forget(type, cpu_key);
+}
+
+void Api::all_rows_changed() {
+    standing_answers_->forget_all();
+    pages_->forget_all();
+}
+
+void Api::notices_trusted(bool trusted) {
+    standing_answers_->trust_notices(trusted);
+    pages_->trust_notices(trusted);
+}
+
+std::string Api::answered_from_memory() const {
+    const auto share = [](std::uint64_t part, std::uint64_t all) {
+        return std::to_string(all == 0 ? 0 : (part * 100 + all / 2) / all) + " %";
+    };
+    return "where-you-stand answers " + std::to_string(standing_answers_->answered()) + " (" +
+           share(standing_answers_->answered_from_memory(), standing_answers_->answered()) +
+           " from memory), processor pages " + std::to_string(pages_->processor_pages()) + " (" +
+           share(pages_->processor_pages_from_memory(), pages_->processor_pages()) + " from memory)";
+}
+
 void Api::fill_standings() {
     standings_.fill();
     board_->fill();
@@ -182,7 +207,8 @@ ApiReply Api::store_submission(PendingSubmission& pending) {
             return reply;
         }
         standings_.forget(pending.check.submission.type);
-        standing_answers_->forget(pending.check.submission.type, outcome.cpu_key);
+        // Its own next answers read the row at once; other processes hear of it by a notice.
+        row_changed(pending.check.submission.type, outcome.cpu_key);
         // Stored; one that does not count says so beside "ok", which is all the client reads.
         reply.body =
             outcome.kind == SubmitOutcome::Kind::counted

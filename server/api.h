@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "server/row_notices.h"
 #include "server/standings_cache.h"
 
 namespace vornmark::server {
@@ -58,14 +59,16 @@ using Respond = std::function<void(ApiReply)>;
 // JSON error bodies for every other outcome. Every other path goes to the web pages
 // (Pages). Free of any HTTP library. The store is only ever called on the workers,
 // never on the caller's thread. Safe to call from several threads; store, workers and
-// timer must outlive it.
-class Api {
+// timer must outlive it. Notices of rows changed elsewhere (another process on the same
+// PostgreSQL database, an operator's command) reach the answers it keeps about rows through
+// RowNoticeSink.
+class Api : public RowNoticeSink {
 public:
     // `key` makes the address units stored; it must outlive the Api too.
     // `standing_per_minute`: where-you-stand requests per address unit and minute.
     Api(Store& store, StoreWorkers& workers, Timer& timer, const AddressKey& key,
         int standing_per_minute = 120);
-    ~Api();
+    ~Api() override;
 
     // Reads the standings once at start-up (on the caller's thread); throws StoreError.
     void fill_standings();
@@ -74,6 +77,14 @@ public:
     // hand); otherwise nothing, and `respond` is called exactly once later, from another
     // thread: within about 5 s, a little longer only while a commit is in doubt.
     std::optional<ApiReply> handle(const ApiRequest& request, Respond respond);
+
+    void row_changed(std::string_view type, std::string_view cpu_key) override;
+    void all_rows_changed() override;
+    void notices_trusted(bool trusted) override;
+
+    // One line for the log: where-you-stand answers and processor pages given, and the share
+    // of them given from memory.
+    std::string answered_from_memory() const;
 
 private:
     struct PendingSubmission;

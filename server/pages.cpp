@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 
+#include "server/board_snapshot.h"
 #include "server/cpu_name.h"
 #include "server/gzip.h"
 #include "server/log.h"
@@ -214,11 +215,14 @@ std::optional<ApiReply> Pages::processor_page(const ApiRequest& request, Respond
     const std::string kept_key = type + '\n' + cpu_key;
 
     const Clock::time_point now = Clock::now();
-    if (const auto kept = kept_.find(kept_key, now)) {
+    processor_pages_.fetch_add(1, std::memory_order_relaxed);
+    if (const auto kept = kept_.find(kept_key, now); kept && still_placed(type, *kept->value)) {
         // In the last part of its lifetime: the next one is read without anyone waiting for it.
         if (kept->read_next) read_later(nullptr, type, cpu_key, kept_key, std::move(canonical), now + patience);
+        processor_pages_from_memory_.fetch_add(1, std::memory_order_relaxed);
         ApiReply reply = page_reply(kept->value->status, kept->value->html);
-        if (kept->value->status == 200) reply.age = age_of(kept->read_at);
+        // Kept until its row changes, it is as current as a page just read.
+        if (kept->value->status == 200) reply.age = kept->until_changed ? "0" : age_of(kept->read_at);
         return reply;
     }
 
@@ -241,9 +245,10 @@ void Pages::read_later(std::shared_ptr<PendingPage> pending, const std::string& 
                            std::shared_ptr<const Page> page;
                            const Clock::time_point read_at = Clock::now();
                            try {
+                               const auto ticket = kept_.ticket();
                                page = std::make_shared<const Page>(
                                    read_processor_page(type, cpu_key, canonical, deadline));
-                               kept_.keep(kept_key, page, read_at);
+                               kept_.keep(kept_key, page, read_at, ticket);
                            } catch (const StoreUnavailable& e) {
                                log_line(std::string("store unavailable: ") + e.what());
                            } catch (const StoreError& e) {
@@ -273,11 +278,33 @@ Pages::Page Pages::read_processor_page(const std::string& type, const std::strin
     if (!standing.row) {
         const std::string title = type == "single" ? "Single-Core" : "Multi-Core";
         return {404, error_page_html(404, reason_phrase(404),
-                                     "The leaderboard has no " + title + " runs of \u201C" + cpu_shown + "\u201D.")};
+                                     "The leaderboard has no " + title + " runs of \u201C" + cpu_shown + "\u201D."),
+                {},
+                {},
+                0};
     }
+    std::optional<StandingsRow> row = standing.row;
     ProcessorData data{PageRow{std::move(*standing.row), std::move(standing.spread)}, standing.rank,
                        standing.rows};
-    return {200, processor_page_html(type, data)};
+    return {200, processor_page_html(type, data), std::move(row), standing.rank, standing.rows};
+}
+
+bool Pages::still_placed(const std::string& type, const Page& page) const {
+    if (page.status != 200) return true;
+    const BoardSnapshot::Place place = board_.place_of(type, page.row);
+    return place.rank == page.rank && place.rows == page.rows;
+}
+
+void Pages::forget(std::string_view type, std::string_view cpu_key) {
+    kept_.forget(std::string(type) + '\n' + std::string(cpu_key));
+}
+
+void Pages::forget_all() {
+    kept_.forget_all();
+}
+
+void Pages::trust_notices(bool trusted) {
+    kept_.trust_notices(trusted);
 }
 
 }  // namespace vornmark::server

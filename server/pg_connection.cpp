@@ -27,10 +27,18 @@ int milliseconds_until(Deadline deadline) {
 
 }  // namespace
 
-PgConnection::PgConnection(const std::string& uri, Deadline deadline, int stop_fd) : stop_fd_(stop_fd) {
+PgConnection::PgConnection(const std::string& uri, Deadline deadline, int stop_fd, const char* application_name)
+    : stop_fd_(stop_fd) {
     const std::string where = redacted_location(uri);
     const Deadline connected_by = std::min(deadline, store_call_deadline());
-    connection_ = PQconnectStart(uri.c_str());
+    if (application_name == nullptr) {
+        connection_ = PQconnectStart(uri.c_str());
+    } else {
+        // The URI's own settings, and the name beside them.
+        const char* const keys[] = {"dbname", "application_name", nullptr};
+        const char* const values[] = {uri.c_str(), application_name, nullptr};
+        connection_ = PQconnectStartParams(keys, values, 1);
+    }
     if (connection_ == nullptr) throw StoreUnavailable("cannot connect to " + where + ": out of memory");
     PostgresPollingStatusType status = PGRES_POLLING_WRITING;
     if (PQstatus(connection_) == CONNECTION_BAD) status = PGRES_POLLING_FAILED;

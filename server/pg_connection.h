@@ -21,8 +21,9 @@ class PgConnection {
 public:
     // Connects and prepares the session (English messages, the server-side statement
     // time-out). Throws StoreUnavailable when the database cannot be reached in time,
-    // StoreError when it refuses (a wrong password, no such database).
-    PgConnection(const std::string& uri, Deadline deadline, int stop_fd);
+    // StoreError when it refuses (a wrong password, no such database). `application_name`, when
+    // given, names the connection in pg_stat_activity.
+    PgConnection(const std::string& uri, Deadline deadline, int stop_fd, const char* application_name = nullptr);
     ~PgConnection();
     PgConnection(const PgConnection&) = delete;
     PgConnection& operator=(const PgConnection&) = delete;

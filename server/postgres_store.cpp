@@ -13,6 +13,7 @@
 #include "server/board_sql.h"
 #include "server/cpu_name.h"
 #include "server/pg_connection.h"
+#include "server/row_notices.h"
 
 namespace vornmark::server {
 
@@ -127,6 +128,8 @@ const char* const may_write =
 // One submission: its row is locked (writers of one row take turns, in every process), then
 // the limits are read, the run stored and counted, and the row's totals read from its bins.
 const char* const row_lock = "SELECT pg_advisory_xact_lock(hashtextextended($1, 7305))";
+// Any row may have changed (an operator's command): every process drops what it kept.
+const std::string notice_all_rows = "SELECT pg_notify('" + std::string(row_notice_channel) + "', '')";
 const char* const limits_now =
     "SELECT EXISTS (SELECT 1 FROM standings_totals WHERE type IN ('single', 'multi') AND cpu_key = $1),"
     " COALESCE((SELECT names FROM unit_day_names WHERE unit = $2 AND day = $3::bigint), 0)";
@@ -147,14 +150,17 @@ const char* const add_run =
     " score_sum = row_bins.score_sum + excluded.score_sum";
 const char* const row_bins =
     "SELECT threads, bin, runs, score_sum FROM row_bins WHERE type = $1 AND cpu_key = $2";
-const char* const add_totals =
+// With the notice that the row changed, which the listening server processes hear at the commit
+// (and never if it rolls back): the row's type, '\n' and key.
+const std::string add_totals =
     "WITH unit AS (INSERT INTO row_units (type, cpu_key, unit) SELECT $1, $2, $6 WHERE $6 <> ''"
     " ON CONFLICT DO NOTHING RETURNING 1)"
     " INSERT INTO standings_totals (type, cpu_key, cpu_name, avg_score, runs, units)"
     " VALUES ($1, $2, $3, $4::bigint, $5::bigint, CASE WHEN $6 = '' THEN 1 ELSE (SELECT COUNT(*) FROM unit) "
     "END)"
     " ON CONFLICT (type, cpu_key) DO UPDATE SET avg_score = excluded.avg_score, runs = excluded.runs,"
-    " units = standings_totals.units + excluded.units";
+    " units = standings_totals.units + excluded.units"
+    " RETURNING pg_notify('" + std::string(row_notice_channel) + "', $1 || chr(10) || $2)";
 const char* const log_refusal =
     "INSERT INTO refused_runs (cpu_name, type, score, threads, unit, submitted_at, why)"
     " VALUES ($1, $2, $3::bigint, $4::bigint, NULLIF($5, ''), $6::bigint, $7)";
@@ -492,9 +498,8 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
         std::vector<ThreadBin> row;
         for (int i = 0; i < PQntuples(bins.get()); ++i) row.push_back(bin_at(bins.get(), i, 0));
         const RowDistribution d = read_distribution(std::move(row), rules_.outliers);
-        c->command("update totals", sql::add_totals,
-                   {s.type, key, s.cpu_name, std::to_string(d.avg_score), std::to_string(d.runs), unit},
-                   deadline);
+        c->query("update totals", sql::add_totals.c_str(),
+                 {s.type, key, s.cpu_name, std::to_string(d.avg_score), std::to_string(d.runs), unit}, deadline);
         const ThreadBin mine{s.threads, score_bin(s.score), 1, s.score};
         if (is_outlier(mine, d.runs + d.outliers, d.median_per_thread, rules_.outliers))
             outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};
@@ -604,6 +609,7 @@ void PostgresStore::add_many(const std::vector<StoredRun>& runs) {
             }
             update_totals(*lease, type, keys, names, units, no_deadline);
         }
+        lease->query("tell the servers", sql::notice_all_rows.c_str(), {}, no_deadline);
         lease->command("commit", "COMMIT", {}, no_deadline);
     } catch (...) {
         PQsetnonblocking(c, 0);
@@ -809,6 +815,7 @@ bool PostgresStore::set_hidden(const std::string& cpu_name, bool hidden) {
     } else {
         c->command("unhide", sql::unhide, {key}, no_deadline);
     }
+    c->query("tell the servers", sql::notice_all_rows.c_str(), {}, no_deadline);
     return true;
 }
 
@@ -830,6 +837,7 @@ std::int64_t PostgresStore::forget_unit(const std::string& unit) {
             {type, key, std::to_string(d.avg_score), std::to_string(d.runs), PQgetvalue(units.get(), 0, 0)},
             no_deadline);
     }
+    c->query("tell the servers", sql::notice_all_rows.c_str(), {}, no_deadline);
     c->command("commit", "COMMIT", {}, no_deadline);
     return std::stoll(PQcmdTuples(forgotten.get()));
 }

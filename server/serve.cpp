@@ -17,6 +17,7 @@
 #include "server/import.h"
 #include "server/listen_socket.h"
 #include "server/log.h"
+#include "server/pg_row_listener.h"
 #include "server/store.h"
 #include "server/store_factory.h"
 #include "server/store_workers.h"
@@ -150,6 +151,10 @@ int serve(const ServerOptions& options) {
     Timer timer;
     StoreWorkers workers(store_workers);
     Api api(*store, workers, timer, *key, options.standing_limit);
+    // Several processes may share a PostgreSQL database: the rows they change are heard of, so
+    // that the answers kept about rows can be kept until they change.
+    std::unique_ptr<PgRowListener> row_notices;
+    if (is_postgresql_location(options.db_path)) row_notices = std::make_unique<PgRowListener>(options.db_path, api);
     std::unique_ptr<HttpServer> server;
     try {
         api.fill_standings();
@@ -176,12 +181,14 @@ int serve(const ServerOptions& options) {
     // Whatever the database does: no new connections, every store call gives up at
     // once, every request still waiting is answered, then the connections close.
     server->stop_accepting();
+    row_notices.reset();
     store->interrupt();
     workers.stop();
     timer.stop();
     server->wait_for_answers();
     server.reset();
     close(listening.fd);
+    log_line("vornmark-leaderboard: " + api.answered_from_memory());
     log_line("vornmark-leaderboard: stopped");
     return 0;
 }

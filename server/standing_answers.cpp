@@ -56,7 +56,11 @@ std::optional<ApiReply> StandingAnswers::handle(const ApiRequest& request, const
     const StandingParameters& parameters = check.parameters;
     const std::string key = parameters.type + '\n' + parameters.cpu_key;
     const Clock::time_point now = Clock::now();
-    if (const auto found = kept_.find(key, now)) return reply_for(*found->value, parameters);
+    answered_.fetch_add(1, std::memory_order_relaxed);
+    if (const auto found = kept_.find(key, now)) {
+        answered_from_memory_.fetch_add(1, std::memory_order_relaxed);
+        return reply_for(*found->value, parameters);
+    }
 
     auto pending = std::make_shared<Pending>();
     pending->respond = std::move(respond);
@@ -68,9 +72,10 @@ std::optional<ApiReply> StandingAnswers::handle(const ApiRequest& request, const
                        if (pending->answered) return;
                        std::shared_ptr<const ProcessorStanding> standing;
                        try {
+                           const auto ticket = kept_.ticket();
                            standing = std::make_shared<const ProcessorStanding>(read_processor_standing(
                                store_, board_, parameters.type, parameters.cpu_key, deadline));
-                           kept_.keep(key, standing, Clock::now());
+                           kept_.keep(key, standing, Clock::now(), ticket);
                        } catch (const StoreError& e) {
                            log_line(std::string("store: where a score stands: ") + e.what());
                        }
@@ -88,12 +93,29 @@ void StandingAnswers::forget(std::string_view type, std::string_view cpu_key) {
     kept_.forget(std::string(type) + '\n' + std::string(cpu_key));
 }
 
+void StandingAnswers::forget_all() {
+    kept_.forget_all();
+}
+
+void StandingAnswers::trust_notices(bool trusted) {
+    kept_.trust_notices(trusted);
+}
+
 ApiReply StandingAnswers::reply_for(const ProcessorStanding& standing,
                                     const StandingParameters& parameters) const {
     std::optional<double> all;
     if (parameters.score) all = board_.faster_than_all(parameters.type, *parameters.score);
     ApiReply reply;
-    reply.body = standing_reply_json(standing, parameters.cpu, parameters.score, all);
+    // The row is kept until it changes; its place among the others is taken as it is now.
+    const BoardSnapshot::Place place = board_.place_of(parameters.type, standing.row);
+    if (place.rank == standing.rank && place.rows == standing.rows) {
+        reply.body = standing_reply_json(standing, parameters.cpu, parameters.score, all);
+    } else {
+        ProcessorStanding placed = standing;
+        placed.rank = place.rank;
+        placed.rows = place.rows;
+        reply.body = standing_reply_json(placed, parameters.cpu, parameters.score, all);
+    }
     return reply;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -21,14 +23,17 @@ class Timer;
 
 // The where-you-stand request on "/api.php" (GET with cpu, and score when given): checked,
 // limited per address unit (its own limit, apart from submissions'), and answered from one
-// processor's figures kept for about a second per type and processor. Safe to call from several
-// threads; store, workers, timer and board must outlive it.
+// processor's figures kept per type and processor: until the row changes while change notices are
+// trusted, for about a second otherwise (see KeptAnswers). The place among the other rows is taken
+// from the board at each answer. Safe to call from several threads; store, workers, timer and
+// board must outlive it.
 class StandingAnswers {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr auto lifetime = std::chrono::seconds(1);
     static constexpr auto patience = std::chrono::seconds(2);
-    static constexpr std::size_t max_kept = 4096;
+    // Processors kept at once (a few kilobytes each); beyond it some are dropped.
+    static constexpr std::size_t max_kept = 100000;
 
     StandingAnswers(Store& store, StoreWorkers& workers, Timer& timer, const BoardSnapshot& board,
                     int per_minute)
@@ -39,6 +44,13 @@ public:
 
     // A run of the processor was stored here: its next answer reads it afresh.
     void forget(std::string_view type, std::string_view cpu_key);
+    // Any row may have changed: every next answer reads afresh.
+    void forget_all();
+    // As KeptAnswers::trust_notices.
+    void trust_notices(bool trusted);
+    // Answers given so far, and those of them given from memory without reading the store.
+    std::uint64_t answered() const { return answered_.load(std::memory_order_relaxed); }
+    std::uint64_t answered_from_memory() const { return answered_from_memory_.load(std::memory_order_relaxed); }
 
 private:
     struct Pending;
@@ -50,6 +62,8 @@ private:
     const BoardSnapshot& board_;
     RateLimiter limiter_;
     KeptAnswers<ProcessorStanding> kept_{lifetime, max_kept};  // by type and cpu_name_key
+    std::atomic<std::uint64_t> answered_{0};
+    std::atomic<std::uint64_t> answered_from_memory_{0};
 };
 
 // One processor's figures: its listed row, its distribution and its place. The where-you-stand

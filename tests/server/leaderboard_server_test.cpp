@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "server/cpu_name.h"
 #include "server/postgres_store.h"
 #include "server/sqlite_store.h"
 #include "tests/server/store_fixture.h"
@@ -76,6 +77,32 @@ nlohmann::json standings(const LeaderboardServerProcess& server, const std::stri
     nlohmann::json document = json_of(reply);
     if (!document.is_object() || !document.contains("leaderboard")) return nlohmann::json::array();
     return document["leaderboard"];
+}
+
+// Where a run of `score` stands among the multi-core runs of `cpu`; null on any failure.
+nlohmann::json stand(const LeaderboardServerProcess& server, const std::string& cpu, int score = 100) {
+    std::string query;
+    for (char ch : cpu) query += ch == ' ' ? std::string("%20") : std::string(1, ch);
+    const TestReply reply = get(server, "/api.php?type=multi&cpu=" + query + "&score=" + std::to_string(score));
+    return reply.status == 200 ? json_of(reply) : nlohmann::json();
+}
+
+int runs_standing(const LeaderboardServerProcess& server, const std::string& cpu) {
+    const nlohmann::json answer = stand(server, cpu);
+    return answer.is_object() && answer.contains("runs") ? answer["runs"].get<int>() : -1;
+}
+
+// The status of the processor's multi-core page.
+long page_status(const LeaderboardServerProcess& server, const std::string& cpu) {
+    std::string query;
+    for (char ch : cpu) query += ch == ' ' ? std::string("%20") : std::string(1, ch);
+    return get(server, "/cpu?type=multi&cpu=" + query).status;
+}
+
+// A server on PostgreSQL hears of the rows changed elsewhere once it says it listens.
+void wait_for_notices(const LeaderboardServerProcess& server) {
+    EXPECT_TRUE(wait_until([&] { return server.log_text().find("row change notices: listening") != std::string::npos; }))
+        << server.log_text();
 }
 
 // Exit code 0 also means no sanitizer report ended the server.
@@ -385,6 +412,55 @@ TEST(LeaderboardServer, TwoProcessesOnOnePostgresDatabaseShareTheLimitAndAKillLo
     expect_clean_stop(second);
 }
 
+// Each process keeps what it read of a row until the row changes: a run stored through one shows
+// in the other's answers once the notice arrives, and in its own at once.
+TEST(LeaderboardServer, TwoProcessesOnOnePostgresDatabaseSeeEachOthersRuns) {
+    TempDir keys;
+    LeaderboardServerOptions shared;
+    shared.database = shared_postgres().create_database();
+    shared.address_key = keys.file("address.key");
+    shared.extra_args = {"--standing-limit", "1000000"};  // asked until the change shows
+    LeaderboardServerProcess first(shared);
+    LeaderboardServerProcess second(shared);
+    wait_for_notices(second);
+    // Kept by the second process: no runs, no page.
+    EXPECT_EQ(runs_standing(second, "Noticed CPU"), 0);
+    EXPECT_EQ(page_status(second, "Noticed CPU"), 404);
+    expect_accepted(post(first, submission("Noticed CPU", 100, 8)));
+    EXPECT_TRUE(wait_until([&] { return runs_standing(second, "Noticed CPU") == 1; }));
+    EXPECT_TRUE(wait_until([&] { return page_status(second, "Noticed CPU") == 200; }));
+    expect_accepted(post(first, submission("Noticed CPU", 300, 8)));
+    EXPECT_TRUE(wait_until([&] { return runs_standing(second, "Noticed CPU") == 2; }));
+    expect_accepted(post(second, submission("Noticed CPU", 200, 8)));
+    EXPECT_EQ(runs_standing(second, "Noticed CPU"), 3);
+    expect_clean_stop(first);
+    expect_clean_stop(second);
+}
+
+// A change no notice tells of (the row hidden by hand) shows once the listening connection is
+// lost: what was kept is read again.
+TEST(LeaderboardServer, WhenItsListeningConnectionIsLostAServerReadsAgainWhatItKept) {
+    LeaderboardServerOptions options;
+    options.database = shared_postgres().create_database();
+    options.extra_args = {"--standing-limit", "1000000"};  // asked until the change shows
+    LeaderboardServerProcess server(options);
+    wait_for_notices(server);
+    expect_accepted(post(server, submission("Unnoticed CPU", 100, 8)));
+    EXPECT_EQ(runs_standing(server, "Unnoticed CPU"), 1);
+    EXPECT_EQ(page_status(server, "Unnoticed CPU"), 200);
+    PgSession database(options.database);
+    database.run("INSERT INTO hidden_rows (cpu_key, cpu_name) VALUES ('" +
+                 cpu_name_key(canonical_cpu_name("Unnoticed CPU")) +
+                 "', 'Unnoticed CPU'); SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                 " WHERE application_name = 'vornmark row notices' AND datname = current_database()");
+    EXPECT_TRUE(wait_until([&] { return runs_standing(server, "Unnoticed CPU") == 0; }));
+    EXPECT_TRUE(wait_until([&] { return page_status(server, "Unnoticed CPU") == 404; }));
+    EXPECT_TRUE(wait_until([&] {
+        return server.log_text().find("row change notices: listening again") != std::string::npos;
+    })) << server.log_text();
+    expect_clean_stop(server);
+}
+
 TEST(LeaderboardServer, BehindATrustedProxyTheLimitCountsTheAddressTheProxyAdded) {
     LeaderboardServerOptions options;
     options.plain_http = true;
@@ -617,9 +693,14 @@ TEST(LeaderboardServerCommandLine, AStoreItCannotUseEndsStartUpWithOneLineAndExi
 TEST_P(LeaderboardServerWithStore, OperatorCommandsWorkOnTheLiveDatabase) {
     LeaderboardServerOptions o = options();
     o.public_board = true;  // refusals are logged and every run keeps its address unit
+    o.extra_args = {"--standing-limit", "1000000"};  // asked until the change shows
     LeaderboardServerProcess server(o);
+    if (GetParam() == StoreKind::postgresql) wait_for_notices(server);
     for (int i = 0; i < 4; ++i) expect_accepted(post(server, submission("Operator CPU", 1000, 8)));
     EXPECT_EQ(json_of(post(server, submission("Operator CPU", 4321)))["ok"], false);
+    // Kept by the server from here on, until a change it hears of (or about a second on SQLite).
+    EXPECT_EQ(runs_standing(server, "Operator CPU"), 4);
+    EXPECT_EQ(page_status(server, "Operator CPU"), 200);
 
     const std::string key = server.directory() + "/address.key";
     const struct {
@@ -649,11 +730,16 @@ TEST_P(LeaderboardServerWithStore, OperatorCommandsWorkOnTheLiveDatabase) {
         const std::string what = c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "");
         EXPECT_EQ(result.exit_code, c.exit_code) << what << ": " << result.output;
         EXPECT_NE(result.output.find(c.printed), std::string::npos) << what << ": " << result.output;
-        // The server keeps its standings for a second; the change shows once they are read again.
+        // The server keeps its standings for a second; the change shows once they are read again,
+        // and in the processor's answers and page once the server hears of it.
         if (c.multi_rows >= 0) {
             EXPECT_TRUE(wait_until([&] {
                 return standings(server, "multi").size() == std::size_t(c.multi_rows);
             })) << what;
+            EXPECT_TRUE(wait_until([&] { return runs_standing(server, "Operator CPU") == 4 * c.multi_rows; }))
+                << what;
+            EXPECT_TRUE(wait_until([&] { return page_status(server, "Operator CPU") == (c.multi_rows ? 200 : 404); }))
+                << what;
         }
     }
     expect_clean_stop(server);
