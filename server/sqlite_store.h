@@ -5,7 +5,9 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "server/rate_limiter.h"
 #include "server/store.h"
@@ -93,7 +95,8 @@ private:
     // Reads the row's bins and writes its totals; `name` is the spelling for a new row.
     RowDistribution update_totals(const std::string& type, const std::string& cpu_key,
                                   const std::string& name, std::int64_t new_units);
-    void rebuild_row(const std::string& type, const std::string& cpu_key);
+    // Makes the rows' bins, units and totals anew from their counted runs.
+    void rebuild_rows(const std::set<std::pair<std::string, std::string>>& rows);
     void add_to_bins(const std::string& type, const std::string& cpu_key, std::int64_t threads,
                      std::int64_t score);
     void insert_run(const StoredRun& run, const std::string& cpu_key, const std::string& unit, bool counted,
