@@ -7,6 +7,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "server/rate_limiter.h"
@@ -137,6 +138,10 @@ private:
     sqlite3* reader_ = nullptr;
     SqliteStatement reader_bins_, reader_listed_;
     RateLimiter limiter_;
+    // The shown spelling and the row's key of the names submitted lately, by the name as sent:
+    // a processor that submits again has its normal forms worked out once. Emptied when full.
+    std::mutex name_forms_mutex_;
+    std::unordered_map<std::string, std::pair<std::string, std::string>> name_forms_;
     std::int64_t counters_swept_day_ = 0;  // the day whose older counters were dropped; in a turn
 };
 
