@@ -362,6 +362,7 @@ SqliteStore::SqliteStore(const std::string& path, const BoardRules& rules)
         rollback_to_ = prepare("ROLLBACK TO submission");
         log_refusal_ = prepare(sql::log_refusal);
         trim_refusals_ = prepare(sql::trim_refusals);
+        data_version_ = prepare("PRAGMA data_version");
         rc = sqlite3_open_v2(path.c_str(), &reader_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
             const std::string message = reader_ ? sqlite3_errmsg(reader_) : sqlite3_errstr(rc);
@@ -395,7 +396,7 @@ void SqliteStore::close() {
     for (SqliteStatement* s : {&begin_, &commit_, &rollback_, &insert_run_, &known_name_, &names_today_,
                                &count_new_name_, &count_daily_run_, &add_bin_, &row_bins_, &add_unit_,
                                &upsert_totals_, &standings_, &processor_row_, &log_refusal_, &trim_refusals_,
-                               &savepoint_, &release_, &rollback_to_, &reader_bins_, &reader_listed_}) {
+                               &savepoint_, &release_, &rollback_to_, &reader_bins_, &reader_listed_, &data_version_}) {
         *s = SqliteStatement();
     }
     sqlite3_close(reader_);
@@ -565,7 +566,13 @@ std::vector<ThreadBin> SqliteStore::bins_of(const SqliteStatement& read_bins, st
 
 RowDistribution SqliteStore::update_totals(const std::string& type, const std::string& cpu_key,
                                            const std::string& name, std::int64_t new_units) {
-    RowDistribution d = read_distribution(row_bins(type, cpu_key), rules_.outliers);
+    return write_totals(type, cpu_key, name, row_bins(type, cpu_key), new_units);
+}
+
+RowDistribution SqliteStore::write_totals(const std::string& type, const std::string& cpu_key,
+                                          const std::string& name, std::vector<ThreadBin> bins,
+                                          std::int64_t new_units) {
+    RowDistribution d = read_distribution(std::move(bins), rules_.outliers);
     Use(upsert_totals_)
         .text(1, type)
         .text(2, cpu_key)
@@ -575,6 +582,14 @@ RowDistribution SqliteStore::update_totals(const std::string& type, const std::s
         .integer(6, new_units)
         .run("update totals");
     return d;
+}
+
+void SqliteStore::check_kept_rows() {
+    Use read(data_version_);
+    // Changes only when another connection has committed since this one last asked.
+    const std::int64_t version = read.step("data version") ? read.integer(0) : -1;
+    if (version != kept_rows_version_) kept_rows_.clear();
+    kept_rows_version_ = version;
 }
 
 void SqliteStore::add_to_bins(const std::string& type, const std::string& cpu_key, std::int64_t threads,
@@ -696,6 +711,7 @@ SubmitOutcome SqliteStore::submit(const Submission& submission, const std::strin
     const std::int64_t day = day_of(now);
     try {
         in_transaction([&] {
+            check_kept_rows();
             // Alone in its transaction, a submission that fails takes the whole of it back with it:
             // no savepoint is needed, and its statements and page copies are saved.
             if (batch.size() == 1) {
@@ -711,6 +727,7 @@ SubmitOutcome SqliteStore::submit(const Submission& submission, const std::strin
                 } catch (const StoreError&) {
                     // This one alone is undone; the others stay in the transaction.
                     q->error = std::current_exception();
+                    kept_rows_.clear();
                     Use(rollback_to_).step("roll back to the savepoint");
                 }
                 Use(release_).step("release the savepoint");
@@ -719,6 +736,7 @@ SubmitOutcome SqliteStore::submit(const Submission& submission, const std::strin
     } catch (...) {
         // Nothing of the transaction was stored: every submission in it fails alike.
         for (const std::shared_ptr<QueuedSubmission>& q : batch) q->error = std::current_exception();
+        kept_rows_.clear();
     }
     // Counters of days gone by are dropped by the first submission of each day.
     if (counters_swept_day_ != day) {
@@ -771,12 +789,34 @@ SubmitOutcome SqliteStore::store_one(const Submission& s, const std::string& key
     insert_run({s, now}, key, unit, counted, outcome.why);
     if (!counted) return outcome;
     add_to_bins(s.type, key, s.threads, s.score);
+    // Emptied when full, so that a flood of names holds no more than this.
+    constexpr std::size_t most_rows = 1024, most_units = 64;
+    if (kept_rows_.size() >= most_rows) kept_rows_.clear();
+    auto [kept, new_row] = kept_rows_.try_emplace({s.type, key});
+    if (new_row) {
+        kept->second.bins = row_bins(s.type, key);
+    } else {
+        const int bin = score_bin(s.score);
+        auto same = std::find_if(kept->second.bins.begin(), kept->second.bins.end(),
+                                 [&](const ThreadBin& b) { return b.threads == s.threads && b.bin == bin; });
+        if (same == kept->second.bins.end()) {
+            kept->second.bins.push_back({s.threads, bin, 1, s.score});
+        } else {
+            ++same->runs;
+            same->score_sum += s.score;
+        }
+    }
     std::int64_t new_units = 1;
     if (!unit.empty()) {
-        Use(add_unit_).text(1, s.type).text(2, key).text(3, unit).run("add a unit");
-        new_units = sqlite3_changes(db_);
+        if (kept->second.units.count(unit) != 0) {
+            new_units = 0;
+        } else {
+            Use(add_unit_).text(1, s.type).text(2, key).text(3, unit).run("add a unit");
+            new_units = sqlite3_changes(db_);
+            if (kept->second.units.size() < most_units) kept->second.units.insert(unit);
+        }
     }
-    const RowDistribution d = update_totals(s.type, key, s.cpu_name, new_units);
+    const RowDistribution d = write_totals(s.type, key, s.cpu_name, kept->second.bins, new_units);
     const ThreadBin mine{s.threads, score_bin(s.score), 1, s.score};
     if (is_outlier(mine, d.runs + d.outliers, d.median_per_thread, rules_.outliers)) {
         outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};
@@ -786,6 +826,7 @@ SubmitOutcome SqliteStore::store_one(const Submission& s, const std::string& key
 
 void SqliteStore::add_many(const std::vector<StoredRun>& runs) {
     Turn turn(*this, no_deadline);
+    kept_rows_.clear();
     in_transaction([&] {
         std::map<std::pair<std::string, std::string>, std::pair<std::string, std::int64_t>> touched;
         for (const StoredRun& run : runs) {
@@ -1030,6 +1071,7 @@ void SqliteStore::rebuild_rows(const std::set<std::pair<std::string, std::string
 
 std::int64_t SqliteStore::forget_unit(const std::string& unit) {
     Turn turn(*this, no_deadline);
+    kept_rows_.clear();
     std::int64_t forgotten = 0;
     in_transaction([&] {
         std::set<std::pair<std::string, std::string>> rows;

@@ -343,6 +343,19 @@ TEST(SqliteStore, ASubmissionThatFailsHalfwayLeavesNothingAndTheNextIsStored) {
     EXPECT_EQ(names_of(store.standings("single")), (std::vector<std::string>{"Kept"}));
 }
 
+TEST(SqliteStore, ARowChangedByAnotherConnectionIsReadAnewByTheNextSubmission) {
+    TempDir dir;
+    SqliteStore server(dir.file("board.db"));
+    for (int i = 0; i < 3; ++i) server.submit(run("Row", 1000), "liar", no_deadline);
+    // The operator, from another process, uncounts the unit: the row's bins and units go.
+    EXPECT_EQ(SqliteStore(dir.file("board.db")).forget_unit("liar"), 3);
+    server.submit(run("Row", 2000), "liar", no_deadline);
+    const std::optional<StandingsRow> row = server.processor_row("single", cpu_name_key("Row"));
+    ASSERT_TRUE(row);  // backed by its one address unit again
+    EXPECT_EQ(row->runs, 1);
+    EXPECT_EQ(row->avg_score, 2000);
+}
+
 TEST(SqliteStore, AFileOfTheFirstSchemaGetsItsTotalsFilledOnOpening) {
     TempDir dir;
     sqlite3* old = nullptr;
