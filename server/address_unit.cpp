@@ -8,10 +8,12 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <unordered_map>
 
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
@@ -110,7 +112,14 @@ AddressKey AddressKey::load_or_create(const std::string& path) {
     return AddressKey(secret);
 }
 
-AddressKey::AddressKey(std::string secret) {
+struct AddressKey::Recent {
+    // Emptied when full, so that a flood of addresses holds no more than this.
+    static constexpr std::size_t most = 4096;
+    std::mutex mutex;
+    std::unordered_map<std::string, std::string> hashes;
+};
+
+AddressKey::AddressKey(std::string secret) : recent_(std::make_shared<Recent>()) {
     static EVP_MAC* const hmac = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
     if (hmac == nullptr) throw std::runtime_error("no HMAC in the crypto library");
     std::shared_ptr<EVP_MAC_CTX> context(EVP_MAC_CTX_new(hmac), &EVP_MAC_CTX_free);
@@ -125,6 +134,11 @@ AddressKey::AddressKey(std::string secret) {
 
 std::string AddressKey::unit_of(std::string_view address) const {
     const std::string unit = address_unit(address).value_or(std::string(address));
+    {
+        std::lock_guard lock(recent_->mutex);
+        auto known = recent_->hashes.find(unit);
+        if (known != recent_->hashes.end()) return known->second;
+    }
     // The copy is this call's own, so that requests on several threads hash at once.
     const std::unique_ptr<EVP_MAC_CTX, decltype(&EVP_MAC_CTX_free)> context(
         EVP_MAC_CTX_dup(const_cast<EVP_MAC_CTX*>(keyed_.get())), &EVP_MAC_CTX_free);
@@ -136,7 +150,11 @@ std::string AddressKey::unit_of(std::string_view address) const {
         EVP_MAC_final(context.get(), digest, &length, sizeof digest) != 1)
         throw std::runtime_error("the address key's HMAC failed");
     // 128 bits tell units apart as well as the whole digest would.
-    return hex(digest, std::min<std::size_t>(length, 16));
+    std::string hash = hex(digest, std::min<std::size_t>(length, 16));
+    std::lock_guard lock(recent_->mutex);
+    if (recent_->hashes.size() >= Recent::most) recent_->hashes.clear();
+    recent_->hashes.emplace(unit, hash);
+    return hash;
 }
 
 }  // namespace vornmark::server

@@ -32,6 +32,10 @@ private:
     // HMAC set up with the secret once; each hash starts from a copy of it, which spares the
     // algorithm's lookup and the key's set-up on every request.
     std::shared_ptr<const evp_mac_ctx_st> keyed_;
+    // The hashes of the units seen lately, shared by the copies of this key: a client that
+    // submits again is hashed once.
+    struct Recent;
+    std::shared_ptr<Recent> recent_;
 };
 
 }  // namespace vornmark::server

@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 #include <sqlite3.h>
@@ -44,8 +45,11 @@ const char* const run_columns[] = {
 const char* const has_run_columns =
     "SELECT COUNT(*) FROM pragma_table_info('submissions') WHERE name = 'unit'";
 const char* const create_run_indexes =
-    "CREATE INDEX IF NOT EXISTS submissions_by_row ON submissions (type, cpu_key);"
-    "CREATE INDEX IF NOT EXISTS submissions_by_unit ON submissions (unit) WHERE unit IS NOT NULL;"
+    // No index over the runs but their id: only an operator's commands look runs up by row or by
+    // address unit, and they read the runs through once, so that a submission writes two pages
+    // less. Dropped from the files that have them.
+    "DROP INDEX IF EXISTS submissions_by_row;"
+    "DROP INDEX IF EXISTS submissions_by_unit;"
     // Counted runs per address unit, day and row; new names per address unit and day.
     "CREATE TABLE IF NOT EXISTS unit_day_runs (unit TEXT NOT NULL, day INTEGER NOT NULL, type TEXT NOT NULL,"
     " cpu_key TEXT NOT NULL, runs INTEGER NOT NULL, PRIMARY KEY (unit, day, type, cpu_key)) WITHOUT ROWID;"
@@ -139,28 +143,18 @@ const char* const trim_refusals =
 const char* const refusals = "SELECT cpu_name, type, score, threads, submitted_at, why FROM refused_runs"
                              " ORDER BY id DESC LIMIT ?1";
 const char* const rows_with_bins = "SELECT DISTINCT type, cpu_key FROM row_bins";
-const char* const runs_in_bin =
-    "SELECT cpu_name, score, submitted_at FROM submissions WHERE type = ?1"
-    " AND cpu_key = ?2 AND threads = ?3 AND score >= ?4 AND score < ?5 AND counted = 1"
-    " ORDER BY id DESC LIMIT ?6";
+const char* const counted_runs_latest_first =
+    "SELECT type, cpu_key, threads, score, cpu_name, submitted_at FROM submissions"
+    " WHERE counted = 1 ORDER BY id DESC";
 const char* const hide = "INSERT OR IGNORE INTO hidden_rows (cpu_key, cpu_name) VALUES (?1, ?2)";
 const char* const unhide = "DELETE FROM hidden_rows WHERE cpu_key = ?1";
-const char* const rows_of_unit =
-    "SELECT DISTINCT type, cpu_key FROM submissions WHERE unit = ?1 AND counted = 1";
 const char* const forget_unit =
     "UPDATE submissions SET counted = 0, why = 'address forgotten by the operator'"
-    " WHERE unit = ?1 AND counted = 1";
-const char* const clear_row = "DELETE FROM row_bins WHERE type = ?1 AND cpu_key = ?2;"
-                              "DELETE FROM row_units WHERE type = ?1 AND cpu_key = ?2";
-const char* const row_scores =
-    "SELECT threads, score, COUNT(*) FROM submissions WHERE type = ?1 AND cpu_key = ?2"
-    " AND counted = 1 GROUP BY threads, score";
-const char* const row_units_now =
-    "INSERT INTO row_units (type, cpu_key, unit) SELECT DISTINCT type, cpu_key, unit"
-    " FROM submissions WHERE type = ?1 AND cpu_key = ?2 AND counted = 1 AND unit IS NOT NULL";
-const char* const row_unit_count =
-    "SELECT COUNT(DISTINCT unit) + SUM(CASE WHEN unit IS NULL THEN 1 ELSE 0 END)"
-    " FROM submissions WHERE type = ?1 AND cpu_key = ?2 AND counted = 1";
+    " WHERE unit = ?1 AND counted = 1 RETURNING type, cpu_key";
+const char* const clear_row_bins = "DELETE FROM row_bins WHERE type = ?1 AND cpu_key = ?2";
+const char* const clear_row_units = "DELETE FROM row_units WHERE type = ?1 AND cpu_key = ?2";
+const char* const counted_runs =
+    "SELECT type, cpu_key, threads, score, unit FROM submissions WHERE counted = 1";
 const char* const set_totals = "UPDATE standings_totals SET avg_score = ?3, runs = ?4, units = ?5"
                                " WHERE type = ?1 AND cpu_key = ?2";
 
@@ -368,6 +362,7 @@ SqliteStore::SqliteStore(const std::string& path, const BoardRules& rules)
         rollback_to_ = prepare("ROLLBACK TO submission");
         log_refusal_ = prepare(sql::log_refusal);
         trim_refusals_ = prepare(sql::trim_refusals);
+        data_version_ = prepare("PRAGMA data_version");
         rc = sqlite3_open_v2(path.c_str(), &reader_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) {
             const std::string message = reader_ ? sqlite3_errmsg(reader_) : sqlite3_errstr(rc);
@@ -401,7 +396,7 @@ void SqliteStore::close() {
     for (SqliteStatement* s : {&begin_, &commit_, &rollback_, &insert_run_, &known_name_, &names_today_,
                                &count_new_name_, &count_daily_run_, &add_bin_, &row_bins_, &add_unit_,
                                &upsert_totals_, &standings_, &processor_row_, &log_refusal_, &trim_refusals_,
-                               &savepoint_, &release_, &rollback_to_, &reader_bins_, &reader_listed_}) {
+                               &savepoint_, &release_, &rollback_to_, &reader_bins_, &reader_listed_, &data_version_}) {
         *s = SqliteStatement();
     }
     sqlite3_close(reader_);
@@ -571,7 +566,13 @@ std::vector<ThreadBin> SqliteStore::bins_of(const SqliteStatement& read_bins, st
 
 RowDistribution SqliteStore::update_totals(const std::string& type, const std::string& cpu_key,
                                            const std::string& name, std::int64_t new_units) {
-    RowDistribution d = read_distribution(row_bins(type, cpu_key), rules_.outliers);
+    return write_totals(type, cpu_key, name, row_bins(type, cpu_key), new_units);
+}
+
+RowDistribution SqliteStore::write_totals(const std::string& type, const std::string& cpu_key,
+                                          const std::string& name, std::vector<ThreadBin> bins,
+                                          std::int64_t new_units) {
+    RowDistribution d = read_distribution(std::move(bins), rules_.outliers);
     Use(upsert_totals_)
         .text(1, type)
         .text(2, cpu_key)
@@ -581,6 +582,14 @@ RowDistribution SqliteStore::update_totals(const std::string& type, const std::s
         .integer(6, new_units)
         .run("update totals");
     return d;
+}
+
+void SqliteStore::check_kept_rows() {
+    Use read(data_version_);
+    // Changes only when another connection has committed since this one last asked.
+    const std::int64_t version = read.step("data version") ? read.integer(0) : -1;
+    if (version != kept_rows_version_) kept_rows_.clear();
+    kept_rows_version_ = version;
 }
 
 void SqliteStore::add_to_bins(const std::string& type, const std::string& cpu_key, std::int64_t threads,
@@ -642,8 +651,22 @@ SubmitOutcome SqliteStore::submit(const Submission& submission, const std::strin
     // The name's forms are worked out before the turn, so that other calls need not wait for them.
     auto mine = std::make_shared<QueuedSubmission>();
     mine->submission = submission;
-    mine->submission.cpu_name = canonical_cpu_name(submission.cpu_name);
-    mine->key = cpu_name_key(mine->submission.cpu_name);
+    std::unique_lock forms_lock(name_forms_mutex_);
+    auto forms = name_forms_.find(submission.cpu_name);
+    if (forms != name_forms_.end()) {
+        mine->submission.cpu_name = forms->second.first;
+        mine->key = forms->second.second;
+        forms_lock.unlock();
+    } else {
+        forms_lock.unlock();
+        mine->submission.cpu_name = canonical_cpu_name(submission.cpu_name);
+        mine->key = cpu_name_key(mine->submission.cpu_name);
+        constexpr std::size_t most_names = 4096;
+        forms_lock.lock();
+        if (name_forms_.size() >= most_names) name_forms_.clear();
+        name_forms_.try_emplace(submission.cpu_name, mine->submission.cpu_name, mine->key);
+        forms_lock.unlock();
+    }
     mine->unit = unit;
     mine->deadline = deadline;
     using State = QueuedSubmission::State;
@@ -688,6 +711,14 @@ SubmitOutcome SqliteStore::submit(const Submission& submission, const std::strin
     const std::int64_t day = day_of(now);
     try {
         in_transaction([&] {
+            check_kept_rows();
+            // Alone in its transaction, a submission that fails takes the whole of it back with it:
+            // no savepoint is needed, and its statements and page copies are saved.
+            if (batch.size() == 1) {
+                mine->outcome = store_one(mine->submission, mine->key, mine->unit, now);
+                mine->outcome.cpu_key = mine->key;
+                return;
+            }
             for (const std::shared_ptr<QueuedSubmission>& q : batch) {
                 Use(savepoint_).step("savepoint");
                 try {
@@ -696,6 +727,7 @@ SubmitOutcome SqliteStore::submit(const Submission& submission, const std::strin
                 } catch (const StoreError&) {
                     // This one alone is undone; the others stay in the transaction.
                     q->error = std::current_exception();
+                    kept_rows_.clear();
                     Use(rollback_to_).step("roll back to the savepoint");
                 }
                 Use(release_).step("release the savepoint");
@@ -704,6 +736,7 @@ SubmitOutcome SqliteStore::submit(const Submission& submission, const std::strin
     } catch (...) {
         // Nothing of the transaction was stored: every submission in it fails alike.
         for (const std::shared_ptr<QueuedSubmission>& q : batch) q->error = std::current_exception();
+        kept_rows_.clear();
     }
     // Counters of days gone by are dropped by the first submission of each day.
     if (counters_swept_day_ != day) {
@@ -756,12 +789,34 @@ SubmitOutcome SqliteStore::store_one(const Submission& s, const std::string& key
     insert_run({s, now}, key, unit, counted, outcome.why);
     if (!counted) return outcome;
     add_to_bins(s.type, key, s.threads, s.score);
+    // Emptied when full, so that a flood of names holds no more than this.
+    constexpr std::size_t most_rows = 1024, most_units = 64;
+    if (kept_rows_.size() >= most_rows) kept_rows_.clear();
+    auto [kept, new_row] = kept_rows_.try_emplace({s.type, key});
+    if (new_row) {
+        kept->second.bins = row_bins(s.type, key);
+    } else {
+        const int bin = score_bin(s.score);
+        auto same = std::find_if(kept->second.bins.begin(), kept->second.bins.end(),
+                                 [&](const ThreadBin& b) { return b.threads == s.threads && b.bin == bin; });
+        if (same == kept->second.bins.end()) {
+            kept->second.bins.push_back({s.threads, bin, 1, s.score});
+        } else {
+            ++same->runs;
+            same->score_sum += s.score;
+        }
+    }
     std::int64_t new_units = 1;
     if (!unit.empty()) {
-        Use(add_unit_).text(1, s.type).text(2, key).text(3, unit).run("add a unit");
-        new_units = sqlite3_changes(db_);
+        if (kept->second.units.count(unit) != 0) {
+            new_units = 0;
+        } else {
+            Use(add_unit_).text(1, s.type).text(2, key).text(3, unit).run("add a unit");
+            new_units = sqlite3_changes(db_);
+            if (kept->second.units.size() < most_units) kept->second.units.insert(unit);
+        }
     }
-    const RowDistribution d = update_totals(s.type, key, s.cpu_name, new_units);
+    const RowDistribution d = write_totals(s.type, key, s.cpu_name, kept->second.bins, new_units);
     const ThreadBin mine{s.threads, score_bin(s.score), 1, s.score};
     if (is_outlier(mine, d.runs + d.outliers, d.median_per_thread, rules_.outliers)) {
         outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};
@@ -771,6 +826,7 @@ SubmitOutcome SqliteStore::store_one(const Submission& s, const std::string& key
 
 void SqliteStore::add_many(const std::vector<StoredRun>& runs) {
     Turn turn(*this, no_deadline);
+    kept_rows_.clear();
     in_transaction([&] {
         std::map<std::pair<std::string, std::string>, std::pair<std::string, std::int64_t>> touched;
         for (const StoredRun& run : runs) {
@@ -890,22 +946,36 @@ std::vector<FlaggedRun> SqliteStore::flagged(std::size_t limit) {
         Use read(query);
         while (read.step("rows")) rows.emplace_back(read.text(0), read.text(1));
     }
-    SqliteStatement in_bin = prepare(sql::runs_in_bin);
-    const std::string why = outlying(rules_);
+    // The outlying bins, in the order of their rows and bins; then their runs, latest first,
+    // from one reading of the runs.
+    using BinAt = std::tuple<std::string, std::string, std::int64_t, int>;
+    std::vector<BinAt> outlying_bins;
     for (const auto& [type, key] : rows) {
         const RowDistribution d = read_distribution(row_bins(type, key), rules_.outliers);
         if (d.outliers == 0) continue;
         for (const ThreadBin& bin : d.bins) {
-            if (!is_outlier(bin, d.runs + d.outliers, d.median_per_thread, rules_.outliers)) continue;
-            Use read(in_bin);
-            read.text(1, type)
-                .text(2, key)
-                .integer(3, bin.threads)
-                .integer(4, score_bin_floor(bin.bin))
-                .integer(5, score_bin_floor(bin.bin + 1))
-                .integer(6, static_cast<std::int64_t>(limit));
-            while (read.step("outlying runs") && out.size() < limit)
-                out.push_back({read.text(0), type, read.integer(1), bin.threads, read.integer(2), why});
+            if (is_outlier(bin, d.runs + d.outliers, d.median_per_thread, rules_.outliers))
+                outlying_bins.emplace_back(type, key, bin.threads, bin.bin);
+        }
+    }
+    const std::string why = outlying(rules_);
+    if (!outlying_bins.empty() && limit > 0) {
+        std::map<BinAt, std::vector<FlaggedRun>> runs;
+        for (const BinAt& at : outlying_bins) runs[at];
+        SqliteStatement query = prepare(sql::counted_runs_latest_first);
+        Use read(query);
+        while (read.step("outlying runs")) {
+            const std::int64_t score = read.integer(3);
+            auto in = runs.find({read.text(0), read.text(1), read.integer(2), score_bin(score)});
+            if (in == runs.end() || in->second.size() >= limit) continue;
+            in->second.push_back({read.text(4), std::get<0>(in->first), score,
+                                  std::get<2>(in->first), read.integer(5), why});
+        }
+        for (const BinAt& at : outlying_bins) {
+            for (FlaggedRun& run : runs[at]) {
+                if (out.size() >= limit) break;
+                out.push_back(std::move(run));
+            }
         }
     }
     SqliteStatement refused = prepare(sql::refusals);
@@ -935,76 +1005,86 @@ bool SqliteStore::set_hidden(const std::string& cpu_name, bool hidden) {
     return found;
 }
 
-void SqliteStore::rebuild_row(const std::string& type, const std::string& cpu_key) {
-    {
-        // Two statements: run one after the other.
-        const std::string clear = std::string(sql::clear_row);
-        const std::size_t split = clear.find(';');
-        for (const std::string& text : {clear.substr(0, split), clear.substr(split + 1)}) {
-            SqliteStatement statement = prepare(text.c_str());
-            Use(statement).text(1, type).text(2, cpu_key).run("clear a row");
-        }
+void SqliteStore::rebuild_rows(const std::set<std::pair<std::string, std::string>>& rows) {
+    if (rows.empty()) return;
+    SqliteStatement clear_bins = prepare(sql::clear_row_bins);
+    SqliteStatement clear_units = prepare(sql::clear_row_units);
+    for (const auto& [type, key] : rows) {
+        Use(clear_bins).text(1, type).text(2, key).run("clear a row's bins");
+        Use(clear_units).text(1, type).text(2, key).run("clear a row's units");
     }
-    std::map<std::pair<std::int64_t, int>, ThreadBin> bins;
+    // The rows' counted runs, from one reading of every run: their bins and address units (a run
+    // from before units were kept is a unit of its own).
+    struct Row {
+        std::map<std::pair<std::int64_t, int>, ThreadBin> bins;
+        std::set<std::string> units;
+        std::int64_t runs_without_unit = 0;
+    };
+    std::map<std::pair<std::string, std::string>, Row> rebuilt;
+    for (const auto& row : rows) rebuilt[row];
     {
-        SqliteStatement scores = prepare(sql::row_scores);
-        Use read(scores);
-        read.text(1, type).text(2, cpu_key);
+        SqliteStatement query = prepare(sql::counted_runs);
+        Use read(query);
         while (read.step("row scores")) {
-            ThreadBin& bin = bins[{read.integer(0), score_bin(read.integer(1))}];
-            bin.threads = static_cast<std::int32_t>(read.integer(0));
-            bin.bin = score_bin(read.integer(1));
-            bin.runs += read.integer(2);
-            bin.score_sum += read.integer(1) * read.integer(2);
+            auto in = rebuilt.find({read.text(0), read.text(1)});
+            if (in == rebuilt.end()) continue;
+            const std::int64_t threads = read.integer(2), score = read.integer(3);
+            ThreadBin& bin = in->second.bins[{threads, score_bin(score)}];
+            bin.threads = static_cast<std::int32_t>(threads);
+            bin.bin = score_bin(score);
+            ++bin.runs;
+            bin.score_sum += score;
+            if (sqlite3_column_type(query.get(), 4) == SQLITE_NULL)
+                ++in->second.runs_without_unit;
+            else
+                in->second.units.insert(read.text(4));
         }
     }
     SqliteStatement insert_bin = prepare(sql::insert_bin);
-    std::vector<ThreadBin> all;
-    for (const auto& [at, bin] : bins) {
-        Use(insert_bin)
-            .text(1, type)
-            .text(2, cpu_key)
-            .integer(3, bin.threads)
-            .integer(4, bin.bin)
-            .integer(5, bin.runs)
-            .integer(6, bin.score_sum)
-            .run("rebuild bins");
-        all.push_back(bin);
-    }
-    SqliteStatement units_now = prepare(sql::row_units_now);
-    Use(units_now).text(1, type).text(2, cpu_key).run("row units");
-    std::int64_t units = 0;
-    {
-        SqliteStatement count = prepare(sql::row_unit_count);
-        Use read(count);
-        if (read.text(1, type).text(2, cpu_key).step("count units")) units = read.integer(0);
-    }
-    const RowDistribution d = read_distribution(std::move(all), rules_.outliers);
     SqliteStatement set = prepare(sql::set_totals);
-    Use(set)
-        .text(1, type)
-        .text(2, cpu_key)
-        .integer(3, d.avg_score)
-        .integer(4, d.runs)
-        .integer(5, units)
-        .run("set totals");
+    for (const auto& [row, content] : rebuilt) {
+        const auto& [type, key] = row;
+        std::vector<ThreadBin> all;
+        for (const auto& [at, bin] : content.bins) {
+            Use(insert_bin)
+                .text(1, type)
+                .text(2, key)
+                .integer(3, bin.threads)
+                .integer(4, bin.bin)
+                .integer(5, bin.runs)
+                .integer(6, bin.score_sum)
+                .run("rebuild bins");
+            all.push_back(bin);
+        }
+        for (const std::string& unit : content.units)
+            Use(add_unit_).text(1, type).text(2, key).text(3, unit).run("row units");
+        const RowDistribution d = read_distribution(std::move(all), rules_.outliers);
+        Use(set)
+            .text(1, type)
+            .text(2, key)
+            .integer(3, d.avg_score)
+            .integer(4, d.runs)
+            .integer(5, static_cast<std::int64_t>(content.units.size()) + content.runs_without_unit)
+            .run("set totals");
+    }
 }
 
 std::int64_t SqliteStore::forget_unit(const std::string& unit) {
     Turn turn(*this, no_deadline);
+    kept_rows_.clear();
     std::int64_t forgotten = 0;
     in_transaction([&] {
-        std::vector<std::pair<std::string, std::string>> rows;
+        std::set<std::pair<std::string, std::string>> rows;
         {
-            SqliteStatement query = prepare(sql::rows_of_unit);
-            Use read(query);
+            SqliteStatement forget = prepare(sql::forget_unit);
+            Use read(forget);
             read.text(1, unit);
-            while (read.step("rows of the unit")) rows.emplace_back(read.text(0), read.text(1));
+            while (read.step("forget the unit")) {
+                rows.emplace(read.text(0), read.text(1));
+                ++forgotten;
+            }
         }
-        SqliteStatement forget = prepare(sql::forget_unit);
-        Use(forget).text(1, unit).run("forget the unit");
-        forgotten = sqlite3_changes(db_);
-        for (const auto& [type, key] : rows) rebuild_row(type, key);
+        rebuild_rows(rows);
     });
     return forgotten;
 }

@@ -3,9 +3,13 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 #include "server/rate_limiter.h"
 #include "server/store.h"
@@ -93,7 +97,13 @@ private:
     // Reads the row's bins and writes its totals; `name` is the spelling for a new row.
     RowDistribution update_totals(const std::string& type, const std::string& cpu_key,
                                   const std::string& name, std::int64_t new_units);
-    void rebuild_row(const std::string& type, const std::string& cpu_key);
+    // Writes the totals of a row whose bins are known.
+    RowDistribution write_totals(const std::string& type, const std::string& cpu_key, const std::string& name,
+                                 std::vector<ThreadBin> bins, std::int64_t new_units);
+    // Empties the rows kept in memory unless the file is as this connection left it.
+    void check_kept_rows();
+    // Makes the rows' bins, units and totals anew from their counted runs.
+    void rebuild_rows(const std::set<std::pair<std::string, std::string>>& rows);
     void add_to_bins(const std::string& type, const std::string& cpu_key, std::int64_t threads,
                      std::int64_t score);
     void insert_run(const StoredRun& run, const std::string& cpu_key, const std::string& unit, bool counted,
@@ -134,6 +144,21 @@ private:
     sqlite3* reader_ = nullptr;
     SqliteStatement reader_bins_, reader_listed_;
     RateLimiter limiter_;
+    // The shown spelling and the row's key of the names submitted lately, by the name as sent:
+    // a processor that submits again has its normal forms worked out once. Emptied when full.
+    std::mutex name_forms_mutex_;
+    std::unordered_map<std::string, std::pair<std::string, std::string>> name_forms_;
+    // The rows submissions touched lately, as stored (their bins, and address units known to be in
+    // row_units), so that the next run of a row needs neither read. Valid only while no other
+    // connection has written: checked by the file's data version at the start of each submitting
+    // transaction, and emptied after any failure or other write of this connection. In a turn.
+    struct KeptRow {
+        std::vector<ThreadBin> bins;
+        std::set<std::string> units;
+    };
+    std::map<std::pair<std::string, std::string>, KeptRow> kept_rows_;
+    std::int64_t kept_rows_version_ = -1;
+    SqliteStatement data_version_;
     std::int64_t counters_swept_day_ = 0;  // the day whose older counters were dropped; in a turn
 };
 

@@ -324,6 +324,38 @@ TEST(SqliteStore, ALockedDatabaseFailsTheWriteAndTheStoreRecovers) {
     EXPECT_EQ(names_of(store.standings("single")), (std::vector<std::string>{"After", "Before"}));
 }
 
+TEST(SqliteStore, ASubmissionThatFailsHalfwayLeavesNothingAndTheNextIsStored) {
+    TempDir dir;
+    SqliteStore store(dir.file("board.db"));
+    store.submit(run("Kept", 10), "unit", no_deadline);
+    // A real failure after the run's own insert: its bin cannot be written.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.file("board.db").c_str(), &other), SQLITE_OK);
+    const std::string trigger = "CREATE TRIGGER no_bin BEFORE INSERT ON row_bins WHEN NEW.cpu_key = '" +
+                                cpu_name_key("Broken") + "' BEGIN SELECT RAISE(ABORT, 'bin refused'); END";
+    ASSERT_EQ(sqlite3_exec(other, trigger.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+
+    EXPECT_THROW(store.submit(run("Broken", 20), "unit", no_deadline), StoreError);
+    EXPECT_EQ(store.run_count(), 1);
+    EXPECT_EQ(store.submit(run("Kept", 30), "unit", no_deadline).kind, SubmitOutcome::Kind::counted);
+    EXPECT_EQ(store.run_count(), 2);
+    EXPECT_EQ(names_of(store.standings("single")), (std::vector<std::string>{"Kept"}));
+}
+
+TEST(SqliteStore, ARowChangedByAnotherConnectionIsReadAnewByTheNextSubmission) {
+    TempDir dir;
+    SqliteStore server(dir.file("board.db"));
+    for (int i = 0; i < 3; ++i) server.submit(run("Row", 1000), "liar", no_deadline);
+    // The operator, from another process, uncounts the unit: the row's bins and units go.
+    EXPECT_EQ(SqliteStore(dir.file("board.db")).forget_unit("liar"), 3);
+    server.submit(run("Row", 2000), "liar", no_deadline);
+    const std::optional<StandingsRow> row = server.processor_row("single", cpu_name_key("Row"));
+    ASSERT_TRUE(row);  // backed by its one address unit again
+    EXPECT_EQ(row->runs, 1);
+    EXPECT_EQ(row->avg_score, 2000);
+}
+
 TEST(SqliteStore, AFileOfTheFirstSchemaGetsItsTotalsFilledOnOpening) {
     TempDir dir;
     sqlite3* old = nullptr;
