@@ -19,7 +19,7 @@
 // again and again ("stand") and every request another processor with another score ("stand*").
 // The JSON standings on that board too, for the standings' latency at that size.
 // No submission runs during pages and stand: on PostgreSQL the server keeps what it read of a row
-// until the row changes. So before "/cpu*" and "stand*" every processor is asked once at 8 clients
+// until the row changes. So before "/cpu*" and "stand*" every processor is asked once at 64 clients
 // ("first pass": each answer read from the store, as on a board just started), and "/cpu*" and
 // "stand*" then measure answers from memory, with the place among the rows taken afresh; on SQLite
 // an answer is kept for about a second, so they mostly read the store again. Each group ends with
@@ -278,17 +278,17 @@ void print_load(const std::string& store, int runs, const std::string& what, int
     std::fflush(stdout);
 }
 
-// The web pages against a board of 10,000 rows per run type.
-// Every processor asked once, at 8 clients, each answer read from the store: what a board that
-// just started (or whose rows all changed) gives. The scenarios after it find them in memory.
+// Every processor asked once, at 64 clients, each answer read from the store: what a board that
+// just started (or whose rows all change, as each submission changes its own) gives. The
+// scenarios after it find them in memory.
 void first_pass(const std::string& store_name, int runs, const std::string& label, const Target& target,
                 pid_t server, int names, const std::function<std::string(int)>& path_of) {
     std::atomic<int> next{0};
     const double cpu_before = cpu_ms(server);
     LoadResult result = run_load(
-        target, false, 8, true, 600, [&](int, int) { return path_of(next++ % names); }, plain_submission,
+        target, false, 64, true, 600, [&](int, int) { return path_of(next++ % names); }, plain_submission,
         static_cast<std::size_t>(names));
-    print_load(store_name, runs, label + " first pass", 8, true, std::move(result), cpu_ms(server) - cpu_before);
+    print_load(store_name, runs, label + " first pass", 64, true, std::move(result), cpu_ms(server) - cpu_before);
 }
 
 // What the server says at its stop of the answers it gave from memory (all the group's scenarios).
@@ -301,6 +301,7 @@ void print_from_memory(const std::string& store_name, const LeaderboardServerPro
     std::printf("%s: the server gave %s\n", store_name.c_str(), log.substr(at, end - at).c_str());
 }
 
+// The web pages against a board of 10,000 rows per run type.
 void page_scenarios(const std::string& store_name, const std::string& location, double seconds) {
     constexpr int names = 10000;
     constexpr int runs_per_type = 5;
