@@ -209,6 +209,7 @@ ApiReply Api::store_submission(PendingSubmission& pending) {
         standings_.forget(pending.check.submission.type);
         // Its own next answers read the row at once; other processes hear of it by a notice.
         row_changed(pending.check.submission.type, outcome.cpu_key);
+        if (publisher_) publisher_->publish(pending.check.submission.type, outcome.cpu_key);
         // Stored; one that does not count says so beside "ok", which is all the client reads.
         reply.body =
             outcome.kind == SubmitOutcome::Kind::counted

@@ -81,6 +81,9 @@ public:
     void row_changed(std::string_view type, std::string_view cpu_key) override;
     void all_rows_changed() override;
     void notices_trusted(bool trusted) override;
+    // Where this process's submissions tell the other processes of the rows they changed; set
+    // before serving, and outliving every submission.
+    void publish_changes_to(RowNoticePublisher& publisher) { publisher_ = &publisher; }
 
     // One line for the log: where-you-stand answers and processor pages given, and the share
     // of them given from memory.
@@ -100,6 +103,7 @@ private:
     StandingsCache standings_;
     std::shared_ptr<BoardSnapshot> board_;
     std::unique_ptr<StandingAnswers> standing_answers_;
+    RowNoticePublisher* publisher_ = nullptr;
     std::unique_ptr<Pages> pages_;
 };
 

@@ -19,7 +19,7 @@ namespace vornmark::server {
 // first caller to find it older than `read_ahead` is told to read the next one while the rest keep
 // using this one. While change notices are trusted (trust_notices(true): every change of a row
 // anywhere reaches forget() or forget_all()), an answer kept then stays fresh until its key is
-// forgotten, whatever its age. When notices stop being trusted, the answers fall back to
+// forgotten, up to a minute. When notices stop being trusted, the answers fall back to
 // `lifetime`, and trusting them again drops everything kept, since changes may have been missed
 // in between.
 //
@@ -52,7 +52,7 @@ public:
         const auto found = kept_.find(key);
         if (found == kept_.end() || !found->second.value) return std::nullopt;
         Kept& kept = found->second;
-        if (trusted_ && kept.until_changed) return Found{kept.value, kept.read_at, false, true};
+        if (kept_until_changed(kept, now)) return Found{kept.value, kept.read_at, false, true};
         if (now - kept.read_at >= lifetime_) return std::nullopt;
         const bool read_next = !kept.next_asked && now - kept.read_at >= read_ahead_;
         kept.next_asked = kept.next_asked || read_next;
@@ -112,13 +112,19 @@ private:
         Ticket forgotten_at = 0;
     };
 
+    // A notice lost with the process that would have sent it (one that stopped between a commit
+    // and its notice) leaves an answer out of date for at most `longest_until_changed`.
+    bool kept_until_changed(const Kept& kept, Clock::time_point now) const {
+        return trusted_ && kept.until_changed && now - kept.read_at < longest_until_changed;
+    }
+
     void make_room() {
         const Clock::time_point now = Clock::now();
         // Marks outlive any read begun before them (a read gives up within seconds).
         std::erase_if(kept_, [&](const auto& entry) {
             const Kept& kept = entry.second;
             if (!kept.value) return now - kept.read_at >= mark_lifetime;
-            return !(trusted_ && kept.until_changed) && now - kept.read_at >= lifetime_;
+            return !kept_until_changed(kept, now) && now - kept.read_at >= lifetime_;
         });
         // The rest are current: some go, whichever the table holds first.
         const std::size_t keep_at_most = max_kept_ - max_kept_ / 10 - 1;
@@ -136,6 +142,7 @@ private:
     std::mutex mutex_;
     std::unordered_map<std::string, Kept> kept_;
     static constexpr auto mark_lifetime = std::chrono::seconds(30);
+    static constexpr auto longest_until_changed = std::chrono::minutes(1);
 
     bool trusted_ = false;
     Ticket changes_ = 0;                  // forgets so far

@@ -150,17 +150,14 @@ const char* const add_run =
     " score_sum = row_bins.score_sum + excluded.score_sum";
 const char* const row_bins =
     "SELECT threads, bin, runs, score_sum FROM row_bins WHERE type = $1 AND cpu_key = $2";
-// With the notice that the row changed, which the listening server processes hear at the commit
-// (and never if it rolls back): the row's type, '\n' and key.
-const std::string add_totals =
+const char* const add_totals =
     "WITH unit AS (INSERT INTO row_units (type, cpu_key, unit) SELECT $1, $2, $6 WHERE $6 <> ''"
     " ON CONFLICT DO NOTHING RETURNING 1)"
     " INSERT INTO standings_totals (type, cpu_key, cpu_name, avg_score, runs, units)"
     " VALUES ($1, $2, $3, $4::bigint, $5::bigint, CASE WHEN $6 = '' THEN 1 ELSE (SELECT COUNT(*) FROM unit) "
     "END)"
     " ON CONFLICT (type, cpu_key) DO UPDATE SET avg_score = excluded.avg_score, runs = excluded.runs,"
-    " units = standings_totals.units + excluded.units"
-    " RETURNING pg_notify('" + std::string(row_notice_channel) + "', $1 || chr(10) || $2)";
+    " units = standings_totals.units + excluded.units";
 const char* const log_refusal =
     "INSERT INTO refused_runs (cpu_name, type, score, threads, unit, submitted_at, why)"
     " VALUES ($1, $2, $3::bigint, $4::bigint, NULLIF($5, ''), $6::bigint, $7)";
@@ -498,8 +495,9 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
         std::vector<ThreadBin> row;
         for (int i = 0; i < PQntuples(bins.get()); ++i) row.push_back(bin_at(bins.get(), i, 0));
         const RowDistribution d = read_distribution(std::move(row), rules_.outliers);
-        c->query("update totals", sql::add_totals.c_str(),
-                 {s.type, key, s.cpu_name, std::to_string(d.avg_score), std::to_string(d.runs), unit}, deadline);
+        c->command("update totals", sql::add_totals,
+                   {s.type, key, s.cpu_name, std::to_string(d.avg_score), std::to_string(d.runs), unit},
+                   deadline);
         const ThreadBin mine{s.threads, score_bin(s.score), 1, s.score};
         if (is_outlier(mine, d.runs + d.outliers, d.median_per_thread, rules_.outliers))
             outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};

@@ -154,7 +154,10 @@ int serve(const ServerOptions& options) {
     // Several processes may share a PostgreSQL database: the rows they change are heard of, so
     // that the answers kept about rows can be kept until they change.
     std::unique_ptr<PgRowListener> row_notices;
-    if (is_postgresql_location(options.db_path)) row_notices = std::make_unique<PgRowListener>(options.db_path, api);
+    if (is_postgresql_location(options.db_path)) {
+        row_notices = std::make_unique<PgRowListener>(options.db_path, api);
+        api.publish_changes_to(*row_notices);
+    }
     std::unique_ptr<HttpServer> server;
     try {
         api.fill_standings();
@@ -181,12 +184,13 @@ int serve(const ServerOptions& options) {
     // Whatever the database does: no new connections, every store call gives up at
     // once, every request still waiting is answered, then the connections close.
     server->stop_accepting();
-    row_notices.reset();
     store->interrupt();
     workers.stop();
     timer.stop();
     server->wait_for_answers();
     server.reset();
+    // After the last submission, which publishes to it.
+    row_notices.reset();
     close(listening.fd);
     log_line("vornmark-leaderboard: " + api.answered_from_memory());
     log_line("vornmark-leaderboard: stopped");

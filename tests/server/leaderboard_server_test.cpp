@@ -426,8 +426,12 @@ TEST(LeaderboardServer, TwoProcessesOnOnePostgresDatabaseSeeEachOthersRuns) {
     // Kept by the second process: no runs, no page.
     EXPECT_EQ(runs_standing(second, "Noticed CPU"), 0);
     EXPECT_EQ(page_status(second, "Noticed CPU"), 404);
+    EXPECT_EQ(runs_standing(second, "Also Noticed CPU"), 0);
+    // Both changes mostly go in one notice.
     expect_accepted(post(first, submission("Noticed CPU", 100, 8)));
+    expect_accepted(post(first, submission("Also Noticed CPU", 100, 8)));
     EXPECT_TRUE(wait_until([&] { return runs_standing(second, "Noticed CPU") == 1; }));
+    EXPECT_TRUE(wait_until([&] { return runs_standing(second, "Also Noticed CPU") == 1; }));
     EXPECT_TRUE(wait_until([&] { return page_status(second, "Noticed CPU") == 200; }));
     expect_accepted(post(first, submission("Noticed CPU", 300, 8)));
     EXPECT_TRUE(wait_until([&] { return runs_standing(second, "Noticed CPU") == 2; }));
