@@ -161,6 +161,11 @@ void PgRowListener::listen_once(bool& lost) {
     PgConnection c(uri_, Clock::now() + check_patience * 4, stop_fd_, application_name);
     const std::string listen = "LISTEN " + std::string(row_notice_channel);
     c.command("listen for row changes", listen.c_str(), {}, Clock::now() + check_patience * 4);
+    // A notice is heard at its commit, and nothing is lost if the database stops before that
+    // commit is on disk: the notices' commits need not wait for the disk, and the submissions'
+    // commits do not wait behind them.
+    c.command("send notices without waiting for the disk", "SET synchronous_commit = off", {},
+              Clock::now() + check_patience * 4);
     // From here on no change is missed: what was kept before may be out of date.
     sink_.notices_trusted(true);
     trusted_ = true;

@@ -422,12 +422,17 @@ void PostgresStore::release(std::unique_ptr<PgConnection> connection) {
     returned_.notify_one();
 }
 
-void PostgresStore::commit(PgConnection& c, Deadline deadline) {
+void PostgresStore::commit(PgConnection& c, Deadline deadline, const PgConnection::Statement* last) {
     // Until here nothing can have been stored: a transaction whose COMMIT was never sent
     // is rolled back when its connection closes.
+    const Deadline patience = std::max(deadline, std::chrono::steady_clock::now() + commit_patience);
     try {
-        c.command("commit", "COMMIT", {},
-                  std::max(deadline, std::chrono::steady_clock::now() + commit_patience));
+        if (last) {
+            // In one round trip: if `last` fails, the COMMIT is not run.
+            c.run_together({*last, {"commit", "COMMIT", {}, PGRES_COMMAND_OK}}, patience);
+        } else {
+            c.command("commit", "COMMIT", {}, patience);
+        }
     } catch (const StoreUnavailable& e) {
         if (c.broken()) throw StoreOutcomeUnknown(e.what());
         throw;
@@ -495,14 +500,18 @@ SubmitOutcome PostgresStore::submit(const Submission& submission, const std::str
         std::vector<ThreadBin> row;
         for (int i = 0; i < PQntuples(bins.get()); ++i) row.push_back(bin_at(bins.get(), i, 0));
         const RowDistribution d = read_distribution(std::move(row), rules_.outliers);
-        c->command("update totals", sql::add_totals,
-                   {s.type, key, s.cpu_name, std::to_string(d.avg_score), std::to_string(d.runs), unit},
-                   deadline);
         const ThreadBin mine{s.threads, score_bin(s.score), 1, s.score};
         if (is_outlier(mine, d.runs + d.outliers, d.median_per_thread, rules_.outliers))
             outcome = {SubmitOutcome::Kind::not_counted, outlying(rules_)};
+        const PgConnection::Statement totals{
+            "update totals",
+            sql::add_totals,
+            {s.type, key, s.cpu_name, std::to_string(d.avg_score), std::to_string(d.runs), unit},
+            PGRES_COMMAND_OK};
+        commit(*c, deadline, &totals);
+    } else {
+        commit(*c, deadline);
     }
-    commit(*c, deadline);
     // Counters of days gone by are dropped by this process's first submission of each day.
     if (counters_swept_day_.exchange(day_of(seconds)) != day_of(seconds)) {
         try {

@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "server/pg_connection.h"
 #include "server/store.h"
 
 namespace vornmark::server {
-
-class PgConnection;
 
 // The runs in a PostgreSQL database, reached through libpq with a few connections
 // that calls take in turn. Several server processes may share the database: the
@@ -78,7 +77,8 @@ private:
                                            const std::vector<std::string>& keys, Deadline deadline);
     void log_refusal(PgConnection& connection, const Submission& s, const std::string& unit,
                      const std::string& now, const std::string& why, Deadline deadline);
-    void commit(PgConnection& connection, Deadline deadline);
+    // COMMIT; after `last` in the same round trip when given.
+    void commit(PgConnection& connection, Deadline deadline, const PgConnection::Statement* last = nullptr);
     void release(std::unique_ptr<PgConnection> connection);
 
     const std::string uri_;
