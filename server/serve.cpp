@@ -18,6 +18,7 @@
 #include "server/listen_socket.h"
 #include "server/log.h"
 #include "server/pg_row_listener.h"
+#include "server/store_change_watch.h"
 #include "server/store.h"
 #include "server/store_factory.h"
 #include "server/store_workers.h"
@@ -153,10 +154,14 @@ int serve(const ServerOptions& options) {
     Api api(*store, workers, timer, *key, options.standing_limit);
     // Several processes may share a PostgreSQL database: the rows they change are heard of, so
     // that the answers kept about rows can be kept until they change.
+    // An SQLite file's other writers (the operator's commands) are noticed by asking it.
     std::unique_ptr<PgRowListener> row_notices;
+    std::unique_ptr<StoreChangeWatch> change_watch;
     if (is_postgresql_location(options.db_path)) {
         row_notices = std::make_unique<PgRowListener>(options.db_path, api);
         api.publish_changes_to(*row_notices);
+    } else {
+        change_watch = std::make_unique<StoreChangeWatch>(*store, api);
     }
     std::unique_ptr<HttpServer> server;
     try {
@@ -184,6 +189,7 @@ int serve(const ServerOptions& options) {
     // Whatever the database does: no new connections, every store call gives up at
     // once, every request still waiting is answered, then the connections close.
     server->stop_accepting();
+    change_watch.reset();
     store->interrupt();
     workers.stop();
     timer.stop();

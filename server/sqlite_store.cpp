@@ -584,12 +584,24 @@ RowDistribution SqliteStore::write_totals(const std::string& type, const std::st
     return d;
 }
 
-void SqliteStore::check_kept_rows() {
+// Changes only when another connection has committed since this one last asked.
+std::int64_t SqliteStore::data_version() {
     Use read(data_version_);
-    // Changes only when another connection has committed since this one last asked.
-    const std::int64_t version = read.step("data version") ? read.integer(0) : -1;
+    return read.step("data version") ? read.integer(0) : -1;
+}
+
+void SqliteStore::check_kept_rows() {
+    const std::int64_t version = data_version();
     if (version != kept_rows_version_) kept_rows_.clear();
     kept_rows_version_ = version;
+}
+
+std::optional<bool> SqliteStore::written_elsewhere(Deadline deadline) {
+    Turn turn(*this, deadline);
+    const std::int64_t version = data_version();
+    const bool changed = watched_version_ != -1 && version != watched_version_;
+    watched_version_ = version;
+    return changed;
 }
 
 void SqliteStore::add_to_bins(const std::string& type, const std::string& cpu_key, std::int64_t threads,

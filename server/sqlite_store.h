@@ -74,6 +74,7 @@ public:
     std::int64_t forget_unit(const std::string& unit) override;
     bool allow_submission(const std::string& address, Deadline deadline = store_call_deadline()) override;
     void interrupt() override;
+    std::optional<bool> written_elsewhere(Deadline deadline) override;
 
 private:
     class Turn;
@@ -101,6 +102,7 @@ private:
     RowDistribution write_totals(const std::string& type, const std::string& cpu_key, const std::string& name,
                                  std::vector<ThreadBin> bins, std::int64_t new_units);
     // Empties the rows kept in memory unless the file is as this connection left it.
+    std::int64_t data_version();
     void check_kept_rows();
     // Makes the rows' bins, units and totals anew from their counted runs.
     void rebuild_rows(const std::set<std::pair<std::string, std::string>>& rows);
@@ -158,6 +160,7 @@ private:
     };
     std::map<std::pair<std::string, std::string>, KeptRow> kept_rows_;
     std::int64_t kept_rows_version_ = -1;
+    std::int64_t watched_version_ = -1;  // written_elsewhere's, under the turn
     SqliteStatement data_version_;
     std::int64_t counters_swept_day_ = 0;  // the day whose older counters were dropped; in a turn
 };

@@ -173,6 +173,14 @@ public:
     // Makes every call waiting for the database now, and every later call, fail at once
     // with StoreUnavailable; for stopping the server whatever the database does.
     virtual void interrupt() = 0;
+
+    // Whether another connection (another process: an operator's command, another server) has
+    // written the database since the last call; the first call only starts counting. A store
+    // whose changes are announced otherwise (PostgreSQL's notices) cannot say: nullopt.
+    virtual std::optional<bool> written_elsewhere(Deadline deadline) {
+        (void)deadline;
+        return std::nullopt;
+    }
 };
 
 // Whether a store location names a PostgreSQL database ("postgresql://..." or "postgres://...",
