@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
+#include <unordered_map>
 
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
@@ -174,6 +176,25 @@ std::string cpu_name_key_version() {
     char text[U_MAX_VERSION_STRING_LENGTH];
     u_versionToString(icu_version, text);
     return std::string("rules ") + rules_version + ", ICU " + text;
+}
+
+CpuNameForms cpu_name_forms(std::string_view name) {
+    // Emptied when full, so that a flood of names holds no more than this.
+    constexpr std::size_t most = 4096;
+    static std::mutex mutex;
+    static std::unordered_map<std::string, CpuNameForms> recent;
+    const std::string sent(name);
+    {
+        std::lock_guard lock(mutex);
+        if (const auto known = recent.find(sent); known != recent.end()) return known->second;
+    }
+    CpuNameForms forms;
+    forms.shown = canonical_cpu_name(name);
+    forms.key = cpu_name_key(forms.shown);
+    std::lock_guard lock(mutex);
+    if (recent.size() >= most) recent.clear();
+    recent.try_emplace(sent, forms);
+    return forms;
 }
 
 }  // namespace vornmark::server

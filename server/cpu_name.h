@@ -26,6 +26,14 @@ std::string cpu_name_rule_broken(std::string_view canonical_name);
 // fullwidth "Ｃａｆｅ", "Cafe⠀" with a Braille blank).
 std::string cpu_name_key(std::string_view canonical_name);
 
+// A name's canonical form and its row's key, as the two functions above give them. The names
+// seen lately are remembered, so that a client submitting again is not normalised anew.
+struct CpuNameForms {
+    std::string shown;  // canonical_cpu_name
+    std::string key;    // cpu_name_key of that
+};
+CpuNameForms cpu_name_forms(std::string_view name);
+
 // Changes whenever cpu_name_key may give other keys (these rules, or the Unicode data of
 // the ICU in use), so that a store can tell that its rows must be keyed anew.
 std::string cpu_name_key_version();

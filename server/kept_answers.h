@@ -8,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace vornmark::server {
@@ -30,6 +31,14 @@ namespace vornmark::server {
 //
 // Beyond `max_kept` answers (and marks) the stale ones are dropped, then about a tenth of the
 // rest. Safe to call from several threads.
+// The key of what is kept about a processor: its run type and its row's key.
+inline std::string kept_key_of(std::string_view type, std::string_view cpu_key) {
+    std::string key(type);
+    key += '\n';
+    key += cpu_key;
+    return key;
+}
+
 template <typename Value>
 class KeptAnswers {
 public:

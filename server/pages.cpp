@@ -212,7 +212,7 @@ std::optional<ApiReply> Pages::processor_page(const ApiRequest& request, Respond
     }
     const std::string type = *request.type;
     const std::string cpu_key = cpu_name_key(canonical);
-    const std::string kept_key = type + '\n' + cpu_key;
+    const std::string kept_key = kept_key_of(type, cpu_key);
 
     const Clock::time_point now = Clock::now();
     processor_pages_.fetch_add(1, std::memory_order_relaxed);
@@ -296,7 +296,7 @@ bool Pages::still_placed(const std::string& type, const Page& page) const {
 }
 
 void Pages::forget(std::string_view type, std::string_view cpu_key) {
-    kept_.forget(std::string(type) + '\n' + std::string(cpu_key));
+    kept_.forget(kept_key_of(type, cpu_key));
 }
 
 void Pages::forget_all() {

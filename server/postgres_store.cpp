@@ -452,8 +452,9 @@ void PostgresStore::log_refusal(PgConnection& c, const Submission& s, const std:
 SubmitOutcome PostgresStore::submit(const Submission& submission, const std::string& unit,
                                     Deadline deadline) {
     Submission s = submission;
-    s.cpu_name = canonical_cpu_name(submission.cpu_name);
-    const std::string key = cpu_name_key(s.cpu_name);
+    CpuNameForms forms = cpu_name_forms(submission.cpu_name);
+    s.cpu_name = std::move(forms.shown);
+    const std::string key = std::move(forms.key);
     const std::int64_t seconds = static_cast<std::int64_t>(std::time(nullptr));
     const std::string now = std::to_string(seconds);
     const std::string day = std::to_string(day_of(seconds));

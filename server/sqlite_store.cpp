@@ -663,22 +663,9 @@ SubmitOutcome SqliteStore::submit(const Submission& submission, const std::strin
     // The name's forms are worked out before the turn, so that other calls need not wait for them.
     auto mine = std::make_shared<QueuedSubmission>();
     mine->submission = submission;
-    std::unique_lock forms_lock(name_forms_mutex_);
-    auto forms = name_forms_.find(submission.cpu_name);
-    if (forms != name_forms_.end()) {
-        mine->submission.cpu_name = forms->second.first;
-        mine->key = forms->second.second;
-        forms_lock.unlock();
-    } else {
-        forms_lock.unlock();
-        mine->submission.cpu_name = canonical_cpu_name(submission.cpu_name);
-        mine->key = cpu_name_key(mine->submission.cpu_name);
-        constexpr std::size_t most_names = 4096;
-        forms_lock.lock();
-        if (name_forms_.size() >= most_names) name_forms_.clear();
-        name_forms_.try_emplace(submission.cpu_name, mine->submission.cpu_name, mine->key);
-        forms_lock.unlock();
-    }
+    CpuNameForms forms = cpu_name_forms(submission.cpu_name);
+    mine->submission.cpu_name = std::move(forms.shown);
+    mine->key = std::move(forms.key);
     mine->unit = unit;
     mine->deadline = deadline;
     using State = QueuedSubmission::State;

@@ -8,7 +8,6 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <utility>
 
 #include "server/rate_limiter.h"
@@ -146,10 +145,6 @@ private:
     sqlite3* reader_ = nullptr;
     SqliteStatement reader_bins_, reader_listed_;
     RateLimiter limiter_;
-    // The shown spelling and the row's key of the names submitted lately, by the name as sent:
-    // a processor that submits again has its normal forms worked out once. Emptied when full.
-    std::mutex name_forms_mutex_;
-    std::unordered_map<std::string, std::pair<std::string, std::string>> name_forms_;
     // The rows submissions touched lately, as stored (their bins, and address units known to be in
     // row_units), so that the next run of a row needs neither read. Valid only while no other
     // connection has written: checked by the file's data version at the start of each submitting

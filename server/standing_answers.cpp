@@ -54,7 +54,7 @@ std::optional<ApiReply> StandingAnswers::handle(const ApiRequest& request, const
         return reply;
     }
     const StandingParameters& parameters = check.parameters;
-    const std::string key = parameters.type + '\n' + parameters.cpu_key;
+    const std::string key = kept_key_of(parameters.type, parameters.cpu_key);
     const Clock::time_point now = Clock::now();
     answered_.fetch_add(1, std::memory_order_relaxed);
     if (const auto found = kept_.find(key, now)) {
@@ -90,7 +90,7 @@ std::optional<ApiReply> StandingAnswers::handle(const ApiRequest& request, const
 }
 
 void StandingAnswers::forget(std::string_view type, std::string_view cpu_key) {
-    kept_.forget(std::string(type) + '\n' + std::string(cpu_key));
+    kept_.forget(kept_key_of(type, cpu_key));
 }
 
 void StandingAnswers::forget_all() {
